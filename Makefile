@@ -1,0 +1,51 @@
+# Front door. `make run` and `make test` set everything up on a fresh Debian 12.
+BUILD      ?= build
+BUILD_ASAN ?= build-check
+BUILD_FUZZ ?= build-fuzz
+JOBS       ?= $(shell nproc)
+FUZZ_SECONDS ?= 120
+CMAKE_GEN  := -G Ninja
+
+.PHONY: all deps build run test check fuzz bench fixtures clean
+
+all: build
+
+deps:
+	@tools/install-deps.sh build test
+
+$(BUILD)/build.ninja: CMakeLists.txt
+	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+build: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	$(BUILD)/src/gui/vextral $(wildcard $(CURDIR)/samples/*)
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+check: deps
+	cmake -S . -B $(BUILD_ASAN) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DVEXTRAL_SANITIZE=ON
+	cmake --build $(BUILD_ASAN) -j $(JOBS)
+	cd $(BUILD_ASAN) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
+
+# Runs each libFuzzer target for FUZZ_SECONDS, then merges what it learnt into
+# the committed corpus (kept small) and keeps any crash under tests/fuzz/crashes.
+fuzz: deps
+	@tools/install-deps.sh fuzz
+	CC=clang CXX=clang++ cmake -S . -B $(BUILD_FUZZ) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DVEXTRAL_FUZZ=ON -DVEXTRAL_GUI=OFF -DVEXTRAL_TESTS=OFF
+	cmake --build $(BUILD_FUZZ) -j $(JOBS) --target fuzz_icon_source
+	tools/fuzz.sh $(BUILD_FUZZ)/tests/fuzz/fuzz_icon_source icon_source $(FUZZ_SECONDS)
+
+bench: build
+	@tools/install-deps.sh bench
+	bench/compare_wrestool.sh $(BUILD)
+
+fixtures:
+	@tools/install-deps.sh fixtures
+	tools/fixtures/make_fixtures.sh
+
+clean:
+	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_FUZZ)

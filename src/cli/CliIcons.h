@@ -1,0 +1,17 @@
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace vextral::cli {
+
+// vextral-cli icons [--extract DIR] FILE...
+// Lists each file's icons and their images; with --extract writes each icon's
+// original form to DIR as <file name>_<index>.ico. Returns the exit status:
+// 0 when every file could be read, 1 otherwise, 2 for a usage error.
+int runIcons(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+extern const char* const kIconsUsage;
+
+} // namespace vextral::cli

@@ -1,0 +1,42 @@
+#include "cli/CliIcons.h"
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char* const kUsage =
+    "Usage: vextral-cli COMMAND [ARGS...]\n"
+    "\n"
+    "Vextral 2.1 harvests the icons of Windows programs, libraries and icon files.\n"
+    "\n"
+    "Commands:\n"
+    "  icons [--extract DIR] FILE...   list (and extract) the icons of files\n"
+    "  help [COMMAND]                  show help\n"
+    "\n"
+    "Run 'vextral-cli COMMAND --help' for a command's options.\n";
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty() || args[0] == "--help" || args[0] == "-h" || (args[0] == "help" && args.size() == 1)) {
+        std::cout << kUsage;
+        return args.empty() ? 2 : 0;
+    }
+    const std::string command = args[0];
+    args.erase(args.begin());
+    if (command == "help") {
+        if (args[0] == "icons") {
+            std::cout << vextral::cli::kIconsUsage;
+            return 0;
+        }
+        std::cerr << "vextral-cli: unknown command " << args[0] << "\n" << kUsage;
+        return 2;
+    }
+    if (command == "icons") return vextral::cli::runIcons(args, std::cout, std::cerr);
+    std::cerr << "vextral-cli: unknown command " << command << "\n" << kUsage;
+    return 2;
+}

@@ -1,0 +1,41 @@
+#include "harvest/Icon.h"
+
+namespace vextral {
+
+namespace {
+
+std::uint32_t blendChannel(std::uint32_t src, std::uint32_t dst, std::uint32_t alpha)
+{
+    return (src * alpha + dst * (255 - alpha) + 127) / 255;
+}
+
+} // namespace
+
+std::uint32_t Icon::drawnOver(int x, int y, std::uint32_t background) const
+{
+    const std::uint32_t c = pixel(x, y);
+    background &= 0xFFFFFFu;
+    if (hasAlpha) {
+        const std::uint32_t a = c >> 24;
+        std::uint32_t out = 0;
+        for (int shift = 0; shift <= 16; shift += 8) {
+            out |= blendChannel((c >> shift) & 0xFF, (background >> shift) & 0xFF, a) << shift;
+        }
+        return out;
+    }
+    const std::uint32_t andPart = maskBit(x, y) ? background : 0u;
+    return (andPart ^ c) & 0xFFFFFFu;
+}
+
+std::vector<std::uint32_t> Icon::drawOver(std::uint32_t background) const
+{
+    std::vector<std::uint32_t> out(kPixels);
+    for (int y = 0; y < kSize; ++y) {
+        for (int x = 0; x < kSize; ++x) {
+            out[static_cast<std::size_t>(y * kSize + x)] = drawnOver(x, y, background);
+        }
+    }
+    return out;
+}
+
+} // namespace vextral

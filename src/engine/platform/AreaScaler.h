@@ -1,0 +1,38 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace vextral::platform {
+
+// Box ("area") filter from a source grid of any size to a destination grid:
+// every destination pixel becomes the average of the source area it covers,
+// weighted by the exact overlap. Shrinking 256 to 32 averages 8 x 8 blocks;
+// enlarging 16 to 32 repeats pixels; odd ratios blend the pixels on a seam.
+//
+// Rows may be added in any order, one at a time, so a picture never has to be
+// held whole: a reader can hand over each row as it decodes it.
+class AreaScaler {
+public:
+    AreaScaler(int srcWidth, int srcHeight, int dstWidth, int dstHeight, int channels);
+
+    // Adds source row y (0 = top); row holds srcWidth * channels values.
+    void addRow(int y, const double* row);
+    // Per destination pixel (row-major), the channel averages.
+    std::vector<double> result() const;
+
+private:
+    struct Contribution {
+        int dst;
+        double weight;
+    };
+    static void buildAxis(int src, int dst, std::vector<int>& start, std::vector<Contribution>& table);
+
+    int srcW_, srcH_, dstW_, dstH_, channels_;
+    std::vector<int> hStart_, vStart_;
+    std::vector<Contribution> hTable_, vTable_;
+    std::vector<double> rowSum_;
+    std::vector<double> acc_;
+};
+
+} // namespace vextral::platform

@@ -1,0 +1,105 @@
+#pragma once
+
+#include "harvest/Icon.h"
+#include "platform/ByteSource.h"
+#include "platform/IconImage.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vextral::platform {
+
+struct IconResourceTable;
+
+enum class IconFileKind { None, Pe, Ne, Ico, Cur, Ani, Bmp };
+
+const char* iconFileKindName(IconFileKind kind);
+
+// One image that an icon lists, as far as it could be read.
+struct IconImageEntry {
+    std::optional<ImageInfo> info; // from the image's own header; nothing when unreadable
+    // The directory entry's own fields (a width or height of 0 there means 256).
+    int entryWidth = 0;
+    int entryHeight = 0;
+    int entryBits = 0;
+};
+
+// The icons that one file carries, the way the Windows shell counts and draws
+// them. The file type is recognised by its content, never by its name:
+//
+//   PE32 / PE32+      one icon per RT_GROUP_ICON entry, in directory order
+//   NE (.icl, .nil)   one icon per RT_GROUP_ICON record, in table order
+//   ICO, CUR          one icon made of all the directory's images
+//   ANI               one icon: the first frame
+//   BMP               one icon: the whole picture, opaque
+//   anything else     no icons
+//
+// The file is opened once; only the structures and images asked for are read.
+// Damaged files never throw: what cannot be read is simply not there.
+class IconSource {
+public:
+    // An unreadable or missing file gives a source with no icons whose error()
+    // tells why; a readable file of another type has no icons and no error.
+    static IconSource open(const std::string& path);
+    static IconSource fromBytes(std::vector<std::uint8_t> bytes);
+    static IconSource fromSource(std::shared_ptr<const ByteSource> source);
+
+    bool readable() const { return error_.empty(); }
+    const std::string& error() const { return error_; }
+    IconFileKind kind() const { return kind_; }
+
+    // The number of icons: what ExtractIcon(path, -1) reports.
+    int count() const { return static_cast<int>(icons_.size()); }
+    // The icon's resource name ("APPICON", "#7"), or empty for icon files.
+    std::string label(int index) const;
+    // The images that icon index lists, in stored order.
+    std::vector<IconImageEntry> images(int index) const;
+    // Icon index drawn at 32 x 32 from its best image: what ExtractIcon(path,
+    // index) gives. Nothing when the index is out of range or no image is usable.
+    std::optional<Icon> icon(int index) const;
+    // The icon in its original form, as the bytes of an .ico file: rebuilt from
+    // the group for executables, the file's own bytes for icon files, the first
+    // frame of an animated cursor. Empty when nothing of it can be read.
+    std::vector<std::uint8_t> originalIco(int index) const;
+
+private:
+    struct ImageRef {
+        std::uint8_t entry[8] = {}; // width, height, colours, reserved, planes, bit count
+        std::uint64_t offset = 0;
+        std::uint64_t size = 0;
+        bool present = false;
+    };
+    struct IconEntry {
+        std::string label;
+        std::vector<ImageRef> images;
+        // The stream that the image offsets refer to, when it is not the file
+        // (the frame of an ANI file).
+        std::shared_ptr<const ByteSource> stream;
+        bool wholeStreamIsIcon = false;
+    };
+
+    void detect();
+    bool readIconDirectory(std::shared_ptr<const ByteSource> stream, IconEntry& entry) const;
+    void readAni();
+    void readGroups(const IconResourceTable& table);
+    std::optional<std::vector<std::uint8_t>> imageBytes(const IconEntry& icon, const ImageRef& image) const;
+    const ByteSource& streamOf(const IconEntry& icon) const { return icon.stream ? *icon.stream : *source_; }
+
+    std::shared_ptr<const ByteSource> source_;
+    std::string error_;
+    IconFileKind kind_ = IconFileKind::None;
+    std::vector<IconEntry> icons_;
+    bool roundedSizes_ = false;
+};
+
+// ExtractIcon(path, -1) and ExtractIcon(path, index) for callers that want one answer.
+int extractIconCount(const std::string& path);
+std::optional<Icon> extractIcon(const std::string& path, int index);
+
+// An .ico file holding one 32 x 32 32-bit image of the icon.
+std::vector<std::uint8_t> iconToIcoBytes(const Icon& icon);
+
+} // namespace vextral::platform

@@ -1,0 +1,639 @@
+#include "platform/IconImage.h"
+
+#include "platform/AreaScaler.h"
+
+#include <png.h>
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <csetjmp>
+#include <cstring>
+#include <vector>
+
+namespace vextral::platform {
+
+namespace {
+
+constexpr int kMaxDimension = 65535;
+// A PNG inside an icon is decoded whole; larger ones are refused.
+constexpr std::uint32_t kMaxPngDimension = 4096;
+// Run-length bitmaps can claim a huge picture in a few bytes; this bounds the work.
+constexpr std::uint64_t kMaxRlePixels = 16u * 1024u * 1024u;
+
+constexpr std::uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+
+enum Compression : std::uint32_t { kRgb = 0, kRle8 = 1, kRle4 = 2, kBitfields = 3, kAlphaBitfields = 6 };
+
+// The parts of a BITMAPCOREHEADER / BITMAPINFOHEADER (and its later versions)
+// that decoding needs.
+struct DibHeader {
+    std::uint32_t headerSize = 0;
+    std::int64_t width = 0;
+    std::int64_t height = 0; // as stored: doubled for icons, negative for top-down bitmaps
+    int bits = 0;
+    std::uint32_t compression = kRgb;
+    std::uint32_t masks[4] = {0, 0, 0, 0}; // red, green, blue, alpha
+    std::size_t paletteOffset = 0;         // from the start of the header
+    std::size_t paletteEntries = 0;
+    std::size_t paletteEntrySize = 4;
+    std::size_t dataOffset = 0; // end of header, masks and palette
+};
+
+bool validBits(int bits)
+{
+    return bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
+}
+
+// Parses the header at the start of data (which must hold at least the header
+// and the colour table); forIcon rejects what icon images may not use.
+bool parseDibHeader(std::span<const std::uint8_t> data, bool forIcon, DibHeader& h)
+{
+    if (data.size() < 4) return false;
+    const std::uint8_t* p = data.data();
+    h.headerSize = le32(p);
+    if (h.headerSize == 12) {
+        if (data.size() < 12) return false;
+        h.width = le16(p + 4);
+        h.height = static_cast<std::int16_t>(le16(p + 6));
+        h.bits = le16(p + 10);
+        h.paletteEntrySize = 3;
+    } else if (h.headerSize >= 40 && h.headerSize <= 124) {
+        if (data.size() < h.headerSize) return false;
+        h.width = static_cast<std::int32_t>(le32(p + 4));
+        h.height = static_cast<std::int32_t>(le32(p + 8));
+        h.bits = le16(p + 14);
+        h.compression = le32(p + 16);
+        const std::uint32_t used = le32(p + 32);
+        if (h.bits <= 8 && used != 0 && used < (1u << h.bits)) h.paletteEntries = used;
+        // Version 2+ headers carry the masks; the 40-byte header stores them after itself.
+        if (h.headerSize >= 52) {
+            for (int i = 0; i < 3; ++i) h.masks[i] = le32(p + 40 + 4 * i);
+            if (h.headerSize >= 56) h.masks[3] = le32(p + 52);
+        }
+    } else {
+        return false;
+    }
+    if (!validBits(h.bits) || h.width <= 0 || h.width > kMaxDimension) return false;
+    if (h.height == 0 || h.height > 2 * kMaxDimension || h.height < -kMaxDimension) return false;
+    if (h.bits <= 8 && h.paletteEntries == 0) h.paletteEntries = std::size_t{1} << h.bits;
+    if (h.bits > 8) h.paletteEntries = 0;
+
+    std::size_t offset = h.headerSize;
+    if (h.compression == kBitfields || h.compression == kAlphaBitfields) {
+        if (h.bits != 16 && h.bits != 32) return false;
+        if (h.headerSize == 40) {
+            const std::size_t n = h.compression == kAlphaBitfields ? 4 : 3;
+            if (data.size() < offset + 4 * n) return false;
+            for (std::size_t i = 0; i < n; ++i) h.masks[i] = le32(p + offset + 4 * i);
+            offset += 4 * n;
+        }
+    } else if (h.compression == kRle8 || h.compression == kRle4) {
+        if (forIcon || h.bits != (h.compression == kRle8 ? 8 : 4) || h.height < 0) return false;
+    } else if (h.compression != kRgb) {
+        return false;
+    }
+    if (h.compression == kRgb) {
+        if (h.bits == 16) {
+            h.masks[0] = 0x7C00;
+            h.masks[1] = 0x03E0;
+            h.masks[2] = 0x001F;
+            h.masks[3] = 0;
+        } else if (h.bits == 32) {
+            h.masks[0] = 0x00FF0000;
+            h.masks[1] = 0x0000FF00;
+            h.masks[2] = 0x000000FF;
+            h.masks[3] = 0xFF000000;
+        }
+    }
+    h.paletteOffset = offset;
+    h.dataOffset = offset + h.paletteEntries * h.paletteEntrySize;
+    if (forIcon && h.height < 0) return false;
+    return true;
+}
+
+std::uint64_t rowStride(std::int64_t width, int bits)
+{
+    return ((static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(bits) + 31) / 32) * 4;
+}
+
+// Reads one channel through a bit mask and widens it to 8 bits.
+struct MaskChannel {
+    std::uint32_t mask = 0;
+    int shift = 0;
+    int width = 0;
+
+    explicit MaskChannel(std::uint32_t m) : mask(m)
+    {
+        if (m != 0) {
+            shift = std::countr_zero(m);
+            width = std::countr_one(m >> shift);
+        }
+    }
+    std::uint32_t get(std::uint32_t px) const
+    {
+        if (width == 0) return 0;
+        const std::uint32_t v = (px & mask) >> shift;
+        if (width >= 8) return (v >> (width - 8)) & 0xFF;
+        const std::uint32_t max = (1u << width) - 1;
+        return (v * 255 + max / 2) / max;
+    }
+};
+
+// Turns the rows of a DIB into 0xAARRGGBB pixels.
+class DibRowDecoder {
+public:
+    DibRowDecoder(const DibHeader& h, const std::uint8_t* palette)
+        : h_(h), r_(h.masks[0]), g_(h.masks[1]), b_(h.masks[2]), a_(h.masks[3])
+    {
+        for (std::size_t i = 0; i < h.paletteEntries; ++i) {
+            const std::uint8_t* e = palette + i * h.paletteEntrySize;
+            palette_[i] = 0xFF000000u | (static_cast<std::uint32_t>(e[2]) << 16) |
+                          (static_cast<std::uint32_t>(e[1]) << 8) | e[0];
+        }
+    }
+
+    std::uint32_t paletteColour(std::uint32_t index) const
+    {
+        return index < h_.paletteEntries ? palette_[index] : 0xFF000000u;
+    }
+
+    void decode(const std::uint8_t* row, std::uint32_t* out) const
+    {
+        const auto w = static_cast<std::size_t>(h_.width);
+        switch (h_.bits) {
+        case 1:
+            for (std::size_t x = 0; x < w; ++x) out[x] = paletteColour((row[x >> 3] >> (7 - (x & 7))) & 1);
+            break;
+        case 4:
+            for (std::size_t x = 0; x < w; ++x) out[x] = paletteColour((row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0xF);
+            break;
+        case 8:
+            for (std::size_t x = 0; x < w; ++x) out[x] = paletteColour(row[x]);
+            break;
+        case 16:
+            for (std::size_t x = 0; x < w; ++x) out[x] = fromMasks(le16(row + 2 * x));
+            break;
+        case 24:
+            for (std::size_t x = 0; x < w; ++x) {
+                const std::uint8_t* px = row + 3 * x;
+                out[x] = 0xFF000000u | (static_cast<std::uint32_t>(px[2]) << 16) |
+                         (static_cast<std::uint32_t>(px[1]) << 8) | px[0];
+            }
+            break;
+        case 32:
+            for (std::size_t x = 0; x < w; ++x) out[x] = fromMasks(le32(row + 4 * x));
+            break;
+        default:
+            break;
+        }
+    }
+
+private:
+    std::uint32_t fromMasks(std::uint32_t px) const
+    {
+        return (a_.get(px) << 24) | (r_.get(px) << 16) | (g_.get(px) << 8) | b_.get(px);
+    }
+
+    const DibHeader& h_;
+    MaskChannel r_, g_, b_, a_;
+    std::uint32_t palette_[256] = {};
+};
+
+double channel(std::uint32_t px, int shift) { return static_cast<double>((px >> shift) & 0xFF); }
+
+std::uint32_t roundChannel(double v)
+{
+    const long r = std::lround(v);
+    return static_cast<std::uint32_t>(std::clamp(r, 0L, 255L));
+}
+
+// Collects the rows of a picture and turns them into a 32 x 32 icon. Three ways
+// of reading a picture, matching the three ways it can be drawn:
+//  - Alpha: premultiplied colour and alpha are averaged, so edges blend smoothly;
+//  - Masked: the opaque and the screen (AND-masked) pixels are averaged apart;
+//    a destination pixel stays opaque when at least half its area is, and its
+//    screen colour keeps the XOR colour, so inverted pixels stay inverted;
+//  - Opaque: colour only.
+class IconBuilder {
+public:
+    enum class Mode { Alpha, Masked, Opaque };
+
+    IconBuilder(int width, int height, Mode mode)
+        : mode_(mode), width_(width),
+          scaler_(width, height, Icon::kSize, Icon::kSize, channels(mode)),
+          row_(static_cast<std::size_t>(width) * static_cast<std::size_t>(channels(mode)))
+    {
+    }
+
+    // Adds row y (0 = top): colours 0xAARRGGBB and, in masked mode, the AND bits.
+    void addRow(int y, const std::uint32_t* colours, const std::uint8_t* maskBits)
+    {
+        const int ch = channels(mode_);
+        for (int x = 0; x < width_; ++x) {
+            const std::uint32_t c = colours[x];
+            double* o = &row_[static_cast<std::size_t>(x * ch)];
+            switch (mode_) {
+            case Mode::Alpha: {
+                const double a = channel(c, 24);
+                o[0] = channel(c, 16) * a;
+                o[1] = channel(c, 8) * a;
+                o[2] = channel(c, 0) * a;
+                o[3] = a;
+                break;
+            }
+            case Mode::Masked: {
+                const double m = maskBits[x] ? 1.0 : 0.0;
+                o[0] = channel(c, 16) * (1 - m);
+                o[1] = channel(c, 8) * (1 - m);
+                o[2] = channel(c, 0) * (1 - m);
+                o[3] = 1 - m;
+                o[4] = channel(c, 16) * m;
+                o[5] = channel(c, 8) * m;
+                o[6] = channel(c, 0) * m;
+                break;
+            }
+            case Mode::Opaque:
+                o[0] = channel(c, 16);
+                o[1] = channel(c, 8);
+                o[2] = channel(c, 0);
+                break;
+            }
+        }
+        scaler_.addRow(y, row_.data());
+    }
+
+    Icon finish() const
+    {
+        Icon icon;
+        icon.hasAlpha = mode_ == Mode::Alpha;
+        const std::vector<double> px = scaler_.result();
+        const int ch = channels(mode_);
+        for (int i = 0; i < Icon::kPixels; ++i) {
+            const double* v = &px[static_cast<std::size_t>(i * ch)];
+            std::uint32_t colour = 0;
+            std::uint8_t mask = 0;
+            if (mode_ == Mode::Alpha) {
+                const std::uint32_t a = roundChannel(v[3]);
+                if (a == 0) {
+                    mask = 1;
+                } else {
+                    colour = (a << 24) | (roundChannel(v[0] / v[3]) << 16) | (roundChannel(v[1] / v[3]) << 8) |
+                             roundChannel(v[2] / v[3]);
+                }
+            } else if (mode_ == Mode::Masked) {
+                const double opaque = v[3];
+                if (opaque >= 0.5) {
+                    colour = (roundChannel(v[0] / opaque) << 16) | (roundChannel(v[1] / opaque) << 8) |
+                             roundChannel(v[2] / opaque);
+                } else {
+                    mask = 1;
+                    const double screen = 1 - opaque;
+                    colour = (roundChannel(v[4] / screen) << 16) | (roundChannel(v[5] / screen) << 8) |
+                             roundChannel(v[6] / screen);
+                }
+            } else {
+                colour = (roundChannel(v[0]) << 16) | (roundChannel(v[1]) << 8) | roundChannel(v[2]);
+            }
+            icon.colour[static_cast<std::size_t>(i)] = colour;
+            icon.mask[static_cast<std::size_t>(i)] = mask;
+        }
+        return icon;
+    }
+
+private:
+    static int channels(Mode mode) { return mode == Mode::Alpha ? 4 : mode == Mode::Masked ? 7 : 3; }
+
+    Mode mode_;
+    int width_;
+    AreaScaler scaler_;
+    std::vector<double> row_;
+};
+
+std::optional<Icon> decodeDibIcon(std::span<const std::uint8_t> data)
+{
+    DibHeader h;
+    if (!parseDibHeader(data, true, h)) return std::nullopt;
+    const std::int64_t height = h.height / 2;
+    if (height <= 0 || data.size() < h.dataOffset) return std::nullopt;
+    const int w = static_cast<int>(h.width);
+    const int ht = static_cast<int>(height);
+    const std::uint64_t xorStride = rowStride(h.width, h.bits);
+    const std::uint64_t andStride = rowStride(h.width, 1);
+    const std::uint64_t xorBytes = xorStride * static_cast<std::uint64_t>(height);
+    const std::uint64_t andBytes = andStride * static_cast<std::uint64_t>(height);
+    const std::uint64_t available = data.size() - h.dataOffset;
+    if (available < xorBytes) return std::nullopt;
+    const std::uint8_t* xorData = data.data() + h.dataOffset;
+    const bool haveMask = available - xorBytes >= andBytes;
+    const std::uint8_t* andData = haveMask ? xorData + xorBytes : nullptr;
+
+    DibRowDecoder rows(h, data.data() + h.paletteOffset);
+    std::vector<std::uint32_t> colours(static_cast<std::size_t>(w));
+    std::vector<std::uint8_t> maskBits(static_cast<std::size_t>(w));
+
+    // A 32-bit image whose alpha bytes are all zero predates alpha icons: its
+    // AND mask says what is transparent.
+    bool alpha = false;
+    if (h.bits == 32 && h.masks[3] != 0) {
+        for (int y = 0; y < ht && !alpha; ++y) {
+            rows.decode(xorData + xorStride * static_cast<std::uint64_t>(y), colours.data());
+            alpha = std::any_of(colours.begin(), colours.end(), [](std::uint32_t c) { return (c >> 24) != 0; });
+        }
+    }
+    // Some writers leave out the mask of alpha images, which do not need it.
+    if (!haveMask && !alpha) return std::nullopt;
+
+    IconBuilder builder(w, ht, alpha ? IconBuilder::Mode::Alpha : IconBuilder::Mode::Masked);
+    for (int y = 0; y < ht; ++y) {
+        const std::uint64_t stored = static_cast<std::uint64_t>(ht - 1 - y); // bottom-up
+        rows.decode(xorData + xorStride * stored, colours.data());
+        if (andData) {
+            const std::uint8_t* m = andData + andStride * stored;
+            for (int x = 0; x < w; ++x) maskBits[static_cast<std::size_t>(x)] = (m[x >> 3] >> (7 - (x & 7))) & 1;
+        }
+        if (!alpha) {
+            for (auto& c : colours) c &= 0xFFFFFFu;
+        }
+        builder.addRow(y, colours.data(), maskBits.data());
+    }
+    return builder.finish();
+}
+
+// ---- PNG ----
+
+struct PngHeader {
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    int depth = 0;
+    int colourType = 0;
+};
+
+std::uint32_t be32(const std::uint8_t* p)
+{
+    return (static_cast<std::uint32_t>(p[0]) << 24) | (static_cast<std::uint32_t>(p[1]) << 16) |
+           (static_cast<std::uint32_t>(p[2]) << 8) | p[3];
+}
+
+bool isPng(std::span<const std::uint8_t> data)
+{
+    return data.size() >= 8 && std::memcmp(data.data(), kPngSignature, 8) == 0;
+}
+
+bool parsePngHeader(std::span<const std::uint8_t> data, PngHeader& h)
+{
+    if (!isPng(data) || data.size() < 33) return false;
+    const std::uint8_t* p = data.data() + 8;
+    if (be32(p) != 13 || std::memcmp(p + 4, "IHDR", 4) != 0) return false;
+    h.width = be32(p + 8);
+    h.height = be32(p + 12);
+    h.depth = p[16];
+    h.colourType = p[17];
+    if (h.width == 0 || h.height == 0 || h.width > kMaxPngDimension || h.height > kMaxPngDimension) return false;
+    switch (h.colourType) {
+    case 0: return h.depth == 1 || h.depth == 2 || h.depth == 4 || h.depth == 8 || h.depth == 16;
+    case 3: return h.depth == 1 || h.depth == 2 || h.depth == 4 || h.depth == 8;
+    case 2:
+    case 4:
+    case 6: return h.depth == 8 || h.depth == 16;
+    default: return false;
+    }
+}
+
+int pngBits(const PngHeader& h)
+{
+    switch (h.colourType) {
+    case 2: return h.depth * 3;
+    case 4: return h.depth * 2;
+    case 6: return h.depth * 4;
+    default: return h.depth;
+    }
+}
+
+struct PngMemory {
+    const std::uint8_t* data;
+    std::size_t size;
+    std::size_t pos;
+};
+
+void pngRead(png_structp png, png_bytep out, png_size_t n)
+{
+    auto* mem = static_cast<PngMemory*>(png_get_io_ptr(png));
+    if (n > mem->size - mem->pos) png_error(png, "truncated");
+    std::memcpy(out, mem->data + mem->pos, n);
+    mem->pos += n;
+}
+
+[[noreturn]] void pngFail(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+void pngWarn(png_structp, png_const_charp) {}
+
+// Decodes into pixels (width * height, 0xAARRGGBB). Everything that needs
+// freeing is created before setjmp, so an error inside libpng unwinds nothing
+// of ours.
+bool decodePngPixels(std::span<const std::uint8_t> data, const PngHeader& header, std::uint32_t* pixels,
+                     png_bytep* rows)
+{
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, pngFail, pngWarn);
+    if (!png) return false;
+    png_infop info = png_create_info_struct(png);
+    if (!info) {
+        png_destroy_read_struct(&png, nullptr, nullptr);
+        return false;
+    }
+    PngMemory mem{data.data(), data.size(), 0};
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_read_struct(&png, &info, nullptr);
+        return false;
+    }
+    png_set_read_fn(png, &mem, pngRead);
+    png_set_user_limits(png, kMaxPngDimension, kMaxPngDimension);
+    png_set_chunk_malloc_max(png, 4u * 1024u * 1024u);
+    png_read_info(png, info);
+    if (png_get_image_width(png, info) != header.width || png_get_image_height(png, info) != header.height) {
+        png_destroy_read_struct(&png, &info, nullptr);
+        return false;
+    }
+    png_set_expand(png);
+    png_set_strip_16(png);
+    png_set_gray_to_rgb(png);
+    png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
+    png_set_bgr(png);
+    png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+    if (png_get_rowbytes(png, info) != static_cast<png_size_t>(header.width) * 4) {
+        png_destroy_read_struct(&png, &info, nullptr);
+        return false;
+    }
+    for (std::uint32_t y = 0; y < header.height; ++y) rows[y] = reinterpret_cast<png_bytep>(pixels + std::size_t{y} * header.width);
+    png_read_image(png, rows);
+    png_destroy_read_struct(&png, &info, nullptr);
+    return true;
+}
+
+std::optional<Icon> decodePngIcon(std::span<const std::uint8_t> data)
+{
+    PngHeader h;
+    if (!parsePngHeader(data, h)) return std::nullopt;
+    std::vector<std::uint32_t> pixels(std::size_t{h.width} * h.height);
+    std::vector<png_bytep> rows(h.height);
+    if (!decodePngPixels(data, h, pixels.data(), rows.data())) return std::nullopt;
+    // Bytes in memory are B, G, R, A: as little-endian words, 0xAARRGGBB.
+    if constexpr (std::endian::native == std::endian::big) {
+        for (auto& p : pixels) p = __builtin_bswap32(p);
+    }
+    IconBuilder builder(static_cast<int>(h.width), static_cast<int>(h.height), IconBuilder::Mode::Alpha);
+    for (std::uint32_t y = 0; y < h.height; ++y) builder.addRow(static_cast<int>(y), pixels.data() + std::size_t{y} * h.width, nullptr);
+    return builder.finish();
+}
+
+// ---- BMP files ----
+
+struct BitmapFile {
+    DibHeader header;
+    std::vector<std::uint8_t> headerBytes; // header, masks and colour table
+    std::uint64_t pixelOffset = 0;
+};
+
+bool readBitmapFile(const ByteSource& file, BitmapFile& bmp)
+{
+    std::uint8_t fileHeader[14];
+    if (!file.read(0, fileHeader, sizeof fileHeader) || fileHeader[0] != 'B' || fileHeader[1] != 'M') return false;
+    const auto headerSize = file.u32(14);
+    if (!headerSize || *headerSize > 124) return false;
+    // Header plus the largest mask block and colour table it can have.
+    const std::uint64_t want = std::min<std::uint64_t>(*headerSize + 16 + 256 * 4, file.size() - 14);
+    auto bytes = file.bytes(14, want);
+    if (!bytes || !parseDibHeader(*bytes, false, bmp.header)) return false;
+    if (bmp.header.dataOffset > bytes->size()) return false;
+    bytes->resize(bmp.header.dataOffset);
+    bmp.headerBytes = std::move(*bytes);
+    const std::uint32_t offBits = le32(fileHeader + 10);
+    bmp.pixelOffset = offBits >= 14 + bmp.header.dataOffset && offBits < file.size() ? offBits : 14 + bmp.header.dataOffset;
+    return true;
+}
+
+// Run-length decoding, row by row from the bottom; pixels that the codes skip stay black.
+bool decodeRle(const BitmapFile& bmp, std::span<const std::uint8_t> codes, const DibRowDecoder& palette,
+               IconBuilder& builder)
+{
+    const DibHeader& h = bmp.header;
+    const auto w = static_cast<std::size_t>(h.width);
+    const auto height = static_cast<int>(h.height);
+    const bool four = h.compression == kRle4;
+    std::vector<std::uint8_t> index(w, 0);
+    std::vector<std::uint8_t> written(w, 0);
+    std::vector<std::uint32_t> colours(w);
+    int row = 0; // counted from the bottom
+    std::size_t x = 0;
+    auto emit = [&]() {
+        if (row >= height) return;
+        for (std::size_t i = 0; i < w; ++i) colours[i] = written[i] ? palette.paletteColour(index[i]) : 0xFF000000u;
+        builder.addRow(height - 1 - row, colours.data(), nullptr);
+        std::fill(written.begin(), written.end(), 0);
+        ++row;
+    };
+    auto put = [&](std::uint8_t value) {
+        if (x < w) {
+            index[x] = value;
+            written[x] = 1;
+        }
+        ++x;
+    };
+    std::size_t pos = 0;
+    while (row < height) {
+        if (pos + 2 > codes.size()) break; // truncated: the rest stays black
+        const std::uint8_t count = codes[pos];
+        const std::uint8_t value = codes[pos + 1];
+        pos += 2;
+        if (count > 0) {
+            for (int i = 0; i < count; ++i) put(four ? ((i & 1) ? value & 0xF : value >> 4) : value);
+        } else if (value == 0) { // end of line
+            emit();
+            x = 0;
+        } else if (value == 1) { // end of bitmap
+            break;
+        } else if (value == 2) { // delta
+            if (pos + 2 > codes.size()) break;
+            const std::uint8_t dx = codes[pos];
+            const std::uint8_t dy = codes[pos + 1];
+            pos += 2;
+            for (int i = 0; i < dy && row < height; ++i) emit();
+            x += dx;
+        } else { // literal run
+            const std::size_t n = value;
+            const std::size_t bytes = four ? (n + 1) / 2 : n;
+            if (pos + bytes > codes.size()) break;
+            for (std::size_t i = 0; i < n; ++i) {
+                const std::uint8_t b = codes[pos + (four ? i / 2 : i)];
+                put(four ? ((i & 1) ? b & 0xF : b >> 4) : b);
+            }
+            pos += (bytes + 1) & ~std::size_t{1}; // runs are padded to 16 bits
+        }
+    }
+    while (row < height) emit();
+    return true;
+}
+
+} // namespace
+
+std::optional<ImageInfo> probeIconImage(std::span<const std::uint8_t> data)
+{
+    if (isPng(data)) {
+        PngHeader h;
+        if (!parsePngHeader(data, h)) return std::nullopt;
+        return ImageInfo{static_cast<int>(h.width), static_cast<int>(h.height), pngBits(h), true};
+    }
+    DibHeader h;
+    if (!parseDibHeader(data, true, h) || h.height / 2 <= 0) return std::nullopt;
+    return ImageInfo{static_cast<int>(h.width), static_cast<int>(h.height / 2), h.bits, false};
+}
+
+std::optional<Icon> decodeIconImage(std::span<const std::uint8_t> data)
+{
+    if (isPng(data)) return decodePngIcon(data);
+    return decodeDibIcon(data);
+}
+
+std::optional<ImageInfo> probeBitmapFile(const ByteSource& file)
+{
+    BitmapFile bmp;
+    if (!readBitmapFile(file, bmp)) return std::nullopt;
+    const std::int64_t height = bmp.header.height < 0 ? -bmp.header.height : bmp.header.height;
+    return ImageInfo{static_cast<int>(bmp.header.width), static_cast<int>(height), bmp.header.bits, false};
+}
+
+std::optional<Icon> decodeBitmapFile(const ByteSource& file)
+{
+    BitmapFile bmp;
+    if (!readBitmapFile(file, bmp)) return std::nullopt;
+    const DibHeader& h = bmp.header;
+    const bool topDown = h.height < 0;
+    const std::int64_t height = topDown ? -h.height : h.height;
+    const int w = static_cast<int>(h.width);
+    const int ht = static_cast<int>(height);
+    DibRowDecoder rows(h, bmp.headerBytes.data() + h.paletteOffset);
+    IconBuilder builder(w, ht, IconBuilder::Mode::Opaque);
+
+    if (h.compression == kRle8 || h.compression == kRle4) {
+        if (static_cast<std::uint64_t>(w) * static_cast<std::uint64_t>(ht) > kMaxRlePixels) return std::nullopt;
+        const auto codes = file.bytes(bmp.pixelOffset, file.size() - bmp.pixelOffset);
+        if (!codes) return std::nullopt;
+        decodeRle(bmp, *codes, rows, builder);
+        return builder.finish();
+    }
+
+    // Uncompressed rows are read one at a time: every row must be in the file.
+    const std::uint64_t stride = rowStride(h.width, h.bits);
+    if (stride * static_cast<std::uint64_t>(height) > file.size() - bmp.pixelOffset) return std::nullopt;
+    std::vector<std::uint8_t> raw(static_cast<std::size_t>(stride));
+    std::vector<std::uint32_t> colours(static_cast<std::size_t>(w));
+    for (int y = 0; y < ht; ++y) {
+        const std::uint64_t stored = topDown ? static_cast<std::uint64_t>(y) : static_cast<std::uint64_t>(ht - 1 - y);
+        if (!file.read(bmp.pixelOffset + stored * stride, raw.data(), raw.size())) return std::nullopt;
+        rows.decode(raw.data(), colours.data());
+        builder.addRow(y, colours.data(), nullptr);
+    }
+    return builder.finish();
+}
+
+} // namespace vextral::platform

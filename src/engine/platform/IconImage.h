@@ -1,0 +1,31 @@
+#pragma once
+
+#include "harvest/Icon.h"
+#include "platform/ByteSource.h"
+
+#include <cstdint>
+#include <optional>
+#include <span>
+
+namespace vextral::platform {
+
+// What an image's own header says about it.
+struct ImageInfo {
+    int width = 0;
+    int height = 0;
+    int bits = 0;     // bits per pixel: 1, 4, 8, 16, 24, 32 (PNG: sample depth x channels)
+    bool png = false; // PNG-compressed ("Vista") image
+};
+
+// Images stored in icon resources and icon files: a DIB whose height counts the
+// colour and the mask halves, or a PNG stream.
+std::optional<ImageInfo> probeIconImage(std::span<const std::uint8_t> data);
+// Decodes such an image and scales it to the 32 x 32 large-icon size. Nothing
+// when the image is damaged or truncated.
+std::optional<Icon> decodeIconImage(std::span<const std::uint8_t> data);
+
+// A whole .bmp file ("BM"): its header, and the picture as an opaque 32 x 32 icon.
+std::optional<ImageInfo> probeBitmapFile(const ByteSource& file);
+std::optional<Icon> decodeBitmapFile(const ByteSource& file);
+
+} // namespace vextral::platform

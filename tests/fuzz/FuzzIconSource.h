@@ -1,0 +1,27 @@
+#pragma once
+
+#include "platform/IconExtractor.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace vextral::fuzz {
+
+// Runs everything a caller can ask of an icon source; shared by the fuzzer and
+// by the test that replays the saved corpus.
+inline std::size_t exerciseIconSource(const std::uint8_t* data, std::size_t size)
+{
+    auto source = platform::IconSource::fromBytes(std::vector<std::uint8_t>(data, data + size));
+    std::size_t touched = 0;
+    const int count = source.count();
+    for (int i = 0; i < count && i < 64; ++i) {
+        touched += source.images(i).size();
+        if (const auto icon = source.icon(i)) touched += icon->drawOver(0xFFFFFF)[0] & 1;
+        touched += source.originalIco(i).size();
+        touched += source.label(i).size();
+    }
+    return touched;
+}
+
+} // namespace vextral::fuzz

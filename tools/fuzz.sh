@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# tools/fuzz.sh FUZZER NAME SECONDS
+# Fuzzes from the committed corpus plus the test fixtures, then merges the
+# interesting inputs back into tests/fuzz/corpus/NAME. Crashes land in
+# tests/fuzz/crashes/NAME, which the test suite replays.
+set -euo pipefail
+fuzzer=$1 name=$2 seconds=$3
+root=$(cd "$(dirname "$0")/.." && pwd)
+corpus=$root/tests/fuzz/corpus/$name
+crashes=$root/tests/fuzz/crashes/$name
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+mkdir -p "$corpus" "$crashes"
+cp "$corpus"/* "$work"/ 2>/dev/null || true
+cp "$root"/tests/fixtures/*.{dll,ico,cur,ani,bmp,icl,nil} "$work"/ 2>/dev/null || true
+jobs=${FUZZ_JOBS:-$(nproc)}
+"$fuzzer" "$work" -max_total_time="$seconds" -max_len=65536 -timeout=10 -rss_limit_mb=2048 \
+  -artifact_prefix="$crashes/" -jobs="$jobs" -workers="$jobs" -print_final_stats=1 2>&1 | tail -n 30
+mkdir -p "$work.min"
+"$fuzzer" -merge=1 "$work.min" "$work" > /dev/null 2>&1
+rm -rf "$corpus" && mv "$work.min" "$corpus"
+echo "corpus: $(ls "$corpus" | wc -l) files, $(du -sh "$corpus" | cut -f1); crashes: $(ls "$crashes" | wc -l)"
