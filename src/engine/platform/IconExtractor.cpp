@@ -306,7 +306,11 @@ std::optional<Icon> extractIcon(const std::string& path, int index) { return Ico
 
 std::vector<std::uint8_t> iconToIcoBytes(const Icon& icon)
 {
-    constexpr std::uint32_t colourBytes = Icon::kPixels * 4;
+    // Alpha icons are stored as 32-bit images; the others as 24-bit images
+    // whose AND mask does the work, which keeps inverted pixels inverted and is
+    // read the same way by every icon reader.
+    const std::uint16_t bits = icon.hasAlpha ? 32 : 24;
+    const std::uint32_t colourBytes = Icon::kPixels * (bits / 8);
     constexpr std::uint32_t maskBytes = Icon::kSize * 4; // 32 bits a row
     std::vector<std::uint8_t> out;
     out.reserve(22 + 40 + colourBytes + maskBytes);
@@ -315,7 +319,7 @@ std::vector<std::uint8_t> iconToIcoBytes(const Icon& icon)
     putLe16(out, 1);
     out.insert(out.end(), {Icon::kSize, Icon::kSize, 0, 0});
     putLe16(out, 1);
-    putLe16(out, 32);
+    putLe16(out, bits);
     putLe32(out, 40 + colourBytes + maskBytes);
     putLe32(out, 22);
     // BITMAPINFOHEADER; the height counts colour and mask.
@@ -323,16 +327,16 @@ std::vector<std::uint8_t> iconToIcoBytes(const Icon& icon)
     putLe32(out, Icon::kSize);
     putLe32(out, Icon::kSize * 2);
     putLe16(out, 1);
-    putLe16(out, 32);
+    putLe16(out, bits);
     putLe32(out, 0);
     putLe32(out, colourBytes + maskBytes);
     for (int i = 0; i < 4; ++i) putLe32(out, 0);
-    // Without real alpha the alpha bytes stay 0, so readers draw through the
-    // AND mask and inverted pixels survive.
     for (int y = Icon::kSize - 1; y >= 0; --y) {
         for (int x = 0; x < Icon::kSize; ++x) {
             const std::uint32_t c = icon.pixel(x, y);
-            putLe32(out, icon.hasAlpha ? c : (c & 0xFFFFFFu));
+            out.insert(out.end(), {static_cast<std::uint8_t>(c), static_cast<std::uint8_t>(c >> 8),
+                                   static_cast<std::uint8_t>(c >> 16)});
+            if (bits == 32) out.push_back(static_cast<std::uint8_t>(c >> 24));
         }
     }
     for (int y = Icon::kSize - 1; y >= 0; --y) {

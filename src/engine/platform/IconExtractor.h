@@ -99,7 +99,8 @@ private:
 int extractIconCount(const std::string& path);
 std::optional<Icon> extractIcon(const std::string& path, int index);
 
-// An .ico file holding one 32 x 32 32-bit image of the icon.
+// An .ico file holding the icon as one 32 x 32 image: 32-bit with its alpha,
+// or 24-bit with the AND mask.
 std::vector<std::uint8_t> iconToIcoBytes(const Icon& icon);
 
 } // namespace vextral::platform
