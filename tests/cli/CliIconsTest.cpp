@@ -1,0 +1,87 @@
+#include "cli/CliIcons.h"
+
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+using vextral::cli::runIcons;
+using vextral::test::fixture;
+
+namespace {
+
+struct CliRun {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+CliRun icons(const std::vector<std::string>& args)
+{
+    std::ostringstream out, err;
+    const int status = runIcons(args, out, err);
+    return {status, out.str(), err.str()};
+}
+
+} // namespace
+
+TEST(CliIcons, ListsEachFileWithItsIconsAndImages)
+{
+    const std::string dll = fixture("icons64.dll").string();
+    const std::string ani = fixture("spin.ani").string();
+    const std::string garbage = fixture("garbage.bin").string();
+    const CliRun r = icons({dll, ani, garbage});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out, dll + ": 4 icons (PE)\n"
+                           "  0 APPICON: 16x16x4, 32x32x4, 32x32x8, 32x32x32, 48x48x32, 256x256x32 png\n"
+                           "  1 #1: 32x32x4\n"
+                           "  2 #2: 48x48x8\n"
+                           "  3 #7: 32x32x24\n" +
+                         ani + ": 1 icon (ANI)\n"
+                               "  0: 32x32x32\n" +
+                         garbage + ": 0 icons\n");
+}
+
+TEST(CliIcons, ExtractsOriginalIconsAndReportsUnreadableFiles)
+{
+    vextral::test::TempDir dir;
+    const std::string out = (dir / "out").string(); // created on demand
+    const std::string missing = (dir / "nope.dll").string();
+    const CliRun r = icons({"--extract", out, fixture("icons32.dll").string(), missing, fixture("library.nil").string()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "vextral-cli icons: cannot open " + missing + ": No such file or directory\n");
+    // The files after the unreadable one are still done.
+    EXPECT_NE(r.out.find("library.nil: 2 icons (NE)"), std::string::npos);
+    for (const char* name : {"icons32.dll_0.ico", "icons32.dll_1.ico", "icons32.dll_2.ico", "icons32.dll_3.ico",
+                             "library.nil_0.ico", "library.nil_1.ico"}) {
+        EXPECT_TRUE(std::filesystem::exists(dir / ("out/" + std::string(name)))) << name;
+    }
+    EXPECT_EQ(vextral::test::readBytes(dir / "out/icons32.dll_0.ico"), vextral::test::readBytes(fixture("multi.ico")));
+    // Another reader agrees with what was written.
+    std::string listing;
+    ASSERT_EQ(vextral::test::runCommand("icotool -l " + vextral::test::shellQuote((dir / "out/library.nil_0.ico").string()),
+                                        &listing),
+              0);
+    EXPECT_EQ(listing, "--icon --index=1 --width=32 --height=32 --bit-depth=4 --palette-size=16\n");
+}
+
+TEST(CliIcons, UsageErrorsAndHelp)
+{
+    EXPECT_EQ(icons({}).status, 2);
+    EXPECT_EQ(icons({"--extract"}).status, 2);
+    EXPECT_EQ(icons({"--frobnicate", "x"}).status, 2);
+    const CliRun help = icons({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("Usage: vextral-cli icons [--extract DIR] FILE..."), std::string::npos);
+
+    // The real program: exit statuses as scripts see them.
+    const std::string cli = vextral::test::shellQuote(VEXTRAL_CLI);
+    EXPECT_EQ(vextral::test::runCommand(cli + " icons " + vextral::test::shellQuote(fixture("multi.ico").string()) + " >/dev/null"), 0);
+    EXPECT_EQ(vextral::test::runCommand(cli + " icons /nonexistent/file.dll 2>/dev/null"), 1);
+    EXPECT_EQ(vextral::test::runCommand(cli + " bogus 2>/dev/null"), 2);
+    std::string text;
+    EXPECT_EQ(vextral::test::runCommand(cli + " --help", &text), 0);
+    EXPECT_NE(text.find("icons [--extract DIR] FILE..."), std::string::npos);
+}

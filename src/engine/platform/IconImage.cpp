@@ -58,7 +58,9 @@ bool parseDibHeader(std::span<const std::uint8_t> data, bool forIcon, DibHeader&
         h.height = static_cast<std::int16_t>(le16(p + 6));
         h.bits = le16(p + 10);
         h.paletteEntrySize = 3;
-    } else if (h.headerSize >= 40 && h.headerSize <= 124) {
+    } else if (h.headerSize == 40 || h.headerSize == 52 || h.headerSize == 56 || h.headerSize == 64 ||
+               h.headerSize == 108 || h.headerSize == 124) {
+        // BITMAPINFOHEADER, its V2/V3 extensions, OS/2 2.x, V4 and V5.
         if (data.size() < h.headerSize) return false;
         h.width = static_cast<std::int32_t>(le32(p + 4));
         h.height = static_cast<std::int32_t>(le32(p + 8));
@@ -81,7 +83,8 @@ bool parseDibHeader(std::span<const std::uint8_t> data, bool forIcon, DibHeader&
 
     std::size_t offset = h.headerSize;
     if (h.compression == kBitfields || h.compression == kAlphaBitfields) {
-        if (h.bits != 16 && h.bits != 32) return false;
+        // OS/2 2.x headers use these numbers for Huffman and RLE24 coding.
+        if ((h.bits != 16 && h.bits != 32) || h.headerSize == 64) return false;
         if (h.headerSize == 40) {
             const std::size_t n = h.compression == kAlphaBitfields ? 4 : 3;
             if (data.size() < offset + 4 * n) return false;
