@@ -34,7 +34,7 @@ cli_us=$(( (t1 - t0) / 1000 / n ))
 mismatch=0
 for f in "${files[@]}"; do
   w=$(wrestool -l -t14 "$f" 2>/dev/null | grep -c -- '--type=14' || true)
-  v=$("$build/src/cli/vextral-cli" icons "$f" 2>/dev/null | head -n 1 | sed -n 's/.*: \([0-9]*\) icons\{0,1\}.*/\1/p')
+  v=$("$build/src/cli/vextral-cli" icons "$f" 2>/dev/null | sed -n '1s/.*: \([0-9]*\) icons\{0,1\}.*/\1/p')
   if [ "${w:-0}" != "${v:-0}" ]; then echo "count differs: $f wrestool=$w vextral=$v"; mismatch=$((mismatch + 1)); fi
 done
 
