@@ -1,0 +1,74 @@
+#pragma once
+
+#include "harvest/HarvestView.h"
+#include "harvest/IconCatalogue.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace vextral {
+
+// The harvest run: empties the catalogue, extracts the icons of every file of
+// the file list (the files phase), then those of the files found under the
+// folder list (the folders phase), showing its progress through a HarvestView.
+//
+// It runs on the caller's thread and calls the pump between units of work, so
+// the user can press Stop (stop()) and use other commands; Stop takes effect at
+// the run's checkpoints, through the run flag.
+class HarvestRun {
+public:
+    using Pump = std::function<void()>;
+
+    HarvestRun(IconCatalogue& catalogue, HarvestView& view, const SourceList& files, const SourceList& folders,
+               Pump pump);
+    virtual ~HarvestRun() = default;
+
+    // Start: returns when the run has ended. Ignored while an earlier run is
+    // still active (after Stop it may still be unwinding), so a run never fills
+    // a catalogue that a newer run cleared and runs never nest.
+    void start(bool scanFiles, bool scanFolders);
+    // Stop: accepted at any time; outside a run it only sets the controls and the flag.
+    void stop();
+
+    bool active() const { return active_; }
+    // "" before the first run, "1" while one goes, "2" after Stop.
+    const std::string& runFlag() const { return runFlag_; }
+    // The icon counter n: icons added by this run, the index of the next entry.
+    int iconCount() const { return n_; }
+    int filesFound() const { return filesFound_; }
+    // The files that the folder searches of this run found, in order.
+    const std::vector<std::string>& foundFiles() const { return foundFiles_; }
+
+protected:
+    enum class Ending { Normal, StopInFiles, StopInFolders, Limit };
+
+    // The folders phase; returns false when it ended the run itself.
+    virtual bool foldersPhase() { return true; }
+    // Asks a running folder search to stop; harmless when none runs.
+    virtual void stopSearch() {}
+
+    // Extracts the icons of path into the catalogue: the count and each icon,
+    // opening the file once. Calls perIcon after each icon added (s of c);
+    // perIcon returns false to end the file early.
+    int extractFile(const std::string& path, const std::function<bool(int s, int c)>& perIcon);
+    void end(Ending ending);
+
+    IconCatalogue& catalogue_;
+    HarvestView& view_;
+    const SourceList& files_;
+    const SourceList& folders_;
+    Pump pump_;
+    std::string runFlag_;
+    int n_ = 0;
+    int filesFound_ = 0;
+    std::vector<std::string> foundFiles_;
+    bool active_ = false;
+
+private:
+    bool filesPhase();
+};
+
+std::string countText(const char* prefix, long long count, const char* suffix);
+
+} // namespace vextral
