@@ -1,17 +1,16 @@
-#include <QApplication>
-#include <QLabel>
-#include <QMainWindow>
+#include "gui/Application.h"
+#include "gui/MainWindow.h"
+#include "gui/Prompts.h"
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Vextral"));
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Vextral 2.1"));
-    window.resize(615, 436);
-    auto* label = new QLabel(QStringLiteral("Vextral 2.1"), &window);
-    label->setAlignment(Qt::AlignCenter);
-    window.setCentralWidget(label);
+    vextral::gui::QtPrompts prompts;
+    vextral::gui::Application app(argc, argv, prompts);
+    vextral::gui::MainWindow window(prompts);
+    // Arguments are taken as a drop onto the window; the start-up timer then harvests them.
+    QStringList names = QApplication::arguments();
+    names.removeFirst();
+    window.addDroppedNames(names);
     window.show();
     return QApplication::exec();
 }

@@ -35,13 +35,25 @@ public:
     // Appends icon n = itemCount(): image n, item n and record n. Returns n.
     int add(const Icon& icon, std::int32_t iconIndex, const std::string& sourceFile);
 
-    void clearItems() { itemCount_ = 0; }
-    void clearImages() { images_.clear(); }
+    void clearItems()
+    {
+        itemCount_ = 0;
+        ++generation_;
+    }
+    void clearImages()
+    {
+        images_.clear();
+        ++generation_;
+    }
+    // Changes whenever items or images are cleared, so a view that shows them
+    // knows to start over rather than append.
+    int generation() const { return generation_; }
 
 private:
     std::vector<Icon> images_;
     std::vector<IconRecord> records_;
     int itemCount_ = 0;
+    int generation_ = 0;
 };
 
 } // namespace vextral

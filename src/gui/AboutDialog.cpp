@@ -1,0 +1,37 @@
+#include "gui/AboutDialog.h"
+
+#include "gui/ToolbarPictures.h"
+
+#include <QDialogButtonBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+namespace vextral::gui {
+
+const char* const kHomePage = "http://www.vextral.example/index.htm";
+const char* const kAuthorMail = "mailto:author@vextral.example";
+
+AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("AboutBox"));
+    setWindowTitle(QStringLiteral("About Vextral"));
+    auto* layout = new QVBoxLayout(this);
+    auto* top = new QHBoxLayout;
+    auto* picture = new QLabel(this);
+    picture->setPixmap(toolbarPicture(Picture::Folders).pixmap(32, 32));
+    top->addWidget(picture, 0, Qt::AlignTop);
+    auto* text = new QLabel(this);
+    text->setTextFormat(Qt::RichText);
+    text->setOpenExternalLinks(true);
+    text->setText(QStringLiteral("<b>Vextral 2.1</b><br>The desktop icon harvester.<br><br>"
+                                 "<a href=\"%1\">Vextral Homepage</a><br><a href=\"%2\">Email to the author</a>")
+                      .arg(QString::fromLatin1(kHomePage), QString::fromLatin1(kAuthorMail)));
+    top->addWidget(text, 1);
+    layout->addLayout(top);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    layout->addWidget(buttons);
+}
+
+} // namespace vextral::gui

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QDialog>
+
+namespace vextral::gui {
+
+// Help > About: the program's name and version and two links.
+class AboutDialog final : public QDialog {
+    Q_OBJECT
+public:
+    explicit AboutDialog(QWidget* parent = nullptr);
+};
+
+extern const char* const kHomePage;
+extern const char* const kAuthorMail;
+
+} // namespace vextral::gui
