@@ -1,0 +1,262 @@
+#include "gui/MainWindow.h"
+
+#include "TestSupport.h"
+#include "gui/ScriptedPrompts.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDialog>
+#include <QDropEvent>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QListView>
+#include <QListWidget>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStatusTipEvent>
+#include <QTabWidget>
+#include <QTest>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+using namespace vextral;
+using vextral::gui::MainWindow;
+using vextral::test::fixture;
+using vextral::test::ScriptedPrompts;
+
+namespace {
+
+template <typename T>
+T* child(QObject* parent, const char* name)
+{
+    T* found = parent->findChild<T*>(QString::fromLatin1(name));
+    if (!found) throw std::runtime_error(std::string("no control ") + name);
+    return found;
+}
+
+QStringList entries(QListWidget* list)
+{
+    QStringList out;
+    for (int i = 0; i < list->count(); ++i) out << list->item(i)->text();
+    return out;
+}
+
+QString fixturePath(const char* name) { return QString::fromStdString(fixture(name).string()); }
+
+QString panel(MainWindow& w, int i) { return child<QLabel>(&w, QStringLiteral("statusPanel%1").arg(i).toLatin1().constData())->text(); }
+
+void waitFor(int ms)
+{
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms) QTest::qWait(10);
+}
+
+} // namespace
+
+TEST(MainWindow, DropsSortFilesFromFolders)
+{
+    ScriptedPrompts prompts;
+    MainWindow w(prompts);
+    vextral::test::TempDir dir;
+    const QString folder = QString::fromStdString(dir.path().string());
+    const QString missing = folder + QStringLiteral("/not-there.dll");
+    w.addDroppedNames({folder, fixturePath("icons32.dll"), missing, fixturePath("icons32.dll"), QString(300, QLatin1Char('x'))});
+    EXPECT_EQ(entries(child<QListWidget>(&w, "lstFile")), (QStringList{fixturePath("icons32.dll"), fixturePath("icons32.dll")}));
+    EXPECT_EQ(entries(child<QListWidget>(&w, "lstDirectory")), (QStringList{folder, missing}));
+
+    // A real drop event from a file manager.
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(fixturePath("multi.ico")), QUrl::fromLocalFile(folder)});
+    QDragEnterEvent enter(QPoint(300, 200), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&w, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(300, 200), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&w, &drop);
+    EXPECT_EQ(child<QListWidget>(&w, "lstFile")->count(), 3);
+    EXPECT_EQ(child<QListWidget>(&w, "lstDirectory")->count(), 3);
+}
+
+TEST(MainWindow, TheThreeFacesOfEachSwitchStayInStep)
+{
+    ScriptedPrompts prompts;
+    MainWindow w(prompts);
+    w.show();
+    auto* box = child<QCheckBox>(&w, "chbFile");
+    auto* button = child<QToolButton>(&w, "tbtFile");
+    auto* item = child<QAction>(&w, "menuFiles");
+    EXPECT_TRUE(box->isChecked() && button->isChecked() && item->isChecked());
+
+    QTest::mouseClick(box, Qt::LeftButton);
+    EXPECT_FALSE(box->isChecked());
+    EXPECT_FALSE(button->isChecked());
+    EXPECT_FALSE(item->isChecked());
+    QTest::mouseClick(button, Qt::LeftButton);
+    EXPECT_TRUE(box->isChecked() && button->isChecked() && item->isChecked());
+    item->trigger();
+    EXPECT_FALSE(box->isChecked() || button->isChecked() || item->isChecked());
+
+    auto* folders = child<QCheckBox>(&w, "chbDirectory");
+    child<QAction>(&w, "menuFolders")->trigger();
+    EXPECT_FALSE(folders->isChecked());
+    EXPECT_FALSE(child<QToolButton>(&w, "tbtDirectory")->isChecked());
+    QTest::mouseClick(child<QToolButton>(&w, "tbtDirectory"), Qt::LeftButton);
+    EXPECT_TRUE(folders->isChecked());
+    EXPECT_TRUE(child<QAction>(&w, "menuFolders")->isChecked());
+}
+
+TEST(MainWindow, HarvestsSelectsAndCleans)
+{
+    ScriptedPrompts prompts;
+    MainWindow w(prompts);
+    w.show();
+    w.addDroppedNames({fixturePath("library.nil"), fixturePath("library.icl")});
+    child<QToolButton>(&w, "tbtSearch")->click();
+    EXPECT_EQ(w.catalogue().itemCount(), 5);
+    auto* view = child<QListView>(&w, "ListIcon");
+    EXPECT_EQ(view->model()->rowCount(), 5);
+    EXPECT_EQ(child<QLabel>(&w, "staSearch")->text(), "Finished");
+    EXPECT_EQ(child<QLabel>(&w, "staIcon")->text(), "Extracted 5 icons");
+    EXPECT_EQ(child<QLabel>(&w, "staFile")->text(), "Scanned 2 files");
+    EXPECT_EQ(child<QProgressBar>(&w, "GaugeTotal")->value(), 100);
+    EXPECT_EQ(child<QTabWidget>(&w, "Page1")->currentWidget()->objectName(), "tabProgress");
+    EXPECT_TRUE(child<QToolButton>(&w, "tbtSearch")->isEnabled());
+
+    // The fifth icon is icon 2 of library.icl.
+    view->selectionModel()->select(view->model()->index(4, 0), QItemSelectionModel::ClearAndSelect);
+    EXPECT_EQ(panel(w, 1), "Filename:library.icl");
+    EXPECT_EQ(panel(w, 2), "Index:2");
+    EXPECT_EQ(panel(w, 3), "No:5");
+    view->selectionModel()->select(view->model()->index(1, 0), QItemSelectionModel::ClearAndSelect);
+    EXPECT_EQ(panel(w, 1), "Filename:library.nil");
+    EXPECT_EQ(panel(w, 3), "No:2");
+
+    // Clean empties the list; images and records stay until the next run.
+    child<QAction>(&w, "menuClean")->trigger();
+    EXPECT_EQ(view->model()->rowCount(), 0);
+    EXPECT_EQ(w.catalogue().itemCount(), 0);
+    EXPECT_EQ(w.catalogue().imageCount(), 5);
+    EXPECT_EQ(w.catalogue().record(4).iconIndex, 2);
+
+    // The view modes are radio items.
+    child<QAction>(&w, "menuList")->trigger();
+    EXPECT_EQ(view->viewMode(), QListView::ListMode);
+    EXPECT_FALSE(child<QAction>(&w, "menuLargeIcon")->isChecked());
+    child<QAction>(&w, "menuLargeIcon")->trigger();
+    EXPECT_EQ(view->viewMode(), QListView::IconMode);
+    EXPECT_FALSE(child<QAction>(&w, "menuList")->isChecked());
+
+    // Both switches off: the run clears the catalogue and finishes.
+    child<QAction>(&w, "menuFiles")->trigger();
+    child<QAction>(&w, "menuFolders")->trigger();
+    child<QAction>(&w, "menuStart")->trigger();
+    EXPECT_EQ(w.catalogue().imageCount(), 0);
+    EXPECT_EQ(child<QLabel>(&w, "staSearch")->text(), "Finished");
+}
+
+TEST(MainWindow, StartUpTimerHarvestsArgumentsOnceAndOnlyOnce)
+{
+    ScriptedPrompts prompts;
+    {
+        MainWindow w(prompts);
+        w.addDroppedNames({fixturePath("multi.ico")});
+        waitFor(300);
+        EXPECT_EQ(w.catalogue().itemCount(), 1);
+        w.addDroppedNames({fixturePath("library.icl")});
+        waitFor(300);
+        EXPECT_EQ(w.catalogue().itemCount(), 1); // it never fires again
+    }
+    MainWindow empty(prompts);
+    waitFor(300);
+    EXPECT_EQ(empty.run().runFlag(), ""); // no run with both lists empty
+    empty.addDroppedNames({fixturePath("multi.ico")});
+    waitFor(300);
+    EXPECT_EQ(empty.catalogue().itemCount(), 0);
+}
+
+TEST(MainWindow, ToolbarButtonsRunTheirHintsCommands)
+{
+    ScriptedPrompts prompts;
+    MainWindow w(prompts);
+    const std::pair<const char*, const char*> map[] = {
+        {"tbtSaveall", "Save"}, {"tbtPrint", "Save all"}, {"tbtEdit", "Print"}, {"tbtCentre", "Edit"},
+        {"tbtTile", "Options"}, {"tbtConvert", "Convert"}, {"tbtCapture", "Capture Screen"},
+        {"tbtFriend", "Share Icons With Friends"}, {"tbtWebPage", "Create Web File"}, {"tbtHelp", "Help"}};
+    for (const auto& [button, command] : map) {
+        prompts.informations.clear();
+        child<QToolButton>(&w, button)->click();
+        ASSERT_EQ(prompts.informations.size(), 1) << button;
+        EXPECT_EQ(prompts.informations[0], QStringLiteral("\"%1\" is not available yet.").arg(QLatin1String(command))) << button;
+    }
+    // The pop-up's "Save all" and "Print" run the main menu's commands.
+    prompts.informations.clear();
+    child<QAction>(&w, "popupSaveall")->trigger();
+    child<QAction>(&w, "popupPrint")->trigger();
+    EXPECT_EQ(prompts.informations, (QStringList{"\"Save all\" is not available yet.", "\"Print\" is not available yet."}));
+
+    // Stop outside a run sets the gauges and the flag.
+    child<QToolButton>(&w, "tbtStop")->click();
+    EXPECT_EQ(w.run().runFlag(), "2");
+    EXPECT_EQ(child<QProgressBar>(&w, "GaugeCurrent")->value(), 100);
+    EXPECT_EQ(child<QProgressBar>(&w, "GaugeTotal")->value(), 100);
+
+    EXPECT_EQ(child<QToolButton>(&w, "tbtPrint")->toolTip(), "Save all");
+    EXPECT_EQ(child<QAction>(&w, "menuStart")->shortcut(), QKeySequence(QStringLiteral("Ctrl+B")));
+    EXPECT_EQ(child<QAction>(&w, "menuExit")->statusTip(), QString::fromUtf8("退出当前应用程序"));
+}
+
+TEST(MainWindow, HintsGoToTheFirstStatusPanel)
+{
+    ScriptedPrompts prompts;
+    MainWindow w(prompts);
+    child<QAction>(&w, "menuSave")->showStatusText(&w);
+    EXPECT_EQ(panel(w, 0), "Save selected icon");
+    QStatusTipEvent tip(QStringLiteral("Files to scan"));
+    QApplication::sendEvent(child<QListWidget>(&w, "lstFile"), &tip);
+    EXPECT_EQ(panel(w, 0), "Files to scan");
+}
+
+TEST(MainWindow, SourceListButtonsUseTheDialogs)
+{
+    ScriptedPrompts prompts;
+    MainWindow w(prompts);
+    auto* folders = child<QListWidget>(&w, "lstDirectory");
+    auto* files = child<QListWidget>(&w, "lstFile");
+    prompts.folderAnswers = {QStringLiteral("/tmp/a"), QString(), QStringLiteral("/tmp/a")};
+    for (int i = 0; i < 3; ++i) child<QToolButton>(&w, "SpeedButton1")->click();
+    EXPECT_EQ(entries(folders), (QStringList{"/tmp/a", "/tmp/a"})); // a cancel adds nothing; no duplicate check
+    child<QToolButton>(&w, "SpeedButton2")->click();                 // nothing selected: nothing happens
+    EXPECT_EQ(folders->count(), 2);
+    folders->setCurrentRow(0);
+    child<QToolButton>(&w, "SpeedButton2")->click();
+    EXPECT_EQ(folders->count(), 1);
+    child<QToolButton>(&w, "SpeedButton3")->click();
+    EXPECT_EQ(folders->count(), 0);
+
+    prompts.fileAnswers = {fixturePath("tie.ico")};
+    child<QToolButton>(&w, "SpeedButton4")->click();
+    EXPECT_EQ(entries(files), QStringList{fixturePath("tie.ico")});
+    EXPECT_TRUE(prompts.fileFilters.first().startsWith("exe,dll,cpl,scr,icl,ocx,ico,nil,bmp,jpg files"));
+    EXPECT_EQ(prompts.fileFilters.size(), 12);
+    files->setCurrentRow(0);
+    child<QToolButton>(&w, "SpeedButton5")->click();
+    EXPECT_EQ(files->count(), 0);
+}
+
+TEST(MainWindow, AboutBoxDisablesTheWindowWhileShown)
+{
+    ScriptedPrompts prompts;
+    MainWindow w(prompts);
+    w.show();
+    child<QAction>(&w, "menuAbout")->trigger();
+    auto* about = w.findChild<QDialog*>(QStringLiteral("AboutBox"));
+    ASSERT_TRUE(about);
+    EXPECT_TRUE(about->isVisible());
+    EXPECT_FALSE(w.isEnabled());
+    EXPECT_TRUE(about->isEnabled());
+    about->findChild<QPushButton*>()->click();
+    EXPECT_TRUE(w.isEnabled());
+}
