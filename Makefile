@@ -42,6 +42,7 @@ fuzz: deps
 bench: build
 	@tools/install-deps.sh bench
 	bench/compare_wrestool.sh $(BUILD)
+	$(BUILD)/bench/bench_gui_harvest
 
 fixtures:
 	@tools/install-deps.sh fixtures

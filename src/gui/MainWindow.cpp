@@ -1,6 +1,7 @@
 #include "gui/MainWindow.h"
 
 #include "gui/AboutDialog.h"
+#include "gui/Gauge.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -19,8 +20,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
-#include <QPainter>
-#include <QProgressBar>
+
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStatusTipEvent>
@@ -62,42 +62,7 @@ QString fileNamePart(const std::string& path)
     return p.mid(p.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
-// A percentage bar in blue whose text stays readable over both parts: blue
-// over the empty part, white over the filled part.
-class Gauge final : public QProgressBar {
-public:
-    explicit Gauge(QWidget* parent) : QProgressBar(parent)
-    {
-        setRange(0, 100);
-        setValue(0);
-        setFixedHeight(18);
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter p(this);
-        const QRect frame = rect().adjusted(0, 0, -1, -1);
-        const QRect inside = rect().adjusted(1, 1, -1, -1);
-        const QColor blue(0, 0, 255);
-        p.fillRect(inside, Qt::white);
-        const int filled = inside.width() * (value() - minimum()) / std::max(1, maximum() - minimum());
-        const QRect bar(inside.left(), inside.top(), filled, inside.height());
-        p.fillRect(bar, blue);
-        const QString text = QStringLiteral("%1%").arg(value());
-        p.setPen(blue);
-        p.setClipRect(inside.adjusted(filled, 0, 0, 0));
-        p.drawText(inside, Qt::AlignCenter, text);
-        p.setPen(Qt::white);
-        p.setClipRect(bar);
-        p.drawText(inside, Qt::AlignCenter, text);
-        p.setClipping(false);
-        p.setPen(QColor(0x80, 0x80, 0x80));
-        p.drawRect(frame);
-    }
-};
-
-QProgressBar* makeGauge(const QString& name, QWidget* parent)
+Gauge* makeGauge(const QString& name, QWidget* parent)
 {
     auto* gauge = new Gauge(parent);
     gauge->setObjectName(name);

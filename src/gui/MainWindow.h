@@ -18,7 +18,6 @@ class QLabel;
 class QListView;
 class QListWidget;
 class QMenu;
-class QProgressBar;
 class QTabWidget;
 class QTimer;
 class QToolButton;
@@ -141,8 +140,8 @@ private:
     QLabel* staFound_ = nullptr;
     QLabel* staFile_ = nullptr;
     QLabel* staIcon_ = nullptr;
-    QProgressBar* gaugeCurrent_ = nullptr;
-    QProgressBar* gaugeTotal_ = nullptr;
+    class Gauge* gaugeCurrent_ = nullptr;
+    class Gauge* gaugeTotal_ = nullptr;
     QListView* listIcon_ = nullptr;
     QLabel* panels_[4] = {};
 

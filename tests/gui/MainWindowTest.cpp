@@ -13,7 +13,7 @@
 #include <QListView>
 #include <QListWidget>
 #include <QMimeData>
-#include <QProgressBar>
+#include "gui/Gauge.h"
 #include <QPushButton>
 #include <QStatusTipEvent>
 #include <QTabWidget>
@@ -121,7 +121,7 @@ TEST(MainWindow, HarvestsSelectsAndCleans)
     EXPECT_EQ(child<QLabel>(&w, "staSearch")->text(), "Finished");
     EXPECT_EQ(child<QLabel>(&w, "staIcon")->text(), "Extracted 5 icons");
     EXPECT_EQ(child<QLabel>(&w, "staFile")->text(), "Scanned 2 files");
-    EXPECT_EQ(child<QProgressBar>(&w, "GaugeTotal")->value(), 100);
+    EXPECT_EQ(child<vextral::gui::Gauge>(&w, "GaugeTotal")->value(), 100);
     EXPECT_EQ(child<QTabWidget>(&w, "Page1")->currentWidget()->objectName(), "tabProgress");
     EXPECT_TRUE(child<QToolButton>(&w, "tbtSearch")->isEnabled());
 
@@ -200,8 +200,8 @@ TEST(MainWindow, ToolbarButtonsRunTheirHintsCommands)
     // Stop outside a run sets the gauges and the flag.
     child<QToolButton>(&w, "tbtStop")->click();
     EXPECT_EQ(w.run().runFlag(), "2");
-    EXPECT_EQ(child<QProgressBar>(&w, "GaugeCurrent")->value(), 100);
-    EXPECT_EQ(child<QProgressBar>(&w, "GaugeTotal")->value(), 100);
+    EXPECT_EQ(child<vextral::gui::Gauge>(&w, "GaugeCurrent")->value(), 100);
+    EXPECT_EQ(child<vextral::gui::Gauge>(&w, "GaugeTotal")->value(), 100);
 
     EXPECT_EQ(child<QToolButton>(&w, "tbtPrint")->toolTip(), "Save all");
     EXPECT_EQ(child<QAction>(&w, "menuStart")->shortcut(), QKeySequence(QStringLiteral("Ctrl+B")));

@@ -207,8 +207,7 @@ double channel(std::uint32_t px, int shift) { return static_cast<double>((px >> 
 
 std::uint32_t roundChannel(double v)
 {
-    const long r = std::lround(v);
-    return static_cast<std::uint32_t>(std::clamp(r, 0L, 255L));
+    return static_cast<std::uint32_t>(std::clamp(v, 0.0, 255.0) + 0.5);
 }
 
 // Collects the rows of a picture and turns them into a 32 x 32 icon. Three ways

@@ -1,0 +1,115 @@
+// Harvests about 10,000 icons twice: with the engine alone (no view, no pump)
+// and through the main window (offscreen), and prints both times and their
+// ratio. The window must cost at most twice the engine.
+//
+//   bench_gui_harvest [--icons N] [FILE]
+#include "gui/MainWindow.h"
+#include "harvest/HarvestRun.h"
+#include "platform/IconExtractor.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
+
+#include <cstdio>
+#include <filesystem>
+
+namespace {
+
+struct NoView : vextral::HarvestView {
+    void setStatus(const std::string&) override {}
+    void setFound(const std::string&) override {}
+    void setScanned(const std::string&) override {}
+    void setExtracted(const std::string&) override {}
+    void setGaugeCurrent(int) override {}
+    void setGaugeTotal(int) override {}
+};
+
+struct Paths : vextral::SourceList {
+    std::vector<std::string> paths;
+    int count() const override { return static_cast<int>(paths.size()); }
+    std::string at(int i) const override { return paths[static_cast<std::size_t>(i)]; }
+};
+
+struct SilentPrompts : vextral::gui::Prompts {
+    QString browseFolder(QWidget*, const QString&) override { return {}; }
+    QString openFile(QWidget*, const QString&, const QStringList&) override { return {}; }
+    void information(QWidget*, const QString&) override {}
+    void error(QWidget*, const QString&) override {}
+};
+
+void settle(int ms)
+{
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    int target = 10000;
+    std::string file;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--icons" && i + 1 < argc) target = std::atoi(argv[++i]);
+        else file = a;
+    }
+    if (file.empty()) {
+        const char* shell32 = "/usr/lib/x86_64-linux-gnu/wine/x86_64-windows/shell32.dll";
+        file = std::filesystem::exists(shell32) ? shell32 : VEXTRAL_SOURCE_DIR "/tests/fixtures/icons64.dll";
+    }
+    const int perFile = vextral::platform::extractIconCount(file);
+    if (perFile <= 0) {
+        std::fprintf(stderr, "%s carries no icons\n", file.c_str());
+        return 2;
+    }
+    Paths files, folders;
+    files.paths.assign(static_cast<std::size_t>((target + perFile - 1) / perFile), file);
+
+    double engineBest = 1e300, guiBest = 1e300;
+    int engineIcons = 0, guiIcons = 0;
+    for (int round = 0; round < 3; ++round) {
+        vextral::IconCatalogue catalogue;
+        NoView view;
+        vextral::HarvestRun run(catalogue, view, files, folders, [] {});
+        QElapsedTimer t;
+        t.start();
+        run.start(true, false);
+        engineBest = std::min(engineBest, t.nsecsElapsed() / 1e9);
+        engineIcons = catalogue.itemCount();
+    }
+    if (qEnvironmentVariableIsSet("VEXTRAL_BENCH_PUMP")) {
+        vextral::IconCatalogue catalogue;
+        NoView view;
+        vextral::HarvestRun run(catalogue, view, files, folders, [] { QCoreApplication::processEvents(); });
+        QElapsedTimer t;
+        t.start();
+        run.start(true, false);
+        std::printf("engine with event pump: %.3f s\n", t.nsecsElapsed() / 1e9);
+    }
+    QStringList names;
+    for (const std::string& p : files.paths) names << QString::fromStdString(p);
+    for (int round = 0; round < 3; ++round) {
+        SilentPrompts prompts;
+        vextral::gui::MainWindow window(prompts);
+        window.show();
+        settle(200); // the start-up timer passes with empty lists
+        window.addDroppedNames(names);
+        QElapsedTimer t;
+        t.start();
+        window.tbtSearchClick();
+        QCoreApplication::processEvents(); // the view lays out and paints the result
+        guiBest = std::min(guiBest, t.nsecsElapsed() / 1e9);
+        guiIcons = window.catalogue().itemCount();
+    }
+    const double ratio = guiBest / engineBest;
+    std::printf("%s: %d entries x %d icons\n", QFileInfo(QString::fromStdString(file)).fileName().toUtf8().constData(),
+                files.count(), perFile);
+    std::printf("engine %d icons in %.3f s; window %d icons in %.3f s; ratio %.2f (limit 2.00)\n", engineIcons,
+                engineBest, guiIcons, guiBest, ratio);
+    return ratio <= 2.0 ? 0 : 1;
+}
