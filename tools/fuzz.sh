@@ -9,14 +9,19 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 corpus=$root/tests/fuzz/corpus/$name
 crashes=$root/tests/fuzz/crashes/$name
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+trap 'rm -rf "$work" "$work.min" "$work.log"' EXIT
 mkdir -p "$corpus" "$crashes"
 cp "$corpus"/* "$work"/ 2>/dev/null || true
 cp "$root"/tests/fixtures/*.{dll,ico,cur,ani,bmp,icl,nil} "$work"/ 2>/dev/null || true
 jobs=${FUZZ_JOBS:-$(nproc)}
+# A crash or timeout stops the fuzzer; what it learnt until then is still merged.
+status=0
 "$fuzzer" "$work" -max_total_time="$seconds" -max_len=65536 -timeout=10 -rss_limit_mb=2048 \
-  -artifact_prefix="$crashes/" -jobs="$jobs" -workers="$jobs" -print_final_stats=1 2>&1 | tail -n 30
+  -artifact_prefix="$crashes/" -jobs="$jobs" -workers="$jobs" -print_final_stats=1 > "$work.log" 2>&1 || status=$?
+cat fuzz-*.log 2>/dev/null | grep -E '^stat::|ERROR|SUMMARY' | head -n 40
+tail -n 5 "$work.log"
 mkdir -p "$work.min"
 "$fuzzer" -merge=1 "$work.min" "$work" > /dev/null 2>&1
 rm -rf "$corpus" && mv "$work.min" "$corpus"
-echo "corpus: $(ls "$corpus" | wc -l) files, $(du -sh "$corpus" | cut -f1); crashes: $(ls "$crashes" | wc -l)"
+echo "corpus: $(ls "$corpus" | wc -l) files, $(du -sh "$corpus" | cut -f1); crashes: $(ls "$crashes" | grep -vc '^.gitkeep$')"
+exit "$status"

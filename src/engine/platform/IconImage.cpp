@@ -221,20 +221,33 @@ class IconBuilder {
 public:
     enum class Mode { Alpha, Masked, Opaque };
 
+    // Pictures larger than this in either direction are read on an evenly
+    // spread grid of this many rows and columns (still 8 x 8 samples per
+    // icon pixel), so a huge bitmap costs no more than a 256 x 256 one.
+    static constexpr int kMaxSamples = 256;
+
     IconBuilder(int width, int height, Mode mode)
-        : mode_(mode), width_(width),
-          scaler_(width, height, Icon::kSize, Icon::kSize, channels(mode)),
-          row_(static_cast<std::size_t>(width) * static_cast<std::size_t>(channels(mode)))
+        : mode_(mode), columns_(sampleGrid(width)), rowSample_(static_cast<std::size_t>(height), -1),
+          scaler_(static_cast<int>(columns_.size()), std::min(height, kMaxSamples), Icon::kSize, Icon::kSize,
+                  channels(mode)),
+          row_(columns_.size() * static_cast<std::size_t>(channels(mode)))
     {
+        const std::vector<int> rows = sampleGrid(height);
+        for (std::size_t k = 0; k < rows.size(); ++k) rowSample_[static_cast<std::size_t>(rows[k])] = static_cast<int>(k);
     }
+
+    // Whether row y (0 = top) is read at all; callers may skip the others.
+    bool wantsRow(int y) const { return y >= 0 && y < static_cast<int>(rowSample_.size()) && rowSample_[static_cast<std::size_t>(y)] >= 0; }
 
     // Adds row y (0 = top): colours 0xAARRGGBB and, in masked mode, the AND bits.
     void addRow(int y, const std::uint32_t* colours, const std::uint8_t* maskBits)
     {
+        if (!wantsRow(y)) return;
         const int ch = channels(mode_);
-        for (int x = 0; x < width_; ++x) {
+        for (std::size_t k = 0; k < columns_.size(); ++k) {
+            const int x = columns_[k];
             const std::uint32_t c = colours[x];
-            double* o = &row_[static_cast<std::size_t>(x * ch)];
+            double* o = &row_[k * static_cast<std::size_t>(ch)];
             switch (mode_) {
             case Mode::Alpha: {
                 const double a = channel(c, 24);
@@ -262,7 +275,7 @@ public:
                 break;
             }
         }
-        scaler_.addRow(y, row_.data());
+        scaler_.addRow(rowSample_[static_cast<std::size_t>(y)], row_.data());
     }
 
     Icon finish() const
@@ -306,8 +319,22 @@ public:
 private:
     static int channels(Mode mode) { return mode == Mode::Alpha ? 4 : mode == Mode::Masked ? 7 : 3; }
 
+    // Every index when n is small enough, else kMaxSamples indexes at the
+    // centres of equal bands.
+    static std::vector<int> sampleGrid(int n)
+    {
+        std::vector<int> grid;
+        const int count = std::min(n, kMaxSamples);
+        grid.reserve(static_cast<std::size_t>(count));
+        for (int k = 0; k < count; ++k) {
+            grid.push_back(n <= kMaxSamples ? k : static_cast<int>((2LL * k + 1) * n / (2LL * count)));
+        }
+        return grid;
+    }
+
     Mode mode_;
-    int width_;
+    std::vector<int> columns_;
+    std::vector<int> rowSample_;
     AreaScaler scaler_;
     std::vector<double> row_;
 };
@@ -348,6 +375,7 @@ std::optional<Icon> decodeDibIcon(std::span<const std::uint8_t> data)
 
     IconBuilder builder(w, ht, alpha ? IconBuilder::Mode::Alpha : IconBuilder::Mode::Masked);
     for (int y = 0; y < ht; ++y) {
+        if (!builder.wantsRow(y)) continue;
         const std::uint64_t stored = static_cast<std::uint64_t>(ht - 1 - y); // bottom-up
         rows.decode(xorData + xorStride * stored, colours.data());
         if (andData) {
@@ -529,8 +557,10 @@ bool decodeRle(const BitmapFile& bmp, std::span<const std::uint8_t> codes, const
     std::size_t x = 0;
     auto emit = [&]() {
         if (row >= height) return;
-        for (std::size_t i = 0; i < w; ++i) colours[i] = written[i] ? palette.paletteColour(index[i]) : 0xFF000000u;
-        builder.addRow(height - 1 - row, colours.data(), nullptr);
+        if (builder.wantsRow(height - 1 - row)) {
+            for (std::size_t i = 0; i < w; ++i) colours[i] = written[i] ? palette.paletteColour(index[i]) : 0xFF000000u;
+            builder.addRow(height - 1 - row, colours.data(), nullptr);
+        }
         std::fill(written.begin(), written.end(), 0);
         ++row;
     };
@@ -630,6 +660,7 @@ std::optional<Icon> decodeBitmapFile(const ByteSource& file)
     std::vector<std::uint8_t> raw(static_cast<std::size_t>(stride));
     std::vector<std::uint32_t> colours(static_cast<std::size_t>(w));
     for (int y = 0; y < ht; ++y) {
+        if (!builder.wantsRow(y)) continue;
         const std::uint64_t stored = topDown ? static_cast<std::uint64_t>(y) : static_cast<std::uint64_t>(ht - 1 - y);
         if (!file.read(bmp.pixelOffset + stored * stride, raw.data(), raw.size())) return std::nullopt;
         rows.decode(raw.data(), colours.data());
