@@ -8,6 +8,7 @@
 #include "platform/IconExtractor.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 
@@ -95,7 +96,7 @@ int main(int argc, char** argv)
     for (const std::string& p : files.paths) names << QString::fromStdString(p);
     for (int round = 0; round < 3; ++round) {
         SilentPrompts prompts;
-        vextral::gui::MainWindow window(prompts);
+        vextral::gui::MainWindow window(prompts, QDir::tempPath().toStdString());
         window.show();
         settle(200); // the start-up timer passes with empty lists
         window.addDroppedNames(names);

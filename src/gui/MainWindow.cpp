@@ -84,7 +84,8 @@ QToolButton* makeSpeedButton(const QString& name, const QString& hint, Picture p
 
 } // namespace
 
-MainWindow::MainWindow(Prompts& prompts, QWidget* parent) : QMainWindow(parent), prompts_(prompts)
+MainWindow::MainWindow(Prompts& prompts, std::string programFolder, QWidget* parent)
+    : QMainWindow(parent), prompts_(prompts), programFolder_(std::move(programFolder))
 {
     setObjectName(QStringLiteral("FormVextral"));
     setWindowTitle(applicationTitle());
@@ -99,6 +100,7 @@ MainWindow::MainWindow(Prompts& prompts, QWidget* parent) : QMainWindow(parent),
     buildToolbar();
     buildStatusBar();
     resize(615, 436);
+    formCreate();
 
     timVextral_ = new QTimer(this);
     timVextral_->setObjectName(QStringLiteral("TimVextral"));
@@ -626,6 +628,13 @@ void MainWindow::listIconSelectItem(int i)
     panels_[1]->setText(QStringLiteral("Filename:") + fileNamePart(record.sourceFile));
     panels_[2]->setText(QStringLiteral("Index:") + QString::number(record.iconIndex));
     panels_[3]->setText(QStringLiteral("No:") + QString::number(i + 1));
+}
+
+void MainWindow::formCreate()
+{
+    const settings::ProfileFile file(programFolder_ + "/" + settings::kSettingsFileName);
+    if (const auto problem = settings_.load(file)) prompts_.error(this, QString::fromStdString(*problem));
+    run_->setSettings(settings_);
 }
 
 // ---- Hints ----

@@ -5,11 +5,13 @@
 #include "gui/ToolbarPictures.h"
 #include "harvest/HarvestRun.h"
 #include "harvest/IconCatalogue.h"
+#include "settings/Settings.h"
 
 #include <QElapsedTimer>
 #include <QMainWindow>
 
 #include <memory>
+#include <string>
 
 class QAction;
 class QActionGroup;
@@ -30,7 +32,8 @@ namespace vextral::gui {
 class MainWindow final : public QMainWindow, private HarvestView {
     Q_OBJECT
 public:
-    explicit MainWindow(Prompts& prompts, QWidget* parent = nullptr);
+    // programFolder holds Option.ini.
+    MainWindow(Prompts& prompts, std::string programFolder, QWidget* parent = nullptr);
     ~MainWindow() override;
 
     // Adds names as a drop from a file manager does: existing files to the
@@ -38,6 +41,9 @@ public:
     void addDroppedNames(const QStringList& names);
 
     const IconCatalogue& catalogue() const { return catalogue_; }
+    const settings::Settings& settings() const { return settings_; }
+    const std::string& programFolder() const { return programFolder_; }
+    HarvestRun& harvestRun() { return *run_; }
     const HarvestRun& run() const { return *run_; }
     IconListModel& iconModel() { return *model_; }
 
@@ -80,6 +86,8 @@ public slots:
 
     // Shows record i of the catalogue in status panels 1 to 3.
     void listIconSelectItem(int i);
+    // Loads the settings from Option.ini (at creation, and after the options dialog).
+    void formCreate();
     void timVextralTimer();
 
 protected:
@@ -121,6 +129,8 @@ private:
     void showDialogDisablingMain(QWidget* dialog);
 
     Prompts& prompts_;
+    std::string programFolder_;
+    settings::Settings settings_;
     IconCatalogue catalogue_;
     std::unique_ptr<class ListWidgetSource> fileSource_;
     std::unique_ptr<class ListWidgetSource> folderSource_;

@@ -60,7 +60,8 @@ void waitFor(int ms)
 TEST(MainWindow, DropsSortFilesFromFolders)
 {
     ScriptedPrompts prompts;
-    MainWindow w(prompts);
+    vextral::test::TempDir home;
+    MainWindow w(prompts, home.path().string());
     vextral::test::TempDir dir;
     const QString folder = QString::fromStdString(dir.path().string());
     const QString missing = folder + QStringLiteral("/not-there.dll");
@@ -83,7 +84,8 @@ TEST(MainWindow, DropsSortFilesFromFolders)
 TEST(MainWindow, TheThreeFacesOfEachSwitchStayInStep)
 {
     ScriptedPrompts prompts;
-    MainWindow w(prompts);
+    vextral::test::TempDir home;
+    MainWindow w(prompts, home.path().string());
     w.show();
     auto* box = child<QCheckBox>(&w, "chbFile");
     auto* button = child<QToolButton>(&w, "tbtFile");
@@ -111,9 +113,11 @@ TEST(MainWindow, TheThreeFacesOfEachSwitchStayInStep)
 TEST(MainWindow, HarvestsSelectsAndCleans)
 {
     ScriptedPrompts prompts;
-    MainWindow w(prompts);
+    vextral::test::TempDir home;
+    MainWindow w(prompts, home.path().string());
     w.show();
     w.addDroppedNames({fixturePath("library.nil"), fixturePath("library.icl")});
+    child<QToolButton>(&w, "tbtDirectory")->click(); // files only
     child<QToolButton>(&w, "tbtSearch")->click();
     EXPECT_EQ(w.catalogue().itemCount(), 5);
     auto* view = child<QListView>(&w, "ListIcon");
@@ -160,8 +164,9 @@ TEST(MainWindow, HarvestsSelectsAndCleans)
 TEST(MainWindow, StartUpTimerHarvestsArgumentsOnceAndOnlyOnce)
 {
     ScriptedPrompts prompts;
+    vextral::test::TempDir home;
     {
-        MainWindow w(prompts);
+        MainWindow w(prompts, home.path().string());
         w.addDroppedNames({fixturePath("multi.ico")});
         waitFor(300);
         EXPECT_EQ(w.catalogue().itemCount(), 1);
@@ -169,7 +174,7 @@ TEST(MainWindow, StartUpTimerHarvestsArgumentsOnceAndOnlyOnce)
         waitFor(300);
         EXPECT_EQ(w.catalogue().itemCount(), 1); // it never fires again
     }
-    MainWindow empty(prompts);
+    MainWindow empty(prompts, home.path().string());
     waitFor(300);
     EXPECT_EQ(empty.run().runFlag(), ""); // no run with both lists empty
     empty.addDroppedNames({fixturePath("multi.ico")});
@@ -180,7 +185,8 @@ TEST(MainWindow, StartUpTimerHarvestsArgumentsOnceAndOnlyOnce)
 TEST(MainWindow, ToolbarButtonsRunTheirHintsCommands)
 {
     ScriptedPrompts prompts;
-    MainWindow w(prompts);
+    vextral::test::TempDir home;
+    MainWindow w(prompts, home.path().string());
     const std::pair<const char*, const char*> map[] = {
         {"tbtSaveall", "Save"}, {"tbtPrint", "Save all"}, {"tbtEdit", "Print"}, {"tbtCentre", "Edit"},
         {"tbtTile", "Options"}, {"tbtConvert", "Convert"}, {"tbtCapture", "Capture Screen"},
@@ -211,7 +217,8 @@ TEST(MainWindow, ToolbarButtonsRunTheirHintsCommands)
 TEST(MainWindow, HintsGoToTheFirstStatusPanel)
 {
     ScriptedPrompts prompts;
-    MainWindow w(prompts);
+    vextral::test::TempDir home;
+    MainWindow w(prompts, home.path().string());
     child<QAction>(&w, "menuSave")->showStatusText(&w);
     EXPECT_EQ(panel(w, 0), "Save selected icon");
     QStatusTipEvent tip(QStringLiteral("Files to scan"));
@@ -222,7 +229,8 @@ TEST(MainWindow, HintsGoToTheFirstStatusPanel)
 TEST(MainWindow, SourceListButtonsUseTheDialogs)
 {
     ScriptedPrompts prompts;
-    MainWindow w(prompts);
+    vextral::test::TempDir home;
+    MainWindow w(prompts, home.path().string());
     auto* folders = child<QListWidget>(&w, "lstDirectory");
     auto* files = child<QListWidget>(&w, "lstFile");
     prompts.folderAnswers = {QStringLiteral("/tmp/a"), QString(), QStringLiteral("/tmp/a")};
@@ -249,7 +257,8 @@ TEST(MainWindow, SourceListButtonsUseTheDialogs)
 TEST(MainWindow, AboutBoxDisablesTheWindowWhileShown)
 {
     ScriptedPrompts prompts;
-    MainWindow w(prompts);
+    vextral::test::TempDir home;
+    MainWindow w(prompts, home.path().string());
     w.show();
     child<QAction>(&w, "menuAbout")->trigger();
     auto* about = w.findChild<QDialog*>(QStringLiteral("AboutBox"));

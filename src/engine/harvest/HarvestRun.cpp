@@ -15,6 +15,8 @@ HarvestRun::HarvestRun(IconCatalogue& catalogue, HarvestView& view, const Source
     : catalogue_(catalogue), view_(view), files_(files), folders_(folders), pump_(std::move(pump))
 {
     if (!pump_) pump_ = [] {};
+    search_.scanOptions = ScanOptions::soSpecifiedDir;
+    search_.pump = [this] { pump_(); };
 }
 
 void HarvestRun::start(bool scanFiles, bool scanFolders)
@@ -85,10 +87,72 @@ int HarvestRun::extractFile(const std::string& path, const std::function<bool(in
     return c;
 }
 
+bool HarvestRun::foldersPhase()
+{
+    view_.setGaugeCurrent(0);
+    view_.setGaugeTotal(0);
+    const platform::RecycleRule recycle = recycle_ ? *recycle_ : platform::RecycleRule::current();
+    search_.onProcess = [this](const std::string&, std::int32_t countFiles, std::int32_t) {
+        view_.setFound(countText("", static_cast<long long>(filesFound_) + countFiles, " files"));
+    };
+    search_.onChanged = [this, &recycle](std::int32_t countFiles, std::int32_t) {
+        for (const FilePack& pack : search_.list()) {
+            const std::string path = pack.dir + pack.name;
+            if (settings_.recycle || !recycle.inRecycleFolder(path)) foundFiles_.push_back(path);
+        }
+        filesFound_ += countFiles;
+    };
+
+    const int folders = folders_.count();
+    for (int d = 1; d <= folders; ++d) {
+        // Entries deleted while the run pumped are never read, and after Stop
+        // the remaining folders are not searched.
+        if (d > folders_.count() || runFlag_ == "2") break;
+        search_.fileMask = settings_.fileMask();
+        search_.doRecursive = settings_.subFolder;
+        view_.setStatus("Searching for files...");
+        search_.scanDir = folders_.at(d - 1);
+        search_.execute();
+    }
+
+    const std::size_t found = foundFiles_.size();
+    for (std::size_t r = 1; r <= found; ++r) {
+        const std::string path = foundFiles_[r - 1];
+        const platform::IconSource source = platform::IconSource::open(path);
+        const int c = source.count();
+        // A file limit of N extracts the first N - 1 files.
+        if (settings_.fileLimitOn() && static_cast<long long>(r) >= settings_.fileNumber) {
+            end(Ending::Limit);
+            return false;
+        }
+        view_.setStatus("Extracting icons from folders...");
+        for (int s = 1; s <= c; ++s) {
+            if (settings_.iconLimitOn() && n_ >= settings_.iconNumber) {
+                end(Ending::Limit);
+                return false;
+            }
+            if (const auto icon = source.icon(s - 1)) {
+                catalogue_.add(*icon, s - 1, path);
+                ++n_;
+            }
+            view_.setGaugeCurrent(percent(s, c));
+            view_.setExtracted(countText("Extracted ", n_, " icons"));
+            view_.setScanned(countText("Scanned ", files_.count() + static_cast<long long>(r), " files"));
+            pump_();
+            if (runFlag_ == "2") {
+                end(Ending::StopInFolders);
+                return false;
+            }
+        }
+        view_.setGaugeTotal(percent(static_cast<long long>(r), static_cast<long long>(foundFiles_.size())));
+    }
+    return true;
+}
+
 void HarvestRun::stop()
 {
     view_.setStartMenuEnabled(true);
-    stopSearch();
+    search_.stop();
     view_.setStartButtonEnabled(true);
     view_.setGaugeCurrent(100);
     runFlag_ = "2";

@@ -2,8 +2,12 @@
 
 #include "harvest/HarvestView.h"
 #include "harvest/IconCatalogue.h"
+#include "harvest/SearchFolders.h"
+#include "platform/MountTable.h"
+#include "settings/Settings.h"
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,6 +35,14 @@ public:
     // Stop: accepted at any time; outside a run it only sets the controls and the flag.
     void stop();
 
+    // The settings the folders phase obeys (file types, subfolders, recycle
+    // bin, icon and file limits).
+    void setSettings(const settings::Settings& s) { settings_ = s; }
+    const settings::Settings& settings() const { return settings_; }
+    // Which found files count as the recycle bin's; the system's when not set.
+    void setRecycleRule(platform::RecycleRule rule) { recycle_ = std::move(rule); }
+    SearchFolders& search() { return search_; }
+
     bool active() const { return active_; }
     // "" before the first run, "1" while one goes, "2" after Stop.
     const std::string& runFlag() const { return runFlag_; }
@@ -44,9 +56,7 @@ protected:
     enum class Ending { Normal, StopInFiles, StopInFolders, Limit };
 
     // The folders phase; returns false when it ended the run itself.
-    virtual bool foldersPhase() { return true; }
-    // Asks a running folder search to stop; harmless when none runs.
-    virtual void stopSearch() {}
+    virtual bool foldersPhase();
 
     // Extracts the icons of path into the catalogue: the count and each icon,
     // opening the file once. Calls perIcon after each icon added (s of c);
@@ -64,6 +74,9 @@ protected:
     int filesFound_ = 0;
     std::vector<std::string> foundFiles_;
     bool active_ = false;
+    settings::Settings settings_;
+    SearchFolders search_;
+    std::optional<platform::RecycleRule> recycle_;
 
 private:
     bool filesPhase();

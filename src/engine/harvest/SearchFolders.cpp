@@ -1,0 +1,160 @@
+#include "harvest/SearchFolders.h"
+
+#include "harvest/Mask.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <ctime>
+#include <dirent.h>
+#include <fcntl.h>
+#include <set>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace vextral {
+
+namespace {
+
+struct Entry {
+    std::string name;
+    std::string key; // the name in upper case, for sorting
+    unsigned char type;
+};
+
+std::string upperAscii(const std::string& s)
+{
+    std::string out = s;
+    for (char& c : out) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    return out;
+}
+
+std::string withSlash(const std::string& folder) { return !folder.empty() && folder.back() == '/' ? folder : folder + "/"; }
+
+// Reads a folder's entries, sorted by name without regard to letter case.
+bool listFolder(const std::string& folder, std::vector<Entry>& entries, dev_t& dev, ino_t& ino)
+{
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) return false;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        ::close(fd);
+        return false;
+    }
+    dev = st.st_dev;
+    ino = st.st_ino;
+    DIR* dir = ::fdopendir(fd);
+    if (!dir) {
+        ::close(fd);
+        return false;
+    }
+    while (const dirent* e = ::readdir(dir)) {
+        entries.push_back({e->d_name, upperAscii(e->d_name), e->d_type});
+    }
+    ::closedir(dir);
+    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+        return a.key != b.key ? a.key < b.key : a.name < b.name;
+    });
+    return true;
+}
+
+} // namespace
+
+struct SearchFolders::Walk {
+    std::vector<Mask> masks;
+    platform::MountTable mounts;
+    const platform::Mount* drive = nullptr; // the file system a drive search stays on
+    std::set<std::pair<dev_t, ino_t>> visited;
+};
+
+std::int32_t dosDateTime(std::int64_t unixTime)
+{
+    const std::time_t t = static_cast<std::time_t>(unixTime);
+    std::tm tm {};
+    if (!::localtime_r(&t, &tm) || tm.tm_year < 80) return (1 << 5 | 1) << 16; // 1980-01-01 00:00
+    const int year = std::min(tm.tm_year - 80, 127);
+    const std::uint32_t date = static_cast<std::uint32_t>(year << 9 | (tm.tm_mon + 1) << 5 | tm.tm_mday);
+    const std::uint32_t time = static_cast<std::uint32_t>(tm.tm_hour << 11 | tm.tm_min << 5 | tm.tm_sec / 2);
+    return static_cast<std::int32_t>(date << 16 | time);
+}
+
+void SearchFolders::execute()
+{
+    list_.clear();
+    count_ = 0;
+    size_ = 0;
+    Walk walk;
+    for (const std::string& pattern : splitMaskList(fileMask)) walk.masks.emplace_back(pattern);
+    stopRequested_ = false;
+    walk.mounts = mounts ? *mounts : platform::MountTable::current();
+
+    switch (scanOptions) {
+    case ScanOptions::soSpecifiedDir:
+        scan(walk, scanDir);
+        break;
+    case ScanOptions::soSpecifiedDisk:
+        if ((walk.drive = walk.mounts.mountOf(scanDir))) scan(walk, walk.drive->point);
+        break;
+    case ScanOptions::soAllDisks:
+        for (const std::string& point : walk.mounts.drives()) {
+            if (stopRequested_) break;
+            walk.drive = walk.mounts.mountAt(point);
+            scan(walk, point);
+        }
+        break;
+    }
+    if (onChanged) onChanged(countFiles(), sizeOfFiles());
+}
+
+void SearchFolders::scan(Walk& walk, const std::string& folder)
+{
+    if (onProcess) onProcess(folder, countFiles(), sizeOfFiles());
+    const platform::Mount* here = walk.mounts.mountOf(folder);
+    if (here && here->kind() == platform::DriveKind::Pseudo) return;
+
+    std::vector<Entry> entries;
+    dev_t dev = 0;
+    ino_t ino = 0;
+    if (!listFolder(folder, entries, dev, ino)) return;
+    if (!walk.visited.insert({dev, ino}).second) return; // reached again through a bind mount
+    const std::string dir = withSlash(folder);
+
+    for (const Entry& entry : entries) {
+        if (stopRequested_) break;
+        if (entry.name == "." || entry.name == "..") continue;
+        const std::string path = dir + entry.name;
+        bool isDir = entry.type == DT_DIR;
+        const bool matched = std::any_of(walk.masks.begin(), walk.masks.end(),
+                                         [&](const Mask& m) { return m.matches(entry.name); });
+        struct stat st {};
+        bool haveStat = false;
+        if (matched || entry.type == DT_UNKNOWN) {
+            haveStat = ::lstat(path.c_str(), &st) == 0;
+            if (haveStat) isDir = S_ISDIR(st.st_mode);
+        }
+        if (matched) {
+            ++count_;
+            const auto size = haveStat ? static_cast<std::uint32_t>(st.st_size) : 0u;
+            size_ += size;
+            if (updateList) {
+                std::int32_t attr = 0;
+                if (haveStat && (st.st_mode & 0222) == 0) attr |= 1;
+                if (entry.name[0] == '.') attr |= 2;
+                if (isDir) attr |= 16;
+                if (haveStat && S_ISREG(st.st_mode)) attr |= 32;
+                list_.push_back({entry.name, dir, static_cast<std::int32_t>(size), attr,
+                                 haveStat ? dosDateTime(st.st_mtime) : dosDateTime(0)});
+            }
+        }
+        if (doRecursive && isDir) {
+            const platform::Mount* child = walk.mounts.mountAt(path);
+            const bool otherDrive = child && walk.drive && child != walk.drive;
+            const bool pseudo = child && child->kind() == platform::DriveKind::Pseudo;
+            if (!otherDrive && !pseudo) scan(walk, path);
+        }
+        if (messages && pump) pump();
+    }
+}
+
+} // namespace vextral

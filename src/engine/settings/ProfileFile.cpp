@@ -1,0 +1,258 @@
+#include "settings/ProfileFile.h"
+
+#include "core/Error.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <fstream>
+#include <iterator>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace vextral::settings {
+
+namespace {
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string trim(const std::string& text)
+{
+    std::size_t b = 0, e = text.size();
+    while (b < e && isBlank(text[b])) ++b;
+    while (e > b && isBlank(text[e - 1])) --e;
+    return text.substr(b, e - b);
+}
+
+// The section a line opens, if it is a section line.
+std::optional<std::string> sectionOf(const std::string& line)
+{
+    std::size_t i = 0;
+    while (i < line.size() && isBlank(line[i])) ++i;
+    if (i >= line.size() || line[i] != '[') return std::nullopt;
+    const std::size_t close = line.find(']', i + 1);
+    return trim(line.substr(i + 1, close == std::string::npos ? std::string::npos : close - i - 1));
+}
+
+// The key of a key line, if it is one.
+std::optional<std::string> keyOf(const std::string& line)
+{
+    const std::size_t eq = line.find('=');
+    if (eq == std::string::npos) return std::nullopt;
+    return trim(line.substr(0, eq));
+}
+
+struct Range {
+    std::size_t header; // index of the section line
+    std::size_t end;    // one past the section's last line
+};
+
+std::optional<Range> findSection(const std::vector<std::string>& lines, const std::string& section)
+{
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const auto name = sectionOf(lines[i]);
+        if (!name || !sameName(*name, section)) continue;
+        std::size_t end = i + 1;
+        while (end < lines.size() && !sectionOf(lines[end])) ++end;
+        return Range{i, end};
+    }
+    return std::nullopt;
+}
+
+std::optional<std::size_t> findKey(const std::vector<std::string>& lines, const Range& r, const std::string& key)
+{
+    for (std::size_t i = r.header + 1; i < r.end; ++i) {
+        const auto name = keyOf(lines[i]);
+        if (name && sameName(*name, key)) return i;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+bool sameName(const std::string& a, const std::string& b)
+{
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (asciiUpper(a[i]) != asciiUpper(b[i])) return false;
+    }
+    return true;
+}
+
+std::optional<std::int32_t> parseInteger(const std::string& text)
+{
+    std::size_t i = 0;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
+    int base = 10;
+    if (i < text.size() && text[i] == '$') {
+        base = 16;
+        ++i;
+    } else if (text.size() - i > 2 && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+        base = 16;
+        i += 2;
+    }
+    if (i >= text.size()) return std::nullopt;
+    std::uint64_t value = 0;
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        int digit;
+        if (c >= '0' && c <= '9') digit = c - '0';
+        else if (base == 16 && c >= 'a' && c <= 'f') digit = c - 'a' + 10;
+        else if (base == 16 && c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+        else return std::nullopt;
+        value = value * static_cast<std::uint64_t>(base) + static_cast<std::uint64_t>(digit);
+        if (value > 0xFFFFFFFFull) return std::nullopt;
+    }
+    if (base == 10) {
+        if (value > (negative ? 0x80000000ull : 0x7FFFFFFFull)) return std::nullopt;
+        return static_cast<std::int32_t>(negative ? -static_cast<std::int64_t>(value) : static_cast<std::int64_t>(value));
+    }
+    // Hexadecimal covers all 32 bits: $FFFFFFFF is -1.
+    const auto bits = static_cast<std::uint32_t>(value);
+    return negative ? static_cast<std::int32_t>(0u - bits) : static_cast<std::int32_t>(bits);
+}
+
+std::optional<std::string> ProfileFile::Snapshot::value(const std::string& section, const std::string& key) const
+{
+    const auto range = findSection(lines_, section);
+    if (!range) return std::nullopt;
+    const auto at = findKey(lines_, *range, key);
+    if (!at) return std::nullopt;
+    const std::string& line = lines_[*at];
+    std::string v = trim(line.substr(line.find('=') + 1));
+    if (v.size() > kMaxValue) v.resize(kMaxValue);
+    return v;
+}
+
+std::string ProfileFile::Snapshot::readString(const std::string& section, const std::string& key,
+                                              const std::string& def) const
+{
+    if (auto v = value(section, key)) return *v;
+    std::string d = def;
+    while (!d.empty() && isBlank(d.back())) d.pop_back();
+    return d;
+}
+
+std::int32_t ProfileFile::Snapshot::readInteger(const std::string& section, const std::string& key,
+                                                std::int32_t def) const
+{
+    const auto v = value(section, key);
+    if (!v) return def;
+    return parseInteger(*v).value_or(def);
+}
+
+bool ProfileFile::Snapshot::readBool(const std::string& section, const std::string& key, bool def) const
+{
+    return readInteger(section, key, def ? 1 : 0) != 0;
+}
+
+ProfileFile::Snapshot ProfileFile::read() const
+{
+    Snapshot doc;
+    std::ifstream in(path_, std::ios::binary);
+    if (!in) return doc;
+    const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    std::size_t start = 0;
+    bool first = true;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(start, end - start);
+        const bool cr = !line.empty() && line.back() == '\r';
+        if (cr) line.pop_back();
+        if (first && end < text.size()) doc.crlf_ = cr;
+        first = false;
+        doc.lines_.push_back(std::move(line));
+        start = end + 1;
+    }
+    return doc;
+}
+
+void ProfileFile::Batch::writeString(const std::string& section, const std::string& key, const std::string& value)
+{
+    std::vector<std::string>& lines = doc_.lines_;
+    const std::string line = key + "=" + value;
+    const auto range = findSection(lines, section);
+    if (!range) {
+        lines.push_back("[" + section + "]");
+        lines.push_back(line);
+        return;
+    }
+    if (const auto at = findKey(lines, *range, key)) {
+        lines[*at] = line;
+        return;
+    }
+    // After the section's last non-blank line.
+    std::size_t at = range->end;
+    while (at > range->header + 1 && trim(lines[at - 1]).empty()) --at;
+    lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), line);
+}
+
+void ProfileFile::Batch::writeInteger(const std::string& section, const std::string& key, std::int32_t value)
+{
+    writeString(section, key, std::to_string(value));
+}
+
+void ProfileFile::Batch::writeBool(const std::string& section, const std::string& key, bool value)
+{
+    writeString(section, key, value ? "1" : "0");
+}
+
+void ProfileFile::Batch::eraseSection(const std::string& section)
+{
+    std::vector<std::string>& lines = doc_.lines_;
+    if (const auto range = findSection(lines, section)) {
+        lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(range->header),
+                    lines.begin() + static_cast<std::ptrdiff_t>(range->end));
+    }
+}
+
+void ProfileFile::Batch::commit() { file_.replace(doc_); }
+
+void ProfileFile::writeString(const std::string& section, const std::string& key, const std::string& value) const
+{
+    Batch batch(*this);
+    batch.writeString(section, key, value);
+    batch.commit();
+}
+
+void ProfileFile::eraseSection(const std::string& section) const
+{
+    Batch batch(*this);
+    batch.eraseSection(section);
+    batch.commit();
+}
+
+void ProfileFile::replace(const Snapshot& doc) const
+{
+    const Error failure("Unable to write to " + path_);
+    struct stat st {};
+    const bool exists = ::stat(path_.c_str(), &st) == 0;
+    if (exists && (!S_ISREG(st.st_mode) || ::access(path_.c_str(), W_OK) != 0)) throw failure;
+
+    std::string text;
+    const char* eol = doc.crlf_ ? "\r\n" : "\n";
+    for (const std::string& line : doc.lines_) text += line + eol;
+
+    std::string temp = path_ + ".XXXXXX";
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0) throw failure;
+    bool ok = true;
+    std::size_t done = 0;
+    while (ok && done < text.size()) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        ok = n > 0;
+        if (ok) done += static_cast<std::size_t>(n);
+    }
+    ok = ok && ::fchmod(fd, exists ? (st.st_mode & 07777) : 0644) == 0;
+    ok = ok && ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    ok = ok && ::rename(temp.c_str(), path_.c_str()) == 0;
+    if (!ok) {
+        ::unlink(temp.c_str());
+        throw failure;
+    }
+}
+
+} // namespace vextral::settings

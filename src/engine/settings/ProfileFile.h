@@ -1,0 +1,81 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vextral::settings {
+
+// A settings file in the private-profile format:
+//
+//   [Section]
+//   key=value
+//
+// Section and key names match without regard to letter case, and when either
+// occurs twice the first occurrence counts. Blanks around names and values are
+// not part of them; values are read up to 2047 characters. Lines of any other
+// shape are kept but mean nothing. Both LF and CR LF line ends are read; a
+// write keeps the file's own (LF for a new file).
+//
+// Every write replaces the whole file at once (a temporary file in the same
+// folder, then a rename), so a full disk or a crash never leaves half a file;
+// a failure raises "Unable to write to <path>".
+class ProfileFile {
+public:
+    static constexpr std::size_t kMaxValue = 2047;
+
+    explicit ProfileFile(std::string path) : path_(std::move(path)) {}
+    const std::string& path() const { return path_; }
+
+    // The file as read now; a missing or unreadable file reads as empty.
+    class Snapshot {
+    public:
+        std::optional<std::string> value(const std::string& section, const std::string& key) const;
+        // The value, or the default (its trailing blanks dropped) when missing.
+        std::string readString(const std::string& section, const std::string& key, const std::string& def) const;
+        // Decimal, "0x"/"$" hexadecimal; the default when missing or not a number.
+        std::int32_t readInteger(const std::string& section, const std::string& key, std::int32_t def) const;
+        bool readBool(const std::string& section, const std::string& key, bool def) const;
+
+    private:
+        friend class ProfileFile;
+        std::vector<std::string> lines_;
+        bool crlf_ = false;
+    };
+    Snapshot read() const;
+
+    // Changes gathered and written as one replacement of the file.
+    class Batch {
+    public:
+        explicit Batch(const ProfileFile& file) : file_(file), doc_(file.read()) {}
+        // Sets a key in place, or adds it at the end of its section (adding the section at the end of the file).
+        void writeString(const std::string& section, const std::string& key, const std::string& value);
+        void writeInteger(const std::string& section, const std::string& key, std::int32_t value);
+        void writeBool(const std::string& section, const std::string& key, bool value);
+        // Removes the section with all its keys.
+        void eraseSection(const std::string& section);
+        void commit();
+
+    private:
+        const ProfileFile& file_;
+        Snapshot doc_;
+    };
+
+    void writeString(const std::string& section, const std::string& key, const std::string& value) const;
+    void eraseSection(const std::string& section) const;
+
+private:
+    void replace(const Snapshot& doc) const;
+    std::string path_;
+};
+
+// Integer text as the settings file stores it: optional sign, then decimal
+// digits, "$" and hexadecimal digits, or "0x"/"0X" and hexadecimal digits.
+// Nothing when it does not convert to a 32-bit value.
+std::optional<std::int32_t> parseInteger(const std::string& text);
+
+inline char asciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+bool sameName(const std::string& a, const std::string& b);
+
+} // namespace vextral::settings

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "settings/ColourNames.h"
+#include "settings/ProfileFile.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace vextral::settings {
+
+// The in-memory copy of the Icon and File sections of Option.ini that the main
+// window holds; the defaults are what a first start without the file uses.
+struct Settings {
+    Colour background = kWhite;        // Icon/Background
+    std::string editor = "xdg-open";   // Icon/Edit
+    std::int32_t jpegQuality = 86;     // Icon/Jpeg
+    bool exeFile = true, dllFile = true, cplFile = true, scrFile = true, iclFile = true, ocxFile = true,
+         icoFile = true, nilFile = true, bmpFile = true; // File/<type> File
+    bool icon = true;                  // File/Icon: no icon limit
+    std::int32_t iconNumber = 536;     // File/Icon Number
+    bool file = true;                  // File/File: no file limit
+    std::int32_t fileNumber = 536;     // File/File Number
+    bool subFolder = true;             // File/SubFolder
+    bool recycle = false;              // File/Recycle
+
+    // Loads every key in the program's order. A Background that is neither a
+    // colour name nor a number leaves the background white, lets everything
+    // else load, and is returned as the error text to show once.
+    std::optional<std::string> load(const ProfileFile& profile);
+
+    bool iconLimitOn() const { return !icon; }
+    bool fileLimitOn() const { return !file; }
+    // The folder search's mask from the nine file types, such as
+    // "*.exe,*.dll,*.cpl,*.scr,*.icl,*.ocx,*.ico,*.nil,*.bmp".
+    std::string fileMask() const;
+};
+
+constexpr const char* kSettingsFileName = "Option.ini";
+
+} // namespace vextral::settings
