@@ -4,8 +4,6 @@
 
 #include <cerrno>
 #include <fcntl.h>
-#include <fstream>
-#include <iterator>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -65,6 +63,27 @@ std::optional<std::size_t> findKey(const std::vector<std::string>& lines, const 
         if (name && sameName(*name, key)) return i;
     }
     return std::nullopt;
+}
+
+// The file's text; empty when it is missing, not a regular file or unreadable.
+// Only the first 16 MiB count: no settings file comes near that.
+std::string readSettingsText(const std::string& path)
+{
+    constexpr std::size_t kLimit = 16u << 20;
+    std::string text;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return text;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        char buffer[65536];
+        ssize_t n;
+        while (text.size() < kLimit && ((n = ::read(fd, buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR))) {
+            if (n > 0) text.append(buffer, static_cast<std::size_t>(n));
+        }
+        if (text.size() > kLimit) text.resize(kLimit);
+    }
+    ::close(fd);
+    return text;
 }
 
 } // namespace
@@ -149,9 +168,7 @@ bool ProfileFile::Snapshot::readBool(const std::string& section, const std::stri
 ProfileFile::Snapshot ProfileFile::read() const
 {
     Snapshot doc;
-    std::ifstream in(path_, std::ios::binary);
-    if (!in) return doc;
-    const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const std::string text = readSettingsText(path_);
     std::size_t start = 0;
     bool first = true;
     while (start < text.size()) {

@@ -1,0 +1,231 @@
+// The folders phase of a harvest run over real folders of fixture files.
+#include "harvest/HarvestRun.h"
+
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+
+using namespace vextral;
+using vextral::test::fixture;
+using vextral::test::TempDir;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Recorder : HarvestView {
+    std::vector<std::string> status, found, scanned, extracted;
+    std::vector<int> current, total;
+    int listDepth = 0, foundDepth = 0;
+    void setStatus(const std::string& t) override { status.push_back(t); }
+    void setFound(const std::string& t) override { found.push_back(t); }
+    void setScanned(const std::string& t) override { scanned.push_back(t); }
+    void setExtracted(const std::string& t) override { extracted.push_back(t); }
+    void setGaugeCurrent(int p) override { current.push_back(p); }
+    void setGaugeTotal(int p) override { total.push_back(p); }
+    void beginIconListUpdate() override { ++listDepth; }
+    void endIconListUpdate() override { --listDepth; }
+    void beginFoundListUpdate() override { ++foundDepth; }
+    void endFoundListUpdate() override { --foundDepth; }
+};
+
+struct Paths : SourceList {
+    std::vector<std::string> paths;
+    int count() const override { return static_cast<int>(paths.size()); }
+    std::string at(int i) const override { return paths.at(static_cast<std::size_t>(i)); }
+};
+
+// Two folders of three icon files each (3 + 1 + 1 and 2 + 4 + 1 icons), plus a text file.
+struct World {
+    TempDir tree;
+    std::string a = (tree / "a").string();
+    std::string b = (tree / "b").string();
+    IconCatalogue catalogue;
+    Recorder view;
+    Paths files, folders;
+    std::function<void()> onPump;
+    HarvestRun run{catalogue, view, files, folders, [this] {
+                       if (onPump) onPump();
+                   }};
+
+    World()
+    {
+        fs::create_directories(a);
+        fs::create_directories(b);
+        fs::copy_file(fixture("library.icl"), tree / "a/1 library.icl");
+        fs::copy_file(fixture("multi.ico"), tree / "a/2 multi.ico");
+        fs::copy_file(fixture("tie.ico"), tree / "a/3 tie.ico");
+        fs::copy_file(fixture("library.nil"), tree / "b/1 library.nil");
+        fs::copy_file(fixture("icons64.dll"), tree / "b/2 icons64.dll");
+        fs::copy_file(fixture("picture.bmp"), tree / "b/3 picture.bmp");
+        std::ofstream(tree / "b/notes.txt") << "no icons";
+        folders.paths = {a, b};
+        run.setRecycleRule(platform::RecycleRule(platform::MountTable::fromText("/dev/sda1 / ext4 rw 0 0\n"), ""));
+    }
+    void expectEnded()
+    {
+        EXPECT_EQ(view.listDepth, 0);
+        EXPECT_EQ(view.foundDepth, 0);
+        EXPECT_EQ(view.status.back(), "Finished");
+        EXPECT_FALSE(run.active());
+    }
+};
+
+} // namespace
+
+TEST(FoldersPhase, SearchesEachFolderThenExtractsWhatItFound)
+{
+    World w;
+    w.files.paths = {fixture("arrow.cur").string()};
+    w.run.start(true, true);
+    EXPECT_EQ(w.run.filesFound(), 6);
+    ASSERT_EQ(w.run.foundFiles().size(), 6u);
+    EXPECT_EQ(w.run.foundFiles()[0], w.a + "/1 library.icl");
+    EXPECT_EQ(w.run.foundFiles()[5], w.b + "/3 picture.bmp");
+    // Each search reports its folder before listing it.
+    EXPECT_EQ(w.view.found, (std::vector<std::string>{"1 files", "0 files", "3 files"}));
+    EXPECT_EQ(w.catalogue.itemCount(), 1 + 3 + 1 + 1 + 2 + 4 + 1);
+    EXPECT_EQ(w.catalogue.record(1).sourceFile, w.a + "/1 library.icl");
+    EXPECT_EQ(w.catalogue.record(12).iconIndex, 0);
+    // "Scanned" counts from the size of the file list.
+    EXPECT_EQ(w.view.scanned.back(), "Scanned 7 files");
+    EXPECT_EQ(w.view.extracted.back(), "Extracted 13 icons");
+    EXPECT_EQ(w.view.total.back(), 100);
+    EXPECT_EQ(w.view.current.back(), 0);
+    const std::vector<std::string> statuses = {"Cleaning extracted information...", "Extracting icons from files...",
+                                               "Searching for files...", "Searching for files..."};
+    EXPECT_TRUE(std::equal(statuses.begin(), statuses.end(), w.view.status.begin()));
+    w.expectEnded();
+}
+
+TEST(FoldersPhase, FileAndIconLimitsAndFileTypes)
+{
+    {
+        // A file limit of 1 extracts nothing and ends with both gauges at 100.
+        World w;
+        settings::Settings s;
+        s.file = false;
+        s.fileNumber = 1;
+        w.run.setSettings(s);
+        w.run.start(false, true);
+        EXPECT_EQ(w.catalogue.itemCount(), 0);
+        EXPECT_EQ(w.view.current.back(), 100);
+        EXPECT_EQ(w.view.total.back(), 100);
+        w.expectEnded();
+    }
+    {
+        // A limit of 3 extracts the first two files.
+        World w;
+        settings::Settings s;
+        s.file = false;
+        s.fileNumber = 3;
+        w.run.setSettings(s);
+        w.run.start(false, true);
+        EXPECT_EQ(w.catalogue.itemCount(), 4);
+    }
+    {
+        // An icon limit of 10 leaves exactly 10 icons.
+        World w;
+        settings::Settings s;
+        s.icon = false;
+        s.iconNumber = 10;
+        w.run.setSettings(s);
+        w.run.start(false, true);
+        EXPECT_EQ(w.catalogue.itemCount(), 10);
+        EXPECT_EQ(w.view.extracted.back(), "Extracted 10 icons");
+        w.expectEnded();
+    }
+    {
+        // Icons of the files phase use up the limit too.
+        World w;
+        settings::Settings s;
+        s.icon = false;
+        s.iconNumber = 5;
+        w.run.setSettings(s);
+        w.files.paths = {fixture("icons32.dll").string()}; // 4 icons, unlimited in the files phase
+        w.run.start(true, true);
+        EXPECT_EQ(w.catalogue.itemCount(), 5);
+    }
+    {
+        // Every type off: nothing is found and the run ends normally; with .bmp
+        // and .nil alone only those are found.
+        World w;
+        settings::Settings s;
+        s.exeFile = s.dllFile = s.cplFile = s.scrFile = s.iclFile = s.ocxFile = s.icoFile = s.nilFile = s.bmpFile = false;
+        w.run.setSettings(s);
+        w.run.start(false, true);
+        EXPECT_TRUE(w.run.foundFiles().empty());
+        EXPECT_EQ(w.catalogue.itemCount(), 0);
+        w.expectEnded();
+        s.bmpFile = s.nilFile = true;
+        w.run.setSettings(s);
+        w.run.start(false, true);
+        EXPECT_EQ(w.run.foundFiles(), (std::vector<std::string>{w.b + "/1 library.nil", w.b + "/3 picture.bmp"}));
+        // Without subfolders, a folder's subfolders are not searched.
+        s.subFolder = false;
+        w.run.setSettings(s);
+        w.folders.paths = {w.tree.path().string()};
+        w.run.start(false, true);
+        EXPECT_TRUE(w.run.foundFiles().empty());
+    }
+}
+
+TEST(FoldersPhase, RecycleBinsAreSkippedUnlessAsked)
+{
+    World w;
+    const std::string root = w.tree.path().string();
+    fs::create_directories(w.tree / "RECYCLED");
+    fs::create_directories(w.tree / "data/RECYCLED");
+    fs::create_directories(w.tree / ".Trash-0/files");
+    fs::create_directories(w.tree / "home/Trash/files");
+    fs::copy_file(fixture("tie.ico"), w.tree / "RECYCLED/x.ico");
+    fs::copy_file(fixture("tie.ico"), w.tree / "data/RECYCLED/x.ico");
+    fs::copy_file(fixture("tie.ico"), w.tree / ".Trash-0/files/y.ico");
+    fs::copy_file(fixture("tie.ico"), w.tree / "home/Trash/files/z.ico");
+    w.folders.paths = {root};
+    // The temporary tree stands for a mounted disk.
+    w.run.setRecycleRule(platform::RecycleRule(
+        platform::MountTable::fromText("/dev/sda1 / ext4 rw 0 0\n/dev/sdb1 " + root + " ext4 rw 0 0\n"), root + "/home/Trash"));
+    settings::Settings s;
+    s.icoFile = true;
+    s.exeFile = s.dllFile = s.cplFile = s.scrFile = s.iclFile = s.ocxFile = s.nilFile = s.bmpFile = false;
+    w.run.setSettings(s);
+    w.run.start(false, true);
+    EXPECT_EQ(w.run.foundFiles(), (std::vector<std::string>{w.a + "/2 multi.ico", w.a + "/3 tie.ico", root + "/data/RECYCLED/x.ico"}));
+    EXPECT_EQ(w.run.filesFound(), 6); // skipped files still count as found
+    s.recycle = true;
+    w.run.setSettings(s);
+    w.run.start(false, true);
+    EXPECT_EQ(w.run.foundFiles().size(), 6u);
+}
+
+TEST(FoldersPhase, StopEndsAfterTheIconBeingAdded)
+{
+    World w;
+    int pumps = 0;
+    bool extracting = false;
+    w.onPump = [&] {
+        extracting = w.view.status.back() == "Extracting icons from folders...";
+        if (extracting && ++pumps == 2) w.run.stop();
+    };
+    w.run.start(false, true);
+    EXPECT_EQ(w.catalogue.itemCount(), 2);
+    EXPECT_EQ(w.view.current.back(), 100);
+    EXPECT_EQ(w.view.total.back(), 100);
+    EXPECT_EQ(w.run.runFlag(), "2");
+    w.expectEnded();
+
+    // A Stop during the search ends it; the other folders are not searched,
+    // and the extraction ends at the first icon it adds.
+    World s;
+    int entries = 0;
+    s.onPump = [&] {
+        if (s.view.status.back() == "Searching for files..." && ++entries == 2) s.run.stop();
+    };
+    s.run.start(false, true);
+    EXPECT_EQ(s.run.foundFiles(), (std::vector<std::string>{s.a + "/1 library.icl", s.a + "/2 multi.ico"}));
+    EXPECT_EQ(s.catalogue.itemCount(), 1);
+    s.expectEnded();
+}
