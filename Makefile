@@ -43,6 +43,7 @@ bench: build
 	@tools/install-deps.sh bench
 	bench/compare_wrestool.sh $(BUILD)
 	$(BUILD)/bench/bench_gui_harvest
+	bench/compare_find.sh $(BUILD) /usr
 
 fixtures:
 	@tools/install-deps.sh fixtures

@@ -22,6 +22,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 using namespace vextral;
 using vextral::gui::MainWindow;
 using vextral::test::fixture;
@@ -268,4 +270,41 @@ TEST(MainWindow, AboutBoxDisablesTheWindowWhileShown)
     EXPECT_TRUE(about->isEnabled());
     about->findChild<QPushButton*>()->click();
     EXPECT_TRUE(w.isEnabled());
+}
+
+TEST(MainWindow, LoadsOptionIniAndHarvestsAddedFolders)
+{
+    ScriptedPrompts prompts;
+    vextral::test::TempDir home;
+    {
+        // A first start without Option.ini: every type, recursive, no limits, no trash, JPEG 86, white.
+        MainWindow w(prompts, home.path().string());
+        EXPECT_EQ(w.settings().fileMask(), "*.exe,*.dll,*.cpl,*.scr,*.icl,*.ocx,*.ico,*.nil,*.bmp");
+        EXPECT_TRUE(w.settings().subFolder);
+        EXPECT_FALSE(w.settings().recycle);
+        EXPECT_FALSE(w.settings().iconLimitOn() || w.settings().fileLimitOn());
+        EXPECT_EQ(w.settings().jpegQuality, 86);
+        EXPECT_EQ(w.settings().background, 0x00FFFFFFu);
+        EXPECT_TRUE(prompts.errors.isEmpty());
+
+        // A folder added with "Add a folder" is searched and harvested.
+        vextral::test::TempDir tree;
+        std::filesystem::create_directories(tree / "icons/deep");
+        std::filesystem::copy_file(fixture("library.icl"), tree / "icons/deep/library.icl");
+        std::filesystem::copy_file(fixture("tie.ico"), tree / "icons/tie.ico");
+        prompts.folderAnswers = {QString::fromStdString((tree / "icons").string())};
+        child<QToolButton>(&w, "SpeedButton1")->click();
+        child<QToolButton>(&w, "tbtSearch")->click();
+        EXPECT_EQ(w.catalogue().itemCount(), 4);
+        EXPECT_EQ(child<QLabel>(&w, "staFound")->text(), "0 files"); // reported before the folder is listed
+        EXPECT_EQ(child<QLabel>(&w, "staSearch")->text(), "Finished");
+        EXPECT_EQ(child<QListWidget>(&w, "LstIcon")->count(), 2);
+    }
+    // A background that is no colour is reported once; the rest of the file still counts.
+    std::ofstream(home / "Option.ini") << "[Icon]\nBackground=light pink\n[File]\nIcon=0\nIcon Number=2\n";
+    MainWindow w(prompts, home.path().string());
+    EXPECT_EQ(prompts.errors, QStringList{"'light pink' is not a valid integer value"});
+    EXPECT_TRUE(w.settings().iconLimitOn());
+    EXPECT_EQ(w.settings().iconNumber, 2);
+    EXPECT_EQ(w.settings().background, 0x00FFFFFFu);
 }
