@@ -1,0 +1,293 @@
+#include "codecs/ImageBuffer.h"
+
+#include "codecs/Writers.h"
+#include "core/Error.h"
+
+#include <cerrno>
+#include <cmath>
+
+namespace vextral::codecs {
+
+namespace {
+
+constexpr std::array<FormatRow, 11> kRegistry = {{
+    {1, "TIFF Bitmap", "TIF;TIFF"},
+    {2, "CompuServe Bitmap", "GIF"},
+    {3, "JPEG Bitmap", "JPG;JPEG;JPE"},
+    {4, "PaintBrush", "PCX"},
+    {5, "Windows Bitmap", "BMP;DIB;RLE"},
+    {6, "Windows Icon", "ICO"},
+    {7, "Windows Cursor", "CUR"},
+    {8, "Portable Network Graphics", "PNG"},
+    {9, "Windows Metafile", "WMF"},
+    {10, "Enhanced Windows Metafile", "EMF"},
+    {11, "Targa Bitmap", "TGA;TARGA;VDA;ICB;VST;PIX"},
+}};
+
+// The 8 x 8 Bayer matrix, indexed [x mod 8][y mod 8].
+constexpr std::uint8_t kBayer[8][8] = {
+    {0, 32, 8, 40, 2, 34, 10, 42},   {48, 16, 56, 24, 50, 18, 58, 26}, {12, 44, 4, 36, 14, 46, 6, 38},
+    {60, 28, 52, 20, 62, 30, 54, 22}, {3, 35, 11, 43, 1, 33, 9, 41},   {51, 19, 59, 27, 49, 17, 57, 25},
+    {15, 47, 7, 39, 13, 45, 5, 37},  {63, 31, 55, 23, 61, 29, 53, 21}};
+
+std::string upper(std::string s)
+{
+    for (char& c : s) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    return s;
+}
+
+} // namespace
+
+ImageBuffer::ImageBuffer()
+{
+    const std::time_t now = std::time(nullptr);
+    localtime_r(&now, &params_.tgaDate);
+    params_.tgaDate.tm_hour = params_.tgaDate.tm_min = params_.tgaDate.tm_sec = 0;
+}
+
+void ImageBuffer::clear()
+{
+    if (picture_.bits == 1) {
+        const bool white = luminance(backgroundBgr()) >= 128;
+        std::fill(picture_.pixels.begin(), picture_.pixels.end(), white ? 0xFF : 0x00);
+        return;
+    }
+    const Bgr c = backgroundBgr();
+    for (int y = 0; y < picture_.height; ++y) {
+        for (int x = 0; x < picture_.width; ++x) picture_.setPixel(x, y, c);
+    }
+}
+
+void ImageBuffer::resample(int width, int height)
+{
+    if (width < 0 && height < 0) return;
+    const Picture& old = picture_;
+    if (width < 0) width = old.height > 0 ? static_cast<int>(static_cast<long long>(height) * old.width / old.height) : 0;
+    if (height < 0) height = old.width > 0 ? static_cast<int>(static_cast<long long>(width) * old.height / old.width) : 0;
+    Picture out = Picture::make(width, height, old.bits);
+    if (!old.empty() && !out.empty()) {
+        std::vector<int> sx(static_cast<std::size_t>(out.width));
+        for (int x = 0; x < out.width; ++x) sx[static_cast<std::size_t>(x)] = static_cast<int>(static_cast<long long>(x) * old.width / out.width);
+        for (int y = 0; y < out.height; ++y) {
+            const int from = static_cast<int>(static_cast<long long>(y) * old.height / out.height);
+            if (old.bits == 1) {
+                for (int x = 0; x < out.width; ++x) out.setBit(x, y, old.bit(sx[static_cast<std::size_t>(x)], from));
+            } else {
+                const std::uint8_t* src = old.row(from);
+                std::uint8_t* dst = out.row(y);
+                for (int x = 0; x < out.width; ++x) {
+                    const std::uint8_t* p = src + 3 * static_cast<std::size_t>(sx[static_cast<std::size_t>(x)]);
+                    dst[3 * x] = p[0];
+                    dst[3 * x + 1] = p[1];
+                    dst[3 * x + 2] = p[2];
+                }
+            }
+        }
+    }
+    picture_ = std::move(out);
+}
+
+void ImageBuffer::flip(int direction)
+{
+    Picture out = Picture::make(picture_.width, picture_.height, picture_.bits);
+    for (int y = 0; y < picture_.height; ++y) {
+        const int from = direction == 1 ? picture_.height - 1 - y : y;
+        for (int x = 0; x < picture_.width; ++x) {
+            const int fx = direction == 1 ? x : picture_.width - 1 - x;
+            if (picture_.bits == 1) {
+                out.setBit(x, y, picture_.bit(fx, from));
+            } else {
+                out.setPixel(x, y, picture_.pixel(fx, from));
+            }
+        }
+    }
+    picture_ = std::move(out);
+}
+
+void ImageBuffer::drawIcon(const Icon& icon)
+{
+    picture_ = Picture::make(Icon::kSize, Icon::kSize, 24);
+    const std::uint32_t bg = settings::colourToRgb(background_);
+    for (int y = 0; y < Icon::kSize; ++y) {
+        for (int x = 0; x < Icon::kSize; ++x) picture_.setPixel(x, y, Bgr::fromRgb(icon.drawnOver(x, y, bg)));
+    }
+}
+
+void ImageBuffer::saveToFile(const std::string& fileName)
+{
+    const std::string ext = lowerExtension(fileName);
+    if (ext == ".jpg" || ext == ".jpeg") return writeJpeg(*this, fileName);
+    if (ext == ".pcx") return writePcx(*this, fileName);
+    if (ext == ".gif") return writeGif(*this, fileName);
+    if (ext == ".tif" || ext == ".tiff") return writeTiff(*this, fileName);
+    if (ext == ".png") return writePng(*this, fileName);
+    if (ext == ".bmp") return writeBmp(*this, fileName);
+    if (ext == ".tga") return writeTga(*this, fileName);
+    // Icons, cursors and metafiles have writers of our own.
+    if (ext == ".ico") return writeIco(*this, fileName);
+    if (ext == ".cur") return writeCur(*this, fileName);
+    if (ext == ".wmf") return writeWmf(*this, fileName);
+    aborting = true;
+}
+
+void ImageBuffer::loadFromFile(const std::string& fileName)
+{
+    const std::string ext = lowerExtension(fileName);
+    if (ext == ".gif") {
+        readGif(*this, fileName);
+        if (aborting) return;
+        params_.lastFileName = fileName;
+        params_.fileType = 2;
+        const Bgr c = params_.gifTransparent ? params_.gifTransparentColor : params_.gifBackground;
+        background_ = static_cast<settings::Colour>(c.r) | static_cast<settings::Colour>(c.g) << 8 |
+                      static_cast<settings::Colour>(c.b) << 16;
+        return;
+    }
+    params_.lastFileName.clear();
+    params_.fileType = 0;
+    aborting = true;
+}
+
+std::string lowerExtension(const std::string& fileName)
+{
+    const std::size_t slash = fileName.find_last_of('/');
+    const std::size_t dot = fileName.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
+    std::string ext = fileName.substr(dot);
+    for (char& c : ext) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return ext;
+}
+
+const std::array<FormatRow, 11>& formatRegistry() { return kRegistry; }
+
+int formatIdForExtension(const std::string& ext)
+{
+    const std::string want = upper(ext);
+    for (const FormatRow& row : kRegistry) {
+        std::string list = row.extensions;
+        std::size_t start = 0;
+        while (start <= list.size()) {
+            std::size_t end = list.find(';', start);
+            if (end == std::string::npos) end = list.size();
+            if (list.compare(start, end - start, want) == 0 && end - start == want.size()) return row.id;
+            start = end + 1;
+        }
+    }
+    return 0;
+}
+
+Picture to24Bit(const Picture& picture)
+{
+    if (picture.bits != 1) return picture;
+    Picture out = Picture::make(picture.width, picture.height, 24);
+    for (int y = 0; y < picture.height; ++y) {
+        for (int x = 0; x < picture.width; ++x) out.setPixel(x, y, picture.pixel(x, y));
+    }
+    return out;
+}
+
+int luminance(Bgr c)
+{
+    const int sum = 21 * c.r + 71 * c.g + 7 * c.b;
+    int q = sum / 100;
+    const int rest = sum % 100;
+    if (rest > 50 || (rest == 50 && (q & 1))) ++q;
+    return q;
+}
+
+TwoColourPicture reduceToTwoColours(const Picture& picture)
+{
+    TwoColourPicture out;
+    out.colour0 = {0, 0, 0};
+    out.colour1 = {255, 255, 255};
+    if (picture.bits == 1) {
+        out.picture = picture;
+        return out;
+    }
+    out.picture = Picture::make(picture.width, picture.height, 1);
+    // Distinct colours, stopping at the third.
+    Bgr seen[2];
+    int distinct = 0;
+    for (int y = 0; y < picture.height && distinct < 3; ++y) {
+        for (int x = 0; x < picture.width && distinct < 3; ++x) {
+            const Bgr c = picture.pixel(x, y);
+            if (distinct >= 1 && c == seen[0]) continue;
+            if (distinct >= 2 && c == seen[1]) continue;
+            if (distinct < 2) seen[distinct] = c;
+            ++distinct;
+        }
+    }
+    if (distinct == 2) {
+        const bool invert = luminance(seen[1]) < luminance(seen[0]);
+        for (int y = 0; y < picture.height; ++y) {
+            for (int x = 0; x < picture.width; ++x) out.picture.setBit(x, y, (picture.pixel(x, y) == seen[1]) != invert);
+        }
+        out.colour0 = invert ? seen[1] : seen[0];
+        out.colour1 = invert ? seen[0] : seen[1];
+        return out;
+    }
+    for (int y = 0; y < picture.height; ++y) {
+        for (int x = 0; x < picture.width; ++x) {
+            const Bgr c = picture.pixel(x, y);
+            const int level = (21 * c.r + 71 * c.g + 7 * c.b) / 400;
+            out.picture.setBit(x, y, kBayer[x % 8][y % 8] < level);
+        }
+    }
+    return out;
+}
+
+FileSink::FileSink(const std::string& path) : path_(path)
+{
+    file_ = std::fopen(path.c_str(), "wb");
+    if (!file_) throw Error("Cannot create file " + path);
+}
+
+FileSink::~FileSink()
+{
+    if (file_) std::fclose(file_);
+}
+
+void FileSink::write(const void* data, std::size_t n)
+{
+    if (n != 0 && std::fwrite(data, 1, n, file_) != n) throw Error("Cannot write to file " + path_);
+}
+
+void FileSink::le16(std::uint16_t v)
+{
+    const std::uint8_t b[2] = {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8)};
+    write(b, 2);
+}
+
+void FileSink::le32(std::uint32_t v)
+{
+    const std::uint8_t b[4] = {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8),
+                               static_cast<std::uint8_t>(v >> 16), static_cast<std::uint8_t>(v >> 24)};
+    write(b, 4);
+}
+
+std::uint64_t FileSink::position() { return static_cast<std::uint64_t>(std::ftell(file_)); }
+
+void FileSink::seek(std::uint64_t position)
+{
+    if (std::fseek(file_, static_cast<long>(position), SEEK_SET) != 0) throw Error("Cannot write to file " + path_);
+}
+
+void FileSink::close()
+{
+    if (!file_) return;
+    const bool ok = std::fclose(file_) == 0;
+    file_ = nullptr;
+    if (!ok) throw Error("Cannot write to file " + path_);
+}
+
+void beginWrite(ImageBuffer& buffer, const std::string& fileName)
+{
+    buffer.aborting = false;
+    if (buffer.picture().empty()) throw Error("Cannot write an empty picture to " + fileName);
+}
+
+} // namespace vextral::codecs

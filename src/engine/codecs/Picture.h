@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace vextral::codecs {
+
+// A colour as pictures and colour tables hold it: blue, green, red.
+struct Bgr {
+    std::uint8_t b = 0, g = 0, r = 0;
+    bool operator==(const Bgr&) const = default;
+    static Bgr fromRgb(std::uint32_t rgb)
+    {
+        return {static_cast<std::uint8_t>(rgb), static_cast<std::uint8_t>(rgb >> 8), static_cast<std::uint8_t>(rgb >> 16)};
+    }
+    std::uint32_t rgb() const { return static_cast<std::uint32_t>(r) << 16 | static_cast<std::uint32_t>(g) << 8 | b; }
+};
+
+// A picture in one of two layouts, rows top to bottom without padding:
+//   24 bits a pixel: blue, green, red;
+//   1 bit a pixel: bit 7 of a byte is the leftmost pixel; 0 is black, 1 white.
+struct Picture {
+    int width = 0;
+    int height = 0;
+    int bits = 24;
+    std::vector<std::uint8_t> pixels;
+
+    static Picture make(int width, int height, int bits = 24);
+    bool empty() const { return width <= 0 || height <= 0; }
+    std::size_t stride() const
+    {
+        return bits == 1 ? (static_cast<std::size_t>(width) + 7) / 8 : static_cast<std::size_t>(width) * 3;
+    }
+    std::uint8_t* row(int y) { return pixels.data() + stride() * static_cast<std::size_t>(y); }
+    const std::uint8_t* row(int y) const { return pixels.data() + stride() * static_cast<std::size_t>(y); }
+
+    Bgr pixel(int x, int y) const; // either layout
+    void setPixel(int x, int y, Bgr c); // 24-bit pictures
+    bool bit(int x, int y) const { return (row(y)[x >> 3] >> (7 - (x & 7))) & 1; }
+    void setBit(int x, int y, bool on);
+};
+
+} // namespace vextral::codecs
