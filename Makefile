@@ -4,6 +4,8 @@ BUILD_ASAN ?= build-check
 BUILD_FUZZ ?= build-fuzz
 JOBS       ?= $(shell nproc)
 FUZZ_SECONDS ?= 120
+# Every libFuzzer target, by corpus name; `make fuzz FUZZ_TARGETS=gif_reader` runs one.
+FUZZ_TARGETS ?= icon_source gif_reader gif_lzw tiff_lzw
 CMAKE_GEN  := -G Ninja
 
 .PHONY: all deps build run test check fuzz bench fixtures clean
@@ -30,20 +32,25 @@ check: deps
 	cmake --build $(BUILD_ASAN) -j $(JOBS)
 	cd $(BUILD_ASAN) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
 
-# Runs each libFuzzer target for FUZZ_SECONDS, then merges what it learnt into
-# the committed corpus (kept small) and keeps any crash under tests/fuzz/crashes.
+# Runs each libFuzzer target for FUZZ_SECONDS, one after the other, then merges
+# what it learnt into the committed corpus (kept small) and keeps any crash
+# under tests/fuzz/crashes.
 fuzz: deps
 	@tools/install-deps.sh fuzz
 	CC=clang CXX=clang++ cmake -S . -B $(BUILD_FUZZ) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DVEXTRAL_FUZZ=ON -DVEXTRAL_GUI=OFF -DVEXTRAL_TESTS=OFF
-	cmake --build $(BUILD_FUZZ) -j $(JOBS) --target fuzz_icon_source
-	tools/fuzz.sh $(BUILD_FUZZ)/tests/fuzz/fuzz_icon_source icon_source $(FUZZ_SECONDS)
+	cmake --build $(BUILD_FUZZ) -j $(JOBS) $(foreach t,$(FUZZ_TARGETS),--target fuzz_$(t))
+	status=0; for t in $(FUZZ_TARGETS); do \
+	  tools/fuzz.sh $(BUILD_FUZZ)/tests/fuzz/fuzz_$$t $$t $(FUZZ_SECONDS) || status=1; \
+	done; exit $$status
 
 bench: build
 	@tools/install-deps.sh bench
 	bench/compare_wrestool.sh $(BUILD)
 	$(BUILD)/bench/bench_gui_harvest
 	bench/compare_find.sh $(BUILD) /usr
+	bench/compare_gif.sh $(BUILD)
+	bench/compare_harvest.sh $(BUILD)
 
 fixtures:
 	@tools/install-deps.sh fixtures

@@ -35,6 +35,11 @@ struct Paths : vextral::SourceList {
 struct SilentPrompts : vextral::gui::Prompts {
     QString browseFolder(QWidget*, const QString&) override { return {}; }
     QString openFile(QWidget*, const QString&, const QStringList&) override { return {}; }
+    vextral::gui::SaveChoice saveFile(QWidget*, const QString&, const QStringList&, const QString&,
+                                      const QString&) override
+    {
+        return {};
+    }
     void information(QWidget*, const QString&) override {}
     void error(QWidget*, const QString&) override {}
 };

@@ -1,4 +1,7 @@
+#include "cli/CliHarvest.h"
 #include "cli/CliIcons.h"
+
+#include <unistd.h>
 
 #include <iostream>
 #include <string>
@@ -13,6 +16,7 @@ const char* const kUsage =
     "\n"
     "Commands:\n"
     "  icons [--extract DIR] FILE...   list (and extract) the icons of files\n"
+    "  harvest [options] PATH...       harvest files and folders, save every icon\n"
     "  help [COMMAND]                  show help\n"
     "\n"
     "Run 'vextral-cli COMMAND --help' for a command's options.\n";
@@ -33,10 +37,15 @@ int main(int argc, char** argv)
             std::cout << vextral::cli::kIconsUsage;
             return 0;
         }
+        if (args[0] == "harvest") {
+            std::cout << vextral::cli::kHarvestUsage;
+            return 0;
+        }
         std::cerr << "vextral-cli: unknown command " << args[0] << "\n" << kUsage;
         return 2;
     }
     if (command == "icons") return vextral::cli::runIcons(args, std::cout, std::cerr);
+    if (command == "harvest") return vextral::cli::runHarvest(args, std::cout, std::cerr, ::isatty(2) != 0);
     std::cerr << "vextral-cli: unknown command " << command << "\n" << kUsage;
     return 2;
 }

@@ -2,6 +2,11 @@
 
 #include "gui/AboutDialog.h"
 #include "gui/Gauge.h"
+#include "gui/SaveAllDialog.h"
+#include "codecs/GifLzw.h"
+#include "codecs/IconFileWriter.h"
+#include "codecs/Writers.h"
+#include "core/Error.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -21,6 +26,7 @@
 #include <QMenuBar>
 #include <QMimeData>
 
+#include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStatusTipEvent>
@@ -100,6 +106,7 @@ MainWindow::MainWindow(Prompts& prompts, std::string programFolder, QWidget* par
     buildToolbar();
     buildStatusBar();
     resize(615, 436);
+    codecs::attachLzwCoders(imgIcon_.params());
     formCreate();
 
     timVextral_ = new QTimer(this);
@@ -679,6 +686,70 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* e)
 
 void MainWindow::menuAboutClick() { showDialogDisablingMain(new AboutDialog(this)); }
 
+// ---- Saving ----
+
+int MainWindow::selectedIndex() const
+{
+    const QModelIndexList selected = listIcon_->selectionModel()->selectedIndexes();
+    return selected.isEmpty() ? -1 : selected.first().row();
+}
+
+void MainWindow::menuSaveClick()
+{
+    const int i = selectedIndex();
+    if (i < 0 || i >= catalogue_.itemCount()) {
+        prompts_.information(this, QStringLiteral("Please select an icon to save."));
+        return;
+    }
+    static const char* const kExtensions[9] = {"bmp", "jpg", "gif", "pcx", "ico", "cur", "wmf", "tga", "png"};
+    const QStringList filters = {QStringLiteral("Bmp File(*.bmp)"), QStringLiteral("Jpg File(*.jpg)"),
+                                 QStringLiteral("Gif File(*.gif)"), QStringLiteral("Pcx File(*.pcx)"),
+                                 QStringLiteral("Icon File(*.ico)"), QStringLiteral("Cur File(*.cur)"),
+                                 QStringLiteral("Wmf File(*.wmf)"), QStringLiteral("Tga File(*.tga)"),
+                                 QStringLiteral("Png File(*.png)")};
+    const SaveChoice choice =
+        prompts_.saveFile(this, QStringLiteral("Save file"), filters, savePictureDefaultExt_, savePictureLastName_);
+    if (choice.fileName.isEmpty()) return;
+    imgIcon_.setBackground(settings_.background);
+    imgIcon_.drawIcon(catalogue_.image(i));
+    imgIcon_.params().jpegQuality = settings_.jpegQuality;
+    if (choice.filterIndex >= 1 && choice.filterIndex <= 9) {
+        savePictureDefaultExt_ = QString::fromLatin1(kExtensions[choice.filterIndex - 1]);
+    }
+    savePictureLastName_ = choice.fileName;
+    const std::string name = QFile::encodeName(choice.fileName).toStdString();
+    try {
+        switch (choice.filterIndex) {
+        case 1: codecs::writeBmp(imgIcon_, name); break;
+        case 2: codecs::writeJpeg(imgIcon_, name); break;
+        case 3: codecs::writeGif(imgIcon_, name); break;
+        case 4: codecs::writePcx(imgIcon_, name); break;
+        case 5: {
+            // The icon itself, with its own mask: the background plays no part.
+            const IconRecord& record = catalogue_.record(i);
+            codecs::writeIconFile(catalogue_.image(i), record.sourceFile, record.iconIndex, name);
+            break;
+        }
+        case 6:
+        case 7: imgIcon_.saveToFile(name); break;
+        case 8: codecs::writeTga(imgIcon_, name); break;
+        case 9: codecs::writePng(imgIcon_, name); break;
+        default: break;
+        }
+    } catch (const Error& e) {
+        prompts_.error(this, QString::fromStdString(e.what()));
+    }
+}
+
+void MainWindow::menuSaveallClick()
+{
+    auto* dialog = new SaveAllDialog(catalogue_, settings_.jpegQuality, prompts_, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->adjustSize();
+    if (const QScreen* screen = this->screen()) dialog->move(screen->availableGeometry().center() - dialog->rect().center());
+    showDialogDisablingMain(dialog);
+}
+
 // ---- Commands that later versions add ----
 
 void MainWindow::notAvailable(const QString& command)
@@ -686,8 +757,6 @@ void MainWindow::notAvailable(const QString& command)
     prompts_.information(this, QStringLiteral("\"%1\" is not available yet.").arg(command));
 }
 
-void MainWindow::menuSaveClick() { notAvailable(QStringLiteral("Save")); }
-void MainWindow::menuSaveallClick() { notAvailable(QStringLiteral("Save all")); }
 void MainWindow::menuPrintClick() { notAvailable(QStringLiteral("Print")); }
 void MainWindow::menuEditClick() { notAvailable(QStringLiteral("Edit")); }
 void MainWindow::menuRunClick() { notAvailable(QStringLiteral("Run Editor")); }

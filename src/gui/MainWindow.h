@@ -4,6 +4,7 @@
 #include "gui/Prompts.h"
 #include "gui/ToolbarPictures.h"
 #include "harvest/HarvestRun.h"
+#include "codecs/ImageBuffer.h"
 #include "harvest/IconCatalogue.h"
 #include "settings/Settings.h"
 
@@ -122,6 +123,7 @@ private:
                         void (MainWindow::*handler)(), const QKeySequence& shortcut = {});
     QToolButton* addToolButton(const QString& name, const QString& hint, Picture picture, void (MainWindow::*handler)());
     void notAvailable(const QString& command);
+    int selectedIndex() const;
     void syncFoldersFaces();
     void syncFilesFaces();
     void pump();
@@ -132,6 +134,11 @@ private:
     std::string programFolder_;
     settings::Settings settings_;
     IconCatalogue catalogue_;
+    // The hidden 32 x 32 picture the save, clipboard and editor commands draw the selected icon into.
+    codecs::ImageBuffer imgIcon_;
+    // The save dialog's memory: the format used last and the last name.
+    QString savePictureDefaultExt_ = QStringLiteral("bmp");
+    QString savePictureLastName_;
     std::unique_ptr<class ListWidgetSource> fileSource_;
     std::unique_ptr<class ListWidgetSource> folderSource_;
     std::unique_ptr<HarvestRun> run_;

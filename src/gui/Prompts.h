@@ -7,6 +7,13 @@ class QWidget;
 
 namespace vextral::gui {
 
+// What the user chose in a save dialog: the file name (empty when cancelled)
+// and the 1-based index of the chosen filter entry.
+struct SaveChoice {
+    QString fileName;
+    int filterIndex = 0;
+};
+
 // Every dialog the program opens on the user's behalf goes through here, so
 // tests can answer them without a modal box ever blocking.
 class Prompts {
@@ -18,6 +25,10 @@ public:
     // A file chosen in the open dialog, or empty when cancelled. filters are
     // "description (patterns)" entries; the first is the default.
     virtual QString openFile(QWidget* parent, const QString& title, const QStringList& filters) = 0;
+    // A save dialog: filters are "description (patterns)" entries;
+    // defaultSuffix is appended to a name typed without one; no overwrite question.
+    virtual SaveChoice saveFile(QWidget* parent, const QString& title, const QStringList& filters,
+                                const QString& defaultSuffix, const QString& initialName) = 0;
     virtual void information(QWidget* parent, const QString& text) = 0;
     virtual void error(QWidget* parent, const QString& text) = 0;
 };
@@ -27,6 +38,8 @@ class QtPrompts final : public Prompts {
 public:
     QString browseFolder(QWidget* parent, const QString& title) override;
     QString openFile(QWidget* parent, const QString& title, const QStringList& filters) override;
+    SaveChoice saveFile(QWidget* parent, const QString& title, const QStringList& filters, const QString& defaultSuffix,
+                        const QString& initialName) override;
     void information(QWidget* parent, const QString& text) override;
     void error(QWidget* parent, const QString& text) override;
 };

@@ -1,5 +1,6 @@
-// Replays every input the fuzzer kept (its corpus) and every crash it ever
-// found, so a fixed fault stays fixed.
+// Replays every input the fuzzers kept (their corpora) and every crash they
+// ever found, so a fixed fault stays fixed.
+#include "fuzz/FuzzGif.h"
 #include "fuzz/FuzzIconSource.h"
 
 #include "TestSupport.h"
@@ -10,19 +11,44 @@
 
 namespace fs = std::filesystem;
 
-TEST(FuzzReplay, IconSourceCorpusAndCrashes)
+namespace {
+
+// Runs each file of corpus/NAME and crashes/NAME through exercise.
+std::size_t replay(const std::string& name, std::size_t (*exercise)(const std::uint8_t*, std::size_t))
 {
     std::size_t replayed = 0;
-    for (const char* dir : {"corpus/icon_source", "crashes/icon_source"}) {
+    for (const std::string& dir : {"corpus/" + name, "crashes/" + name}) {
         const fs::path path = fs::path(VEXTRAL_FUZZ_DIR) / dir;
         if (!fs::is_directory(path)) continue;
         for (const auto& entry : fs::directory_iterator(path)) {
             if (!entry.is_regular_file() || entry.path().filename() == ".gitkeep") continue;
             SCOPED_TRACE(entry.path().string());
             const auto bytes = vextral::test::readBytes(entry.path());
-            vextral::fuzz::exerciseIconSource(bytes.data(), bytes.size());
+            exercise(bytes.data(), bytes.size());
             ++replayed;
         }
     }
-    EXPECT_GT(replayed, 0u) << "the saved fuzz corpus is missing";
+    return replayed;
+}
+
+} // namespace
+
+TEST(FuzzReplay, IconSourceCorpusAndCrashes)
+{
+    EXPECT_GT(replay("icon_source", vextral::fuzz::exerciseIconSource), 0u) << "the saved fuzz corpus is missing";
+}
+
+TEST(FuzzReplay, GifReaderCorpusAndCrashes)
+{
+    EXPECT_GT(replay("gif_reader", vextral::fuzz::exerciseGifReader), 0u) << "the saved fuzz corpus is missing";
+}
+
+TEST(FuzzReplay, GifLzwCorpusAndCrashes)
+{
+    EXPECT_GT(replay("gif_lzw", vextral::fuzz::exerciseGifLzw), 0u) << "the saved fuzz corpus is missing";
+}
+
+TEST(FuzzReplay, TiffLzwCorpusAndCrashes)
+{
+    EXPECT_GT(replay("tiff_lzw", vextral::fuzz::exerciseTiffLzw), 0u) << "the saved fuzz corpus is missing";
 }

@@ -190,7 +190,7 @@ TEST(MainWindow, ToolbarButtonsRunTheirHintsCommands)
     vextral::test::TempDir home;
     MainWindow w(prompts, home.path().string());
     const std::pair<const char*, const char*> map[] = {
-        {"tbtSaveall", "Save"}, {"tbtPrint", "Save all"}, {"tbtEdit", "Print"}, {"tbtCentre", "Edit"},
+        {"tbtEdit", "Print"}, {"tbtCentre", "Edit"},
         {"tbtTile", "Options"}, {"tbtConvert", "Convert"}, {"tbtCapture", "Capture Screen"},
         {"tbtFriend", "Share Icons With Friends"}, {"tbtWebPage", "Create Web File"}, {"tbtHelp", "Help"}};
     for (const auto& [button, command] : map) {
@@ -199,11 +199,25 @@ TEST(MainWindow, ToolbarButtonsRunTheirHintsCommands)
         ASSERT_EQ(prompts.informations.size(), 1) << button;
         EXPECT_EQ(prompts.informations[0], QStringLiteral("\"%1\" is not available yet.").arg(QLatin1String(command))) << button;
     }
+    // "Save" (tbtSaveall) asks for a selection; "Save all" (tbtPrint) opens its dialog.
+    prompts.informations.clear();
+    child<QToolButton>(&w, "tbtSaveall")->click();
+    EXPECT_EQ(prompts.informations, QStringList{"Please select an icon to save."});
+    child<QToolButton>(&w, "tbtPrint")->click();
+    auto* saveAll = w.findChild<QDialog*>(QStringLiteral("FormSaveAll"));
+    ASSERT_TRUE(saveAll);
+    EXPECT_FALSE(w.isEnabled());
+    saveAll->hide();
+    EXPECT_TRUE(w.isEnabled());
+    delete saveAll;
+
     // The pop-up's "Save all" and "Print" run the main menu's commands.
     prompts.informations.clear();
     child<QAction>(&w, "popupSaveall")->trigger();
+    EXPECT_TRUE(w.findChild<QDialog*>(QStringLiteral("FormSaveAll")));
+    delete w.findChild<QDialog*>(QStringLiteral("FormSaveAll"));
     child<QAction>(&w, "popupPrint")->trigger();
-    EXPECT_EQ(prompts.informations, (QStringList{"\"Save all\" is not available yet.", "\"Print\" is not available yet."}));
+    EXPECT_EQ(prompts.informations, QStringList{"\"Print\" is not available yet."});
 
     // Stop outside a run sets the gauges and the flag.
     child<QToolButton>(&w, "tbtStop")->click();

@@ -14,12 +14,23 @@ public:
     QStringList informations;
     QStringList errors;
     QStringList fileFilters;
+    QList<gui::SaveChoice> saveAnswers;
+    QStringList saveSuffixes; // the default suffix each save dialog proposed
+    QStringList saveInitialNames;
 
     QString browseFolder(QWidget*, const QString&) override { return folderAnswers.isEmpty() ? QString() : folderAnswers.takeFirst(); }
     QString openFile(QWidget*, const QString&, const QStringList& filters) override
     {
         fileFilters = filters;
         return fileAnswers.isEmpty() ? QString() : fileAnswers.takeFirst();
+    }
+    gui::SaveChoice saveFile(QWidget*, const QString&, const QStringList& filters, const QString& defaultSuffix,
+                             const QString& initialName) override
+    {
+        fileFilters = filters;
+        saveSuffixes << defaultSuffix;
+        saveInitialNames << initialName;
+        return saveAnswers.isEmpty() ? gui::SaveChoice{} : saveAnswers.takeFirst();
     }
     void information(QWidget*, const QString& text) override { informations << text; }
     void error(QWidget*, const QString& text) override { errors << text; }

@@ -1,13 +1,260 @@
 #include "codecs/Quantizer.h"
 
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
 namespace vextral::codecs {
 
-Quantizer::Quantizer(const Picture&, int) { table_.push_back({}); }
+namespace {
+
+constexpr int kBins = 32;        // 5 bits a channel
+constexpr int kMaxColours = 256; // more boxes than this are never asked for
+// The score of a cut that cannot be made: larger than any sum of two
+// variances (each at most 3 x 31 x 31), so a failed cut never wins.
+constexpr double kFailedCut = 17523.6;
+
+// Channel order inside a box: red, green, blue.
+enum { kRed = 0, kGreen = 1, kBlue = 2 };
+
+// Rounds to the nearest integer, halves to even (the default rounding mode).
+int roundEven(double v) { return static_cast<int>(std::nearbyint(v)); }
+
+struct Box {
+    int lo[3] = {0, 0, 0}; // lower bin bound per channel (inclusive)
+    int hi[3] = {kBins, kBins, kBins}; // upper bin bound (exclusive)
+    std::uint64_t hist[3][kBins] = {}; // the box's pixels by bin, per channel
+    double mean[3] = {0, 0, 0}; // mean bin per channel
+    std::uint64_t count = 0;
+    double variance = 0;
+    // The occupied histogram cells inside the bounds: rebuilding a half
+    // visits these rather than every cell of its bounds.
+    std::vector<std::uint32_t> cells;
+};
+
+class Cutter {
+public:
+    Cutter(const Picture& picture, int colours) : total_(static_cast<double>(picture.width) * picture.height)
+    {
+        Box& first = boxes_[0];
+        fillHistogram(picture, first.cells);
+        for (int c = 0; c < 3; ++c) {
+            first.lo[c] = 0;
+            first.hi[c] = kBins;
+        }
+        first.count = 0;
+        for (const std::uint32_t cell : first.cells) {
+            const std::uint64_t n = histogram_[cell];
+            first.hist[kRed][cell >> 10] += n;
+            first.hist[kGreen][(cell >> 5) & 31] += n;
+            first.hist[kBlue][cell & 31] += n;
+            first.count += n;
+        }
+        statistics(first);
+        count_ = 1;
+        colours = std::min(colours, kMaxColours);
+        while (count_ < colours) {
+            int chosen = -1;
+            double best = 0;
+            for (int i = 0; i < count_; ++i) {
+                if (boxes_[i].variance > best) {
+                    best = boxes_[i].variance;
+                    chosen = i;
+                }
+            }
+            if (chosen < 0) break;
+            Box lower, upper;
+            if (split(boxes_[chosen], lower, upper)) {
+                boxes_[chosen] = std::move(lower);
+                boxes_[count_] = std::move(upper);
+                ++count_;
+            } else {
+                boxes_[chosen].variance = 0;
+            }
+        }
+    }
+
+    int count() const { return count_; }
+    const Box& box(int i) const { return boxes_[i]; }
+
+private:
+    static constexpr std::uint32_t kCells = kBins * kBins * kBins;
+
+    // Counts the pixels of every cell and lists the cells met.
+    void fillHistogram(const Picture& picture, std::vector<std::uint32_t>& occupied)
+    {
+        histogram_.assign(kCells, 0);
+        std::uint64_t* h = histogram_.data();
+        if (picture.bits == 1) {
+            for (int y = 0; y < picture.height; ++y) {
+                for (int x = 0; x < picture.width; ++x) {
+                    const auto cell = static_cast<std::uint32_t>(Quantizer::cell(picture.pixel(x, y)));
+                    if (h[cell]++ == 0) occupied.push_back(cell);
+                }
+            }
+            return;
+        }
+        const std::size_t rowBytes = static_cast<std::size_t>(picture.width) * 3;
+        for (int y = 0; y < picture.height; ++y) {
+            const std::uint8_t* p = picture.row(y);
+            for (std::size_t i = 0; i < rowBytes; i += 3) {
+                const std::uint32_t cell = static_cast<std::uint32_t>(p[i + 2] >> 3) << 10 |
+                                           static_cast<std::uint32_t>(p[i + 1] >> 3) << 5 | static_cast<std::uint32_t>(p[i] >> 3);
+                if (h[cell]++ == 0) occupied.push_back(cell);
+            }
+        }
+    }
+
+    // Mean bin of every channel and the variance of the box, the latter as a
+    // share of the whole picture so that boxes of different sizes compare.
+    void statistics(Box& box) const
+    {
+        if (box.count == 0) {
+            for (double& m : box.mean) m = 0;
+            box.variance = 0;
+            return;
+        }
+        const double n = static_cast<double>(box.count);
+        double sum = 0;
+        for (int c = 0; c < 3; ++c) {
+            double s1 = 0, s2 = 0;
+            for (int j = box.lo[c]; j < box.hi[c]; ++j) {
+                const double h = static_cast<double>(box.hist[c][j]);
+                s1 += j * h;
+                s2 += static_cast<double>(j) * j * h;
+            }
+            box.mean[c] = s1 / n;
+            sum += s2 - box.mean[c] * box.mean[c] * n;
+        }
+        box.variance = sum / total_;
+    }
+
+    // Recounts a half's channel histograms from the picture histogram over
+    // its cells, then narrows the bounds to the bins that hold pixels.
+    void rebuild(Box& box) const
+    {
+        for (auto& h : box.hist) std::fill(std::begin(h), std::end(h), 0);
+        box.count = 0;
+        for (const std::uint32_t cell : box.cells) {
+            const std::uint64_t n = histogram_[cell];
+            box.hist[kRed][cell >> 10] += n;
+            box.hist[kGreen][(cell >> 5) & 31] += n;
+            box.hist[kBlue][cell & 31] += n;
+            box.count += n;
+        }
+        for (int c = 0; c < 3; ++c) {
+            int lo = box.lo[c], hi = box.hi[c];
+            while (lo < hi && box.hist[c][lo] == 0) ++lo;
+            while (hi > lo && box.hist[c][hi - 1] == 0) --hi;
+            box.lo[c] = lo;
+            box.hi[c] = hi;
+        }
+        statistics(box);
+    }
+
+    // Cuts the box along channel c where the two halves' means lie furthest
+    // apart (weighted by their counts), searching between the midpoints of
+    // the mean and either bound.
+    bool cut(const Box& box, int c, Box& lower, Box& upper) const
+    {
+        const int lo = box.lo[c], hi = box.hi[c];
+        if (lo + 1 == hi) return false;
+        const double m = box.mean[c];
+        const std::uint64_t n = box.count;
+        const int a = roundEven((lo + m) * 0.5);
+        const int z = roundEven((m + hi) * 0.5);
+        std::uint64_t s = 0;
+        for (int j = lo; j < a; ++j) s += box.hist[c][j];
+        double t = 0, best = -1;
+        int at = a;
+        std::uint64_t lowerCount = n;
+        const double dn = static_cast<double>(n);
+        for (int e = a; e <= z && e < kBins; ++e) {
+            s += box.hist[c][e];
+            if (s == n) break;
+            t += e * static_cast<double>(box.hist[c][e]) / dn;
+            const double d = m - t;
+            const double score = static_cast<double>(s) / static_cast<double>(n - s) * d * d;
+            if (score > best) {
+                best = score;
+                at = e;
+                lowerCount = s;
+            }
+        }
+        if (lowerCount == 0 || lowerCount >= n) return false;
+        const auto shift = static_cast<unsigned>(10 - 5 * c);
+        for (Box* half : {&lower, &upper}) {
+            std::copy(std::begin(box.lo), std::end(box.lo), std::begin(half->lo));
+            std::copy(std::begin(box.hi), std::end(box.hi), std::begin(half->hi));
+            half->cells.clear();
+        }
+        lower.hi[c] = at + 1;
+        upper.lo[c] = at + 1;
+        for (const std::uint32_t cell : box.cells) {
+            (static_cast<int>((cell >> shift) & 31) <= at ? lower : upper).cells.push_back(cell);
+        }
+        rebuild(lower);
+        rebuild(upper);
+        return lower.count != 0 && upper.count != 0;
+    }
+
+    // Cuts along the channel whose halves have the smallest summed variance
+    // (red before green before blue on a tie).
+    bool split(const Box& box, Box& lower, Box& upper) const
+    {
+        Box halves[3][2];
+        double score[3];
+        for (int c = 0; c < 3; ++c) {
+            score[c] = cut(box, c, halves[c][0], halves[c][1]) ? halves[c][0].variance + halves[c][1].variance : kFailedCut;
+        }
+        int c;
+        if (score[kRed] < kFailedCut && score[kRed] <= score[kGreen] && score[kRed] <= score[kBlue]) c = kRed;
+        else if (score[kGreen] < kFailedCut && score[kGreen] <= score[kRed] && score[kGreen] <= score[kBlue]) c = kGreen;
+        else if (score[kBlue] < kFailedCut) c = kBlue;
+        else return false;
+        lower = std::move(halves[c][0]);
+        upper = std::move(halves[c][1]);
+        return true;
+    }
+
+    double total_;
+    std::vector<std::uint64_t> histogram_;
+    Box boxes_[kMaxColours];
+    int count_ = 0;
+};
+
+} // namespace
+
+Quantizer::Quantizer(const Picture& picture, int colours)
+{
+    // The boxes take about 200 KB: keep them off the stack.
+    const auto cutter = std::make_unique<Cutter>(picture, std::max(colours, 1));
+    const int k = cutter->count();
+    table_.reserve(static_cast<std::size_t>(k));
+    for (int i = 0; i < k; ++i) {
+        const Box& box = cutter->box(i);
+        Bgr c;
+        c.r = static_cast<std::uint8_t>(roundEven(box.mean[kRed]) << 3);
+        c.g = static_cast<std::uint8_t>(roundEven(box.mean[kGreen]) << 3);
+        c.b = static_cast<std::uint8_t>(roundEven(box.mean[kBlue]) << 3);
+        table_.push_back(c);
+    }
+    map_.fill(0);
+    for (int i = 0; i < k; ++i) {
+        const Box& box = cutter->box(i);
+        for (int r = box.lo[kRed]; r < box.hi[kRed]; ++r) {
+            for (int g = box.lo[kGreen]; g < box.hi[kGreen]; ++g) {
+                std::uint8_t* row = map_.data() + (static_cast<std::size_t>(r) << 10 | static_cast<std::size_t>(g) << 5);
+                for (int b = box.lo[kBlue]; b < box.hi[kBlue]; ++b) row[b] = static_cast<std::uint8_t>(i);
+            }
+        }
+    }
+}
 
 std::vector<Bgr> Quantizer::paddedTable(int n) const
 {
     std::vector<Bgr> out = table_;
-    out.resize(static_cast<std::size_t>(n));
+    out.resize(static_cast<std::size_t>(std::max(n, 0)));
     return out;
 }
 

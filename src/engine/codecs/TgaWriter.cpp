@@ -2,12 +2,149 @@
 
 #include "core/Error.h"
 
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <optional>
+
+// Truevision TGA 2.0, always 24-bit true colour with the first row at the
+// top: an 18-byte header, the image ID, the rows (run-length packets per row
+// or raw), the 495-byte extension area and the "TRUEVISION-XFILE." footer.
+
 namespace vextral::codecs {
+
+namespace {
+
+constexpr std::size_t kExtensionSize = 495;
+
+void put16(std::uint8_t* at, unsigned value)
+{
+    at[0] = static_cast<std::uint8_t>(value);
+    at[1] = static_cast<std::uint8_t>(value >> 8);
+}
+
+// Copies text into a zero-filled field of size bytes, leaving room for the
+// terminating zero.
+void putText(std::uint8_t* at, std::size_t size, const std::string& text)
+{
+    std::memcpy(at, text.data(), std::min(text.size(), size - 1));
+}
+
+// Trunc(value x 10000), as the 16-bit numerator of a ratio over 10000.
+unsigned tenThousandths(double value)
+{
+    const double scaled = std::trunc(value * 10000.0);
+    if (!(scaled > -2147483648.0 && scaled < 2147483648.0)) return 0;
+    return static_cast<unsigned>(static_cast<std::int32_t>(scaled));
+}
+
+bool samePixel(const std::uint8_t* a, const std::uint8_t* b) { return a[0] == b[0] && a[1] == b[1] && a[2] == b[2]; }
+
+// One row as run-length packets. A run packet covers 2 to 128 equal pixels.
+// A raw packet grows while the next pixel differs from its last one; the
+// row's last pixel is never looked at by that test: when the packet reaches
+// it, it simply joins (a lone pixel never gets a packet of its own).
+void encodeRow(const std::uint8_t* row, std::size_t width, std::vector<std::uint8_t>& out)
+{
+    std::size_t p = 0;
+    while (p < width) {
+        const std::uint8_t* first = row + 3 * p;
+        std::size_t count = 1;
+        while (count < 128 && p + count < width && samePixel(row + 3 * (p + count), first)) ++count;
+        if (count >= 2) {
+            out.push_back(static_cast<std::uint8_t>(0x80 | (count - 1)));
+            out.insert(out.end(), first, first + 3);
+            p += count;
+            continue;
+        }
+        std::size_t next = p + 1;
+        while (next < width - 1 && count < 128 && !samePixel(row + 3 * next, row + 3 * (next - 1))) {
+            ++next;
+            ++count;
+        }
+        if (next == width - 1 && count < 128) ++count;
+        out.push_back(static_cast<std::uint8_t>(count - 1));
+        out.insert(out.end(), first, first + 3 * count);
+        p += count;
+    }
+}
+
+} // namespace
 
 void writeTga(ImageBuffer& buffer, const std::string& fileName)
 {
     beginWrite(buffer, fileName);
-    throw Error("Writing " + lowerExtension(fileName) + " files is not available yet");
+    const IOParams& params = buffer.params();
+    if (buffer.picture().width > 0xFFFF || buffer.picture().height > 0xFFFF) {
+        throw Error("The picture is too large for a TGA file: " + fileName);
+    }
+    // Palette and grey outputs are never asked for: every TGA file is 24-bit.
+    std::optional<Picture> converted;
+    if (buffer.picture().bits != 24) converted = to24Bit(buffer.picture());
+    const Picture& picture = converted ? *converted : buffer.picture();
+    const auto width = static_cast<std::size_t>(picture.width);
+
+    const std::string name = params.tgaName.substr(0, 254);
+    std::vector<std::uint8_t> header(18 + name.size() + 1, 0);
+    header[0] = static_cast<std::uint8_t>(name.size() + 1);
+    header[2] = params.tgaCompressed ? 10 : 2;
+    put16(&header[8], static_cast<unsigned>(params.tgaLeft));
+    put16(&header[10], static_cast<unsigned>(params.tgaTop));
+    put16(&header[12], static_cast<unsigned>(picture.width));
+    put16(&header[14], static_cast<unsigned>(picture.height));
+    header[16] = 24;
+    header[17] = 0x20;
+    std::memcpy(&header[18], name.data(), name.size());
+
+    FileSink sink(fileName);
+    sink.write(header);
+
+    std::vector<std::uint8_t> out;
+    out.reserve(width * 3 + width / 128 + 2);
+    for (int y = 0; y < picture.height; ++y) {
+        if (buffer.progress && !buffer.progress(static_cast<int>(100LL * y / picture.height))) {
+            buffer.aborting = true;
+            break;
+        }
+        if (params.tgaCompressed) {
+            out.clear();
+            encodeRow(picture.row(y), width, out);
+            sink.write(out);
+        } else {
+            sink.write(picture.row(y), width * 3);
+        }
+    }
+    if (buffer.aborting) {
+        sink.close();
+        return;
+    }
+
+    std::array<std::uint8_t, kExtensionSize> area{};
+    put16(&area[0], kExtensionSize);
+    putText(&area[2], 41, params.tgaAuthor);
+    const std::tm& date = params.tgaDate;
+    put16(&area[367], static_cast<unsigned>(date.tm_mon + 1));
+    put16(&area[369], static_cast<unsigned>(date.tm_mday));
+    put16(&area[371], static_cast<unsigned>(date.tm_year + 1900));
+    put16(&area[373], static_cast<unsigned>(date.tm_hour));
+    put16(&area[375], static_cast<unsigned>(date.tm_min));
+    put16(&area[377], static_cast<unsigned>(date.tm_sec));
+    putText(&area[379], 41, params.tgaJob);
+    area[471] = params.tgaKeyColor.r;
+    area[472] = params.tgaKeyColor.g;
+    area[473] = params.tgaKeyColor.b;
+    put16(&area[474], tenThousandths(params.tgaAspect));
+    put16(&area[476], 10000);
+    put16(&area[478], tenThousandths(params.tgaGamma));
+    put16(&area[480], 10000);
+    const auto areaOffset = static_cast<std::uint32_t>(sink.position());
+    sink.write(area.data(), area.size());
+
+    sink.le32(areaOffset);
+    sink.le32(0);
+    static constexpr char kSignature[18] = "TRUEVISION-XFILE.";
+    sink.write(kSignature, sizeof kSignature);
+    sink.close();
 }
 
 } // namespace vextral::codecs

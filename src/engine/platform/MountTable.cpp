@@ -103,8 +103,12 @@ std::vector<std::string> MountTable::drives() const
     for (const Mount& m : mounts_) {
         const Mount* top = mountAt(m.point);
         const DriveKind k = top->kind();
-        if (k == DriveKind::Fixed || k == DriveKind::Remote || k == DriveKind::CdRom || k == DriveKind::RamDisk)
-            points.insert(m.point);
+        if (k != DriveKind::Fixed && k != DriveKind::Remote && k != DriveKind::CdRom && k != DriveKind::RamDisk) continue;
+        // A file system mounted inside /proc, /sys or /dev belongs to the system, not to the user.
+        const std::size_t slash = m.point.find_last_of('/');
+        const Mount* below = slash == std::string::npos || slash == 0 ? nullptr : mountOf(m.point.substr(0, slash));
+        if (below && below->kind() == DriveKind::Pseudo) continue;
+        points.insert(m.point);
     }
     return {points.begin(), points.end()};
 }

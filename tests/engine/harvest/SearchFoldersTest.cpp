@@ -220,7 +220,8 @@ TEST(SearchFolders, PacksCarryAttributesAndDosTime)
 TEST(MountTable, FindsMountsAndTheRecycleBin)
 {
     const MountTable t = MountTable::fromText("/dev/sda1 / ext4 rw 0 0\n/dev/sdb1 /media/usb\\040stick vfat rw 0 0\n"
-                                              "server:/x /mnt/nfs nfs4 rw 0 0\nproc /proc proc rw 0 0\n");
+                                              "server:/x /mnt/nfs nfs4 rw 0 0\nproc /proc proc rw 0 0\n"
+                                              "sysfs /sys sysfs rw 0 0\ntmpfs /sys/fs/cgroup tmpfs rw 0 0\n");
     EXPECT_EQ(t.mountOf("/media/usb stick/a.exe")->point, "/media/usb stick");
     EXPECT_EQ(t.mountOf("/media/usbother")->point, "/");
     EXPECT_EQ(t.mountAt("/mnt/nfs")->kind(), platform::DriveKind::Remote);

@@ -1,0 +1,177 @@
+#include "gui/SaveAllDialog.h"
+
+#include "core/Error.h"
+#include "export/SaveAll.h"
+#include "gui/FolderTree.h"
+#include "gui/Gauge.h"
+#include "gui/Prompts.h"
+#include "settings/ProfileFile.h"
+
+#include <QButtonGroup>
+#include <QFile>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace vextral::gui {
+
+namespace {
+
+constexpr int kMaxSide = 613;
+
+const char* const kTypeCaptions[exporting::kSaveAllTypes] = {
+    "&Standar Icon", "&Bmp File", "&Jpg File", "&Gif File", "&Icon File",
+    "&Cur File",     "&Pcx File", "&Wmf File", "&Png File", "&Tga File"};
+
+// An edit box with up and down arrows that step its number within 0..613;
+// typed text stays as typed and is converted only when used.
+QWidget* upDownEdit(QLineEdit* edit, QWidget* parent)
+{
+    auto* box = new QWidget(parent);
+    auto* layout = new QHBoxLayout(box);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(edit);
+    auto* arrows = new QVBoxLayout;
+    arrows->setSpacing(0);
+    for (int step : {1, -1}) {
+        auto* b = new QToolButton(box);
+        b->setArrowType(step > 0 ? Qt::UpArrow : Qt::DownArrow);
+        b->setFixedSize(16, 11);
+        b->setAutoRepeat(true);
+        QObject::connect(b, &QToolButton::clicked, edit, [edit, step] {
+            if (const auto v = settings::parseInteger(edit->text().toStdString())) {
+                edit->setText(QString::number(std::clamp(*v + step, 0, kMaxSide)));
+            }
+        });
+        arrows->addWidget(b);
+    }
+    layout->addLayout(arrows);
+    return box;
+}
+
+} // namespace
+
+SaveAllDialog::SaveAllDialog(const IconCatalogue& catalogue, int jpegQuality, Prompts& prompts, QWidget* parent)
+    : QDialog(parent), catalogue_(catalogue), jpegQuality_(jpegQuality), prompts_(prompts)
+{
+    setObjectName(QStringLiteral("FormSaveAll"));
+    setWindowTitle(QStringLiteral("Save all"));
+    setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
+    auto* layout = new QGridLayout(this);
+
+    auto* label1 = new QLabel(QStringLiteral("Please select a folder to save icons"), this);
+    label1->setObjectName(QStringLiteral("Label1"));
+    dirSaveAll_ = new FolderTree(this);
+    dirSaveAll_->setObjectName(QStringLiteral("dirSaveAll"));
+    dirSaveAll_->setMinimumSize(230, 300);
+    layout->addWidget(label1, 0, 0);
+    layout->addWidget(dirSaveAll_, 1, 0, 4, 1);
+
+    auto* types = new QGroupBox(QStringLiteral("File Type"), this);
+    types->setObjectName(QStringLiteral("rgpImage"));
+    auto* typeGrid = new QGridLayout(types);
+    rgpImage_ = new QButtonGroup(this);
+    for (int i = 0; i < exporting::kSaveAllTypes; ++i) {
+        auto* radio = new QRadioButton(QString::fromLatin1(kTypeCaptions[i]), types);
+        radio->setObjectName(QStringLiteral("rgpImage%1").arg(i));
+        rgpImage_->addButton(radio, i);
+        typeGrid->addWidget(radio, i % 5, i / 5);
+    }
+    rgpImage_->button(0)->setChecked(true);
+    layout->addWidget(types, 0, 1, 2, 1);
+
+    auto* naming = new QGroupBox(QStringLiteral("File Name"), this);
+    auto* namingGrid = new QGridLayout(naming);
+    radioFilename_ = new QRadioButton(QStringLiteral("Filename_index"), naming);
+    radioFilename_->setObjectName(QStringLiteral("radioFilename"));
+    radioFilename_->setChecked(true);
+    radioNumber_ = new QRadioButton(naming);
+    radioNumber_->setObjectName(QStringLiteral("radioNumber"));
+    editImage_ = new QLineEdit(naming);
+    editImage_->setObjectName(QStringLiteral("editImage"));
+    auto* label2 = new QLabel(QStringLiteral("001"), naming);
+    label2->setObjectName(QStringLiteral("Label2"));
+    namingGrid->addWidget(radioFilename_, 0, 0, 1, 3);
+    namingGrid->addWidget(radioNumber_, 1, 0);
+    namingGrid->addWidget(editImage_, 1, 1);
+    namingGrid->addWidget(label2, 1, 2);
+    connect(radioFilename_, &QRadioButton::clicked, this, &SaveAllDialog::radioFilenameClick);
+    layout->addWidget(naming, 2, 1);
+
+    auto* size = new QGroupBox(QStringLiteral("Image Size"), this);
+    auto* sizeGrid = new QGridLayout(size);
+    editWidth_ = new QLineEdit(QStringLiteral("32"), size);
+    editWidth_->setObjectName(QStringLiteral("editWidth"));
+    editHeight_ = new QLineEdit(QStringLiteral("32"), size);
+    editHeight_->setObjectName(QStringLiteral("editHeight"));
+    sizeGrid->addWidget(new QLabel(QStringLiteral("Width:"), size), 0, 0);
+    sizeGrid->addWidget(upDownEdit(editWidth_, size), 0, 1);
+    sizeGrid->addWidget(new QLabel(QStringLiteral("Pixels"), size), 0, 2);
+    sizeGrid->addWidget(new QLabel(QStringLiteral("Height:"), size), 1, 0);
+    sizeGrid->addWidget(upDownEdit(editHeight_, size), 1, 1);
+    sizeGrid->addWidget(new QLabel(QStringLiteral("Pixels"), size), 1, 2);
+    layout->addWidget(size, 3, 1);
+
+    auto* progress = new QWidget(this);
+    auto* progressLayout = new QVBoxLayout(progress);
+    progressLayout->setContentsMargins(0, 0, 0, 0);
+    progressLayout->addWidget(new QLabel(QStringLiteral("Progress:"), progress));
+    gaugeCurrent_ = new Gauge(progress);
+    gaugeCurrent_->setObjectName(QStringLiteral("GaugeCurrent"));
+    progressLayout->addWidget(gaugeCurrent_);
+    layout->addWidget(progress, 4, 1);
+
+    auto* buttons = new QHBoxLayout;
+    auto* ok = new QPushButton(QStringLiteral("&OK"), this);
+    ok->setObjectName(QStringLiteral("SpeedButton1"));
+    auto* cancel = new QPushButton(QStringLiteral("&Cancel"), this);
+    cancel->setObjectName(QStringLiteral("SpeedButton2"));
+    buttons->addStretch();
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+    layout->addLayout(buttons, 5, 0, 1, 2);
+    connect(ok, &QPushButton::clicked, this, &SaveAllDialog::speedButton1Click);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::hide);
+}
+
+void SaveAllDialog::radioFilenameClick() { editImage_->clear(); }
+
+void SaveAllDialog::speedButton1Click()
+{
+    const QString folder = dirSaveAll_->selectedFolderPath();
+    if (folder.isEmpty()) {
+        prompts_.information(this, QStringLiteral("Please select a folder to save icons."));
+        return;
+    }
+    if (radioNumber_->isChecked() && editImage_->text().isEmpty()) editImage_->setText(QStringLiteral("Icon"));
+    exporting::SaveAllJob job;
+    job.type = static_cast<exporting::SaveAllType>(rgpImage_->checkedId());
+    job.naming.byFilename = radioFilename_->isChecked();
+    job.naming.prefix = editImage_->text().toStdString();
+    job.widthText = [this] { return editWidth_->text().trimmed().toStdString(); };
+    job.heightText = [this] { return editHeight_->text().trimmed().toStdString(); };
+    job.jpegQuality = jpegQuality_;
+    job.progress = [this](int percent) {
+        gaugeCurrent_->setValue(percent);
+        gaugeCurrent_->repaint();
+    };
+    try {
+        exporting::saveAll(catalogue_, QFile::encodeName(folder).toStdString(), job);
+    } catch (const Error& e) {
+        // The run stops at this icon; the files written stay and the dialog stays open.
+        prompts_.error(this, QString::fromStdString(e.what()));
+        return;
+    }
+    hide();
+}
+
+} // namespace vextral::gui

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "harvest/IconCatalogue.h"
+
+#include <QDialog>
+
+class QButtonGroup;
+class QLineEdit;
+class QRadioButton;
+
+namespace vextral::gui {
+
+class FolderTree;
+class Gauge;
+class Prompts;
+
+// "Save all": every icon of the list into one folder, in one of ten file
+// types, at one size, named by source file and index or by a numbered prefix.
+class SaveAllDialog final : public QDialog {
+    Q_OBJECT
+public:
+    SaveAllDialog(const IconCatalogue& catalogue, int jpegQuality, Prompts& prompts, QWidget* parent = nullptr);
+
+    FolderTree* folderTree() const { return dirSaveAll_; }
+
+public slots:
+    void speedButton1Click(); // OK: the run
+    void radioFilenameClick();
+
+private:
+    const IconCatalogue& catalogue_;
+    int jpegQuality_;
+    Prompts& prompts_;
+    FolderTree* dirSaveAll_ = nullptr;
+    QButtonGroup* rgpImage_ = nullptr;
+    QRadioButton* radioFilename_ = nullptr;
+    QRadioButton* radioNumber_ = nullptr;
+    QLineEdit* editImage_ = nullptr;
+    QLineEdit* editWidth_ = nullptr;
+    QLineEdit* editHeight_ = nullptr;
+    Gauge* gaugeCurrent_ = nullptr;
+};
+
+} // namespace vextral::gui

@@ -1,0 +1,118 @@
+#include "export/SaveAll.h"
+
+#include "TestSupport.h"
+#include "core/Error.h"
+#include "platform/IconExtractor.h"
+
+#include <gtest/gtest.h>
+
+using namespace vextral;
+using namespace vextral::exporting;
+using vextral::test::fixture;
+using vextral::test::TempDir;
+namespace fs = std::filesystem;
+
+namespace {
+
+// A catalogue of n icons: the icons of library.icl (3) and multi.ico, repeated.
+IconCatalogue catalogueOf(int n, const std::string& dllPath)
+{
+    IconCatalogue c;
+    const auto source = platform::IconSource::open(dllPath);
+    for (int k = 0; k < n; ++k) c.add(*source.icon(k % source.count()), k % source.count(), dllPath);
+    return c;
+}
+
+std::string pil(const std::string& script, const fs::path& file)
+{
+    std::string out;
+    EXPECT_EQ(test::runCommand("/usr/bin/python3 -c " + test::shellQuote(script) + " " + test::shellQuote(file.string()), &out), 0);
+    return out;
+}
+
+} // namespace
+
+TEST(SaveAll, NamesByFileAndIndexOrByNumber)
+{
+    const IconRecord rec{3, "/opt/tools/app.exe"};
+    EXPECT_EQ(saveAllName({true, ""}, rec, 1, SaveAllType::Bmp), "app.exe_3.bmp");
+    EXPECT_EQ(saveAllName({false, ""}, rec, 1, SaveAllType::Bmp), "Icon1.bmp");
+    EXPECT_EQ(saveAllName({false, "Icon"}, rec, 12, SaveAllType::StandardIcon), "Icon12.ico");
+    EXPECT_EQ(saveAllName({false, "my "}, rec, 7, SaveAllType::Wmf), "my 7.wmf");
+    // Only "/" separates folders: a ":" is part of a Linux file name.
+    EXPECT_EQ(saveAllName({true, ""}, {0, "/data/a:b.dll"}, 1, SaveAllType::Png), "a:b.dll_0.png");
+
+    TempDir out;
+    IconCatalogue twelve = catalogueOf(12, fixture("library.icl").string());
+    SaveAllJob job;
+    job.naming = {false, ""};
+    job.type = SaveAllType::StandardIcon;
+    std::vector<int> steps;
+    job.progress = [&](int p) { steps.push_back(p); };
+    EXPECT_EQ(saveAll(twelve, out.path().string(), job), 12);
+    EXPECT_EQ(job.naming.prefix, "Icon");
+    for (int k = 1; k <= 12; ++k) EXPECT_TRUE(fs::exists(out / ("Icon" + std::to_string(k) + ".ico"))) << k;
+    EXPECT_EQ(steps.back(), 100);
+
+    // Eight icons move the gauge 12, 25, 38, 50, 62, 75, 88, 100.
+    steps.clear();
+    IconCatalogue eight = catalogueOf(8, fixture("library.icl").string());
+    saveAll(eight, out.path().string(), job);
+    EXPECT_EQ(steps, (std::vector<int>{12, 25, 38, 50, 62, 75, 88, 100}));
+}
+
+TEST(SaveAll, StandardIconsKeepTheirSourceOthersAreResizedOverWhite)
+{
+    TempDir out;
+    const std::string dll = fixture("icons64.dll").string();
+    IconCatalogue c;
+    const auto source = platform::IconSource::open(dll);
+    c.add(*source.icon(1), 1, dll); // mask.ico: transparent top-left block
+    SaveAllJob job;
+    saveAll(c, out.path().string(), job);
+    EXPECT_EQ(test::readBytes(out / "icons64.dll_1.ico"), test::readBytes(fixture("mask.ico")));
+
+    // 48 x 24, white where the icon is transparent.
+    job.widthText = [] { return std::string("48"); };
+    job.heightText = [] { return std::string(" 24"); }; // the dialog trims; the engine takes what it gets
+    for (SaveAllType type : {SaveAllType::Png, SaveAllType::Jpg, SaveAllType::Icon, SaveAllType::Cur}) {
+        job.type = type;
+        job.heightText = [] { return std::string("24"); };
+        saveAll(c, out.path().string(), job);
+        const fs::path file = out / (std::string("icons64.dll_1") + saveAllExtension(type));
+        EXPECT_EQ(pil("import sys\nfrom PIL import Image\nim = Image.open(sys.argv[1])\nim.size == (48, 24) or sys.exit(1)\n"
+                      "print(im.size, im.convert('RGB').getpixel((1, 1)) > (245, 245, 245))\n", file),
+                  "(48, 24) True\n")
+            << saveAllExtension(type);
+    }
+}
+
+TEST(SaveAll, BadSizesAndFoldersStopTheRun)
+{
+    TempDir out;
+    IconCatalogue c = catalogueOf(3, fixture("library.icl").string());
+    SaveAllJob job;
+    job.type = SaveAllType::Png;
+    job.widthText = [] { return std::string("4O"); };
+    try {
+        saveAll(c, out.path().string(), job);
+        FAIL();
+    } catch (const Error& e) {
+        EXPECT_STREQ(e.what(), "'4O' is not a valid integer value");
+    }
+    EXPECT_TRUE(fs::is_empty(out.path())); // stopped before the first file
+
+    // A width of 0 makes an empty picture: the writers' error stops the run at the first icon.
+    job.widthText = [] { return std::string("0"); };
+    EXPECT_THROW(saveAll(c, out.path().string(), job), Error);
+    EXPECT_TRUE(fs::is_empty(out.path()));
+    // A negative side keeps the aspect ratio from the other.
+    job.widthText = [] { return std::string("-1"); };
+    job.heightText = [] { return std::string("16"); };
+    EXPECT_EQ(saveAll(c, out.path().string(), job), 3);
+    EXPECT_EQ(pil("import sys\nfrom PIL import Image\nprint(Image.open(sys.argv[1]).size)\n", out / "library.icl_0.png"),
+              "(16, 16)\n");
+
+    EXPECT_THROW(saveAll(c, "", job), Error);
+    EXPECT_THROW(saveAll(c, (out / "missing/folder").string(), job), Error);
+}

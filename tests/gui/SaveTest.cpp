@@ -1,0 +1,176 @@
+// Saving from the main window: the selected icon through the save dialog, and
+// every icon through the Save all dialog with its folder tree.
+#include "gui/FolderTree.h"
+#include "gui/MainWindow.h"
+#include "gui/SaveAllDialog.h"
+
+#include "TestSupport.h"
+#include "gui/ScriptedPrompts.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QListView>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+using namespace vextral;
+using vextral::gui::FolderTree;
+using vextral::gui::MainWindow;
+using vextral::test::fixture;
+using vextral::test::ScriptedPrompts;
+using vextral::test::TempDir;
+namespace fs = std::filesystem;
+
+namespace {
+
+QString q(const fs::path& p) { return QString::fromStdString(p.string()); }
+
+std::string pil(const std::string& script, const fs::path& file)
+{
+    std::string out;
+    EXPECT_EQ(test::runCommand("/usr/bin/python3 -c " + test::shellQuote(script) + " " + test::shellQuote(file.string()), &out), 0);
+    return out;
+}
+
+const char* const kCorner = "import sys\nfrom PIL import Image\nim = Image.open(sys.argv[1]).convert('RGB')\nprint(im.size, im.getpixel((0, 0)), im.getpixel((16, 16)))\n";
+
+void harvest(MainWindow& w, const QStringList& files)
+{
+    w.addDroppedNames(files);
+    w.findChild<QToolButton*>(QStringLiteral("tbtSearch"))->click();
+}
+
+void select(MainWindow& w, int row)
+{
+    auto* view = w.findChild<QListView*>(QStringLiteral("ListIcon"));
+    view->selectionModel()->select(view->model()->index(row, 0), QItemSelectionModel::ClearAndSelect);
+}
+
+} // namespace
+
+TEST(SaveSelectedIcon, WritesTheChosenFormatOverTheBackground)
+{
+    ScriptedPrompts prompts;
+    TempDir home, out;
+    std::ofstream(home / "Option.ini") << "[Icon]\nBackground=clRed\n";
+    MainWindow w(prompts, home.path().string());
+    harvest(w, {q(fixture("multi.ico"))});
+
+    // Nothing selected: a message and no dialog.
+    w.findChild<QAction*>(QStringLiteral("menuSave"))->trigger();
+    EXPECT_EQ(prompts.informations, QStringList{"Please select an icon to save."});
+    EXPECT_TRUE(prompts.saveSuffixes.isEmpty());
+
+    select(w, 0);
+    prompts.saveAnswers = {{q(out / "a.png"), 9}, {}, {q(out / "b.ico"), 5}, {q(out / "c.png"), 6}};
+    for (int i = 0; i < 4; ++i) w.findChild<QAction*>(QStringLiteral("menuSave"))->trigger();
+    // The dialog proposes the format used last; a cancel leaves it.
+    EXPECT_EQ(prompts.saveSuffixes, (QStringList{"bmp", "png", "png", "ico"}));
+    EXPECT_EQ(prompts.saveInitialNames.last(), q(out / "b.ico"));
+    EXPECT_EQ(prompts.fileFilters.size(), 9);
+    EXPECT_EQ(prompts.fileFilters[4], "Icon File(*.ico)");
+    // 32 x 32 over the settings' background: the transparent border is red.
+    EXPECT_EQ(pil(kCorner, out / "a.png"), "(32, 32) (255, 0, 0) (255, 255, 0)\n");
+    // The icon file holds the icon as its source does.
+    EXPECT_EQ(test::readBytes(out / "b.ico"), test::readBytes(fixture("multi.ico")));
+    // Under "Cur File" a name ending in .png is written as PNG.
+    EXPECT_EQ(pil(kCorner, out / "c.png"), "(32, 32) (255, 0, 0) (255, 255, 0)\n");
+    EXPECT_TRUE(prompts.errors.isEmpty());
+
+    // A file that cannot be created is reported.
+    prompts.saveAnswers = {{q(out / "no/such/d.png"), 9}};
+    w.findChild<QAction*>(QStringLiteral("menuSave"))->trigger();
+    EXPECT_EQ(prompts.errors, QStringList{"Cannot create file " + q(out / "no/such/d.png")});
+}
+
+TEST(FolderTree, PathRulesAndLiveFolders)
+{
+    TempDir base;
+    fs::create_directories(base / "b/inner");
+    fs::create_directories(base / "A");
+    fs::create_directories(base / "c");
+    FolderTree tree;
+    tree.show();
+    EXPECT_EQ(tree.selectedFolderPath(), "");
+    tree.computerNode()->setSelected(true);
+    EXPECT_EQ(tree.selectedFolderPath(), "");
+
+    QTreeWidgetItem* node = tree.nodeFor(q(base.path()));
+    ASSERT_TRUE(node);
+    tree.clearSelection();
+    node->setSelected(true);
+    EXPECT_EQ(tree.selectedFolderPath(), q(base.path()));
+    node->setExpanded(true);
+    ASSERT_EQ(node->childCount(), 3);
+    EXPECT_EQ(node->child(0)->text(0), "A"); // without regard to case
+    EXPECT_EQ(node->child(1)->text(0), "b");
+    tree.setDisplayMode(gui::DisplayMode::dmUppercase);
+    EXPECT_EQ(node->child(1)->text(0), "B");
+    tree.clearSelection();
+    node->child(1)->setSelected(true);
+    EXPECT_EQ(tree.selectedFolderPath(), q(base / "b")); // the path keeps its case
+
+    // A folder made by another program appears; a removed one goes.
+    fs::create_directory(base / "a2");
+    fs::remove_all(base / "c");
+    QElapsedTimer t;
+    t.start();
+    while (node->childCount() != 3 || node->child(1)->data(0, Qt::DisplayRole).toString() != "A2") {
+        if (t.elapsed() > 5000) break;
+        QTest::qWait(20);
+    }
+    ASSERT_EQ(node->childCount(), 3);
+    EXPECT_EQ(node->child(1)->text(0), "A2");
+    EXPECT_EQ(node->child(2)->text(0), "B");
+}
+
+TEST(SaveAllDialog, SavesEveryIconIntoTheChosenFolder)
+{
+    ScriptedPrompts prompts;
+    TempDir home, out;
+    MainWindow w(prompts, home.path().string());
+    harvest(w, {q(fixture("library.nil")), q(fixture("tie.ico"))});
+    gui::SaveAllDialog dialog(w.catalogue(), 86, prompts);
+    dialog.show();
+    auto* ok = dialog.findChild<QPushButton*>(QStringLiteral("SpeedButton1"));
+
+    // No folder chosen: refused with a message.
+    ok->click();
+    EXPECT_EQ(prompts.informations, QStringList{"Please select a folder to save icons."});
+
+    QTreeWidgetItem* node = dialog.folderTree()->nodeFor(q(out.path()));
+    ASSERT_TRUE(node);
+    node->setSelected(true);
+    // A width that is no number stops the run before the first file; the dialog stays open.
+    dialog.findChild<QLineEdit*>(QStringLiteral("editWidth"))->setText(QStringLiteral("abc"));
+    dialog.findChild<QRadioButton*>(QStringLiteral("rgpImage8"))->setChecked(true); // Png
+    ok->click();
+    EXPECT_EQ(prompts.errors, QStringList{"'abc' is not a valid integer value"});
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_TRUE(fs::is_empty(out.path()));
+
+    dialog.findChild<QLineEdit*>(QStringLiteral("editWidth"))->setText(QStringLiteral("48"));
+    dialog.findChild<QLineEdit*>(QStringLiteral("editHeight"))->setText(QStringLiteral("24"));
+    ok->click();
+    EXPECT_FALSE(dialog.isVisible());
+    for (const char* name : {"library.nil_0.png", "library.nil_1.png", "tie.ico_0.png"}) {
+        EXPECT_EQ(pil("import sys\nfrom PIL import Image\nprint(Image.open(sys.argv[1]).size)\n", out / name), "(48, 24)\n") << name;
+    }
+
+    // Numbering: an empty prefix becomes "Icon"; Filename_index empties it again.
+    dialog.show();
+    dialog.findChild<QRadioButton*>(QStringLiteral("radioNumber"))->setChecked(true);
+    ok->click();
+    EXPECT_TRUE(fs::exists(out / "Icon3.png"));
+    EXPECT_EQ(dialog.findChild<QLineEdit*>(QStringLiteral("editImage"))->text(), "Icon");
+    QTest::mouseClick(dialog.findChild<QRadioButton*>(QStringLiteral("radioFilename")), Qt::LeftButton);
+    EXPECT_EQ(dialog.findChild<QLineEdit*>(QStringLiteral("editImage"))->text(), "");
+}
