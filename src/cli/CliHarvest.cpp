@@ -1,6 +1,9 @@
 #include "cli/CliHarvest.h"
 
+#include "codecs/OutputFormats.h"
 #include "core/Error.h"
+#include "core/FileTypes.h"
+#include "core/Text.h"
 #include "export/SaveAll.h"
 #include "harvest/HarvestRun.h"
 #include "platform/ProgramFolder.h"
@@ -40,9 +43,6 @@ const char* const kHarvestUsage =
     "Exit status: 0 on success, 1 when something failed, 2 for a usage error.\n";
 
 namespace {
-
-const char* const kTypeNames[exporting::kSaveAllTypes] = {"standard-icon", "bmp", "jpg", "gif", "ico",
-                                                          "cur",           "pcx", "wmf", "png", "tga"};
 
 class UsageError : public std::runtime_error {
 public:
@@ -84,19 +84,24 @@ private:
     int total_ = 0;
 };
 
+bool isSaveAllFormat(codecs::OutputFormat format)
+{
+    for (const codecs::SaveAllTypeRow& row : codecs::saveAllTypes()) {
+        if (row.format == format) return true;
+    }
+    return false;
+}
+
 int number(const std::string& option, const std::string& text)
 {
-    const auto v = settings::parseInteger(text);
+    const auto v = parseInteger(text);
     if (!v || *v < 0) throw UsageError(option + " needs a whole number, not '" + text + "'");
     return *v;
 }
 
 void applyTypes(settings::Settings& s, const std::string& list)
 {
-    bool* const flags[9] = {&s.exeFile, &s.dllFile, &s.cplFile, &s.scrFile, &s.iclFile,
-                            &s.ocxFile, &s.icoFile, &s.nilFile, &s.bmpFile};
-    const char* const names[9] = {"exe", "dll", "cpl", "scr", "icl", "ocx", "ico", "nil", "bmp"};
-    for (bool* f : flags) *f = list == "all";
+    s.fileTypes = list == "all" ? FileTypeSet() : FileTypeSet::none();
     if (list == "all") return;
     std::size_t start = 0;
     while (start <= list.size()) {
@@ -104,8 +109,11 @@ void applyTypes(settings::Settings& s, const std::string& list)
         if (comma == std::string::npos) comma = list.size();
         const std::string item = list.substr(start, comma - start);
         bool known = false;
-        for (int i = 0; i < 9; ++i) {
-            if (settings::sameName(item, names[i])) *flags[i] = known = true;
+        for (const FileTypeInfo& t : kFileTypes) {
+            if (sameName(item, t.extension)) {
+                s.fileTypes.set(t.type, true);
+                known = true;
+            }
         }
         if (!known) throw UsageError("unknown file type '" + item + "' in --types");
         start = comma + 1;
@@ -156,12 +164,9 @@ int runHarvest(const std::vector<std::string>& args, std::ostream& out, std::ost
                 saveDir = value();
             } else if (a == "--type") {
                 const std::string t = value();
-                int found = -1;
-                for (int k = 0; k < exporting::kSaveAllTypes; ++k) {
-                    if (t == kTypeNames[k]) found = k;
-                }
-                if (found < 0) throw UsageError("unknown --type '" + t + "'");
-                job.type = static_cast<exporting::SaveAllType>(found);
+                const auto format = codecs::outputFormatNamed(t);
+                if (!format || !isSaveAllFormat(*format)) throw UsageError("unknown --type '" + t + "'");
+                job.format = *format;
             } else if (a == "--size") {
                 const std::string s = value();
                 const std::size_t x = s.find_first_of("xX");

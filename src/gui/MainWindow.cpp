@@ -4,8 +4,8 @@
 #include "gui/Gauge.h"
 #include "gui/SaveAllDialog.h"
 #include "codecs/GifLzw.h"
-#include "codecs/IconFileWriter.h"
-#include "codecs/Writers.h"
+#include "codecs/OutputFormats.h"
+#include "export/IconFile.h"
 #include "core/Error.h"
 
 #include <QAction>
@@ -701,41 +701,20 @@ void MainWindow::menuSaveClick()
         prompts_.information(this, QStringLiteral("Please select an icon to save."));
         return;
     }
-    static const char* const kExtensions[9] = {"bmp", "jpg", "gif", "pcx", "ico", "cur", "wmf", "tga", "png"};
-    const QStringList filters = {QStringLiteral("Bmp File(*.bmp)"), QStringLiteral("Jpg File(*.jpg)"),
-                                 QStringLiteral("Gif File(*.gif)"), QStringLiteral("Pcx File(*.pcx)"),
-                                 QStringLiteral("Icon File(*.ico)"), QStringLiteral("Cur File(*.cur)"),
-                                 QStringLiteral("Wmf File(*.wmf)"), QStringLiteral("Tga File(*.tga)"),
-                                 QStringLiteral("Png File(*.png)")};
+    QStringList filters;
+    for (codecs::OutputFormat f : codecs::saveFilterFormats()) filters << QString::fromLatin1(codecs::outputFormat(f).filterEntry);
     const SaveChoice choice =
         prompts_.saveFile(this, QStringLiteral("Save file"), filters, savePictureDefaultExt_, savePictureLastName_);
     if (choice.fileName.isEmpty()) return;
     imgIcon_.setBackground(settings_.background);
     imgIcon_.drawIcon(catalogue_.image(i));
     imgIcon_.params().jpegQuality = settings_.jpegQuality;
-    if (choice.filterIndex >= 1 && choice.filterIndex <= 9) {
-        savePictureDefaultExt_ = QString::fromLatin1(kExtensions[choice.filterIndex - 1]);
-    }
+    const auto target = codecs::saveFilterChoice(codecs::SaveDialogUser::MainWindow, choice.filterIndex);
+    if (target) savePictureDefaultExt_ = QString::fromLatin1(codecs::outputFormat(target->format).extension);
     savePictureLastName_ = choice.fileName;
-    const std::string name = QFile::encodeName(choice.fileName).toStdString();
+    if (!target) return;
     try {
-        switch (choice.filterIndex) {
-        case 1: codecs::writeBmp(imgIcon_, name); break;
-        case 2: codecs::writeJpeg(imgIcon_, name); break;
-        case 3: codecs::writeGif(imgIcon_, name); break;
-        case 4: codecs::writePcx(imgIcon_, name); break;
-        case 5: {
-            // The icon itself, with its own mask: the background plays no part.
-            const IconRecord& record = catalogue_.record(i);
-            codecs::writeIconFile(catalogue_.image(i), record.sourceFile, record.iconIndex, name);
-            break;
-        }
-        case 6:
-        case 7: imgIcon_.saveToFile(name); break;
-        case 8: codecs::writeTga(imgIcon_, name); break;
-        case 9: codecs::writePng(imgIcon_, name); break;
-        default: break;
-        }
+        exporting::writeCatalogueIcon(catalogue_, i, imgIcon_, *target, QFile::encodeName(choice.fileName).toStdString());
     } catch (const Error& e) {
         prompts_.error(this, QString::fromStdString(e.what()));
     }

@@ -5,7 +5,7 @@
 #include "gui/FolderTree.h"
 #include "gui/Gauge.h"
 #include "gui/Prompts.h"
-#include "settings/ProfileFile.h"
+#include "core/Text.h"
 
 #include <QButtonGroup>
 #include <QFile>
@@ -27,10 +27,6 @@ namespace {
 
 constexpr int kMaxSide = 613;
 
-const char* const kTypeCaptions[exporting::kSaveAllTypes] = {
-    "&Standar Icon", "&Bmp File", "&Jpg File", "&Gif File", "&Icon File",
-    "&Cur File",     "&Pcx File", "&Wmf File", "&Png File", "&Tga File"};
-
 // An edit box with up and down arrows that step its number within 0..613;
 // typed text stays as typed and is converted only when used.
 QWidget* upDownEdit(QLineEdit* edit, QWidget* parent)
@@ -48,7 +44,7 @@ QWidget* upDownEdit(QLineEdit* edit, QWidget* parent)
         b->setFixedSize(16, 11);
         b->setAutoRepeat(true);
         QObject::connect(b, &QToolButton::clicked, edit, [edit, step] {
-            if (const auto v = settings::parseInteger(edit->text().toStdString())) {
+            if (const auto v = parseInteger(edit->text().toStdString())) {
                 edit->setText(QString::number(std::clamp(*v + step, 0, kMaxSide)));
             }
         });
@@ -80,8 +76,9 @@ SaveAllDialog::SaveAllDialog(const IconCatalogue& catalogue, int jpegQuality, Pr
     types->setObjectName(QStringLiteral("rgpImage"));
     auto* typeGrid = new QGridLayout(types);
     rgpImage_ = new QButtonGroup(this);
-    for (int i = 0; i < exporting::kSaveAllTypes; ++i) {
-        auto* radio = new QRadioButton(QString::fromLatin1(kTypeCaptions[i]), types);
+    const auto typeRows = codecs::saveAllTypes();
+    for (int i = 0; i < static_cast<int>(typeRows.size()); ++i) {
+        auto* radio = new QRadioButton(QString::fromLatin1(typeRows[static_cast<std::size_t>(i)].caption), types);
         radio->setObjectName(QStringLiteral("rgpImage%1").arg(i));
         rgpImage_->addButton(radio, i);
         typeGrid->addWidget(radio, i % 5, i / 5);
@@ -154,7 +151,7 @@ void SaveAllDialog::speedButton1Click()
     }
     if (radioNumber_->isChecked() && editImage_->text().isEmpty()) editImage_->setText(QStringLiteral("Icon"));
     exporting::SaveAllJob job;
-    job.type = static_cast<exporting::SaveAllType>(rgpImage_->checkedId());
+    job.format = codecs::saveAllTypes()[static_cast<std::size_t>(rgpImage_->checkedId())].format;
     job.naming.byFilename = radioFilename_->isChecked();
     job.naming.prefix = editImage_->text().toStdString();
     job.widthText = [this] { return editWidth_->text().trimmed().toStdString(); };

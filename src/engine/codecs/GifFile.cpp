@@ -1,4 +1,5 @@
 #include "codecs/GifLzw.h"
+#include "core/Bytes.h"
 #include "codecs/Quantizer.h"
 #include "codecs/Writers.h"
 

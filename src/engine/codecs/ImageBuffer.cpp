@@ -1,6 +1,10 @@
 #include "codecs/ImageBuffer.h"
 
+#include "core/Bytes.h"
+#include "codecs/OutputFormats.h"
 #include "codecs/Writers.h"
+#include "core/FileName.h"
+#include "core/Text.h"
 #include "core/Error.h"
 
 #include <cerrno>
@@ -29,14 +33,6 @@ constexpr std::uint8_t kBayer[8][8] = {
     {0, 32, 8, 40, 2, 34, 10, 42},   {48, 16, 56, 24, 50, 18, 58, 26}, {12, 44, 4, 36, 14, 46, 6, 38},
     {60, 28, 52, 20, 62, 30, 54, 22}, {3, 35, 11, 43, 1, 33, 9, 41},   {51, 19, 59, 27, 49, 17, 57, 25},
     {15, 47, 7, 39, 13, 45, 5, 37},  {63, 31, 55, 23, 61, 29, 53, 21}};
-
-std::string upper(std::string s)
-{
-    for (char& c : s) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
-    return s;
-}
 
 } // namespace
 
@@ -117,19 +113,12 @@ void ImageBuffer::drawIcon(const Icon& icon)
 
 void ImageBuffer::saveToFile(const std::string& fileName)
 {
-    const std::string ext = lowerExtension(fileName);
-    if (ext == ".jpg" || ext == ".jpeg") return writeJpeg(*this, fileName);
-    if (ext == ".pcx") return writePcx(*this, fileName);
-    if (ext == ".gif") return writeGif(*this, fileName);
-    if (ext == ".tif" || ext == ".tiff") return writeTiff(*this, fileName);
-    if (ext == ".png") return writePng(*this, fileName);
-    if (ext == ".bmp") return writeBmp(*this, fileName);
-    if (ext == ".tga") return writeTga(*this, fileName);
-    // Icons, cursors and metafiles have writers of our own.
-    if (ext == ".ico") return writeIco(*this, fileName);
-    if (ext == ".cur") return writeCur(*this, fileName);
-    if (ext == ".wmf") return writeWmf(*this, fileName);
-    aborting = true;
+    const auto format = pictureFormatForExtension(lowerExtension(fileName));
+    if (!format) {
+        aborting = true;
+        return;
+    }
+    outputFormat(*format).writer(*this, fileName);
 }
 
 void ImageBuffer::loadFromFile(const std::string& fileName)
@@ -150,23 +139,11 @@ void ImageBuffer::loadFromFile(const std::string& fileName)
     aborting = true;
 }
 
-std::string lowerExtension(const std::string& fileName)
-{
-    const std::size_t slash = fileName.find_last_of('/');
-    const std::size_t dot = fileName.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
-    std::string ext = fileName.substr(dot);
-    for (char& c : ext) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return ext;
-}
-
 const std::array<FormatRow, 11>& formatRegistry() { return kRegistry; }
 
 int formatIdForExtension(const std::string& ext)
 {
-    const std::string want = upper(ext);
+    const std::string want = upperAscii(ext);
     for (const FormatRow& row : kRegistry) {
         std::string list = row.extensions;
         std::size_t start = 0;

@@ -2,7 +2,7 @@
 
 #include "codecs/IOParams.h"
 #include "codecs/Picture.h"
-#include "harvest/Icon.h"
+#include "core/Icon.h"
 #include "settings/ColourNames.h"
 
 #include <array>
@@ -45,8 +45,9 @@ public:
     // Called by writers with the percentage done; returning false aborts. Optional.
     std::function<bool(int percent)> progress;
 
-    // Chooses the writer by the name's extension (letter case ignored). An
-    // extension no writer knows sets aborting and creates no file.
+    // Chooses the writer by the name's extension (letter case ignored) from
+    // the output format table. An extension no writer knows sets aborting and
+    // creates no file.
     void saveToFile(const std::string& fileName);
     // Chooses the reader by the extension; unknown ones set aborting.
     void loadFromFile(const std::string& fileName);
@@ -56,10 +57,6 @@ private:
     IOParams params_;
     settings::Colour background_ = settings::kWhite;
 };
-
-// The extension of a name from its last "." (dot included) in lower case;
-// empty when there is none. Only the file-name part counts.
-std::string lowerExtension(const std::string& fileName);
 
 struct FormatRow {
     int id;

@@ -1,5 +1,6 @@
 #include "codecs/Writers.h"
 
+#include "core/Bytes.h"
 #include "core/Error.h"
 
 #include <cmath>

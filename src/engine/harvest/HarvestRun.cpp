@@ -1,6 +1,6 @@
 #include "harvest/HarvestRun.h"
 
-#include "harvest/Percent.h"
+#include "core/Percent.h"
 #include "platform/IconExtractor.h"
 
 namespace vextral {

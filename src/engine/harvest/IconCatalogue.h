@@ -1,6 +1,6 @@
 #pragma once
 
-#include "harvest/Icon.h"
+#include "core/Icon.h"
 
 #include <cstdint>
 #include <string>

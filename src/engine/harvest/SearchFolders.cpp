@@ -1,5 +1,6 @@
 #include "harvest/SearchFolders.h"
 
+#include "core/Text.h"
 #include "harvest/Mask.h"
 
 #include <algorithm>
@@ -20,15 +21,6 @@ struct Entry {
     std::string key; // the name in upper case, for sorting
     unsigned char type;
 };
-
-std::string upperAscii(const std::string& s)
-{
-    std::string out = s;
-    for (char& c : out) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
-    return out;
-}
 
 std::string withSlash(const std::string& folder) { return !folder.empty() && folder.back() == '/' ? folder : folder + "/"; }
 

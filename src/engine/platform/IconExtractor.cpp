@@ -1,5 +1,6 @@
 #include "platform/IconExtractor.h"
 
+#include "core/Bytes.h"
 #include "platform/IconResources.h"
 
 #include <algorithm>
@@ -7,6 +8,12 @@
 #include <cstring>
 
 namespace vextral::platform {
+
+using codecs::decodeBitmapFile;
+using codecs::decodeIconImage;
+using codecs::ImageInfo;
+using codecs::probeBitmapFile;
+using codecs::probeIconImage;
 
 namespace {
 

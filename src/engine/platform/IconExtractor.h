@@ -1,8 +1,8 @@
 #pragma once
 
-#include "harvest/Icon.h"
-#include "platform/ByteSource.h"
-#include "platform/IconImage.h"
+#include "core/Icon.h"
+#include "core/ByteSource.h"
+#include "codecs/IconImage.h"
 
 #include <cstdint>
 #include <memory>
@@ -20,7 +20,7 @@ const char* iconFileKindName(IconFileKind kind);
 
 // One image that an icon lists, as far as it could be read.
 struct IconImageEntry {
-    std::optional<ImageInfo> info; // from the image's own header; nothing when unreadable
+    std::optional<codecs::ImageInfo> info; // from the image's own header; nothing when unreadable
     // The directory entry's own fields (a width or height of 0 there means 256).
     int entryWidth = 0;
     int entryHeight = 0;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/ByteSource.h"
+#include "core/ByteSource.h"
 
 #include <cstdint>
 #include <optional>

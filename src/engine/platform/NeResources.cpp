@@ -10,6 +10,7 @@
 //                           length-prefixed name from the table start), u32 reserved
 #include "platform/IconResources.h"
 
+#include "core/Bytes.h"
 #include <algorithm>
 
 namespace vextral::platform {

@@ -7,6 +7,7 @@
 
 #include "platform/IconResources.h"
 
+#include "core/Bytes.h"
 #include <algorithm>
 
 namespace vextral::platform {

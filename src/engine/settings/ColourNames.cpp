@@ -1,7 +1,7 @@
 #include "settings/ColourNames.h"
 
 #include "core/Error.h"
-#include "settings/ProfileFile.h"
+#include "core/Text.h"
 
 #include <array>
 #include <cstdio>
@@ -43,21 +43,12 @@ constexpr std::array<std::uint32_t, 25> kSystemRgb = {
     0x000000, 0xB4B4B4, 0xF4F7FC, 0xABABAB, 0x3399FF, 0xFFFFFF, 0xF0F0F0, 0xA0A0A0, 0x6D6D6D,
     0x000000, 0x000000, 0xFFFFFF, 0x696969, 0xE3E3E3, 0x000000, 0xFFFFE1};
 
-bool equalIgnoringCase(const std::string& a, const char* b)
-{
-    std::size_t i = 0;
-    for (; i < a.size() && b[i]; ++i) {
-        if (asciiUpper(a[i]) != asciiUpper(b[i])) return false;
-    }
-    return i == a.size() && b[i] == 0;
-}
-
 } // namespace
 
 std::optional<Colour> colourFromName(const std::string& name)
 {
     for (const Named& n : kNames) {
-        if (equalIgnoringCase(name, n.name)) return n.value;
+        if (sameName(name, n.name)) return n.value;
     }
     return std::nullopt;
 }

@@ -1,6 +1,7 @@
 #include "settings/ProfileFile.h"
 
 #include "core/Error.h"
+#include "core/Text.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -87,49 +88,6 @@ std::string readSettingsText(const std::string& path)
 }
 
 } // namespace
-
-bool sameName(const std::string& a, const std::string& b)
-{
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (asciiUpper(a[i]) != asciiUpper(b[i])) return false;
-    }
-    return true;
-}
-
-std::optional<std::int32_t> parseInteger(const std::string& text)
-{
-    std::size_t i = 0;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
-    int base = 10;
-    if (i < text.size() && text[i] == '$') {
-        base = 16;
-        ++i;
-    } else if (text.size() - i > 2 && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
-        base = 16;
-        i += 2;
-    }
-    if (i >= text.size()) return std::nullopt;
-    std::uint64_t value = 0;
-    for (; i < text.size(); ++i) {
-        const char c = text[i];
-        int digit;
-        if (c >= '0' && c <= '9') digit = c - '0';
-        else if (base == 16 && c >= 'a' && c <= 'f') digit = c - 'a' + 10;
-        else if (base == 16 && c >= 'A' && c <= 'F') digit = c - 'A' + 10;
-        else return std::nullopt;
-        value = value * static_cast<std::uint64_t>(base) + static_cast<std::uint64_t>(digit);
-        if (value > 0xFFFFFFFFull) return std::nullopt;
-    }
-    if (base == 10) {
-        if (value > (negative ? 0x80000000ull : 0x7FFFFFFFull)) return std::nullopt;
-        return static_cast<std::int32_t>(negative ? -static_cast<std::int64_t>(value) : static_cast<std::int64_t>(value));
-    }
-    // Hexadecimal covers all 32 bits: $FFFFFFFF is -1.
-    const auto bits = static_cast<std::uint32_t>(value);
-    return negative ? static_cast<std::int32_t>(0u - bits) : static_cast<std::int32_t>(bits);
-}
 
 std::optional<std::string> ProfileFile::Snapshot::value(const std::string& section, const std::string& key) const
 {

@@ -70,12 +70,4 @@ private:
     std::string path_;
 };
 
-// Integer text as the settings file stores it: optional sign, then decimal
-// digits, "$" and hexadecimal digits, or "0x"/"0X" and hexadecimal digits.
-// Nothing when it does not convert to a 32-bit value.
-std::optional<std::int32_t> parseInteger(const std::string& text);
-
-inline char asciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-bool sameName(const std::string& a, const std::string& b);
-
 } // namespace vextral::settings

@@ -16,15 +16,7 @@ std::optional<std::string> Settings::load(const ProfileFile& profile)
     }
     editor = ini.readString("Icon", "Edit", "xdg-open");
     jpegQuality = ini.readInteger("Icon", "Jpeg", 86);
-    exeFile = ini.readBool("File", "Exe File", true);
-    dllFile = ini.readBool("File", "Dll File", true);
-    cplFile = ini.readBool("File", "Cpl File", true);
-    scrFile = ini.readBool("File", "Scr File", true);
-    iclFile = ini.readBool("File", "Icl File", true);
-    ocxFile = ini.readBool("File", "Ocx File", true);
-    icoFile = ini.readBool("File", "Ico File", true);
-    nilFile = ini.readBool("File", "Nil File", true);
-    bmpFile = ini.readBool("File", "Bmp File", true);
+    for (const FileTypeInfo& t : kFileTypes) fileTypes.set(t.type, ini.readBool("File", t.settingsKey, true));
     icon = ini.readBool("File", "Icon", true);
     if (!icon) iconNumber = ini.readInteger("File", "Icon Number", 536);
     file = ini.readBool("File", "File", true);
@@ -37,15 +29,13 @@ std::optional<std::string> Settings::load(const ProfileFile& profile)
 std::string Settings::fileMask() const
 {
     std::string mask;
-    if (exeFile) mask += "*.exe,";
-    if (dllFile) mask += "*.dll,";
-    if (cplFile) mask += "*.cpl,";
-    if (scrFile) mask += "*.scr,";
-    if (iclFile) mask += "*.icl,";
-    if (ocxFile) mask += "*.ocx,";
-    if (icoFile) mask += "*.ico,";
-    if (nilFile) mask += "*.nil,";
-    if (bmpFile) mask += "*.bmp";
+    // Every pattern but the last type's is followed by a comma, whether or not
+    // a later one follows.
+    for (const FileTypeInfo& t : kFileTypes) {
+        if (!fileTypes.has(t.type)) continue;
+        mask += std::string("*.") + t.extension;
+        if (t.type != kFileTypes.back().type) mask += ",";
+    }
     return mask;
 }
 

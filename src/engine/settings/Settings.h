@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/FileTypes.h"
 #include "settings/ColourNames.h"
 #include "settings/ProfileFile.h"
 
@@ -15,8 +16,7 @@ struct Settings {
     Colour background = kWhite;        // Icon/Background
     std::string editor = "xdg-open";   // Icon/Edit
     std::int32_t jpegQuality = 86;     // Icon/Jpeg
-    bool exeFile = true, dllFile = true, cplFile = true, scrFile = true, iclFile = true, ocxFile = true,
-         icoFile = true, nilFile = true, bmpFile = true; // File/<type> File
+    FileTypeSet fileTypes;             // File/<type> File, all on
     bool icon = true;                  // File/Icon: no icon limit
     std::int32_t iconNumber = 536;     // File/Icon Number
     bool file = true;                  // File/File: no file limit

@@ -1,5 +1,6 @@
 // GIF files: the writer's bytes, checked by hand and decoded by PIL; the
 // reader on files of our own making and on damaged ones.
+#include "core/Bytes.h"
 #include "codecs/GifLzw.h"
 #include "codecs/ImageBuffer.h"
 #include "codecs/Quantizer.h"

@@ -1,7 +1,7 @@
 // The JPEG, PNG, icon, cursor and metafile writers, checked byte by byte
 // where the layout is ours and through independent readers (PIL, icotool,
 // ImageMagick) for the pixels.
-#include "codecs/IconFileWriter.h"
+#include "core/Bytes.h"
 #include "codecs/ImageBuffer.h"
 #include "codecs/Quantizer.h"
 #include "codecs/Writers.h"
@@ -204,11 +204,11 @@ TEST(IconFileWriters, PicturesAsIconsCursorsAndMetafiles)
 
     // The metafile: placeable key and checksum, and ImageMagick draws the picture.
     const auto bytes = readBytes(wmf);
-    EXPECT_EQ(platform::le32(bytes.data()), 0x9AC6CDD7u);
+    EXPECT_EQ(le32(bytes.data()), 0x9AC6CDD7u);
     std::uint16_t sum = 0;
-    for (int i = 0; i < 10; ++i) sum ^= platform::le16(bytes.data() + 2 * i);
-    EXPECT_EQ(platform::le16(bytes.data() + 20), sum);
-    EXPECT_EQ(platform::le32(bytes.data() + 22 + 6) * 2, bytes.size() - 22); // size in words
+    for (int i = 0; i < 10; ++i) sum ^= le16(bytes.data() + 2 * i);
+    EXPECT_EQ(le16(bytes.data() + 20), sum);
+    EXPECT_EQ(le32(bytes.data() + 22 + 6) * 2, bytes.size() - 22); // size in words
     std::string info;
     ASSERT_EQ(runCommand("/usr/bin/convert -density 96 " + shellQuote(wmf) + " -depth 8 " + shellQuote((dir / "w.png").string()) + " 2>&1", &info), 0) << info;
     EXPECT_EQ(python(kPilPixels, (dir / "w.png").string()), pixelText(buffer.picture()));
@@ -230,21 +230,4 @@ TEST(IconFileWriters, PicturesAsIconsCursorsAndMetafiles)
     } catch (const Error& e) {
         EXPECT_EQ(std::string(e.what()), "Cannot create file " + (dir / "no/such/x.png").string());
     }
-}
-
-TEST(IconFileWriters, IconsAreSavedAsTheirSourceHoldsThem)
-{
-    TempDir dir;
-    const std::string dll = test::fixture("icons64.dll").string();
-    const auto icon = platform::IconSource::open(dll).icon(0);
-    ASSERT_TRUE(icon);
-    writeIconFile(*icon, dll, 0, (dir / "a.ico").string());
-    EXPECT_EQ(readBytes(dir / "a.ico"), readBytes(test::fixture("multi.ico")));
-
-    // The source is gone: the catalogue's picture is written, 32-bit with alpha.
-    writeIconFile(*icon, (dir / "gone.dll").string(), 0, (dir / "b.ico").string());
-    std::string listing;
-    ASSERT_EQ(runCommand("icotool -l " + shellQuote((dir / "b.ico").string()), &listing), 0);
-    EXPECT_EQ(listing, "--icon --index=1 --width=32 --height=32 --bit-depth=32 --palette-size=0\n");
-    EXPECT_EQ(*platform::IconSource::open((dir / "b.ico").string()).icon(0), *icon);
 }

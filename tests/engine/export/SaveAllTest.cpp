@@ -8,6 +8,7 @@
 
 using namespace vextral;
 using namespace vextral::exporting;
+using namespace vextral::codecs;
 using vextral::test::fixture;
 using vextral::test::TempDir;
 namespace fs = std::filesystem;
@@ -35,18 +36,18 @@ std::string pil(const std::string& script, const fs::path& file)
 TEST(SaveAll, NamesByFileAndIndexOrByNumber)
 {
     const IconRecord rec{3, "/opt/tools/app.exe"};
-    EXPECT_EQ(saveAllName({true, ""}, rec, 1, SaveAllType::Bmp), "app.exe_3.bmp");
-    EXPECT_EQ(saveAllName({false, ""}, rec, 1, SaveAllType::Bmp), "Icon1.bmp");
-    EXPECT_EQ(saveAllName({false, "Icon"}, rec, 12, SaveAllType::StandardIcon), "Icon12.ico");
-    EXPECT_EQ(saveAllName({false, "my "}, rec, 7, SaveAllType::Wmf), "my 7.wmf");
+    EXPECT_EQ(saveAllName({true, ""}, rec, 1, OutputFormat::Bmp), "app.exe_3.bmp");
+    EXPECT_EQ(saveAllName({false, ""}, rec, 1, OutputFormat::Bmp), "Icon1.bmp");
+    EXPECT_EQ(saveAllName({false, "Icon"}, rec, 12, OutputFormat::OriginalIcon), "Icon12.ico");
+    EXPECT_EQ(saveAllName({false, "my "}, rec, 7, OutputFormat::Wmf), "my 7.wmf");
     // Only "/" separates folders: a ":" is part of a Linux file name.
-    EXPECT_EQ(saveAllName({true, ""}, {0, "/data/a:b.dll"}, 1, SaveAllType::Png), "a:b.dll_0.png");
+    EXPECT_EQ(saveAllName({true, ""}, {0, "/data/a:b.dll"}, 1, OutputFormat::Png), "a:b.dll_0.png");
 
     TempDir out;
     IconCatalogue twelve = catalogueOf(12, fixture("library.icl").string());
     SaveAllJob job;
     job.naming = {false, ""};
-    job.type = SaveAllType::StandardIcon;
+    job.format = OutputFormat::OriginalIcon;
     std::vector<int> steps;
     job.progress = [&](int p) { steps.push_back(p); };
     EXPECT_EQ(saveAll(twelve, out.path().string(), job), 12);
@@ -75,15 +76,15 @@ TEST(SaveAll, StandardIconsKeepTheirSourceOthersAreResizedOverWhite)
     // 48 x 24, white where the icon is transparent.
     job.widthText = [] { return std::string("48"); };
     job.heightText = [] { return std::string(" 24"); }; // the dialog trims; the engine takes what it gets
-    for (SaveAllType type : {SaveAllType::Png, SaveAllType::Jpg, SaveAllType::Icon, SaveAllType::Cur}) {
-        job.type = type;
+    for (OutputFormat type : {OutputFormat::Png, OutputFormat::Jpeg, OutputFormat::Ico, OutputFormat::Cur}) {
+        job.format = type;
         job.heightText = [] { return std::string("24"); };
         saveAll(c, out.path().string(), job);
-        const fs::path file = out / (std::string("icons64.dll_1") + saveAllExtension(type));
+        const fs::path file = out / (std::string("icons64.dll_1") + std::string(".") + outputFormat(type).extension);
         EXPECT_EQ(pil("import sys\nfrom PIL import Image\nim = Image.open(sys.argv[1])\nim.size == (48, 24) or sys.exit(1)\n"
                       "print(im.size, im.convert('RGB').getpixel((1, 1)) > (245, 245, 245))\n", file),
                   "(48, 24) True\n")
-            << saveAllExtension(type);
+            << std::string(".") + outputFormat(type).extension;
     }
 }
 
@@ -92,7 +93,7 @@ TEST(SaveAll, BadSizesAndFoldersStopTheRun)
     TempDir out;
     IconCatalogue c = catalogueOf(3, fixture("library.icl").string());
     SaveAllJob job;
-    job.type = SaveAllType::Png;
+    job.format = OutputFormat::Png;
     job.widthText = [] { return std::string("4O"); };
     try {
         saveAll(c, out.path().string(), job);

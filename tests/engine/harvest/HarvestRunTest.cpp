@@ -1,5 +1,5 @@
 #include "harvest/HarvestRun.h"
-#include "harvest/Percent.h"
+#include "core/Percent.h"
 
 #include "TestSupport.h"
 

@@ -168,7 +168,6 @@ TEST(Settings, FirstStartDefaultsAndTheLoadOrder)
     EXPECT_EQ(fresh.iconNumber, 10);
 
     Settings none;
-    none.exeFile = none.dllFile = none.cplFile = none.scrFile = none.iclFile = none.ocxFile = none.icoFile =
-        none.nilFile = none.bmpFile = false;
+    none.fileTypes = vextral::FileTypeSet::none();
     EXPECT_EQ(none.fileMask(), "");
 }

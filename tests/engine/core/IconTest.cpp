@@ -1,4 +1,4 @@
-#include "harvest/Icon.h"
+#include "core/Icon.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,6 @@
 // The icon reader against files made by real tools (tests/fixtures/README.md
 // lists what each holds).
+#include "core/Bytes.h"
 #include "platform/IconExtractor.h"
 
 #include "TestSupport.h"

@@ -1,5 +1,6 @@
-#include "platform/ByteSource.h"
+#include "core/ByteSource.h"
 
+#include "core/Bytes.h"
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -7,7 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace vextral::platform {
+namespace vextral {
 
 std::optional<std::vector<std::uint8_t>> ByteSource::bytes(std::uint64_t offset, std::uint64_t n) const
 {
@@ -139,4 +140,4 @@ bool SliceByteSource::read(std::uint64_t offset, void* dst, std::size_t n) const
     return base_->read(offset_ + offset, dst, n);
 }
 
-} // namespace vextral::platform
+} // namespace vextral

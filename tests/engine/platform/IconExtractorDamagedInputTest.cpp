@@ -1,5 +1,6 @@
 // Damaged and hostile files: the reader must give what it can, never crash,
 // loop or allocate beyond the file (make check runs these under ASan/UBSan).
+#include "core/Bytes.h"
 #include "platform/IconExtractor.h"
 
 #include "TestSupport.h"

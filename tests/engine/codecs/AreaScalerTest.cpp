@@ -1,8 +1,8 @@
-#include "platform/AreaScaler.h"
+#include "codecs/AreaScaler.h"
 
 #include <gtest/gtest.h>
 
-using vextral::platform::AreaScaler;
+using vextral::codecs::AreaScaler;
 
 namespace {
 

@@ -1,6 +1,7 @@
-#include "platform/IconImage.h"
+#include "codecs/IconImage.h"
 
-#include "platform/AreaScaler.h"
+#include "core/Bytes.h"
+#include "codecs/AreaScaler.h"
 
 #include <png.h>
 
@@ -11,7 +12,7 @@
 #include <cstring>
 #include <vector>
 
-namespace vextral::platform {
+namespace vextral::codecs {
 
 namespace {
 
@@ -669,4 +670,4 @@ std::optional<Icon> decodeBitmapFile(const ByteSource& file)
     return builder.finish();
 }
 
-} // namespace vextral::platform
+} // namespace vextral::codecs

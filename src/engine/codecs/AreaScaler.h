@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace vextral::platform {
+namespace vextral::codecs {
 
 // Box ("area") filter from a source grid of any size to a destination grid:
 // every destination pixel becomes the average of the source area it covers,
@@ -35,4 +35,4 @@ private:
     std::vector<double> acc_;
 };
 
-} // namespace vextral::platform
+} // namespace vextral::codecs

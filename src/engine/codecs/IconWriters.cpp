@@ -1,16 +1,11 @@
-#include "codecs/IconFileWriter.h"
 #include "codecs/Writers.h"
 
+#include "core/Bytes.h"
 #include "core/Error.h"
-#include "platform/ByteSource.h"
-#include "platform/IconExtractor.h"
 
 namespace vextral::codecs {
 
 namespace {
-
-using platform::putLe16;
-using platform::putLe32;
 
 // The picture as an icon or cursor file: one 32-bit image, every pixel
 // opaque, the AND mask clear.
@@ -100,7 +95,7 @@ void writeWmf(ImageBuffer& buffer, const std::string& fileName)
     putLe16(placeable, 96);
     putLe32(placeable, 0);
     std::uint16_t checksum = 0;
-    for (std::size_t i = 0; i < placeable.size(); i += 2) checksum ^= platform::le16(placeable.data() + i);
+    for (std::size_t i = 0; i < placeable.size(); i += 2) checksum ^= le16(placeable.data() + i);
     putLe16(placeable, checksum);
     out.insert(out.end(), placeable.begin(), placeable.end());
     // Metafile header.
@@ -151,15 +146,6 @@ void writeWmf(ImageBuffer& buffer, const std::string& fileName)
     putLe32(out, 3);
     putLe16(out, 0);
     writeWhole(buffer, fileName, out);
-}
-
-void writeIconFile(const Icon& icon, const std::string& sourceFile, int iconIndex, const std::string& fileName)
-{
-    std::vector<std::uint8_t> bytes = platform::IconSource::open(sourceFile).originalIco(iconIndex);
-    if (bytes.empty()) bytes = platform::iconToIcoBytes(icon);
-    FileSink file(fileName);
-    file.write(bytes);
-    file.close();
 }
 
 } // namespace vextral::codecs

@@ -1,8 +1,8 @@
-#include "platform/AreaScaler.h"
+#include "codecs/AreaScaler.h"
 
 #include <algorithm>
 
-namespace vextral::platform {
+namespace vextral::codecs {
 
 AreaScaler::AreaScaler(int srcWidth, int srcHeight, int dstWidth, int dstHeight, int channels)
     : srcW_(srcWidth), srcH_(srcHeight), dstW_(dstWidth), dstH_(dstHeight), channels_(channels),
@@ -55,4 +55,4 @@ void AreaScaler::addRow(int y, const double* row)
 
 std::vector<double> AreaScaler::result() const { return acc_; }
 
-} // namespace vextral::platform
+} // namespace vextral::codecs

@@ -153,13 +153,14 @@ TEST(FoldersPhase, FileAndIconLimitsAndFileTypes)
         // and .nil alone only those are found.
         World w;
         settings::Settings s;
-        s.exeFile = s.dllFile = s.cplFile = s.scrFile = s.iclFile = s.ocxFile = s.icoFile = s.nilFile = s.bmpFile = false;
+        s.fileTypes = FileTypeSet::none();
         w.run.setSettings(s);
         w.run.start(false, true);
         EXPECT_TRUE(w.run.foundFiles().empty());
         EXPECT_EQ(w.catalogue.itemCount(), 0);
         w.expectEnded();
-        s.bmpFile = s.nilFile = true;
+        s.fileTypes.set(FileType::Bmp, true);
+        s.fileTypes.set(FileType::Nil, true);
         w.run.setSettings(s);
         w.run.start(false, true);
         EXPECT_EQ(w.run.foundFiles(), (std::vector<std::string>{w.b + "/1 library.nil", w.b + "/3 picture.bmp"}));
@@ -189,8 +190,8 @@ TEST(FoldersPhase, RecycleBinsAreSkippedUnlessAsked)
     w.run.setRecycleRule(platform::RecycleRule(
         platform::MountTable::fromText("/dev/sda1 / ext4 rw 0 0\n/dev/sdb1 " + root + " ext4 rw 0 0\n"), root + "/home/Trash"));
     settings::Settings s;
-    s.icoFile = true;
-    s.exeFile = s.dllFile = s.cplFile = s.scrFile = s.iclFile = s.ocxFile = s.nilFile = s.bmpFile = false;
+    s.fileTypes = FileTypeSet::none();
+    s.fileTypes.set(FileType::Ico, true);
     w.run.setSettings(s);
     w.run.start(false, true);
     EXPECT_EQ(w.run.foundFiles(), (std::vector<std::string>{w.a + "/2 multi.ico", w.a + "/3 tie.ico", root + "/data/RECYCLED/x.ico"}));

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace vextral::platform {
+namespace vextral {
 
 // Random access to the bytes of a file or of a buffer. Every read is checked
 // against the size, so a parser can follow any offset it finds in a file
@@ -94,21 +94,4 @@ private:
     std::uint64_t size_;
 };
 
-// Little-endian helpers for bytes already in memory; the caller checks the range.
-inline std::uint16_t le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
-inline std::uint32_t le32(const std::uint8_t* p)
-{
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-inline void putLe16(std::vector<std::uint8_t>& out, std::uint16_t v)
-{
-    out.push_back(static_cast<std::uint8_t>(v));
-    out.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-inline void putLe32(std::vector<std::uint8_t>& out, std::uint32_t v)
-{
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-}
-
-} // namespace vextral::platform
+} // namespace vextral

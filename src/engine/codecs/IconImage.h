@@ -1,13 +1,13 @@
 #pragma once
 
-#include "harvest/Icon.h"
-#include "platform/ByteSource.h"
+#include "core/Icon.h"
+#include "core/ByteSource.h"
 
 #include <cstdint>
 #include <optional>
 #include <span>
 
-namespace vextral::platform {
+namespace vextral::codecs {
 
 // What an image's own header says about it.
 struct ImageInfo {
@@ -28,4 +28,4 @@ std::optional<Icon> decodeIconImage(std::span<const std::uint8_t> data);
 std::optional<ImageInfo> probeBitmapFile(const ByteSource& file);
 std::optional<Icon> decodeBitmapFile(const ByteSource& file);
 
-} // namespace vextral::platform
+} // namespace vextral::codecs

@@ -1,0 +1,114 @@
+#include "codecs/OutputFormats.h"
+
+#include "codecs/Writers.h"
+#include "core/Text.h"
+
+#include <stdexcept>
+
+namespace vextral::codecs {
+
+namespace {
+
+constexpr std::array<OutputFormatRow, 11> kFormats = {{
+    {OutputFormat::OriginalIcon, "standard-icon", "", "ico", "", Writes::OriginalIcon, writeIco},
+    {OutputFormat::Bmp, "bmp", "Bmp File(*.bmp)", "bmp", "", Writes::Picture, writeBmp},
+    {OutputFormat::Jpeg, "jpg", "Jpg File(*.jpg)", "jpg", "jpeg", Writes::Picture, writeJpeg},
+    {OutputFormat::Gif, "gif", "Gif File(*.gif)", "gif", "", Writes::Picture, writeGif},
+    {OutputFormat::Pcx, "pcx", "Pcx File(*.pcx)", "pcx", "", Writes::Picture, writePcx},
+    {OutputFormat::Tga, "tga", "Tga File(*.tga)", "tga", "", Writes::Picture, writeTga},
+    {OutputFormat::Png, "png", "Png File(*.png)", "png", "", Writes::Picture, writePng},
+    {OutputFormat::Tiff, "tif", "", "tif", "tiff", Writes::Picture, writeTiff},
+    {OutputFormat::Ico, "ico", "Icon File(*.ico)", "ico", "", Writes::Picture, writeIco},
+    {OutputFormat::Cur, "cur", "Cur File(*.cur)", "cur", "", Writes::Picture, writeCur},
+    {OutputFormat::Wmf, "wmf", "Wmf File(*.wmf)", "wmf", "", Writes::Picture, writeWmf},
+}};
+
+constexpr std::array<OutputFormat, kSaveFilterCount> kSaveFilters = {
+    OutputFormat::Bmp, OutputFormat::Jpeg, OutputFormat::Gif, OutputFormat::Pcx, OutputFormat::Ico,
+    OutputFormat::Cur, OutputFormat::Wmf,  OutputFormat::Tga, OutputFormat::Png};
+
+constexpr SaveFilterChoice W(OutputFormat f) { return {f, SaveRoute::Writer}; }
+constexpr SaveFilterChoice X(OutputFormat f) { return {f, SaveRoute::ByExtension}; }
+
+// What each filter entry writes, by user. The main window and the editor
+// write the icon itself under "Icon File"; "Cur File" and "Wmf File" go by
+// the typed name's extension everywhere, as does "Icon File" for pictures
+// that are not an icon (converter, capture).
+using O = OutputFormat;
+constexpr std::array<SaveFilterChoice, kSaveFilterCount> kMainWindow = {
+    W(O::Bmp), W(O::Jpeg), W(O::Gif), W(O::Pcx), W(O::OriginalIcon), X(O::Cur), X(O::Wmf), W(O::Tga), W(O::Png)};
+constexpr std::array<SaveFilterChoice, kSaveFilterCount> kPictureOnly = {
+    W(O::Bmp), W(O::Jpeg), W(O::Gif), W(O::Pcx), X(O::Ico), X(O::Cur), X(O::Wmf), W(O::Tga), W(O::Png)};
+
+constexpr std::array<SaveAllTypeRow, 10> kSaveAllTypes = {{
+    {O::OriginalIcon, "&Standar Icon"},
+    {O::Bmp, "&Bmp File"},
+    {O::Jpeg, "&Jpg File"},
+    {O::Gif, "&Gif File"},
+    {O::Ico, "&Icon File"},
+    {O::Cur, "&Cur File"},
+    {O::Pcx, "&Pcx File"},
+    {O::Wmf, "&Wmf File"},
+    {O::Png, "&Png File"},
+    {O::Tga, "&Tga File"},
+}};
+
+constexpr std::array<OutputFormat, 3> kWebPage = {O::Bmp, O::Jpeg, O::Gif};
+
+bool listHas(const char* list, const std::string& want)
+{
+    const std::string all = list;
+    std::size_t start = 0;
+    while (start < all.size()) {
+        std::size_t end = all.find(';', start);
+        if (end == std::string::npos) end = all.size();
+        if (all.compare(start, end - start, want) == 0 && end - start == want.size()) return true;
+        start = end + 1;
+    }
+    return false;
+}
+
+} // namespace
+
+std::span<const OutputFormatRow> outputFormats() { return kFormats; }
+
+const OutputFormatRow& outputFormat(OutputFormat id)
+{
+    for (const OutputFormatRow& row : kFormats) {
+        if (row.id == id) return row;
+    }
+    throw std::logic_error("output format without a row");
+}
+
+std::optional<OutputFormat> outputFormatNamed(const std::string& name)
+{
+    for (const OutputFormatRow& row : kFormats) {
+        if (sameName(name, row.name)) return row.id;
+    }
+    return std::nullopt;
+}
+
+std::optional<OutputFormat> pictureFormatForExtension(const std::string& extension)
+{
+    const std::string ext = lowerAscii(!extension.empty() && extension[0] == '.' ? extension.substr(1) : extension);
+    if (ext.empty()) return std::nullopt;
+    for (const OutputFormatRow& row : kFormats) {
+        if (row.writes == Writes::Picture && (ext == row.extension || listHas(row.alsoExtensions, ext))) return row.id;
+    }
+    return std::nullopt;
+}
+
+const std::array<OutputFormat, kSaveFilterCount>& saveFilterFormats() { return kSaveFilters; }
+
+std::optional<SaveFilterChoice> saveFilterChoice(SaveDialogUser user, int filterIndex)
+{
+    if (filterIndex < 1 || filterIndex > kSaveFilterCount) return std::nullopt;
+    const auto& table = user == SaveDialogUser::MainWindow || user == SaveDialogUser::Editor ? kMainWindow : kPictureOnly;
+    return table[static_cast<std::size_t>(filterIndex - 1)];
+}
+
+std::span<const SaveAllTypeRow> saveAllTypes() { return kSaveAllTypes; }
+
+std::span<const OutputFormat> webPageFormats() { return kWebPage; }
+
+} // namespace vextral::codecs

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <array>
+#include <optional>
+#include <span>
+#include <string>
+
+namespace vextral::codecs {
+
+class ImageBuffer;
+
+// Every format Vextral writes. One row each in outputFormats(); adding a
+// format is one row there plus its writer.
+enum class OutputFormat { OriginalIcon, Bmp, Jpeg, Gif, Pcx, Tga, Png, Tiff, Ico, Cur, Wmf };
+
+// What a format's file holds: a picture (the image buffer's, drawn over a
+// background and sized), or the icon itself as its source file holds it.
+enum class Writes { Picture, OriginalIcon };
+
+using PictureWriter = void (*)(ImageBuffer& buffer, const std::string& fileName);
+
+struct OutputFormatRow {
+    OutputFormat id;
+    const char* name;        // command-line type name: "standard-icon", "bmp", "jpg", ...
+    const char* filterEntry; // save dialog filter entry: "Bmp File(*.bmp)"; empty when not offered
+    const char* extension;   // written extension, without its dot: "bmp"
+    const char* alsoExtensions; // further extensions save-by-extension accepts (";"-separated), or ""
+    Writes writes;
+    // Writes the buffer's picture. For an original icon it writes the picture
+    // as a one-image icon, for when the source can no longer be read.
+    PictureWriter writer;
+};
+
+std::span<const OutputFormatRow> outputFormats();
+const OutputFormatRow& outputFormat(OutputFormat id);
+// The format whose command-line name is name (letter case ignored).
+std::optional<OutputFormat> outputFormatNamed(const std::string& name);
+// The picture format that writes files of this extension (".jpeg", "PNG",
+// with or without the dot, letter case ignored); nothing when none does.
+std::optional<OutputFormat> pictureFormatForExtension(const std::string& extension);
+
+// How a save dialog's chosen filter entry becomes a file: the format's own
+// writer, or save-by-extension (the name's extension picks the writer, so
+// "x.png" typed under "Cur File" is a PNG file).
+enum class SaveRoute { Writer, ByExtension };
+struct SaveFilterChoice {
+    OutputFormat format; // the entry's format; its extension is the dialog's next default
+    SaveRoute route;
+};
+
+// The programs' windows that share the one save-picture dialog. Its nine
+// filter entries are the same for all; what each entry writes differs.
+enum class SaveDialogUser { MainWindow, Editor, Converter, Capture };
+constexpr int kSaveFilterCount = 9;
+// The formats of the nine filter entries, in the dialog's order.
+const std::array<OutputFormat, kSaveFilterCount>& saveFilterFormats();
+// What the 1-based filter index writes for that user; nothing outside 1 to 9.
+std::optional<SaveFilterChoice> saveFilterChoice(SaveDialogUser user, int filterIndex);
+
+// The ten file types of Save all, in the order the dialog lists them.
+struct SaveAllTypeRow {
+    OutputFormat format;
+    const char* caption; // "&Standar Icon", "&Bmp File", ...
+};
+std::span<const SaveAllTypeRow> saveAllTypes();
+
+// The three picture types of the web gallery, in the dialog's order.
+std::span<const OutputFormat> webPageFormats();
+
+} // namespace vextral::codecs
