@@ -8,7 +8,7 @@ FUZZ_SECONDS ?= 120
 FUZZ_TARGETS ?= icon_source gif_reader gif_lzw tiff_lzw
 CMAKE_GEN  := -G Ninja
 
-.PHONY: all deps build run test check fuzz bench fixtures clean
+.PHONY: all deps build run test check lint format fuzz bench fixtures clean
 
 all: build
 
@@ -27,10 +27,22 @@ run: build
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
+# The tests under the sanitizers, with every compiler warning an error.
 check: deps
-	cmake -S . -B $(BUILD_ASAN) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DVEXTRAL_SANITIZE=ON
+	cmake -S . -B $(BUILD_ASAN) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DVEXTRAL_SANITIZE=ON -DVEXTRAL_WERROR=ON
 	cmake --build $(BUILD_ASAN) -j $(JOBS)
 	cd $(BUILD_ASAN) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
+
+# clang-tidy (.clang-tidy) over every source file of src/, using the build's
+# compile commands; fails on any finding.
+lint: build
+	@tools/install-deps.sh lint
+	tools/lint.sh $(BUILD)
+
+# Applies .clang-format to src/, tests/ and bench/.
+format:
+	@tools/install-deps.sh lint
+	find src tests bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i
 
 # Runs each libFuzzer target for FUZZ_SECONDS, one after the other, then merges
 # what it learnt into the committed corpus (kept small) and keeps any crash
@@ -46,6 +58,7 @@ fuzz: deps
 
 bench: build
 	@tools/install-deps.sh bench
+	cmake --build $(BUILD) -j $(JOBS) --target benchmarks
 	bench/compare_wrestool.sh $(BUILD)
 	$(BUILD)/bench/bench_gui_harvest
 	bench/compare_find.sh $(BUILD) /usr

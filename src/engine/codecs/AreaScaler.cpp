@@ -42,7 +42,7 @@ void AreaScaler::addRow(int y, const double* row)
         const double* px = row + static_cast<std::size_t>(x) * static_cast<std::size_t>(channels_);
         for (int k = hStart_[static_cast<std::size_t>(x)]; k < hStart_[static_cast<std::size_t>(x) + 1]; ++k) {
             const Contribution& c = hTable_[static_cast<std::size_t>(k)];
-            double* out = &rowSum_[static_cast<std::size_t>(c.dst * channels_)];
+            double* out = &rowSum_[static_cast<std::size_t>(c.dst) * static_cast<std::size_t>(channels_)];
             for (int ch = 0; ch < channels_; ++ch) out[ch] += c.weight * px[ch];
         }
     }

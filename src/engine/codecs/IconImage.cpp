@@ -208,7 +208,7 @@ double channel(std::uint32_t px, int shift) { return static_cast<double>((px >> 
 
 std::uint32_t roundChannel(double v)
 {
-    return static_cast<std::uint32_t>(std::clamp(v, 0.0, 255.0) + 0.5);
+    return static_cast<std::uint32_t>(std::lround(std::clamp(v, 0.0, 255.0)));
 }
 
 // Collects the rows of a picture and turns them into a 32 x 32 icon. Three ways
@@ -286,7 +286,7 @@ public:
         const std::vector<double> px = scaler_.result();
         const int ch = channels(mode_);
         for (int i = 0; i < Icon::kPixels; ++i) {
-            const double* v = &px[static_cast<std::size_t>(i * ch)];
+            const double* v = &px[static_cast<std::size_t>(i) * static_cast<std::size_t>(ch)];
             std::uint32_t colour = 0;
             std::uint8_t mask = 0;
             if (mode_ == Mode::Alpha) {

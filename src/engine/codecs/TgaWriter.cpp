@@ -3,6 +3,7 @@
 #include "core/Error.h"
 
 #include <array>
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <optional>
@@ -27,7 +28,7 @@ void put16(std::uint8_t* at, unsigned value)
 // terminating zero.
 void putText(std::uint8_t* at, std::size_t size, const std::string& text)
 {
-    std::memcpy(at, text.data(), std::min(text.size(), size - 1));
+    std::copy_n(text.begin(), std::min(text.size(), size - 1), at);
 }
 
 // Trunc(value x 10000), as the 16-bit numerator of a ratio over 10000.

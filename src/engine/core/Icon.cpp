@@ -32,7 +32,7 @@ std::vector<std::uint32_t> Icon::drawOver(std::uint32_t background) const
     std::vector<std::uint32_t> out(kPixels);
     for (int y = 0; y < kSize; ++y) {
         for (int x = 0; x < kSize; ++x) {
-            out[static_cast<std::size_t>(y * kSize + x)] = drawnOver(x, y, background);
+            out[static_cast<std::size_t>(y) * kSize + static_cast<std::size_t>(x)] = drawnOver(x, y, background);
         }
     }
     return out;

@@ -22,8 +22,8 @@ struct Icon {
     std::array<std::uint8_t, kPixels> mask{};
     bool hasAlpha = false;
 
-    std::uint32_t pixel(int x, int y) const { return colour[static_cast<std::size_t>(y * kSize + x)]; }
-    bool maskBit(int x, int y) const { return mask[static_cast<std::size_t>(y * kSize + x)] != 0; }
+    std::uint32_t pixel(int x, int y) const { return colour[static_cast<std::size_t>(y) * kSize + static_cast<std::size_t>(x)]; }
+    bool maskBit(int x, int y) const { return mask[static_cast<std::size_t>(y) * kSize + static_cast<std::size_t>(x)] != 0; }
 
     // The pixel at (x, y) drawn over a background pixel (0xRRGGBB); returns 0xRRGGBB.
     std::uint32_t drawnOver(int x, int y, std::uint32_t background) const;
