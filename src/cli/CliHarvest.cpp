@@ -1,5 +1,6 @@
 #include "cli/CliHarvest.h"
 
+#include "cli/CliSupport.h"
 #include "codecs/OutputFormats.h"
 #include "core/Error.h"
 #include "core/FileTypes.h"
@@ -242,12 +243,7 @@ int runHarvest(const std::vector<std::string>& args, std::ostream& out, std::ost
         << run.foundFiles().size() << " files found in " << folders.count() << " folders\n";
 
     if (!saveDir.empty()) {
-        std::error_code ec;
-        std::filesystem::create_directories(saveDir, ec);
-        if (!std::filesystem::is_directory(saveDir)) {
-            err << "vextral-cli harvest: cannot create folder " << saveDir << "\n";
-            return 1;
-        }
+        if (!prepareOutputFolder(saveDir, err, "vextral-cli harvest")) return 1;
         job.widthText = [&width] { return width; };
         job.heightText = [&height] { return height; };
         job.jpegQuality = settings.jpegQuality;

@@ -1,5 +1,6 @@
 #include "cli/CliIcons.h"
 
+#include "cli/CliSupport.h"
 #include "platform/IconExtractor.h"
 
 #include <filesystem>
@@ -79,14 +80,7 @@ int runIcons(const std::vector<std::string>& args, std::ostream& out, std::ostre
         err << "vextral-cli icons: name at least one file\n" << kIconsUsage;
         return 2;
     }
-    if (!extractDir.empty()) {
-        std::error_code ec;
-        std::filesystem::create_directories(extractDir, ec);
-        if (!std::filesystem::is_directory(extractDir)) {
-            err << "vextral-cli icons: cannot create folder " << extractDir << "\n";
-            return 1;
-        }
-    }
+    if (!extractDir.empty() && !prepareOutputFolder(extractDir, err, "vextral-cli icons")) return 1;
 
     int status = 0;
     for (const std::string& path : files) {

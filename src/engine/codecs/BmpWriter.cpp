@@ -141,16 +141,7 @@ void writeBmp(ImageBuffer& buffer, const std::string& fileName)
             std::memcpy(row.data(), twoColour->picture.row(y), bytes);
             if (width % 8) row[bytes - 1] &= static_cast<std::uint8_t>(0xFF00 >> (width % 8));
         } else {
-            const std::uint8_t* p = colour->row(y);
-            if (l.depth == 8) {
-                for (std::size_t x = 0; x < width; ++x, p += 3) row[x] = quantizer->index({p[0], p[1], p[2]});
-            } else {
-                std::fill(row.begin(), row.end(), 0);
-                for (std::size_t x = 0; x < width; ++x, p += 3) {
-                    const unsigned index = quantizer->index({p[0], p[1], p[2]}) & 0x0F;
-                    row[x / 2] |= static_cast<std::uint8_t>(x % 2 ? index : index << 4);
-                }
-            }
+            quantizer->indexRow(colour->row(y), width, l.depth, row.data());
         }
         sink.write(row);
     }

@@ -147,16 +147,7 @@ void writePcx(ImageBuffer& buffer, const std::string& fileName)
             if (width % 8) line[values - 1] &= static_cast<std::uint8_t>(0xFF00 >> (width % 8));
             emit(line.data(), 1);
         } else {
-            const std::uint8_t* row = colour->row(y);
-            if (depth == 8) {
-                for (std::size_t x = 0; x < width; ++x, row += 3) line[x] = quantizer->index({row[0], row[1], row[2]});
-            } else {
-                std::fill(line.begin(), line.end(), 0);
-                for (std::size_t x = 0; x < width; ++x, row += 3) {
-                    const unsigned index = quantizer->index({row[0], row[1], row[2]}) & 0x0F;
-                    line[x / 2] |= static_cast<std::uint8_t>(x % 2 ? index : index << 4);
-                }
-            }
+            quantizer->indexRow(colour->row(y), width, depth, line.data());
             emit(line.data(), 1);
         }
         sink.write(out);

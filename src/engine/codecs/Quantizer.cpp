@@ -42,14 +42,7 @@ public:
             first.lo[c] = 0;
             first.hi[c] = kBins;
         }
-        first.count = 0;
-        for (const std::uint32_t cell : first.cells) {
-            const std::uint64_t n = histogram_[cell];
-            first.hist[kRed][cell >> 10] += n;
-            first.hist[kGreen][(cell >> 5) & 31] += n;
-            first.hist[kBlue][cell & 31] += n;
-            first.count += n;
-        }
+        tally(first);
         statistics(first);
         count_ = 1;
         colours = std::min(colours, kMaxColours);
@@ -129,11 +122,10 @@ private:
         box.variance = sum / total_;
     }
 
-    // Recounts a half's channel histograms from the picture histogram over
-    // its cells, then narrows the bounds to the bins that hold pixels.
-    void rebuild(Box& box) const
+    // Adds the picture histogram over a box's cells to its channel
+    // histograms and pixel count (both start at zero).
+    void tally(Box& box) const
     {
-        for (auto& h : box.hist) std::fill(std::begin(h), std::end(h), 0);
         box.count = 0;
         for (const std::uint32_t cell : box.cells) {
             const std::uint64_t n = histogram_[cell];
@@ -142,6 +134,14 @@ private:
             box.hist[kBlue][cell & 31] += n;
             box.count += n;
         }
+    }
+
+    // Recounts a half's channel histograms from the picture histogram over
+    // its cells, then narrows the bounds to the bins that hold pixels.
+    void rebuild(Box& box) const
+    {
+        for (auto& h : box.hist) std::fill(std::begin(h), std::end(h), 0);
+        tally(box);
         for (int c = 0; c < 3; ++c) {
             int lo = box.lo[c], hi = box.hi[c];
             while (lo < hi && box.hist[c][lo] == 0) ++lo;
@@ -256,6 +256,19 @@ std::vector<Bgr> Quantizer::paddedTable(int n) const
     std::vector<Bgr> out = table_;
     out.resize(static_cast<std::size_t>(std::max(n, 0)));
     return out;
+}
+
+void Quantizer::indexRow(const std::uint8_t* bgr, std::size_t width, int bitsPerIndex, std::uint8_t* out) const
+{
+    if (bitsPerIndex == 8) {
+        for (std::size_t x = 0; x < width; ++x, bgr += 3) out[x] = index({bgr[0], bgr[1], bgr[2]});
+        return;
+    }
+    std::fill(out, out + (width + 1) / 2, 0);
+    for (std::size_t x = 0; x < width; ++x, bgr += 3) {
+        const unsigned i = index({bgr[0], bgr[1], bgr[2]}) & 0x0F;
+        out[x / 2] |= static_cast<std::uint8_t>(x % 2 ? i : i << 4);
+    }
 }
 
 } // namespace vextral::codecs

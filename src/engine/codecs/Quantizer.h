@@ -23,6 +23,9 @@ public:
     std::vector<Bgr> paddedTable(int n) const;
     // The table index for a colour.
     std::uint8_t index(Bgr c) const { return map_[cell(c)]; }
+    // Maps a row of width blue-green-red pixels to table indices: one a byte
+    // (bitsPerIndex 8), or two a byte, the first in the high half (4).
+    void indexRow(const std::uint8_t* bgr, std::size_t width, int bitsPerIndex, std::uint8_t* out) const;
     static std::size_t cell(Bgr c) { return static_cast<std::size_t>((c.r >> 3) << 10 | (c.g >> 3) << 5 | (c.b >> 3)); }
 
 private:
