@@ -5,6 +5,9 @@
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
+#include <cerrno>
+#include <cstring>
+#include <sys/mount.h>
 #include <sys/wait.h>
 
 namespace vextral::test {
@@ -36,6 +39,18 @@ TempDir::~TempDir()
 {
     std::error_code ec;
     std::filesystem::remove_all(path_, ec);
+}
+
+SmallDisk::SmallDisk(std::size_t bytes)
+{
+    const std::string options = "size=" + std::to_string(bytes);
+    mounted_ = ::mount("tmpfs", dir_.path().c_str(), "tmpfs", 0, options.c_str()) == 0;
+    if (!mounted_) error_ = std::string("cannot mount a small tmpfs: ") + std::strerror(errno);
+}
+
+SmallDisk::~SmallDisk()
+{
+    if (mounted_) ::umount2(dir_.path().c_str(), MNT_DETACH);
 }
 
 int runCommand(const std::string& command, std::string* output)

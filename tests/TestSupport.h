@@ -25,6 +25,26 @@ private:
     std::filesystem::path path_;
 };
 
+// A small file system of its own (a tmpfs of the given size) mounted on a
+// fresh folder, so a test can fill the disk. Mounting needs root (as the
+// tests run in CI); mounted() is false, with the reason in error(), elsewhere.
+class SmallDisk {
+public:
+    explicit SmallDisk(std::size_t bytes);
+    ~SmallDisk();
+    SmallDisk(const SmallDisk&) = delete;
+    SmallDisk& operator=(const SmallDisk&) = delete;
+    bool mounted() const { return mounted_; }
+    const std::string& error() const { return error_; }
+    const std::filesystem::path& path() const { return dir_.path(); }
+    std::filesystem::path operator/(const std::string& name) const { return dir_ / name; }
+
+private:
+    TempDir dir_;
+    bool mounted_ = false;
+    std::string error_;
+};
+
 // Runs a shell command; returns its exit status and fills output with stdout.
 int runCommand(const std::string& command, std::string* output = nullptr);
 std::string shellQuote(const std::string& text);

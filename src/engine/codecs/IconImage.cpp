@@ -18,7 +18,7 @@ namespace {
 
 constexpr int kMaxDimension = 65535;
 // A PNG inside an icon is decoded whole; larger ones are refused.
-constexpr std::uint32_t kMaxPngDimension = 4096;
+constexpr std::uint32_t kMaxPngDimension = kMaxIconPngDimension;
 // Run-length bitmaps can claim a huge picture in a few bytes; this bounds the work.
 constexpr std::uint64_t kMaxRlePixels = 16u * 1024u * 1024u;
 

@@ -17,6 +17,9 @@ struct ImageInfo {
     bool png = false; // PNG-compressed ("Vista") image
 };
 
+// The largest PNG an icon image may be, in either direction; larger ones are refused.
+constexpr int kMaxIconPngDimension = 4096;
+
 // Images stored in icon resources and icon files: a DIB whose height counts the
 // colour and the mask halves, or a PNG stream.
 std::optional<ImageInfo> probeIconImage(std::span<const std::uint8_t> data);

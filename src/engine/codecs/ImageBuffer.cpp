@@ -8,6 +8,7 @@
 #include "core/Error.h"
 
 #include <cerrno>
+#include <cstring>
 #include <cmath>
 
 namespace vextral::codecs {
@@ -60,8 +61,13 @@ void ImageBuffer::resample(int width, int height)
 {
     if (width < 0 && height < 0) return;
     const Picture& old = picture_;
-    if (width < 0) width = old.height > 0 ? static_cast<int>(static_cast<long long>(height) * old.width / old.height) : 0;
-    if (height < 0) height = old.width > 0 ? static_cast<int>(static_cast<long long>(width) * old.height / old.width) : 0;
+    // A negative side follows the other in the old picture's proportions.
+    long long w = width, h = height;
+    if (w < 0) w = old.height > 0 ? h * old.width / old.height : 0;
+    if (h < 0) h = old.width > 0 ? w * old.height / old.width : 0;
+    checkPictureSize(w, h);
+    width = static_cast<int>(w);
+    height = static_cast<int>(h);
     Picture out = Picture::make(width, height, old.bits);
     if (!old.empty() && !out.empty()) {
         std::vector<int> sx(static_cast<std::size_t>(out.width));
@@ -217,20 +223,24 @@ TwoColourPicture reduceToTwoColours(const Picture& picture)
     return out;
 }
 
-FileSink::FileSink(const std::string& path) : path_(path)
+FileSink::FileSink(const std::string& path) : file_(path)
 {
-    file_ = std::fopen(path.c_str(), "wb");
-    if (!file_) throw Error("Cannot create file " + path);
+    if (const int error = file_.open()) fail("Cannot create file ", error);
 }
 
-FileSink::~FileSink()
+void FileSink::fail(const char* what, int error) const
 {
-    if (file_) std::fclose(file_);
+    throw Error(what + path() + ": " + std::strerror(error));
+}
+
+void FileSink::writeFailed(int error) const
+{
+    fail("Cannot write to file ", error ? error : EIO);
 }
 
 void FileSink::write(const void* data, std::size_t n)
 {
-    if (n != 0 && std::fwrite(data, 1, n, file_) != n) throw Error("Cannot write to file " + path_);
+    if (n != 0 && std::fwrite(data, 1, n, handle()) != n) fail("Cannot write to file ", errno ? errno : EIO);
 }
 
 void FileSink::le16(std::uint16_t v)
@@ -246,19 +256,23 @@ void FileSink::le32(std::uint32_t v)
     write(b, 4);
 }
 
-std::uint64_t FileSink::position() { return static_cast<std::uint64_t>(std::ftell(file_)); }
+std::uint64_t FileSink::position() { return static_cast<std::uint64_t>(std::ftell(handle())); }
 
 void FileSink::seek(std::uint64_t position)
 {
-    if (std::fseek(file_, static_cast<long>(position), SEEK_SET) != 0) throw Error("Cannot write to file " + path_);
+    if (std::fseek(handle(), static_cast<long>(position), SEEK_SET) != 0) fail("Cannot write to file ", errno);
 }
 
 void FileSink::close()
 {
-    if (!file_) return;
-    const bool ok = std::fclose(file_) == 0;
-    file_ = nullptr;
-    if (!ok) throw Error("Cannot write to file " + path_);
+    if (!handle()) return;
+    const int error = file_.commit();
+    // A rename refused (the name is a folder, say) is a file that could not be created.
+    if (error == EISDIR || error == ENOTDIR || error == EACCES || error == EPERM || error == EROFS ||
+        error == ENAMETOOLONG || error == EBUSY) {
+        fail("Cannot create file ", error);
+    }
+    if (error) fail("Cannot write to file ", error);
 }
 
 void beginWrite(ImageBuffer& buffer, const std::string& fileName)

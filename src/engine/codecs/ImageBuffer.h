@@ -3,6 +3,7 @@
 #include "codecs/IOParams.h"
 #include "codecs/Picture.h"
 #include "core/Icon.h"
+#include "core/ReplacingFile.h"
 #include "settings/ColourNames.h"
 
 #include <array>
@@ -83,13 +84,15 @@ TwoColourPicture reduceToTwoColours(const Picture& picture);
 // Luminance (21 red + 71 green + 7 blue) / 100, rounded halves to even.
 int luminance(Bgr c);
 
-// The file a writer produces. Creating it replaces an existing file;
-// failures throw vextral::Error ("Cannot create file %s", "Cannot write to
-// file %s"). The file is closed however the writer ends.
+// The file a writer produces. It is written under a temporary name beside
+// the target and takes the target's name at close(), replacing an existing
+// file (or a symbolic link) only then; a writer that fails or throws before
+// close() leaves the target as it was and no temporary file behind. Failures
+// throw vextral::Error: "Cannot create file %s: <reason>" when the file
+// cannot be made or named, "Cannot write to file %s: <reason>" when writing fails.
 class FileSink {
 public:
     explicit FileSink(const std::string& path);
-    ~FileSink();
     FileSink(const FileSink&) = delete;
     FileSink& operator=(const FileSink&) = delete;
 
@@ -100,13 +103,17 @@ public:
     void le32(std::uint32_t v);
     std::uint64_t position();
     void seek(std::uint64_t position);
+    // For writers whose library wrote through handle() and failed: raises
+    // "Cannot write to file %s: <reason>" (error is the errno seen, 0 if none).
+    [[noreturn]] void writeFailed(int error) const;
+    // Completes the file: after this the target holds it.
     void close();
-    FILE* handle() { return file_; }
-    const std::string& path() const { return path_; }
+    FILE* handle() const { return file_.stream(); }
+    const std::string& path() const { return file_.target(); }
 
 private:
-    std::string path_;
-    FILE* file_ = nullptr;
+    [[noreturn]] void fail(const char* what, int error) const;
+    ReplacingFile file_;
 };
 
 // The start every writer shares: clears aborting and refuses an empty picture

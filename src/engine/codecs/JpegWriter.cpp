@@ -2,6 +2,7 @@
 
 #include "core/Error.h"
 
+#include <cerrno>
 #include <csetjmp>
 #include <cstdio>
 #include <jpeglib.h>
@@ -79,9 +80,10 @@ void writeJpeg(ImageBuffer& buffer, const std::string& fileName)
     const Picture picture = to24Bit(buffer.picture());
     std::vector<JSAMPLE> row(static_cast<std::size_t>(picture.width) * 3);
     FileSink file(fileName);
+    errno = 0;
     if (!compress(file.handle(), picture, buffer.params(), buffer, row.data())) {
         buffer.aborting = true;
-        throw Error("Cannot write to file " + fileName);
+        file.writeFailed(errno);
     }
     file.close();
 }

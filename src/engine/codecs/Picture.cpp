@@ -1,9 +1,19 @@
 #include "codecs/Picture.h"
 
+#include "core/Error.h"
+
 namespace vextral::codecs {
+
+void checkPictureSize(long long width, long long height)
+{
+    if (width <= kMaxPictureSide && height <= kMaxPictureSide) return;
+    throw Error("The picture size " + std::to_string(width) + " x " + std::to_string(height) +
+                " is too large: each side can be at most " + std::to_string(kMaxPictureSide) + " pixels");
+}
 
 Picture Picture::make(int width, int height, int bits)
 {
+    checkPictureSize(width, height);
     Picture p;
     p.width = width > 0 ? width : 0;
     p.height = height > 0 ? height : 0;

@@ -17,6 +17,14 @@ struct Bgr {
     std::uint32_t rgb() const { return static_cast<std::uint32_t>(r) << 16 | static_cast<std::uint32_t>(g) << 8 | b; }
 };
 
+// The longest side of any picture Vextral makes. A true-colour picture of
+// 16384 x 16384 already takes 768 MiB; sizes typed by a user are checked
+// against this before anything is allocated or any file created.
+constexpr int kMaxPictureSide = 16384;
+// Raises "The picture size W x H is too large: each side can be at most
+// 16384 pixels" when a side is above the limit.
+void checkPictureSize(long long width, long long height);
+
 // A picture in one of two layouts, rows top to bottom without padding:
 //   24 bits a pixel: blue, green, red;
 //   1 bit a pixel: bit 7 of a byte is the leftmost pixel; 0 is black, 1 white.
@@ -26,6 +34,8 @@ struct Picture {
     int bits = 24;
     std::vector<std::uint8_t> pixels;
 
+    // A black (all-zero) picture; a side of 0 or less makes it empty, and a
+    // side above kMaxPictureSide raises the size error.
     static Picture make(int width, int height, int bits = 24);
     bool empty() const { return width <= 0 || height <= 0; }
     std::size_t stride() const

@@ -3,6 +3,7 @@
 #include "codecs/Quantizer.h"
 #include "core/Error.h"
 
+#include <cerrno>
 #include <cmath>
 #include <optional>
 #include <png.h>
@@ -118,11 +119,12 @@ void writePng(ImageBuffer& buffer, const std::string& fileName)
         job.background.blue = p.pngBackground.b;
     }
     FileSink file(fileName);
+    errno = 0;
     const int result = writeRows(file.handle(), job, p, buffer);
     if (result == 1) throw Error("Error on creating PNG");
     if (result == 2) {
         buffer.aborting = true;
-        throw Error("Cannot write to file " + fileName);
+        file.writeFailed(errno);
     }
     file.close();
 }

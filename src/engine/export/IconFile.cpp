@@ -1,14 +1,41 @@
 #include "export/IconFile.h"
 
 #include "codecs/ImageBuffer.h"
+#include "core/Bytes.h"
 #include "platform/IconExtractor.h"
 
+#include <algorithm>
+
 namespace vextral::exporting {
+
+void cursorToIcon(std::vector<std::uint8_t>& file)
+{
+    constexpr std::size_t kHeader = 6, kEntry = 16;
+    if (file.size() < kHeader || le16(file.data()) != 0 || le16(file.data() + 2) != 2) return;
+    file[2] = 1;
+    const std::size_t count = std::min<std::size_t>(le16(file.data() + 4), (file.size() - kHeader) / kEntry);
+    for (std::size_t i = 0; i < count; ++i) {
+        std::uint8_t* e = file.data() + kHeader + i * kEntry;
+        // A cursor keeps its hotspot where an icon keeps its planes and depth:
+        // the depth comes from the image's own header (PNG images are 32-bit).
+        std::uint16_t bits = 0;
+        const std::uint64_t size = le32(e + 8), offset = le32(e + 12);
+        if (offset + 16 <= file.size() && size >= 16) {
+            const std::uint8_t* image = file.data() + offset;
+            bits = image[0] == 0x89 && image[1] == 'P' ? 32 : le16(image + 14);
+        }
+        e[4] = 1;
+        e[5] = 0;
+        e[6] = static_cast<std::uint8_t>(bits);
+        e[7] = static_cast<std::uint8_t>(bits >> 8);
+    }
+}
 
 void writeIconFile(const Icon& icon, const std::string& sourceFile, int iconIndex, const std::string& fileName)
 {
     std::vector<std::uint8_t> bytes = platform::IconSource::open(sourceFile).originalIco(iconIndex);
     if (bytes.empty()) bytes = platform::iconToIcoBytes(icon);
+    cursorToIcon(bytes);
     codecs::FileSink file(fileName);
     file.write(bytes);
     file.close();

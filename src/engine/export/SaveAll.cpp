@@ -8,6 +8,8 @@
 #include "core/Text.h"
 #include "export/IconFile.h"
 
+#include <set>
+
 namespace vextral::exporting {
 
 std::string saveAllName(const SaveAllNaming& naming, const IconRecord& record, int k, codecs::OutputFormat format)
@@ -18,27 +20,57 @@ std::string saveAllName(const SaveAllNaming& naming, const IconRecord& record, i
     return prefix + std::to_string(k) + extension;
 }
 
+void checkSaveAllPrefix(const std::string& prefix)
+{
+    if (prefix.find('/') != std::string::npos) {
+        throw Error("The name prefix '" + prefix + "' cannot contain \"/\": the files are saved in the folder chosen");
+    }
+}
+
+namespace {
+
+// name, or name with " (2)", " (3)", ... before its extension when the run
+// already used it.
+std::string unusedName(const std::string& name, std::set<std::string>& used, int& renamed)
+{
+    if (used.insert(name).second) return name;
+    const std::size_t dot = name.find_last_of('.');
+    const std::string stem = name.substr(0, dot), extension = name.substr(dot);
+    for (int n = 2;; ++n) {
+        std::string candidate = stem + " (" + std::to_string(n) + ")" + extension;
+        if (used.insert(candidate).second) {
+            ++renamed;
+            return candidate;
+        }
+    }
+}
+
+} // namespace
+
 int saveAll(const IconCatalogue& catalogue, const std::string& folder, SaveAllJob& job)
 {
     if (folder.empty()) throw Error("Please select a folder to save icons.");
+    job.written = job.renamed = 0;
     codecs::ImageBuffer buffer;
     codecs::attachLzwCoders(buffer.params());
     buffer.setBackground(settings::kWhite);
     if (!job.naming.byFilename && job.naming.prefix.empty()) job.naming.prefix = "Icon";
+    if (!job.naming.byFilename) checkSaveAllPrefix(job.naming.prefix);
     const std::string prefix = folder.back() == '/' ? folder : folder + "/";
-    int written = 0;
+    std::set<std::string> used;
     for (int k = 1; k <= catalogue.itemCount(); ++k) {
-        const std::string path = prefix + saveAllName(job.naming, catalogue.record(k - 1), k, job.format);
+        const std::string name = saveAllName(job.naming, catalogue.record(k - 1), k, job.format);
         buffer.drawIcon(catalogue.image(k - 1));
         const int width = integerFromText(job.widthText());
         const int height = integerFromText(job.heightText());
         buffer.resample(width, height);
         buffer.params().jpegQuality = job.jpegQuality;
+        const std::string path = prefix + unusedName(name, used, job.renamed);
         writeCatalogueIcon(catalogue, k - 1, buffer, {job.format, codecs::SaveRoute::Writer}, path);
-        ++written;
+        ++job.written;
         if (job.progress) job.progress(percent(k, catalogue.itemCount()));
     }
-    return written;
+    return job.written;
 }
 
 } // namespace vextral::exporting

@@ -28,14 +28,26 @@ struct SaveAllJob {
     int jpegQuality = 86;
     // Called after each file with the percentage done.
     std::function<void(int percent)> progress;
+
+    // What the run did, kept up to date as it goes, so that a run stopped by
+    // an error still tells how many files it wrote.
+    int written = 0;
+    // Icons whose name an earlier icon of the same run already took, saved
+    // under the name with " (2)", " (3)", ... before the extension.
+    int renamed = 0;
 };
 
 // Writes every listed icon of the catalogue to folder (which must not be
 // empty). Each picture is drawn over white and stretched to the size typed;
-// the original-icon format writes the icon as its source holds it. Stops at
-// the first error (an integer that does not convert, a file that cannot be
-// created), keeping the files already written. Returns the number of files
-// written.
+// the original-icon format writes the icon as its source holds it. Two icons
+// of one run never share a file: the later one is renamed (job.renamed).
+// Files of earlier runs are replaced. Stops at the first error (an integer
+// that does not convert, a size above the limit, a file that cannot be
+// created), keeping the files already written. Returns job.written.
 int saveAll(const IconCatalogue& catalogue, const std::string& folder, SaveAllJob& job);
+
+// A prefix for numbered names may not hold "/": the files stay in the folder
+// chosen. Raises the error the run would raise; nothing when it is fine.
+void checkSaveAllPrefix(const std::string& prefix);
 
 } // namespace vextral::exporting

@@ -1,6 +1,7 @@
 #include "settings/ProfileFile.h"
 
 #include "core/Error.h"
+#include "core/ReplacingFile.h"
 #include "core/Text.h"
 
 #include <cerrno>
@@ -209,25 +210,10 @@ void ProfileFile::replace(const Snapshot& doc) const
     const char* eol = doc.crlf_ ? "\r\n" : "\n";
     for (const std::string& line : doc.lines_) text += line + eol;
 
-    std::string temp = path_ + ".XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) throw failure;
-    bool ok = true;
-    std::size_t done = 0;
-    while (ok && done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        ok = n > 0;
-        if (ok) done += static_cast<std::size_t>(n);
-    }
-    ok = ok && ::fchmod(fd, exists ? (st.st_mode & 07777) : 0644) == 0;
-    ok = ok && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    ok = ok && ::rename(temp.c_str(), path_.c_str()) == 0;
-    if (!ok) {
-        ::unlink(temp.c_str());
-        throw failure;
-    }
+    ReplacingFile file(path_);
+    if (file.open() != 0) throw failure;
+    const bool written = std::fwrite(text.data(), 1, text.size(), file.stream()) == text.size();
+    if (!written || file.commit(true) != 0) throw failure;
 }
 
 } // namespace vextral::settings

@@ -140,7 +140,7 @@ TEST(Writers, KeepTheWriterContract)
             write(buffer, lost);
             ADD_FAILURE() << ext << ": wrote into a missing folder";
         } catch (const vextral::Error& e) {
-            EXPECT_EQ(std::string(e.what()), "Cannot create file " + lost);
+            EXPECT_EQ(std::string(e.what()), "Cannot create file " + lost + ": No such file or directory");
         }
 
         // Stopped before the third row: two rows are written, nothing after them.

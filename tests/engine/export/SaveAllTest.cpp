@@ -10,6 +10,7 @@ using namespace vextral;
 using namespace vextral::exporting;
 using namespace vextral::codecs;
 using vextral::test::fixture;
+using vextral::test::readBytes;
 using vextral::test::TempDir;
 namespace fs = std::filesystem;
 
@@ -116,4 +117,70 @@ TEST(SaveAll, BadSizesAndFoldersStopTheRun)
 
     EXPECT_THROW(saveAll(c, "", job), Error);
     EXPECT_THROW(saveAll(c, (out / "missing/folder").string(), job), Error);
+}
+
+TEST(SaveAll, NothingIsOverwrittenWithinARunAndCountsAreOfFilesWritten)
+{
+    TempDir src, out;
+    // Two app.dll files in different folders: the same names, icon by icon.
+    fs::create_directories(src / "a");
+    fs::create_directories(src / "b");
+    fs::copy_file(fixture("icons32.dll"), src / "a/app.dll");
+    fs::copy_file(fixture("icons64.dll"), src / "b/app.dll");
+    IconCatalogue c;
+    for (const char* folder : {"a", "b"}) {
+        const std::string path = (src / folder / "app.dll").string();
+        const auto source = platform::IconSource::open(path);
+        for (int i = 0; i < 2; ++i) c.add(*source.icon(i), i, path);
+    }
+    SaveAllJob job;
+    EXPECT_EQ(saveAll(c, out.path().string(), job), 4);
+    EXPECT_EQ(job.renamed, 2);
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(out.path())) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"app.dll_0 (2).ico", "app.dll_0.ico", "app.dll_1 (2).ico", "app.dll_1.ico"}));
+    EXPECT_EQ(readBytes(out / "app.dll_0 (2).ico"), readBytes(fixture("multi.ico"))); // icons64.dll's first icon
+
+    // A failure partway: what was written before it is counted.
+    TempDir out2;
+    fs::create_directory(out2 / "app.dll_1.ico"); // a folder where the second file goes
+    EXPECT_THROW(saveAll(c, out2.path().string(), job), Error);
+    EXPECT_EQ(job.written, 1);
+}
+
+TEST(SaveAll, PrefixesStayInTheFolderAndSizesAreCheckedBeforeAnyFile)
+{
+    TempDir out;
+    fs::create_directory(out / "sub");
+    IconCatalogue c = catalogueOf(2, fixture("library.icl").string());
+    SaveAllJob job;
+    job.naming = {false, "../x"};
+    EXPECT_THROW(saveAll(c, (out / "sub").string(), job), Error);
+    EXPECT_THROW(checkSaveAllPrefix("a/b"), Error);
+    EXPECT_NO_THROW(checkSaveAllPrefix("my icon "));
+    EXPECT_TRUE(fs::is_empty(out / "sub"));
+    EXPECT_FALSE(fs::exists(out / "x1.ico"));
+
+    // A size above the limit: one clear message naming the size and the limit,
+    // before any memory is taken or any file made.
+    job.naming = {true, ""};
+    job.format = OutputFormat::Png;
+    for (const char* size : {"100000", "2147483647", "16385"}) {
+        job.widthText = [size] { return std::string(size); };
+        job.heightText = [] { return std::string("1"); };
+        try {
+            saveAll(c, out.path().string(), job);
+            ADD_FAILURE() << size;
+        } catch (const Error& e) {
+            EXPECT_EQ(std::string(e.what()), std::string("The picture size ") + size +
+                                                  " x 1 is too large: each side can be at most 16384 pixels");
+        }
+    }
+    // A negative side that the other makes huge is caught as well.
+    job.widthText = [] { return std::string("-1"); };
+    job.heightText = [] { return std::string("65535"); };
+    EXPECT_THROW(saveAll(c, out.path().string(), job), Error);
+    EXPECT_EQ(job.written, 0);
+    EXPECT_EQ(std::distance(fs::directory_iterator(out.path()), fs::directory_iterator()), 1); // sub alone
 }
