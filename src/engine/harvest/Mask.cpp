@@ -47,17 +47,24 @@ Mask::Mask(const std::string& pattern) : pattern_(pattern)
     const std::u32string p = decodeUtf8(pattern);
     bool starSeen = false;
     int afterStar = 0;
+    // The first "?" right after a "*" is absorbed by it; a second one counts.
+    bool absorbQuestion = false;
     auto add = [&](Token t, std::size_t position) {
         if (starSeen && ++afterStar > kMaxAfterStar) invalid(pattern_, position);
         tokens_.push_back(std::move(t));
+        absorbQuestion = false;
     };
     for (std::size_t i = 0; i < p.size(); ++i) {
         const char32_t c = p[i];
         if (c == U'*') {
             starSeen = true;
+            absorbQuestion = true;
             if (tokens_.empty() || tokens_.back().kind != Token::Kind::Star) tokens_.push_back(Token(Token::Kind::Star));
         } else if (c == U'?') {
-            if (!tokens_.empty() && tokens_.back().kind == Token::Kind::Star) continue; // absorbed by the "*"
+            if (absorbQuestion) {
+                absorbQuestion = false;
+                continue;
+            }
             add(Token(Token::Kind::Any), i + 1);
         } else if (c == U'[') {
             const std::size_t start = i;

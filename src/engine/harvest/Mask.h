@@ -6,7 +6,8 @@
 namespace vextral {
 
 // A wildcard pattern matched against a whole file name:
-//   ?          exactly one character ("?" right after "*" is absorbed by it)
+//   ?          exactly one character (the first "?" right after a "*" is
+//              absorbed by it: "a*?" matches "a", "a*??" does not)
 //   *          any run of characters, also none
 //   [abc]      one of the listed characters; ranges as a-z; [!...] negates
 //   otherwise  the character itself, letters A-Z in either case

@@ -116,7 +116,12 @@ std::int32_t ProfileFile::Snapshot::readInteger(const std::string& section, cons
 {
     const auto v = value(section, key);
     if (!v) return def;
-    return parseInteger(*v).value_or(def);
+    // A sign goes with decimal digits only: "-0x10" and "-$10" are no numbers here.
+    const std::string& t = *v;
+    if (t.size() > 1 && (t[0] == '-' || t[0] == '+') && (t[1] == '$' || (t[1] == '0' && t.size() > 2 && (t[2] == 'x' || t[2] == 'X')))) {
+        return def;
+    }
+    return parseInteger(t).value_or(def);
 }
 
 bool ProfileFile::Snapshot::readBool(const std::string& section, const std::string& key, bool def) const
@@ -128,7 +133,11 @@ ProfileFile::Snapshot ProfileFile::read() const
 {
     Snapshot doc;
     const std::string text = readSettingsText(path_);
-    std::size_t start = 0;
+    // A UTF-8 byte-order mark (editors add one) is not part of the first line;
+    // a rewrite puts it back.
+    static constexpr char kBom[] = "\xEF\xBB\xBF";
+    doc.bom_ = text.compare(0, 3, kBom) == 0;
+    std::size_t start = doc.bom_ ? 3 : 0;
     bool first = true;
     while (start < text.size()) {
         std::size_t end = text.find('\n', start);
@@ -206,7 +215,7 @@ void ProfileFile::replace(const Snapshot& doc) const
     const bool exists = ::stat(path_.c_str(), &st) == 0;
     if (exists && (!S_ISREG(st.st_mode) || ::access(path_.c_str(), W_OK) != 0)) throw failure;
 
-    std::string text;
+    std::string text = doc.bom_ ? "\xEF\xBB\xBF" : "";
     const char* eol = doc.crlf_ ? "\r\n" : "\n";
     for (const std::string& line : doc.lines_) text += line + eol;
 

@@ -16,7 +16,8 @@ namespace vextral::settings {
 // occurs twice the first occurrence counts. Blanks around names and values are
 // not part of them; values are read up to 2047 characters. Lines of any other
 // shape are kept but mean nothing. Both LF and CR LF line ends are read; a
-// write keeps the file's own (LF for a new file).
+// write keeps the file's own (LF for a new file), and its UTF-8 byte-order
+// mark when it has one.
 //
 // Every write replaces the whole file at once (a temporary file in the same
 // folder, then a rename), so a full disk or a crash never leaves half a file;
@@ -34,7 +35,8 @@ public:
         std::optional<std::string> value(const std::string& section, const std::string& key) const;
         // The value, or the default (its trailing blanks dropped) when missing.
         std::string readString(const std::string& section, const std::string& key, const std::string& def) const;
-        // Decimal, "0x"/"$" hexadecimal; the default when missing or not a number.
+        // Decimal with an optional sign, or "0x"/"$" hexadecimal without one; the
+        // default when missing or not a number.
         std::int32_t readInteger(const std::string& section, const std::string& key, std::int32_t def) const;
         bool readBool(const std::string& section, const std::string& key, bool def) const;
 
@@ -42,6 +44,7 @@ public:
         friend class ProfileFile;
         std::vector<std::string> lines_;
         bool crlf_ = false;
+        bool bom_ = false;
     };
     Snapshot read() const;
 

@@ -26,6 +26,11 @@ TEST(Mask, MatchesWholeNamesWithWildcardsAndSets)
     EXPECT_FALSE(Mask("*.exe").matches("a.exe.txt"));
     EXPECT_TRUE(Mask("*?").matches("x"));
     EXPECT_TRUE(Mask("*?").matches(""));   // the "?" is absorbed by the "*"
+    // Only the first "?" after a "*" is absorbed.
+    EXPECT_TRUE(Mask("a*?").matches("a"));
+    EXPECT_FALSE(Mask("a*??").matches("a"));
+    EXPECT_TRUE(Mask("a*??").matches("ab"));
+    EXPECT_TRUE(Mask("*?*?").matches(""));
     EXPECT_TRUE(Mask("a?c").matches("ABC"));
     EXPECT_FALSE(Mask("a?c").matches("AC"));
     EXPECT_TRUE(Mask("[a-c]*").matches("Bravo.exe"));

@@ -62,7 +62,7 @@ TEST(ProfileFile, ReadsByTheFirstOccurrenceWithoutRegardToCase)
     EXPECT_EQ(s.readString("Internet", "ProxyIP", " "), "proxy.example:8080");
     EXPECT_EQ(s.readString("Nowhere", "ProxyIP", " "), "");
     EXPECT_EQ(s.readInteger("File", "Icon Number", 536), 536); // 1e3 is no integer
-    EXPECT_EQ(s.readInteger("File", "File Number", 536), -16);
+    EXPECT_EQ(s.readInteger("File", "File Number", 536), 536); // a sign goes with decimal digits only
     EXPECT_EQ(s.readInteger("File", "Neg", 0), -42);
     EXPECT_EQ(s.readInteger("File", "Huge", 7), 7);
     EXPECT_TRUE(s.readBool("File", "Neg", false));
@@ -72,6 +72,18 @@ TEST(ProfileFile, ReadsByTheFirstOccurrenceWithoutRegardToCase)
     spit(dir / "long.ini", "[A]\nk=" + std::string(3000, 'v') + "\n");
     EXPECT_EQ(ProfileFile((dir / "long.ini").string()).read().readString("A", "k", "").size(), 2047u);
     EXPECT_EQ(ProfileFile((dir / "none.ini").string()).read().readInteger("A", "k", 5), 5);
+}
+
+TEST(ProfileFile, AByteOrderMarkDoesNotHideTheFirstSection)
+{
+    TempDir dir;
+    const auto path = dir / "Option.ini";
+    spit(path, "\xEF\xBB\xBF[Icon]\nJpeg=70\n");
+    const ProfileFile ini(path.string());
+    EXPECT_EQ(ini.read().readInteger("Icon", "Jpeg", 86), 70);
+    // A rewrite keeps the mark, once.
+    ini.writeString("Icon", "Jpeg", "71");
+    EXPECT_EQ(slurp(path), "\xEF\xBB\xBF[Icon]\nJpeg=71\n");
 }
 
 TEST(ProfileFile, WritesInPlaceKeepingLineEndsAndReplacesAtomically)
