@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iterator>
 #include <set>
+#include <sys/stat.h>
 #include <sstream>
 
 namespace vextral::platform {
@@ -108,6 +109,9 @@ std::vector<std::string> MountTable::drives() const
         const std::size_t slash = m.point.find_last_of('/');
         const Mount* below = slash == std::string::npos || slash == 0 ? nullptr : mountOf(m.point.substr(0, slash));
         if (below && below->kind() == DriveKind::Pseudo) continue;
+        // A file mounted over another (/etc/hosts in a container) is no drive.
+        struct stat st {};
+        if (::stat(m.point.c_str(), &st) == 0 && !S_ISDIR(st.st_mode)) continue;
         points.insert(m.point);
     }
     return {points.begin(), points.end()};

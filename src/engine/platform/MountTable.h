@@ -37,7 +37,8 @@ public:
     // The last mount made exactly at path, if any.
     const Mount* mountAt(const std::string& path) const;
     // The drives: mount points of fixed, remote, CD-ROM and RAM-disk file
-    // systems, in mount-point order, each once.
+    // systems, in mount-point order, each once; never a mount point that is a
+    // file (a file bind-mounted over another).
     std::vector<std::string> drives() const;
 
 private:
