@@ -35,7 +35,7 @@ struct Paths : vextral::SourceList {
 struct SilentPrompts : vextral::gui::Prompts {
     QString browseFolder(QWidget*, const QString&) override { return {}; }
     QString openFile(QWidget*, const QString&, const QStringList&) override { return {}; }
-    vextral::gui::SaveChoice saveFile(QWidget*, const QString&, const QStringList&, const QString&,
+    vextral::gui::SaveChoice saveFile(QWidget*, const QString&, const QStringList&, int, const QString&,
                                       const QString&) override
     {
         return {};
@@ -107,7 +107,7 @@ int main(int argc, char** argv)
         window.addDroppedNames(names);
         QElapsedTimer t;
         t.start();
-        window.tbtSearchClick();
+        window.harvestCommands().tbtSearchClick();
         QCoreApplication::processEvents(); // the view lays out and paints the result
         guiBest = std::min(guiBest, t.nsecsElapsed() / 1e9);
         guiIcons = window.catalogue().itemCount();

@@ -1,21 +1,29 @@
 #pragma once
 
-#include "gui/IconListModel.h"
-#include "gui/Prompts.h"
-#include "gui/ToolbarPictures.h"
-#include "harvest/HarvestRun.h"
 #include "codecs/ImageBuffer.h"
+#include "gui/DialogHost.h"
+#include "gui/HarvestCommands.h"
+#include "gui/IconListCommands.h"
+#include "gui/IconListModel.h"
+#include "gui/ListWidgetSource.h"
+#include "gui/MainView.h"
+#include "gui/PendingCommands.h"
+#include "gui/ProgramCommands.h"
+#include "gui/Prompts.h"
+#include "gui/SaveCommands.h"
+#include "gui/SavePicture.h"
+#include "harvest/HarvestRun.h"
 #include "harvest/IconCatalogue.h"
 #include "settings/Settings.h"
 
 #include <QElapsedTimer>
 #include <QMainWindow>
 
+#include <functional>
 #include <memory>
 #include <string>
 
 class QAction;
-class QActionGroup;
 class QCheckBox;
 class QLabel;
 class QListView;
@@ -27,12 +35,19 @@ class QToolButton;
 
 namespace vextral::gui {
 
-// The main window: the two source lists, the harvest run with its progress
-// page, the icon list and the commands of the menus, the toolbar and the icon
-// list's pop-up menu.
-class MainWindow final : public QMainWindow, private HarvestView {
+class Gauge;
+
+// The main window: the two source lists, the progress page, the icon list and
+// the status bar, and the view that its commands work through. The commands
+// live in classes by subsystem; the menus and the toolbar that call them are
+// built from the command table.
+class MainWindow final : public QMainWindow, public MainView, private HarvestView {
     Q_OBJECT
 public:
+    // Makes the harvest run over the window's catalogue, view and lists.
+    using RunFactory = std::function<std::unique_ptr<HarvestRun>(IconCatalogue&, HarvestView&, const SourceList& files,
+                                                                 const SourceList& folders, HarvestRun::Pump)>;
+
     // programFolder holds Option.ini.
     MainWindow(Prompts& prompts, std::string programFolder, QWidget* parent = nullptr);
     ~MainWindow() override;
@@ -41,50 +56,35 @@ public:
     // file list, everything else to the folder list.
     void addDroppedNames(const QStringList& names);
 
-    const IconCatalogue& catalogue() const { return catalogue_; }
-    const settings::Settings& settings() const { return settings_; }
+    // Replaces the harvest run by one that factory makes, now and whenever a
+    // failed run is replaced. The default makes a HarvestRun.
+    void setRunFactory(RunFactory factory);
+
     const std::string& programFolder() const { return programFolder_; }
-    HarvestRun& harvestRun() { return *run_; }
     const HarvestRun& run() const { return *run_; }
     IconListModel& iconModel() { return *model_; }
+    HarvestCommands& harvestCommands() { return harvestCommands_; }
 
-    // Command handlers (the menus, toolbar buttons and pop-up items call these).
+    // MainView
+    QWidget* windowWidget() override { return this; }
+    Prompts& prompts() override { return prompts_; }
+    DialogHost& dialogs() override { return *dialogs_; }
+    SavePicture& savePicture() override { return savePicture_; }
+    codecs::ImageBuffer& imgIcon() override { return imgIcon_; }
+    const settings::Settings& settings() const override { return settings_; }
+    const IconCatalogue& catalogue() const override { return catalogue_; }
+    int selectedIndex() const override;
+    HarvestRun& harvestRun() override { return *run_; }
+    void recoverFromFailedRun() override;
+    void setCleanEnabled(bool enabled) override;
+    QCheckBox& scanFoldersSwitch() override { return *chbDirectory_; }
+    QCheckBox& scanFilesSwitch() override { return *chbFile_; }
+    QListWidget& folderList() override { return *lstDirectory_; }
+    QListWidget& fileList() override { return *lstFile_; }
+    void cleanIconList() override;
+    void showIcons(IconLayout layout) override;
+
 public slots:
-    void tbtDirectoryClick();
-    void tbtFileClick();
-    void tbtSearchClick();
-    void menuStopClick();
-    void menuExitClick();
-    void menuSaveClick();
-    void menuSaveallClick();
-    void menuPrintClick();
-    void menuCleanClick();
-    void menuEditClick();
-    void menuRunClick();
-    void menuClipboardClick();
-    void menuLargeIconClick();
-    void menuListClick();
-    void menuOptionsClick();
-    void tbtWebPageClick();
-    void menuConvertClick();
-    void menuFriendClick();
-    void menuCaptureClick();
-    void menuCheckClick();
-    void menuCentreClick();
-    void menuTiledClick();
-    void menuStretchClick();
-    void tbtHelpClick();
-    void menuHompageClick();
-    void menuEmailClick();
-    void menuAboutClick();
-
-    void speedButton1Click();
-    void speedButton2Click();
-    void speedButton3Click();
-    void speedButton4Click();
-    void speedButton5Click();
-    void speedButton6Click();
-
     // Shows record i of the catalogue in status panels 1 to 3.
     void listIconSelectItem(int i);
     // Loads the settings from Option.ini (at creation, and after the options dialog).
@@ -96,7 +96,6 @@ protected:
     void closeEvent(QCloseEvent* e) override;
     void dragEnterEvent(QDragEnterEvent* e) override;
     void dropEvent(QDropEvent* e) override;
-    bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
     // HarvestView
@@ -115,33 +114,39 @@ private:
     void beginFoundListUpdate() override;
     void endFoundListUpdate() override;
 
-    void buildMenus();
-    void buildToolbar();
     void buildPanels();
+    QWidget* buildSourcePage();
+    QWidget* buildProgressPage();
+    void buildIconList(QWidget* parent);
+    void buildCommands();
     void buildStatusBar();
-    QAction* addCommand(QMenu* menu, const QString& name, const QString& caption, const QString& hint,
-                        void (MainWindow::*handler)(), const QKeySequence& shortcut = {});
-    QToolButton* addToolButton(const QString& name, const QString& hint, Picture picture, void (MainWindow::*handler)());
-    void notAvailable(const QString& command);
-    int selectedIndex() const;
+    void makeRun();
+    template <typename T>
+    T* control(const char* name) const;
     void syncFoldersFaces();
     void syncFilesFaces();
     void pump();
     void showHint(const QString& hint);
-    void showDialogDisablingMain(QWidget* dialog);
 
     Prompts& prompts_;
     std::string programFolder_;
     settings::Settings settings_;
     IconCatalogue catalogue_;
-    // The hidden 32 x 32 picture the save, clipboard and editor commands draw the selected icon into.
     codecs::ImageBuffer imgIcon_;
-    // The save dialog's memory: the format used last and the last name.
-    QString savePictureDefaultExt_ = QStringLiteral("bmp");
-    QString savePictureLastName_;
-    std::unique_ptr<class ListWidgetSource> fileSource_;
-    std::unique_ptr<class ListWidgetSource> folderSource_;
+    SavePicture savePicture_;
+    DialogHost* dialogs_ = nullptr;
+    HarvestCommands harvestCommands_;
+    SaveCommands saveCommands_;
+    IconListCommands iconListCommands_;
+    ProgramCommands programCommands_;
+    PendingCommands pendingCommands_;
+    std::unique_ptr<ListWidgetSource> fileSource_;
+    std::unique_ptr<ListWidgetSource> folderSource_;
+    RunFactory runFactory_;
     std::unique_ptr<HarvestRun> run_;
+    // The run's update brackets that are open, so a failed run's can be closed.
+    bool iconListUpdating_ = false;
+    bool foundListUpdating_ = false;
     IconListModel* model_ = nullptr;
     QElapsedTimer sinceSync_;
 
@@ -157,8 +162,8 @@ private:
     QLabel* staFound_ = nullptr;
     QLabel* staFile_ = nullptr;
     QLabel* staIcon_ = nullptr;
-    class Gauge* gaugeCurrent_ = nullptr;
-    class Gauge* gaugeTotal_ = nullptr;
+    Gauge* gaugeCurrent_ = nullptr;
+    Gauge* gaugeTotal_ = nullptr;
     QListView* listIcon_ = nullptr;
     QLabel* panels_[4] = {};
 

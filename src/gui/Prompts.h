@@ -25,9 +25,13 @@ public:
     // A file chosen in the open dialog, or empty when cancelled. filters are
     // "description (patterns)" entries; the first is the default.
     virtual QString openFile(QWidget* parent, const QString& title, const QStringList& filters) = 0;
-    // A save dialog: filters are "description (patterns)" entries;
-    // defaultSuffix is appended to a name typed without one; no overwrite question.
-    virtual SaveChoice saveFile(QWidget* parent, const QString& title, const QStringList& filters,
+    // A save dialog, with no overwrite question. filters are
+    // "description(patterns)" entries; the dialog opens on entry filterIndex
+    // (1-based). A name typed without an extension gets the extension of the
+    // entry shown when the dialog is accepted: defaultSuffix while the
+    // preselected entry is shown (it is that entry's extension), otherwise the
+    // extension of the chosen entry's first pattern.
+    virtual SaveChoice saveFile(QWidget* parent, const QString& title, const QStringList& filters, int filterIndex,
                                 const QString& defaultSuffix, const QString& initialName) = 0;
     virtual void information(QWidget* parent, const QString& text) = 0;
     virtual void error(QWidget* parent, const QString& text) = 0;
@@ -38,8 +42,8 @@ class QtPrompts final : public Prompts {
 public:
     QString browseFolder(QWidget* parent, const QString& title) override;
     QString openFile(QWidget* parent, const QString& title, const QStringList& filters) override;
-    SaveChoice saveFile(QWidget* parent, const QString& title, const QStringList& filters, const QString& defaultSuffix,
-                        const QString& initialName) override;
+    SaveChoice saveFile(QWidget* parent, const QString& title, const QStringList& filters, int filterIndex,
+                        const QString& defaultSuffix, const QString& initialName) override;
     void information(QWidget* parent, const QString& text) override;
     void error(QWidget* parent, const QString& text) override;
 };
@@ -49,5 +53,9 @@ inline QString applicationTitle() { return QStringLiteral("Vextral 2.1"); }
 
 // Error texts end with a full stop in the error box.
 QString errorBoxText(const QString& message);
+
+// The extension of a filter entry's first pattern: "jpg" for "Jpg File(*.jpg)";
+// empty when the first pattern names no extension ("*", "*.*").
+QString filterExtension(const QString& filterEntry);
 
 } // namespace vextral::gui

@@ -137,7 +137,7 @@ SaveAllDialog::SaveAllDialog(const IconCatalogue& catalogue, int jpegQuality, Pr
     buttons->addWidget(cancel);
     layout->addLayout(buttons, 5, 0, 1, 2);
     connect(ok, &QPushButton::clicked, this, &SaveAllDialog::speedButton1Click);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::hide);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 void SaveAllDialog::radioFilenameClick() { editImage_->clear(); }
@@ -168,7 +168,7 @@ void SaveAllDialog::speedButton1Click()
         prompts_.error(this, QString::fromStdString(e.what()));
         return;
     }
-    hide();
+    accept();
 }
 
 } // namespace vextral::gui

@@ -1,4 +1,7 @@
 #include "gui/MainWindow.h"
+#include "gui/FolderTree.h"
+#include "gui/SaveAllDialog.h"
+#include "core/Error.h"
 
 #include "TestSupport.h"
 #include "gui/ScriptedPrompts.h"
@@ -23,6 +26,8 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <memory>
+#include <utility>
 
 using namespace vextral;
 using vextral::gui::MainWindow;
@@ -321,4 +326,92 @@ TEST(MainWindow, LoadsOptionIniAndHarvestsAddedFolders)
     EXPECT_TRUE(w.settings().iconLimitOn());
     EXPECT_EQ(w.settings().iconNumber, 2);
     EXPECT_EQ(w.settings().background, 0x00FFFFFFu);
+}
+
+TEST(MainWindow, DialogsAreDestroyedWhenClosedWhicheverWayTheyClose)
+{
+    ScriptedPrompts prompts;
+    vextral::test::TempDir home, out;
+    MainWindow w(prompts, home.path().string());
+    w.show();
+    // Save all five times: OK (a folder chosen, nothing to save), Cancel, the close box, OK, Cancel.
+    for (int round = 0; round < 5; ++round) {
+        child<QAction>(&w, "menuSaveall")->trigger();
+        const auto open = w.findChildren<gui::SaveAllDialog*>();
+        ASSERT_EQ(open.size(), 1) << round;
+        gui::SaveAllDialog* dialog = open.first();
+        EXPECT_TRUE(dialog->isVisible());
+        EXPECT_FALSE(w.isEnabled());
+        switch (round % 3) {
+        case 0:
+            dialog->folderTree()->nodeFor(QString::fromStdString(out.path().string()))->setSelected(true);
+            child<QPushButton>(dialog, "SpeedButton1")->click();
+            break;
+        case 1: child<QPushButton>(dialog, "SpeedButton2")->click(); break;
+        default: dialog->close(); break;
+        }
+        EXPECT_TRUE(w.isEnabled()) << round;
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_TRUE(w.findChildren<gui::SaveAllDialog*>().isEmpty()) << round;
+    }
+    EXPECT_TRUE(prompts.informations.isEmpty());
+    EXPECT_TRUE(prompts.errors.isEmpty());
+
+    // About goes the same way; a dialog deleted while shown enables the window too.
+    child<QAction>(&w, "menuAbout")->trigger();
+    child<QPushButton>(w.findChild<QDialog*>(QStringLiteral("AboutBox")), "")->click();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(w.findChild<QDialog*>(QStringLiteral("AboutBox")));
+    child<QAction>(&w, "menuAbout")->trigger();
+    EXPECT_FALSE(w.isEnabled());
+    delete w.findChild<QDialog*>(QStringLiteral("AboutBox"));
+    EXPECT_TRUE(w.isEnabled());
+}
+
+namespace {
+
+// A run that fails in its folders phase, as the engine would on an error no
+// reader expects (a full disk, no memory, a broken file system).
+class FailingRun final : public HarvestRun {
+public:
+    using HarvestRun::HarvestRun;
+
+protected:
+    bool foldersPhase() override { throw Error("Cannot read the folder list"); }
+};
+
+} // namespace
+
+TEST(MainWindow, ARunEndedByAnErrorLeavesTheWindowReadyForTheNext)
+{
+    ScriptedPrompts prompts;
+    vextral::test::TempDir home, folder;
+    MainWindow w(prompts, home.path().string());
+    bool failNext = true;
+    w.setRunFactory([&failNext](IconCatalogue& catalogue, HarvestView& view, const SourceList& files,
+                                const SourceList& folders, HarvestRun::Pump pump) -> std::unique_ptr<HarvestRun> {
+        if (std::exchange(failNext, false)) return std::make_unique<FailingRun>(catalogue, view, files, folders, std::move(pump));
+        return std::make_unique<HarvestRun>(catalogue, view, files, folders, std::move(pump));
+    });
+    w.addDroppedNames({fixturePath("library.nil"), QString::fromStdString(folder.path().string())});
+    auto* view = child<QListView>(&w, "ListIcon");
+
+    child<QToolButton>(&w, "tbtSearch")->click();
+    EXPECT_EQ(prompts.errors, QStringList{"Cannot read the folder list"});
+    // The controls the run had taken are back, and the icons of the files phase show.
+    EXPECT_TRUE(child<QAction>(&w, "menuClean")->isEnabled());
+    EXPECT_TRUE(child<QAction>(&w, "menuStart")->isEnabled());
+    EXPECT_TRUE(child<QToolButton>(&w, "tbtSearch")->isEnabled());
+    EXPECT_FALSE(w.iconModel().updating());
+    EXPECT_TRUE(child<QListWidget>(&w, "LstIcon")->updatesEnabled());
+    EXPECT_EQ(w.catalogue().itemCount(), 2);
+    EXPECT_EQ(view->model()->rowCount(), 2);
+    EXPECT_NE(child<QLabel>(&w, "staSearch")->text(), "Finished");
+
+    // The next Start runs to its end.
+    child<QAction>(&w, "menuStart")->trigger();
+    EXPECT_EQ(child<QLabel>(&w, "staSearch")->text(), "Finished");
+    EXPECT_EQ(w.catalogue().itemCount(), 2);
+    EXPECT_EQ(view->model()->rowCount(), 2);
+    EXPECT_EQ(prompts.errors.size(), 1);
 }

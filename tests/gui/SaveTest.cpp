@@ -72,7 +72,8 @@ TEST(SaveSelectedIcon, WritesTheChosenFormatOverTheBackground)
     select(w, 0);
     prompts.saveAnswers = {{q(out / "a.png"), 9}, {}, {q(out / "b.ico"), 5}, {q(out / "c.png"), 6}};
     for (int i = 0; i < 4; ++i) w.findChild<QAction*>(QStringLiteral("menuSave"))->trigger();
-    // The dialog proposes the format used last; a cancel leaves it.
+    // The dialog opens on the entry used last, proposing its extension; a cancel leaves both.
+    EXPECT_EQ(prompts.saveFilterIndexes, (QList<int>{1, 9, 9, 5}));
     EXPECT_EQ(prompts.saveSuffixes, (QStringList{"bmp", "png", "png", "ico"}));
     EXPECT_EQ(prompts.saveInitialNames.last(), q(out / "b.ico"));
     EXPECT_EQ(prompts.fileFilters.size(), 9);
@@ -88,7 +89,15 @@ TEST(SaveSelectedIcon, WritesTheChosenFormatOverTheBackground)
     // A file that cannot be created is reported.
     prompts.saveAnswers = {{q(out / "no/such/d.png"), 9}};
     w.findChild<QAction*>(QStringLiteral("menuSave"))->trigger();
-    EXPECT_EQ(prompts.errors, QStringList{"Cannot create file " + q(out / "no/such/d.png")});
+    EXPECT_EQ(prompts.errors, QStringList{"Cannot create file " + q(out / "no/such/d.png") + ": No such file or directory"});
+
+    // An entry outside the table writes nothing; the name is kept, the entry is not.
+    prompts.saveAnswers = {{q(out / "e.png"), 10}, {}};
+    for (int i = 0; i < 2; ++i) w.findChild<QAction*>(QStringLiteral("menuSave"))->trigger();
+    EXPECT_FALSE(fs::exists(out / "e.png"));
+    EXPECT_EQ(prompts.saveInitialNames.last(), q(out / "e.png"));
+    EXPECT_EQ(prompts.saveFilterIndexes.last(), 9);
+    EXPECT_EQ(prompts.saveSuffixes.last(), "png");
 }
 
 TEST(FolderTree, PathRulesAndLiveFolders)

@@ -15,7 +15,8 @@ public:
     QStringList errors;
     QStringList fileFilters;
     QList<gui::SaveChoice> saveAnswers;
-    QStringList saveSuffixes; // the default suffix each save dialog proposed
+    QList<int> saveFilterIndexes; // the filter entry each save dialog opened on (1-based)
+    QStringList saveSuffixes;     // the default suffix each save dialog proposed
     QStringList saveInitialNames;
 
     QString browseFolder(QWidget*, const QString&) override { return folderAnswers.isEmpty() ? QString() : folderAnswers.takeFirst(); }
@@ -24,10 +25,11 @@ public:
         fileFilters = filters;
         return fileAnswers.isEmpty() ? QString() : fileAnswers.takeFirst();
     }
-    gui::SaveChoice saveFile(QWidget*, const QString&, const QStringList& filters, const QString& defaultSuffix,
-                             const QString& initialName) override
+    gui::SaveChoice saveFile(QWidget*, const QString&, const QStringList& filters, int filterIndex,
+                             const QString& defaultSuffix, const QString& initialName) override
     {
         fileFilters = filters;
+        saveFilterIndexes << filterIndex;
         saveSuffixes << defaultSuffix;
         saveInitialNames << initialName;
         return saveAnswers.isEmpty() ? gui::SaveChoice{} : saveAnswers.takeFirst();

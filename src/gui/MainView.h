@@ -1,0 +1,65 @@
+#pragma once
+
+class QCheckBox;
+class QListWidget;
+class QWidget;
+
+namespace vextral {
+class HarvestRun;
+class IconCatalogue;
+} // namespace vextral
+namespace vextral::codecs {
+class ImageBuffer;
+}
+namespace vextral::settings {
+struct Settings;
+}
+
+namespace vextral::gui {
+
+class DialogHost;
+class Prompts;
+class SavePicture;
+
+enum class IconLayout { LargeIcon, List };
+
+// What the command classes see of the main window: the services it owns
+// (prompts, dialogs, the shared save-picture dialog, the picture buffer), its
+// data (settings, catalogue, selection, the harvest run) and the controls
+// that commands read or change. Commands hold a reference to it and never to
+// the window's widgets directly.
+class MainView {
+public:
+    virtual ~MainView() = default;
+
+    // The window itself: the parent of prompts and dialogs.
+    virtual QWidget* windowWidget() = 0;
+    virtual Prompts& prompts() = 0;
+    virtual DialogHost& dialogs() = 0;
+    virtual SavePicture& savePicture() = 0;
+    // The hidden 32 x 32 picture that saving, copying and editing draw the selected icon into.
+    virtual codecs::ImageBuffer& imgIcon() = 0;
+
+    virtual const settings::Settings& settings() const = 0;
+    virtual const IconCatalogue& catalogue() const = 0;
+    // The selected row of the icon list, or -1.
+    virtual int selectedIndex() const = 0;
+
+    virtual HarvestRun& harvestRun() = 0;
+    // After a run that ended by an exception: closes what the run left open,
+    // enables Start again and puts a fresh run in its place.
+    virtual void recoverFromFailedRun() = 0;
+    virtual void setCleanEnabled(bool enabled) = 0;
+    // The check boxes of the two scan switches; the window keeps their menu
+    // item and toolbar button in step.
+    virtual QCheckBox& scanFoldersSwitch() = 0;
+    virtual QCheckBox& scanFilesSwitch() = 0;
+    virtual QListWidget& folderList() = 0;
+    virtual QListWidget& fileList() = 0;
+
+    // Empties the icon list (the catalogue's items; images and records stay).
+    virtual void cleanIconList() = 0;
+    virtual void showIcons(IconLayout layout) = 0;
+};
+
+} // namespace vextral::gui

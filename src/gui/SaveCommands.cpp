@@ -1,0 +1,52 @@
+#include "gui/SaveCommands.h"
+
+#include "codecs/ImageBuffer.h"
+#include "core/Error.h"
+#include "export/IconFile.h"
+#include "gui/DialogHost.h"
+#include "gui/MainView.h"
+#include "gui/Prompts.h"
+#include "gui/SaveAllDialog.h"
+#include "gui/SavePicture.h"
+#include "settings/Settings.h"
+
+#include <QFile>
+#include <QScreen>
+#include <QWidget>
+
+namespace vextral::gui {
+
+void SaveCommands::menuSaveClick()
+{
+    const IconCatalogue& catalogue = view_.catalogue();
+    const int i = view_.selectedIndex();
+    if (i < 0 || i >= catalogue.itemCount()) {
+        view_.prompts().information(view_.windowWidget(), QStringLiteral("Please select an icon to save."));
+        return;
+    }
+    const auto choice = view_.savePicture().ask(view_.windowWidget(), codecs::SaveDialogUser::MainWindow);
+    if (!choice) return;
+    // The icon at 32 x 32 over the settings' background.
+    codecs::ImageBuffer& picture = view_.imgIcon();
+    picture.setBackground(view_.settings().background);
+    picture.drawIcon(catalogue.image(i));
+    picture.params().jpegQuality = view_.settings().jpegQuality;
+    try {
+        exporting::writeCatalogueIcon(catalogue, i, picture, choice->target,
+                                      QFile::encodeName(choice->fileName).toStdString());
+    } catch (const Error& e) {
+        view_.prompts().error(view_.windowWidget(), QString::fromStdString(e.what()));
+    }
+}
+
+void SaveCommands::menuSaveallClick()
+{
+    QWidget* window = view_.windowWidget();
+    auto* dialog = new SaveAllDialog(view_.catalogue(), view_.settings().jpegQuality, view_.prompts(), window);
+    dialog->adjustSize();
+    if (const QScreen* screen = window->screen())
+        dialog->move(screen->availableGeometry().center() - dialog->rect().center());
+    view_.dialogs().show(dialog);
+}
+
+} // namespace vextral::gui
