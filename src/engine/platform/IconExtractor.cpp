@@ -6,8 +6,31 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <map>
+#include <utility>
 
 namespace vextral::platform {
+
+// Where one image's bytes lie in its icon's stream.
+struct ImageRange {
+    std::uint64_t offset = 0;
+    std::uint64_t size = 0;
+};
+
+// The entries of one icon directory (an icon file's, or an RT_GROUP_ICON
+// resource) and the distinct images they name. Entries that name the same
+// bytes (the same resource, the same range of an icon file) share one image,
+// so however many entries a directory repeats, each image is probed, decoded
+// and rebuilt once.
+struct IconDirectory {
+    struct Entry {
+        std::uint8_t fields[8] = {}; // width, height, colours, reserved, planes, bit count
+        int image = -1;              // index into images; -1 when the entry names nothing readable
+    };
+    std::vector<Entry> entries;
+    std::vector<ImageRange> images;      // in the order entries first name them
+    std::vector<std::size_t> firstEntry; // for each image, the first entry naming it
+};
 
 using codecs::decodeBitmapFile;
 using codecs::decodeIconImage;
@@ -29,6 +52,62 @@ bool looksLikeIconDirectory(const ByteSource& s)
     if (!s.read(0, h, sizeof h)) return false;
     const std::uint16_t type = le16(h + 2);
     return le16(h) == 0 && (type == 1 || type == 2) && le16(h + 4) >= 1 && s.size() >= kIconDirHeader + kIconDirEntry;
+}
+
+// PNG images can inflate to far more than their bytes; the ones tried for one
+// icon may together hold as many pixels as the largest one an icon may have.
+constexpr std::uint64_t kPngPixelBudget =
+    std::uint64_t{codecs::kMaxIconPngDimension} * codecs::kMaxIconPngDimension;
+
+// Collects the entries of a directory, giving entries that name one range one image.
+class DirectoryBuilder {
+public:
+    explicit DirectoryBuilder(std::uint64_t entries) { directory_->entries.reserve(static_cast<std::size_t>(entries)); }
+
+    void add(const std::uint8_t* fields, std::optional<ImageRange> range)
+    {
+        IconDirectory::Entry entry;
+        std::memcpy(entry.fields, fields, sizeof entry.fields);
+        if (range) {
+            const auto [at, added] = seen_.try_emplace({range->offset, range->size}, static_cast<int>(directory_->images.size()));
+            if (added) {
+                directory_->images.push_back(*range);
+                directory_->firstEntry.push_back(directory_->entries.size());
+            }
+            entry.image = at->second;
+        }
+        directory_->entries.push_back(entry);
+    }
+
+    std::shared_ptr<const IconDirectory> finish() { return std::move(directory_); }
+
+private:
+    std::shared_ptr<IconDirectory> directory_ = std::make_shared<IconDirectory>();
+    std::map<std::pair<std::uint64_t, std::uint64_t>, int> seen_;
+};
+
+// The n entries of the group directory at offset, each naming an RT_ICON of
+// the table; nothing when the entries are not in the file.
+std::shared_ptr<const IconDirectory> readGroupDirectory(const ByteSource& file, const IconResourceTable& table,
+                                                        std::uint64_t offset, std::uint64_t n)
+{
+    const auto dir = file.bytes(offset + kIconDirHeader, n * kGroupDirEntry);
+    if (!dir) return nullptr;
+    DirectoryBuilder builder(n);
+    for (std::uint64_t i = 0; i < n; ++i) {
+        const std::uint8_t* e = dir->data() + i * kGroupDirEntry;
+        std::optional<ImageRange> range;
+        const auto found = table.icons.find(le16(e + 12));
+        if (found != table.icons.end()) {
+            ImageRange r{found->second.offset, found->second.size};
+            // NE lengths are rounded up to the alignment unit; the group knows the real size.
+            const std::uint32_t stated = le32(e + 8);
+            if (table.sizesRoundedUp && stated > 0 && stated < r.size) r.size = stated;
+            if (r.size > 0) range = r;
+        }
+        builder.add(e, range);
+    }
+    return builder.finish();
 }
 
 // Windows' choice of the large icon: an image of exactly 32 x 32 with the most
@@ -135,15 +214,13 @@ bool IconSource::readIconDirectory(std::shared_ptr<const ByteSource> stream, Ico
     const std::uint64_t n = std::min<std::uint64_t>(*count, fit);
     const auto dir = s.bytes(kIconDirHeader, n * kIconDirEntry);
     if (!dir) return false;
+    DirectoryBuilder builder(n);
     for (std::uint64_t i = 0; i < n; ++i) {
         const std::uint8_t* e = dir->data() + i * kIconDirEntry;
-        ImageRef ref;
-        std::memcpy(ref.entry, e, sizeof ref.entry);
-        ref.size = le32(e + 8);
-        ref.offset = le32(e + 12);
-        ref.present = ref.size > 0 && s.contains(ref.offset, ref.size);
-        entry.images.push_back(ref);
+        const ImageRange range{le32(e + 12), le32(e + 8)};
+        builder.add(e, range.size > 0 && s.contains(range.offset, range.size) ? std::optional(range) : std::nullopt);
     }
+    entry.directory = builder.finish();
     entry.stream = std::move(stream);
     entry.wholeStreamIsIcon = true;
     return true;
@@ -186,39 +263,42 @@ void IconSource::readAni()
 
 void IconSource::readGroups(const IconResourceTable& table)
 {
-    roundedSizes_ = table.sizesRoundedUp;
+    // Every group is charged the bytes of its directory (6 and 14 an entry),
+    // and once the groups together would be charged more than the whole file,
+    // the rest are left without images. In a real file each group has its own
+    // directory, so they never come near; in a crafted one where thousands of
+    // groups name one huge directory, the entries of all icons together stay
+    // within what the file could hold. Groups naming one directory share it.
+    std::map<std::pair<std::uint64_t, std::uint64_t>, std::shared_ptr<const IconDirectory>> read;
+    std::uint64_t charged = 0;
     for (const GroupResource& group : table.groups) {
         IconEntry entry;
         entry.label = group.label;
         if (group.data && group.data->size >= kIconDirHeader) {
             const std::uint64_t n = std::min<std::uint64_t>(source_->u16(group.data->offset + 4).value_or(0),
                                                             (group.data->size - kIconDirHeader) / kGroupDirEntry);
-            if (const auto dir = source_->bytes(group.data->offset + kIconDirHeader, n * kGroupDirEntry)) {
-                for (std::uint64_t i = 0; i < n; ++i) {
-                    const std::uint8_t* e = dir->data() + i * kGroupDirEntry;
-                    ImageRef ref;
-                    std::memcpy(ref.entry, e, sizeof ref.entry);
-                    const auto found = table.icons.find(le16(e + 12));
-                    if (found != table.icons.end()) {
-                        ref.offset = found->second.offset;
-                        ref.size = found->second.size;
-                        // NE lengths are rounded up to the alignment unit; the group knows the real size.
-                        const std::uint32_t stated = le32(e + 8);
-                        if (roundedSizes_ && stated > 0 && stated < ref.size) ref.size = stated;
-                        ref.present = ref.size > 0;
-                    }
-                    entry.images.push_back(ref);
-                }
+            const std::uint64_t cost = kIconDirHeader + n * kGroupDirEntry;
+            if (cost <= source_->size() - charged) {
+                charged += cost;
+                auto& shared = read[{group.data->offset, n}];
+                if (!shared) shared = readGroupDirectory(*source_, table, group.data->offset, n);
+                entry.directory = shared;
             }
         }
         icons_.push_back(std::move(entry));
     }
 }
 
-std::optional<std::vector<std::uint8_t>> IconSource::imageBytes(const IconEntry& icon, const ImageRef& image) const
+std::vector<std::optional<ImageInfo>> IconSource::probeImages(const IconEntry& icon) const
 {
-    if (!image.present) return std::nullopt;
-    return streamOf(icon).bytes(image.offset, image.size);
+    std::vector<std::optional<ImageInfo>> infos;
+    if (!icon.directory) return infos;
+    infos.reserve(icon.directory->images.size());
+    for (const ImageRange& image : icon.directory->images) {
+        const auto head = streamOf(icon).bytes(image.offset, std::min(image.size, kProbeBytes));
+        infos.push_back(head ? probeIconImage(*head) : std::nullopt);
+    }
+    return infos;
 }
 
 std::string IconSource::label(int index) const
@@ -236,14 +316,15 @@ std::vector<IconImageEntry> IconSource::images(int index) const
         return out;
     }
     const IconEntry& icon = icons_[static_cast<std::size_t>(index)];
-    for (const ImageRef& ref : icon.images) {
+    if (!icon.directory) return out;
+    const auto infos = probeImages(icon);
+    out.reserve(icon.directory->entries.size());
+    for (const IconDirectory::Entry& entry : icon.directory->entries) {
         IconImageEntry e;
-        e.entryWidth = ref.entry[0] ? ref.entry[0] : 256;
-        e.entryHeight = ref.entry[1] ? ref.entry[1] : 256;
-        e.entryBits = le16(ref.entry + 6);
-        if (ref.present) {
-            if (const auto head = streamOf(icon).bytes(ref.offset, std::min(ref.size, kProbeBytes))) e.info = probeIconImage(*head);
-        }
+        e.entryWidth = entry.fields[0] ? entry.fields[0] : 256;
+        e.entryHeight = entry.fields[1] ? entry.fields[1] : 256;
+        e.entryBits = le16(entry.fields + 6);
+        if (entry.image >= 0) e.info = infos[static_cast<std::size_t>(entry.image)];
         out.push_back(e);
     }
     return out;
@@ -254,21 +335,33 @@ std::optional<Icon> IconSource::icon(int index) const
     if (index < 0 || index >= count()) return std::nullopt;
     if (kind_ == IconFileKind::Bmp) return decodeBitmapFile(*source_);
     const IconEntry& entry = icons_[static_cast<std::size_t>(index)];
-    const std::vector<IconImageEntry> listed = images(index);
+    if (!entry.directory) return std::nullopt;
+    const auto infos = probeImages(entry);
     std::vector<std::size_t> candidates;
-    for (std::size_t i = 0; i < listed.size(); ++i) {
-        if (listed[i].info) candidates.push_back(i);
+    for (std::size_t i = 0; i < infos.size(); ++i) {
+        if (infos[i]) candidates.push_back(i);
     }
-    // Best first; an image that fails to decode gives way to the next best.
-    while (!candidates.empty()) {
-        auto best = candidates.begin();
-        for (auto it = candidates.begin(); it != candidates.end(); ++it) {
-            if (betterForLargeIcon(*listed[*it].info, *listed[*best].info)) best = it;
+    // Best first, ties in stored order; an image that fails to decode gives way
+    // to the next best. The images tried never add up to more bytes than the
+    // stream holds: images that do not overlap always fit, so this only stops
+    // a crafted file's overlapping ranges from being decoded over and over.
+    std::stable_sort(candidates.begin(), candidates.end(),
+                     [&](std::size_t a, std::size_t b) { return betterForLargeIcon(*infos[a], *infos[b]); });
+    const ByteSource& stream = streamOf(entry);
+    std::uint64_t bytesLeft = stream.size();
+    std::uint64_t pngPixelsLeft = kPngPixelBudget;
+    for (const std::size_t k : candidates) {
+        const ImageRange& image = entry.directory->images[k];
+        if (image.size > bytesLeft) continue;
+        if (infos[k]->png) {
+            const std::uint64_t pixels = static_cast<std::uint64_t>(infos[k]->width) * static_cast<std::uint64_t>(infos[k]->height);
+            if (pixels > pngPixelsLeft) continue;
+            pngPixelsLeft -= pixels;
         }
-        if (const auto bytes = imageBytes(entry, entry.images[*best])) {
+        bytesLeft -= image.size;
+        if (const auto bytes = stream.bytes(image.offset, image.size)) {
             if (auto decoded = decodeIconImage(*bytes)) return decoded;
         }
-        candidates.erase(best);
     }
     return std::nullopt;
 }
@@ -285,25 +378,59 @@ std::vector<std::uint8_t> IconSource::originalIco(int index) const
         const ByteSource& s = streamOf(entry);
         return s.bytes(0, s.size()).value_or(std::vector<std::uint8_t>{});
     }
-    // Rebuild an icon file from the group: the group's entries with each image's
-    // real size and the offsets of the images laid one after another.
-    std::vector<std::pair<const ImageRef*, std::vector<std::uint8_t>>> parts;
-    for (const ImageRef& ref : entry.images) {
-        if (auto bytes = imageBytes(entry, ref)) parts.emplace_back(&ref, std::move(*bytes));
+    if (!entry.directory) return {};
+    const IconDirectory& dir = *entry.directory;
+    // Rebuild an icon file from the group: each distinct image once, under the
+    // fields of the first entry naming it, with its real size, the images laid
+    // one after another. An image is left out when the rebuilt file would grow
+    // past the source file, which holds every image of a real group and more,
+    // or past what the 32-bit sizes and offsets of an icon file reach; so
+    // ranges that overlap in a crafted file cannot multiply the output.
+    const std::uint64_t limit = std::min<std::uint64_t>(source_->size(), 0xFFFFFFFFu);
+    std::vector<std::size_t> taken;
+    std::uint64_t imageBytes = 0;
+    for (std::size_t k = 0; k < dir.images.size() && taken.size() < 0xFFFF; ++k) {
+        const std::uint64_t size = dir.images[k].size;
+        const std::uint64_t total = kIconDirHeader + kIconDirEntry * (taken.size() + 1) + imageBytes;
+        if (total > limit || size > limit - total) continue;
+        taken.push_back(k);
+        imageBytes += size;
     }
-    if (parts.empty()) return {};
-    std::vector<std::uint8_t> out;
-    putLe16(out, 0);
-    putLe16(out, 1);
-    putLe16(out, static_cast<std::uint16_t>(parts.size()));
-    std::uint64_t offset = kIconDirHeader + kIconDirEntry * parts.size();
-    for (const auto& [ref, bytes] : parts) {
-        out.insert(out.end(), ref->entry, ref->entry + sizeof ref->entry);
-        putLe32(out, static_cast<std::uint32_t>(bytes.size()));
-        putLe32(out, static_cast<std::uint32_t>(offset));
-        offset += bytes.size();
+    if (taken.empty()) return {};
+
+    // The images are read straight into place. One that cannot be read (the
+    // file shrank since it was opened) is written over by the next, and the
+    // directory then lists only the ones that were read.
+    const ByteSource& s = streamOf(entry);
+    const std::uint64_t planned = kIconDirHeader + kIconDirEntry * taken.size();
+    std::vector<std::uint8_t> out(static_cast<std::size_t>(planned + imageBytes));
+    std::vector<std::size_t> kept;
+    std::uint64_t end = planned;
+    for (const std::size_t k : taken) {
+        const ImageRange& image = dir.images[k];
+        if (!s.read(image.offset, out.data() + end, static_cast<std::size_t>(image.size))) continue;
+        kept.push_back(k);
+        end += image.size;
     }
-    for (const auto& part : parts) out.insert(out.end(), part.second.begin(), part.second.end());
+    if (kept.empty()) return {};
+    const std::uint64_t header = kIconDirHeader + kIconDirEntry * kept.size();
+    if (header != planned) std::memmove(out.data() + header, out.data() + planned, static_cast<std::size_t>(end - planned));
+    out.resize(static_cast<std::size_t>(header + end - planned));
+
+    std::vector<std::uint8_t> head;
+    head.reserve(static_cast<std::size_t>(header));
+    putLe16(head, 0);
+    putLe16(head, 1);
+    putLe16(head, static_cast<std::uint16_t>(kept.size()));
+    std::uint64_t offset = header;
+    for (const std::size_t k : kept) {
+        const std::uint8_t* fields = dir.entries[dir.firstEntry[k]].fields;
+        head.insert(head.end(), fields, fields + sizeof dir.entries[0].fields);
+        putLe32(head, static_cast<std::uint32_t>(dir.images[k].size));
+        putLe32(head, static_cast<std::uint32_t>(offset));
+        offset += dir.images[k].size;
+    }
+    std::copy(head.begin(), head.end(), out.begin());
     return out;
 }
 

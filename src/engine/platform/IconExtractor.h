@@ -13,6 +13,7 @@
 namespace vextral::platform {
 
 struct IconResourceTable;
+struct IconDirectory;
 
 enum class IconFileKind { None, Pe, Ne, Ico, Cur, Ani, Bmp };
 
@@ -55,26 +56,25 @@ public:
     int count() const { return static_cast<int>(icons_.size()); }
     // The icon's resource name ("APPICON", "#7"), or empty for icon files.
     std::string label(int index) const;
-    // The images that icon index lists, in stored order.
+    // The images that icon index lists, in stored order (an image that several
+    // entries name is listed for each).
     std::vector<IconImageEntry> images(int index) const;
     // Icon index drawn at 32 x 32 from its best image: what ExtractIcon(path,
     // index) gives. Nothing when the index is out of range or no image is usable.
+    // Each distinct image is decoded at most once.
     std::optional<Icon> icon(int index) const;
     // The icon in its original form, as the bytes of an .ico file: rebuilt from
-    // the group for executables, the file's own bytes for icon files, the first
+    // the group for executables (each distinct image once, and never larger
+    // than the file itself), the file's own bytes for icon files, the first
     // frame of an animated cursor. Empty when nothing of it can be read.
     std::vector<std::uint8_t> originalIco(int index) const;
 
 private:
-    struct ImageRef {
-        std::uint8_t entry[8] = {}; // width, height, colours, reserved, planes, bit count
-        std::uint64_t offset = 0;
-        std::uint64_t size = 0;
-        bool present = false;
-    };
     struct IconEntry {
         std::string label;
-        std::vector<ImageRef> images;
+        // The directory's entries and the distinct images they name; groups
+        // that name one directory share it. Empty when nothing could be read.
+        std::shared_ptr<const IconDirectory> directory;
         // The stream that the image offsets refer to, when it is not the file
         // (the frame of an ANI file).
         std::shared_ptr<const ByteSource> stream;
@@ -85,14 +85,13 @@ private:
     bool readIconDirectory(std::shared_ptr<const ByteSource> stream, IconEntry& entry) const;
     void readAni();
     void readGroups(const IconResourceTable& table);
-    std::optional<std::vector<std::uint8_t>> imageBytes(const IconEntry& icon, const ImageRef& image) const;
+    std::vector<std::optional<codecs::ImageInfo>> probeImages(const IconEntry& icon) const;
     const ByteSource& streamOf(const IconEntry& icon) const { return icon.stream ? *icon.stream : *source_; }
 
     std::shared_ptr<const ByteSource> source_;
     std::string error_;
     IconFileKind kind_ = IconFileKind::None;
     std::vector<IconEntry> icons_;
-    bool roundedSizes_ = false;
 };
 
 // ExtractIcon(path, -1) and ExtractIcon(path, index) for callers that want one answer.

@@ -21,11 +21,15 @@ constexpr std::uint16_t kNeIcon = 0x8000 | kIconTypeId;
 constexpr std::uint16_t kNeGroupIcon = 0x8000 | kGroupIconTypeId;
 constexpr std::uint32_t kMaxResources = 1u << 16;
 
-std::string resourceLabel(const ByteSource& file, std::uint64_t table, std::uint16_t id)
+// A resource's name; names are charged their bytes against nameBytesLeft
+// (the file's size to start with), and once it runs out the rest are "?", so
+// thousands of records naming one string cannot copy it thousands of times.
+std::string resourceLabel(const ByteSource& file, std::uint64_t table, std::uint16_t id, std::uint64_t& nameBytesLeft)
 {
     if (id & 0x8000) return "#" + std::to_string(id & 0x7FFF);
     const auto length = file.u8(table + id);
-    if (!length) return "?";
+    if (!length || *length > nameBytesLeft) return "?";
+    nameBytesLeft -= *length;
     const auto text = file.bytes(table + id + 1, *length);
     if (!text) return "?";
     std::string out;
@@ -52,6 +56,7 @@ bool readNeResources(const ByteSource& file, IconResourceTable& table)
 
     std::uint64_t pos = base + 2;
     std::uint32_t seen = 0;
+    std::uint64_t nameBytesLeft = file.size();
     while (seen < kMaxResources) {
         std::uint8_t type[8];
         if (!file.read(pos, type, 2)) break;
@@ -77,7 +82,7 @@ bool readNeResources(const ByteSource& file, IconResourceTable& table)
                 where = ResourceLocation{offset, length};
             }
             if (typeId == kNeGroupIcon) {
-                table.groups.push_back({resourceLabel(file, base, id), where});
+                table.groups.push_back({resourceLabel(file, base, id, nameBytesLeft), where});
             } else if ((id & 0x8000) && where) {
                 table.icons.emplace(static_cast<std::uint16_t>(id & 0x7FFF), *where);
             }

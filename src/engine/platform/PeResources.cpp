@@ -134,12 +134,18 @@ public:
         return ResourceLocation{*data, size};
     }
 
-    std::string name(const DirEntry& entry) const
+    // The entry's name. Names are charged their stored bytes against the size
+    // of the file: once the names read add up to more, the rest are "?", so
+    // thousands of entries naming one long string cannot copy it thousands of
+    // times. The names of a real file are stored once each and always fit.
+    std::string name(const DirEntry& entry)
     {
         if (!entry.named) return "#" + std::to_string(entry.name);
         const auto at = fileOffset(std::uint64_t{resourceRva_} + entry.name, 2);
         if (!at) return "?";
         const std::uint16_t length = file_.u16(*at).value_or(0);
+        if (std::uint64_t{length} * 2 > nameBytesLeft_) return "?";
+        nameBytesLeft_ -= std::uint64_t{length} * 2;
         const auto text = file_.bytes(*at + 2, std::uint64_t{length} * 2);
         if (!text) return "?";
         std::string out;
@@ -165,6 +171,7 @@ private:
     std::vector<Section> sections_;
     std::uint32_t headersSize_ = 0;
     std::uint32_t resourceRva_ = 0;
+    std::uint64_t nameBytesLeft_ = file_.size();
 };
 
 } // namespace
