@@ -149,6 +149,7 @@ private:
     bool foundListUpdating_ = false;
     IconListModel* model_ = nullptr;
     QElapsedTimer sinceSync_;
+    QElapsedTimer sincePump_;
 
     QTabWidget* page1_ = nullptr;
     QWidget* tabFile_ = nullptr;
