@@ -3,7 +3,22 @@
 #include "core/Percent.h"
 #include "platform/IconExtractor.h"
 
+#include <cstring>
+#include <sys/stat.h>
+
 namespace vextral {
+
+namespace {
+
+// A found entry that exists but is no regular file: a folder, a FIFO, a
+// device or a socket whose name matches the mask. It holds no icons to miss.
+bool isSpecialEntry(const std::string& path)
+{
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode);
+}
+
+} // namespace
 
 std::string countText(const char* prefix, long long count, const char* suffix)
 {
@@ -37,6 +52,8 @@ void HarvestRun::start(bool scanFiles, bool scanFolders)
     view_.setStartButtonEnabled(false);
     view_.setStartMenuEnabled(false);
     foundFiles_.clear();
+    problems_.clear();
+    limitReached_ = Limit::None;
     runFlag_ = "1";
     catalogue_.clearImages();
     view_.setStopMenuEnabled(true);
@@ -74,6 +91,7 @@ bool HarvestRun::filesPhase()
 int HarvestRun::extractFile(const std::string& path, const std::function<bool(int s, int c)>& perIcon)
 {
     const platform::IconSource source = platform::IconSource::open(path);
+    if (!source.readable()) report(HarvestProblem::Kind::File, path, source.error());
     const int c = source.count();
     for (int s = 1; s <= c; ++s) {
         // An index that yields no icon adds nothing, so images, items and
@@ -92,8 +110,12 @@ bool HarvestRun::foldersPhase()
     view_.setGaugeCurrent(0);
     view_.setGaugeTotal(0);
     const platform::RecycleRule recycle = recycle_ ? *recycle_ : platform::RecycleRule::current();
-    search_.onProcess = [this](const std::string&, std::int32_t countFiles, std::int32_t) {
+    search_.onProcess = [this](const std::string& dir, std::int32_t countFiles, std::int32_t) {
+        view_.setSearchFolder(dir);
         view_.setFound(countText("", static_cast<long long>(filesFound_) + countFiles, " files"));
+    };
+    search_.onError = [this](const std::string& dir, int errorNumber) {
+        report(HarvestProblem::Kind::Folder, dir, std::strerror(errorNumber));
     };
     search_.onChanged = [this, &recycle](std::int32_t countFiles, std::int32_t) {
         for (const FilePack& pack : search_.list()) {
@@ -118,16 +140,19 @@ bool HarvestRun::foldersPhase()
     const std::size_t found = foundFiles_.size();
     for (std::size_t r = 1; r <= found; ++r) {
         const std::string path = foundFiles_[r - 1];
-        const platform::IconSource source = platform::IconSource::open(path);
-        const int c = source.count();
         // A file limit of N extracts the first N - 1 files.
         if (settings_.fileLimitOn() && static_cast<long long>(r) >= settings_.fileNumber) {
+            limitReached_ = Limit::Files;
             end(Ending::Limit);
             return false;
         }
+        const platform::IconSource source = platform::IconSource::open(path);
+        if (!source.readable() && !isSpecialEntry(path)) report(HarvestProblem::Kind::File, path, source.error());
+        const int c = source.count();
         view_.setStatus("Extracting icons from folders...");
         for (int s = 1; s <= c; ++s) {
             if (settings_.iconLimitOn() && n_ >= settings_.iconNumber) {
+                limitReached_ = Limit::Icons;
                 end(Ending::Limit);
                 return false;
             }
@@ -147,6 +172,12 @@ bool HarvestRun::foldersPhase()
         view_.setGaugeTotal(percent(static_cast<long long>(r), static_cast<long long>(foundFiles_.size())));
     }
     return true;
+}
+
+void HarvestRun::report(HarvestProblem::Kind kind, const std::string& path, const std::string& reason)
+{
+    problems_.push_back({kind, path, reason});
+    if (onProblem) onProblem(problems_.back());
 }
 
 void HarvestRun::stop()

@@ -13,6 +13,15 @@
 
 namespace vextral {
 
+// Something a harvest run could not read: a folder its search could not list
+// or a file it could not open. The run goes on without it.
+struct HarvestProblem {
+    enum class Kind { Folder, File };
+    Kind kind;
+    std::string path;
+    std::string reason; // the system's words, such as "Permission denied"
+};
+
 // The harvest run: empties the catalogue, extracts the icons of every file of
 // the file list (the files phase), then those of the files found under the
 // folder list (the folders phase), showing its progress through a HarvestView.
@@ -52,6 +61,19 @@ public:
     // The files that the folder searches of this run found, in order.
     const std::vector<std::string>& foundFiles() const { return foundFiles_; }
 
+    // What this run could not read, in the order met: folders the search
+    // could not list, files of the file list that could not be opened, and
+    // found regular files that could not be opened (found folders and other
+    // special entries that match the mask are passed over quietly).
+    const std::vector<HarvestProblem>& problems() const { return problems_; }
+    // Told of each problem as the run meets it; optional.
+    std::function<void(const HarvestProblem&)> onProblem;
+
+    // The limit of the settings that ended this run, if one did: the icon
+    // limit, or the file limit, when files or icons were left out because of it.
+    enum class Limit { None, Icons, Files };
+    Limit limitReached() const { return limitReached_; }
+
 protected:
     enum class Ending { Normal, StopInFiles, StopInFolders, Limit };
 
@@ -63,6 +85,7 @@ protected:
     // perIcon returns false to end the file early.
     int extractFile(const std::string& path, const std::function<bool(int s, int c)>& perIcon);
     void end(Ending ending);
+    void report(HarvestProblem::Kind kind, const std::string& path, const std::string& reason);
 
     IconCatalogue& catalogue_;
     HarvestView& view_;
@@ -73,6 +96,8 @@ protected:
     int n_ = 0;
     int filesFound_ = 0;
     std::vector<std::string> foundFiles_;
+    std::vector<HarvestProblem> problems_;
+    Limit limitReached_ = Limit::None;
     bool active_ = false;
     settings::Settings settings_;
     SearchFolders search_;

@@ -19,6 +19,9 @@ public:
     virtual void setExtracted(const std::string& text) = 0; // staIcon
     virtual void setGaugeCurrent(int percent) = 0;
     virtual void setGaugeTotal(int percent) = 0;
+    // The folder the folders phase's search enters next. The main window has
+    // no place for it; the command line's progress line shows it.
+    virtual void setSearchFolder(const std::string& /*folder*/) {}
 
     virtual void setStartMenuEnabled(bool) {}
     virtual void setStartButtonEnabled(bool) {}

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
@@ -24,31 +25,64 @@ struct Entry {
 
 std::string withSlash(const std::string& folder) { return !folder.empty() && folder.back() == '/' ? folder : folder + "/"; }
 
-// Reads a folder's entries, sorted by name without regard to letter case.
-bool listFolder(const std::string& folder, std::vector<Entry>& entries, dev_t& dev, ino_t& ino)
+// A folder's entries, sorted by name without regard to letter case, and the
+// folder's identity. error is the errno of a failure, 0 when there was none.
+// A folder that could not be opened has opened false; when reading failed
+// partway, the entries read before the failure are kept.
+struct Listing {
+    std::vector<Entry> entries;
+    dev_t dev = 0;
+    ino_t ino = 0;
+    bool opened = false;
+    int error = 0;
+};
+
+Listing listFolder(const std::string& folder)
 {
+    Listing listing;
     const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
-    if (fd < 0) return false;
     struct stat st {};
-    if (::fstat(fd, &st) != 0) {
-        ::close(fd);
-        return false;
+    DIR* dir = nullptr;
+    if (fd < 0 || ::fstat(fd, &st) != 0 || !(dir = ::fdopendir(fd))) {
+        listing.error = errno;
+        if (fd >= 0) ::close(fd);
+        return listing;
     }
-    dev = st.st_dev;
-    ino = st.st_ino;
-    DIR* dir = ::fdopendir(fd);
-    if (!dir) {
-        ::close(fd);
-        return false;
-    }
-    while (const dirent* e = ::readdir(dir)) {
-        entries.push_back({e->d_name, upperAscii(e->d_name), e->d_type});
+    listing.opened = true;
+    listing.dev = st.st_dev;
+    listing.ino = st.st_ino;
+    for (;;) {
+        errno = 0;
+        const dirent* e = ::readdir(dir);
+        if (!e) {
+            listing.error = errno;
+            break;
+        }
+        listing.entries.push_back({e->d_name, upperAscii(e->d_name), e->d_type});
     }
     ::closedir(dir);
-    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+    std::sort(listing.entries.begin(), listing.entries.end(), [](const Entry& a, const Entry& b) {
         return a.key != b.key ? a.key < b.key : a.name < b.name;
     });
-    return true;
+    return listing;
+}
+
+// The folder a search starts from. A symbolic link named as the start is
+// followed to the folder it leads to, so the walk (and its mount checks) go
+// by the real path; links met below the start are never followed. Gives
+// nothing, with the errno, when the link leads nowhere.
+std::optional<std::string> startFolder(const std::string& folder, int& error)
+{
+    struct stat st {};
+    if (::lstat(folder.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return folder;
+    char* real = ::realpath(folder.c_str(), nullptr);
+    if (!real) {
+        error = errno;
+        return std::nullopt;
+    }
+    std::string resolved(real);
+    std::free(real);
+    return resolved;
 }
 
 } // namespace
@@ -81,12 +115,21 @@ void SearchFolders::execute()
     stopRequested_ = false;
     walk.mounts = mounts ? *mounts : platform::MountTable::current();
 
+    int error = 0;
     switch (scanOptions) {
     case ScanOptions::soSpecifiedDir:
-        scan(walk, scanDir);
+        if (const auto start = startFolder(scanDir, error)) {
+            scan(walk, *start);
+        } else if (onError) {
+            onError(scanDir, error);
+        }
         break;
     case ScanOptions::soSpecifiedDisk:
-        if ((walk.drive = walk.mounts.mountOf(scanDir))) scan(walk, walk.drive->point);
+        if (const auto start = startFolder(scanDir, error)) {
+            if ((walk.drive = walk.mounts.mountOf(*start))) scan(walk, walk.drive->point);
+        } else if (onError) {
+            onError(scanDir, error);
+        }
         break;
     case ScanOptions::soAllDisks:
         for (const std::string& point : walk.mounts.drives()) {
@@ -105,14 +148,13 @@ void SearchFolders::scan(Walk& walk, const std::string& folder)
     const platform::Mount* here = walk.mounts.mountOf(folder);
     if (here && here->kind() == platform::DriveKind::Pseudo) return;
 
-    std::vector<Entry> entries;
-    dev_t dev = 0;
-    ino_t ino = 0;
-    if (!listFolder(folder, entries, dev, ino)) return;
-    if (!walk.visited.insert({dev, ino}).second) return; // reached again through a bind mount
+    const Listing listing = listFolder(folder);
+    if (listing.error != 0 && onError) onError(folder, listing.error);
+    if (!listing.opened) return;
+    if (!walk.visited.insert({listing.dev, listing.ino}).second) return; // reached again through a bind mount
     const std::string dir = withSlash(folder);
 
-    for (const Entry& entry : entries) {
+    for (const Entry& entry : listing.entries) {
         if (stopRequested_) break;
         if (entry.name == "." || entry.name == "..") continue;
         const std::string path = dir + entry.name;

@@ -24,9 +24,11 @@ enum class ScanOptions { soAllDisks, soSpecifiedDisk, soSpecifiedDir };
 // Walks a folder, the drive (mounted file system) of a folder, or every drive,
 // depth-first, and collects the entries whose names match one of the patterns
 // of fileMask (see Mask). Entries come in name order without regard to letter
-// case; symbolic links to folders are never followed, pseudo file systems
-// (/proc, /sys, ...) never entered, and a drive's search stays on its file
-// system. The pump runs after each entry, so stop() can end a search early.
+// case; symbolic links to folders met below the start are never followed (a
+// start that is itself such a link is searched at the folder it leads to),
+// pseudo file systems (/proc, /sys, ...) never entered, and a drive's search
+// stays on its file system. The pump runs after each entry, so stop() can end
+// a search early.
 class SearchFolders {
 public:
     std::string fileMask = "*";
@@ -40,6 +42,9 @@ public:
     std::function<void(const std::string& dir, std::int32_t countFiles, std::int32_t sizeOfFiles)> onProcess;
     // Once when a search has ended, also when it was stopped.
     std::function<void(std::int32_t countFiles, std::int32_t sizeOfFiles)> onChanged;
+    // A folder that could not be listed (the start included), with the errno
+    // of the failure; the search goes on with the rest.
+    std::function<void(const std::string& dir, int errorNumber)> onError;
     std::function<void()> pump;
     // The mounts to go by; the system's own when not set.
     std::optional<platform::MountTable> mounts;

@@ -21,7 +21,8 @@ std::string programFolder()
     } else if (const char* home = std::getenv("HOME"); home && *home) {
         config = fs::path(home) / ".config";
     } else {
-        config = fs::temp_directory_path();
+        config = fs::temp_directory_path(ec);
+        if (ec) config = "/tmp";
     }
     const fs::path folder = config / "vextral";
     fs::create_directories(folder, ec);

@@ -36,6 +36,10 @@ std::string Settings::fileMask() const
         mask += std::string("*.") + t.extension;
         if (t.type != kFileTypes.back().type) mask += ",";
     }
+    if (!morePatterns.empty()) {
+        if (!mask.empty() && mask.back() != ',') mask += ",";
+        mask += morePatterns;
+    }
     return mask;
 }
 

@@ -23,6 +23,9 @@ struct Settings {
     std::int32_t fileNumber = 536;     // File/File Number
     bool subFolder = true;             // File/SubFolder
     bool recycle = false;              // File/Recycle
+    // Further patterns for the folder search, comma-separated, such as
+    // "*.cur,*.ani"; not kept in Option.ini (the command line sets them).
+    std::string morePatterns;
 
     // Loads every key in the program's order. A Background that is neither a
     // colour name nor a number leaves the background white, lets everything
@@ -32,7 +35,8 @@ struct Settings {
     bool iconLimitOn() const { return !icon; }
     bool fileLimitOn() const { return !file; }
     // The folder search's mask from the nine file types, such as
-    // "*.exe,*.dll,*.cpl,*.scr,*.icl,*.ocx,*.ico,*.nil,*.bmp".
+    // "*.exe,*.dll,*.cpl,*.scr,*.icl,*.ocx,*.ico,*.nil,*.bmp", followed by
+    // morePatterns when there are any.
     std::string fileMask() const;
 };
 

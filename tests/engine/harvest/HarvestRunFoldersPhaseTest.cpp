@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <sys/stat.h>
 
 using namespace vextral;
 using vextral::test::fixture;
@@ -229,4 +230,72 @@ TEST(FoldersPhase, StopEndsAfterTheIconBeingAdded)
     EXPECT_EQ(s.run.foundFiles(), (std::vector<std::string>{s.a + "/1 library.icl", s.a + "/2 multi.ico"}));
     EXPECT_EQ(s.catalogue.itemCount(), 1);
     s.expectEnded();
+}
+
+TEST(FoldersPhase, ReportsWhatItCouldNotReadAndGoesOn)
+{
+    World w;
+    const std::string missingFile = (w.tree / "gone.dll").string();
+    const std::string missingFolder = (w.tree / "no folder").string();
+    w.files.paths = {missingFile, fixture("tie.ico").string()};
+    w.folders.paths = {missingFolder, w.a, w.b};
+    // A found name that leads nowhere cannot be opened; a folder and a FIFO
+    // whose names match are no files to miss.
+    fs::create_symlink(w.tree / "nothing", w.tree / "a/4 broken.ico");
+    fs::create_directory(w.tree / "b/4 folder.dll");
+    ASSERT_EQ(::mkfifo((w.tree / "b/5 pipe.ico").c_str(), 0600), 0);
+    std::vector<HarvestProblem> told;
+    w.run.onProblem = [&](const HarvestProblem& p) { told.push_back(p); };
+    w.run.start(true, true);
+    w.expectEnded();
+    EXPECT_EQ(w.catalogue.itemCount(), 1 + 5 + 7);
+    ASSERT_EQ(w.run.problems().size(), 3u);
+    ASSERT_EQ(told.size(), 3u);
+    const auto expect = [&](std::size_t i, HarvestProblem::Kind kind, const std::string& path, const char* reason) {
+        for (const HarvestProblem* p : {&w.run.problems()[i], static_cast<const HarvestProblem*>(&told[i])}) {
+            EXPECT_EQ(p->kind, kind) << i;
+            EXPECT_EQ(p->path, path) << i;
+            EXPECT_EQ(p->reason, reason) << i;
+        }
+    };
+    expect(0, HarvestProblem::Kind::File, missingFile, "No such file or directory");
+    expect(1, HarvestProblem::Kind::Folder, missingFolder, "No such file or directory");
+    expect(2, HarvestProblem::Kind::File, w.a + "/4 broken.ico", "No such file or directory");
+    // The next run starts with none.
+    w.files.paths.clear();
+    w.folders.paths = {w.b};
+    w.run.start(true, true);
+    EXPECT_TRUE(w.run.problems().empty());
+}
+
+TEST(FoldersPhase, TellsWhichLimitEndedTheRun)
+{
+    World w;
+    settings::Settings s;
+    w.run.start(false, true);
+    EXPECT_EQ(w.run.limitReached(), HarvestRun::Limit::None);
+    // File Number 7 allows all six found files: nothing is left out.
+    s.file = false;
+    s.fileNumber = 7;
+    w.run.setSettings(s);
+    w.run.start(false, true);
+    EXPECT_EQ(w.run.limitReached(), HarvestRun::Limit::None);
+    EXPECT_EQ(w.catalogue.itemCount(), 12);
+    s.fileNumber = 6;
+    w.run.setSettings(s);
+    w.run.start(false, true);
+    EXPECT_EQ(w.run.limitReached(), HarvestRun::Limit::Files);
+    EXPECT_EQ(w.catalogue.itemCount(), 11);
+    // An icon limit that equals the icons there are leaves nothing out.
+    s.file = true;
+    s.icon = false;
+    s.iconNumber = 12;
+    w.run.setSettings(s);
+    w.run.start(false, true);
+    EXPECT_EQ(w.run.limitReached(), HarvestRun::Limit::None);
+    s.iconNumber = 11;
+    w.run.setSettings(s);
+    w.run.start(false, true);
+    EXPECT_EQ(w.run.limitReached(), HarvestRun::Limit::Icons);
+    EXPECT_EQ(w.catalogue.itemCount(), 11);
 }

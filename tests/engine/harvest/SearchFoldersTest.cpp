@@ -7,9 +7,11 @@
 
 #include <algorithm>
 
+#include <cerrno>
 #include <ctime>
 #include <fstream>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <utime.h>
 
 using namespace vextral;
@@ -237,4 +239,82 @@ TEST(MountTable, FindsMountsAndTheRecycleBin)
     EXPECT_FALSE(rule.inRecycleFolder("/data/RECYCLED/x.exe"));
     EXPECT_FALSE(rule.inRecycleFolder("/recycled/x.exe")); // letter case counts
     EXPECT_FALSE(rule.inRecycleFolder("/media/usb stick/docs/x.exe"));
+}
+
+TEST(SearchFolders, ALinkNamedAsTheStartIsSearchedLinksBelowItAreNot)
+{
+    TempDir tree;
+    touch(tree / "real/a.dll");
+    touch(tree / "real/sub/b.dll");
+    touch(tree / "elsewhere/c.dll");
+    fs::create_directory_symlink(tree / "elsewhere", tree / "real/inner-link");
+    fs::create_directory_symlink(tree / "real", tree / "start-link");
+    // The start is followed; the walk goes by the folder it leads to.
+    const std::string real = fs::canonical(tree / "real").string();
+    SearchFolders s = searchIn(tree / "start-link", "*.dll");
+    Recorded r;
+    record(s, r);
+    std::vector<std::string> errors;
+    s.onError = [&](const std::string& dir, int) { errors.push_back(dir); };
+    s.execute();
+    EXPECT_EQ(names(s), (std::vector<std::string>{real + "/a.dll", real + "/sub/b.dll"}));
+    EXPECT_EQ(r.processed, (std::vector<std::string>{real, real + "/sub"}));
+    EXPECT_TRUE(errors.empty());
+
+    // The same for a drive search started at a link.
+    s.scanOptions = ScanOptions::soSpecifiedDisk;
+    s.mounts = MountTable::fromText("/dev/sda1 / ext4 rw 0 0\n/dev/sdb1 " + real + " ext4 rw 0 0\n");
+    s.execute();
+    EXPECT_EQ(names(s), (std::vector<std::string>{real + "/a.dll", real + "/sub/b.dll"}));
+}
+
+TEST(SearchFolders, ReportsFoldersItCannotListAndGoesOn)
+{
+    TempDir tree;
+    touch(tree / "file.txt");
+    touch(tree / "a/1.ico");
+    touch(tree / "b/2.ico");
+    touch(tree / "c/3.ico");
+    fs::create_symlink(tree / "missing", tree / "dangling");
+    struct Failure {
+        std::string dir;
+        int error;
+        bool operator==(const Failure&) const = default;
+    };
+    std::vector<Failure> failures;
+    auto watch = [&](SearchFolders& s) {
+        failures.clear();
+        s.onError = [&](const std::string& dir, int error) { failures.push_back({dir, error}); };
+    };
+
+    // A start below a file, a start that does not exist, a dangling link as the start.
+    for (const auto& [start, error] : std::vector<std::pair<fs::path, int>>{
+             {tree / "file.txt/sub", ENOTDIR}, {tree / "nope", ENOENT}, {tree / "dangling", ENOENT}}) {
+        SearchFolders s = searchIn(start, "*");
+        watch(s);
+        s.execute();
+        EXPECT_EQ(failures, (std::vector<Failure>{{start.string(), error}})) << start;
+        EXPECT_EQ(s.countFiles(), 0);
+    }
+
+    // A folder that goes away while the search runs is reported; the search
+    // goes on with the folders after it.
+    SearchFolders s = searchIn(tree.path(), "*.ico");
+    watch(s);
+    s.pump = [&] { fs::remove_all(tree / "b"); };
+    s.execute();
+    const std::string root = tree.path().string();
+    EXPECT_EQ(failures, (std::vector<Failure>{{root + "/b", ENOENT}}));
+    EXPECT_EQ(names(s), (std::vector<std::string>{root + "/a/1.ico", root + "/c/3.ico"}));
+
+    // A folder without read permission (root reads it all the same).
+    if (::geteuid() != 0) {
+        fs::create_directories(tree / "locked");
+        fs::permissions(tree / "locked", fs::perms::none);
+        SearchFolders l = searchIn(tree.path(), "*.ico");
+        watch(l);
+        l.execute();
+        fs::permissions(tree / "locked", fs::perms::owner_all);
+        EXPECT_EQ(failures, (std::vector<Failure>{{root + "/locked", EACCES}}));
+    }
 }
