@@ -22,7 +22,7 @@ build: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)
 
 run: build
-	$(BUILD)/src/gui/vextral $(wildcard $(CURDIR)/samples/*)
+	$(BUILD)/bin/vextral $(wildcard $(CURDIR)/samples/*)
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
@@ -53,14 +53,14 @@ fuzz: deps
 	  -DVEXTRAL_FUZZ=ON -DVEXTRAL_GUI=OFF -DVEXTRAL_TESTS=OFF
 	cmake --build $(BUILD_FUZZ) -j $(JOBS) $(foreach t,$(FUZZ_TARGETS),--target fuzz_$(t))
 	status=0; for t in $(FUZZ_TARGETS); do \
-	  tools/fuzz.sh $(BUILD_FUZZ)/tests/fuzz/fuzz_$$t $$t $(FUZZ_SECONDS) || status=1; \
+	  tools/fuzz.sh $(BUILD_FUZZ)/bin/fuzz_$$t $$t $(FUZZ_SECONDS) || status=1; \
 	done; exit $$status
 
 bench: build
 	@tools/install-deps.sh bench
 	cmake --build $(BUILD) -j $(JOBS) --target benchmarks
 	bench/compare_wrestool.sh $(BUILD)
-	$(BUILD)/bench/bench_gui_harvest
+	$(BUILD)/bin/bench_gui_harvest
 	bench/compare_find.sh $(BUILD) /usr
 	bench/compare_gif.sh $(BUILD)
 	bench/compare_harvest.sh $(BUILD)

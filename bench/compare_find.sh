@@ -16,7 +16,7 @@ for _ in 1 2 3; do
   [ "$ms" -lt "$best_find" ] && best_find=$ms
 done
 echo "find: $n matches, best of 3: ${best_find} ms"
-out=$("$build/bench/bench_search" --rounds 3 "$tree")
+out=$("$build/bin/bench_search" --rounds 3 "$tree")
 echo "$out"
 ours=$(echo "$out" | sed -n 's/.*: \([0-9.]*\) s$/\1/p')
 awk -v f="$best_find" -v o="$ours" 'BEGIN { printf "ratio search / find: %.2f (limit 1.20)\n", (o * 1000) / f }'

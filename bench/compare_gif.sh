@@ -9,7 +9,7 @@ build=${1:-build}
 convert=/usr/bin/convert
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-out=$("$build/bench/bench_gif" --rounds 3 --ppm "$work/in.ppm")
+out=$("$build/bin/bench_gif" --rounds 3 --ppm "$work/in.ppm")
 echo "$out"
 best_im=999999
 for _ in 1 2; do

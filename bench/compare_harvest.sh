@@ -12,7 +12,7 @@ mapfile -t files < <(find "$dir" -maxdepth 1 -type f -iname '*.dll' | sort)
 echo "folder: $dir (${#files[@]} DLLs)"
 
 t0=$(ns)
-"$build/src/cli/vextral-cli" harvest --settings /dev/null --types dll --no-subfolders "$dir" \
+"$build/bin/vextral-cli" harvest --settings /dev/null --types dll --no-subfolders "$dir" \
   --save-all "$out/vextral" --type png | tail -n 2
 t1=$(ns)
 ours=$(( (t1 - t0) / 1000000 ))

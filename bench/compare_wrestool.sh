@@ -11,7 +11,7 @@ n=${#files[@]}
 echo "folder: $dir ($n files)"
 
 # Vextral's engine in one process: open + count + every icon + its .ico bytes.
-"$build/bench/bench_extract" --rounds 5 "${files[@]}" | tee /tmp/vextral-bench-engine.txt
+"$build/bin/bench_extract" --rounds 5 "${files[@]}" | tee /tmp/vextral-bench-engine.txt
 engine_us=$(sed -n 's/.*per-file \([0-9.]*\) us.*/\1/p' /tmp/vextral-bench-engine.txt)
 
 ns() { date +%s%N; }
@@ -26,7 +26,7 @@ wrestool_us=$(( (t1 - t0) / 1000 / n ))
 
 # vextral-cli, one run per file, writing each icon's .ico file.
 t0=$(ns)
-for f in "${files[@]}"; do "$build/src/cli/vextral-cli" icons --extract "$out/x" "$f" > /dev/null 2>&1 || true; done
+for f in "${files[@]}"; do "$build/bin/vextral-cli" icons --extract "$out/x" "$f" > /dev/null 2>&1 || true; done
 t1=$(ns)
 cli_us=$(( (t1 - t0) / 1000 / n ))
 
@@ -34,7 +34,7 @@ cli_us=$(( (t1 - t0) / 1000 / n ))
 mismatch=0
 for f in "${files[@]}"; do
   w=$(wrestool -l -t14 "$f" 2>/dev/null | grep -c -- '--type=14' || true)
-  v=$("$build/src/cli/vextral-cli" icons "$f" 2>/dev/null | sed -n '1s/.*: \([0-9]*\) icons\{0,1\}.*/\1/p')
+  v=$("$build/bin/vextral-cli" icons "$f" 2>/dev/null | sed -n '1s/.*: \([0-9]*\) icons\{0,1\}.*/\1/p')
   if [ "${w:-0}" != "${v:-0}" ]; then echo "count differs: $f wrestool=$w vextral=$v"; mismatch=$((mismatch + 1)); fi
 done
 

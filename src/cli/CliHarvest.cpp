@@ -1,7 +1,10 @@
 #include "cli/CliHarvest.h"
 
+#include "cli/Arguments.h"
 #include "cli/CliSupport.h"
+#include "cli/ProgressLine.h"
 #include "codecs/OutputFormats.h"
+#include "codecs/Picture.h"
 #include "core/Error.h"
 #include "core/FileTypes.h"
 #include "core/Text.h"
@@ -11,11 +14,16 @@
 #include "settings/ProfileFile.h"
 #include "settings/Settings.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <optional>
-#include <stdexcept>
 #include <ostream>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace vextral::cli {
 
@@ -23,32 +31,45 @@ const char* const kHarvestUsage =
     "Usage: vextral-cli harvest [options] PATH...\n"
     "\n"
     "Harvests the icons of every PATH: files are read as they are, folders are\n"
-    "searched for the chosen file types (recursively by default). Settings come\n"
-    "from Option.ini as in the desktop program; the options below override them.\n"
+    "searched for the chosen file types (recursively by default; a PATH that is\n"
+    "a link to a folder is searched, links below it are not followed). Settings\n"
+    "come from Option.ini as in the desktop program; the options below override\n"
+    "them. Options that take a value may also be written --option=VALUE.\n"
     "\n"
     "  --settings FILE        read this settings file instead of Option.ini\n"
     "  --types LIST           file types to search for, comma-separated from\n"
-    "                         exe,dll,cpl,scr,icl,ocx,ico,nil,bmp (or \"all\")\n"
+    "                         exe,dll,cpl,scr,icl,ocx,ico,nil,bmp,cur,ani\n"
+    "                         (letter case ignored); \"all\" stands for the nine\n"
+    "                         types of the desktop program, exe to bmp\n"
     "  --no-subfolders        search only the named folders themselves\n"
     "  --recycle              also harvest files in recycle bins\n"
-    "  --icon-limit N         stop when N icons are harvested\n"
-    "  --file-limit N         extract from the first N - 1 found files only\n"
-    "  --save-all DIR         save every icon into DIR (created if missing)\n"
+    "  --icon-limit N         stop extracting from the files found in folders once\n"
+    "                         N icons are harvested; the icons of files named on\n"
+    "                         the command line count too, but those files are\n"
+    "                         always harvested whole\n"
+    "  --file-limit N         extract from the first N files found in folders only\n"
+    "                         (files named on the command line do not count)\n"
+    "  --save-all DIR         save every icon into DIR (created if missing, checked\n"
+    "                         before the harvest starts)\n"
     "  --type TYPE            standard-icon (default), bmp, jpg, gif, ico, cur,\n"
-    "                         pcx, wmf, png or tga\n"
-    "  --size WxH             picture size for every type but standard-icon (32x32)\n"
+    "                         pcx, wmf, png or tga (letter case ignored)\n"
+    "  --size WxH             picture size for every type but standard-icon\n"
+    "                         (32x32; at most 16384 a side)\n"
     "  --naming filename|number[:PREFIX]\n"
     "                         <file>_<index>.<ext> (default) or <PREFIX><n>.<ext>\n"
+    "                         (PREFIX \"Icon\" when not given; it may not hold \"/\")\n"
+    "  --version              show the version\n"
     "  --help                 show this help\n"
     "\n"
-    "Exit status: 0 on success, 1 when something failed, 2 for a usage error.\n";
+    "Folders and files that cannot be read are reported with the system's reason\n"
+    "and counted in the summary.\n"
+    "\n"
+    "Exit status: 0 on success, 1 when something could not be read or saved,\n"
+    "2 for a usage error (including a --settings FILE that cannot be read).\n";
 
 namespace {
 
-class UsageError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
+constexpr const char* kCommand = "vextral-cli harvest";
 
 struct Paths : SourceList {
     std::vector<std::string> paths;
@@ -56,33 +77,30 @@ struct Paths : SourceList {
     std::string at(int i) const override { return paths.at(static_cast<std::size_t>(i)); }
 };
 
-// A progress line on a terminal; nothing otherwise.
-class ProgressLine final : public HarvestView {
-public:
-    ProgressLine(std::ostream& err, bool enabled) : err_(err), enabled_(enabled) {}
-    void setStatus(const std::string& t) override { status_ = t, draw(); }
-    void setFound(const std::string& t) override { found_ = t; }
-    void setScanned(const std::string& t) override { scanned_ = t; }
-    void setExtracted(const std::string& t) override { extracted_ = t, draw(); }
-    void setGaugeCurrent(int) override {}
-    void setGaugeTotal(int p) override { total_ = p; }
-    void finish()
-    {
-        if (enabled_ && drawn_) err_ << "\r\033[K" << std::flush;
-    }
+// The file types of --types: the nine of the settings ("all" of them), and
+// the command line's own cur and ani, which the folder search takes as
+// further patterns.
+struct TypeChoice {
+    FileTypeSet types = FileTypeSet::none();
+    std::string morePatterns;
+};
 
-private:
-    void draw()
-    {
-        if (!enabled_) return;
-        err_ << "\r\033[K" << status_ << "  " << extracted_ << "  " << total_ << "%" << std::flush;
-        drawn_ = true;
-    }
-    std::ostream& err_;
-    bool enabled_;
-    bool drawn_ = false;
-    std::string status_, found_, scanned_, extracted_;
-    int total_ = 0;
+struct ExtraType {
+    const char* name;
+    const char* pattern;
+};
+constexpr ExtraType kExtraTypes[] = {{"cur", "*.cur"}, {"ani", "*.ani"}};
+
+struct Options {
+    bool help = false, version = false;
+    std::optional<std::string> settingsFile;
+    std::vector<std::string> paths;
+    std::optional<std::string> saveDir;
+    exporting::SaveAllJob job;
+    std::string width = "32", height = "32";
+    std::optional<TypeChoice> types;
+    bool noSubfolders = false, recycle = false;
+    std::optional<int> iconLimit, fileLimit;
 };
 
 bool isSaveAllFormat(codecs::OutputFormat format)
@@ -100,162 +118,293 @@ int number(const std::string& option, const std::string& text)
     return *v;
 }
 
-void applyTypes(settings::Settings& s, const std::string& list)
+void addPattern(std::string& patterns, const char* pattern)
 {
-    s.fileTypes = list == "all" ? FileTypeSet() : FileTypeSet::none();
-    if (list == "all") return;
+    if (patterns.find(pattern) != std::string::npos) return;
+    if (!patterns.empty()) patterns += ",";
+    patterns += pattern;
+}
+
+TypeChoice parseTypes(const std::string& list)
+{
+    TypeChoice choice;
     std::size_t start = 0;
     while (start <= list.size()) {
         std::size_t comma = list.find(',', start);
         if (comma == std::string::npos) comma = list.size();
         const std::string item = list.substr(start, comma - start);
-        bool known = false;
+        const bool all = sameName(item, "all");
+        bool known = all;
         for (const FileTypeInfo& t : kFileTypes) {
-            if (sameName(item, t.extension)) {
-                s.fileTypes.set(t.type, true);
+            if (all || sameName(item, t.extension)) {
+                choice.types.set(t.type, true);
+                known = true;
+            }
+        }
+        for (const ExtraType& t : kExtraTypes) {
+            if (sameName(item, t.name)) {
+                addPattern(choice.morePatterns, t.pattern);
                 known = true;
             }
         }
         if (!known) throw UsageError("unknown file type '" + item + "' in --types");
         start = comma + 1;
     }
+    return choice;
+}
+
+void parseSize(Options& o, const std::string& s)
+{
+    const std::size_t x = s.find_first_of("xX");
+    if (x == std::string::npos) throw UsageError("--size needs WIDTHxHEIGHT, not '" + s + "'");
+    o.width = s.substr(0, x);
+    o.height = s.substr(x + 1);
+    const int w = number("--size", o.width), h = number("--size", o.height);
+    try {
+        codecs::checkPictureSize(w, h);
+    } catch (const Error& e) {
+        throw UsageError(e.what());
+    }
+}
+
+void parseNaming(exporting::SaveAllNaming& naming, const std::string& n)
+{
+    const std::string keyword = n.substr(0, n.find(':'));
+    if (sameName(n, "filename")) {
+        naming.byFilename = true;
+    } else if (sameName(keyword, "number")) {
+        naming.byFilename = false;
+        naming.prefix = keyword.size() < n.size() ? n.substr(keyword.size() + 1) : "";
+        try {
+            exporting::checkSaveAllPrefix(naming.prefix);
+        } catch (const Error& e) {
+            throw UsageError(e.what());
+        }
+    } else {
+        throw UsageError("--naming is filename or number[:PREFIX], not '" + n + "'");
+    }
+}
+
+Options parse(const std::vector<std::string>& args)
+{
+    Options o;
+    Arguments a(args);
+    while (a.next()) {
+        const std::string& name = a.name();
+        if (!a.isOption()) {
+            o.paths.push_back(name);
+        } else if (name == "--help" || name == "-h") {
+            a.noValue();
+            o.help = true;
+            return o;
+        } else if (name == "--version") {
+            a.noValue();
+            o.version = true;
+            return o;
+        } else if (name == "--settings") {
+            o.settingsFile = a.value();
+        } else if (name == "--types") {
+            o.types = parseTypes(a.value());
+        } else if (name == "--no-subfolders") {
+            a.noValue();
+            o.noSubfolders = true;
+        } else if (name == "--recycle") {
+            a.noValue();
+            o.recycle = true;
+        } else if (name == "--icon-limit") {
+            o.iconLimit = number(name, a.value());
+        } else if (name == "--file-limit") {
+            o.fileLimit = number(name, a.value());
+        } else if (name == "--save-all") {
+            o.saveDir = a.value();
+            if (o.saveDir->empty()) throw UsageError("--save-all needs a folder name");
+        } else if (name == "--type") {
+            const std::string t = a.value();
+            const auto format = codecs::outputFormatNamed(t);
+            if (!format || !isSaveAllFormat(*format)) throw UsageError("unknown --type '" + t + "'");
+            o.job.format = *format;
+        } else if (name == "--size") {
+            parseSize(o, a.value());
+        } else if (name == "--naming") {
+            parseNaming(o.job.naming, a.value());
+        } else {
+            throw UsageError("unknown option " + name);
+        }
+    }
+    if (o.paths.empty()) throw UsageError("name at least one file or folder");
+    return o;
+}
+
+// Why a settings file named with --settings cannot be used; nothing when it
+// can. Opening never blocks (a FIFO reads as an empty file).
+std::optional<std::string> settingsFileProblem(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return std::string(std::strerror(errno));
+    struct stat st {};
+    std::optional<std::string> problem;
+    if (::fstat(fd, &st) != 0) {
+        problem = std::strerror(errno);
+    } else if (S_ISDIR(st.st_mode)) {
+        problem = std::strerror(EISDIR);
+    }
+    ::close(fd);
+    return problem;
+}
+
+void applyOptions(settings::Settings& s, const Options& o)
+{
+    if (o.types) {
+        s.fileTypes = o.types->types;
+        s.morePatterns = o.types->morePatterns;
+    }
+    if (o.noSubfolders) s.subFolder = false;
+    if (o.recycle) s.recycle = true;
+    if (o.iconLimit) {
+        s.icon = false;
+        s.iconNumber = *o.iconLimit;
+    }
+    if (o.fileLimit) {
+        // The settings' File Number N extracts the first N - 1 found files.
+        s.file = false;
+        s.fileNumber = std::min(*o.fileLimit, INT_MAX - 1) + 1;
+    }
+}
+
+// path made absolute against the current folder, which may be gone.
+std::optional<std::string> fullPath(const std::string& path, std::error_code& ec)
+{
+    std::filesystem::path full(path);
+    if (full.is_relative()) {
+        const std::filesystem::path here = std::filesystem::current_path(ec);
+        if (ec) return std::nullopt;
+        full = here / full;
+    }
+    return full.lexically_normal().string();
+}
+
+std::string problemMessage(const HarvestProblem& p)
+{
+    return p.kind == HarvestProblem::Kind::File ? "cannot open " + p.path + ": " + p.reason : p.path + ": " + p.reason;
+}
+
+std::string limitText(const HarvestRun& run)
+{
+    const settings::Settings& s = run.settings();
+    switch (run.limitReached()) {
+    case HarvestRun::Limit::Icons:
+        return ", stopped at the icon limit (" + counted(s.iconNumber, "icon") + ")";
+    case HarvestRun::Limit::Files:
+        return ", stopped at the file limit (" + counted(std::max(s.fileNumber, 1) - 1, "file") + ")";
+    case HarvestRun::Limit::None:
+        break;
+    }
+    return "";
+}
+
+// Saves every icon; prints what was written (also after a failure partway),
+// then the failure. Returns false when it failed.
+bool saveIcons(const IconCatalogue& catalogue, const std::string& dir, Options& o, int jpegQuality,
+               ProgressLine& view, std::ostream& out, std::ostream& err)
+{
+    exporting::SaveAllJob& job = o.job;
+    job.widthText = [&o] { return o.width; };
+    job.heightText = [&o] { return o.height; };
+    job.jpegQuality = jpegQuality;
+    job.progress = [&](int) { view.saving(job.written, catalogue.itemCount()); };
+    std::optional<std::string> failure;
+    try {
+        exporting::saveAll(catalogue, dir, job);
+    } catch (const std::exception& e) {
+        failure = e.what();
+    }
+    view.clear();
+    out << "Wrote " << counted(job.written, "file") << " to " << dir;
+    if (job.renamed > 0) {
+        out << "; " << job.renamed << (job.renamed == 1 ? " was" : " were")
+            << " renamed because an earlier icon had the same name";
+    }
+    out << "\n";
+    if (failure) err << kCommand << ": " << *failure << "\n";
+    return !failure;
 }
 
 } // namespace
 
 int runHarvest(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool progressToTerminal)
 {
+    Options o;
+    try {
+        o = parse(args);
+    } catch (const UsageError& e) {
+        printUsageError(err, "harvest", e.what());
+        return 2;
+    }
+    if (o.help) {
+        out << kHarvestUsage;
+        return 0;
+    }
+    if (o.version) {
+        out << kVersionLine;
+        return 0;
+    }
+
+    if (o.settingsFile) {
+        if (const auto problem = settingsFileProblem(*o.settingsFile)) {
+            err << kCommand << ": --settings " << *o.settingsFile << ": " << *problem << "\n";
+            return 2;
+        }
+    }
+    const std::string ini =
+        o.settingsFile ? *o.settingsFile : platform::programFolder() + "/" + settings::kSettingsFileName;
     settings::Settings settings;
-    std::string settingsFile;
-    std::vector<std::string> paths;
-    std::string saveDir;
-    exporting::SaveAllJob job;
-    std::string width = "32", height = "32";
-    std::optional<std::string> types;
-    bool noSubfolders = false, recycle = false;
-    std::optional<int> iconLimit, fileLimit;
-    try {
-        bool options = true;
-        for (std::size_t i = 0; i < args.size(); ++i) {
-            const std::string& a = args[i];
-            auto value = [&]() -> std::string {
-                if (i + 1 >= args.size()) throw UsageError(a + " needs a value");
-                return args[++i];
-            };
-            if (!options || a.empty() || a[0] != '-') {
-                paths.push_back(a);
-            } else if (a == "--") {
-                options = false;
-            } else if (a == "--help" || a == "-h") {
-                out << kHarvestUsage;
-                return 0;
-            } else if (a == "--settings") {
-                settingsFile = value();
-            } else if (a == "--types") {
-                types = value();
-            } else if (a == "--no-subfolders") {
-                noSubfolders = true;
-            } else if (a == "--recycle") {
-                recycle = true;
-            } else if (a == "--icon-limit") {
-                iconLimit = number(a, value());
-            } else if (a == "--file-limit") {
-                fileLimit = number(a, value());
-            } else if (a == "--save-all") {
-                saveDir = value();
-            } else if (a == "--type") {
-                const std::string t = value();
-                const auto format = codecs::outputFormatNamed(t);
-                if (!format || !isSaveAllFormat(*format)) throw UsageError("unknown --type '" + t + "'");
-                job.format = *format;
-            } else if (a == "--size") {
-                const std::string s = value();
-                const std::size_t x = s.find_first_of("xX");
-                if (x == std::string::npos) throw UsageError("--size needs WIDTHxHEIGHT, not '" + s + "'");
-                width = s.substr(0, x);
-                height = s.substr(x + 1);
-                number("--size", width);
-                number("--size", height);
-            } else if (a == "--naming") {
-                const std::string n = value();
-                if (n == "filename") {
-                    job.naming.byFilename = true;
-                } else if (n == "number" || n.rfind("number:", 0) == 0) {
-                    job.naming.byFilename = false;
-                    job.naming.prefix = n.size() > 7 ? n.substr(7) : "";
-                } else {
-                    throw UsageError("--naming is filename or number[:PREFIX], not '" + n + "'");
-                }
-            } else {
-                throw UsageError("unknown option " + a);
-            }
-        }
-        if (paths.empty()) throw UsageError("name at least one file or folder");
-    } catch (const UsageError& e) {
-        err << "vextral-cli harvest: " << e.what() << "\n" << kHarvestUsage;
-        return 2;
+    if (const auto problem = settings.load(settings::ProfileFile(ini))) {
+        err << kCommand << ": " << *problem << " (in " << ini << "); using white\n";
     }
+    applyOptions(settings, o);
 
-    int status = 0;
-    try {
-        const std::string ini = settingsFile.empty()
-                                    ? platform::programFolder() + "/" + settings::kSettingsFileName
-                                    : settingsFile;
-        if (const auto problem = settings.load(settings::ProfileFile(ini))) {
-            err << "vextral-cli harvest: " << *problem << " (in " << ini << "); using white\n";
-        }
-        if (types) applyTypes(settings, *types);
-        if (noSubfolders) settings.subFolder = false;
-        if (recycle) settings.recycle = true;
-        if (iconLimit) {
-            settings.icon = false;
-            settings.iconNumber = *iconLimit;
-        }
-        if (fileLimit) {
-            settings.file = false;
-            settings.fileNumber = *fileLimit;
-        }
-    } catch (const UsageError& e) {
-        err << "vextral-cli harvest: " << e.what() << "\n";
-        return 2;
-    }
+    // The output folder is made ready before the harvest, which may take long.
+    if (o.saveDir && !prepareOutputFolder(*o.saveDir, err, kCommand)) return 1;
 
+    int unreadable = 0;
     Paths files, folders;
-    for (const std::string& p : paths) {
+    for (const std::string& p : o.paths) {
         struct stat st {};
-        const bool exists = ::stat(p.c_str(), &st) == 0;
-        if (!exists) {
-            err << "vextral-cli harvest: " << p << ": No such file or folder\n";
-            status = 1;
+        if (::stat(p.c_str(), &st) != 0) {
+            err << kCommand << ": " << p << ": " << std::strerror(errno) << "\n";
+            ++unreadable;
             continue;
         }
-        const std::string full = std::filesystem::absolute(p).lexically_normal().string();
-        (S_ISDIR(st.st_mode) ? folders : files).paths.push_back(full);
+        std::error_code ec;
+        const auto full = fullPath(p, ec);
+        if (!full) {
+            err << kCommand << ": " << p << ": cannot tell the current folder: " << ec.message() << "\n";
+            ++unreadable;
+            continue;
+        }
+        (S_ISDIR(st.st_mode) ? folders : files).paths.push_back(*full);
     }
 
     IconCatalogue catalogue;
-    ProgressLine view(err, progressToTerminal);
+    ProgressLine view(err, progressToTerminal, progressToTerminal ? terminalColumns() : 80);
     HarvestRun run(catalogue, view, files, folders, nullptr);
     run.setSettings(settings);
+    run.onProblem = [&](const HarvestProblem& p) {
+        view.clear();
+        err << kCommand << ": " << problemMessage(p) << "\n";
+        ++unreadable;
+    };
     run.start(true, true);
-    view.finish();
-    out << "Harvested " << catalogue.itemCount() << " icons from " << files.count() << " files and "
-        << run.foundFiles().size() << " files found in " << folders.count() << " folders\n";
-
-    if (!saveDir.empty()) {
-        if (!prepareOutputFolder(saveDir, err, "vextral-cli harvest")) return 1;
-        job.widthText = [&width] { return width; };
-        job.heightText = [&height] { return height; };
-        job.jpegQuality = settings.jpegQuality;
-        int written = 0;
-        try {
-            written = exporting::saveAll(catalogue, saveDir, job);
-        } catch (const Error& e) {
-            err << "vextral-cli harvest: " << e.what() << "\n";
-            status = 1;
-        }
-        out << "Wrote " << written << " files to " << saveDir << "\n";
+    view.clear();
+    out << "Harvested " << counted(catalogue.itemCount(), "icon") << " from " << counted(files.count(), "file")
+        << " and " << counted(static_cast<long long>(run.foundFiles().size()), "file") << " found in "
+        << counted(folders.count(), "folder") << limitText(run) << "\n";
+    if (unreadable > 0) {
+        out << unreadable << (unreadable == 1 ? " file or folder" : " files or folders") << " could not be read\n";
     }
+
+    int status = unreadable > 0 ? 1 : 0;
+    if (o.saveDir && !saveIcons(catalogue, *o.saveDir, o, settings.jpegQuality, view, out, err)) status = 1;
     return status;
 }
 

@@ -1,10 +1,15 @@
 #include "cli/CliIcons.h"
 
+#include "cli/Arguments.h"
 #include "cli/CliSupport.h"
+#include "core/ReplacingFile.h"
 #include "platform/IconExtractor.h"
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
-#include <fstream>
+#include <optional>
 #include <ostream>
 
 namespace vextral::cli {
@@ -19,9 +24,12 @@ const char* const kIconsUsage =
     "width x height x bits (\"png\" marks PNG-compressed images).\n"
     "\n"
     "  --extract DIR   also write each icon, as stored, to DIR/<file name>_<index>.ico\n"
+    "                  (also --extract=DIR; DIR is created if missing)\n"
+    "  --version       show the version\n"
     "  --help          show this help\n"
     "\n"
-    "Exit status: 0 when every file could be read, 1 otherwise.\n";
+    "Exit status: 0 when every file could be read and every icon written,\n"
+    "1 otherwise, 2 for a usage error.\n";
 
 namespace {
 
@@ -37,50 +45,50 @@ std::string describe(const platform::IconImageEntry& image)
     return text;
 }
 
-bool writeFile(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes)
+// Writes the bytes as the file path, replacing it only when complete; 0, or
+// the errno of the failure.
+int writeFile(const std::string& path, const std::vector<std::uint8_t>& bytes)
 {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    if (!file) return false;
-    file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    file.close();
-    return static_cast<bool>(file);
+    ReplacingFile file(path);
+    if (const int error = file.open()) return error;
+    errno = 0;
+    if (std::fwrite(bytes.data(), 1, bytes.size(), file.stream()) != bytes.size()) return errno != 0 ? errno : EIO;
+    return file.commit();
 }
 
 } // namespace
 
 int runIcons(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
 {
-    std::string extractDir;
+    std::optional<std::string> extractDir;
     std::vector<std::string> files;
-    bool options = true;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (options && (a == "--help" || a == "-h")) {
-            out << kIconsUsage;
-            return 0;
-        }
-        if (options && a == "--extract") {
-            if (i + 1 >= args.size()) {
-                err << "vextral-cli icons: --extract needs a folder\n" << kIconsUsage;
-                return 2;
+    try {
+        Arguments a(args);
+        while (a.next()) {
+            const std::string& name = a.name();
+            if (!a.isOption()) {
+                files.push_back(name);
+            } else if (name == "--help" || name == "-h") {
+                a.noValue();
+                out << kIconsUsage;
+                return 0;
+            } else if (name == "--version") {
+                a.noValue();
+                out << kVersionLine;
+                return 0;
+            } else if (name == "--extract") {
+                extractDir = a.value();
+                if (extractDir->empty()) throw UsageError("--extract needs a folder name");
+            } else {
+                throw UsageError("unknown option " + name);
             }
-            extractDir = args[++i];
-        } else if (options && a.rfind("--extract=", 0) == 0) {
-            extractDir = a.substr(10);
-        } else if (options && a == "--") {
-            options = false;
-        } else if (options && a.size() > 1 && a[0] == '-') {
-            err << "vextral-cli icons: unknown option " << a << "\n" << kIconsUsage;
-            return 2;
-        } else {
-            files.push_back(a);
         }
-    }
-    if (files.empty()) {
-        err << "vextral-cli icons: name at least one file\n" << kIconsUsage;
+        if (files.empty()) throw UsageError("name at least one file");
+    } catch (const UsageError& e) {
+        printUsageError(err, "icons", e.what());
         return 2;
     }
-    if (!extractDir.empty() && !prepareOutputFolder(extractDir, err, "vextral-cli icons")) return 1;
+    if (extractDir && !prepareOutputFolder(*extractDir, err, "vextral-cli icons")) return 1;
 
     int status = 0;
     for (const std::string& path : files) {
@@ -104,13 +112,13 @@ int runIcons(const std::vector<std::string>& args, std::ostream& out, std::ostre
             for (std::size_t k = 0; k < images.size(); ++k) out << (k ? ", " : " ") << describe(images[k]);
             if (!source.icon(i)) out << (images.empty() ? " " : "; ") << "no usable image";
             out << "\n";
-            if (extractDir.empty()) continue;
+            if (!extractDir) continue;
             const auto bytes = source.originalIco(i);
-            const std::filesystem::path target = std::filesystem::path(extractDir) / (name + "_" + std::to_string(i) + ".ico");
+            const std::filesystem::path target = std::filesystem::path(*extractDir) / (name + "_" + std::to_string(i) + ".ico");
             if (bytes.empty()) {
                 err << "vextral-cli icons: icon " << i << " of " << path << " has no readable image; not written\n";
-            } else if (!writeFile(target, bytes)) {
-                err << "vextral-cli icons: Cannot create file " << target.string() << "\n";
+            } else if (const int error = writeFile(target.string(), bytes)) {
+                err << "vextral-cli icons: Cannot create file " << target.string() << ": " << std::strerror(error) << "\n";
                 status = 1;
             }
         }

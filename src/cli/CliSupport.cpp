@@ -3,10 +3,13 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <sys/ioctl.h>
 #include <system_error>
 #include <unistd.h>
 
 namespace vextral::cli {
+
+const char* const kVersionLine = "vextral-cli " VEXTRAL_VERSION "\n";
 
 bool prepareOutputFolder(const std::string& dir, std::ostream& err, const std::string& command)
 {
@@ -27,6 +30,24 @@ bool prepareOutputFolder(const std::string& dir, std::ostream& err, const std::s
     if (reason.empty()) return true;
     err << command << ": cannot use folder " << dir << ": " << reason << "\n";
     return false;
+}
+
+void printUsageError(std::ostream& err, const std::string& command, const std::string& message)
+{
+    err << "vextral-cli " << command << ": " << message << "\n"
+        << "Run 'vextral-cli " << command << " --help' for its options.\n";
+}
+
+std::string counted(long long count, const std::string& noun)
+{
+    return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
+}
+
+int terminalColumns()
+{
+    winsize size {};
+    if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+    return 80;
 }
 
 } // namespace vextral::cli

@@ -5,9 +5,22 @@
 
 namespace vextral::cli {
 
+// What "--version" prints: "vextral-cli 2.1" and a line end.
+extern const char* const kVersionLine;
+
 // Makes sure dir is a folder the command can write into, creating it and its
 // parents when missing. When it cannot, prints "<command>: cannot use folder
 // DIR: <the system's reason>" to err and returns false.
 bool prepareOutputFolder(const std::string& dir, std::ostream& err, const std::string& command);
+
+// A usage error of "vextral-cli <command>": the message, then where to find
+// the command's options.
+void printUsageError(std::ostream& err, const std::string& command, const std::string& message);
+
+// "1 icon", "2 icons", "0 icons": the count and the noun, plural unless the count is 1.
+std::string counted(long long count, const std::string& noun);
+
+// The width of the terminal on standard error in columns; 80 when it cannot be told.
+int terminalColumns();
 
 } // namespace vextral::cli

@@ -1,8 +1,10 @@
 #include "cli/CliHarvest.h"
 #include "cli/CliIcons.h"
+#include "cli/CliSupport.h"
 
 #include <unistd.h>
 
+#include <exception>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -19,16 +21,18 @@ const char* const kUsage =
     "  harvest [options] PATH...       harvest files and folders, save every icon\n"
     "  help [COMMAND]                  show help\n"
     "\n"
+    "Options: --help shows this help, --version the version.\n"
     "Run 'vextral-cli COMMAND --help' for a command's options.\n";
 
-} // namespace
-
-int main(int argc, char** argv)
+int dispatch(std::vector<std::string> args)
 {
-    std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty() || args[0] == "--help" || args[0] == "-h" || (args[0] == "help" && args.size() == 1)) {
         std::cout << kUsage;
         return args.empty() ? 2 : 0;
+    }
+    if (args[0] == "--version") {
+        std::cout << vextral::cli::kVersionLine;
+        return 0;
     }
     const std::string command = args[0];
     args.erase(args.begin());
@@ -48,4 +52,22 @@ int main(int argc, char** argv)
     if (command == "harvest") return vextral::cli::runHarvest(args, std::cout, std::cerr, ::isatty(2) != 0);
     std::cerr << "vextral-cli: unknown command " << command << "\n" << kUsage;
     return 2;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // The commands report every failure they know of themselves; anything
+    // else that escapes still ends in a message and status 1, never an abort.
+    try {
+        return dispatch(std::vector<std::string>(argv + 1, argv + argc));
+    } catch (const std::exception& e) {
+        std::cout.flush();
+        if (::isatty(2)) std::cerr << "\r\033[K"; // a progress line may stand there
+        std::cerr << "vextral-cli: " << e.what() << "\n";
+    } catch (...) {
+        std::cerr << "vextral-cli: unexpected failure\n";
+    }
+    return 1;
 }

@@ -1,14 +1,20 @@
 #include "cli/CliHarvest.h"
+#include "cli/CliIcons.h"
 
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fstream>
 #include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using vextral::cli::runHarvest;
 using vextral::test::fixture;
+using vextral::test::runCommand;
+using vextral::test::shellQuote;
 using vextral::test::TempDir;
 namespace fs = std::filesystem;
 
@@ -19,12 +25,57 @@ struct Result {
     std::string out, err;
 };
 
+// The settings file of a test's home folder, empty unless the test wrote it.
+std::string settingsIn(const TempDir& home)
+{
+    const fs::path ini = home / "Option.ini";
+    std::ofstream(ini, std::ios::app).flush();
+    return ini.string();
+}
+
 Result harvest(std::vector<std::string> args, const TempDir& home)
 {
-    args.insert(args.begin(), {"--settings", (home / "Option.ini").string()});
+    args.insert(args.begin(), {"--settings", settingsIn(home)});
     std::ostringstream out, err;
     const int status = runHarvest(args, out, err, false);
     return {status, out.str(), err.str()};
+}
+
+std::string slurp(const fs::path& path)
+{
+    std::ifstream in(path);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// The real program as scripts run it: its exit status, standard output and
+// standard error. before is shell text put in front of the command.
+Result program(const std::string& before, const std::vector<std::string>& args, const TempDir& scratch)
+{
+    std::string command = before + shellQuote(VEXTRAL_CLI);
+    for (const std::string& a : args) command += " " + shellQuote(a);
+    const fs::path errFile = scratch / "stderr.txt";
+    Result r;
+    r.status = runCommand(command + " 2>" + shellQuote(errFile.string()), &r.out);
+    r.err = slurp(errFile);
+    return r;
+}
+
+// Shell text that runs the program as the unprivileged user "nobody" when the
+// tests run as root (who may read and enter anything); empty otherwise.
+// Nothing, when that is needed but cannot be done.
+std::optional<std::string> unprivileged()
+{
+    if (::geteuid() != 0) return std::string();
+    if (runCommand("command -v setpriv >/dev/null 2>&1") != 0) return std::nullopt;
+    return std::string("setpriv --reuid=65534 --regid=65534 --clear-groups ");
+}
+
+// Lets other users read and enter a folder the tests made (mkdtemp's are the owner's alone).
+void openToOthers(const fs::path& folder)
+{
+    fs::permissions(folder, fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec);
 }
 
 // A folder of icon files (3 + 2 + 1 icons) and a subfolder with one more.
@@ -48,12 +99,12 @@ TEST(CliHarvest, SavesEveryTypeReadableByOtherPrograms)
         const fs::path dir = out / type;
         const Result r = harvest({tree.path().string(), "--save-all", dir.string(), "--type", type, "--size", "40x20"}, home);
         ASSERT_EQ(r.status, 0) << type << r.err;
-        EXPECT_EQ(r.out, "Harvested 7 icons from 0 files and 4 files found in 1 folders\nWrote 7 files to " + dir.string() + "\n");
+        EXPECT_EQ(r.out, "Harvested 7 icons from 0 files and 4 files found in 1 folder\nWrote 7 files to " + dir.string() + "\n");
         // ImageMagick reads every type; the standard icon keeps the icon's own 32 x 32 images.
         std::string sizes;
-        ASSERT_EQ(vextral::test::runCommand("cd " + vextral::test::shellQuote(dir.string()) +
-                                                " && for f in *; do /usr/bin/identify -density 96 -format '%w %h\\n' \"$f\"[0]; done 2>&1 | sort -u",
-                                            &sizes),
+        ASSERT_EQ(runCommand("cd " + shellQuote(dir.string()) +
+                                 " && for f in *; do /usr/bin/identify -density 96 -format '%w %h\\n' \"$f\"[0]; done 2>&1 | sort -u",
+                             &sizes),
                   0)
             << type;
         const bool standard = std::string(type) == "standard-icon";
@@ -68,20 +119,25 @@ TEST(CliHarvest, OptionsOverrideTheSettingsFile)
     makeTree(tree.path());
     std::ofstream(home / "Option.ini") << "[File]\nIco File=0\n";
     Result r = harvest({tree.path().string()}, home);
-    EXPECT_EQ(r.out, "Harvested 5 icons from 0 files and 2 files found in 1 folders\n");
+    EXPECT_EQ(r.out, "Harvested 5 icons from 0 files and 2 files found in 1 folder\n");
     r = harvest({"--types", "ico", "--no-subfolders", tree.path().string()}, home);
-    EXPECT_EQ(r.out, "Harvested 1 icons from 0 files and 1 files found in 1 folders\n");
+    EXPECT_EQ(r.out, "Harvested 1 icon from 0 files and 1 file found in 1 folder\n");
     r = harvest({"--icon-limit", "4", "--types", "all", tree.path().string()}, home);
-    EXPECT_EQ(r.out, "Harvested 4 icons from 0 files and 4 files found in 1 folders\n");
+    EXPECT_EQ(r.out, "Harvested 4 icons from 0 files and 4 files found in 1 folder, stopped at the icon limit (4 icons)\n");
+    // --file-limit N extracts exactly N of the files found; named files do not count.
     r = harvest({"--file-limit", "2", tree.path().string(), fixture("multi.ico").string()}, home);
-    EXPECT_EQ(r.out, "Harvested 4 icons from 1 files and 2 files found in 1 folders\n");
+    EXPECT_EQ(r.out, "Harvested 6 icons from 1 file and 2 files found in 1 folder\n");
+    r = harvest({"--file-limit", "1", tree.path().string(), fixture("multi.ico").string()}, home);
+    EXPECT_EQ(r.out, "Harvested 4 icons from 1 file and 2 files found in 1 folder, stopped at the file limit (1 file)\n");
+    r = harvest({"--file-limit", "0", tree.path().string()}, home);
+    EXPECT_EQ(r.out, "Harvested 0 icons from 0 files and 2 files found in 1 folder, stopped at the file limit (0 files)\n");
     r = harvest({fixture("multi.ico").string(), "--save-all", out.path().string(), "--naming", "number:x", "--type", "png"}, home);
     EXPECT_TRUE(fs::exists(out / "x1.png"));
 
     // Failures: a missing path, bad options, a size that makes empty pictures.
     r = harvest({(tree / "missing").string()}, home);
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("No such file or folder"), std::string::npos);
+    EXPECT_EQ(r.err, "vextral-cli harvest: " + (tree / "missing").string() + ": No such file or directory\n");
     EXPECT_EQ(harvest({"--type", "svg", tree.path().string()}, home).status, 2);
     EXPECT_EQ(harvest({"--size", "big", tree.path().string()}, home).status, 2);
     EXPECT_EQ(harvest({"--types", "exe,doc", tree.path().string()}, home).status, 2);
@@ -89,4 +145,242 @@ TEST(CliHarvest, OptionsOverrideTheSettingsFile)
     r = harvest({tree.path().string(), "--save-all", (out / "z").string(), "--type", "png", "--size", "0x9"}, home);
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("Cannot write an empty picture"), std::string::npos);
+}
+
+TEST(CliHarvest, ConventionsOfTheCommandLine)
+{
+    TempDir home, tree, out;
+    makeTree(tree.path());
+    fs::copy_file(fixture("arrow.cur"), tree / "arrow.cur");
+    fs::copy_file(fixture("spin.ani"), tree / "sub/spin.ani");
+
+    // --version, for the program and for each command.
+    Result r = harvest({"--version"}, home);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "vextral-cli 2.1\n");
+    std::ostringstream iconsOut, iconsErr;
+    EXPECT_EQ(vextral::cli::runIcons({"--version"}, iconsOut, iconsErr), 0);
+    EXPECT_EQ(iconsOut.str(), "vextral-cli 2.1\n");
+    EXPECT_EQ(program("", {"--version"}, out).out, "vextral-cli 2.1\n");
+
+    // Type names without regard to letter case; cur and ani are types of their own.
+    r = harvest({"--types", "CUR,Ani", tree.path().string()}, home);
+    EXPECT_EQ(r.out, "Harvested 2 icons from 0 files and 2 files found in 1 folder\n");
+    r = harvest({"--types", "ALL", tree.path().string()}, home); // the desktop program's nine
+    EXPECT_EQ(r.out, "Harvested 7 icons from 0 files and 4 files found in 1 folder\n");
+    r = harvest({"--types", "All,cur,ANI", tree.path().string()}, home);
+    EXPECT_EQ(r.out, "Harvested 9 icons from 0 files and 6 files found in 1 folder\n");
+
+    // Every option that takes a value also takes it after "=".
+    const fs::path saved = out / "eq";
+    r = harvest({"--settings=" + settingsIn(home), "--types=ico,Icl", "--icon-limit=3", "--file-limit=1",
+                 "--save-all=" + saved.string(), "--type=PNG", "--size=8x6", "--naming=number:n", tree.path().string()},
+                home);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "Harvested 3 icons from 0 files and 3 files found in 1 folder, stopped at the file limit (1 file)\n"
+                     "Wrote 3 files to " + saved.string() + "\n");
+    EXPECT_TRUE(fs::exists(saved / "n3.png"));
+    EXPECT_EQ(harvest({"--recycle=yes", tree.path().string()}, home).status, 2);
+
+    // Refused before anything is harvested: an empty output folder name, a
+    // prefix that would leave the folder, a size above the limit.
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"--save-all", ""},
+             {"--save-all="},
+             {"--save-all", out.path().string(), "--naming", "number:../x"},
+             {"--save-all", out.path().string(), "--size", "16385x16"}}) {
+        std::vector<std::string> all = args;
+        all.push_back(tree.path().string());
+        r = harvest(all, home);
+        EXPECT_EQ(r.status, 2) << args.back();
+        EXPECT_EQ(r.out, "") << args.back();
+        EXPECT_TRUE(contains(r.err, "Run 'vextral-cli harvest --help' for its options.")) << r.err;
+    }
+    EXPECT_TRUE(contains(harvest({"--naming", "number:a/b", tree.path().string()}, home).err, "cannot contain \"/\""));
+    EXPECT_TRUE(contains(harvest({"--size", "16385x16", tree.path().string()}, home).err,
+                         "The picture size 16385 x 16 is too large: each side can be at most 16384 pixels"));
+    EXPECT_FALSE(fs::exists(out.path().parent_path() / "x1.ico"));
+
+    // Names an earlier icon took are counted; so are the files written before a failure.
+    TempDir twins;
+    fs::create_directories(twins / "a");
+    fs::create_directories(twins / "b");
+    fs::copy_file(fixture("tie.ico"), twins / "a/tie.ico");
+    fs::copy_file(fixture("tie.ico"), twins / "b/tie.ico");
+    r = harvest({twins.path().string(), "--save-all", (out / "twins").string(), "--type", "png"}, home);
+    EXPECT_EQ(r.out, "Harvested 2 icons from 0 files and 2 files found in 1 folder\nWrote 2 files to " +
+                         (out / "twins").string() + "; 1 was renamed because an earlier icon had the same name\n");
+    EXPECT_TRUE(fs::exists(out / "twins/tie.ico_0 (2).png"));
+    fs::create_directories(out / "partway/x3.png/taken");
+    r = harvest({tree.path().string(), "--save-all", (out / "partway").string(), "--naming", "number:x", "--type", "png"},
+                home);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(contains(r.out, "\nWrote 2 files to " + (out / "partway").string() + "\n")) << r.out;
+    EXPECT_TRUE(contains(r.err, "x3.png")) << r.err;
+}
+
+TEST(CliHarvest, TheOutputFolderIsCheckedBeforeTheHarvest)
+{
+    TempDir home, scratch, tree;
+    makeTree(tree.path());
+    fs::create_directory_symlink(scratch / "loop", scratch / "loop");
+    const std::string longName = (scratch / std::string(300, 'n')).string();
+    const std::string belowFile = (tree / "tie.ico/out").string();
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {(scratch / "loop/out").string(), "Too many levels of symbolic links"},
+        {longName, "File name too long"},
+        {belowFile, "Not a directory"}};
+    for (const auto& [dir, reason] : cases) {
+        const Result r = harvest({tree.path().string(), "--save-all", dir}, home);
+        EXPECT_EQ(r.status, 1) << dir;
+        EXPECT_EQ(r.out, "") << dir; // nothing was harvested
+        EXPECT_EQ(r.err, "vextral-cli harvest: cannot use folder " + dir + ": " + reason + "\n");
+        // The program itself ends with that message and status 1, never an abort.
+        const Result p = program("", {"harvest", "--settings", settingsIn(home), tree.path().string(),
+                                      "--save-all", dir},
+                                 scratch);
+        EXPECT_EQ(p.status, 1) << dir << p.err;
+        EXPECT_EQ(p.err, r.err);
+        EXPECT_EQ(program("", {"icons", "--extract", dir, fixture("tie.ico").string()}, scratch).status, 1) << dir;
+    }
+
+    // Run in a folder that has been deleted.
+    const Result gone = program("mkdir " + shellQuote((scratch / "gone").string()) + " && cd " +
+                                    shellQuote((scratch / "gone").string()) + " && rmdir ../gone && ",
+                                {"harvest", "--settings", settingsIn(home), "."}, scratch);
+    EXPECT_EQ(gone.status, 1) << gone.err;
+    EXPECT_EQ(gone.err, "vextral-cli harvest: .: cannot tell the current folder: No such file or directory\n");
+
+    // A folder the user may not enter.
+    const auto as = unprivileged();
+    if (!as) GTEST_SKIP() << "running as root without setpriv: no way to be refused entry";
+    for (const fs::path& p : {scratch.path(), home.path(), tree.path()}) openToOthers(p);
+    fs::create_directory(scratch / "shut");
+    fs::permissions(scratch / "shut", fs::perms::none);
+    const std::string shut = (scratch / "shut/out").string();
+    const Result p = program(*as, {"harvest", "--settings", settingsIn(home), tree.path().string(),
+                                   "--save-all", shut},
+                             scratch);
+    fs::permissions(scratch / "shut", fs::perms::owner_all);
+    EXPECT_EQ(p.status, 1) << p.err;
+    EXPECT_EQ(p.out, "");
+    EXPECT_EQ(p.err, "vextral-cli harvest: cannot use folder " + shut + ": Permission denied\n");
+}
+
+TEST(CliHarvest, UnreadableFoldersAndFilesAreReported)
+{
+    TempDir home, tree;
+    makeTree(tree.path());
+    const std::string root = tree.path().string();
+    fs::create_symlink(tree / "nothing", tree / "sub/broken.ico");
+    const std::string pipe = root + "/pipe.dll";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    // A FIFO named on the command line is refused as the icons command refuses
+    // it, without blocking; one found in a folder is no file to miss.
+    std::ostringstream iconsOut, iconsErr;
+    EXPECT_EQ(vextral::cli::runIcons({pipe}, iconsOut, iconsErr), 1);
+    EXPECT_EQ(iconsErr.str(), "vextral-cli icons: cannot open " + pipe + ": Not a regular file\n");
+
+    const Result r = harvest({root, root + "/tie.ico/below", pipe, root + "/missing"}, home);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "vextral-cli harvest: " + root + "/tie.ico/below: Not a directory\n"
+                     "vextral-cli harvest: " + root + "/missing: No such file or directory\n"
+                     "vextral-cli harvest: cannot open " + pipe + ": Not a regular file\n"
+                     "vextral-cli harvest: cannot open " + root + "/sub/broken.ico: No such file or directory\n");
+    EXPECT_EQ(r.out, "Harvested 7 icons from 1 file and 6 files found in 1 folder\n"
+                     "4 files or folders could not be read\n");
+
+    // What only permissions forbid: as a user who may not read them.
+    const auto as = unprivileged();
+    if (!as) GTEST_SKIP() << "running as root without setpriv: permissions forbid root nothing";
+    for (const fs::path& p : {home.path(), tree.path()}) openToOthers(p);
+    fs::remove(pipe);
+    fs::create_directory(tree / "secret");
+    fs::copy_file(fixture("multi.ico"), tree / "secret/hidden.ico");
+    fs::permissions(tree / "secret", fs::perms::none);
+    fs::permissions(tree / "tie.ico", fs::perms::none);
+    TempDir scratch;
+    const Result p = program(*as, {"harvest", "--settings", settingsIn(home), root,
+                                   root + "/secret/hidden.ico"},
+                             scratch);
+    fs::permissions(tree / "secret", fs::perms::owner_all);
+    EXPECT_EQ(p.status, 1);
+    EXPECT_EQ(p.err, "vextral-cli harvest: " + root + "/secret/hidden.ico: Permission denied\n"
+                     "vextral-cli harvest: " + root + "/secret: Permission denied\n"
+                     "vextral-cli harvest: cannot open " + root + "/sub/broken.ico: No such file or directory\n"
+                     "vextral-cli harvest: cannot open " + root + "/tie.ico: Permission denied\n");
+    EXPECT_EQ(p.out, "Harvested 6 icons from 0 files and 5 files found in 1 folder\n"
+                     "4 files or folders could not be read\n");
+}
+
+TEST(CliHarvest, SettingsFileMustBeReadable)
+{
+    TempDir home, tree;
+    makeTree(tree.path());
+    std::ostringstream out, err;
+    const std::string missing = (home / "nope.ini").string();
+    EXPECT_EQ(runHarvest({"--settings", missing, tree.path().string()}, out, err, false), 2);
+    EXPECT_EQ(err.str(), "vextral-cli harvest: --settings " + missing + ": No such file or directory\n");
+    EXPECT_EQ(out.str(), "");
+    err.str("");
+    EXPECT_EQ(runHarvest({"--settings", home.path().string(), tree.path().string()}, out, err, false), 2);
+    EXPECT_EQ(err.str(), "vextral-cli harvest: --settings " + home.path().string() + ": Is a directory\n");
+    // An empty settings file (or none at all) gives the defaults.
+    EXPECT_EQ(runHarvest({"--settings", "/dev/null", tree.path().string()}, out, err, false), 0);
+    EXPECT_EQ(out.str(), "Harvested 7 icons from 0 files and 4 files found in 1 folder\n");
+}
+
+TEST(CliHarvest, TheProgressLineIsRedrawnAtMostTenTimesASecond)
+{
+    TempDir home, tree, out;
+    makeTree(tree.path());
+    for (int i = 0; i < 20; ++i) fs::copy_file(fixture("icons64.dll"), tree / ("copy" + std::to_string(i) + ".dll"));
+    // Progress and summary into one stream, as a terminal shows them.
+    std::ostringstream screen;
+    const auto start = std::chrono::steady_clock::now();
+    const int status = runHarvest({"--settings", settingsIn(home), tree.path().string(), "--save-all",
+                                   out.path().string(), "--type", "png"},
+                                  screen, screen, true);
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    ASSERT_EQ(status, 0);
+    const std::string text = screen.str();
+    const std::string clear = "\r\033[K";
+    int draws = 0;
+    for (std::size_t at = text.find(clear); at != std::string::npos; at = text.find(clear, at + 1)) {
+        const std::string after = text.substr(at + clear.size(), 9);
+        if (!after.empty() && after[0] != '\r' && after != "Harvested" && after.rfind("Wrote", 0) != 0) ++draws;
+    }
+    EXPECT_GE(draws, 1);
+    EXPECT_LE(draws, 1 + std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count() / 100) << text;
+    // The line is gone before the summary; the saving line too, when it was drawn.
+    EXPECT_TRUE(contains(text, clear + "Harvested 87 icons from 0 files and 24 files found in 1 folder\n")) << text;
+    const std::size_t wrote = text.find("Wrote 87 files to ");
+    ASSERT_NE(wrote, std::string::npos);
+    EXPECT_TRUE(text.compare(wrote - 1, 1, "\n") == 0 || text.compare(wrote - clear.size(), clear.size(), clear) == 0)
+        << text;
+}
+
+TEST(CliHarvest, ALinkNamedAsAPathIsSearched)
+{
+    TempDir home, tree, links;
+    makeTree(tree.path());
+    fs::create_directory_symlink(tree.path(), links / "tree");
+    fs::create_directory_symlink(tree / "sub", links / "tree-sub");
+    const Result r = harvest({"--types", "ico,icl", (links / "tree").string()}, home);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "Harvested 5 icons from 0 files and 3 files found in 1 folder\n");
+    // Links below the folder named are not followed.
+    EXPECT_EQ(harvest({"--types", "ico", links.path().string()}, home).out,
+              "Harvested 0 icons from 0 files and 0 files found in 1 folder\n");
+}
+
+TEST(CliHarvest, TheProgramsOfTheBuildShareOneFolder)
+{
+    // The desktop program and vextral-cli read the Option.ini of their own
+    // folder; every program of the build, this test's too, lands in one.
+    std::error_code ec;
+    const fs::path self = fs::read_symlink("/proc/self/exe", ec);
+    ASSERT_FALSE(ec) << ec.message();
+    EXPECT_TRUE(fs::equivalent(self.parent_path(), fs::path(VEXTRAL_CLI).parent_path()));
+    EXPECT_EQ(self.parent_path().filename(), "bin");
 }
