@@ -111,7 +111,9 @@ std::string ProgressLine::text() const
     case Stage::Save: return head("Saving " + std::to_string(saved_) + "/" + std::to_string(toSave_), width);
     case Stage::Run: break;
     }
-    return head(printable(status_ + "  " + extracted_ + "  " + std::to_string(total_) + "%"), width);
+    // The run sets "Extracted " with no count before its first icon.
+    const bool counting = extracted_.find_first_of("0123456789") != std::string::npos;
+    return head(printable(status_ + "  " + (counting ? extracted_ + "  " : "") + std::to_string(total_) + "%"), width);
 }
 
 void ProgressLine::update()

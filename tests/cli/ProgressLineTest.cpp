@@ -29,8 +29,11 @@ struct Screen {
 TEST(ProgressLine, RedrawnAtMostTenTimesASecond)
 {
     Screen s;
+    s.line.setExtracted("Extracted "); // no count yet: not shown
+    EXPECT_EQ(s.take(), kClear + "  0%");
+    s.now += 100ms;
     s.line.setStatus("Extracting icons from files...");
-    EXPECT_EQ(s.take(), kClear + "Extracting icons from files...    0%");
+    EXPECT_EQ(s.take(), kClear + "Extracting icons from files...  0%");
     s.line.setGaugeTotal(50);
     s.line.setExtracted("Extracted 3 icons");
     s.now += 99ms;
