@@ -58,8 +58,21 @@ void HarvestRun::start(bool scanFiles, bool scanFolders)
     catalogue_.clearImages();
     view_.setStopMenuEnabled(true);
 
-    if (scanFiles && !filesPhase()) return;
-    if (scanFolders && !foldersPhase()) return;
+    try {
+        if (scanFiles && !filesPhase()) return;
+        if (scanFolders && !foldersPhase()) return;
+    } catch (...) {
+        // Whatever stopped the run, the window must be able to start the next
+        // one: the lists are shown again and Start is back before the error
+        // goes on to be reported.
+        view_.endFoundListUpdate();
+        view_.endIconListUpdate();
+        view_.setStartMenuEnabled(true);
+        view_.setStartButtonEnabled(true);
+        view_.setStopMenuEnabled(false);
+        active_ = false;
+        throw;
+    }
     end(Ending::Normal);
 }
 

@@ -1,4 +1,5 @@
 #include "harvest/HarvestRun.h"
+#include "core/Error.h"
 #include "core/Percent.h"
 
 #include "TestSupport.h"
@@ -198,5 +199,25 @@ TEST(HarvestRun, NeverNestsAndNeverReadsDeletedEntries)
     EXPECT_EQ(h.catalogue.itemCount(), 5);
     EXPECT_EQ(h.view.listBegins, 1);
     EXPECT_EQ(h.view.total, (std::vector<int>{0, 50, 100}));
+    h.expectBalanced();
+}
+
+TEST(HarvestRun, ARunEndedByAnExceptionLeavesTheNextOnePossible)
+{
+    Harness h;
+    h.files.paths = {path("library.nil"), path("multi.ico")};
+    h.onPump = [&] {
+        h.onPump = nullptr;
+        throw Error("the pump failed");
+    };
+    EXPECT_THROW(h.run.start(true, false), Error);
+    EXPECT_EQ(h.view.listDepth, 0);
+    EXPECT_EQ(h.view.foundDepth, 0);
+    EXPECT_TRUE(h.view.startMenu);
+    EXPECT_TRUE(h.view.startButton);
+    EXPECT_FALSE(h.run.active());
+    // The next Start runs as usual.
+    h.run.start(true, false);
+    EXPECT_EQ(h.catalogue.itemCount(), 3);
     h.expectBalanced();
 }
