@@ -61,6 +61,7 @@ bench: build
 	cmake --build $(BUILD) -j $(JOBS) --target benchmarks
 	bench/compare_wrestool.sh $(BUILD)
 	$(BUILD)/bin/bench_gui_harvest
+	$(BUILD)/bin/bench_gui_harvest --folder /usr
 	bench/compare_find.sh $(BUILD) /usr
 	bench/compare_gif.sh $(BUILD)
 	bench/compare_harvest.sh $(BUILD)
