@@ -322,6 +322,33 @@ TEST(HostileIcons, OverlappingImageRangesNeverMultiplyTheRebuiltFile)
     EXPECT_LE(b.icoSize, fs::file_size(broken));
 }
 
+TEST(HostileIcons, PngsInflatingFarBeyondTheirBytesAreTriedWithinAPixelBudget)
+{
+    // An icon file whose 256 entries name one broken 2048 x 2048 PNG of about
+    // 20 KB (each range a byte longer: distinct images), padded with 4 MiB so
+    // the ranges fit the file's bytes some 200 times over. Each attempt
+    // inflates 16 MiB before libpng refuses the data; the attempts may
+    // together inflate as many pixels as one 4096 x 4096 PNG.
+    test::TempDir dir;
+    const std::string script =
+        "import struct, sys, zlib\n"
+        "w, n = 2048, 256\n"
+        "def chunk(kind, data, broken=False):\n"
+        "    crc = zlib.crc32(kind + data) ^ (0xFFFFFFFF if broken else 0)\n"
+        "    return struct.pack('>I', len(data)) + kind + data + struct.pack('>I', crc)\n"
+        "rows = (b'\\0' + b'\\0\\0\\0\\xff' * w) * w\n"
+        "png = (b'\\x89PNG\\r\\n\\x1a\\n' + chunk(b'IHDR', struct.pack('>IIBBBBB', w, w, 8, 6, 0, 0, 0))\n"
+        "       + chunk(b'IDAT', zlib.compress(rows, 9), True) + chunk(b'IEND', b''))\n"
+        "at = 6 + 16 * n\n"
+        "entries = b''.join(struct.pack('<BBBBHHII', 0, 0, 0, 0, 1, 32, len(png) + k, at) for k in range(n))\n"
+        "open(sys.argv[1], 'wb').write(struct.pack('<HHH', 0, 1, n) + entries + png + bytes(4 << 20))\n";
+    ASSERT_EQ(test::runCommand("/usr/bin/python3 -c " + shellQuote(script) + " " + shellQuote((dir / "bomb.ico").string())), 0);
+    const Queried q = queryInChild(dir / "bomb.ico");
+    expectQuick(q);
+    EXPECT_EQ(q.imagesWithInfo, 256);
+    EXPECT_FALSE(q.icon);
+}
+
 TEST(HostileIcons, GroupsSharingOneHugeDirectoryStayWithinTheFile)
 {
     // 1,000 groups all naming one directory of 65,535 entries: each group is
