@@ -3,14 +3,25 @@
 #include "gui/ToolbarPictures.h"
 
 #include <QDialogButtonBox>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace vextral::gui {
 
 const char* const kHomePage = "http://www.vextral.example/index.htm";
 const char* const kAuthorMail = "mailto:author@vextral.example";
+
+namespace {
+
+constexpr double kCaptionScale = 1.25;
+// A window icon and three buttons, with the room between them.
+constexpr int kTitleBarControlsWidth = 4 * 32 + 16;
+
+} // namespace
 
 AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent)
 {
@@ -32,6 +43,14 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent)
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     layout->addWidget(buttons);
+    // Wide enough for the caption in a title bar, where it shows in a bold
+    // face somewhat larger than the window's text, beside the window's icon
+    // and its buttons.
+    QFont caption = font();
+    caption.setBold(true);
+    caption.setPointSizeF(caption.pointSizeF() * kCaptionScale);
+    setMinimumWidth(std::max(layout->sizeHint().width(),
+                             QFontMetrics(caption).horizontalAdvance(windowTitle()) + kTitleBarControlsWidth));
 }
 
 } // namespace vextral::gui

@@ -7,9 +7,10 @@ namespace vextral::gui {
 
 Application::Application(int& argc, char** argv, Prompts& prompts) : QApplication(argc, argv), prompts_(prompts)
 {
-    setApplicationName(QStringLiteral("Vextral"));
-    setApplicationDisplayName(applicationTitle());
+    nameApplication();
 }
+
+void nameApplication() { QCoreApplication::setApplicationName(QStringLiteral("Vextral")); }
 
 bool Application::notify(QObject* receiver, QEvent* event)
 {

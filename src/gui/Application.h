@@ -17,4 +17,10 @@ private:
     Prompts& prompts_;
 };
 
+// Names the running application "Vextral". It gets no display name: Qt would
+// add that to the caption of every window whose caption does not end in it
+// ("About Vextral — Vextral 2.1"), and each window's caption is already the
+// program's own text.
+void nameApplication();
+
 } // namespace vextral::gui

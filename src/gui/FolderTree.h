@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QFileSystemWatcher>
+#include <QIcon>
 #include <QTreeWidget>
 
 namespace vextral::gui {
@@ -33,13 +34,20 @@ private:
     enum Role { PathRole = Qt::UserRole, NameRole, LoadedRole, KindRole };
     enum Kind { Folder = 0, Computer = 3, Root = 4 };
 
-    QTreeWidgetItem* addNode(QTreeWidgetItem* parent, const QString& path, const QString& name, int kind, int index = -1);
+    // A node for the folder at path, not yet in the tree.
+    QTreeWidgetItem* makeNode(const QTreeWidgetItem* parent, const QString& path, const QString& name, int kind) const;
+    // A node appended to parent's children (or the tree's top level).
+    QTreeWidgetItem* addNode(QTreeWidgetItem* parent, const QString& path, const QString& name, int kind);
     void loadChildren(QTreeWidgetItem* node);
     void refresh(QTreeWidgetItem* node);
     void folderChanged(const QString& path);
     QTreeWidgetItem* findLoaded(const QString& path) const;
     QString caption(const QString& name) const;
 
+    // A style makes its pictures anew each time it is asked, at a cost that
+    // counts for thousands of folders.
+    QIcon folderIcon_;
+    QIcon driveIcon_;
     QTreeWidgetItem* root_ = nullptr;
     QTreeWidgetItem* computer_ = nullptr;
     QFileSystemWatcher watcher_;

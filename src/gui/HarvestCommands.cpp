@@ -1,5 +1,6 @@
 #include "gui/HarvestCommands.h"
 
+#include "gui/ListWidgetSource.h"
 #include "gui/MainView.h"
 #include "gui/Prompts.h"
 #include "harvest/HarvestRun.h"
@@ -15,6 +16,14 @@ namespace vextral::gui {
 namespace {
 
 void flip(QCheckBox& box) { box.setChecked(!box.isChecked()); }
+
+// The selected entry goes; the current entry alone (the one with the focus
+// frame, which need not be selected) does not.
+void deleteSelectedEntry(QListWidget& list)
+{
+    const QList<QListWidgetItem*> selected = list.selectedItems();
+    if (!selected.isEmpty()) delete selected.first();
+}
 
 } // namespace
 
@@ -46,33 +55,35 @@ void HarvestCommands::speedButton1Click()
 {
     const QString folder =
         view_.prompts().browseFolder(view_.windowWidget(), QStringLiteral("Please select a directory to scan."));
-    if (!folder.isEmpty()) view_.folderList().addItem(folder);
+    if (!folder.isEmpty()) addSourceEntry(view_.folderList(), folder);
 }
 
-void HarvestCommands::speedButton2Click() { delete view_.folderList().currentItem(); }
+void HarvestCommands::speedButton2Click() { deleteSelectedEntry(view_.folderList()); }
 
 void HarvestCommands::speedButton3Click() { view_.folderList().clear(); }
 
 void HarvestCommands::speedButton4Click()
 {
-    const QStringList filters = {QStringLiteral("exe,dll,cpl,scr,icl,ocx,ico,nil,bmp,jpg files (*.exe *.dll *.cpl "
-                                                "*.scr *.icl *.ocx *.ico *.nil *.bmp *.jpg)"),
-                                 QStringLiteral("Exe files(*.exe) (*.exe)"),
-                                 QStringLiteral("Dll files(*.dll) (*.dll)"),
-                                 QStringLiteral("Cpl files(*.cpl) (*.cpl)"),
-                                 QStringLiteral("Scr files(*.scr) (*.scr)"),
-                                 QStringLiteral("Icl files(*.icl) (*.icl)"),
-                                 QStringLiteral("Ocx files(*.ocx) (*.ocx)"),
-                                 QStringLiteral("Ico files(*.ico) (*.ico)"),
-                                 QStringLiteral("Nil files(*.nil) (*.nil)"),
-                                 QStringLiteral("Bmp files(*.bmp) (*.bmp)"),
-                                 QStringLiteral("Jpg files(*.jpg) (*.jpg)"),
-                                 QStringLiteral("All files(*.*) (*)")};
+    const QList<FileFilter> filters = {
+        {QStringLiteral("exe,dll,cpl,scr,icl,ocx,ico,nil,bmp,jpg files"),
+         QStringLiteral("*.exe;*.dll;*.cpl;*.scr;*.icl;*.ocx;*.ico;*.nil;*.bmp;*.jpg")},
+        {QStringLiteral("Exe files(*.exe)"), QStringLiteral("*.exe")},
+        {QStringLiteral("Dll files(*.dll)"), QStringLiteral("*.dll")},
+        {QStringLiteral("Cpl files(*.cpl)"), QStringLiteral("*.cpl")},
+        {QStringLiteral("Scr files(*.scr)"), QStringLiteral("*.scr")},
+        {QStringLiteral("Icl files(*.icl)"), QStringLiteral("*.icl")},
+        {QStringLiteral("Ocx files(*.ocx)"), QStringLiteral("*.ocx")},
+        {QStringLiteral("Ico files(*.ico)"), QStringLiteral("*.ico")},
+        {QStringLiteral("Nil files(*.nil)"), QStringLiteral("*.nil")},
+        {QStringLiteral("Bmp files(*.bmp)"), QStringLiteral("*.bmp")},
+        {QStringLiteral("Jpg files(*.jpg)"), QStringLiteral("*.jpg")},
+        {QStringLiteral("All files(*.*)"), QStringLiteral("*.*")},
+    };
     const QString file = view_.prompts().openFile(view_.windowWidget(), QStringLiteral("Open file"), filters);
-    if (!file.isEmpty()) view_.fileList().addItem(file);
+    if (!file.isEmpty()) addSourceEntry(view_.fileList(), file);
 }
 
-void HarvestCommands::speedButton5Click() { delete view_.fileList().currentItem(); }
+void HarvestCommands::speedButton5Click() { deleteSelectedEntry(view_.fileList()); }
 
 void HarvestCommands::speedButton6Click() { view_.fileList().clear(); }
 

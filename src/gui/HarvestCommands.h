@@ -16,10 +16,10 @@ public:
     void menuStopClick();
 
     void speedButton1Click(); // add a folder
-    void speedButton2Click(); // delete the selected folder
+    void speedButton2Click(); // delete the selected folder (none selected: nothing)
     void speedButton3Click(); // delete all folders
     void speedButton4Click(); // add a file
-    void speedButton5Click(); // delete the selected file
+    void speedButton5Click(); // delete the selected file (none selected: nothing)
     void speedButton6Click(); // delete all files
 
 private:

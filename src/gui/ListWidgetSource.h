@@ -22,4 +22,13 @@ private:
     const QListWidget* list_;
 };
 
+// Appends path to a source list; the entry's tool tip is the full path, for
+// the paths too long for the list's width.
+inline void addSourceEntry(QListWidget& list, const QString& path)
+{
+    auto* item = new QListWidgetItem(path);
+    item->setToolTip(path);
+    list.addItem(item);
+}
+
 } // namespace vextral::gui

@@ -3,6 +3,7 @@
 #include "codecs/GifLzw.h"
 #include "gui/CommandTable.h"
 #include "gui/Gauge.h"
+#include "gui/IconItemDelegate.h"
 
 #include <QAction>
 #include <QApplication>
@@ -13,6 +14,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListView>
 #include <QListWidget>
@@ -27,6 +29,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace vextral::gui {
@@ -41,6 +44,8 @@ constexpr int kSyncMilliseconds = 250;
 // when this much time has passed, which keeps Stop, painting and input as
 // prompt as a person can tell.
 constexpr int kPumpMilliseconds = 8;
+// The size of a cell of the icon list, in both modes, at the most.
+constexpr int kCellProbe = 44;
 
 QString fromStd(const std::string& text) { return QString::fromStdString(text); }
 
@@ -222,6 +227,9 @@ QWidget* MainWindow::buildSourcePage()
     connect(sb4, &QToolButton::clicked, this, [&c] { c.speedButton4Click(); });
     connect(sb5, &QToolButton::clicked, this, [&c] { c.speedButton5Click(); });
     connect(sb6, &QToolButton::clicked, this, [&c] { c.speedButton6Click(); });
+    // The Delete key deletes the selected entry, as the list's delete button does.
+    lstDirectory_->installEventFilter(this);
+    lstFile_->installEventFilter(this);
     // Every change of a check box moves the other two faces of its switch.
     connect(chbDirectory_, &QCheckBox::toggled, this, &MainWindow::syncFoldersFaces);
     connect(chbFile_, &QCheckBox::toggled, this, &MainWindow::syncFilesFaces);
@@ -278,10 +286,13 @@ void MainWindow::buildIconList(QWidget* parent)
     model_ = new IconListModel(catalogue_, this);
     model_->setBackground(listIcon_->palette().color(QPalette::Base));
     listIcon_->setModel(model_);
+    listIcon_->setItemDelegate(new IconItemDelegate(listIcon_));
     listIcon_->setSelectionMode(QAbstractItemView::SingleSelection);
     listIcon_->setUniformItemSizes(true);
-    listIcon_->setLayoutMode(QListView::Batched);
-    listIcon_->setBatchSize(2000);
+    // Laid out in one pass (a hundred thousand icons take a few milliseconds):
+    // a batched layout would pull the scroll position back into the first
+    // batch each time the list is laid out anew (a resize, a change of view).
+    listIcon_->setLayoutMode(QListView::SinglePass);
     listIcon_->setIconSize(QSize(32, 32));
     listIcon_->setMovement(QListView::Static);
     listIcon_->setResizeMode(QListView::Adjust);
@@ -299,16 +310,27 @@ void MainWindow::buildStatusBar()
 {
     QStatusBar* bar = statusBar();
     bar->setObjectName(QStringLiteral("status"));
-    bar->setSizeGripEnabled(true);
+    // The panels lie side by side in a row of their own, each as wide as
+    // designed, and the status bar is never narrower than the row, so no
+    // panel ever lies over another. The window is resized by its frame: a
+    // size grip would take the last panel's place at the designed width.
+    bar->setSizeGripEnabled(false);
+    auto* row = new QWidget(bar);
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
     const int widths[4] = {336, 135, 76, 61};
     for (int i = 0; i < 4; ++i) {
-        panels_[i] = new QLabel(bar);
+        panels_[i] = new QLabel(row);
         panels_[i]->setObjectName(QStringLiteral("statusPanel%1").arg(i));
         panels_[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         panels_[i]->setFixedWidth(widths[i]);
         panels_[i]->setTextFormat(Qt::PlainText);
-        bar->addWidget(panels_[i]);
+        layout->addWidget(panels_[i]);
     }
+    row->setFixedWidth(layout->sizeHint().width());
+    bar->addWidget(row);
+    bar->setMinimumWidth(bar->sizeHint().width());
 }
 
 // ---- Source lists ----
@@ -319,11 +341,7 @@ void MainWindow::addDroppedNames(const QStringList& names)
         if (name.size() >= kDropNameLimit || name.isEmpty()) continue;
         const QFileInfo info(name);
         const QString path = info.absoluteFilePath();
-        if (info.isFile()) {
-            lstFile_->addItem(path);
-        } else {
-            lstDirectory_->addItem(path);
-        }
+        addSourceEntry(info.isFile() ? *lstFile_ : *lstDirectory_, path);
     }
 }
 
@@ -447,8 +465,24 @@ void MainWindow::cleanIconList()
     model_->endUpdate();
 }
 
+// The first icon in view: the item nearest the viewport's top left corner.
+QModelIndex MainWindow::firstVisibleIcon() const
+{
+    const QRect area = listIcon_->viewport()->rect();
+    // Probes across the first cell or two: the point may fall between items.
+    for (int y = 0; y < std::min(area.height(), 2 * kCellProbe); y += 4) {
+        for (int x = 0; x < std::min(area.width(), 2 * kCellProbe); x += 4) {
+            const QModelIndex index = listIcon_->indexAt(QPoint(x, y));
+            if (index.isValid()) return index;
+        }
+    }
+    return {};
+}
+
 void MainWindow::showIcons(IconLayout layout)
 {
+    // The icon first in view stays in view.
+    const QModelIndex first = firstVisibleIcon();
     if (layout == IconLayout::LargeIcon) {
         listIcon_->setViewMode(QListView::IconMode);
         listIcon_->setFlow(QListView::LeftToRight);
@@ -460,6 +494,10 @@ void MainWindow::showIcons(IconLayout layout)
         listIcon_->setFlow(QListView::TopToBottom);
         listIcon_->setWrapping(true);
         listIcon_->setGridSize(QSize(40, 36));
+    }
+    if (first.isValid()) {
+        listIcon_->doItemsLayout();
+        listIcon_->scrollTo(first, QAbstractItemView::PositionAtTop);
     }
     // The menu's radio items exist once the command table is built.
     if (QAction* item = layout == IconLayout::LargeIcon ? menuLargeIcon_ : menuList_) item->setChecked(true);
@@ -485,6 +523,22 @@ void MainWindow::formCreate()
     const settings::ProfileFile file(programFolder_ + "/" + settings::kSettingsFileName);
     if (const auto problem = settings_.load(file)) prompts_.error(this, QString::fromStdString(*problem));
     run_->setSettings(settings_);
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* e)
+{
+    const auto* key = e->type() == QEvent::KeyPress ? static_cast<QKeyEvent*>(e) : nullptr;
+    if (key && key->key() == Qt::Key_Delete && (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        if (watched == lstDirectory_) {
+            harvestCommands_.speedButton2Click();
+            return true;
+        }
+        if (watched == lstFile_) {
+            harvestCommands_.speedButton5Click();
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, e);
 }
 
 // ---- Hints ----

@@ -93,6 +93,7 @@ public slots:
 
 protected:
     bool event(QEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
     void dragEnterEvent(QDragEnterEvent* e) override;
     void dropEvent(QDropEvent* e) override;
@@ -127,6 +128,7 @@ private:
     void syncFilesFaces();
     void pump();
     void showHint(const QString& hint);
+    QModelIndex firstVisibleIcon() const;
 
     Prompts& prompts_;
     std::string programFolder_;

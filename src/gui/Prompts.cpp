@@ -1,23 +1,102 @@
 #include "gui/Prompts.h"
 
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 
 namespace vextral::gui {
+
+namespace {
+
+// Longest run of characters without a break opportunity that a message box is given.
+constexpr int kLongestUnbrokenRun = 30;
+const QChar kZeroWidthSpace(0x200B);
+
+void showMessage(QWidget* parent, QMessageBox::Icon icon, const QString& text)
+{
+    QMessageBox box(icon, applicationTitle(), breakableText(text), QMessageBox::Ok, parent);
+    // A file name is never taken for markup.
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
+}
+
+} // namespace
 
 QString errorBoxText(const QString& message)
 {
     return message.endsWith(QLatin1Char('.')) ? message : message + QLatin1Char('.');
 }
 
-QString QtPrompts::browseFolder(QWidget* parent, const QString& title)
+QString breakableText(const QString& text)
 {
-    return QFileDialog::getExistingDirectory(parent, title, QString(), QFileDialog::ShowDirsOnly);
+    QString out;
+    out.reserve(text.size() + text.size() / 8);
+    int run = 0;
+    for (const QChar c : text) {
+        out += c;
+        if (c.isSpace() || c == QLatin1Char('-')) {
+            run = 0; // a line may break after these already
+        } else if (c == QLatin1Char('/') || ++run >= kLongestUnbrokenRun) {
+            out += kZeroWidthSpace;
+            run = 0;
+        }
+    }
+    return out;
 }
 
-QString QtPrompts::openFile(QWidget* parent, const QString& title, const QStringList& filters)
+QString caseFreePatterns(const QString& windowsPatterns)
 {
-    return QFileDialog::getOpenFileName(parent, title, QString(), filters.join(QStringLiteral(";;")));
+    QStringList out;
+    for (const QString& pattern : windowsPatterns.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        if (pattern == QLatin1String("*.*")) {
+            out << QStringLiteral("*");
+            continue;
+        }
+        QString caseFree;
+        for (const QChar c : pattern) {
+            const QChar lower = c.toLower();
+            const QChar upper = c.toUpper();
+            if (lower == upper) {
+                caseFree += c;
+            } else {
+                caseFree += QLatin1Char('[') + lower + upper + QLatin1Char(']');
+            }
+        }
+        out << caseFree;
+    }
+    return out.join(QLatin1Char(' '));
+}
+
+QString QtPrompts::startFolder() const
+{
+    return !lastFolder_.isEmpty() && QFileInfo(lastFolder_).isDir() ? lastFolder_ : QDir::homePath();
+}
+
+QString QtPrompts::browseFolder(QWidget* parent, const QString& title)
+{
+    const QString folder = QFileDialog::getExistingDirectory(parent, title, startFolder(), QFileDialog::ShowDirsOnly);
+    if (!folder.isEmpty()) lastFolder_ = folder;
+    return folder;
+}
+
+QString QtPrompts::openFile(QWidget* parent, const QString& title, const QList<FileFilter>& filters)
+{
+    QFileDialog dialog(parent, title, startFolder());
+    // Qt's own dialog, so that the file type list shows each text as it is:
+    // with HideNameFilterDetails the list shows an entry without its final
+    // "(patterns)", which carries the patterns the entry really matches.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    QStringList entries;
+    for (const FileFilter& f : filters) entries << f.text + QStringLiteral(" (") + caseFreePatterns(f.patterns) + u')';
+    dialog.setNameFilters(entries);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    const QString file = dialog.selectedFiles().first();
+    lastFolder_ = QFileInfo(file).absolutePath();
+    return file;
 }
 
 QString filterExtension(const QString& filterEntry)
@@ -57,12 +136,12 @@ SaveChoice QtPrompts::saveFile(QWidget* parent, const QString& title, const QStr
 
 void QtPrompts::information(QWidget* parent, const QString& text)
 {
-    QMessageBox::information(parent, applicationTitle(), text, QMessageBox::Ok);
+    showMessage(parent, QMessageBox::Information, text);
 }
 
 void QtPrompts::error(QWidget* parent, const QString& text)
 {
-    QMessageBox::critical(parent, applicationTitle(), errorBoxText(text), QMessageBox::Ok);
+    showMessage(parent, QMessageBox::Critical, errorBoxText(text));
 }
 
 } // namespace vextral::gui

@@ -14,6 +14,15 @@ struct SaveChoice {
     int filterIndex = 0;
 };
 
+// One entry of an open dialog's file type list: the text shown, exactly, and
+// the patterns it lets through, as Windows writes them ("*.exe;*.dll"). The
+// patterns match names without regard to letter case, and "*.*" matches
+// every name, with or without a dot, as on Windows.
+struct FileFilter {
+    QString text;
+    QString patterns;
+};
+
 // Every dialog the program opens on the user's behalf goes through here, so
 // tests can answer them without a modal box ever blocking.
 class Prompts {
@@ -22,9 +31,9 @@ public:
 
     // A folder chosen in the folder browser, or empty when cancelled.
     virtual QString browseFolder(QWidget* parent, const QString& title) = 0;
-    // A file chosen in the open dialog, or empty when cancelled. filters are
-    // "description (patterns)" entries; the first is the default.
-    virtual QString openFile(QWidget* parent, const QString& title, const QStringList& filters) = 0;
+    // A file chosen in the open dialog, or empty when cancelled. The first
+    // filter is the default.
+    virtual QString openFile(QWidget* parent, const QString& title, const QList<FileFilter>& filters) = 0;
     // A save dialog, with no overwrite question. filters are
     // "description(patterns)" entries; the dialog opens on entry filterIndex
     // (1-based). A name typed without an extension gets the extension of the
@@ -37,15 +46,23 @@ public:
     virtual void error(QWidget* parent, const QString& text) = 0;
 };
 
-// The real dialogs.
+// The real dialogs. The folder browser and the open dialog start in the
+// folder used last in this session, and in the user's home folder before
+// that (never in the program's working folder). Message boxes wrap long
+// texts, file names included, to stay within the screen.
 class QtPrompts final : public Prompts {
 public:
     QString browseFolder(QWidget* parent, const QString& title) override;
-    QString openFile(QWidget* parent, const QString& title, const QStringList& filters) override;
+    QString openFile(QWidget* parent, const QString& title, const QList<FileFilter>& filters) override;
     SaveChoice saveFile(QWidget* parent, const QString& title, const QStringList& filters, int filterIndex,
                         const QString& defaultSuffix, const QString& initialName) override;
     void information(QWidget* parent, const QString& text) override;
     void error(QWidget* parent, const QString& text) override;
+
+private:
+    QString startFolder() const;
+
+    QString lastFolder_;
 };
 
 // The title of every message box and of the application.
@@ -53,6 +70,17 @@ inline QString applicationTitle() { return QStringLiteral("Vextral 2.1"); }
 
 // Error texts end with a full stop in the error box.
 QString errorBoxText(const QString& message);
+
+// text with a break opportunity (an invisible zero-width space) after every
+// "/" and within every run of more than 30 characters that has none (no
+// space or "-"), so a message box can wrap a long path or file name instead
+// of cutting it off.
+QString breakableText(const QString& text);
+
+// Windows patterns ("*.exe;*.*") as the patterns of a Qt name filter that
+// match the same names on Linux: each letter without regard to case
+// ("*.[eE][xX][eE]"), and "*.*" as "*".
+QString caseFreePatterns(const QString& windowsPatterns);
 
 // The extension of a filter entry's first pattern: "jpg" for "Jpg File(*.jpg)";
 // empty when the first pattern names no extension ("*", "*.*").

@@ -1,11 +1,10 @@
 #include "gui/SaveAllDialog.h"
 
-#include "core/Error.h"
+#include "core/Text.h"
 #include "export/SaveAll.h"
 #include "gui/FolderTree.h"
 #include "gui/Gauge.h"
 #include "gui/Prompts.h"
-#include "core/Text.h"
 
 #include <QButtonGroup>
 #include <QFile>
@@ -20,6 +19,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <exception>
 
 namespace vextral::gui {
 
@@ -56,6 +56,14 @@ QWidget* upDownEdit(QLineEdit* edit, QWidget* parent)
 
 } // namespace
 
+QString renamedText(int renamed)
+{
+    if (renamed == 1)
+        return QStringLiteral("1 icon was saved under a new name, because an earlier icon had the same name.");
+    return QStringLiteral("%1 icons were saved under new names, because earlier icons had the same names.")
+        .arg(renamed);
+}
+
 SaveAllDialog::SaveAllDialog(const IconCatalogue& catalogue, int jpegQuality, Prompts& prompts, QWidget* parent)
     : QDialog(parent), catalogue_(catalogue), jpegQuality_(jpegQuality), prompts_(prompts)
 {
@@ -63,6 +71,8 @@ SaveAllDialog::SaveAllDialog(const IconCatalogue& catalogue, int jpegQuality, Pr
     setWindowTitle(QStringLiteral("Save all"));
     setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
     auto* layout = new QGridLayout(this);
+    // A fixed border: the dialog is as large as its controls need, no larger and no smaller.
+    layout->setSizeConstraint(QLayout::SetFixedSize);
 
     auto* label1 = new QLabel(QStringLiteral("Please select a folder to save icons"), this);
     label1->setObjectName(QStringLiteral("Label1"));
@@ -163,11 +173,12 @@ void SaveAllDialog::speedButton1Click()
     };
     try {
         exporting::saveAll(catalogue_, QFile::encodeName(folder).toStdString(), job);
-    } catch (const Error& e) {
+    } catch (const std::exception& e) {
         // The run stops at this icon; the files written stay and the dialog stays open.
         prompts_.error(this, QString::fromStdString(e.what()));
         return;
     }
+    if (job.renamed > 0) prompts_.information(this, renamedText(job.renamed));
     accept();
 }
 

@@ -16,6 +16,10 @@ class Prompts;
 
 // "Save all": every icon of the list into one folder, in one of ten file
 // types, at one size, named by source file and index or by a numbered prefix.
+// An icon whose name an earlier one of the same run took is saved under a
+// new name, and the user is told how many were once the run is done. A run
+// that fails stops there, says why and leaves the dialog open; the files it
+// wrote stay.
 class SaveAllDialog final : public QDialog {
     Q_OBJECT
 public:
@@ -40,5 +44,8 @@ private:
     QLineEdit* editHeight_ = nullptr;
     Gauge* gaugeCurrent_ = nullptr;
 };
+
+// What the user is told after a run that saved renamed icons under a new name.
+QString renamedText(int renamed);
 
 } // namespace vextral::gui

@@ -1,11 +1,13 @@
 #include "gui/MainWindow.h"
+#include "core/Error.h"
+#include "gui/Application.h"
 #include "gui/FolderTree.h"
 #include "gui/SaveAllDialog.h"
-#include "core/Error.h"
 
 #include "TestSupport.h"
 #include "gui/ScriptedPrompts.h"
 
+#include "gui/Gauge.h"
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -16,8 +18,8 @@
 #include <QListView>
 #include <QListWidget>
 #include <QMimeData>
-#include "gui/Gauge.h"
 #include <QPushButton>
+#include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QTabWidget>
 #include <QTest>
@@ -268,11 +270,62 @@ TEST(MainWindow, SourceListButtonsUseTheDialogs)
     prompts.fileAnswers = {fixturePath("tie.ico")};
     child<QToolButton>(&w, "SpeedButton4")->click();
     EXPECT_EQ(entries(files), QStringList{fixturePath("tie.ico")});
-    EXPECT_TRUE(prompts.fileFilters.first().startsWith("exe,dll,cpl,scr,icl,ocx,ico,nil,bmp,jpg files"));
-    EXPECT_EQ(prompts.fileFilters.size(), 12);
+    QStringList texts;
+    for (const gui::FileFilter& f : prompts.openFilters) texts << f.text;
+    EXPECT_EQ(texts, (QStringList {"exe,dll,cpl,scr,icl,ocx,ico,nil,bmp,jpg files", "Exe files(*.exe)",
+                                   "Dll files(*.dll)", "Cpl files(*.cpl)", "Scr files(*.scr)", "Icl files(*.icl)",
+                                   "Ocx files(*.ocx)", "Ico files(*.ico)", "Nil files(*.nil)", "Bmp files(*.bmp)",
+                                   "Jpg files(*.jpg)", "All files(*.*)"}));
+    EXPECT_EQ(prompts.openFilters.first().patterns, "*.exe;*.dll;*.cpl;*.scr;*.icl;*.ocx;*.ico;*.nil;*.bmp;*.jpg");
+    EXPECT_EQ(prompts.openFilters.last().patterns, "*.*");
     files->setCurrentRow(0);
     child<QToolButton>(&w, "SpeedButton5")->click();
     EXPECT_EQ(files->count(), 0);
+}
+
+TEST(MainWindow, SourceEntriesGoOnlyWhenSelectedAndShowTheirPath)
+{
+    ScriptedPrompts prompts;
+    vextral::test::TempDir home;
+    MainWindow w(prompts, home.path().string());
+    w.show();
+    auto* folders = child<QListWidget>(&w, "lstDirectory");
+    auto* files = child<QListWidget>(&w, "lstFile");
+    const QString deep = QStringLiteral("/tmp/a folder with a long name/and another one below it/icons");
+    prompts.folderAnswers = {deep};
+    child<QToolButton>(&w, "SpeedButton1")->click();
+    w.addDroppedNames({QStringLiteral("/tmp/b"), fixturePath("tie.ico"), fixturePath("multi.ico")});
+    prompts.fileAnswers = {fixturePath("library.icl")};
+    child<QToolButton>(&w, "SpeedButton4")->click();
+    // Each entry's tool tip is its full path, however it came in.
+    for (QListWidget* list : {folders, files}) {
+        for (int i = 0; i < list->count(); ++i)
+            EXPECT_EQ(list->item(i)->data(Qt::ToolTipRole).toString(), list->item(i)->text());
+    }
+    EXPECT_EQ(folders->item(0)->toolTip(), deep);
+
+    // An entry that is current (it has the focus frame) but not selected stays.
+    for (QListWidget* list : {folders, files}) {
+        list->setCurrentRow(0, QItemSelectionModel::NoUpdate);
+        ASSERT_EQ(list->currentRow(), 0);
+        ASSERT_TRUE(list->selectedItems().isEmpty());
+    }
+    child<QToolButton>(&w, "SpeedButton2")->click();
+    child<QToolButton>(&w, "SpeedButton5")->click();
+    EXPECT_EQ(folders->count(), 2);
+    EXPECT_EQ(files->count(), 3);
+
+    // The Delete key deletes the selected entry of the list it is pressed in, and nothing unselected.
+    files->setCurrentRow(1);
+    QTest::keyClick(files, Qt::Key_Delete);
+    EXPECT_EQ(entries(files), (QStringList {fixturePath("tie.ico"), fixturePath("library.icl")}));
+    files->clearSelection();
+    QTest::keyClick(files, Qt::Key_Delete);
+    EXPECT_EQ(files->count(), 2);
+    folders->setCurrentRow(0);
+    QTest::keyClick(folders, Qt::Key_Delete);
+    EXPECT_EQ(entries(folders), QStringList {"/tmp/b"});
+    EXPECT_EQ(files->count(), 2);
 }
 
 TEST(MainWindow, AboutBoxDisablesTheWindowWhileShown)
@@ -414,4 +467,174 @@ TEST(MainWindow, ARunEndedByAnErrorLeavesTheWindowReadyForTheNext)
     EXPECT_EQ(w.catalogue().itemCount(), 2);
     EXPECT_EQ(view->model()->rowCount(), 2);
     EXPECT_EQ(prompts.errors.size(), 1);
+}
+
+TEST(MainWindow, StatusPanelsLieSideBySide)
+{
+    ScriptedPrompts prompts;
+    vextral::test::TempDir home;
+    MainWindow w(prompts, home.path().string());
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    auto* bar = child<QStatusBar>(&w, "status");
+    const int widths[4] = {336, 135, 76, 61};
+    // At the window's first size, its smallest and a larger one.
+    for (const QSize size : {w.size(), QSize(1, 1), QSize(1000, 500)}) {
+        w.resize(size);
+        QCoreApplication::processEvents();
+        QList<QRect> panels;
+        for (int i = 0; i < 4; ++i) {
+            auto* label = child<QLabel>(&w, QStringLiteral("statusPanel%1").arg(i).toLatin1().constData());
+            ASSERT_TRUE(label->isVisible());
+            panels << QRect(label->mapTo(bar, QPoint(0, 0)), label->size());
+            EXPECT_EQ(panels[i].width(), widths[i]) << i;
+            EXPECT_LE(panels[i].right(), bar->width() - 1) << i << " at window width " << w.width();
+            if (i > 0) {
+                EXPECT_EQ(panels[i].left(), panels[i - 1].right() + 1)
+                    << "panel " << i << " does not follow the one before at window width " << w.width();
+            }
+        }
+        // Nothing else of the status bar (a size grip, a message) lies over a panel.
+        for (QWidget* other : bar->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            if (!other->isVisible() || other->isAncestorOf(child<QLabel>(&w, "statusPanel0"))) continue;
+            for (const QRect& panel : panels)
+                EXPECT_FALSE(other->geometry().intersects(panel)) << other->metaObject()->className();
+        }
+    }
+}
+
+namespace {
+
+// How many pixels of the view's viewport, as drawn, within rect have the colour.
+int pixelsOfColour(QListView* view, const QRect& rect, const QColor& colour)
+{
+    const QImage image = view->viewport()->grab().toImage();
+    int count = 0;
+    for (int y = std::max(0, rect.top()); y <= std::min(image.height() - 1, rect.bottom()); ++y)
+        for (int x = std::max(0, rect.left()); x <= std::min(image.width() - 1, rect.right()); ++x)
+            if (image.pixelColor(x, y).rgb() == colour.rgb()) ++count;
+    return count;
+}
+
+} // namespace
+
+TEST(MainWindow, TheSelectedIconStandsOutInBothViewsWithAndWithoutFocus)
+{
+    ScriptedPrompts prompts;
+    vextral::test::TempDir home;
+    MainWindow w(prompts, home.path().string());
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    w.addDroppedNames({fixturePath("library.nil"), fixturePath("library.icl")});
+    child<QToolButton>(&w, "tbtSearch")->click();
+    auto* view = child<QListView>(&w, "ListIcon");
+    ASSERT_EQ(view->model()->rowCount(), 5);
+    view->selectionModel()->setCurrentIndex(view->model()->index(1, 0), QItemSelectionModel::ClearAndSelect);
+    const QColor highlight = view->palette().color(QPalette::Active, QPalette::Highlight);
+    for (const char* mode : {"menuLargeIcon", "menuList"}) {
+        child<QAction>(&w, mode)->trigger();
+        for (bool focused : {true, false}) {
+            if (focused) {
+                view->setFocus();
+            } else {
+                child<QListWidget>(&w, "lstFile")->setFocus();
+            }
+            QCoreApplication::processEvents();
+            ASSERT_EQ(view->hasFocus(), focused);
+            auto cell = [view](int row) { return view->visualRect(view->model()->index(row, 0)); };
+            // A frame of 2 pixels around the 32 x 32 picture at the least, and its transparent pixels.
+            EXPECT_GE(pixelsOfColour(view, cell(1), highlight), 36 * 36 - 32 * 32)
+                << mode << (focused ? " with" : " without") << " focus";
+            for (int row : {0, 2}) EXPECT_EQ(pixelsOfColour(view, cell(row), highlight), 0) << mode << " row " << row;
+        }
+    }
+}
+
+TEST(MainWindow, DialogCaptionsAreThePrograms)
+{
+    // The application gets a name and no display name of its own, which Qt
+    // would add to every dialog's caption: one that is not set follows the name.
+    const QString testName = QCoreApplication::applicationName();
+    gui::nameApplication();
+    EXPECT_EQ(QCoreApplication::applicationName(), "Vextral");
+    QCoreApplication::setApplicationName(QStringLiteral("probe"));
+    EXPECT_EQ(QGuiApplication::applicationDisplayName(), "probe");
+    QCoreApplication::setApplicationName(testName);
+
+    ScriptedPrompts prompts;
+    vextral::test::TempDir home;
+    MainWindow w(prompts, home.path().string());
+    w.show();
+    EXPECT_EQ(w.windowTitle(), "Vextral 2.1");
+
+    // The About box is wide enough for its caption in a large bold face beside a title bar's controls.
+    child<QAction>(&w, "menuAbout")->trigger();
+    auto* about = child<QDialog>(&w, "AboutBox");
+    EXPECT_EQ(about->windowTitle(), "About Vextral");
+    QFont caption = about->font();
+    caption.setBold(true);
+    caption.setPointSizeF(caption.pointSizeF() * 1.25);
+    EXPECT_GE(about->width(), QFontMetrics(caption).horizontalAdvance(about->windowTitle()) + 4 * 32);
+    delete about;
+
+    // Save all keeps its size.
+    child<QAction>(&w, "menuSaveall")->trigger();
+    auto* saveAll = child<QDialog>(&w, "FormSaveAll");
+    EXPECT_EQ(saveAll->windowTitle(), "Save all");
+    QCoreApplication::processEvents();
+    const QSize size = saveAll->size();
+    EXPECT_EQ(saveAll->minimumSize(), size);
+    EXPECT_EQ(saveAll->maximumSize(), size);
+    for (const QSize other : {size + QSize(300, 200), size / 2}) {
+        saveAll->resize(other);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(saveAll->size(), size);
+    }
+    delete saveAll;
+}
+
+namespace {
+
+// The rows of the icon list that show, in part or whole, in its viewport.
+QList<int> rowsInView(QListView* view)
+{
+    QList<int> rows;
+    for (int row = 0; row < view->model()->rowCount(); ++row) {
+        if (view->visualRect(view->model()->index(row, 0)).intersects(view->viewport()->rect())) rows << row;
+    }
+    return rows;
+}
+
+} // namespace
+
+TEST(MainWindow, SwitchingViewsKeepsTheFirstIconInView)
+{
+    ScriptedPrompts prompts;
+    vextral::test::TempDir home;
+    MainWindow w(prompts, home.path().string());
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    // More icons than the list lays out in one batch.
+    w.addDroppedNames(QStringList(1300, fixturePath("library.icl")));
+    child<QToolButton>(&w, "tbtSearch")->click();
+    auto* view = child<QListView>(&w, "ListIcon");
+    ASSERT_EQ(view->model()->rowCount(), 3900);
+
+    const std::pair<const char*, int> steps[] = {{"menuList", 3500}, {"menuLargeIcon", 2500}, {"menuList", 40}};
+    for (const auto& [mode, row] : steps) {
+        // Scrolled once the list has laid the row out.
+        ASSERT_TRUE(QTest::qWaitFor([view, row = row] {
+            view->scrollTo(view->model()->index(row, 0), QAbstractItemView::PositionAtTop);
+            return rowsInView(view).contains(row);
+        }));
+        const QList<int> before = rowsInView(view);
+        ASSERT_FALSE(before.isEmpty());
+        ASSERT_GT(before.first(), 0) << "the list is not scrolled";
+        child<QAction>(&w, mode)->trigger();
+        QTest::qWait(50);
+        const QList<int> after = rowsInView(view);
+        EXPECT_TRUE(after.contains(before.first()))
+            << mode << ": icon " << before.first() << " went out of view; in view from "
+            << (after.isEmpty() ? -1 : after.first());
+    }
 }

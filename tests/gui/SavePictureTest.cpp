@@ -4,6 +4,8 @@
 #include "gui/Prompts.h"
 
 #include "TestSupport.h"
+#include "gui/ModalBoxes.h"
+#include "gui/QtPrinting.h"
 
 #include <QAction>
 #include <QApplication>
@@ -30,49 +32,12 @@ namespace {
 
 QString q(const fs::path& p) { return QString::fromStdString(p.string()); }
 
-// Answers the next modal file dialog with act, which should accept or reject
-// it. Nothing blocks for long: another modal box (a message) is closed as a
-// failure, so is a file dialog that does not open within five seconds, and
-// any modal box still open ten seconds after the dialog was answered (act
-// left it open, or an error box followed).
-void answerNextFileDialog(std::function<void(QFileDialog&)> act)
-{
-    auto* poll = new QTimer;
-    auto waited = std::make_shared<QElapsedTimer>();
-    waited->start();
-    QObject::connect(poll, &QTimer::timeout, [poll, waited, act] {
-        QWidget* modal = QApplication::activeModalWidget();
-        auto* dialog = qobject_cast<QFileDialog*>(modal);
-        if (!modal && waited->elapsed() < 5000) return;
-        poll->stop();
-        poll->deleteLater();
-        if (!dialog) {
-            ADD_FAILURE() << "no file dialog opened" << (modal ? ", but a " : "")
-                          << (modal ? modal->metaObject()->className() : "");
-            if (modal) modal->close();
-            return;
-        }
-        act(*dialog);
-        QTimer::singleShot(10000, [] {
-            if (QPointer<QWidget> left = QApplication::activeModalWidget()) {
-                ADD_FAILURE() << "a modal box stayed open: " << left->metaObject()->className();
-                left->close();
-            }
-        });
-    });
-    poll->start(20);
-}
+void answerNextFileDialog(std::function<void(QFileDialog&)> act) { test::answerNextModal<QFileDialog>(std::move(act)); }
 
-// Picks a filter entry in the dialog's file type box with the arrow keys, as a user does.
+// Picks a filter entry in the dialog's file type box, as a user does.
 void chooseFilter(QFileDialog& dialog, const QString& entry)
 {
-    auto* types = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
-    ASSERT_TRUE(types);
-    const int target = types->findText(entry);
-    ASSERT_GE(target, 0) << entry.toStdString();
-    for (int step = 0; step < types->count() && types->currentIndex() != target; ++step) {
-        QTest::keyClick(types, types->currentIndex() < target ? Qt::Key_Down : Qt::Key_Up);
-    }
+    ASSERT_TRUE(test::chooseFileType(dialog, entry)) << entry.toStdString();
     EXPECT_EQ(dialog.selectedNameFilter(), entry);
 }
 

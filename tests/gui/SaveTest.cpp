@@ -20,6 +20,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <map>
 
 using namespace vextral;
 using vextral::gui::FolderTree;
@@ -46,6 +47,15 @@ void harvest(MainWindow& w, const QStringList& files)
 {
     w.addDroppedNames(files);
     w.findChild<QToolButton*>(QStringLiteral("tbtSearch"))->click();
+}
+
+// Selects folder, alone, in the dialog's tree; false when the tree has no node for it.
+bool chooseFolder(gui::SaveAllDialog& dialog, const fs::path& folder)
+{
+    dialog.folderTree()->clearSelection();
+    QTreeWidgetItem* node = dialog.folderTree()->nodeFor(q(folder));
+    if (node) node->setSelected(true);
+    return node != nullptr;
 }
 
 void select(MainWindow& w, int row)
@@ -141,6 +151,62 @@ TEST(FolderTree, PathRulesAndLiveFolders)
     EXPECT_EQ(node->child(2)->text(0), "B");
 }
 
+namespace {
+
+// Whether the tree's view draws an expand arrow before item: what its model says of it.
+bool hasArrow(FolderTree& tree, QTreeWidgetItem* item)
+{
+    QList<int> rows;
+    for (QTreeWidgetItem* i = item; i; i = i->parent())
+        rows.prepend(i->parent() ? i->parent()->indexOfChild(i) : tree.indexOfTopLevelItem(i));
+    QModelIndex index;
+    for (int row : rows) index = tree.model()->index(row, 0, index);
+    return tree.model()->hasChildren(index);
+}
+
+} // namespace
+
+TEST(FolderTree, OnlyFoldersWithSubfoldersShowAnArrow)
+{
+    TempDir base;
+    fs::create_directories(base / "branch/leaf");
+    fs::create_directories(base / "empty");
+    fs::create_directories(base / "files");
+    std::ofstream(base / "files/a.txt") << "a";
+    fs::create_directories(base / "hidden/.inner");
+    fs::create_directories(base / "linked");
+    fs::create_directory_symlink(base / "branch", base / "linked/to-branch");
+    fs::create_directories(base / "many");
+    for (int i = 0; i < 1500; ++i) std::ofstream(base / "many" / ("file" + std::to_string(i)));
+    FolderTree tree;
+    tree.show();
+    QTreeWidgetItem* node = tree.nodeFor(q(base.path()));
+    ASSERT_TRUE(node);
+    node->setExpanded(true);
+    std::map<QString, QTreeWidgetItem*> child;
+    for (int i = 0; i < node->childCount(); ++i) child[node->child(i)->text(0)] = node->child(i);
+    ASSERT_EQ(child.size(), 6u);
+    EXPECT_TRUE(hasArrow(tree, child["branch"]));
+    EXPECT_TRUE(hasArrow(tree, child["hidden"]));
+    EXPECT_TRUE(hasArrow(tree, child["linked"]));
+    EXPECT_FALSE(hasArrow(tree, child["empty"]));
+    EXPECT_FALSE(hasArrow(tree, child["files"]));
+    // Expanded, a folder shows what it holds; one too large to look through
+    // at once loses its arrow then, when it turns out to have no subfolder.
+    child["branch"]->setExpanded(true);
+    ASSERT_EQ(child["branch"]->childCount(), 1);
+    EXPECT_FALSE(hasArrow(tree, child["branch"]->child(0)));
+    child["many"]->setExpanded(true);
+    EXPECT_FALSE(hasArrow(tree, child["many"]));
+
+    // A subfolder made since shows when its folder becomes current.
+    fs::create_directory(base / "empty/new");
+    tree.setCurrentItem(child["empty"]);
+    EXPECT_TRUE(hasArrow(tree, child["empty"]));
+    child["empty"]->setExpanded(true);
+    EXPECT_EQ(child["empty"]->childCount(), 1);
+}
+
 TEST(SaveAllDialog, SavesEveryIconIntoTheChosenFolder)
 {
     ScriptedPrompts prompts;
@@ -182,4 +248,76 @@ TEST(SaveAllDialog, SavesEveryIconIntoTheChosenFolder)
     EXPECT_EQ(dialog.findChild<QLineEdit*>(QStringLiteral("editImage"))->text(), "Icon");
     QTest::mouseClick(dialog.findChild<QRadioButton*>(QStringLiteral("radioFilename")), Qt::LeftButton);
     EXPECT_EQ(dialog.findChild<QLineEdit*>(QStringLiteral("editImage"))->text(), "");
+}
+
+TEST(SaveAllDialog, TellsOfRenamedIconsAndOfWhatStoppedARun)
+{
+    ScriptedPrompts prompts;
+    TempDir home, out;
+    MainWindow w(prompts, home.path().string());
+    // Each file twice: every icon's name is taken once already by the same run.
+    harvest(w, {q(fixture("library.nil")), q(fixture("tie.ico")), q(fixture("library.nil"))});
+    gui::SaveAllDialog dialog(w.catalogue(), 86, prompts);
+    dialog.show();
+    ASSERT_TRUE(chooseFolder(dialog, out.path()));
+    dialog.findChild<QRadioButton*>(QStringLiteral("rgpImage8"))->setChecked(true); // Png
+    auto* ok = dialog.findChild<QPushButton*>(QStringLiteral("SpeedButton1"));
+    auto* width = dialog.findChild<QLineEdit*>(QStringLiteral("editWidth"));
+    auto* height = dialog.findChild<QLineEdit*>(QStringLiteral("editHeight"));
+
+    // A size too large is refused before anything is allocated or written.
+    width->setText(QStringLiteral("100000"));
+    height->setText(QStringLiteral("100000"));
+    ok->click();
+    EXPECT_EQ(prompts.errors,
+              QStringList {"The picture size 100000 x 100000 is too large: each side can be at most 16384 pixels"});
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_TRUE(fs::is_empty(out.path()));
+
+    width->setText(QStringLiteral("32"));
+    height->setText(QStringLiteral("32"));
+    ok->click();
+    EXPECT_EQ(prompts.informations,
+              QStringList {"2 icons were saved under new names, because earlier icons had the same names."});
+    EXPECT_FALSE(dialog.isVisible());
+    for (const char* name :
+         {"library.nil_0.png", "library.nil_1.png", "tie.ico_0.png", "library.nil_0 (2).png", "library.nil_1 (2).png"})
+        EXPECT_TRUE(fs::exists(out / name)) << name;
+    EXPECT_EQ(std::distance(fs::directory_iterator(out.path()), fs::directory_iterator()), 5);
+
+    // One renamed icon: said in the singular. A run without any says nothing.
+    TempDir one, none;
+    MainWindow single(prompts, home.path().string());
+    harvest(single, {q(fixture("tie.ico")), q(fixture("tie.ico"))});
+    for (const TempDir* folder : {&one, &none}) {
+        gui::SaveAllDialog again(single.catalogue(), 86, prompts);
+        again.show();
+        ASSERT_TRUE(chooseFolder(again, folder->path()));
+        if (folder == &none) again.findChild<QRadioButton*>(QStringLiteral("radioNumber"))->setChecked(true);
+        prompts.informations.clear();
+        again.findChild<QPushButton*>(QStringLiteral("SpeedButton1"))->click();
+        EXPECT_FALSE(again.isVisible());
+        if (folder == &one) {
+            EXPECT_EQ(prompts.informations,
+                      QStringList {"1 icon was saved under a new name, because an earlier icon had the same name."});
+        } else {
+            EXPECT_TRUE(prompts.informations.isEmpty());
+        }
+    }
+
+    // A run stopped by a file it cannot create says what failed; the files written before stay.
+    TempDir part;
+    fs::create_directory(part / "library.nil_1.png");
+    dialog.show();
+    ASSERT_TRUE(chooseFolder(dialog, part.path()));
+    prompts.informations.clear();
+    prompts.errors.clear();
+    ok->click();
+    ASSERT_EQ(prompts.errors.size(), 1);
+    EXPECT_TRUE(prompts.errors[0].startsWith("Cannot create file " + q(part / "library.nil_1.png") + ": "))
+        << prompts.errors[0].toStdString();
+    EXPECT_TRUE(prompts.informations.isEmpty());
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_TRUE(fs::exists(part / "library.nil_0.png"));
+    EXPECT_TRUE(fs::is_directory(part / "library.nil_1.png"));
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "gui/Prompts.h"
+#include "gui/QtPrinting.h"
 
 #include <QStringList>
 
@@ -13,16 +14,20 @@ public:
     QStringList fileAnswers;
     QStringList informations;
     QStringList errors;
-    QStringList fileFilters;
+    QStringList fileFilters;            // the save dialog's
+    QList<gui::FileFilter> openFilters; // the open dialog's
     QList<gui::SaveChoice> saveAnswers;
     QList<int> saveFilterIndexes; // the filter entry each save dialog opened on (1-based)
     QStringList saveSuffixes;     // the default suffix each save dialog proposed
     QStringList saveInitialNames;
 
-    QString browseFolder(QWidget*, const QString&) override { return folderAnswers.isEmpty() ? QString() : folderAnswers.takeFirst(); }
-    QString openFile(QWidget*, const QString&, const QStringList& filters) override
+    QString browseFolder(QWidget*, const QString&) override
     {
-        fileFilters = filters;
+        return folderAnswers.isEmpty() ? QString() : folderAnswers.takeFirst();
+    }
+    QString openFile(QWidget*, const QString&, const QList<gui::FileFilter>& filters) override
+    {
+        openFilters = filters;
         return fileAnswers.isEmpty() ? QString() : fileAnswers.takeFirst();
     }
     gui::SaveChoice saveFile(QWidget*, const QString&, const QStringList& filters, int filterIndex,
@@ -32,7 +37,7 @@ public:
         saveFilterIndexes << filterIndex;
         saveSuffixes << defaultSuffix;
         saveInitialNames << initialName;
-        return saveAnswers.isEmpty() ? gui::SaveChoice{} : saveAnswers.takeFirst();
+        return saveAnswers.isEmpty() ? gui::SaveChoice {} : saveAnswers.takeFirst();
     }
     void information(QWidget*, const QString& text) override { informations << text; }
     void error(QWidget*, const QString& text) override { errors << text; }
