@@ -2,7 +2,9 @@
 
 #include "codecs/GifLzw.h"
 #include "gui/CommandTable.h"
-#include "gui/Gauge.h"
+#include "core/FileName.h"
+#include "gui/ProgressPage.h"
+#include "gui/StatusPanels.h"
 #include "gui/IconItemDelegate.h"
 
 #include <QAction>
@@ -49,20 +51,6 @@ constexpr int kCellProbe = 44;
 
 QString fromStd(const std::string& text) { return QString::fromStdString(text); }
 
-// The file-name part of a path: the text after the last "/".
-QString fileNamePart(const std::string& path)
-{
-    const QString p = QFile::decodeName(path.c_str());
-    return p.mid(p.lastIndexOf(QLatin1Char('/')) + 1);
-}
-
-Gauge* makeGauge(const QString& name, QWidget* parent)
-{
-    auto* gauge = new Gauge(parent);
-    gauge->setObjectName(name);
-    return gauge;
-}
-
 QToolButton* makeSpeedButton(const QString& name, const QString& hint, Picture picture, QWidget* parent)
 {
     auto* button = new QToolButton(parent);
@@ -96,7 +84,7 @@ MainWindow::MainWindow(Prompts& prompts, std::string programFolder, QWidget* par
     };
     makeRun();
     buildCommands();
-    buildStatusBar();
+    statusPanels_ = new StatusPanels(statusBar());
     resize(615, 436);
     codecs::attachLzwCoders(imgIcon_.params());
     formCreate();
@@ -164,7 +152,8 @@ void MainWindow::buildPanels()
     lstIcon_->hide();
 
     page1_->addTab(buildSourcePage(), QStringLiteral("Select Folders/Files"));
-    page1_->addTab(buildProgressPage(), QStringLiteral("Progress"));
+    progressPage_ = new ProgressPage;
+    page1_->addTab(progressPage_, QStringLiteral("Progress"));
     buildIconList(splitter);
 
     splitter->addWidget(panelFile);
@@ -236,47 +225,6 @@ QWidget* MainWindow::buildSourcePage()
     return tabFile_;
 }
 
-// "Progress": the run's status texts and its two gauges.
-QWidget* MainWindow::buildProgressPage()
-{
-    tabProgress_ = new QWidget;
-    tabProgress_->setObjectName(QStringLiteral("tabProgress"));
-    auto* progress = new QVBoxLayout(tabProgress_);
-    progress->setContentsMargins(6, 8, 6, 6);
-    progress->setSpacing(4);
-    auto addLabel = [&](const QString& text) {
-        auto* label = new QLabel(text, tabProgress_);
-        QFont bold = label->font();
-        bold.setBold(true);
-        label->setFont(bold);
-        progress->addWidget(label);
-    };
-    auto addStatic = [&](const QString& name, const QString& text) {
-        auto* label = new QLabel(text, tabProgress_);
-        label->setObjectName(name);
-        label->setIndent(8);
-        progress->addWidget(label);
-        return label;
-    };
-    addLabel(QStringLiteral("Status:"));
-    staSearch_ = addStatic(QStringLiteral("staSearch"), QString());
-    progress->addSpacing(6);
-    addLabel(QStringLiteral("Found:"));
-    staFound_ = addStatic(QStringLiteral("staFound"), QStringLiteral("0"));
-    staFile_ = addStatic(QStringLiteral("staFile"), QStringLiteral("Scanned:"));
-    staIcon_ = addStatic(QStringLiteral("staIcon"), QStringLiteral("Extracted:"));
-    progress->addSpacing(6);
-    addLabel(QStringLiteral("Current Progress:"));
-    gaugeCurrent_ = makeGauge(QStringLiteral("GaugeCurrent"), tabProgress_);
-    progress->addWidget(gaugeCurrent_);
-    progress->addSpacing(6);
-    addLabel(QStringLiteral("Entire Progress:"));
-    gaugeTotal_ = makeGauge(QStringLiteral("GaugeTotal"), tabProgress_);
-    progress->addWidget(gaugeTotal_);
-    progress->addStretch();
-    return tabProgress_;
-}
-
 void MainWindow::buildIconList(QWidget* parent)
 {
     listIcon_ = new QListView(parent);
@@ -304,33 +252,6 @@ void MainWindow::buildIconList(QWidget* parent)
                 for (const QModelIndex& i : deselected.indexes()) listIconSelectItem(i.row());
                 for (const QModelIndex& i : selected.indexes()) listIconSelectItem(i.row());
             });
-}
-
-void MainWindow::buildStatusBar()
-{
-    QStatusBar* bar = statusBar();
-    bar->setObjectName(QStringLiteral("status"));
-    // The panels lie side by side in a row of their own, each as wide as
-    // designed, and the status bar is never narrower than the row, so no
-    // panel ever lies over another. The window is resized by its frame: a
-    // size grip would take the last panel's place at the designed width.
-    bar->setSizeGripEnabled(false);
-    auto* row = new QWidget(bar);
-    auto* layout = new QHBoxLayout(row);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    const int widths[4] = {336, 135, 76, 61};
-    for (int i = 0; i < 4; ++i) {
-        panels_[i] = new QLabel(row);
-        panels_[i]->setObjectName(QStringLiteral("statusPanel%1").arg(i));
-        panels_[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        panels_[i]->setFixedWidth(widths[i]);
-        panels_[i]->setTextFormat(Qt::PlainText);
-        layout->addWidget(panels_[i]);
-    }
-    row->setFixedWidth(layout->sizeHint().width());
-    bar->addWidget(row);
-    bar->setMinimumWidth(bar->sizeHint().width());
 }
 
 // ---- Source lists ----
@@ -417,13 +338,13 @@ void MainWindow::timVextralTimer()
     if (lstFile_->count() > 0 || lstDirectory_->count() > 0) harvestCommands_.tbtSearchClick();
 }
 
-void MainWindow::showProgressPage() { page1_->setCurrentWidget(tabProgress_); }
-void MainWindow::setStatus(const std::string& text) { staSearch_->setText(fromStd(text)); }
-void MainWindow::setFound(const std::string& text) { staFound_->setText(fromStd(text)); }
-void MainWindow::setScanned(const std::string& text) { staFile_->setText(fromStd(text)); }
-void MainWindow::setExtracted(const std::string& text) { staIcon_->setText(fromStd(text)); }
-void MainWindow::setGaugeCurrent(int percent) { gaugeCurrent_->setValue(percent); }
-void MainWindow::setGaugeTotal(int percent) { gaugeTotal_->setValue(percent); }
+void MainWindow::showProgressPage() { page1_->setCurrentWidget(progressPage_); }
+void MainWindow::setStatus(const std::string& text) { progressPage_->setStatus(fromStd(text)); }
+void MainWindow::setFound(const std::string& text) { progressPage_->setFound(fromStd(text)); }
+void MainWindow::setScanned(const std::string& text) { progressPage_->setScanned(fromStd(text)); }
+void MainWindow::setExtracted(const std::string& text) { progressPage_->setExtracted(fromStd(text)); }
+void MainWindow::setGaugeCurrent(int percent) { progressPage_->setGaugeCurrent(percent); }
+void MainWindow::setGaugeTotal(int percent) { progressPage_->setGaugeTotal(percent); }
 void MainWindow::setStartMenuEnabled(bool enabled) { menuStart_->setEnabled(enabled); }
 void MainWindow::setStartButtonEnabled(bool enabled) { tbtSearch_->setEnabled(enabled); }
 void MainWindow::setStopMenuEnabled(bool enabled) { menuStop_->setEnabled(enabled); }
@@ -513,9 +434,7 @@ void MainWindow::listIconSelectItem(int i)
 {
     if (i < 0 || i >= catalogue_.recordCount()) return;
     const IconRecord& record = catalogue_.record(i);
-    panels_[1]->setText(QStringLiteral("Filename:") + fileNamePart(record.sourceFile));
-    panels_[2]->setText(QStringLiteral("Index:") + QString::number(record.iconIndex));
-    panels_[3]->setText(QStringLiteral("No:") + QString::number(i + 1));
+    statusPanels_->showIcon(QFile::decodeName(fileNamePart(record.sourceFile).c_str()), record.iconIndex, i + 1);
 }
 
 void MainWindow::formCreate()
@@ -552,7 +471,7 @@ bool MainWindow::event(QEvent* e)
     return QMainWindow::event(e);
 }
 
-void MainWindow::showHint(const QString& hint) { panels_[0]->setText(hint); }
+void MainWindow::showHint(const QString& hint) { statusPanels_->showHint(hint); }
 
 // ---- Window ----
 

@@ -35,7 +35,8 @@ class QToolButton;
 
 namespace vextral::gui {
 
-class Gauge;
+class ProgressPage;
+class StatusPanels;
 
 // The main window: the two source lists, the progress page, the icon list and
 // the status bar, and the view that its commands work through. The commands
@@ -117,10 +118,8 @@ private:
 
     void buildPanels();
     QWidget* buildSourcePage();
-    QWidget* buildProgressPage();
     void buildIconList(QWidget* parent);
     void buildCommands();
-    void buildStatusBar();
     void makeRun();
     template <typename T>
     T* control(const char* name) const;
@@ -155,20 +154,14 @@ private:
 
     QTabWidget* page1_ = nullptr;
     QWidget* tabFile_ = nullptr;
-    QWidget* tabProgress_ = nullptr;
     QCheckBox* chbDirectory_ = nullptr;
     QCheckBox* chbFile_ = nullptr;
     QListWidget* lstDirectory_ = nullptr;
     QListWidget* lstFile_ = nullptr;
     QListWidget* lstIcon_ = nullptr; // found files (hidden)
-    QLabel* staSearch_ = nullptr;
-    QLabel* staFound_ = nullptr;
-    QLabel* staFile_ = nullptr;
-    QLabel* staIcon_ = nullptr;
-    Gauge* gaugeCurrent_ = nullptr;
-    Gauge* gaugeTotal_ = nullptr;
     QListView* listIcon_ = nullptr;
-    QLabel* panels_[4] = {};
+    ProgressPage* progressPage_ = nullptr;
+    StatusPanels* statusPanels_ = nullptr;
 
     QAction* menuFolders_ = nullptr;
     QAction* menuFiles_ = nullptr;
