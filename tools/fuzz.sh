@@ -13,9 +13,24 @@ work=$(mktemp -d)
 trap 'rm -rf "$work" "$work.min" "$work.log" "$work.logs"' EXIT
 mkdir -p "$corpus" "$crashes"
 cp "$corpus"/* "$work"/ 2>/dev/null || true
-# The icon reader starts from the test fixtures too.
+# Every run is bounded the same way: 2 GB of memory (and no single allocation
+# above it), 10 s an input, and inputs up to max_len bytes. The icon reader's
+# inputs may be 4 MiB, room for a group of 65,535 entries (917,496 bytes)
+# naming a 1 MiB image; the others read small files.
+limits="-rss_limit_mb=2048 -malloc_limit_mb=2048 -timeout=10"
+max_len=65536
+# The icon reader starts from the test fixtures too, and from small DLLs built
+# to make it work beyond their size (tools/fixtures/gen_hostile_pe.py): a group
+# of 300 entries naming one image, overlapping images, a broken PNG, groups
+# sharing one directory and one long name.
 if [ "$name" = icon_source ]; then
+  max_len=4194304
   cp "$root"/tests/fixtures/*.{dll,ico,cur,ani,bmp,icl,nil} "$work"/ 2>/dev/null || true
+  gen="/usr/bin/python3 $root/tools/fixtures/gen_hostile_pe.py"
+  $gen "$work/hostile-entries.dll" --entries 300 --size 16
+  $gen "$work/hostile-overlap.dll" --entries 300 --ids 8 --size 16
+  $gen "$work/hostile-png.dll" --entries 300 --size 16 --image broken-png
+  $gen "$work/hostile-groups.dll" --groups 40 --name-length 30 --entries 50 --size 16
 fi
 jobs=${FUZZ_JOBS:-$(nproc)}
 # A crash or timeout stops the fuzzer; what it learnt until then is still merged.
@@ -24,12 +39,12 @@ fuzzer=$(realpath "$fuzzer")
 mkdir -p "$work.logs"
 cd "$work.logs"
 status=0
-"$fuzzer" "$work" -max_total_time="$seconds" -max_len=65536 -timeout=10 -rss_limit_mb=2048 \
+"$fuzzer" "$work" -max_total_time="$seconds" -max_len="$max_len" $limits \
   -artifact_prefix="$crashes/" -jobs="$jobs" -workers="$jobs" -print_final_stats=1 > "$work.log" 2>&1 || status=$?
 cat "$work.logs"/fuzz-*.log 2>/dev/null | grep -E '^stat::|ERROR|SUMMARY' | head -n 40
 tail -n 5 "$work.log"
 mkdir -p "$work.min"
-"$fuzzer" -merge=1 "$work.min" "$work" > /dev/null 2>&1
+"$fuzzer" -merge=1 -max_len="$max_len" $limits "$work.min" "$work" > /dev/null 2>&1
 rm -rf "$corpus" && mv "$work.min" "$corpus"
 echo "corpus: $(ls "$corpus" | wc -l) files, $(du -sh "$corpus" | cut -f1); crashes: $(ls "$crashes" | grep -vc '^.gitkeep$')"
 exit "$status"
