@@ -59,6 +59,12 @@ bool looksLikeIconDirectory(const ByteSource& s)
 constexpr std::uint64_t kPngPixelBudget =
     std::uint64_t{codecs::kMaxIconPngDimension} * codecs::kMaxIconPngDimension;
 
+// Decoded images an icon source keeps (about 5 KB each), and how many times
+// its bytes (plus a fixed allowance) decoding may read over its life.
+constexpr std::size_t kDecodedKept = 1024;
+constexpr std::uint64_t kDecodeBytesPerFileByte = 8;
+constexpr std::uint64_t kDecodeAllowance = 64ull << 20;
+
 // Collects the entries of a directory, giving entries that name one range one image.
 class DirectoryBuilder {
 public:
@@ -166,6 +172,7 @@ IconSource IconSource::fromSource(std::shared_ptr<const ByteSource> source)
     IconSource s;
     s.source_ = std::move(source);
     s.detect();
+    s.decodeBytesLeft_ = kDecodeBytesPerFileByte * s.source_->size() + kDecodeAllowance;
     return s;
 }
 
@@ -359,9 +366,21 @@ std::optional<Icon> IconSource::icon(int index) const
             pngPixelsLeft -= pixels;
         }
         bytesLeft -= image.size;
-        if (const auto bytes = stream.bytes(image.offset, image.size)) {
-            if (auto decoded = decodeIconImage(*bytes)) return decoded;
+        const DecodedKey key{&stream, image.offset, image.size};
+        if (const auto known = decoded_.find(key); known != decoded_.end()) {
+            if (known->second) return known->second;
+            continue;
         }
+        // Over the source's life decoding never reads more than a few times
+        // its bytes: a file whose icons all name one image decodes it once,
+        // and one whose overlapping ranges are all distinct runs dry.
+        if (image.size > decodeBytesLeft_) continue;
+        decodeBytesLeft_ -= image.size;
+        std::optional<Icon> decoded;
+        if (const auto bytes = stream.bytes(image.offset, image.size)) decoded = decodeIconImage(*bytes);
+        if (decoded_.size() >= kDecodedKept) decoded_.clear();
+        decoded_.emplace(key, decoded);
+        if (decoded) return decoded;
     }
     return std::nullopt;
 }

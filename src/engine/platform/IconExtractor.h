@@ -5,6 +5,7 @@
 #include "codecs/IconImage.h"
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -92,6 +93,17 @@ private:
     std::string error_;
     IconFileKind kind_ = IconFileKind::None;
     std::vector<IconEntry> icons_;
+
+    // Images decoded so far (or found broken), by stream and range: icons of
+    // one file that name the same image decode it once. Kept small; what
+    // decoding may still cost over the source's life is bounded by its bytes.
+    struct DecodedKey {
+        const ByteSource* stream;
+        std::uint64_t offset, size;
+        auto operator<=>(const DecodedKey&) const = default;
+    };
+    mutable std::map<DecodedKey, std::optional<Icon>> decoded_;
+    mutable std::uint64_t decodeBytesLeft_ = 0;
 };
 
 // ExtractIcon(path, -1) and ExtractIcon(path, index) for callers that want one answer.

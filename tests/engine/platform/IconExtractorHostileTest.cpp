@@ -436,3 +436,56 @@ TEST(HostileIcons, CommandLineExtractsWithinAGigabyte)
     EXPECT_EQ(fs::file_size(ico), 6 + 16 + kDibBytes);
     EXPECT_EQ(icotoolListing(ico), "--icon --index=1 --width=512 --height=512 --bit-depth=32 --palette-size=0\n");
 }
+
+TEST(HostileIcons, EveryIconOfAFileCostsNoMoreThanTheFile)
+{
+    // 65,535 groups, each naming the one 1 MiB image: harvesting every icon
+    // decodes that image once, not once per group.
+    test::TempDir dir;
+    const fs::path dll = generate(dir, "groups-one-image.dll", "--groups 65535 --entries 1 --size 512");
+    struct Harvested {
+        int count = 0, icons = 0;
+        std::uint32_t lastCentre = 0;
+        double seconds = 0;
+    };
+    std::string error;
+    const Harvested h = inLimitedChild<Harvested>(
+        [&] {
+            Harvested r;
+            r.seconds = secondsOf([&] {
+                const IconSource s = IconSource::open(dll.string());
+                r.count = s.count();
+                for (int i = 0; i < r.count; ++i) {
+                    if (const auto icon = s.icon(i)) {
+                        ++r.icons;
+                        r.lastCentre = icon->drawnOver(16, 16, 0);
+                    }
+                }
+            });
+            return r;
+        },
+        error);
+    EXPECT_EQ(error, "");
+    EXPECT_EQ(h.count, 65535);
+    EXPECT_EQ(h.icons, 65535);
+    EXPECT_EQ(h.lastCentre, kDibColour);
+    EXPECT_LT(h.seconds, 5 * kQuick);
+
+    // Distinct overlapping ranges cannot be shared; what decoding them may
+    // read over the file's life is bounded, so the harvest still ends soon.
+    const fs::path overlap = generate(dir, "overlap-all.dll", "--groups 2000 --entries 1 --ids 2000 --size 512");
+    const Harvested o = inLimitedChild<Harvested>(
+        [&] {
+            Harvested r;
+            r.seconds = secondsOf([&] {
+                const IconSource s = IconSource::open(overlap.string());
+                r.count = s.count();
+                for (int i = 0; i < r.count; ++i) r.icons += s.icon(i) ? 1 : 0;
+            });
+            return r;
+        },
+        error);
+    EXPECT_EQ(error, "");
+    EXPECT_GT(o.icons, 0);
+    EXPECT_LT(o.seconds, 5 * kQuick);
+}
