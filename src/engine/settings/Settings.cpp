@@ -4,17 +4,21 @@
 
 namespace vextral::settings {
 
+BackgroundSetting readBackground(const ProfileFile::Snapshot& ini)
+{
+    try {
+        return {colourFromText(ini.readString("Icon", "Background", "clWhite")), std::nullopt};
+    } catch (const Error& e) {
+        return {kWhite, e.what()};
+    }
+}
+
 std::optional<std::string> Settings::load(const ProfileFile& profile)
 {
     const ProfileFile::Snapshot ini = profile.read();
-    std::optional<std::string> problem;
-    try {
-        background = colourFromText(ini.readString("Icon", "Background", "clWhite"));
-    } catch (const Error& e) {
-        background = kWhite;
-        problem = e.what();
-    }
-    editor = ini.readString("Icon", "Edit", "xdg-open");
+    const BackgroundSetting read = readBackground(ini);
+    background = read.colour;
+    editor = ini.readString("Icon", "Edit", kDefaultEditor);
     jpegQuality = ini.readInteger("Icon", "Jpeg", 86);
     for (const FileTypeInfo& t : kFileTypes) fileTypes.set(t.type, ini.readBool("File", t.settingsKey, true));
     icon = ini.readBool("File", "Icon", true);
@@ -23,7 +27,7 @@ std::optional<std::string> Settings::load(const ProfileFile& profile)
     if (!file) fileNumber = ini.readInteger("File", "File Number", 536);
     subFolder = ini.readBool("File", "SubFolder", true);
     recycle = ini.readBool("File", "Recycle", false);
-    return problem;
+    return read.problem;
 }
 
 std::string Settings::fileMask() const

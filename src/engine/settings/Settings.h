@@ -10,19 +10,22 @@
 
 namespace vextral::settings {
 
+// The icon editor when Option.ini names none: the desktop's program for the file.
+constexpr const char* kDefaultEditor = "xdg-open";
+
 // The in-memory copy of the Icon and File sections of Option.ini that the main
 // window holds; the defaults are what a first start without the file uses.
 struct Settings {
-    Colour background = kWhite;        // Icon/Background
-    std::string editor = "xdg-open";   // Icon/Edit
-    std::int32_t jpegQuality = 86;     // Icon/Jpeg
-    FileTypeSet fileTypes;             // File/<type> File, all on
-    bool icon = true;                  // File/Icon: no icon limit
-    std::int32_t iconNumber = 536;     // File/Icon Number
-    bool file = true;                  // File/File: no file limit
-    std::int32_t fileNumber = 536;     // File/File Number
-    bool subFolder = true;             // File/SubFolder
-    bool recycle = false;              // File/Recycle
+    Colour background = kWhite;          // Icon/Background
+    std::string editor = kDefaultEditor; // Icon/Edit
+    std::int32_t jpegQuality = 86;       // Icon/Jpeg
+    FileTypeSet fileTypes;               // File/<type> File, all on
+    bool icon = true;                    // File/Icon: no icon limit
+    std::int32_t iconNumber = 536;       // File/Icon Number
+    bool file = true;                    // File/File: no file limit
+    std::int32_t fileNumber = 536;       // File/File Number
+    bool subFolder = true;               // File/SubFolder
+    bool recycle = false;                // File/Recycle
     // Further patterns for the folder search, comma-separated, such as
     // "*.cur,*.ani"; not kept in Option.ini (the command line sets them).
     std::string morePatterns;
@@ -41,5 +44,13 @@ struct Settings {
 };
 
 constexpr const char* kSettingsFileName = "Option.ini";
+
+// Icon/Background as a colour. One that is neither a colour name nor a
+// number reads as white, with the error text to show.
+struct BackgroundSetting {
+    Colour colour = kWhite;
+    std::optional<std::string> problem;
+};
+BackgroundSetting readBackground(const ProfileFile::Snapshot& ini);
 
 } // namespace vextral::settings

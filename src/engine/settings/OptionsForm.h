@@ -1,0 +1,84 @@
+#pragma once
+
+#include "core/FileTypes.h"
+#include "settings/ColourNames.h"
+#include "settings/ProfileFile.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace vextral::settings {
+
+// One quantity group of the options dialog's Search page: the choices
+// "Automatic" and "Up to" exclude each other, and "Up to" has the limit's
+// text as typed. A file may say neither (both keys 0), and then neither is
+// chosen.
+struct QuantityChoice {
+    bool automatic = true; // radioIcon / radioFile
+    bool upTo = false;     // radioIconNumber / radioFileNumber
+    std::string number;    // editIcon / editFile, as typed
+
+    // Checking or clearing one of the two choices; checking one clears the other.
+    void setAutomatic(bool checked);
+    void setUpTo(bool checked);
+};
+
+// The Internet page of the options dialog: the Internet section of Option.ini.
+struct InternetOptions {
+    std::string smtp;              // Internet/SmtpIp
+    std::string replyTo;           // Internet/Replyto
+    std::string connection = "20"; // Internet/Connection, seconds, as typed
+    bool proxy = false;            // Internet/Proxy
+    std::string proxyIp;           // Internet/ProxyIP
+    std::string proxyPort;         // Internet/ProxyPort; empty means kDefaultProxyPort
+
+    static constexpr int kDefaultProxyPort = 8080;
+
+    static InternetOptions load(const ProfileFile::Snapshot& ini);
+    static InternetOptions load(const ProfileFile& profile) { return load(profile.read()); }
+};
+
+// What the options dialog shows and writes: every setting of Option.ini.
+// The dialog reads its controls into one, lets it apply the rules between
+// them, shows the result and, on OK, has it stored.
+struct OptionsForm {
+    Colour background = kWhite;                   // labColor
+    std::string editor;                           // editDirectory
+    std::int32_t jpegQuality = kJpegQualityStart; // tbrImage, 0..100
+    FileTypeSet fileTypes;                        // chbExe ... chbBmp
+    QuantityChoice icons;                         // "Icon quantity"
+    QuantityChoice files;                         // "File quantity"
+    bool subFolder = true;                        // chbSubFolders
+    bool recycle = true;                          // chbRecycle
+    // The Internet page as shown and edited; nothing while the page has not
+    // been shown, and then the stored Internet settings are kept.
+    std::optional<InternetOptions> internet;
+
+    static constexpr std::int32_t kJpegQualityStart = 86;
+    static constexpr std::int32_t kJpegQualityMax = 100;
+
+    // Loads the Icon and File sections, in the dialog's order: "Up to" loaded
+    // in one group sets the other to "Automatic", so the last one loaded
+    // wins, and a limit's text is loaded only when its "Up to" is then
+    // chosen. A Background that is neither a colour name nor a number leaves
+    // the colour white, lets everything else load, and is returned as the
+    // error text to show.
+    std::optional<std::string> load(const ProfileFile& profile);
+
+    // "Up to" chosen in one group sets the other group to "Automatic": at
+    // most one of the two limits is on.
+    void chooseIconsUpTo();
+    void chooseFilesUpTo();
+
+    // Checks every value and then replaces the Icon, File and Internet
+    // sections in one write of the file (Icon, File, Internet, each with its
+    // keys in the dialog's order). A limit that is not an integer raises
+    // "'%s' is not a valid integer value", a proxy port that is no port or a
+    // text with a line break raises its own error, and then nothing is
+    // written; a failed write raises "Unable to write to %s" and leaves the
+    // file as it was.
+    void store(const ProfileFile& profile) const;
+};
+
+} // namespace vextral::settings
