@@ -129,7 +129,7 @@ std::vector<CommandRow> mainCommandRows(const CommandSet& c)
     const Handler clipboard = c.pending.handler(QStringLiteral("Copy to Clipboard"));
     const Handler largeIcon = on(c.iconList, &IconListCommands::menuLargeIconClick);
     const Handler list = on(c.iconList, &IconListCommands::menuListClick);
-    const Handler options = c.pending.handler(QStringLiteral("Options"));
+    const Handler options = on(c.program, &ProgramCommands::menuOptionsClick);
     const Handler webPage = c.pending.handler(QStringLiteral("Create Web File"));
     const Handler convert = c.pending.handler(QStringLiteral("Convert"));
     const Handler share = c.pending.handler(QStringLiteral("Share Icons With Friends"));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 class QCheckBox;
 class QListWidget;
 class QWidget;
@@ -41,6 +43,10 @@ public:
     virtual codecs::ImageBuffer& imgIcon() = 0;
 
     virtual const settings::Settings& settings() const = 0;
+    // The path of Option.ini, in the program folder.
+    virtual std::string settingsPath() const = 0;
+    // Loads the settings from Option.ini again, so the next command uses them.
+    virtual void formCreate() = 0;
     virtual const IconCatalogue& catalogue() const = 0;
     // The selected row of the icon list, or -1.
     virtual int selectedIndex() const = 0;

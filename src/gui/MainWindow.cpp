@@ -437,9 +437,11 @@ void MainWindow::listIconSelectItem(int i)
     statusPanels_->showIcon(QFile::decodeName(fileNamePart(record.sourceFile).c_str()), record.iconIndex, i + 1);
 }
 
+std::string MainWindow::settingsPath() const { return programFolder_ + "/" + settings::kSettingsFileName; }
+
 void MainWindow::formCreate()
 {
-    const settings::ProfileFile file(programFolder_ + "/" + settings::kSettingsFileName);
+    const settings::ProfileFile file(settingsPath());
     if (const auto problem = settings_.load(file)) prompts_.error(this, QString::fromStdString(*problem));
     run_->setSettings(settings_);
 }

@@ -73,6 +73,7 @@ public:
     SavePicture& savePicture() override { return savePicture_; }
     codecs::ImageBuffer& imgIcon() override { return imgIcon_; }
     const settings::Settings& settings() const override { return settings_; }
+    std::string settingsPath() const override;
     const IconCatalogue& catalogue() const override { return catalogue_; }
     int selectedIndex() const override;
     HarvestRun& harvestRun() override { return *run_; }
@@ -89,7 +90,7 @@ public slots:
     // Shows record i of the catalogue in status panels 1 to 3.
     void listIconSelectItem(int i);
     // Loads the settings from Option.ini (at creation, and after the options dialog).
-    void formCreate();
+    void formCreate() override;
     void timVextralTimer();
 
 protected:

@@ -4,12 +4,13 @@ namespace vextral::gui {
 
 class MainView;
 
-// The commands about the program itself: Exit and About.
+// The commands about the program itself: Exit, Options and About.
 class ProgramCommands {
 public:
     explicit ProgramCommands(MainView& view) : view_(view) {}
 
     void menuExitClick();
+    void menuOptionsClick();
     void menuAboutClick();
 
 private:

@@ -1,5 +1,6 @@
 #include "gui/Prompts.h"
 
+#include <QColorDialog>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -132,6 +133,16 @@ SaveChoice QtPrompts::saveFile(QWidget* parent, const QString& title, const QStr
     if (!initialName.isEmpty()) dialog.selectFile(initialName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
     return {dialog.selectedFiles().first(), static_cast<int>(filters.indexOf(dialog.selectedNameFilter())) + 1};
+}
+
+std::optional<QColor> QtPrompts::chooseColour(QWidget* parent)
+{
+    QColorDialog dialog(lastColour_, parent);
+    // Qt's own dialog on every desktop, as the file dialogs.
+    dialog.setOption(QColorDialog::DontUseNativeDialog);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    lastColour_ = dialog.selectedColor();
+    return lastColour_;
 }
 
 void QtPrompts::information(QWidget* parent, const QString& text)

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QColor>
 #include <QString>
 #include <QStringList>
+
+#include <optional>
 
 class QWidget;
 
@@ -42,6 +45,9 @@ public:
     // extension of the chosen entry's first pattern.
     virtual SaveChoice saveFile(QWidget* parent, const QString& title, const QStringList& filters, int filterIndex,
                                 const QString& defaultSuffix, const QString& initialName) = 0;
+    // A colour chosen in the colour dialog, or nothing when cancelled. The
+    // dialog opens with the colour it last returned (black the first time).
+    virtual std::optional<QColor> chooseColour(QWidget* parent) = 0;
     virtual void information(QWidget* parent, const QString& text) = 0;
     virtual void error(QWidget* parent, const QString& text) = 0;
 };
@@ -56,6 +62,7 @@ public:
     QString openFile(QWidget* parent, const QString& title, const QList<FileFilter>& filters) override;
     SaveChoice saveFile(QWidget* parent, const QString& title, const QStringList& filters, int filterIndex,
                         const QString& defaultSuffix, const QString& initialName) override;
+    std::optional<QColor> chooseColour(QWidget* parent) override;
     void information(QWidget* parent, const QString& text) override;
     void error(QWidget* parent, const QString& text) override;
 
@@ -63,6 +70,7 @@ private:
     QString startFolder() const;
 
     QString lastFolder_;
+    QColor lastColour_ = Qt::black;
 };
 
 // The title of every message box and of the application.

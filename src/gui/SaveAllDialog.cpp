@@ -1,10 +1,10 @@
 #include "gui/SaveAllDialog.h"
 
-#include "core/Text.h"
 #include "export/SaveAll.h"
 #include "gui/FolderTree.h"
 #include "gui/Gauge.h"
 #include "gui/Prompts.h"
+#include "gui/UpDownEdit.h"
 
 #include <QButtonGroup>
 #include <QFile>
@@ -15,10 +15,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QToolButton>
 #include <QVBoxLayout>
 
-#include <algorithm>
 #include <exception>
 
 namespace vextral::gui {
@@ -26,33 +24,6 @@ namespace vextral::gui {
 namespace {
 
 constexpr int kMaxSide = 613;
-
-// An edit box with up and down arrows that step its number within 0..613;
-// typed text stays as typed and is converted only when used.
-QWidget* upDownEdit(QLineEdit* edit, QWidget* parent)
-{
-    auto* box = new QWidget(parent);
-    auto* layout = new QHBoxLayout(box);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    layout->addWidget(edit);
-    auto* arrows = new QVBoxLayout;
-    arrows->setSpacing(0);
-    for (int step : {1, -1}) {
-        auto* b = new QToolButton(box);
-        b->setArrowType(step > 0 ? Qt::UpArrow : Qt::DownArrow);
-        b->setFixedSize(16, 11);
-        b->setAutoRepeat(true);
-        QObject::connect(b, &QToolButton::clicked, edit, [edit, step] {
-            if (const auto v = parseInteger(edit->text().toStdString())) {
-                edit->setText(QString::number(std::clamp(*v + step, 0, kMaxSide)));
-            }
-        });
-        arrows->addWidget(b);
-    }
-    layout->addLayout(arrows);
-    return box;
-}
 
 } // namespace
 
@@ -121,10 +92,10 @@ SaveAllDialog::SaveAllDialog(const IconCatalogue& catalogue, int jpegQuality, Pr
     editHeight_ = new QLineEdit(QStringLiteral("32"), size);
     editHeight_->setObjectName(QStringLiteral("editHeight"));
     sizeGrid->addWidget(new QLabel(QStringLiteral("Width:"), size), 0, 0);
-    sizeGrid->addWidget(upDownEdit(editWidth_, size), 0, 1);
+    sizeGrid->addWidget(upDownEdit(editWidth_, 0, kMaxSide, size), 0, 1);
     sizeGrid->addWidget(new QLabel(QStringLiteral("Pixels"), size), 0, 2);
     sizeGrid->addWidget(new QLabel(QStringLiteral("Height:"), size), 1, 0);
-    sizeGrid->addWidget(upDownEdit(editHeight_, size), 1, 1);
+    sizeGrid->addWidget(upDownEdit(editHeight_, 0, kMaxSide, size), 1, 1);
     sizeGrid->addWidget(new QLabel(QStringLiteral("Pixels"), size), 1, 2);
     layout->addWidget(size, 3, 1);
 

@@ -262,6 +262,9 @@ void drawPicture(QPainter& p, Picture picture)
     case Picture::DeleteAllFolders:
         folder(p, QRectF(1.5, 3.5, 15, 12));
         break;
+    case Picture::Browse:
+        folder(p, QRectF(2.5, 4.5, 15, 12));
+        break;
     case Picture::AddFile:
     case Picture::DeleteFile:
     case Picture::DeleteAllFiles:

@@ -20,6 +20,8 @@ public:
     QList<int> saveFilterIndexes; // the filter entry each save dialog opened on (1-based)
     QStringList saveSuffixes;     // the default suffix each save dialog proposed
     QStringList saveInitialNames;
+    QList<std::optional<QColor>> colourAnswers; // nothing: cancelled
+    int colourPrompts = 0;
 
     QString browseFolder(QWidget*, const QString&) override
     {
@@ -38,6 +40,11 @@ public:
         saveSuffixes << defaultSuffix;
         saveInitialNames << initialName;
         return saveAnswers.isEmpty() ? gui::SaveChoice {} : saveAnswers.takeFirst();
+    }
+    std::optional<QColor> chooseColour(QWidget*) override
+    {
+        ++colourPrompts;
+        return colourAnswers.isEmpty() ? std::nullopt : colourAnswers.takeFirst();
     }
     void information(QWidget*, const QString& text) override { informations << text; }
     void error(QWidget*, const QString& text) override { errors << text; }
