@@ -64,6 +64,7 @@ bench: build
 	$(BUILD)/bin/bench_gui_harvest --folder /usr
 	bench/compare_find.sh $(BUILD) /usr
 	bench/compare_gif.sh $(BUILD)
+	bench/compare_convert.sh $(BUILD)
 	bench/compare_harvest.sh $(BUILD)
 
 fixtures:

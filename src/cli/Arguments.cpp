@@ -36,4 +36,14 @@ void Arguments::noValue() const
     if (attached_) throw UsageError(name_ + " takes no value");
 }
 
+CommonOption Arguments::commonOption() const
+{
+    if (!option_) return CommonOption::None;
+    const CommonOption which = name_ == "--help" || name_ == "-h" ? CommonOption::Help
+                               : name_ == "--version"             ? CommonOption::Version
+                                                                  : CommonOption::None;
+    if (which != CommonOption::None) noValue();
+    return which;
+}
+
 } // namespace vextral::cli

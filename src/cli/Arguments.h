@@ -15,6 +15,9 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// The options every command takes.
+enum class CommonOption { None, Help, Version };
+
 // Walks a command's arguments in order. Before "--", an argument that begins
 // with "-" (other than "-" alone) is an option, written "--name value" or
 // "--name=value" when it takes a value; everything else is an operand.
@@ -33,6 +36,9 @@ public:
     std::string value();
     // For an option that takes no value: throws UsageError when "=value" was given.
     void noValue() const;
+    // Whether the current argument is "--help" (or "-h") or "--version";
+    // throws UsageError when a value is attached to one.
+    CommonOption commonOption() const;
 
 private:
     const std::vector<std::string>& args_;

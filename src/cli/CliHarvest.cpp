@@ -193,13 +193,8 @@ Options parse(const std::vector<std::string>& args)
         const std::string& name = a.name();
         if (!a.isOption()) {
             o.paths.push_back(name);
-        } else if (name == "--help" || name == "-h") {
-            a.noValue();
-            o.help = true;
-            return o;
-        } else if (name == "--version") {
-            a.noValue();
-            o.version = true;
+        } else if (const CommonOption common = a.commonOption(); common != CommonOption::None) {
+            (common == CommonOption::Help ? o.help : o.version) = true;
             return o;
         } else if (name == "--settings") {
             o.settingsFile = a.value();

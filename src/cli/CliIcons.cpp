@@ -68,13 +68,8 @@ int runIcons(const std::vector<std::string>& args, std::ostream& out, std::ostre
             const std::string& name = a.name();
             if (!a.isOption()) {
                 files.push_back(name);
-            } else if (name == "--help" || name == "-h") {
-                a.noValue();
-                out << kIconsUsage;
-                return 0;
-            } else if (name == "--version") {
-                a.noValue();
-                out << kVersionLine;
+            } else if (const CommonOption common = a.commonOption(); common != CommonOption::None) {
+                out << (common == CommonOption::Help ? kIconsUsage : kVersionLine);
                 return 0;
             } else if (name == "--extract") {
                 extractDir = a.value();

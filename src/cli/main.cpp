@@ -1,3 +1,4 @@
+#include "cli/CliConvert.h"
 #include "cli/CliHarvest.h"
 #include "cli/CliIcons.h"
 #include "cli/CliSupport.h"
@@ -19,6 +20,7 @@ const char* const kUsage =
     "Commands:\n"
     "  icons [--extract DIR] FILE...   list (and extract) the icons of files\n"
     "  harvest [options] PATH...       harvest files and folders, save every icon\n"
+    "  convert --to FORMAT|OUT FILE... convert pictures into another format\n"
     "  help [COMMAND]                  show help\n"
     "\n"
     "Options: --help shows this help, --version the version.\n"
@@ -45,11 +47,16 @@ int dispatch(std::vector<std::string> args)
             std::cout << vextral::cli::kHarvestUsage;
             return 0;
         }
+        if (args[0] == "convert") {
+            std::cout << vextral::cli::kConvertUsage;
+            return 0;
+        }
         std::cerr << "vextral-cli: unknown command " << args[0] << "\n" << kUsage;
         return 2;
     }
     if (command == "icons") return vextral::cli::runIcons(args, std::cout, std::cerr);
     if (command == "harvest") return vextral::cli::runHarvest(args, std::cout, std::cerr, ::isatty(2) != 0);
+    if (command == "convert") return vextral::cli::runConvert(args, std::cout, std::cerr);
     std::cerr << "vextral-cli: unknown command " << command << "\n" << kUsage;
     return 2;
 }

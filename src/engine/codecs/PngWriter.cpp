@@ -88,17 +88,22 @@ void writePng(ImageBuffer& buffer, const std::string& fileName)
     beginWrite(buffer, fileName);
     const IOParams& p = buffer.params();
     PngJob job{};
-    Picture picture;
+    // The buffer's picture is written as it is when it has the layout the
+    // file wants; only other layouts are converted, into a picture of their own.
+    std::optional<Picture> converted;
+    const Picture* source = &buffer.picture();
     std::optional<Quantizer> quantizer;
     std::vector<std::uint8_t> indices;
     if (p.sampleBits != 1) {
-        picture = to24Bit(buffer.picture());
+        if (source->bits != 24) source = &converted.emplace(to24Bit(*source));
         job.colourType = p.samples != 1 ? PNG_COLOR_TYPE_RGB : PNG_COLOR_TYPE_PALETTE;
     } else {
-        picture = reduceToTwoColours(buffer.picture()).picture;
+        converted = reduceToTwoColours(buffer.picture()).picture;
         job.colourType = p.samples != 1 ? PNG_COLOR_TYPE_RGB : PNG_COLOR_TYPE_GRAY;
-        if (job.colourType == PNG_COLOR_TYPE_RGB) picture = to24Bit(picture);
+        if (job.colourType == PNG_COLOR_TYPE_RGB) converted = to24Bit(*converted);
+        source = &*converted;
     }
+    const Picture& picture = *source;
     job.picture = &picture;
     if (job.colourType == PNG_COLOR_TYPE_PALETTE) {
         quantizer.emplace(picture, 256);

@@ -1,0 +1,198 @@
+#include "cli/CliConvert.h"
+
+#include "cli/Arguments.h"
+#include "cli/CliSupport.h"
+#include "codecs/GifLzw.h"
+#include "codecs/ImageBuffer.h"
+#include "codecs/OutputFormats.h"
+#include "core/FileName.h"
+#include "platform/PictureFile.h"
+
+#include <exception>
+#include <filesystem>
+#include <optional>
+#include <ostream>
+#include <set>
+
+namespace vextral::cli {
+
+const char* const kConvertUsage = "Usage: vextral-cli convert --to FORMAT|OUT [options] FILE...\n"
+                                  "\n"
+                                  "Converts pictures into another format. FILE may be any picture the desktop\n"
+                                  "program's converter loads, chosen by its extension (letter case ignored):\n"
+                                  "png, cut, pcd, pbm, pgm, ppm, pdd, psd, bw, rgb, rgba, sgi, rla, rpf, scr,\n"
+                                  "pcc, pcx, fax, tif, tiff, icb, tga, vda, vst, win, bmp, dib, rle, jpeg, jpg,\n"
+                                  "jpe, jfif, eps (its TIFF preview), gif, ico, wmf. Transparent parts are\n"
+                                  "drawn over white; an icon is drawn at 32x32 as the desktop shows it. A GIF\n"
+                                  "keeps its colour depth: a 16-colour GIF becomes a 4-bit PCX, for example.\n"
+                                  "Options that take a value may also be written --option=VALUE.\n"
+                                  "\n"
+                                  "  --to OUT        write the one FILE as OUT, in the format of OUT's extension:\n"
+                                  "                  bmp, jpg, jpeg, gif, pcx, tga, png, tif, tiff, ico, cur, wmf\n"
+                                  "  --to FORMAT     write every FILE in FORMAT (one of those extensions, written\n"
+                                  "                  without a dot), named after the FILE with the format's\n"
+                                  "                  extension: photo.png becomes photo.gif; a name already\n"
+                                  "                  written in this run gets \" (2)\" and so on\n"
+                                  "  --out DIR       with --to FORMAT: write into DIR (created if missing)\n"
+                                  "                  instead of the current folder\n"
+                                  "  --quality N     JPEG quality from 0 to 100 (default 86)\n"
+                                  "  --version       show the version\n"
+                                  "  --help          show this help\n"
+                                  "\n"
+                                  "Each converted file is listed as FILE -> OUT. Existing files are replaced.\n"
+                                  "\n"
+                                  "Exit status: 0 when every file was converted, 1 when a file could not be\n"
+                                  "read or written, 2 for a usage error.\n";
+
+namespace {
+
+constexpr const char* kCommand = "vextral-cli convert";
+constexpr int kDefaultQuality = 86;
+
+struct Options {
+    bool help = false, version = false;
+    std::vector<std::string> files;
+    std::optional<std::string> to;
+    std::optional<std::string> outDir;
+    int quality = kDefaultQuality;
+};
+
+// What --to names: one output file, or a format for every input.
+struct Target {
+    std::optional<std::string> file;
+    codecs::OutputFormat format = codecs::OutputFormat::Png;
+};
+
+int quality(const std::string& text)
+{
+    const bool digits = !text.empty() && text.size() <= 3 && text.find_first_not_of("0123456789") == std::string::npos;
+    if (!digits || std::stoi(text) > 100)
+        throw UsageError("--quality needs a whole number from 0 to 100, not '" + text + "'");
+    return std::stoi(text);
+}
+
+Options parse(const std::vector<std::string>& args)
+{
+    Options o;
+    Arguments a(args);
+    while (a.next()) {
+        const std::string& name = a.name();
+        if (!a.isOption()) {
+            o.files.push_back(name);
+        } else if (const CommonOption common = a.commonOption(); common != CommonOption::None) {
+            (common == CommonOption::Help ? o.help : o.version) = true;
+            return o;
+        } else if (name == "--to") {
+            o.to = a.value();
+        } else if (name == "--out") {
+            o.outDir = a.value();
+            if (o.outDir->empty()) throw UsageError("--out needs a folder name");
+        } else if (name == "--quality") {
+            o.quality = quality(a.value());
+        } else {
+            throw UsageError("unknown option " + name);
+        }
+    }
+    if (!o.to) throw UsageError("say what to convert to with --to FORMAT or --to OUT");
+    if (o.files.empty()) throw UsageError("name at least one file to convert");
+    return o;
+}
+
+// A value with a dot or a slash is a file name; anything else a format.
+Target target(const Options& o)
+{
+    const std::string& to = *o.to;
+    Target t;
+    if (to.find_first_of("./") == std::string::npos) {
+        const auto format = codecs::pictureFormatForExtension(to);
+        if (!format) throw UsageError("unknown format '" + to + "' for --to");
+        t.format = *format;
+        return t;
+    }
+    const auto format = codecs::pictureFormatForExtension(lowerExtension(to));
+    if (!format) {
+        throw UsageError("--to " + to + ": the extension names no format Vextral writes " +
+                         "(bmp, jpg, jpeg, gif, pcx, tga, png, tif, tiff, ico, cur, wmf)");
+    }
+    if (o.files.size() > 1) throw UsageError("--to FILE takes one input; convert several with --to FORMAT");
+    if (o.outDir) throw UsageError("--out DIR goes with --to FORMAT, not with an output file name");
+    t.file = to;
+    t.format = *format;
+    return t;
+}
+
+// The name part of path without its last extension: "dir/photo.png" -> "photo".
+std::string baseName(const std::string& path)
+{
+    const std::string name = fileNamePart(path);
+    const std::size_t dot = name.rfind('.');
+    return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+}
+
+// Where --to FORMAT writes path's picture; names written before in this run
+// are not used again.
+std::string outputName(const std::string& path, const std::string& dir, const char* extension,
+                       std::set<std::string>& written)
+{
+    const std::string base = baseName(path);
+    std::string name = base + "." + extension;
+    for (int n = 2; written.count(name) != 0; ++n) name = base + " (" + std::to_string(n) + ")." + extension;
+    written.insert(name);
+    return dir.empty() ? name : (std::filesystem::path(dir) / name).string();
+}
+
+// Reads one file and writes it; a message on err when either fails.
+bool convert(const std::string& in, const std::string& out, codecs::OutputFormat format, int jpegQuality,
+             std::ostream& output, std::ostream& err)
+{
+    // A buffer of its own for every file: what a GIF leaves in the
+    // parameters applies to its own output only.
+    codecs::ImageBuffer buffer;
+    codecs::attachLzwCoders(buffer.params());
+    buffer.params().jpegQuality = jpegQuality;
+    try {
+        platform::loadPicture(buffer, in);
+        codecs::outputFormat(format).writer(buffer, out);
+    } catch (const std::exception& e) {
+        err << kCommand << ": " << in << ": " << e.what() << "\n";
+        return false;
+    }
+    output << in << " -> " << out << "\n";
+    return true;
+}
+
+} // namespace
+
+int runConvert(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+{
+    Options o;
+    Target t;
+    try {
+        o = parse(args);
+        if (!o.help && !o.version) t = target(o);
+    } catch (const UsageError& e) {
+        printUsageError(err, "convert", e.what());
+        return 2;
+    }
+    if (o.help) {
+        out << kConvertUsage;
+        return 0;
+    }
+    if (o.version) {
+        out << kVersionLine;
+        return 0;
+    }
+
+    if (t.file) return convert(o.files.front(), *t.file, t.format, o.quality, out, err) ? 0 : 1;
+    if (o.outDir && !prepareOutputFolder(*o.outDir, err, kCommand)) return 1;
+    const char* extension = codecs::outputFormat(t.format).extension;
+    std::set<std::string> written;
+    int status = 0;
+    for (const std::string& in : o.files) {
+        const std::string target = outputName(in, o.outDir.value_or(""), extension, written);
+        if (!convert(in, target, t.format, o.quality, out, err)) status = 1;
+    }
+    return status;
+}
+
+} // namespace vextral::cli

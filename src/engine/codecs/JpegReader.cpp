@@ -1,0 +1,139 @@
+#include "codecs/Readers.h"
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include <jerror.h>
+#include <jpeglib.h>
+
+// JPEG files through libjpeg, decoded straight into the picture's rows as
+// blue, green, red (CMYK files through a row of their own). A file that ends
+// before its last row is refused rather than shown half grey; the work a
+// hostile file can ask for is bounded by a scan count and a memory limit.
+
+namespace vextral::codecs {
+
+namespace {
+
+// Progressive files refine the picture scan by scan; real ones have a dozen.
+constexpr int kMaxScans = 1000;
+// Coefficient buffers of progressive and multi-scan files.
+constexpr long kMaxDecoderMemory = 1L << 30;
+
+struct JpegError {
+    jpeg_error_mgr manager; // first, so that the library's pointer is ours
+    std::jmp_buf jump;
+    char message[JMSG_LENGTH_MAX];
+};
+
+[[noreturn]] void fail(j_common_ptr cinfo)
+{
+    auto* error = reinterpret_cast<JpegError*>(cinfo->err);
+    (*cinfo->err->format_message)(cinfo, error->message);
+    std::longjmp(error->jump, 1);
+}
+
+// Warnings are passed over, but for the end of the data coming early.
+void message(j_common_ptr cinfo, int level)
+{
+    if (level < 0 && cinfo->err->msg_code == JWRN_JPEG_EOF) fail(cinfo);
+}
+
+void silent(j_common_ptr) {}
+
+void countScans(j_common_ptr cinfo)
+{
+    if (!cinfo->is_decompressor) return;
+    if (reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > kMaxScans) {
+        auto* error = reinterpret_cast<JpegError*>(cinfo->err);
+        std::snprintf(error->message, sizeof error->message, "more than %d scans", kMaxScans);
+        std::longjmp(error->jump, 1);
+    }
+}
+
+// What the libjpeg calls share; plain data, so that a longjmp skips no destructor.
+struct JpegRead {
+    jpeg_decompress_struct cinfo;
+    JpegError error;
+    jpeg_progress_mgr progress;
+    bool cmyk = false;
+};
+
+bool create(JpegRead& r)
+{
+    if (setjmp(r.error.jump)) return false;
+    jpeg_create_decompress(&r.cinfo);
+    return true;
+}
+
+bool readHeader(JpegRead& r, std::FILE* file)
+{
+    if (setjmp(r.error.jump)) return false;
+    jpeg_stdio_src(&r.cinfo, file);
+    jpeg_read_header(&r.cinfo, TRUE);
+    r.cmyk = r.cinfo.jpeg_color_space == JCS_CMYK || r.cinfo.jpeg_color_space == JCS_YCCK;
+    r.cinfo.out_color_space = r.cmyk ? JCS_CMYK : JCS_EXT_BGR;
+    return true;
+}
+
+// CMYK as Adobe writes it (inverted, as most such files are) or plain.
+void cmykRow(const std::uint8_t* cmyk, std::size_t width, bool inverted, std::uint8_t* out)
+{
+    for (std::size_t x = 0; x < width; ++x, cmyk += 4, out += 3) {
+        const unsigned k = inverted ? cmyk[3] : 255u - cmyk[3];
+        const auto channel = [&](std::uint8_t v) {
+            const unsigned ink = inverted ? v : 255u - v;
+            return static_cast<std::uint8_t>((ink * k + 127) / 255);
+        };
+        out[0] = channel(cmyk[2]);
+        out[1] = channel(cmyk[1]);
+        out[2] = channel(cmyk[0]);
+    }
+}
+
+bool readRows(JpegRead& r, std::uint8_t* pixels, std::size_t stride, std::uint8_t* cmykLine)
+{
+    if (setjmp(r.error.jump)) return false;
+    jpeg_start_decompress(&r.cinfo);
+    while (r.cinfo.output_scanline < r.cinfo.output_height) {
+        std::uint8_t* row = pixels + stride * r.cinfo.output_scanline;
+        JSAMPROW target = r.cmyk ? cmykLine : row;
+        if (jpeg_read_scanlines(&r.cinfo, &target, 1) != 1) {
+            std::snprintf(r.error.message, sizeof r.error.message, "no more rows");
+            return false;
+        }
+        if (r.cmyk) cmykRow(cmykLine, r.cinfo.output_width, r.cinfo.saw_Adobe_marker, row);
+    }
+    jpeg_finish_decompress(&r.cinfo);
+    return true;
+}
+
+} // namespace
+
+Picture readJpegPicture(std::FILE* file)
+{
+    JpegRead r {};
+    r.cinfo.err = jpeg_std_error(&r.error.manager);
+    r.error.manager.error_exit = fail;
+    r.error.manager.emit_message = message;
+    r.error.manager.output_message = silent;
+    r.progress.progress_monitor = countScans;
+    struct Release {
+        JpegRead& r;
+        ~Release() { jpeg_destroy_decompress(&r.cinfo); }
+    } release {r};
+    if (!create(r)) throw std::bad_alloc();
+    r.cinfo.progress = &r.progress;
+    r.cinfo.mem->max_memory_to_use = kMaxDecoderMemory;
+
+    if (!readHeader(r, file)) throw DamagedPicture(r.error.message);
+    checkPictureSize(r.cinfo.image_width, r.cinfo.image_height);
+    Picture picture = Picture::make(static_cast<int>(r.cinfo.image_width), static_cast<int>(r.cinfo.image_height));
+    std::vector<std::uint8_t> cmykLine(r.cmyk ? 4 * static_cast<std::size_t>(r.cinfo.image_width) : 0);
+    if (!readRows(r, picture.pixels.data(), picture.stride(), cmykLine.data())) throw DamagedPicture(r.error.message);
+    return picture;
+}
+
+} // namespace vextral::codecs

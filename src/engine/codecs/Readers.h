@@ -1,0 +1,67 @@
+#pragma once
+
+#include "codecs/Picture.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <utility>
+
+// The readers behind readPictureFile (PictureReader.h), one file each. Every
+// one returns a 24-bit picture with transparent pixels drawn over white, and
+// raises DamagedPicture for a file it cannot make sense of; the picture size
+// error (checkPictureSize) comes through as it is.
+
+namespace vextral::codecs {
+
+// A file that its reader refuses; what() is the library's reason, or empty.
+class DamagedPicture : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// A whole file in memory, in a block from malloc (ImageMagick takes such
+// blocks over without a copy).
+struct FileBytes {
+    struct Free {
+        void operator()(std::uint8_t* p) const { std::free(p); }
+    };
+    std::unique_ptr<std::uint8_t, Free> data;
+    std::size_t size = 0;
+    std::span<const std::uint8_t> span() const { return {data.get(), size}; }
+};
+
+// A row of blue, green, red, alpha pixels drawn over white as blue, green, red.
+inline void drawRowOverWhite(const std::uint8_t* bgra, std::size_t width, std::uint8_t* bgr)
+{
+    const auto over = [](unsigned value, unsigned alpha) {
+        return static_cast<std::uint8_t>((value * alpha + 255 * (255 - alpha) + 127) / 255);
+    };
+    for (std::size_t x = 0; x < width; ++x, bgra += 4, bgr += 3) {
+        bgr[0] = over(bgra[0], bgra[3]);
+        bgr[1] = over(bgra[1], bgra[3]);
+        bgr[2] = over(bgra[2], bgra[3]);
+    }
+}
+
+Picture readPngPicture(std::FILE* file);
+Picture readJpegPicture(std::FILE* file);
+Picture readRlaPicture(std::span<const std::uint8_t> bytes);
+// magick is ImageMagick's name of the format; firstFrameOnly asks for the
+// first image of files that hold several (the merged image of a Photoshop
+// file, the first page of a TIFF file). The picture's size is checked from
+// its header before it is decoded, unless sizeChecked says the caller did.
+// bytes is taken over.
+Picture readMagickPicture(FileBytes bytes, const char* magick, bool firstFrameOnly, bool sizeChecked = false);
+// The width and height in a portable map's header (P1 to P7); nothing when
+// the header cannot be read.
+std::optional<std::pair<long long, long long>> portableMapSize(std::span<const std::uint8_t> bytes);
+// Whether ImageMagick on this system has a reader for the format.
+bool magickReads(const char* magick);
+
+} // namespace vextral::codecs

@@ -1,0 +1,186 @@
+#include "cli/CliConvert.h"
+
+#include "engine/codecs/ConvertFixtures.h"
+#include "engine/codecs/WriterReadBack.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+using vextral::cli::runConvert;
+using vextral::test::convertFixture;
+using vextral::test::TempDir;
+
+namespace {
+
+struct CliRun {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+CliRun convert(const std::vector<std::string>& args)
+{
+    std::ostringstream out, err;
+    const int status = runConvert(args, out, err);
+    return {status, out.str(), err.str()};
+}
+
+std::string fx(const std::string& name) { return convertFixture(name).string(); }
+
+const std::string kColourText = vextral::test::describe(vextral::test::kColour);
+
+TEST(CliConvert, OneFileToTheNamedOutput)
+{
+    TempDir dir;
+    const std::string out = (dir / "out.BMP").string();
+    const CliRun r = convert({fx("colour.tga"), "--to", out});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out, fx("colour.tga") + " -> " + out + "\n");
+    const auto bytes = vextral::test::readBytes(out);
+    ASSERT_GE(bytes.size(), 2u);
+    EXPECT_EQ(bytes[0], 'B');
+    EXPECT_EQ(bytes[1], 'M');
+    EXPECT_EQ(vextral::test::readBack("magick", out), kColourText);
+
+    // --to=OUT, and an icon drawn over white at 32 x 32.
+    const std::string png = (dir / "icon.png").string();
+    EXPECT_EQ(convert({"--to=" + png, vextral::test::fixture("multi.ico").string()}).status, 0);
+    const std::string icon = vextral::test::readBack("magick", png);
+    EXPECT_EQ(icon.rfind("32 x 32: ffffff", 0), 0u) << icon.substr(0, 40);
+}
+
+TEST(CliConvert, ManyFilesToAFormat)
+{
+    TempDir dir;
+    const std::string outDir = (dir / "made/here").string(); // created on demand
+    const CliRun r = convert({"--to", "GIF", "--out", outDir, fx("colour.png"), fx("colour.tga"), fx("grey.pgm")});
+    EXPECT_EQ(r.status, 0) << r.err;
+    // Two inputs named colour: the second one's output is renamed.
+    EXPECT_EQ(r.out, fx("colour.png") + " -> " + outDir + "/colour.gif\n" + fx("colour.tga") + " -> " + outDir +
+                         "/colour (2).gif\n" + fx("grey.pgm") + " -> " + outDir + "/grey.gif\n");
+    for (const char* name : {"colour.gif", "colour (2).gif", "grey.gif"}) {
+        EXPECT_EQ(vextral::test::readBack("magick", dir / ("made/here/" + std::string(name))).substr(0, 7), "4 x 3: ")
+            << name;
+    }
+
+    // Without --out, into the current folder; "jpeg" and "tiff" name formats too.
+    const auto here = std::filesystem::current_path();
+    std::filesystem::current_path(dir.path());
+    const CliRun jpeg = convert({"--to=jpeg", fx("colour.sgi")});
+    const CliRun tiff = convert({"--to", "tiff", fx("colour.sgi")});
+    std::filesystem::current_path(here);
+    EXPECT_EQ(jpeg.status, 0) << jpeg.err;
+    EXPECT_EQ(jpeg.out, fx("colour.sgi") + " -> colour.jpg\n");
+    EXPECT_EQ(tiff.out, fx("colour.sgi") + " -> colour.tif\n");
+    EXPECT_EQ(vextral::test::readBack("magick", dir / "colour.tif"), kColourText);
+}
+
+TEST(CliConvert, AGifKeepsItsDepthInThePcx)
+{
+    TempDir dir;
+    EXPECT_EQ(convert({fx("colour16.gif"), "--to", (dir / "a.pcx").string()}).status, 0);
+    EXPECT_EQ(convert({fx("gradient256.gif"), fx("colour.png"), "--to", "pcx", "--out", dir.path().string()}).status,
+              0);
+    EXPECT_EQ(vextral::test::readBytes(dir / "a.pcx")[3], 4);
+    EXPECT_EQ(vextral::test::readBytes(dir / "gradient256.pcx")[3], 8);
+    // Each file is converted on its own: the PNG after the GIF stays true colour.
+    EXPECT_EQ(vextral::test::readBytes(dir / "colour.pcx")[65], 3);
+}
+
+TEST(CliConvert, JpegQuality)
+{
+    TempDir dir;
+    const auto size = [&](const std::string& name) { return std::filesystem::file_size(dir / name); };
+    const std::string photo = convertFixture("gradient256.gif").string();
+    EXPECT_EQ(convert({photo, "--to", (dir / "default.jpg").string()}).status, 0);
+    EXPECT_EQ(convert({photo, "--quality", "86", "--to", (dir / "86.jpg").string()}).status, 0);
+    EXPECT_EQ(convert({photo, "--quality=5", "--to", (dir / "5.jpg").string()}).status, 0);
+    EXPECT_EQ(convert({photo, "--quality=100", "--to", (dir / "100.jpg").string()}).status, 0);
+    EXPECT_EQ(vextral::test::readBytes(dir / "default.jpg"), vextral::test::readBytes(dir / "86.jpg"));
+    EXPECT_LT(size("5.jpg"), size("86.jpg"));
+    EXPECT_LT(size("86.jpg"), size("100.jpg"));
+    for (const char* bad : {"101", "-1", "abc", "", "0x10", "1000"}) {
+        const CliRun r = convert({photo, "--quality", bad, "--to", (dir / "x.jpg").string()});
+        EXPECT_EQ(r.status, 2) << bad;
+        EXPECT_EQ(r.err, "vextral-cli convert: --quality needs a whole number from 0 to 100, not '" + std::string(bad) +
+                             "'\nRun 'vextral-cli convert --help' for its options.\n");
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir / "x.jpg"));
+}
+
+TEST(CliConvert, FilesThatCannotBeReadAreReportedAndTheOthersConverted)
+{
+    TempDir dir;
+    const std::string missing = (dir / "missing.png").string();
+    const std::string cursor = vextral::test::fixture("arrow.cur").string();
+    const CliRun r = convert({missing, fx("colour.png"), cursor, "--to", "bmp", "--out", dir.path().string()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "vextral-cli convert: " + missing + ": Cannot open file " + missing +
+                         ": No such file or directory\n"
+                         "vextral-cli convert: " +
+                         cursor + ": Unknown picture file extension (.cur)\n");
+    EXPECT_EQ(r.out, fx("colour.png") + " -> " + (dir / "colour.bmp").string() + "\n");
+    EXPECT_FALSE(std::filesystem::exists(dir / "missing.bmp"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "arrow.bmp"));
+
+    // A file that cannot be written.
+    const CliRun unwritable = convert({fx("colour.png"), "--to", (dir / "no/such/folder/x.png").string()});
+    EXPECT_EQ(unwritable.status, 1);
+    EXPECT_NE(unwritable.err.find("Cannot create file " + (dir / "no/such/folder/x.png").string()), std::string::npos)
+        << unwritable.err;
+}
+
+TEST(CliConvert, UsageErrors)
+{
+    TempDir dir;
+    const std::string out = (dir / "x.png").string();
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{fx("colour.png")}, "say what to convert to with --to FORMAT or --to OUT"},
+        {{"--to", "png"}, "name at least one file to convert"},
+        {{fx("colour.png"), "--to", "ppm"}, "unknown format 'ppm' for --to"},
+        {{fx("colour.png"), "--to", "standard-icon"}, "unknown format 'standard-icon' for --to"},
+        {{fx("colour.png"), "--to", (dir / "x.xyz").string()},
+         "--to " + (dir / "x.xyz").string() +
+             ": the extension names no format Vextral writes (bmp, jpg, jpeg, gif, pcx, tga, png, tif, tiff, ico, cur, "
+             "wmf)"},
+        {{fx("colour.png"), fx("colour.tga"), "--to", out},
+         "--to FILE takes one input; convert several with --to FORMAT"},
+        {{fx("colour.png"), "--to", out, "--out", dir.path().string()},
+         "--out DIR goes with --to FORMAT, not with an output file name"},
+        {{fx("colour.png"), "--to", "png", "--frobnicate"}, "unknown option --frobnicate"},
+        {{fx("colour.png"), "--to"}, "--to needs a value"},
+    };
+    for (const auto& [args, message] : cases) {
+        const CliRun r = convert(args);
+        EXPECT_EQ(r.status, 2) << message;
+        EXPECT_EQ(r.err, "vextral-cli convert: " + message + "\nRun 'vextral-cli convert --help' for its options.\n");
+    }
+    EXPECT_FALSE(std::filesystem::exists(out));
+
+    const CliRun help = convert({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind("Usage: vextral-cli convert --to FORMAT|OUT [options] FILE...\n", 0), 0u);
+    EXPECT_EQ(convert({"--version"}).out, "vextral-cli 2.1\n");
+}
+
+TEST(CliConvert, ExitStatusOfTheProgram)
+{
+    TempDir dir;
+    const std::string cli = vextral::test::shellQuote(VEXTRAL_CLI);
+    const std::string in = vextral::test::shellQuote(fx("colour.png"));
+    EXPECT_EQ(vextral::test::runCommand(cli + " convert " + in + " --to " +
+                                        vextral::test::shellQuote((dir / "a.tga").string()) + " >/dev/null"),
+              0);
+    EXPECT_EQ(vextral::test::readBack("magick", dir / "a.tga"), kColourText);
+    EXPECT_EQ(vextral::test::runCommand(cli + " convert /nonexistent.png --to png 2>/dev/null"), 1);
+    EXPECT_EQ(vextral::test::runCommand(cli + " convert " + in + " --to ppm 2>/dev/null"), 2);
+    std::string text;
+    EXPECT_EQ(vextral::test::runCommand(cli + " help convert", &text), 0);
+    EXPECT_EQ(text.rfind("Usage: vextral-cli convert", 0), 0u);
+    EXPECT_EQ(vextral::test::runCommand(cli + " --help", &text), 0);
+    EXPECT_NE(text.find("convert --to FORMAT|OUT FILE..."), std::string::npos);
+}
+
+} // namespace
