@@ -61,9 +61,10 @@ std::string reasonOf(const Magick::Exception& e)
 
 // Runs one ImageMagick step. A warning leaves the step done (a file with an
 // odd tag is still a picture), unless it says that the data is corrupt or
-// cut short; every error is a damaged file, but for a resource limit.
+// cut short; every error is a damaged file, but for the limits on memory
+// (where size, when known, is " of W x H pixels").
 template <typename Step>
-void step(Step&& run)
+void step(Step&& run, const std::string& size = "")
 {
     try {
         run();
@@ -71,7 +72,9 @@ void step(Step&& run)
         throw DamagedPicture(reasonOf(e));
     } catch (const Magick::Warning&) {
     } catch (const Magick::ErrorResourceLimit& e) {
-        throw Error("Not enough memory to read the picture (" + reasonOf(e) + ")");
+        throw Error("Not enough memory to read the picture" + size + " (" + reasonOf(e) + ")");
+    } catch (const Magick::ErrorCache& e) {
+        throw Error("Not enough memory to read the picture" + size + " (" + reasonOf(e) + ")");
     } catch (const Magick::Exception& e) {
         throw DamagedPicture(reasonOf(e));
     }
@@ -98,8 +101,8 @@ Picture readMagickPicture(FileBytes bytes, const char* magick, bool firstFrameOn
 {
     startMagick();
     Magick::Blob blob;
-    const std::size_t size = bytes.size;
-    blob.updateNoCopy(bytes.data.release(), size, Magick::Blob::MallocAllocator);
+    const std::size_t length = bytes.size;
+    blob.updateNoCopy(bytes.data.release(), length, Magick::Blob::MallocAllocator);
 
     Magick::Image image;
     step([&] {
@@ -114,14 +117,19 @@ Picture readMagickPicture(FileBytes bytes, const char* magick, bool firstFrameOn
         }
     });
     // The size is checked before any pixel is decoded.
+    std::string size;
     if (!sizeChecked) {
         step([&] { image.ping(blob); });
-        checkPictureSize(static_cast<long long>(image.columns()), static_cast<long long>(image.rows()));
+        const auto columns = static_cast<long long>(image.columns()), rows = static_cast<long long>(image.rows());
+        checkPictureSize(columns, rows);
+        size = " of " + std::to_string(columns) + " x " + std::to_string(rows) + " pixels";
     }
-    step([&] {
-        image.magick(magick);
-        image.read(blob);
-    });
+    step(
+        [&] {
+            image.magick(magick);
+            image.read(blob);
+        },
+        size);
     blob = Magick::Blob();
     const auto width = static_cast<std::size_t>(image.columns());
     const auto height = static_cast<std::size_t>(image.rows());
