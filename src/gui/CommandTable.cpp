@@ -131,7 +131,7 @@ std::vector<CommandRow> mainCommandRows(const CommandSet& c)
     const Handler list = on(c.iconList, &IconListCommands::menuListClick);
     const Handler options = on(c.program, &ProgramCommands::menuOptionsClick);
     const Handler webPage = c.pending.handler(QStringLiteral("Create Web File"));
-    const Handler convert = c.pending.handler(QStringLiteral("Convert"));
+    const Handler convert = on(c.save, &SaveCommands::menuConvertClick);
     const Handler share = c.pending.handler(QStringLiteral("Share Icons With Friends"));
     const Handler capture = c.pending.handler(QStringLiteral("Capture Screen"));
     const Handler check = c.pending.handler(QStringLiteral("Check for the latest version"));

@@ -3,6 +3,7 @@
 #include "codecs/ImageBuffer.h"
 #include "core/Error.h"
 #include "export/IconFile.h"
+#include "gui/ConvertDialog.h"
 #include "gui/DialogHost.h"
 #include "gui/MainView.h"
 #include "gui/Prompts.h"
@@ -10,11 +11,25 @@
 #include "gui/SavePicture.h"
 #include "settings/Settings.h"
 
+#include <QDialog>
 #include <QFile>
 #include <QScreen>
 #include <QWidget>
 
 namespace vextral::gui {
+
+namespace {
+
+// Shows a dialog of the window through its dialog host, centred on the screen.
+void showCentred(MainView& view, QDialog* dialog)
+{
+    dialog->adjustSize();
+    if (const QScreen* screen = view.windowWidget()->screen())
+        dialog->move(screen->availableGeometry().center() - dialog->rect().center());
+    view.dialogs().show(dialog);
+}
+
+} // namespace
 
 void SaveCommands::menuSaveClick()
 {
@@ -41,12 +56,13 @@ void SaveCommands::menuSaveClick()
 
 void SaveCommands::menuSaveallClick()
 {
-    QWidget* window = view_.windowWidget();
-    auto* dialog = new SaveAllDialog(view_.catalogue(), view_.settings().jpegQuality, view_.prompts(), window);
-    dialog->adjustSize();
-    if (const QScreen* screen = window->screen())
-        dialog->move(screen->availableGeometry().center() - dialog->rect().center());
-    view_.dialogs().show(dialog);
+    showCentred(view_, new SaveAllDialog(view_.catalogue(), view_.settings().jpegQuality, view_.prompts(),
+                                         view_.windowWidget()));
+}
+
+void SaveCommands::menuConvertClick()
+{
+    showCentred(view_, new ConvertDialog(view_.savePicture(), view_.settings(), view_.prompts(), view_.windowWidget()));
 }
 
 } // namespace vextral::gui

@@ -5,13 +5,15 @@ namespace vextral::gui {
 class MainView;
 
 // Saving from the main window: the selected icon through the shared
-// save-picture dialog, and every icon through the Save all dialog.
+// save-picture dialog, every icon through the Save all dialog, and any picture
+// file in another format through the Convert dialog.
 class SaveCommands {
 public:
     explicit SaveCommands(MainView& view) : view_(view) {}
 
     void menuSaveClick();
     void menuSaveallClick();
+    void menuConvertClick();
 
 private:
     MainView& view_;

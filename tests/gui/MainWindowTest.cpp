@@ -198,7 +198,7 @@ TEST(MainWindow, ToolbarButtonsRunTheirHintsCommands)
     MainWindow w(prompts, home.path().string());
     const std::pair<const char*, const char*> map[] = {
         {"tbtEdit", "Print"}, {"tbtCentre", "Edit"},
-        {"tbtConvert", "Convert"}, {"tbtCapture", "Capture Screen"},
+        {"tbtCapture", "Capture Screen"},
         {"tbtFriend", "Share Icons With Friends"}, {"tbtWebPage", "Create Web File"}, {"tbtHelp", "Help"}};
     for (const auto& [button, command] : map) {
         prompts.informations.clear();

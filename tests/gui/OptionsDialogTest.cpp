@@ -6,6 +6,7 @@
 #include "settings/ProfileFile.h"
 
 #include "TestSupport.h"
+#include "gui/DialogDesktop.h"
 #include "gui/ModalBoxes.h"
 #include "gui/ScriptedPrompts.h"
 
@@ -29,6 +30,7 @@
 using namespace vextral;
 using vextral::gui::MainWindow;
 using vextral::gui::OptionsDialog;
+using vextral::test::control;
 using vextral::test::fixture;
 using vextral::test::ScriptedPrompts;
 using vextral::test::TempDir;
@@ -36,13 +38,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A main window over a program folder of its own, shown as a user sees it.
-struct Desktop {
-    ScriptedPrompts prompts;
-    TempDir home;
-    MainWindow window {prompts, home.path().string()};
-
-    Desktop() { window.show(); }
+// The desktop with the settings file of its program folder.
+struct Desktop : test::Desktop {
     fs::path ini() const { return home / "Option.ini"; }
     std::string iniText() const
     {
@@ -62,23 +59,8 @@ struct Desktop {
         return settings::ProfileFile(ini().string()).read().value(section, key);
     }
     // Opens the dialog with "Options..." and returns it.
-    OptionsDialog* open()
-    {
-        window.findChild<QAction*>(QStringLiteral("menuOptions"))->trigger();
-        return window.findChild<OptionsDialog*>();
-    }
-    // Dialogs closed are deleted when control returns to the event loop.
-    void settle() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+    OptionsDialog* open() { return test::Desktop::open<OptionsDialog>("menuOptions"); }
 };
-
-template <typename T>
-T* control(QWidget* dialog, const char* name)
-{
-    T* found = dialog->findChild<T*>(QLatin1String(name));
-    EXPECT_TRUE(found) << name;
-    if (!found) throw std::runtime_error(std::string("no control ") + name);
-    return found;
-}
 
 void showPage(OptionsDialog* d, int page)
 {
