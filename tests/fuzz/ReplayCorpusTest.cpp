@@ -2,6 +2,7 @@
 // ever found, so a fixed fault stays fixed.
 #include "fuzz/FuzzGif.h"
 #include "fuzz/FuzzIconSource.h"
+#include "fuzz/FuzzPictureReader.h"
 
 #include "TestSupport.h"
 
@@ -51,4 +52,9 @@ TEST(FuzzReplay, GifLzwCorpusAndCrashes)
 TEST(FuzzReplay, TiffLzwCorpusAndCrashes)
 {
     EXPECT_GT(replay("tiff_lzw", vextral::fuzz::exerciseTiffLzw), 0u) << "the saved fuzz corpus is missing";
+}
+
+TEST(FuzzReplay, PictureReaderCorpusAndCrashes)
+{
+    EXPECT_GT(replay("picture_reader", vextral::fuzz::exercisePictureReader), 0u) << "the saved fuzz corpus is missing";
 }
