@@ -52,7 +52,9 @@ Picture photograph(int w, int h)
             const double r = 40 + 150 * fy + 60 * sun + 20 * sky;
             const double g = 60 + 120 * sky * (1 - fy) + 50 * sun;
             const double b = 200 - 140 * fy + 30 * sky;
-            const auto channel = [&noise](double v) { return static_cast<std::uint8_t>(std::clamp(static_cast<int>(v) + noise(), 0, 255)); };
+            const auto channel = [&noise](double v) {
+                return static_cast<std::uint8_t>(std::clamp(static_cast<int>(v) + noise(), 0, 255));
+            };
             row[3 * x] = channel(b);
             row[3 * x + 1] = channel(g);
             row[3 * x + 2] = channel(r);
@@ -133,11 +135,16 @@ int main(int argc, char** argv)
     std::string ppm, gifPath;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
-        if (a == "--rounds" && i + 1 < argc) rounds = std::max(1, std::atoi(argv[++i]));
-        else if (a == "--width" && i + 1 < argc) width = std::max(1, std::atoi(argv[++i]));
-        else if (a == "--height" && i + 1 < argc) height = std::max(1, std::atoi(argv[++i]));
-        else if (a == "--ppm" && i + 1 < argc) ppm = argv[++i];
-        else if (a == "--gif" && i + 1 < argc) gifPath = argv[++i];
+        if (a == "--rounds" && i + 1 < argc)
+            rounds = std::max(1, std::atoi(argv[++i]));
+        else if (a == "--width" && i + 1 < argc)
+            width = std::max(1, std::atoi(argv[++i]));
+        else if (a == "--height" && i + 1 < argc)
+            height = std::max(1, std::atoi(argv[++i]));
+        else if (a == "--ppm" && i + 1 < argc)
+            ppm = argv[++i];
+        else if (a == "--gif" && i + 1 < argc)
+            gifPath = argv[++i];
         else {
             std::fprintf(stderr, "usage: bench_gif [--rounds N] [--width W --height H] [--ppm FILE] [--gif FILE]\n");
             return 2;
@@ -150,18 +157,22 @@ int main(int argc, char** argv)
     if (!ppm.empty()) writePpm(buffer.picture(), ppm);
 
     const bool keep = !gifPath.empty();
-    if (!keep) gifPath = (std::filesystem::temp_directory_path() / ("bench_gif-" + std::to_string(getpid()) + ".gif")).string();
+    if (!keep)
+        gifPath =
+            (std::filesystem::temp_directory_path() / ("bench_gif-" + std::to_string(getpid()) + ".gif")).string();
     const double write = best(rounds, [&] { writeGif(buffer, gifPath); });
     const auto size = std::filesystem::file_size(gifPath);
     if (!keep) std::filesystem::remove(gifPath);
     std::printf("picture: %d x %d (%.1f MP)\n", width, height, megapixels);
-    std::printf("gif writer (quantise + map + encode + file): %.3f s, %ju bytes\n", write, static_cast<std::uintmax_t>(size));
+    std::printf("gif writer (quantise + map + encode + file): %.3f s, %ju bytes\n", write,
+                static_cast<std::uintmax_t>(size));
 
     // The encoder alone, on the writer's own indices.
     const Quantizer q(buffer.picture(), 256);
     std::vector<std::uint8_t> indices(static_cast<std::size_t>(width) * height);
     for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) indices[static_cast<std::size_t>(y) * width + x] = q.index(buffer.picture().pixel(x, y));
+        for (int x = 0; x < width; ++x)
+            indices[static_cast<std::size_t>(y) * width + x] = q.index(buffer.picture().pixel(x, y));
     }
     std::vector<std::uint8_t> ours;
     const double encode = best(rounds, [&] {
@@ -173,7 +184,8 @@ int main(int argc, char** argv)
     std::vector<std::uint8_t> theirs;
     std::size_t theirSize = 0;
     const double giflib = best(rounds, [&] { theirSize = giflibEncode(indices, width, height, theirs); });
-    std::printf("lzw encoder (giflib EGifPutLine): %.3f s, %.1f MB/s, %zu bytes\n", giflib, megapixels / giflib, theirSize);
+    std::printf("lzw encoder (giflib EGifPutLine): %.3f s, %.1f MB/s, %zu bytes\n", giflib, megapixels / giflib,
+                theirSize);
     std::printf("encoder throughput ours / giflib: %.2f\n", giflib / encode);
 #else
     std::printf("lzw encoder (giflib EGifPutLine): not built (no giflib)\n");

@@ -124,9 +124,12 @@ int main(int argc, char** argv)
     std::string file;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
-        if (a == "--icons" && i + 1 < argc) target = std::atoi(argv[++i]);
-        else if (a == "--folder" && i + 1 < argc) return folderBenchmark(QString::fromLocal8Bit(argv[++i]), appStartSeconds);
-        else file = a;
+        if (a == "--icons" && i + 1 < argc)
+            target = std::atoi(argv[++i]);
+        else if (a == "--folder" && i + 1 < argc)
+            return folderBenchmark(QString::fromLocal8Bit(argv[++i]), appStartSeconds);
+        else
+            file = a;
     }
     if (file.empty()) {
         const char* shell32 = "/usr/lib/x86_64-linux-gnu/wine/x86_64-windows/shell32.dll";

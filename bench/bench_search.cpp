@@ -16,8 +16,10 @@ int main(int argc, char** argv)
     std::string tree = "/usr";
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
-        if (a == "--rounds" && i + 1 < argc) rounds = std::max(1, std::atoi(argv[++i]));
-        else tree = a;
+        if (a == "--rounds" && i + 1 < argc)
+            rounds = std::max(1, std::atoi(argv[++i]));
+        else
+            tree = a;
     }
     double best = 1e300;
     long folders = 0;

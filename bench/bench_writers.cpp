@@ -1,6 +1,6 @@
 // Times the BMP, PCX, TGA and TIFF writers on a 12-megapixel true-colour
-// picture (4000 x 3000), and the 256-colour and 1-bit depths of two of them: half of it smooth gradients, half noise, so the
-// run-length coders meet both long runs and none.
+// picture (4000 x 3000), and the 256-colour and 1-bit depths of two of them: half of it smooth gradients, half noise,
+// so the run-length coders meet both long runs and none.
 //
 //   bench_writers [folder]     (default: the system's temporary folder)
 
@@ -16,7 +16,8 @@ using namespace vextral::codecs;
 
 int main(int argc, char** argv)
 {
-    const std::filesystem::path folder = argc > 1 ? std::filesystem::path(argv[1]) : std::filesystem::temp_directory_path();
+    const std::filesystem::path folder =
+        argc > 1 ? std::filesystem::path(argv[1]) : std::filesystem::temp_directory_path();
     ImageBuffer buffer;
     Picture& p = buffer.picture();
     p = Picture::make(4000, 3000);
@@ -64,7 +65,8 @@ int main(int argc, char** argv)
         const auto start = std::chrono::steady_clock::now();
         c.write(buffer, path);
         const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-        std::printf("%-24s %8.1f ms  %10ju bytes\n", c.name, ms, static_cast<std::uintmax_t>(std::filesystem::file_size(path)));
+        std::printf("%-24s %8.1f ms  %10ju bytes\n", c.name, ms,
+                    static_cast<std::uintmax_t>(std::filesystem::file_size(path)));
         std::filesystem::remove(path);
     }
     return 0;

@@ -1,12 +1,12 @@
 #include "TestSupport.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
-#include <cerrno>
-#include <cstring>
 #include <sys/mount.h>
 #include <sys/wait.h>
 
@@ -70,8 +70,10 @@ std::string shellQuote(const std::string& text)
 {
     std::string out = "'";
     for (char c : text) {
-        if (c == '\'') out += "'\\''";
-        else out += c;
+        if (c == '\'')
+            out += "'\\''";
+        else
+            out += c;
     }
     return out + "'";
 }

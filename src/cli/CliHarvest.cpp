@@ -27,45 +27,44 @@
 
 namespace vextral::cli {
 
-const char* const kHarvestUsage =
-    "Usage: vextral-cli harvest [options] PATH...\n"
-    "\n"
-    "Harvests the icons of every PATH: files are read as they are, folders are\n"
-    "searched for the chosen file types (recursively by default; a PATH that is\n"
-    "a link to a folder is searched, links below it are not followed). Settings\n"
-    "come from Option.ini as in the desktop program; the options below override\n"
-    "them. Options that take a value may also be written --option=VALUE.\n"
-    "\n"
-    "  --settings FILE        read this settings file instead of Option.ini\n"
-    "  --types LIST           file types to search for, comma-separated from\n"
-    "                         exe,dll,cpl,scr,icl,ocx,ico,nil,bmp,cur,ani\n"
-    "                         (letter case ignored); \"all\" stands for the nine\n"
-    "                         types of the desktop program, exe to bmp\n"
-    "  --no-subfolders        search only the named folders themselves\n"
-    "  --recycle              also harvest files in recycle bins\n"
-    "  --icon-limit N         stop extracting from the files found in folders once\n"
-    "                         N icons are harvested; the icons of files named on\n"
-    "                         the command line count too, but those files are\n"
-    "                         always harvested whole\n"
-    "  --file-limit N         extract from the first N files found in folders only\n"
-    "                         (files named on the command line do not count)\n"
-    "  --save-all DIR         save every icon into DIR (created if missing, checked\n"
-    "                         before the harvest starts)\n"
-    "  --type TYPE            standard-icon (default), bmp, jpg, gif, ico, cur,\n"
-    "                         pcx, wmf, png or tga (letter case ignored)\n"
-    "  --size WxH             picture size for every type but standard-icon\n"
-    "                         (32x32; at most 16384 a side)\n"
-    "  --naming filename|number[:PREFIX]\n"
-    "                         <file>_<index>.<ext> (default) or <PREFIX><n>.<ext>\n"
-    "                         (PREFIX \"Icon\" when not given; it may not hold \"/\")\n"
-    "  --version              show the version\n"
-    "  --help                 show this help\n"
-    "\n"
-    "Folders and files that cannot be read are reported with the system's reason\n"
-    "and counted in the summary.\n"
-    "\n"
-    "Exit status: 0 on success, 1 when something could not be read or saved,\n"
-    "2 for a usage error (including a --settings FILE that cannot be read).\n";
+const char* const kHarvestUsage = "Usage: vextral-cli harvest [options] PATH...\n"
+                                  "\n"
+                                  "Harvests the icons of every PATH: files are read as they are, folders are\n"
+                                  "searched for the chosen file types (recursively by default; a PATH that is\n"
+                                  "a link to a folder is searched, links below it are not followed). Settings\n"
+                                  "come from Option.ini as in the desktop program; the options below override\n"
+                                  "them. Options that take a value may also be written --option=VALUE.\n"
+                                  "\n"
+                                  "  --settings FILE        read this settings file instead of Option.ini\n"
+                                  "  --types LIST           file types to search for, comma-separated from\n"
+                                  "                         exe,dll,cpl,scr,icl,ocx,ico,nil,bmp,cur,ani\n"
+                                  "                         (letter case ignored); \"all\" stands for the nine\n"
+                                  "                         types of the desktop program, exe to bmp\n"
+                                  "  --no-subfolders        search only the named folders themselves\n"
+                                  "  --recycle              also harvest files in recycle bins\n"
+                                  "  --icon-limit N         stop extracting from the files found in folders once\n"
+                                  "                         N icons are harvested; the icons of files named on\n"
+                                  "                         the command line count too, but those files are\n"
+                                  "                         always harvested whole\n"
+                                  "  --file-limit N         extract from the first N files found in folders only\n"
+                                  "                         (files named on the command line do not count)\n"
+                                  "  --save-all DIR         save every icon into DIR (created if missing, checked\n"
+                                  "                         before the harvest starts)\n"
+                                  "  --type TYPE            standard-icon (default), bmp, jpg, gif, ico, cur,\n"
+                                  "                         pcx, wmf, png or tga (letter case ignored)\n"
+                                  "  --size WxH             picture size for every type but standard-icon\n"
+                                  "                         (32x32; at most 16384 a side)\n"
+                                  "  --naming filename|number[:PREFIX]\n"
+                                  "                         <file>_<index>.<ext> (default) or <PREFIX><n>.<ext>\n"
+                                  "                         (PREFIX \"Icon\" when not given; it may not hold \"/\")\n"
+                                  "  --version              show the version\n"
+                                  "  --help                 show this help\n"
+                                  "\n"
+                                  "Folders and files that cannot be read are reported with the system's reason\n"
+                                  "and counted in the summary.\n"
+                                  "\n"
+                                  "Exit status: 0 on success, 1 when something could not be read or saved,\n"
+                                  "2 for a usage error (including a --settings FILE that cannot be read).\n";
 
 namespace {
 
@@ -287,20 +286,18 @@ std::string limitText(const HarvestRun& run)
 {
     const settings::Settings& s = run.settings();
     switch (run.limitReached()) {
-    case HarvestRun::Limit::Icons:
-        return ", stopped at the icon limit (" + counted(s.iconNumber, "icon") + ")";
+    case HarvestRun::Limit::Icons: return ", stopped at the icon limit (" + counted(s.iconNumber, "icon") + ")";
     case HarvestRun::Limit::Files:
         return ", stopped at the file limit (" + counted(std::max(s.fileNumber, 1) - 1, "file") + ")";
-    case HarvestRun::Limit::None:
-        break;
+    case HarvestRun::Limit::None: break;
     }
     return "";
 }
 
 // Saves every icon; prints what was written (also after a failure partway),
 // then the failure. Returns false when it failed.
-bool saveIcons(const IconCatalogue& catalogue, const std::string& dir, Options& o, int jpegQuality,
-               ProgressLine& view, std::ostream& out, std::ostream& err)
+bool saveIcons(const IconCatalogue& catalogue, const std::string& dir, Options& o, int jpegQuality, ProgressLine& view,
+               std::ostream& out, std::ostream& err)
 {
     exporting::SaveAllJob& job = o.job;
     job.widthText = [&o] { return o.width; };

@@ -14,22 +14,21 @@
 
 namespace vextral::cli {
 
-const char* const kIconsUsage =
-    "Usage: vextral-cli icons [--extract DIR] FILE...\n"
-    "\n"
-    "Lists the icons that each FILE carries: programs and libraries (PE and NE,\n"
-    "including .icl and .nil icon libraries), icon and cursor files, animated\n"
-    "cursors and bitmaps. The type is recognised by content, not by name.\n"
-    "For each icon it prints its index, its resource name and its images as\n"
-    "width x height x bits (\"png\" marks PNG-compressed images).\n"
-    "\n"
-    "  --extract DIR   also write each icon, as stored, to DIR/<file name>_<index>.ico\n"
-    "                  (also --extract=DIR; DIR is created if missing)\n"
-    "  --version       show the version\n"
-    "  --help          show this help\n"
-    "\n"
-    "Exit status: 0 when every file could be read and every icon written,\n"
-    "1 otherwise, 2 for a usage error.\n";
+const char* const kIconsUsage = "Usage: vextral-cli icons [--extract DIR] FILE...\n"
+                                "\n"
+                                "Lists the icons that each FILE carries: programs and libraries (PE and NE,\n"
+                                "including .icl and .nil icon libraries), icon and cursor files, animated\n"
+                                "cursors and bitmaps. The type is recognised by content, not by name.\n"
+                                "For each icon it prints its index, its resource name and its images as\n"
+                                "width x height x bits (\"png\" marks PNG-compressed images).\n"
+                                "\n"
+                                "  --extract DIR   also write each icon, as stored, to DIR/<file name>_<index>.ico\n"
+                                "                  (also --extract=DIR; DIR is created if missing)\n"
+                                "  --version       show the version\n"
+                                "  --help          show this help\n"
+                                "\n"
+                                "Exit status: 0 when every file could be read and every icon written,\n"
+                                "1 otherwise, 2 for a usage error.\n";
 
 namespace {
 
@@ -95,7 +94,8 @@ int runIcons(const std::vector<std::string>& args, std::ostream& out, std::ostre
         }
         const int count = source.count();
         out << path << ": " << count << (count == 1 ? " icon" : " icons");
-        if (source.kind() != platform::IconFileKind::None) out << " (" << platform::iconFileKindName(source.kind()) << ")";
+        if (source.kind() != platform::IconFileKind::None)
+            out << " (" << platform::iconFileKindName(source.kind()) << ")";
         out << "\n";
         const std::string name = std::filesystem::path(path).filename().string();
         for (int i = 0; i < count; ++i) {
@@ -109,11 +109,13 @@ int runIcons(const std::vector<std::string>& args, std::ostream& out, std::ostre
             out << "\n";
             if (!extractDir) continue;
             const auto bytes = source.originalIco(i);
-            const std::filesystem::path target = std::filesystem::path(*extractDir) / (name + "_" + std::to_string(i) + ".ico");
+            const std::filesystem::path target =
+                std::filesystem::path(*extractDir) / (name + "_" + std::to_string(i) + ".ico");
             if (bytes.empty()) {
                 err << "vextral-cli icons: icon " << i << " of " << path << " has no readable image; not written\n";
             } else if (const int error = writeFile(target.string(), bytes)) {
-                err << "vextral-cli icons: Cannot create file " << target.string() << ": " << std::strerror(error) << "\n";
+                err << "vextral-cli icons: Cannot create file " << target.string() << ": " << std::strerror(error)
+                    << "\n";
                 status = 1;
             }
         }

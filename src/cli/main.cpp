@@ -12,19 +12,18 @@
 
 namespace {
 
-const char* const kUsage =
-    "Usage: vextral-cli COMMAND [ARGS...]\n"
-    "\n"
-    "Vextral 2.1 harvests the icons of Windows programs, libraries and icon files.\n"
-    "\n"
-    "Commands:\n"
-    "  icons [--extract DIR] FILE...   list (and extract) the icons of files\n"
-    "  harvest [options] PATH...       harvest files and folders, save every icon\n"
-    "  convert --to FORMAT|OUT FILE... convert pictures into another format\n"
-    "  help [COMMAND]                  show help\n"
-    "\n"
-    "Options: --help shows this help, --version the version.\n"
-    "Run 'vextral-cli COMMAND --help' for a command's options.\n";
+const char* const kUsage = "Usage: vextral-cli COMMAND [ARGS...]\n"
+                           "\n"
+                           "Vextral 2.1 harvests the icons of Windows programs, libraries and icon files.\n"
+                           "\n"
+                           "Commands:\n"
+                           "  icons [--extract DIR] FILE...   list (and extract) the icons of files\n"
+                           "  harvest [options] PATH...       harvest files and folders, save every icon\n"
+                           "  convert --to FORMAT|OUT FILE... convert pictures into another format\n"
+                           "  help [COMMAND]                  show help\n"
+                           "\n"
+                           "Options: --help shows this help, --version the version.\n"
+                           "Run 'vextral-cli COMMAND --help' for a command's options.\n";
 
 int dispatch(std::vector<std::string> args)
 {

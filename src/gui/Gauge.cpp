@@ -6,10 +6,7 @@
 
 namespace vextral::gui {
 
-Gauge::Gauge(QWidget* parent) : QWidget(parent)
-{
-    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-}
+Gauge::Gauge(QWidget* parent) : QWidget(parent) { setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed); }
 
 void Gauge::setValue(int percent)
 {

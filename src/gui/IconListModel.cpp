@@ -29,8 +29,7 @@ QImage iconImage(const Icon& icon, const QColor& background)
 
 IconListModel::IconListModel(const IconCatalogue& catalogue, QObject* parent)
     : QAbstractListModel(parent), catalogue_(catalogue)
-{
-}
+{}
 
 int IconListModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : shownRows_; }
 
@@ -39,15 +38,15 @@ QVariant IconListModel::data(const QModelIndex& index, int role) const
     if (!index.isValid() || index.row() >= shownRows_ || index.row() >= catalogue_.imageCount()) return {};
     const int row = index.row();
     switch (role) {
-    case Qt::DecorationRole:
-        return QPixmap::fromImage(iconImage(catalogue_.image(row), background_));
+    case Qt::DecorationRole: return QPixmap::fromImage(iconImage(catalogue_.image(row), background_));
     case Qt::ToolTipRole: {
         if (row >= catalogue_.recordCount()) return {};
         const IconRecord& r = catalogue_.record(row);
-        return QStringLiteral("%1, icon %2").arg(QFileInfo(QFile::decodeName(r.sourceFile.c_str())).fileName()).arg(r.iconIndex);
+        return QStringLiteral("%1, icon %2")
+            .arg(QFileInfo(QFile::decodeName(r.sourceFile.c_str())).fileName())
+            .arg(r.iconIndex);
     }
-    default:
-        return {};
+    default: return {};
     }
 }
 

@@ -1,11 +1,11 @@
 #include "gui/MainWindow.h"
 
 #include "codecs/GifLzw.h"
-#include "gui/CommandTable.h"
 #include "core/FileName.h"
+#include "gui/CommandTable.h"
+#include "gui/IconItemDelegate.h"
 #include "gui/ProgressPage.h"
 #include "gui/StatusPanels.h"
-#include "gui/IconItemDelegate.h"
 
 #include <QAction>
 #include <QApplication>

@@ -128,9 +128,7 @@ void drawPicture(QPainter& p, Picture picture)
         p.drawRect(QRectF(11, 11, 10, 10));
         break;
     }
-    case Picture::Save:
-        floppy(p, QRectF(4.5, 4.5, 23, 23));
-        break;
+    case Picture::Save: floppy(p, QRectF(4.5, 4.5, 23, 23)); break;
     case Picture::SaveAll:
         floppy(p, QRectF(2.5, 2.5, 18, 18));
         floppy(p, QRectF(11.5, 11.5, 18, 18));
@@ -259,17 +257,11 @@ void drawPicture(QPainter& p, Picture picture)
     }
     case Picture::AddFolder:
     case Picture::DeleteFolder:
-    case Picture::DeleteAllFolders:
-        folder(p, QRectF(1.5, 3.5, 15, 12));
-        break;
-    case Picture::Browse:
-        folder(p, QRectF(2.5, 4.5, 15, 12));
-        break;
+    case Picture::DeleteAllFolders: folder(p, QRectF(1.5, 3.5, 15, 12)); break;
+    case Picture::Browse: folder(p, QRectF(2.5, 4.5, 15, 12)); break;
     case Picture::AddFile:
     case Picture::DeleteFile:
-    case Picture::DeleteAllFiles:
-        page(p, QRectF(2.5, 1.5, 11, 14));
-        break;
+    case Picture::DeleteAllFiles: page(p, QRectF(2.5, 1.5, 11, 14)); break;
     }
     switch (picture) {
     case Picture::AddFolder:

@@ -8,8 +8,27 @@ namespace vextral::gui {
 // the options dialog's browse button (20 x 20), drawn here so they look the
 // same on every desktop.
 enum class Picture {
-    Files, Folders, Start, Stop, Save, SaveAll, Print, Edit, Options, Convert, Capture, Share, WebPage, Help,
-    AddFolder, DeleteFolder, DeleteAllFolders, AddFile, DeleteFile, DeleteAllFiles, Browse
+    Files,
+    Folders,
+    Start,
+    Stop,
+    Save,
+    SaveAll,
+    Print,
+    Edit,
+    Options,
+    Convert,
+    Capture,
+    Share,
+    WebPage,
+    Help,
+    AddFolder,
+    DeleteFolder,
+    DeleteAllFolders,
+    AddFile,
+    DeleteFile,
+    DeleteAllFiles,
+    Browse
 };
 
 QIcon toolbarPicture(Picture picture);

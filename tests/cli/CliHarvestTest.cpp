@@ -97,13 +97,16 @@ TEST(CliHarvest, SavesEveryTypeReadableByOtherPrograms)
     const char* types[] = {"standard-icon", "bmp", "jpg", "gif", "ico", "cur", "pcx", "wmf", "png", "tga"};
     for (const char* type : types) {
         const fs::path dir = out / type;
-        const Result r = harvest({tree.path().string(), "--save-all", dir.string(), "--type", type, "--size", "40x20"}, home);
+        const Result r =
+            harvest({tree.path().string(), "--save-all", dir.string(), "--type", type, "--size", "40x20"}, home);
         ASSERT_EQ(r.status, 0) << type << r.err;
-        EXPECT_EQ(r.out, "Harvested 7 icons from 0 files and 4 files found in 1 folder\nWrote 7 files to " + dir.string() + "\n");
+        EXPECT_EQ(r.out, "Harvested 7 icons from 0 files and 4 files found in 1 folder\nWrote 7 files to " +
+                             dir.string() + "\n");
         // ImageMagick reads every type; the standard icon keeps the icon's own 32 x 32 images.
         std::string sizes;
         ASSERT_EQ(runCommand("cd " + shellQuote(dir.string()) +
-                                 " && for f in *; do /usr/bin/identify -density 96 -format '%w %h\\n' \"$f\"[0]; done 2>&1 | sort -u",
+                                 " && for f in *; do /usr/bin/identify -density 96 -format '%w %h\\n' \"$f\"[0]; done "
+                                 "2>&1 | sort -u",
                              &sizes),
                   0)
             << type;
@@ -123,15 +126,20 @@ TEST(CliHarvest, OptionsOverrideTheSettingsFile)
     r = harvest({"--types", "ico", "--no-subfolders", tree.path().string()}, home);
     EXPECT_EQ(r.out, "Harvested 1 icon from 0 files and 1 file found in 1 folder\n");
     r = harvest({"--icon-limit", "4", "--types", "all", tree.path().string()}, home);
-    EXPECT_EQ(r.out, "Harvested 4 icons from 0 files and 4 files found in 1 folder, stopped at the icon limit (4 icons)\n");
+    EXPECT_EQ(r.out,
+              "Harvested 4 icons from 0 files and 4 files found in 1 folder, stopped at the icon limit (4 icons)\n");
     // --file-limit N extracts exactly N of the files found; named files do not count.
     r = harvest({"--file-limit", "2", tree.path().string(), fixture("multi.ico").string()}, home);
     EXPECT_EQ(r.out, "Harvested 6 icons from 1 file and 2 files found in 1 folder\n");
     r = harvest({"--file-limit", "1", tree.path().string(), fixture("multi.ico").string()}, home);
-    EXPECT_EQ(r.out, "Harvested 4 icons from 1 file and 2 files found in 1 folder, stopped at the file limit (1 file)\n");
+    EXPECT_EQ(r.out,
+              "Harvested 4 icons from 1 file and 2 files found in 1 folder, stopped at the file limit (1 file)\n");
     r = harvest({"--file-limit", "0", tree.path().string()}, home);
-    EXPECT_EQ(r.out, "Harvested 0 icons from 0 files and 2 files found in 1 folder, stopped at the file limit (0 files)\n");
-    r = harvest({fixture("multi.ico").string(), "--save-all", out.path().string(), "--naming", "number:x", "--type", "png"}, home);
+    EXPECT_EQ(r.out,
+              "Harvested 0 icons from 0 files and 2 files found in 1 folder, stopped at the file limit (0 files)\n");
+    r = harvest(
+        {fixture("multi.ico").string(), "--save-all", out.path().string(), "--naming", "number:x", "--type", "png"},
+        home);
     EXPECT_TRUE(fs::exists(out / "x1.png"));
 
     // Failures: a missing path, bad options, a size that makes empty pictures.
@@ -177,18 +185,20 @@ TEST(CliHarvest, ConventionsOfTheCommandLine)
                  "--save-all=" + saved.string(), "--type=PNG", "--size=8x6", "--naming=number:n", tree.path().string()},
                 home);
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "Harvested 3 icons from 0 files and 3 files found in 1 folder, stopped at the file limit (1 file)\n"
-                     "Wrote 3 files to " + saved.string() + "\n");
+    EXPECT_EQ(r.out,
+              "Harvested 3 icons from 0 files and 3 files found in 1 folder, stopped at the file limit (1 file)\n"
+              "Wrote 3 files to " +
+                  saved.string() + "\n");
     EXPECT_TRUE(fs::exists(saved / "n3.png"));
     EXPECT_EQ(harvest({"--recycle=yes", tree.path().string()}, home).status, 2);
 
     // Refused before anything is harvested: an empty output folder name, a
     // prefix that would leave the folder, a size above the limit.
-    for (const auto& args : std::vector<std::vector<std::string>>{
-             {"--save-all", ""},
-             {"--save-all="},
-             {"--save-all", out.path().string(), "--naming", "number:../x"},
-             {"--save-all", out.path().string(), "--size", "16385x16"}}) {
+    for (const auto& args :
+         std::vector<std::vector<std::string>> {{"--save-all", ""},
+                                                {"--save-all="},
+                                                {"--save-all", out.path().string(), "--naming", "number:../x"},
+                                                {"--save-all", out.path().string(), "--size", "16385x16"}}) {
         std::vector<std::string> all = args;
         all.push_back(tree.path().string());
         r = harvest(all, home);
@@ -212,8 +222,9 @@ TEST(CliHarvest, ConventionsOfTheCommandLine)
                          (out / "twins").string() + "; 1 was renamed because an earlier icon had the same name\n");
     EXPECT_TRUE(fs::exists(out / "twins/tie.ico_0 (2).png"));
     fs::create_directories(out / "partway/x3.png/taken");
-    r = harvest({tree.path().string(), "--save-all", (out / "partway").string(), "--naming", "number:x", "--type", "png"},
-                home);
+    r = harvest(
+        {tree.path().string(), "--save-all", (out / "partway").string(), "--naming", "number:x", "--type", "png"},
+        home);
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(contains(r.out, "\nWrote 2 files to " + (out / "partway").string() + "\n")) << r.out;
     EXPECT_TRUE(contains(r.err, "x3.png")) << r.err;
@@ -236,9 +247,8 @@ TEST(CliHarvest, TheOutputFolderIsCheckedBeforeTheHarvest)
         EXPECT_EQ(r.out, "") << dir; // nothing was harvested
         EXPECT_EQ(r.err, "vextral-cli harvest: cannot use folder " + dir + ": " + reason + "\n");
         // The program itself ends with that message and status 1, never an abort.
-        const Result p = program("", {"harvest", "--settings", settingsIn(home), tree.path().string(),
-                                      "--save-all", dir},
-                                 scratch);
+        const Result p =
+            program("", {"harvest", "--settings", settingsIn(home), tree.path().string(), "--save-all", dir}, scratch);
         EXPECT_EQ(p.status, 1) << dir << p.err;
         EXPECT_EQ(p.err, r.err);
         EXPECT_EQ(program("", {"icons", "--extract", dir, fixture("tie.ico").string()}, scratch).status, 1) << dir;
@@ -258,9 +268,8 @@ TEST(CliHarvest, TheOutputFolderIsCheckedBeforeTheHarvest)
     fs::create_directory(scratch / "shut");
     fs::permissions(scratch / "shut", fs::perms::none);
     const std::string shut = (scratch / "shut/out").string();
-    const Result p = program(*as, {"harvest", "--settings", settingsIn(home), tree.path().string(),
-                                   "--save-all", shut},
-                             scratch);
+    const Result p =
+        program(*as, {"harvest", "--settings", settingsIn(home), tree.path().string(), "--save-all", shut}, scratch);
     fs::permissions(scratch / "shut", fs::perms::owner_all);
     EXPECT_EQ(p.status, 1) << p.err;
     EXPECT_EQ(p.out, "");
@@ -283,10 +292,16 @@ TEST(CliHarvest, UnreadableFoldersAndFilesAreReported)
 
     const Result r = harvest({root, root + "/tie.ico/below", pipe, root + "/missing"}, home);
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "vextral-cli harvest: " + root + "/tie.ico/below: Not a directory\n"
-                     "vextral-cli harvest: " + root + "/missing: No such file or directory\n"
-                     "vextral-cli harvest: cannot open " + pipe + ": Not a regular file\n"
-                     "vextral-cli harvest: cannot open " + root + "/sub/broken.ico: No such file or directory\n");
+    EXPECT_EQ(r.err, "vextral-cli harvest: " + root +
+                         "/tie.ico/below: Not a directory\n"
+                         "vextral-cli harvest: " +
+                         root +
+                         "/missing: No such file or directory\n"
+                         "vextral-cli harvest: cannot open " +
+                         pipe +
+                         ": Not a regular file\n"
+                         "vextral-cli harvest: cannot open " +
+                         root + "/sub/broken.ico: No such file or directory\n");
     EXPECT_EQ(r.out, "Harvested 7 icons from 1 file and 6 files found in 1 folder\n"
                      "4 files or folders could not be read\n");
 
@@ -300,15 +315,20 @@ TEST(CliHarvest, UnreadableFoldersAndFilesAreReported)
     fs::permissions(tree / "secret", fs::perms::none);
     fs::permissions(tree / "tie.ico", fs::perms::none);
     TempDir scratch;
-    const Result p = program(*as, {"harvest", "--settings", settingsIn(home), root,
-                                   root + "/secret/hidden.ico"},
-                             scratch);
+    const Result p =
+        program(*as, {"harvest", "--settings", settingsIn(home), root, root + "/secret/hidden.ico"}, scratch);
     fs::permissions(tree / "secret", fs::perms::owner_all);
     EXPECT_EQ(p.status, 1);
-    EXPECT_EQ(p.err, "vextral-cli harvest: " + root + "/secret/hidden.ico: Permission denied\n"
-                     "vextral-cli harvest: " + root + "/secret: Permission denied\n"
-                     "vextral-cli harvest: cannot open " + root + "/sub/broken.ico: No such file or directory\n"
-                     "vextral-cli harvest: cannot open " + root + "/tie.ico: Permission denied\n");
+    EXPECT_EQ(p.err, "vextral-cli harvest: " + root +
+                         "/secret/hidden.ico: Permission denied\n"
+                         "vextral-cli harvest: " +
+                         root +
+                         "/secret: Permission denied\n"
+                         "vextral-cli harvest: cannot open " +
+                         root +
+                         "/sub/broken.ico: No such file or directory\n"
+                         "vextral-cli harvest: cannot open " +
+                         root + "/tie.ico: Permission denied\n");
     EXPECT_EQ(p.out, "Harvested 6 icons from 0 files and 5 files found in 1 folder\n"
                      "4 files or folders could not be read\n");
 }
@@ -338,9 +358,9 @@ TEST(CliHarvest, TheProgressLineIsRedrawnAtMostTenTimesASecond)
     // Progress and summary into one stream, as a terminal shows them.
     std::ostringstream screen;
     const auto start = std::chrono::steady_clock::now();
-    const int status = runHarvest({"--settings", settingsIn(home), tree.path().string(), "--save-all",
-                                   out.path().string(), "--type", "png"},
-                                  screen, screen, true);
+    const int status = runHarvest(
+        {"--settings", settingsIn(home), tree.path().string(), "--save-all", out.path().string(), "--type", "png"},
+        screen, screen, true);
     const auto elapsed = std::chrono::steady_clock::now() - start;
     ASSERT_EQ(status, 0);
     const std::string text = screen.str();

@@ -34,13 +34,15 @@ TEST(CliIcons, ListsEachFileWithItsIconsAndImages)
     const CliRun r = icons({dll, ani, garbage});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
-    EXPECT_EQ(r.out, dll + ": 4 icons (PE)\n"
-                           "  0 APPICON: 16x16x4, 32x32x4, 32x32x8, 32x32x32, 48x48x32, 256x256x32 png\n"
-                           "  1 #1: 32x32x4\n"
-                           "  2 #2: 48x48x8\n"
-                           "  3 #7: 32x32x24\n" +
-                         ani + ": 1 icon (ANI)\n"
-                               "  0: 32x32x32\n" +
+    EXPECT_EQ(r.out, dll +
+                         ": 4 icons (PE)\n"
+                         "  0 APPICON: 16x16x4, 32x32x4, 32x32x8, 32x32x32, 48x48x32, 256x256x32 png\n"
+                         "  1 #1: 32x32x4\n"
+                         "  2 #2: 48x48x8\n"
+                         "  3 #7: 32x32x24\n" +
+                         ani +
+                         ": 1 icon (ANI)\n"
+                         "  0: 32x32x32\n" +
                          garbage + ": 0 icons\n");
 }
 
@@ -49,7 +51,8 @@ TEST(CliIcons, ExtractsOriginalIconsAndReportsUnreadableFiles)
     vextral::test::TempDir dir;
     const std::string out = (dir / "out").string(); // created on demand
     const std::string missing = (dir / "nope.dll").string();
-    const CliRun r = icons({"--extract", out, fixture("icons32.dll").string(), missing, fixture("library.nil").string()});
+    const CliRun r =
+        icons({"--extract", out, fixture("icons32.dll").string(), missing, fixture("library.nil").string()});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "vextral-cli icons: cannot open " + missing + ": No such file or directory\n");
     // The files after the unreadable one are still done.
@@ -61,8 +64,8 @@ TEST(CliIcons, ExtractsOriginalIconsAndReportsUnreadableFiles)
     EXPECT_EQ(vextral::test::readBytes(dir / "out/icons32.dll_0.ico"), vextral::test::readBytes(fixture("multi.ico")));
     // Another reader agrees with what was written.
     std::string listing;
-    ASSERT_EQ(vextral::test::runCommand("icotool -l " + vextral::test::shellQuote((dir / "out/library.nil_0.ico").string()),
-                                        &listing),
+    ASSERT_EQ(vextral::test::runCommand(
+                  "icotool -l " + vextral::test::shellQuote((dir / "out/library.nil_0.ico").string()), &listing),
               0);
     EXPECT_EQ(listing, "--icon --index=1 --width=32 --height=32 --bit-depth=4 --palette-size=16\n");
 }
@@ -78,7 +81,9 @@ TEST(CliIcons, UsageErrorsAndHelp)
 
     // The real program: exit statuses as scripts see them.
     const std::string cli = vextral::test::shellQuote(VEXTRAL_CLI);
-    EXPECT_EQ(vextral::test::runCommand(cli + " icons " + vextral::test::shellQuote(fixture("multi.ico").string()) + " >/dev/null"), 0);
+    EXPECT_EQ(vextral::test::runCommand(cli + " icons " + vextral::test::shellQuote(fixture("multi.ico").string()) +
+                                        " >/dev/null"),
+              0);
     EXPECT_EQ(vextral::test::runCommand(cli + " icons /nonexistent/file.dll 2>/dev/null"), 1);
     EXPECT_EQ(vextral::test::runCommand(cli + " bogus 2>/dev/null"), 2);
     std::string text;

@@ -24,7 +24,8 @@ namespace detail {
 
 inline std::string scratchFile(const char* name)
 {
-    return (std::filesystem::temp_directory_path() / ("vextral-fuzz-" + std::to_string(getpid()) + "-" + name)).string();
+    return (std::filesystem::temp_directory_path() / ("vextral-fuzz-" + std::to_string(getpid()) + "-" + name))
+        .string();
 }
 
 inline void writeFile(const std::string& path, const std::uint8_t* data, std::size_t size)
@@ -88,7 +89,8 @@ inline std::size_t exerciseGifReader(const std::uint8_t* data, std::size_t size)
         if (buffer.aborting) continue;
         const codecs::Picture& p = buffer.picture();
         touched += p.pixels.size();
-        if (!p.empty() && static_cast<long long>(p.width) * p.height <= 1 << 16) detail::checkWriteAndReread(buffer, out);
+        if (!p.empty() && static_cast<long long>(p.width) * p.height <= 1 << 16)
+            detail::checkWriteAndReread(buffer, out);
     }
     std::remove(in.c_str());
     std::remove(out.c_str());
@@ -108,12 +110,11 @@ inline std::size_t exerciseGifLzw(const std::uint8_t* data, std::size_t size)
     const std::size_t n = size - 3;
     const std::size_t total = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
     std::vector<std::uint8_t> pixels(total + 8, 0xA5);
-    codecs::ByteReader in{payload, n, 0};
+    codecs::ByteReader in {payload, n, 0};
     std::size_t filled = 0;
     try {
         filled = codecs::decodeGif(in, height, width, interlaced, pixels.data());
-    } catch (const Error&) {
-    }
+    } catch (const Error&) {}
     if (filled > total || in.pos > n) __builtin_trap();
     for (std::size_t i = total; i < total + 8; ++i) {
         if (pixels[i] != 0xA5) __builtin_trap();
@@ -127,8 +128,9 @@ inline std::size_t exerciseGifLzw(const std::uint8_t* data, std::size_t size)
     std::vector<std::uint8_t> stream;
     codecs::encodeGif(stream, h, w, interlaced, image.data(), bits);
     std::vector<std::uint8_t> back(image.size());
-    codecs::ByteReader again{stream.data(), stream.size(), 0};
-    if (codecs::decodeGif(again, h, w, interlaced, back.data()) != image.size() || back != image || again.pos != stream.size()) {
+    codecs::ByteReader again {stream.data(), stream.size(), 0};
+    if (codecs::decodeGif(again, h, w, interlaced, back.data()) != image.size() || back != image ||
+        again.pos != stream.size()) {
         __builtin_trap();
     }
     return filled + stream.size();

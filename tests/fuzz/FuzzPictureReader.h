@@ -38,8 +38,7 @@ inline std::size_t exercisePictureReader(const std::uint8_t* data, std::size_t s
     try {
         platform::loadPicture(buffer, file);
         touched = buffer.picture().pixels.size();
-    } catch (const Error&) {
-    }
+    } catch (const Error&) {}
     std::remove(file.c_str());
     return touched;
 }

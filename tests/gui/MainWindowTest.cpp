@@ -55,7 +55,10 @@ QStringList entries(QListWidget* list)
 
 QString fixturePath(const char* name) { return QString::fromStdString(fixture(name).string()); }
 
-QString panel(MainWindow& w, int i) { return child<QLabel>(&w, QStringLiteral("statusPanel%1").arg(i).toLatin1().constData())->text(); }
+QString panel(MainWindow& w, int i)
+{
+    return child<QLabel>(&w, QStringLiteral("statusPanel%1").arg(i).toLatin1().constData())->text();
+}
 
 void waitFor(int ms)
 {
@@ -74,9 +77,11 @@ TEST(MainWindow, DropsSortFilesFromFolders)
     vextral::test::TempDir dir;
     const QString folder = QString::fromStdString(dir.path().string());
     const QString missing = folder + QStringLiteral("/not-there.dll");
-    w.addDroppedNames({folder, fixturePath("icons32.dll"), missing, fixturePath("icons32.dll"), QString(300, QLatin1Char('x'))});
-    EXPECT_EQ(entries(child<QListWidget>(&w, "lstFile")), (QStringList{fixturePath("icons32.dll"), fixturePath("icons32.dll")}));
-    EXPECT_EQ(entries(child<QListWidget>(&w, "lstDirectory")), (QStringList{folder, missing}));
+    w.addDroppedNames(
+        {folder, fixturePath("icons32.dll"), missing, fixturePath("icons32.dll"), QString(300, QLatin1Char('x'))});
+    EXPECT_EQ(entries(child<QListWidget>(&w, "lstFile")),
+              (QStringList {fixturePath("icons32.dll"), fixturePath("icons32.dll")}));
+    EXPECT_EQ(entries(child<QListWidget>(&w, "lstDirectory")), (QStringList {folder, missing}));
 
     // A real drop event from a file manager.
     QMimeData mime;
@@ -196,20 +201,23 @@ TEST(MainWindow, ToolbarButtonsRunTheirHintsCommands)
     ScriptedPrompts prompts;
     vextral::test::TempDir home;
     MainWindow w(prompts, home.path().string());
-    const std::pair<const char*, const char*> map[] = {
-        {"tbtEdit", "Print"}, {"tbtCentre", "Edit"},
-        {"tbtCapture", "Capture Screen"},
-        {"tbtFriend", "Share Icons With Friends"}, {"tbtWebPage", "Create Web File"}, {"tbtHelp", "Help"}};
+    const std::pair<const char*, const char*> map[] = {{"tbtEdit", "Print"},
+                                                       {"tbtCentre", "Edit"},
+                                                       {"tbtCapture", "Capture Screen"},
+                                                       {"tbtFriend", "Share Icons With Friends"},
+                                                       {"tbtWebPage", "Create Web File"},
+                                                       {"tbtHelp", "Help"}};
     for (const auto& [button, command] : map) {
         prompts.informations.clear();
         child<QToolButton>(&w, button)->click();
         ASSERT_EQ(prompts.informations.size(), 1) << button;
-        EXPECT_EQ(prompts.informations[0], QStringLiteral("\"%1\" is not available yet.").arg(QLatin1String(command))) << button;
+        EXPECT_EQ(prompts.informations[0], QStringLiteral("\"%1\" is not available yet.").arg(QLatin1String(command)))
+            << button;
     }
     // "Save" (tbtSaveall) asks for a selection; "Save all" (tbtPrint) opens its dialog.
     prompts.informations.clear();
     child<QToolButton>(&w, "tbtSaveall")->click();
-    EXPECT_EQ(prompts.informations, QStringList{"Please select an icon to save."});
+    EXPECT_EQ(prompts.informations, QStringList {"Please select an icon to save."});
     child<QToolButton>(&w, "tbtPrint")->click();
     auto* saveAll = w.findChild<QDialog*>(QStringLiteral("FormSaveAll"));
     ASSERT_TRUE(saveAll);
@@ -224,7 +232,7 @@ TEST(MainWindow, ToolbarButtonsRunTheirHintsCommands)
     EXPECT_TRUE(w.findChild<QDialog*>(QStringLiteral("FormSaveAll")));
     delete w.findChild<QDialog*>(QStringLiteral("FormSaveAll"));
     child<QAction>(&w, "popupPrint")->trigger();
-    EXPECT_EQ(prompts.informations, QStringList{"\"Print\" is not available yet."});
+    EXPECT_EQ(prompts.informations, QStringList {"\"Print\" is not available yet."});
 
     // Stop outside a run sets the gauges and the flag.
     child<QToolButton>(&w, "tbtStop")->click();
@@ -258,7 +266,7 @@ TEST(MainWindow, SourceListButtonsUseTheDialogs)
     auto* files = child<QListWidget>(&w, "lstFile");
     prompts.folderAnswers = {QStringLiteral("/tmp/a"), QString(), QStringLiteral("/tmp/a")};
     for (int i = 0; i < 3; ++i) child<QToolButton>(&w, "SpeedButton1")->click();
-    EXPECT_EQ(entries(folders), (QStringList{"/tmp/a", "/tmp/a"})); // a cancel adds nothing; no duplicate check
+    EXPECT_EQ(entries(folders), (QStringList {"/tmp/a", "/tmp/a"})); // a cancel adds nothing; no duplicate check
     child<QToolButton>(&w, "SpeedButton2")->click();                 // nothing selected: nothing happens
     EXPECT_EQ(folders->count(), 2);
     folders->setCurrentRow(0);
@@ -269,7 +277,7 @@ TEST(MainWindow, SourceListButtonsUseTheDialogs)
 
     prompts.fileAnswers = {fixturePath("tie.ico")};
     child<QToolButton>(&w, "SpeedButton4")->click();
-    EXPECT_EQ(entries(files), QStringList{fixturePath("tie.ico")});
+    EXPECT_EQ(entries(files), QStringList {fixturePath("tie.ico")});
     QStringList texts;
     for (const gui::FileFilter& f : prompts.openFilters) texts << f.text;
     EXPECT_EQ(texts, (QStringList {"exe,dll,cpl,scr,icl,ocx,ico,nil,bmp,jpg files", "Exe files(*.exe)",
@@ -375,7 +383,7 @@ TEST(MainWindow, LoadsOptionIniAndHarvestsAddedFolders)
     // A background that is no colour is reported once; the rest of the file still counts.
     std::ofstream(home / "Option.ini") << "[Icon]\nBackground=light pink\n[File]\nIcon=0\nIcon Number=2\n";
     MainWindow w(prompts, home.path().string());
-    EXPECT_EQ(prompts.errors, QStringList{"'light pink' is not a valid integer value"});
+    EXPECT_EQ(prompts.errors, QStringList {"'light pink' is not a valid integer value"});
     EXPECT_TRUE(w.settings().iconLimitOn());
     EXPECT_EQ(w.settings().iconNumber, 2);
     EXPECT_EQ(w.settings().background, 0x00FFFFFFu);
@@ -443,14 +451,15 @@ TEST(MainWindow, ARunEndedByAnErrorLeavesTheWindowReadyForTheNext)
     bool failNext = true;
     w.setRunFactory([&failNext](IconCatalogue& catalogue, HarvestView& view, const SourceList& files,
                                 const SourceList& folders, HarvestRun::Pump pump) -> std::unique_ptr<HarvestRun> {
-        if (std::exchange(failNext, false)) return std::make_unique<FailingRun>(catalogue, view, files, folders, std::move(pump));
+        if (std::exchange(failNext, false))
+            return std::make_unique<FailingRun>(catalogue, view, files, folders, std::move(pump));
         return std::make_unique<HarvestRun>(catalogue, view, files, folders, std::move(pump));
     });
     w.addDroppedNames({fixturePath("library.nil"), QString::fromStdString(folder.path().string())});
     auto* view = child<QListView>(&w, "ListIcon");
 
     child<QToolButton>(&w, "tbtSearch")->click();
-    EXPECT_EQ(prompts.errors, QStringList{"Cannot read the folder list"});
+    EXPECT_EQ(prompts.errors, QStringList {"Cannot read the folder list"});
     // The controls the run had taken are back, and the icons of the files phase show.
     EXPECT_TRUE(child<QAction>(&w, "menuClean")->isEnabled());
     EXPECT_TRUE(child<QAction>(&w, "menuStart")->isEnabled());

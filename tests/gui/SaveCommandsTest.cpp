@@ -37,11 +37,15 @@ QString q(const fs::path& p) { return QString::fromStdString(p.string()); }
 std::string pil(const std::string& script, const fs::path& file)
 {
     std::string out;
-    EXPECT_EQ(test::runCommand("/usr/bin/python3 -c " + test::shellQuote(script) + " " + test::shellQuote(file.string()), &out), 0);
+    EXPECT_EQ(test::runCommand(
+                  "/usr/bin/python3 -c " + test::shellQuote(script) + " " + test::shellQuote(file.string()), &out),
+              0);
     return out;
 }
 
-const char* const kCorner = "import sys\nfrom PIL import Image\nim = Image.open(sys.argv[1]).convert('RGB')\nprint(im.size, im.getpixel((0, 0)), im.getpixel((16, 16)))\n";
+const char* const kCorner =
+    "import sys\nfrom PIL import Image\nim = Image.open(sys.argv[1]).convert('RGB')\nprint(im.size, im.getpixel((0, "
+    "0)), im.getpixel((16, 16)))\n";
 
 void harvest(MainWindow& w, const QStringList& files)
 {
@@ -76,15 +80,15 @@ TEST(SaveSelectedIcon, WritesTheChosenFormatOverTheBackground)
 
     // Nothing selected: a message and no dialog.
     w.findChild<QAction*>(QStringLiteral("menuSave"))->trigger();
-    EXPECT_EQ(prompts.informations, QStringList{"Please select an icon to save."});
+    EXPECT_EQ(prompts.informations, QStringList {"Please select an icon to save."});
     EXPECT_TRUE(prompts.saveSuffixes.isEmpty());
 
     select(w, 0);
     prompts.saveAnswers = {{q(out / "a.png"), 9}, {}, {q(out / "b.ico"), 5}, {q(out / "c.png"), 6}};
     for (int i = 0; i < 4; ++i) w.findChild<QAction*>(QStringLiteral("menuSave"))->trigger();
     // The dialog opens on the entry used last, proposing its extension; a cancel leaves both.
-    EXPECT_EQ(prompts.saveFilterIndexes, (QList<int>{1, 9, 9, 5}));
-    EXPECT_EQ(prompts.saveSuffixes, (QStringList{"bmp", "png", "png", "ico"}));
+    EXPECT_EQ(prompts.saveFilterIndexes, (QList<int> {1, 9, 9, 5}));
+    EXPECT_EQ(prompts.saveSuffixes, (QStringList {"bmp", "png", "png", "ico"}));
     EXPECT_EQ(prompts.saveInitialNames.last(), q(out / "b.ico"));
     EXPECT_EQ(prompts.fileFilters.size(), 9);
     EXPECT_EQ(prompts.fileFilters[4], "Icon File(*.ico)");
@@ -99,7 +103,8 @@ TEST(SaveSelectedIcon, WritesTheChosenFormatOverTheBackground)
     // A file that cannot be created is reported.
     prompts.saveAnswers = {{q(out / "no/such/d.png"), 9}};
     w.findChild<QAction*>(QStringLiteral("menuSave"))->trigger();
-    EXPECT_EQ(prompts.errors, QStringList{"Cannot create file " + q(out / "no/such/d.png") + ": No such file or directory"});
+    EXPECT_EQ(prompts.errors,
+              QStringList {"Cannot create file " + q(out / "no/such/d.png") + ": No such file or directory"});
 
     // An entry outside the table writes nothing; the name is kept, the entry is not.
     prompts.saveAnswers = {{q(out / "e.png"), 10}, {}};
@@ -219,7 +224,7 @@ TEST(SaveAllDialog, SavesEveryIconIntoTheChosenFolder)
 
     // No folder chosen: refused with a message.
     ok->click();
-    EXPECT_EQ(prompts.informations, QStringList{"Please select a folder to save icons."});
+    EXPECT_EQ(prompts.informations, QStringList {"Please select a folder to save icons."});
 
     QTreeWidgetItem* node = dialog.folderTree()->nodeFor(q(out.path()));
     ASSERT_TRUE(node);
@@ -228,7 +233,7 @@ TEST(SaveAllDialog, SavesEveryIconIntoTheChosenFolder)
     dialog.findChild<QLineEdit*>(QStringLiteral("editWidth"))->setText(QStringLiteral("abc"));
     dialog.findChild<QRadioButton*>(QStringLiteral("rgpImage8"))->setChecked(true); // Png
     ok->click();
-    EXPECT_EQ(prompts.errors, QStringList{"'abc' is not a valid integer value"});
+    EXPECT_EQ(prompts.errors, QStringList {"'abc' is not a valid integer value"});
     EXPECT_TRUE(dialog.isVisible());
     EXPECT_TRUE(fs::is_empty(out.path()));
 
@@ -237,7 +242,9 @@ TEST(SaveAllDialog, SavesEveryIconIntoTheChosenFolder)
     ok->click();
     EXPECT_FALSE(dialog.isVisible());
     for (const char* name : {"library.nil_0.png", "library.nil_1.png", "tie.ico_0.png"}) {
-        EXPECT_EQ(pil("import sys\nfrom PIL import Image\nprint(Image.open(sys.argv[1]).size)\n", out / name), "(48, 24)\n") << name;
+        EXPECT_EQ(pil("import sys\nfrom PIL import Image\nprint(Image.open(sys.argv[1]).size)\n", out / name),
+                  "(48, 24)\n")
+            << name;
     }
 
     // Numbering: an empty prefix becomes "Icon"; Filename_index empties it again.

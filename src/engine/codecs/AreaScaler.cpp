@@ -7,7 +7,8 @@ namespace vextral::codecs {
 AreaScaler::AreaScaler(int srcWidth, int srcHeight, int dstWidth, int dstHeight, int channels)
     : srcW_(srcWidth), srcH_(srcHeight), dstW_(dstWidth), dstH_(dstHeight), channels_(channels),
       rowSum_(static_cast<std::size_t>(dstWidth * channels)),
-      acc_(static_cast<std::size_t>(dstWidth) * static_cast<std::size_t>(dstHeight) * static_cast<std::size_t>(channels))
+      acc_(static_cast<std::size_t>(dstWidth) * static_cast<std::size_t>(dstHeight) *
+           static_cast<std::size_t>(channels))
 {
     buildAxis(srcW_, dstW_, hStart_, hTable_);
     buildAxis(srcH_, dstH_, vStart_, vTable_);
@@ -28,7 +29,8 @@ void AreaScaler::buildAxis(int src, int dst, std::vector<int>& start, std::vecto
         for (long long d = lo / src; d < dst && d * src < hi; ++d) {
             const long long dLo = d * src;
             const long long overlap = std::min(hi, dLo + src) - std::max(lo, dLo);
-            if (overlap > 0) table.push_back({static_cast<int>(d), static_cast<double>(overlap) / static_cast<double>(src)});
+            if (overlap > 0)
+                table.push_back({static_cast<int>(d), static_cast<double>(overlap) / static_cast<double>(src)});
         }
     }
     start[static_cast<std::size_t>(src)] = static_cast<int>(table.size());

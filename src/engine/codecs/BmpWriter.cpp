@@ -85,7 +85,7 @@ void writeBmp(ImageBuffer& buffer, const std::string& fileName)
     const IOParams& params = buffer.params();
     const Picture& source = buffer.picture();
 
-    Layout l{};
+    Layout l {};
     l.depth = bmpDepth(params);
     l.infoSize = params.bmpVersion == 2 ? 12 : params.bmpVersion == 3 ? 64 : 40;
     l.entrySize = l.infoSize == 12 ? 3 : 4;
@@ -93,7 +93,8 @@ void writeBmp(ImageBuffer& buffer, const std::string& fileName)
     l.rowBytes = (static_cast<std::size_t>(source.width) * static_cast<std::size_t>(l.depth) + 31) / 32 * 4;
     const std::uint64_t imageSize = static_cast<std::uint64_t>(l.rowBytes) * static_cast<std::uint64_t>(source.height);
     const std::uint64_t dataOffset = 14 + l.infoSize + l.colours * l.entrySize;
-    if (dataOffset + imageSize > 0xFFFFFFFFu || (l.infoSize == 12 && (source.width > 0xFFFF || source.height > 0xFFFF))) {
+    if (dataOffset + imageSize > 0xFFFFFFFFu ||
+        (l.infoSize == 12 && (source.width > 0xFFFF || source.height > 0xFFFF))) {
         throw Error("The picture is too large for a BMP file: " + fileName);
     }
     l.imageSize = static_cast<std::uint32_t>(imageSize);

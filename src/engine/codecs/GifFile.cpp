@@ -1,7 +1,7 @@
 #include "codecs/GifLzw.h"
-#include "core/Bytes.h"
 #include "codecs/Quantizer.h"
 #include "codecs/Writers.h"
+#include "core/Bytes.h"
 
 #include "core/Error.h"
 
@@ -16,8 +16,8 @@ namespace vextral::codecs {
 namespace {
 
 constexpr char kDamaged[] = "unrecognized GIF";
-const Bgr kBlack{0, 0, 0};
-const Bgr kWhite{255, 255, 255};
+const Bgr kBlack {0, 0, 0};
+const Bgr kWhite {255, 255, 255};
 // The display resolution the reader reports, in pixels per inch.
 constexpr int kScreenResolution = 96;
 
@@ -155,7 +155,7 @@ void skipSubBlocks(ByteReader& r)
 // A colour table of 2^(size + 1) entries, stored red, green, blue.
 std::vector<Bgr> readTable(ByteReader& r, int sizeField)
 {
-    const std::size_t entries = std::size_t{1} << (sizeField + 1);
+    const std::size_t entries = std::size_t {1} << (sizeField + 1);
     if (r.left() < 3 * entries) throw Error(kDamaged);
     std::vector<Bgr> table(entries);
     for (Bgr& c : table) {
@@ -188,7 +188,7 @@ void readGif(ImageBuffer& buffer, const std::string& fileName)
         if (!in) throw Error("Cannot open file " + fileName);
         data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
-    ByteReader r{data.data(), data.size(), 0};
+    ByteReader r {data.data(), data.size(), 0};
     if (data.size() < 3 || data[0] != 'G' || data[1] != 'I' || data[2] != 'F') {
         buffer.aborting = true;
         return;
@@ -334,7 +334,8 @@ void readGif(ImageBuffer& buffer, const std::string& fileName)
         for (int y = 0; y < height; ++y) {
             const std::uint8_t* src = indices.data() + static_cast<std::size_t>(y) * width;
             const std::uint64_t rowStart = rank[static_cast<std::size_t>(y)] * width;
-            const int reached = rowStart >= filled ? 0 : static_cast<int>(std::min<std::uint64_t>(width, filled - rowStart));
+            const int reached =
+                rowStart >= filled ? 0 : static_cast<int>(std::min<std::uint64_t>(width, filled - rowStart));
             if (blackAndWhite) {
                 for (int x = 0; x < reached; ++x) {
                     if (src[x] == 1) picture.setBit(x, y, true);

@@ -113,7 +113,8 @@ private:
     void putByte(std::uint8_t byte)
     {
         block_[blockLength_++] = byte;
-        if (blockLength_ == kBlockBytes) [[unlikely]] flushBlock();
+        if (blockLength_ == kBlockBytes) [[unlikely]]
+            flushBlock();
     }
 
     void flushBlock()
@@ -136,8 +137,10 @@ private:
             accumulator_ >>= 8;
             pending_ -= 8;
         }
-        if (nextCode_ > maxCode_ || justCleared_) [[unlikely]] grow();
-        if (code == endCode_) [[unlikely]] finishBits();
+        if (nextCode_ > maxCode_ || justCleared_) [[unlikely]]
+            grow();
+        if (code == endCode_) [[unlikely]]
+            finishBits();
     }
 
     void grow()
@@ -165,7 +168,7 @@ private:
     }
 
     std::vector<std::uint8_t>& out_;
-    std::unique_ptr<std::uint32_t[]> slots_{new std::uint32_t[kHashSlots]};
+    std::unique_ptr<std::uint32_t[]> slots_ {new std::uint32_t[kHashSlots]};
     int initBits_ = 0, bits_ = 0, maxCode_ = 0, nextCode_ = 0, clearCode_ = 0, endCode_ = 0;
     std::uint32_t valueMask_ = 0;
     bool justCleared_ = false;

@@ -31,7 +31,8 @@ struct ByteReader {
 struct TiffLzwState;
 using GifEncoderProc = std::function<void(std::vector<std::uint8_t>& out, int height, int width, bool interlaced,
                                           const std::uint8_t* pixels, int bitsPerPixel)>;
-using GifDecoderProc = std::function<void(ByteReader& in, int height, int width, bool interlaced, std::uint8_t* pixels)>;
+using GifDecoderProc =
+    std::function<void(ByteReader& in, int height, int width, bool interlaced, std::uint8_t* pixels)>;
 using TiffDecoderProc = std::function<const std::uint8_t*(const std::uint8_t* input, std::size_t inputSize,
                                                           std::size_t rowLength, std::unique_ptr<TiffLzwState>& state)>;
 
@@ -77,7 +78,7 @@ struct IOParams {
     std::int32_t tgaLeft = 0, tgaTop = 0;
     bool tgaCompressed = true;
     std::string tgaName, tgaAuthor;
-    std::tm tgaDate{}; // the day the buffer was made, 00:00:00
+    std::tm tgaDate {}; // the day the buffer was made, 00:00:00
     std::string tgaJob;
     Bgr tgaKeyColor;
     double tgaAspect = 1.0;

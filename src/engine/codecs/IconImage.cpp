@@ -1,7 +1,7 @@
 #include "codecs/IconImage.h"
 
-#include "core/Bytes.h"
 #include "codecs/AreaScaler.h"
+#include "core/Bytes.h"
 
 #include <png.h>
 
@@ -41,10 +41,7 @@ struct DibHeader {
     std::size_t dataOffset = 0; // end of header, masks and palette
 };
 
-bool validBits(int bits)
-{
-    return bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
-}
+bool validBits(int bits) { return bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32; }
 
 // Parses the header at the start of data (which must hold at least the header
 // and the colour table); forIcon rejects what icon images may not use.
@@ -79,7 +76,7 @@ bool parseDibHeader(std::span<const std::uint8_t> data, bool forIcon, DibHeader&
     }
     if (!validBits(h.bits) || h.width <= 0 || h.width > kMaxDimension) return false;
     if (h.height == 0 || h.height > 2 * kMaxDimension || h.height < -kMaxDimension) return false;
-    if (h.bits <= 8 && h.paletteEntries == 0) h.paletteEntries = std::size_t{1} << h.bits;
+    if (h.bits <= 8 && h.paletteEntries == 0) h.paletteEntries = std::size_t {1} << h.bits;
     if (h.bits > 8) h.paletteEntries = 0;
 
     std::size_t offset = h.headerSize;
@@ -152,8 +149,8 @@ public:
     {
         for (std::size_t i = 0; i < h.paletteEntries; ++i) {
             const std::uint8_t* e = palette + i * h.paletteEntrySize;
-            palette_[i] = 0xFF000000u | (static_cast<std::uint32_t>(e[2]) << 16) |
-                          (static_cast<std::uint32_t>(e[1]) << 8) | e[0];
+            palette_[i] =
+                0xFF000000u | (static_cast<std::uint32_t>(e[2]) << 16) | (static_cast<std::uint32_t>(e[1]) << 8) | e[0];
         }
     }
 
@@ -188,8 +185,7 @@ public:
         case 32:
             for (std::size_t x = 0; x < w; ++x) out[x] = fromMasks(le32(row + 4 * x));
             break;
-        default:
-            break;
+        default: break;
         }
     }
 
@@ -206,10 +202,7 @@ private:
 
 double channel(std::uint32_t px, int shift) { return static_cast<double>((px >> shift) & 0xFF); }
 
-std::uint32_t roundChannel(double v)
-{
-    return static_cast<std::uint32_t>(std::lround(std::clamp(v, 0.0, 255.0)));
-}
+std::uint32_t roundChannel(double v) { return static_cast<std::uint32_t>(std::lround(std::clamp(v, 0.0, 255.0))); }
 
 // Collects the rows of a picture and turns them into a 32 x 32 icon. Three ways
 // of reading a picture, matching the three ways it can be drawn:
@@ -234,11 +227,15 @@ public:
           row_(columns_.size() * static_cast<std::size_t>(channels(mode)))
     {
         const std::vector<int> rows = sampleGrid(height);
-        for (std::size_t k = 0; k < rows.size(); ++k) rowSample_[static_cast<std::size_t>(rows[k])] = static_cast<int>(k);
+        for (std::size_t k = 0; k < rows.size(); ++k)
+            rowSample_[static_cast<std::size_t>(rows[k])] = static_cast<int>(k);
     }
 
     // Whether row y (0 = top) is read at all; callers may skip the others.
-    bool wantsRow(int y) const { return y >= 0 && y < static_cast<int>(rowSample_.size()) && rowSample_[static_cast<std::size_t>(y)] >= 0; }
+    bool wantsRow(int y) const
+    {
+        return y >= 0 && y < static_cast<int>(rowSample_.size()) && rowSample_[static_cast<std::size_t>(y)] >= 0;
+    }
 
     // Adds row y (0 = top): colours 0xAARRGGBB and, in masked mode, the AND bits.
     void addRow(int y, const std::uint32_t* colours, const std::uint8_t* maskBits)
@@ -471,7 +468,7 @@ bool decodePngPixels(std::span<const std::uint8_t> data, const PngHeader& header
         png_destroy_read_struct(&png, nullptr, nullptr);
         return false;
     }
-    PngMemory mem{data.data(), data.size(), 0};
+    PngMemory mem {data.data(), data.size(), 0};
     if (setjmp(png_jmpbuf(png))) {
         png_destroy_read_struct(&png, &info, nullptr);
         return false;
@@ -495,7 +492,8 @@ bool decodePngPixels(std::span<const std::uint8_t> data, const PngHeader& header
         png_destroy_read_struct(&png, &info, nullptr);
         return false;
     }
-    for (std::uint32_t y = 0; y < header.height; ++y) rows[y] = reinterpret_cast<png_bytep>(pixels + std::size_t{y} * header.width);
+    for (std::uint32_t y = 0; y < header.height; ++y)
+        rows[y] = reinterpret_cast<png_bytep>(pixels + std::size_t {y} * header.width);
     png_read_image(png, rows);
     png_destroy_read_struct(&png, &info, nullptr);
     return true;
@@ -505,7 +503,7 @@ std::optional<Icon> decodePngIcon(std::span<const std::uint8_t> data)
 {
     PngHeader h;
     if (!parsePngHeader(data, h)) return std::nullopt;
-    std::vector<std::uint32_t> pixels(std::size_t{h.width} * h.height);
+    std::vector<std::uint32_t> pixels(std::size_t {h.width} * h.height);
     std::vector<png_bytep> rows(h.height);
     if (!decodePngPixels(data, h, pixels.data(), rows.data())) return std::nullopt;
     // Bytes in memory are B, G, R, A: as little-endian words, 0xAARRGGBB.
@@ -513,7 +511,8 @@ std::optional<Icon> decodePngIcon(std::span<const std::uint8_t> data)
         for (auto& p : pixels) p = __builtin_bswap32(p);
     }
     IconBuilder builder(static_cast<int>(h.width), static_cast<int>(h.height), IconBuilder::Mode::Alpha);
-    for (std::uint32_t y = 0; y < h.height; ++y) builder.addRow(static_cast<int>(y), pixels.data() + std::size_t{y} * h.width, nullptr);
+    for (std::uint32_t y = 0; y < h.height; ++y)
+        builder.addRow(static_cast<int>(y), pixels.data() + std::size_t {y} * h.width, nullptr);
     return builder.finish();
 }
 
@@ -539,7 +538,8 @@ bool readBitmapFile(const ByteSource& file, BitmapFile& bmp)
     bytes->resize(bmp.header.dataOffset);
     bmp.headerBytes = std::move(*bytes);
     const std::uint32_t offBits = le32(fileHeader + 10);
-    bmp.pixelOffset = offBits >= 14 + bmp.header.dataOffset && offBits < file.size() ? offBits : 14 + bmp.header.dataOffset;
+    bmp.pixelOffset =
+        offBits >= 14 + bmp.header.dataOffset && offBits < file.size() ? offBits : 14 + bmp.header.dataOffset;
     return true;
 }
 
@@ -600,7 +600,7 @@ bool decodeRle(const BitmapFile& bmp, std::span<const std::uint8_t> codes, const
                 const std::uint8_t b = codes[pos + (four ? i / 2 : i)];
                 put(four ? ((i & 1) ? b & 0xF : b >> 4) : b);
             }
-            pos += (bytes + 1) & ~std::size_t{1}; // runs are padded to 16 bits
+            pos += (bytes + 1) & ~std::size_t {1}; // runs are padded to 16 bits
         }
     }
     while (row < height) emit();
@@ -614,11 +614,11 @@ std::optional<ImageInfo> probeIconImage(std::span<const std::uint8_t> data)
     if (isPng(data)) {
         PngHeader h;
         if (!parsePngHeader(data, h)) return std::nullopt;
-        return ImageInfo{static_cast<int>(h.width), static_cast<int>(h.height), pngBits(h), true};
+        return ImageInfo {static_cast<int>(h.width), static_cast<int>(h.height), pngBits(h), true};
     }
     DibHeader h;
     if (!parseDibHeader(data, true, h) || h.height / 2 <= 0) return std::nullopt;
-    return ImageInfo{static_cast<int>(h.width), static_cast<int>(h.height / 2), h.bits, false};
+    return ImageInfo {static_cast<int>(h.width), static_cast<int>(h.height / 2), h.bits, false};
 }
 
 std::optional<Icon> decodeIconImage(std::span<const std::uint8_t> data)
@@ -632,7 +632,7 @@ std::optional<ImageInfo> probeBitmapFile(const ByteSource& file)
     BitmapFile bmp;
     if (!readBitmapFile(file, bmp)) return std::nullopt;
     const std::int64_t height = bmp.header.height < 0 ? -bmp.header.height : bmp.header.height;
-    return ImageInfo{static_cast<int>(bmp.header.width), static_cast<int>(height), bmp.header.bits, false};
+    return ImageInfo {static_cast<int>(bmp.header.width), static_cast<int>(height), bmp.header.bits, false};
 }
 
 std::optional<Icon> decodeBitmapFile(const ByteSource& file)

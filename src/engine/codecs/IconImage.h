@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/Icon.h"
 #include "core/ByteSource.h"
+#include "core/Icon.h"
 
 #include <cstdint>
 #include <optional>

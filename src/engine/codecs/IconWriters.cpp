@@ -15,7 +15,7 @@ std::vector<std::uint8_t> pictureAsIconFile(const Picture& source, bool cursor)
     const auto w = static_cast<std::uint32_t>(picture.width);
     const auto h = static_cast<std::uint32_t>(picture.height);
     const std::uint32_t maskStride = ((w + 31) / 32) * 4;
-    const std::uint64_t imageBytes = 40 + std::uint64_t{w} * h * 4 + std::uint64_t{maskStride} * h;
+    const std::uint64_t imageBytes = 40 + std::uint64_t {w} * h * 4 + std::uint64_t {maskStride} * h;
     if (imageBytes > 0xFFFFFFFFull) throw Error("The picture is too large for an icon file");
     std::vector<std::uint8_t> out;
     out.reserve(22 + static_cast<std::size_t>(imageBytes));
@@ -40,7 +40,8 @@ std::vector<std::uint8_t> pictureAsIconFile(const Picture& source, bool cursor)
     for (int i = 0; i < 4; ++i) putLe32(out, 0);
     for (int y = picture.height - 1; y >= 0; --y) {
         const std::uint8_t* row = picture.row(y);
-        for (int x = 0; x < picture.width; ++x) out.insert(out.end(), {row[3 * x], row[3 * x + 1], row[3 * x + 2], 0xFF});
+        for (int x = 0; x < picture.width; ++x)
+            out.insert(out.end(), {row[3 * x], row[3 * x + 1], row[3 * x + 2], 0xFF});
     }
     out.insert(out.end(), static_cast<std::size_t>(maskStride) * h, 0);
     return out;
@@ -78,7 +79,7 @@ void writeWmf(ImageBuffer& buffer, const std::string& fileName)
     if (picture.width > 32767 || picture.height > 32767) throw Error("The picture is too large for a metafile");
     const auto w = static_cast<std::uint16_t>(picture.width);
     const auto h = static_cast<std::uint16_t>(picture.height);
-    const std::uint32_t stride = ((std::uint32_t{w} * 24 + 31) / 32) * 4;
+    const std::uint32_t stride = ((std::uint32_t {w} * 24 + 31) / 32) * 4;
     const std::uint32_t dibBytes = 40 + stride * h;
     const std::uint32_t stretchWords = 3 + 2 + 9 + (dibBytes + 1) / 2; // size, function, rop, 9 words, DIB
     const std::uint32_t totalWords = 9 + 5 + 5 + stretchWords + 3;
@@ -139,7 +140,7 @@ void writeWmf(ImageBuffer& buffer, const std::string& fileName)
     for (int y = picture.height - 1; y >= 0; --y) {
         const std::uint8_t* row = picture.row(y);
         out.insert(out.end(), row, row + 3 * static_cast<std::size_t>(w));
-        out.insert(out.end(), stride - 3 * std::size_t{w}, 0);
+        out.insert(out.end(), stride - 3 * std::size_t {w}, 0);
     }
     if (dibBytes & 1) out.push_back(0);
     // End of file.

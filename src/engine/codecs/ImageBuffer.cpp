@@ -1,15 +1,15 @@
 #include "codecs/ImageBuffer.h"
 
-#include "core/Bytes.h"
 #include "codecs/OutputFormats.h"
 #include "codecs/Writers.h"
+#include "core/Bytes.h"
+#include "core/Error.h"
 #include "core/FileName.h"
 #include "core/Text.h"
-#include "core/Error.h"
 
 #include <cerrno>
-#include <cstring>
 #include <cmath>
+#include <cstring>
 
 namespace vextral::codecs {
 
@@ -30,10 +30,10 @@ constexpr std::array<FormatRow, 11> kRegistry = {{
 }};
 
 // The 8 x 8 Bayer matrix, indexed [x mod 8][y mod 8].
-constexpr std::uint8_t kBayer[8][8] = {
-    {0, 32, 8, 40, 2, 34, 10, 42},   {48, 16, 56, 24, 50, 18, 58, 26}, {12, 44, 4, 36, 14, 46, 6, 38},
-    {60, 28, 52, 20, 62, 30, 54, 22}, {3, 35, 11, 43, 1, 33, 9, 41},   {51, 19, 59, 27, 49, 17, 57, 25},
-    {15, 47, 7, 39, 13, 45, 5, 37},  {63, 31, 55, 23, 61, 29, 53, 21}};
+constexpr std::uint8_t kBayer[8][8] = {{0, 32, 8, 40, 2, 34, 10, 42},  {48, 16, 56, 24, 50, 18, 58, 26},
+                                       {12, 44, 4, 36, 14, 46, 6, 38}, {60, 28, 52, 20, 62, 30, 54, 22},
+                                       {3, 35, 11, 43, 1, 33, 9, 41},  {51, 19, 59, 27, 49, 17, 57, 25},
+                                       {15, 47, 7, 39, 13, 45, 5, 37}, {63, 31, 55, 23, 61, 29, 53, 21}};
 
 } // namespace
 
@@ -71,7 +71,8 @@ void ImageBuffer::resample(int width, int height)
     Picture out = Picture::make(width, height, old.bits);
     if (!old.empty() && !out.empty()) {
         std::vector<int> sx(static_cast<std::size_t>(out.width));
-        for (int x = 0; x < out.width; ++x) sx[static_cast<std::size_t>(x)] = static_cast<int>(static_cast<long long>(x) * old.width / out.width);
+        for (int x = 0; x < out.width; ++x)
+            sx[static_cast<std::size_t>(x)] = static_cast<int>(static_cast<long long>(x) * old.width / out.width);
         for (int y = 0; y < out.height; ++y) {
             const int from = static_cast<int>(static_cast<long long>(y) * old.height / out.height);
             if (old.bits == 1) {
@@ -207,7 +208,8 @@ TwoColourPicture reduceToTwoColours(const Picture& picture)
     if (distinct == 2) {
         const bool invert = luminance(seen[1]) < luminance(seen[0]);
         for (int y = 0; y < picture.height; ++y) {
-            for (int x = 0; x < picture.width; ++x) out.picture.setBit(x, y, (picture.pixel(x, y) == seen[1]) != invert);
+            for (int x = 0; x < picture.width; ++x)
+                out.picture.setBit(x, y, (picture.pixel(x, y) == seen[1]) != invert);
         }
         out.colour0 = invert ? seen[1] : seen[0];
         out.colour1 = invert ? seen[0] : seen[1];
@@ -228,15 +230,9 @@ FileSink::FileSink(const std::string& path) : file_(path)
     if (const int error = file_.open()) fail("Cannot create file ", error);
 }
 
-void FileSink::fail(const char* what, int error) const
-{
-    throw Error(what + path() + ": " + std::strerror(error));
-}
+void FileSink::fail(const char* what, int error) const { throw Error(what + path() + ": " + std::strerror(error)); }
 
-void FileSink::writeFailed(int error) const
-{
-    fail("Cannot write to file ", error ? error : EIO);
-}
+void FileSink::writeFailed(int error) const { fail("Cannot write to file ", error ? error : EIO); }
 
 void FileSink::write(const void* data, std::size_t n)
 {

@@ -16,10 +16,7 @@ struct JpegFailure {
     std::jmp_buf jump;
 };
 
-[[noreturn]] void jpegFail(j_common_ptr info)
-{
-    std::longjmp(reinterpret_cast<JpegFailure*>(info->err)->jump, 1);
-}
+[[noreturn]] void jpegFail(j_common_ptr info) { std::longjmp(reinterpret_cast<JpegFailure*>(info->err)->jump, 1); }
 
 void jpegQuiet(j_common_ptr, int) {}
 
@@ -63,7 +60,8 @@ bool compress(FILE* file, const Picture& picture, const IOParams& p, ImageBuffer
         }
         JSAMPROW rows[1] = {rgbRow};
         jpeg_write_scanlines(&cinfo, rows, 1);
-        if (buffer.progress && !buffer.progress(static_cast<int>((y + 1) * 100LL / picture.height))) buffer.aborting = true;
+        if (buffer.progress && !buffer.progress(static_cast<int>((y + 1) * 100LL / picture.height)))
+            buffer.aborting = true;
         if (buffer.aborting) break;
     }
     // An aborted file is left unfinished.

@@ -103,7 +103,8 @@ const std::array<OutputFormat, kSaveFilterCount>& saveFilterFormats() { return k
 std::optional<SaveFilterChoice> saveFilterChoice(SaveDialogUser user, int filterIndex)
 {
     if (filterIndex < 1 || filterIndex > kSaveFilterCount) return std::nullopt;
-    const auto& table = user == SaveDialogUser::MainWindow || user == SaveDialogUser::Editor ? kMainWindow : kPictureOnly;
+    const auto& table =
+        user == SaveDialogUser::MainWindow || user == SaveDialogUser::Editor ? kMainWindow : kPictureOnly;
     return table[static_cast<std::size_t>(filterIndex - 1)];
 }
 

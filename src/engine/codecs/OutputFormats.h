@@ -21,9 +21,9 @@ using PictureWriter = void (*)(ImageBuffer& buffer, const std::string& fileName)
 
 struct OutputFormatRow {
     OutputFormat id;
-    const char* name;        // command-line type name: "standard-icon", "bmp", "jpg", ...
-    const char* filterEntry; // save dialog filter entry: "Bmp File(*.bmp)"; empty when not offered
-    const char* extension;   // written extension, without its dot: "bmp"
+    const char* name;           // command-line type name: "standard-icon", "bmp", "jpg", ...
+    const char* filterEntry;    // save dialog filter entry: "Bmp File(*.bmp)"; empty when not offered
+    const char* extension;      // written extension, without its dot: "bmp"
     const char* alsoExtensions; // further extensions save-by-extension accepts (";"-separated), or ""
     Writes writes;
     // Writes the buffer's picture. For an original icon it writes the picture

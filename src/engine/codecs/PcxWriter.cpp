@@ -93,7 +93,7 @@ void writePcx(ImageBuffer& buffer, const std::string& fileName)
     }
     if (depth == 8 || depth == 4) quantizer.emplace(*colour, depth == 8 ? 256 : 16);
 
-    std::array<std::uint8_t, kHeaderSize> header{};
+    std::array<std::uint8_t, kHeaderSize> header {};
     header[0] = 10;
     header[1] = static_cast<std::uint8_t>(params.pcxVersion);
     header[2] = params.pcxCompressed ? 1 : 0;
@@ -128,8 +128,10 @@ void writePcx(ImageBuffer& buffer, const std::string& fileName)
     std::vector<std::uint8_t> out;
     out.reserve(3 * (bytesPerLine + bytesPerLine / 2 + 2));
     auto emit = [&](const std::uint8_t* data, std::size_t step) {
-        if (params.pcxCompressed) encodeLine(data, values, step, out);
-        else rawLine(data, values, step, bytesPerLine, out);
+        if (params.pcxCompressed)
+            encodeLine(data, values, step, out);
+        else
+            rawLine(data, values, step, bytesPerLine, out);
     };
     for (int y = 0; y < source.height; ++y) {
         if (buffer.progress && !buffer.progress(static_cast<int>(100LL * y / source.height))) {

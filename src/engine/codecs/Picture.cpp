@@ -24,7 +24,7 @@ Picture Picture::make(int width, int height, int bits)
 
 Bgr Picture::pixel(int x, int y) const
 {
-    if (bits == 1) return bit(x, y) ? Bgr{255, 255, 255} : Bgr{0, 0, 0};
+    if (bits == 1) return bit(x, y) ? Bgr {255, 255, 255} : Bgr {0, 0, 0};
     const std::uint8_t* p = row(y) + 3 * static_cast<std::size_t>(x);
     return {p[0], p[1], p[2]};
 }

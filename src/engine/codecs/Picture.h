@@ -12,7 +12,8 @@ struct Bgr {
     bool operator==(const Bgr&) const = default;
     static Bgr fromRgb(std::uint32_t rgb)
     {
-        return {static_cast<std::uint8_t>(rgb), static_cast<std::uint8_t>(rgb >> 8), static_cast<std::uint8_t>(rgb >> 16)};
+        return {static_cast<std::uint8_t>(rgb), static_cast<std::uint8_t>(rgb >> 8),
+                static_cast<std::uint8_t>(rgb >> 16)};
     }
     std::uint32_t rgb() const { return static_cast<std::uint32_t>(r) << 16 | static_cast<std::uint32_t>(g) << 8 | b; }
 };
@@ -45,7 +46,7 @@ struct Picture {
     std::uint8_t* row(int y) { return pixels.data() + stride() * static_cast<std::size_t>(y); }
     const std::uint8_t* row(int y) const { return pixels.data() + stride() * static_cast<std::size_t>(y); }
 
-    Bgr pixel(int x, int y) const; // either layout
+    Bgr pixel(int x, int y) const;      // either layout
     void setPixel(int x, int y, Bgr c); // 24-bit pictures
     bool bit(int x, int y) const { return (row(y)[x >> 3] >> (7 - (x & 7))) & 1; }
     void setBit(int x, int y, bool on);

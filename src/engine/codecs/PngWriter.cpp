@@ -60,7 +60,9 @@ int writeRows(FILE* file, const PngJob& job, const IOParams& p, ImageBuffer& buf
     }
     png_set_pHYs(png, info, perMetre(p.resolutionX), perMetre(p.resolutionY), PNG_RESOLUTION_METER);
     png_set_filter(png, PNG_FILTER_TYPE_BASE,
-                   p.pngFilter == 1 ? PNG_FILTER_SUB : p.pngFilter == 2 ? PNG_FILTER_PAETH : PNG_FILTER_NONE);
+                   p.pngFilter == 1   ? PNG_FILTER_SUB
+                   : p.pngFilter == 2 ? PNG_FILTER_PAETH
+                                      : PNG_FILTER_NONE);
     png_color_16 bkgd = job.background;
     png_set_bKGD(png, info, &bkgd);
     png_set_compression_level(png, p.pngLevel < 0 ? 0 : p.pngLevel > 9 ? 9 : p.pngLevel);
@@ -70,7 +72,8 @@ int writeRows(FILE* file, const PngJob& job, const IOParams& p, ImageBuffer& buf
     for (int pass = 0; pass < passes && !buffer.aborting; ++pass) {
         for (int y = 0; y < pic.height; ++y) {
             png_bytep row = job.colourType == PNG_COLOR_TYPE_PALETTE
-                                ? const_cast<png_bytep>(job.indices->data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(pic.width))
+                                ? const_cast<png_bytep>(job.indices->data() + static_cast<std::size_t>(y) *
+                                                                                  static_cast<std::size_t>(pic.width))
                                 : const_cast<png_bytep>(pic.row(y));
             png_write_row(png, row);
         }
@@ -87,7 +90,7 @@ void writePng(ImageBuffer& buffer, const std::string& fileName)
 {
     beginWrite(buffer, fileName);
     const IOParams& p = buffer.params();
-    PngJob job{};
+    PngJob job {};
     // The buffer's picture is written as it is when it has the layout the
     // file wants; only other layouts are converted, into a picture of their own.
     std::optional<Picture> converted;

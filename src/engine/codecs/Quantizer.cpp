@@ -21,10 +21,10 @@ enum { kRed = 0, kGreen = 1, kBlue = 2 };
 int roundEven(double v) { return static_cast<int>(std::nearbyint(v)); }
 
 struct Box {
-    int lo[3] = {0, 0, 0}; // lower bin bound per channel (inclusive)
+    int lo[3] = {0, 0, 0};             // lower bin bound per channel (inclusive)
     int hi[3] = {kBins, kBins, kBins}; // upper bin bound (exclusive)
     std::uint64_t hist[3][kBins] = {}; // the box's pixels by bin, per channel
-    double mean[3] = {0, 0, 0}; // mean bin per channel
+    double mean[3] = {0, 0, 0};        // mean bin per channel
     std::uint64_t count = 0;
     double variance = 0;
     // The occupied histogram cells inside the bounds: rebuilding a half
@@ -92,7 +92,8 @@ private:
             const std::uint8_t* p = picture.row(y);
             for (std::size_t i = 0; i < rowBytes; i += 3) {
                 const std::uint32_t cell = static_cast<std::uint32_t>(p[i + 2] >> 3) << 10 |
-                                           static_cast<std::uint32_t>(p[i + 1] >> 3) << 5 | static_cast<std::uint32_t>(p[i] >> 3);
+                                           static_cast<std::uint32_t>(p[i + 1] >> 3) << 5 |
+                                           static_cast<std::uint32_t>(p[i] >> 3);
                 if (h[cell]++ == 0) occupied.push_back(cell);
             }
         }
@@ -205,13 +206,18 @@ private:
         Box halves[3][2];
         double score[3];
         for (int c = 0; c < 3; ++c) {
-            score[c] = cut(box, c, halves[c][0], halves[c][1]) ? halves[c][0].variance + halves[c][1].variance : kFailedCut;
+            score[c] =
+                cut(box, c, halves[c][0], halves[c][1]) ? halves[c][0].variance + halves[c][1].variance : kFailedCut;
         }
         int c;
-        if (score[kRed] < kFailedCut && score[kRed] <= score[kGreen] && score[kRed] <= score[kBlue]) c = kRed;
-        else if (score[kGreen] < kFailedCut && score[kGreen] <= score[kRed] && score[kGreen] <= score[kBlue]) c = kGreen;
-        else if (score[kBlue] < kFailedCut) c = kBlue;
-        else return false;
+        if (score[kRed] < kFailedCut && score[kRed] <= score[kGreen] && score[kRed] <= score[kBlue])
+            c = kRed;
+        else if (score[kGreen] < kFailedCut && score[kGreen] <= score[kRed] && score[kGreen] <= score[kBlue])
+            c = kGreen;
+        else if (score[kBlue] < kFailedCut)
+            c = kBlue;
+        else
+            return false;
         lower = std::move(halves[c][0]);
         upper = std::move(halves[c][1]);
         return true;
@@ -244,7 +250,8 @@ Quantizer::Quantizer(const Picture& picture, int colours)
         const Box& box = cutter->box(i);
         for (int r = box.lo[kRed]; r < box.hi[kRed]; ++r) {
             for (int g = box.lo[kGreen]; g < box.hi[kGreen]; ++g) {
-                std::uint8_t* row = map_.data() + (static_cast<std::size_t>(r) << 10 | static_cast<std::size_t>(g) << 5);
+                std::uint8_t* row =
+                    map_.data() + (static_cast<std::size_t>(r) << 10 | static_cast<std::size_t>(g) << 5);
                 for (int b = box.lo[kBlue]; b < box.hi[kBlue]; ++b) row[b] = static_cast<std::uint8_t>(i);
             }
         }

@@ -30,7 +30,7 @@ public:
 
 private:
     std::vector<Bgr> table_;
-    std::array<std::uint8_t, 32768> map_{};
+    std::array<std::uint8_t, 32768> map_ {};
 };
 
 } // namespace vextral::codecs

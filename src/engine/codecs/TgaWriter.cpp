@@ -2,8 +2,8 @@
 
 #include "core/Error.h"
 
-#include <array>
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <optional>
@@ -120,7 +120,7 @@ void writeTga(ImageBuffer& buffer, const std::string& fileName)
         return;
     }
 
-    std::array<std::uint8_t, kExtensionSize> area{};
+    std::array<std::uint8_t, kExtensionSize> area {};
     put16(&area[0], kExtensionSize);
     putText(&area[2], 41, params.tgaAuthor);
     const std::tm& date = params.tgaDate;

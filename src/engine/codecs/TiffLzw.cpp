@@ -87,9 +87,12 @@ void addEntry(TiffLzwState& s, int prev, std::uint8_t byte)
     }
     ++s.nextCode;
     // Early change: the width grows one entry before the code needs it.
-    if (s.nextCode == 511) s.codeWidth = 10;
-    else if (s.nextCode == 1023) s.codeWidth = 11;
-    else if (s.nextCode == 2047) s.codeWidth = 12;
+    if (s.nextCode == 511)
+        s.codeWidth = 10;
+    else if (s.nextCode == 1023)
+        s.codeWidth = 11;
+    else if (s.nextCode == 2047)
+        s.codeWidth = 12;
 }
 
 std::uint8_t firstByte(const TiffLzwState& s, int code)
@@ -156,8 +159,9 @@ const std::uint8_t* decodeTiffLzw(const std::uint8_t* input, std::size_t inputSi
     }
     if (s.buffer.size() < std::max(rowLength, s.held)) s.buffer.resize(std::max(rowLength, s.held));
     // A strip that ended early reads as zeros.
-    if (s.held < rowLength) std::fill(s.buffer.begin() + static_cast<std::ptrdiff_t>(s.held),
-                                      s.buffer.begin() + static_cast<std::ptrdiff_t>(rowLength), 0);
+    if (s.held < rowLength)
+        std::fill(s.buffer.begin() + static_cast<std::ptrdiff_t>(s.held),
+                  s.buffer.begin() + static_cast<std::ptrdiff_t>(rowLength), 0);
     return s.buffer.data();
 }
 

@@ -29,7 +29,7 @@ struct TiffLzwState {
     int codeWidth = 9;
     int nextCode = 258;
     bool ended = false; // EndOfInformation met or the input used up
-    std::array<Entry, 4096> table{};
+    std::array<Entry, 4096> table {};
 };
 
 // TIFF 6.0 LZW decoding (codes most significant bit first, code width grown

@@ -32,7 +32,7 @@ public:
     // the entry; longer ones go to the end of the file now.
     void add(std::uint16_t tag, std::uint16_t type, std::uint32_t count, const std::vector<std::uint8_t>& bytes)
     {
-        Entry e{tag, type, count, {0, 0, 0, 0}};
+        Entry e {tag, type, count, {0, 0, 0, 0}};
         if (bytes.size() <= 4) {
             std::copy(bytes.begin(), bytes.end(), e.value);
         } else {
@@ -41,7 +41,10 @@ public:
         }
         entries_.push_back(e);
     }
-    void addShort(std::uint16_t tag, std::uint16_t v) { add(tag, kShort, 1, {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8)}); }
+    void addShort(std::uint16_t tag, std::uint16_t v)
+    {
+        add(tag, kShort, 1, {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8)});
+    }
     void addLong(std::uint16_t tag, std::uint32_t v) { add(tag, kLong, 1, le32(v)); }
     void addRational(std::uint16_t tag, std::uint32_t numerator, std::uint32_t denominator)
     {
@@ -113,7 +116,8 @@ void writeTiff(ImageBuffer& buffer, const std::string& fileName)
     const std::size_t rowBytes = static_cast<std::size_t>(picture.width) * 3;
     const std::uint64_t dataBytes = static_cast<std::uint64_t>(rowBytes) * static_cast<std::uint64_t>(picture.height);
     // Offsets are 32-bit: the pixels, the tag values and the directory must fit.
-    const std::uint64_t texts = params.tiffDocumentName.size() + params.tiffDescription.size() + params.tiffPageName.size();
+    const std::uint64_t texts =
+        params.tiffDocumentName.size() + params.tiffDescription.size() + params.tiffPageName.size();
     if (dataBytes + texts + 4096 > 0xFFFFFFFFu) throw Error("The picture is too large for a TIFF file: " + fileName);
 
     FileSink sink(fileName);
@@ -164,7 +168,7 @@ void writeTiff(ImageBuffer& buffer, const std::string& fileName)
     const std::uint32_t offset = dir.write();
 
     sink.seek(0);
-    sink.write(std::vector<std::uint8_t>{'I', 'I', 42, 0});
+    sink.write(std::vector<std::uint8_t> {'I', 'I', 42, 0});
     sink.le32(offset);
     sink.close();
 }

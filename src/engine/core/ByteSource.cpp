@@ -102,7 +102,7 @@ const FileByteSource::Block* FileByteSource::block(std::uint64_t start) const
     const std::size_t length = static_cast<std::size_t>(std::min<std::uint64_t>(kBlockSize, size_ - start));
     victim->data.resize(kBlockSize);
     if (!readDirect(start, victim->data.data(), length)) {
-        victim->start = ~std::uint64_t{0};
+        victim->start = ~std::uint64_t {0};
         return nullptr;
     }
     victim->start = start;

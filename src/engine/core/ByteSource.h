@@ -24,10 +24,7 @@ public:
 
     // The n bytes at offset, or nothing when they are not all there.
     std::optional<std::vector<std::uint8_t>> bytes(std::uint64_t offset, std::uint64_t n) const;
-    bool contains(std::uint64_t offset, std::uint64_t n) const
-    {
-        return offset <= size() && n <= size() - offset;
-    }
+    bool contains(std::uint64_t offset, std::uint64_t n) const { return offset <= size() && n <= size() - offset; }
 
     std::optional<std::uint8_t> u8(std::uint64_t offset) const;
     std::optional<std::uint16_t> u16(std::uint64_t offset) const; // little-endian
@@ -57,7 +54,7 @@ private:
     static constexpr std::size_t kBlockSize = 16 * 1024;
     static constexpr std::size_t kBlocks = 8;
     struct Block {
-        std::uint64_t start = ~std::uint64_t{0};
+        std::uint64_t start = ~std::uint64_t {0};
         std::size_t length = 0;
         std::uint64_t lastUse = 0;
         std::vector<std::uint8_t> data;
@@ -84,7 +81,8 @@ private:
 class SliceByteSource final : public ByteSource {
 public:
     SliceByteSource(std::shared_ptr<const ByteSource> base, std::uint64_t offset, std::uint64_t size)
-        : base_(std::move(base)), offset_(offset), size_(size) {}
+        : base_(std::move(base)), offset_(offset), size_(size)
+    {}
     std::uint64_t size() const override { return size_; }
     bool read(std::uint64_t offset, void* dst, std::size_t n) const override;
 

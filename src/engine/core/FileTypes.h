@@ -43,7 +43,7 @@ public:
     bool operator==(const FileTypeSet&) const = default;
 
 private:
-    std::array<bool, kFileTypeCount> on_{};
+    std::array<bool, kFileTypeCount> on_ {};
 };
 
 } // namespace vextral

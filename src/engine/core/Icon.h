@@ -17,13 +17,19 @@ struct Icon {
     static constexpr int kPixels = kSize * kSize;
 
     // Row-major, top row first. 0xAARRGGBB; the alpha byte only counts when hasAlpha.
-    std::array<std::uint32_t, kPixels> colour{};
+    std::array<std::uint32_t, kPixels> colour {};
     // 1 where the AND mask bit is set (background shows through, or is inverted).
-    std::array<std::uint8_t, kPixels> mask{};
+    std::array<std::uint8_t, kPixels> mask {};
     bool hasAlpha = false;
 
-    std::uint32_t pixel(int x, int y) const { return colour[static_cast<std::size_t>(y) * kSize + static_cast<std::size_t>(x)]; }
-    bool maskBit(int x, int y) const { return mask[static_cast<std::size_t>(y) * kSize + static_cast<std::size_t>(x)] != 0; }
+    std::uint32_t pixel(int x, int y) const
+    {
+        return colour[static_cast<std::size_t>(y) * kSize + static_cast<std::size_t>(x)];
+    }
+    bool maskBit(int x, int y) const
+    {
+        return mask[static_cast<std::size_t>(y) * kSize + static_cast<std::size_t>(x)] != 0;
+    }
 
     // The pixel at (x, y) drawn over a background pixel (0xRRGGBB); returns 0xRRGGBB.
     std::uint32_t drawnOver(int x, int y, std::uint32_t background) const;

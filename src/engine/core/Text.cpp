@@ -43,16 +43,21 @@ std::optional<std::int32_t> parseInteger(const std::string& text)
     for (; i < text.size(); ++i) {
         const char c = text[i];
         int digit;
-        if (c >= '0' && c <= '9') digit = c - '0';
-        else if (base == 16 && c >= 'a' && c <= 'f') digit = c - 'a' + 10;
-        else if (base == 16 && c >= 'A' && c <= 'F') digit = c - 'A' + 10;
-        else return std::nullopt;
+        if (c >= '0' && c <= '9')
+            digit = c - '0';
+        else if (base == 16 && c >= 'a' && c <= 'f')
+            digit = c - 'a' + 10;
+        else if (base == 16 && c >= 'A' && c <= 'F')
+            digit = c - 'A' + 10;
+        else
+            return std::nullopt;
         value = value * static_cast<std::uint64_t>(base) + static_cast<std::uint64_t>(digit);
         if (value > 0xFFFFFFFFull) return std::nullopt;
     }
     if (base == 10) {
         if (value > (negative ? 0x80000000ull : 0x7FFFFFFFull)) return std::nullopt;
-        return static_cast<std::int32_t>(negative ? -static_cast<std::int64_t>(value) : static_cast<std::int64_t>(value));
+        return static_cast<std::int32_t>(negative ? -static_cast<std::int64_t>(value)
+                                                  : static_cast<std::int64_t>(value));
     }
     // Hexadecimal covers all 32 bits: $FFFFFFFF is -1.
     const auto bits = static_cast<std::uint32_t>(value);

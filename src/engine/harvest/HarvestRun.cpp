@@ -25,8 +25,8 @@ std::string countText(const char* prefix, long long count, const char* suffix)
     return std::string(prefix) + std::to_string(count) + suffix;
 }
 
-HarvestRun::HarvestRun(IconCatalogue& catalogue, HarvestView& view, const SourceList& files,
-                       const SourceList& folders, Pump pump)
+HarvestRun::HarvestRun(IconCatalogue& catalogue, HarvestView& view, const SourceList& files, const SourceList& folders,
+                       Pump pump)
     : catalogue_(catalogue), view_(view), files_(files), folders_(folders), pump_(std::move(pump))
 {
     if (!pump_) pump_ = [] {};

@@ -8,10 +8,10 @@ int IconCatalogue::add(const Icon& icon, std::int32_t iconIndex, const std::stri
     images_.push_back(icon);
     const auto at = static_cast<std::size_t>(n);
     if (at < records_.size()) {
-        records_[at] = IconRecord{iconIndex, sourceFile};
+        records_[at] = IconRecord {iconIndex, sourceFile};
     } else {
         records_.resize(at);
-        records_.push_back(IconRecord{iconIndex, sourceFile});
+        records_.push_back(IconRecord {iconIndex, sourceFile});
     }
     ++itemCount_;
     return n;

@@ -59,7 +59,8 @@ Mask::Mask(const std::string& pattern) : pattern_(pattern)
         if (c == U'*') {
             starSeen = true;
             absorbQuestion = true;
-            if (tokens_.empty() || tokens_.back().kind != Token::Kind::Star) tokens_.push_back(Token(Token::Kind::Star));
+            if (tokens_.empty() || tokens_.back().kind != Token::Kind::Star)
+                tokens_.push_back(Token(Token::Kind::Star));
         } else if (c == U'?') {
             if (absorbQuestion) {
                 absorbQuestion = false;

@@ -23,7 +23,10 @@ struct Entry {
     unsigned char type;
 };
 
-std::string withSlash(const std::string& folder) { return !folder.empty() && folder.back() == '/' ? folder : folder + "/"; }
+std::string withSlash(const std::string& folder)
+{
+    return !folder.empty() && folder.back() == '/' ? folder : folder + "/";
+}
 
 // A folder's entries, sorted by name without regard to letter case, and the
 // folder's identity. error is the errno of a failure, 0 when there was none.
@@ -61,9 +64,8 @@ Listing listFolder(const std::string& folder)
         listing.entries.push_back({e->d_name, upperAscii(e->d_name), e->d_type});
     }
     ::closedir(dir);
-    std::sort(listing.entries.begin(), listing.entries.end(), [](const Entry& a, const Entry& b) {
-        return a.key != b.key ? a.key < b.key : a.name < b.name;
-    });
+    std::sort(listing.entries.begin(), listing.entries.end(),
+              [](const Entry& a, const Entry& b) { return a.key != b.key ? a.key < b.key : a.name < b.name; });
     return listing;
 }
 
@@ -159,8 +161,8 @@ void SearchFolders::scan(Walk& walk, const std::string& folder)
         if (entry.name == "." || entry.name == "..") continue;
         const std::string path = dir + entry.name;
         bool isDir = entry.type == DT_DIR;
-        const bool matched = std::any_of(walk.masks.begin(), walk.masks.end(),
-                                         [&](const Mask& m) { return m.matches(entry.name); });
+        const bool matched =
+            std::any_of(walk.masks.begin(), walk.masks.end(), [&](const Mask& m) { return m.matches(entry.name); });
         struct stat st {};
         bool haveStat = false;
         if (matched || entry.type == DT_UNKNOWN) {

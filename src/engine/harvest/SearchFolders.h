@@ -12,11 +12,11 @@ namespace vextral {
 
 // One matching directory entry.
 struct FilePack {
-    std::string name;   // without folder
-    std::string dir;    // the folder that holds it, always ending in "/"
-    std::int32_t size;  // bytes (low 32 bits)
-    std::int32_t attr;  // read-only 1, hidden 2, directory 16, archive 32
-    std::int32_t time;  // last write, as a packed DOS date and time in local time
+    std::string name;  // without folder
+    std::string dir;   // the folder that holds it, always ending in "/"
+    std::int32_t size; // bytes (low 32 bits)
+    std::int32_t attr; // read-only 1, hidden 2, directory 16, archive 32
+    std::int32_t time; // last write, as a packed DOS date and time in local time
 };
 
 enum class ScanOptions { soAllDisks, soSpecifiedDisk, soSpecifiedDir };

@@ -56,8 +56,7 @@ bool looksLikeIconDirectory(const ByteSource& s)
 
 // PNG images can inflate to far more than their bytes; the ones tried for one
 // icon may together hold as many pixels as the largest one an icon may have.
-constexpr std::uint64_t kPngPixelBudget =
-    std::uint64_t{codecs::kMaxIconPngDimension} * codecs::kMaxIconPngDimension;
+constexpr std::uint64_t kPngPixelBudget = std::uint64_t {codecs::kMaxIconPngDimension} * codecs::kMaxIconPngDimension;
 
 // Decoded images an icon source keeps (about 5 KB each), and how many times
 // its bytes (plus a fixed allowance) decoding may read over its life.
@@ -75,7 +74,8 @@ public:
         IconDirectory::Entry entry;
         std::memcpy(entry.fields, fields, sizeof entry.fields);
         if (range) {
-            const auto [at, added] = seen_.try_emplace({range->offset, range->size}, static_cast<int>(directory_->images.size()));
+            const auto [at, added] =
+                seen_.try_emplace({range->offset, range->size}, static_cast<int>(directory_->images.size()));
             if (added) {
                 directory_->images.push_back(*range);
                 directory_->firstEntry.push_back(directory_->entries.size());
@@ -105,7 +105,7 @@ std::shared_ptr<const IconDirectory> readGroupDirectory(const ByteSource& file, 
         std::optional<ImageRange> range;
         const auto found = table.icons.find(le16(e + 12));
         if (found != table.icons.end()) {
-            ImageRange r{found->second.offset, found->second.size};
+            ImageRange r {found->second.offset, found->second.size};
             // NE lengths are rounded up to the alignment unit; the group knows the real size.
             const std::uint32_t stated = le32(e + 8);
             if (table.sizesRoundedUp && stated > 0 && stated < r.size) r.size = stated;
@@ -224,7 +224,7 @@ bool IconSource::readIconDirectory(std::shared_ptr<const ByteSource> stream, Ico
     DirectoryBuilder builder(n);
     for (std::uint64_t i = 0; i < n; ++i) {
         const std::uint8_t* e = dir->data() + i * kIconDirEntry;
-        const ImageRange range{le32(e + 12), le32(e + 8)};
+        const ImageRange range {le32(e + 12), le32(e + 8)};
         builder.add(e, range.size > 0 && s.contains(range.offset, range.size) ? std::optional(range) : std::nullopt);
     }
     entry.directory = builder.finish();
@@ -238,7 +238,8 @@ bool IconSource::readIconDirectory(std::shared_ptr<const ByteSource> stream, Ico
 // each a complete icon or cursor file.
 void IconSource::readAni()
 {
-    const std::uint64_t riffEnd = std::min<std::uint64_t>(source_->size(), 8 + std::uint64_t{source_->u32(4).value_or(0)});
+    const std::uint64_t riffEnd =
+        std::min<std::uint64_t>(source_->size(), 8 + std::uint64_t {source_->u32(4).value_or(0)});
     std::uint64_t pos = 12;
     while (pos + 8 <= riffEnd) {
         std::uint8_t chunk[12];
@@ -246,7 +247,8 @@ void IconSource::readAni()
         const std::uint64_t size = le32(chunk + 4);
         const std::uint64_t data = pos + 8;
         const std::uint64_t end = std::min(riffEnd, data + size);
-        if (std::memcmp(chunk, "LIST", 4) == 0 && source_->read(data, chunk + 8, 4) && std::memcmp(chunk + 8, "fram", 4) == 0) {
+        if (std::memcmp(chunk, "LIST", 4) == 0 && source_->read(data, chunk + 8, 4) &&
+            std::memcmp(chunk + 8, "fram", 4) == 0) {
             std::uint64_t sub = data + 4;
             while (sub + 8 <= end) {
                 std::uint8_t head[8];
@@ -361,12 +363,13 @@ std::optional<Icon> IconSource::icon(int index) const
         const ImageRange& image = entry.directory->images[k];
         if (image.size > bytesLeft) continue;
         if (infos[k]->png) {
-            const std::uint64_t pixels = static_cast<std::uint64_t>(infos[k]->width) * static_cast<std::uint64_t>(infos[k]->height);
+            const std::uint64_t pixels =
+                static_cast<std::uint64_t>(infos[k]->width) * static_cast<std::uint64_t>(infos[k]->height);
             if (pixels > pngPixelsLeft) continue;
             pngPixelsLeft -= pixels;
         }
         bytesLeft -= image.size;
-        const DecodedKey key{&stream, image.offset, image.size};
+        const DecodedKey key {&stream, image.offset, image.size};
         if (const auto known = decoded_.find(key); known != decoded_.end()) {
             if (known->second) return known->second;
             continue;
@@ -390,12 +393,12 @@ std::vector<std::uint8_t> IconSource::originalIco(int index) const
     if (index < 0 || index >= count()) return {};
     if (kind_ == IconFileKind::Bmp) {
         const auto picture = icon(index);
-        return picture ? iconToIcoBytes(*picture) : std::vector<std::uint8_t>{};
+        return picture ? iconToIcoBytes(*picture) : std::vector<std::uint8_t> {};
     }
     const IconEntry& entry = icons_[static_cast<std::size_t>(index)];
     if (entry.wholeStreamIsIcon) {
         const ByteSource& s = streamOf(entry);
-        return s.bytes(0, s.size()).value_or(std::vector<std::uint8_t>{});
+        return s.bytes(0, s.size()).value_or(std::vector<std::uint8_t> {});
     }
     if (!entry.directory) return {};
     const IconDirectory& dir = *entry.directory;
@@ -433,7 +436,8 @@ std::vector<std::uint8_t> IconSource::originalIco(int index) const
     }
     if (kept.empty()) return {};
     const std::uint64_t header = kIconDirHeader + kIconDirEntry * kept.size();
-    if (header != planned) std::memmove(out.data() + header, out.data() + planned, static_cast<std::size_t>(end - planned));
+    if (header != planned)
+        std::memmove(out.data() + header, out.data() + planned, static_cast<std::size_t>(end - planned));
     out.resize(static_cast<std::size_t>(header + end - planned));
 
     std::vector<std::uint8_t> head;

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "core/Icon.h"
-#include "core/ByteSource.h"
 #include "codecs/IconImage.h"
+#include "core/ByteSource.h"
+#include "core/Icon.h"
 
 #include <cstdint>
 #include <map>

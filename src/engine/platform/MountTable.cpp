@@ -6,8 +6,8 @@
 #include <fstream>
 #include <iterator>
 #include <set>
-#include <sys/stat.h>
 #include <sstream>
+#include <sys/stat.h>
 
 namespace vextral::platform {
 
@@ -24,7 +24,8 @@ std::string unescape(const std::string& field)
     std::string out;
     for (std::size_t i = 0; i < field.size(); ++i) {
         if (field[i] == '\\' && i + 3 < field.size() + 0 && std::isdigit(static_cast<unsigned char>(field[i + 1])) &&
-            std::isdigit(static_cast<unsigned char>(field[i + 2])) && std::isdigit(static_cast<unsigned char>(field[i + 3]))) {
+            std::isdigit(static_cast<unsigned char>(field[i + 2])) &&
+            std::isdigit(static_cast<unsigned char>(field[i + 3]))) {
             out += static_cast<char>(((field[i + 1] - '0') << 6) | ((field[i + 2] - '0') << 3) | (field[i + 3] - '0'));
             i += 3;
         } else {
@@ -37,16 +38,18 @@ std::string unescape(const std::string& field)
 bool under(const std::string& path, const std::string& point)
 {
     if (point == "/") return !path.empty() && path[0] == '/';
-    return path == point || (path.size() > point.size() && path.compare(0, point.size(), point) == 0 && path[point.size()] == '/');
+    return path == point ||
+           (path.size() > point.size() && path.compare(0, point.size(), point) == 0 && path[point.size()] == '/');
 }
 
 } // namespace
 
 DriveKind Mount::kind() const
 {
-    if (oneOf(type, {"proc", "sysfs", "devtmpfs", "devpts", "cgroup", "cgroup2", "securityfs", "debugfs", "tracefs",
-                     "pstore", "bpf", "mqueue", "hugetlbfs", "configfs", "fusectl", "autofs", "binfmt_misc",
-                     "efivarfs", "nsfs", "rpc_pipefs", "selinuxfs", "rootfs"}))
+    if (oneOf(type,
+              {"proc",        "sysfs",    "devtmpfs", "devpts",     "cgroup",    "cgroup2",  "securityfs", "debugfs",
+               "tracefs",     "pstore",   "bpf",      "mqueue",     "hugetlbfs", "configfs", "fusectl",    "autofs",
+               "binfmt_misc", "efivarfs", "nsfs",     "rpc_pipefs", "selinuxfs", "rootfs"}))
         return DriveKind::Pseudo;
     if (oneOf(type, {"nfs", "nfs4", "cifs", "smb3", "smbfs", "fuse.sshfs", "sshfs", "9p", "afs", "ceph",
                      "fuse.glusterfs", "glusterfs"}))
@@ -104,7 +107,8 @@ std::vector<std::string> MountTable::drives() const
     for (const Mount& m : mounts_) {
         const Mount* top = mountAt(m.point);
         const DriveKind k = top->kind();
-        if (k != DriveKind::Fixed && k != DriveKind::Remote && k != DriveKind::CdRom && k != DriveKind::RamDisk) continue;
+        if (k != DriveKind::Fixed && k != DriveKind::Remote && k != DriveKind::CdRom && k != DriveKind::RamDisk)
+            continue;
         // A file system mounted inside /proc, /sys or /dev belongs to the system, not to the user.
         const std::size_t slash = m.point.find_last_of('/');
         const Mount* below = slash == std::string::npos || slash == 0 ? nullptr : mountOf(m.point.substr(0, slash));

@@ -50,8 +50,8 @@ private:
 // (the desktop's trash on removable and other disks), or the user's own trash.
 class RecycleRule {
 public:
-    RecycleRule(MountTable mounts, std::string userTrash)
-        : mounts_(std::move(mounts)), userTrash_(std::move(userTrash)) {}
+    RecycleRule(MountTable mounts, std::string userTrash) : mounts_(std::move(mounts)), userTrash_(std::move(userTrash))
+    {}
     // The current mounts and $XDG_DATA_HOME/Trash (~/.local/share/Trash).
     static RecycleRule current();
     bool inRecycleFolder(const std::string& path) const;

@@ -65,21 +65,21 @@ bool readNeResources(const ByteSource& file, IconResourceTable& table)
         if (!file.read(pos, type, sizeof type)) break;
         const std::uint16_t count = le16(type + 2);
         pos += 8;
-        const auto records = file.bytes(pos, std::uint64_t{count} * 12);
+        const auto records = file.bytes(pos, std::uint64_t {count} * 12);
         if (!records) break;
-        pos += std::uint64_t{count} * 12;
+        pos += std::uint64_t {count} * 12;
         seen += count;
         if (typeId != kNeIcon && typeId != kNeGroupIcon) continue;
         for (std::uint32_t i = 0; i < count; ++i) {
             const std::uint8_t* r = records->data() + i * 12;
-            const std::uint64_t offset = std::uint64_t{le16(r)} << *shift;
-            std::uint64_t length = std::uint64_t{le16(r + 2)} << *shift;
+            const std::uint64_t offset = std::uint64_t {le16(r)} << *shift;
+            std::uint64_t length = std::uint64_t {le16(r + 2)} << *shift;
             const std::uint16_t id = le16(r + 6);
             // The last resource's padding may run past the end of the file.
             std::optional<ResourceLocation> where;
             if (offset < file.size()) {
                 length = std::min(length, file.size() - offset);
-                where = ResourceLocation{offset, length};
+                where = ResourceLocation {offset, length};
             }
             if (typeId == kNeGroupIcon) {
                 table.groups.push_back({resourceLabel(file, base, id, nameBytesLeft), where});

@@ -22,7 +22,7 @@ struct Section {
 };
 
 struct DirEntry {
-    std::uint32_t name;   // id, or offset of the name string when named
+    std::uint32_t name; // id, or offset of the name string when named
     bool named;
     std::uint32_t target; // offset of a subdirectory or of a data entry
     bool isDirectory;
@@ -61,7 +61,7 @@ public:
         headersSize_ = file_.u32(opt + 60).value_or(0);
 
         std::vector<std::uint8_t> table;
-        if (auto t = file_.bytes(opt + optionalSize, std::uint64_t{sectionCount} * 40)) table = std::move(*t);
+        if (auto t = file_.bytes(opt + optionalSize, std::uint64_t {sectionCount} * 40)) table = std::move(*t);
         for (std::size_t i = 0; i + 40 <= table.size(); i += 40) {
             const std::uint8_t* s = table.data() + i;
             sections_.push_back({le32(s + 12), le32(s + 8), le32(s + 16), le32(s + 20)});
@@ -83,7 +83,7 @@ public:
             if (rva >= s.virtualAddress && rva - s.virtualAddress < span) {
                 const std::uint64_t within = rva - s.virtualAddress;
                 if (within > s.rawSize || length > s.rawSize - within) return std::nullopt;
-                const std::uint64_t offset = std::uint64_t{s.rawOffset} + within;
+                const std::uint64_t offset = std::uint64_t {s.rawOffset} + within;
                 if (!file_.contains(offset, length)) return std::nullopt;
                 return offset;
             }
@@ -97,23 +97,23 @@ public:
     std::vector<DirEntry> directory(std::uint32_t offset, std::uint32_t limit = kMaxEntries) const
     {
         std::vector<DirEntry> entries;
-        const auto head = fileOffset(std::uint64_t{resourceRva_} + offset, 16);
+        const auto head = fileOffset(std::uint64_t {resourceRva_} + offset, 16);
         if (!head) return entries;
         std::uint8_t h[16];
         if (!file_.read(*head, h, sizeof h)) return entries;
-        std::uint32_t n = std::uint32_t{le16(h + 12)} + le16(h + 14);
+        std::uint32_t n = std::uint32_t {le16(h + 12)} + le16(h + 14);
         n = std::min({n, limit, kMaxEntries});
-        const auto at = fileOffset(std::uint64_t{resourceRva_} + offset + 16, std::uint64_t{n} * 8);
+        const auto at = fileOffset(std::uint64_t {resourceRva_} + offset + 16, std::uint64_t {n} * 8);
         if (!at) return entries;
-        const auto raw = file_.bytes(*at, std::uint64_t{n} * 8);
+        const auto raw = file_.bytes(*at, std::uint64_t {n} * 8);
         if (!raw) return entries;
         entries.reserve(n);
         for (std::uint32_t i = 0; i < n; ++i) {
             const std::uint8_t* e = raw->data() + i * 8;
             const std::uint32_t name = le32(e);
             const std::uint32_t target = le32(e + 4);
-            entries.push_back({name & 0x7FFFFFFFu, (name & 0x80000000u) != 0, target & 0x7FFFFFFFu,
-                               (target & 0x80000000u) != 0});
+            entries.push_back(
+                {name & 0x7FFFFFFFu, (name & 0x80000000u) != 0, target & 0x7FFFFFFFu, (target & 0x80000000u) != 0});
         }
         return entries;
     }
@@ -124,14 +124,14 @@ public:
         if (!nameEntry.isDirectory) return std::nullopt;
         const auto languages = directory(nameEntry.target, 1);
         if (languages.empty() || languages[0].isDirectory) return std::nullopt;
-        const auto at = fileOffset(std::uint64_t{resourceRva_} + languages[0].target, 16);
+        const auto at = fileOffset(std::uint64_t {resourceRva_} + languages[0].target, 16);
         if (!at) return std::nullopt;
         std::uint8_t d[8];
         if (!file_.read(*at, d, sizeof d)) return std::nullopt;
         const std::uint32_t size = le32(d + 4);
         const auto data = fileOffset(le32(d), size);
         if (!data) return std::nullopt;
-        return ResourceLocation{*data, size};
+        return ResourceLocation {*data, size};
     }
 
     // The entry's name. Names are charged their stored bytes against the size
@@ -141,12 +141,12 @@ public:
     std::string name(const DirEntry& entry)
     {
         if (!entry.named) return "#" + std::to_string(entry.name);
-        const auto at = fileOffset(std::uint64_t{resourceRva_} + entry.name, 2);
+        const auto at = fileOffset(std::uint64_t {resourceRva_} + entry.name, 2);
         if (!at) return "?";
         const std::uint16_t length = file_.u16(*at).value_or(0);
-        if (std::uint64_t{length} * 2 > nameBytesLeft_) return "?";
-        nameBytesLeft_ -= std::uint64_t{length} * 2;
-        const auto text = file_.bytes(*at + 2, std::uint64_t{length} * 2);
+        if (std::uint64_t {length} * 2 > nameBytesLeft_) return "?";
+        nameBytesLeft_ -= std::uint64_t {length} * 2;
+        const auto text = file_.bytes(*at + 2, std::uint64_t {length} * 2);
         if (!text) return "?";
         std::string out;
         for (std::size_t i = 0; i < length; ++i) {

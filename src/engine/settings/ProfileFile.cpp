@@ -53,7 +53,7 @@ std::optional<Range> findSection(const std::vector<std::string>& lines, const st
         if (!name || !sameName(*name, section)) continue;
         std::size_t end = i + 1;
         while (end < lines.size() && !sectionOf(lines[end])) ++end;
-        return Range{i, end};
+        return Range {i, end};
     }
     return std::nullopt;
 }
@@ -118,7 +118,8 @@ std::int32_t ProfileFile::Snapshot::readInteger(const std::string& section, cons
     if (!v) return def;
     // A sign goes with decimal digits only: "-0x10" and "-$10" are no numbers here.
     const std::string& t = *v;
-    if (t.size() > 1 && (t[0] == '-' || t[0] == '+') && (t[1] == '$' || (t[1] == '0' && t.size() > 2 && (t[2] == 'x' || t[2] == 'X')))) {
+    if (t.size() > 1 && (t[0] == '-' || t[0] == '+') &&
+        (t[1] == '$' || (t[1] == '0' && t.size() > 2 && (t[2] == 'x' || t[2] == 'X')))) {
         return def;
     }
     return parseInteger(t).value_or(def);

@@ -25,9 +25,9 @@ TEST(AreaScaler, SameSizeKeepsEveryValueExactly)
 TEST(AreaScaler, ShrinkingAveragesBlocksAndEnlargingRepeats)
 {
     // 4 x 2 to 2 x 1: each output is the mean of a 2 x 2 block.
-    EXPECT_EQ(scale(4, 2, 2, 1, {0, 4, 8, 8, 2, 6, 8, 8}), (std::vector<double>{3, 8}));
+    EXPECT_EQ(scale(4, 2, 2, 1, {0, 4, 8, 8, 2, 6, 8, 8}), (std::vector<double> {3, 8}));
     // 2 x 1 to 4 x 2: every source pixel covers a 2 x 2 block.
-    EXPECT_EQ(scale(2, 1, 4, 2, {5, 9}), (std::vector<double>{5, 5, 9, 9, 5, 5, 9, 9}));
+    EXPECT_EQ(scale(2, 1, 4, 2, {5, 9}), (std::vector<double> {5, 5, 9, 9, 5, 5, 9, 9}));
 }
 
 TEST(AreaScaler, OddRatiosWeighTheOverlap)

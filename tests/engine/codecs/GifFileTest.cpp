@@ -1,10 +1,10 @@
 // GIF files: the writer's bytes, checked by hand and decoded by PIL; the
 // reader on files of our own making and on damaged ones.
-#include "core/Bytes.h"
 #include "codecs/GifLzw.h"
 #include "codecs/ImageBuffer.h"
 #include "codecs/Quantizer.h"
 #include "codecs/Writers.h"
+#include "core/Bytes.h"
 #include "core/Error.h"
 #include "engine/codecs/PilGif.h"
 
@@ -19,7 +19,10 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 namespace fs = std::filesystem;
 
-Bgr rgb(int r, int g, int b) { return {static_cast<std::uint8_t>(b), static_cast<std::uint8_t>(g), static_cast<std::uint8_t>(r)}; }
+Bgr rgb(int r, int g, int b)
+{
+    return {static_cast<std::uint8_t>(b), static_cast<std::uint8_t>(g), static_cast<std::uint8_t>(r)};
+}
 const Bgr kBlack = rgb(0, 0, 0), kWhite = rgb(255, 255, 255);
 
 // Flat colours, white dots and a smooth part.
@@ -28,7 +31,10 @@ Picture samplePicture(int w, int h)
     Picture p = Picture::make(w, h);
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
-            p.setPixel(x, y, (x + y) % 5 == 0 ? kWhite : x < w / 3 ? rgb(200, 30, 40) : rgb(x * 255 / w, y * 255 / h, (x * y) % 256));
+            p.setPixel(x, y,
+                       (x + y) % 5 == 0 ? kWhite
+                       : x < w / 3      ? rgb(200, 30, 40)
+                                        : rgb(x * 255 / w, y * 255 / h, (x * y) % 256));
         }
     }
     return p;
@@ -39,8 +45,8 @@ struct Buffer : ImageBuffer {
 };
 
 // PIL sees each pixel of the picture, placed at (left, top), as colour(pixel).
-void expectPilSees(const fs::path& file, const Picture& picture, const std::function<Bgr(Bgr)>& colour, int frame = 0, int left = 0,
-                   int top = 0, const Bgr* skip = nullptr)
+void expectPilSees(const fs::path& file, const Picture& picture, const std::function<Bgr(Bgr)>& colour, int frame = 0,
+                   int left = 0, int top = 0, const Bgr* skip = nullptr)
 {
     const test::PilImage image = test::pilRead(file, frame);
     ASSERT_EQ(image.width, picture.width + left);
@@ -60,7 +66,10 @@ std::function<Bgr(Bgr)> through(const Quantizer& q)
     return [&q](Bgr c) { return q.table()[q.index(c)]; };
 }
 
-Bytes slice(const Bytes& b, std::size_t from, std::size_t n) { return Bytes(b.begin() + static_cast<std::ptrdiff_t>(from), b.begin() + static_cast<std::ptrdiff_t>(from + n)); }
+Bytes slice(const Bytes& b, std::size_t from, std::size_t n)
+{
+    return Bytes(b.begin() + static_cast<std::ptrdiff_t>(from), b.begin() + static_cast<std::ptrdiff_t>(from + n));
+}
 
 TEST(GifWriter, DefaultEightByEightFile)
 {
@@ -72,11 +81,11 @@ TEST(GifWriter, DefaultEightByEightFile)
     const Quantizer q(buffer.picture(), 256);
     ASSERT_LT(q.count(), 256);
     const std::uint8_t black = q.index(kBlack);
-    EXPECT_EQ(slice(f, 0, 13), (Bytes{'G', 'I', 'F', '8', '9', 'a', 8, 0, 8, 0, 0xF7, black, 0}));
+    EXPECT_EQ(slice(f, 0, 13), (Bytes {'G', 'I', 'F', '8', '9', 'a', 8, 0, 8, 0, 0xF7, black, 0}));
     const auto table = q.paddedTable(256);
     for (std::size_t i = 0; i < 256; ++i) EXPECT_EQ(rgb(f[13 + 3 * i], f[14 + 3 * i], f[15 + 3 * i]), table[i]) << i;
     EXPECT_EQ(table[255], kBlack) << "entries past the colours found";
-    EXPECT_EQ(slice(f, 781, 18), (Bytes{0x21, 0xF9, 4, 8, 0, 0, black, 0, 0x2C, 0, 0, 0, 0, 8, 0, 8, 0, 0}));
+    EXPECT_EQ(slice(f, 781, 18), (Bytes {0x21, 0xF9, 4, 8, 0, 0, black, 0, 0x2C, 0, 0, 0, 0, 8, 0, 8, 0, 0}));
     // Then the encoder's output for the quantised indices and the trailer.
     Bytes indices, data;
     for (int i = 0; i < 64; ++i) indices.push_back(q.index(buffer.picture().pixel(i % 8, i / 8)));
@@ -104,9 +113,10 @@ TEST(GifWriter, ParametersReachTheControlExtensionAndDescriptor)
     writeGif(buffer, (dir / "b.gif").string());
     const Bytes f = test::readBytes(dir / "b.gif");
     const Quantizer q(buffer.picture(), 256);
-    EXPECT_EQ(slice(f, 0, 6), (Bytes{'G', 'I', 'F', '8', '7', 'a'}));
+    EXPECT_EQ(slice(f, 0, 6), (Bytes {'G', 'I', 'F', '8', '7', 'a'}));
     EXPECT_EQ(f[11], q.index(rgb(200, 30, 40)));
-    EXPECT_EQ(slice(f, 781, 18), (Bytes{0x21, 0xF9, 4, 9, 0x96, 1, q.index(kWhite), 0, 0x2C, 2, 1, 3, 0, 30, 0, 21, 0, 0x40}));
+    EXPECT_EQ(slice(f, 781, 18),
+              (Bytes {0x21, 0xF9, 4, 9, 0x96, 1, q.index(kWhite), 0, 0x2C, 2, 1, 3, 0, 30, 0, 21, 0, 0x40}));
     expectPilSees(dir / "b.gif", buffer.picture(), through(q), 0, 0x0102, 3);
 }
 
@@ -121,7 +131,7 @@ TEST(GifWriter, OneBitAndOtherDepths)
     buffer.params().gifBackground = rgb(200, 200, 200); // nearer white
     writeGif(buffer, (dir / "c.gif").string());
     const Bytes f = test::readBytes(dir / "c.gif");
-    EXPECT_EQ(slice(f, 10, 9), (Bytes{0x80, 1, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF}));
+    EXPECT_EQ(slice(f, 10, 9), (Bytes {0x80, 1, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF}));
     EXPECT_EQ(f[37], 2) << "minimum code size";
     // Red is the darker of the two colours: bit 0, black.
     expectPilSees(dir / "c.gif", p, [](Bgr c) { return c == kWhite ? kWhite : kBlack; });
@@ -149,7 +159,7 @@ TEST(GifWriter, WithoutEncoderStopsAfterTheDescriptor)
     const Bytes f = test::readBytes(dir / "e.gif");
     ASSERT_EQ(f.size(), 13u + 768 + 8 + 10);
     EXPECT_EQ(f[781 + 8], 0x2C);
-    buffer.picture() = Picture{};
+    buffer.picture() = Picture {};
     EXPECT_THROW(writeGif(buffer, (dir / "f.gif").string()), Error);
     EXPECT_FALSE(fs::exists(dir / "f.gif"));
 }
@@ -237,7 +247,8 @@ TEST(GifReader, ReadsWhatTheWriterWrote)
     ASSERT_EQ(in.picture().bits, 24);
     ASSERT_EQ(in.picture().width, 37);
     int wrong = 0;
-    for (int i = 0; i < 37 * 23; ++i) wrong += in.picture().pixel(i % 37, i / 37) != through(q)(out.picture().pixel(i % 37, i / 37));
+    for (int i = 0; i < 37 * 23; ++i)
+        wrong += in.picture().pixel(i % 37, i / 37) != through(q)(out.picture().pixel(i % 37, i / 37));
     EXPECT_EQ(wrong, 0);
     const IOParams& p = in.params();
     EXPECT_EQ(p.gifVersion, "GIF89a");
@@ -258,15 +269,17 @@ TEST(GifReader, BlackAndWhiteTableLoadsAsOneBitPicture)
     test::TempDir dir;
     const Bytes pixels = counting(33, 2);
     Buffer buffer;
-    buffer.loadFromFile(GifBuilder(11, 3, {kBlack, kWhite}).descriptor(11, 3).data(pixels, 11, 3, 1).save(dir, "bw.gif").string());
+    buffer.loadFromFile(
+        GifBuilder(11, 3, {kBlack, kWhite}).descriptor(11, 3).data(pixels, 11, 3, 1).save(dir, "bw.gif").string());
     ASSERT_EQ(buffer.picture().bits, 1);
-    for (int i = 0; i < 33; ++i) EXPECT_EQ(buffer.picture().bit(i % 11, i / 11), pixels[static_cast<std::size_t>(i)] == 1);
+    for (int i = 0; i < 33; ++i)
+        EXPECT_EQ(buffer.picture().bit(i % 11, i / 11), pixels[static_cast<std::size_t>(i)] == 1);
     // Written again it stays 1-bit (the read left SampleBits 1).
     buffer.saveToFile((dir / "again.gif").string());
     EXPECT_EQ(test::readBytes(dir / "again.gif")[10], 0x80);
     expectPilSees(dir / "again.gif", buffer.picture(), [](Bgr c) { return c; });
     // White then black, or two other colours: 24 bits.
-    for (const auto& table : {std::vector<Bgr>{kWhite, kBlack}, std::vector<Bgr>{rgb(255, 0, 0), rgb(0, 0, 255)}}) {
+    for (const auto& table : {std::vector<Bgr> {kWhite, kBlack}, std::vector<Bgr> {rgb(255, 0, 0), rgb(0, 0, 255)}}) {
         Buffer b;
         const fs::path file = GifBuilder(11, 3, table).descriptor(11, 3).data(pixels, 11, 3, 1).save(dir, "two.gif");
         b.loadFromFile(file.string());
@@ -302,7 +315,8 @@ TEST(GifReader, SecondImageOfAnAnimation)
     EXPECT_EQ(p.gifBackground, global[2]);
     EXPECT_EQ(p.sampleBits, 3);
     EXPECT_EQ(buffer.backgroundBgr(), local[7]) << "transparent: the transparent colour";
-    expectPilSees(file, buffer.picture(), [](Bgr c) { return c; }, 1, 0, 0, &local[7]);
+    expectPilSees(
+        file, buffer.picture(), [](Bgr c) { return c; }, 1, 0, 0, &local[7]);
     // The first image has its own control extension and the global table.
     Buffer zero;
     zero.loadFromFile(file.string());
@@ -345,7 +359,8 @@ TEST(GifReader, PixelsWithoutDataAndIndicesPastTheTableAreBlack)
     std::vector<Bgr> full;
     for (int i = 0; i < 256; ++i) full.push_back(rgb(i, 255 - i / 2, 100));
     Buffer f;
-    const fs::path fullFile = GifBuilder(3, 3, full).descriptor(3, 3, {}, true).data({3, 4, 255, 255, 255}, 5, 1, 8).save(dir, "full.gif");
+    const fs::path fullFile =
+        GifBuilder(3, 3, full).descriptor(3, 3, {}, true).data({3, 4, 255, 255, 255}, 5, 1, 8).save(dir, "full.gif");
     f.loadFromFile(fullFile.string());
     const Picture& p = f.picture();
     pilAgrees(fullFile, p, {{0, 0}, {1, 0}, {2, 0}, {0, 2}, {1, 2}});
@@ -375,7 +390,9 @@ TEST(GifReader, TruncatedAnywhereGivesAnErrorOrAResult)
     test::TempDir dir;
     GifBuilder b(20, 10, {kBlack, kWhite, rgb(9, 9, 9), rgb(99, 99, 99)});
     b.comment().control(8, 5, 1).descriptor(20, 10).data(counting(200, 4), 20, 10, 2);
-    b.control(9, 6, 3).descriptor(10, 5, std::vector<Bgr>(16, rgb(1, 2, 3)), true, 2).data(counting(50, 16), 10, 5, 4, true);
+    b.control(9, 6, 3)
+        .descriptor(10, 5, std::vector<Bgr>(16, rgb(1, 2, 3)), true, 2)
+        .data(counting(50, 16), 10, 5, 4, true);
     int errors = 0, pictures = 0;
     for (std::size_t n = 0; n < b.bytes.size(); ++n) {
         test::writeBytes(dir / "t.gif", Bytes(b.bytes.begin(), b.bytes.begin() + static_cast<std::ptrdiff_t>(n)));
@@ -420,11 +437,12 @@ TEST(GifReader, DamagedFiles)
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
     // A huge screen with a small image is fine.
     Buffer screen;
-    screen.loadFromFile(GifBuilder(0xFFFF, 0xFFFF, bw).descriptor(3, 2).data(counting(6, 2), 3, 2, 1).save(dir, "s.gif").string());
+    screen.loadFromFile(
+        GifBuilder(0xFFFF, 0xFFFF, bw).descriptor(3, 2).data(counting(6, 2), 3, 2, 1).save(dir, "s.gif").string());
     EXPECT_EQ(screen.picture().width, 3);
     EXPECT_EQ(screen.params().gifScreenWidth, 0xFFFF);
     // Not a GIF: aborted, the picture kept.
-    test::writeBytes(dir / "n.gif", Bytes{'P', 'N', 'G', 0, 0});
+    test::writeBytes(dir / "n.gif", Bytes {'P', 'N', 'G', 0, 0});
     Buffer other;
     other.picture() = Picture::make(3, 3);
     other.loadFromFile((dir / "n.gif").string());

@@ -29,7 +29,8 @@ Reference referenceDecode(const Bytes& s)
     std::size_t pos = 1;
     while (pos < s.size() && s[pos] != 0) {
         r.blocks.push_back(s[pos]);
-        data.insert(data.end(), s.begin() + static_cast<std::ptrdiff_t>(pos + 1), s.begin() + static_cast<std::ptrdiff_t>(pos + 1 + s[pos]));
+        data.insert(data.end(), s.begin() + static_cast<std::ptrdiff_t>(pos + 1),
+                    s.begin() + static_cast<std::ptrdiff_t>(pos + 1 + s[pos]));
         pos += 1 + s[pos];
     }
     EXPECT_EQ(pos + 1, s.size()) << "a zero-length block ends the data";
@@ -44,12 +45,13 @@ Reference referenceDecode(const Bytes& s)
         if (code == clear) {
             r.tableAtClear.push_back(table.size());
             table.clear();
-            for (int i = 0; i < clear + 2; ++i) table.push_back(Bytes{static_cast<std::uint8_t>(i)});
+            for (int i = 0; i < clear + 2; ++i) table.push_back(Bytes {static_cast<std::uint8_t>(i)});
             width = s[0] + 1;
             previous = -1;
             continue;
         }
-        Bytes entry = code < static_cast<int>(table.size()) ? table[static_cast<std::size_t>(code)] : table[static_cast<std::size_t>(previous)];
+        Bytes entry = code < static_cast<int>(table.size()) ? table[static_cast<std::size_t>(code)]
+                                                            : table[static_cast<std::size_t>(previous)];
         if (code >= static_cast<int>(table.size())) entry.push_back(entry[0]);
         if (previous >= 0) {
             table.push_back(table[static_cast<std::size_t>(previous)]);
@@ -73,7 +75,9 @@ Bytes encode(const Bytes& pixels, int width, int height, int bits, bool interlac
 void expectPilDecodes(const Bytes& stream, const Bytes& pixels, int w, int h, int bits, bool interlaced = false)
 {
     const auto lo = [](int v) { return static_cast<std::uint8_t>(v); };
-    Bytes f = {'G', 'I', 'F', '8', '9', 'a', lo(w), lo(w >> 8), lo(h), lo(h >> 8), lo(0x80 | (bits - 1) << 4 | (bits - 1)), 0, 0};
+    Bytes f = {
+        'G', 'I', 'F', '8', '9', 'a', lo(w), lo(w >> 8), lo(h), lo(h >> 8), lo(0x80 | (bits - 1) << 4 | (bits - 1)),
+        0,   0};
     for (int i = 0; i < (1 << bits); ++i) f.insert(f.end(), {lo(i), lo(255 - i), 7}); // not grey: PIL keeps indices
     f.insert(f.end(), {0x2C, 0, 0, 0, 0, lo(w), lo(w >> 8), lo(h), lo(h >> 8), lo(interlaced ? 0x40 : 0)});
     f.insert(f.end(), stream.begin(), stream.end());
@@ -104,10 +108,10 @@ Bytes randomPixels(std::size_t n, int bits, unsigned seed)
 TEST(GifLzwEncoder, OneBitAndSinglePixelStreams)
 {
     // Minimum code size 2: clear 4, pixels 0 and 1, end 5, three bits each.
-    EXPECT_EQ(encode({0, 1}, 2, 1, 1), (Bytes{2, 2, 0x44, 0x0A, 0}));
+    EXPECT_EQ(encode({0, 1}, 2, 1, 1), (Bytes {2, 2, 0x44, 0x0A, 0}));
     expectPilDecodes(encode({0, 1}, 2, 1, 1), {0, 1}, 2, 1, 1);
     // One pixel at 8 bits: 256, 7, 257 in nine bits each.
-    EXPECT_EQ(encode({7}, 1, 1, 8), (Bytes{8, 4, 0x00, 0x0F, 0x04, 0x04, 0}));
+    EXPECT_EQ(encode({7}, 1, 1, 8), (Bytes {8, 4, 0x00, 0x0F, 0x04, 0x04, 0}));
 }
 
 TEST(GifLzwEncoder, CodeSizeGrowsOneCodeLate)
@@ -148,8 +152,8 @@ TEST(GifLzwEncoder, ClearsWhenNextCodeWouldReach4095)
 TEST(GifLzwEncoder, SubBlocksHold254Bytes)
 {
     // 223 pixel codes plus clear and end, 9 bits each: 254 bytes; one more: 255.
-    EXPECT_EQ(referenceDecode(encode(distinctPairs(223), 223, 1, 8)).blocks, (std::vector<std::size_t>{254}));
-    EXPECT_EQ(referenceDecode(encode(distinctPairs(224), 224, 1, 8)).blocks, (std::vector<std::size_t>{254, 1}));
+    EXPECT_EQ(referenceDecode(encode(distinctPairs(223), 223, 1, 8)).blocks, (std::vector<std::size_t> {254}));
+    EXPECT_EQ(referenceDecode(encode(distinctPairs(224), 224, 1, 8)).blocks, (std::vector<std::size_t> {254, 1}));
     expectPilDecodes(encode(distinctPairs(224), 224, 1, 8), distinctPairs(224), 224, 1, 8);
 }
 
@@ -157,7 +161,8 @@ TEST(GifLzwEncoder, InterlacedImageGoesOutInPassOrder)
 {
     const Bytes pixels = randomPixels(40, 4, 7);
     Bytes walked;
-    for (int y : {0, 8, 4, 2, 6, 1, 3, 5, 7, 9}) walked.insert(walked.end(), pixels.begin() + y * 4, pixels.begin() + y * 4 + 4);
+    for (int y : {0, 8, 4, 2, 6, 1, 3, 5, 7, 9})
+        walked.insert(walked.end(), pixels.begin() + y * 4, pixels.begin() + y * 4 + 4);
     EXPECT_EQ(encode(pixels, 4, 10, 4, true), encode(walked, 4, 10, 4));
     expectPilDecodes(encode(pixels, 4, 10, 4, true), pixels, 4, 10, 4, true);
 }
@@ -165,12 +170,12 @@ TEST(GifLzwEncoder, InterlacedImageGoesOutInPassOrder)
 TEST(GifLzwRoundTrip, EveryDepthAndShape)
 {
     for (int bits = 1; bits <= 8; ++bits) {
-        for (const auto& [w, h] : {std::pair{1, 1}, {17, 13}, {300, 250}}) {
+        for (const auto& [w, h] : {std::pair {1, 1}, {17, 13}, {300, 250}}) {
             const bool interlaced = w == 17;
             const Bytes pixels = randomPixels(static_cast<std::size_t>(w * h), bits, static_cast<unsigned>(bits + w));
             const Bytes stream = encode(pixels, w, h, bits, interlaced);
             Bytes back(pixels.size() + 1, 0xEE);
-            ByteReader in{stream.data(), stream.size(), 0};
+            ByteReader in {stream.data(), stream.size(), 0};
             EXPECT_EQ(decodeGif(in, h, w, interlaced, back.data()), pixels.size());
             EXPECT_EQ(in.pos, stream.size());
             back.pop_back();
@@ -181,7 +186,7 @@ TEST(GifLzwRoundTrip, EveryDepthAndShape)
     const Bytes flat(1 << 20, 3);
     const Bytes stream = encode(flat, 1024, 1024, 8);
     Bytes back(flat.size());
-    ByteReader in{stream.data(), stream.size(), 0};
+    ByteReader in {stream.data(), stream.size(), 0};
     decodeGif(in, 1024, 1024, false, back.data());
     EXPECT_EQ(back, flat);
 }
@@ -208,12 +213,12 @@ TEST(GifLzwDecoder, DataThatEndsEarlyFillsWhatItHas)
     // Clear, 1, 2, 3, 1 and no end code: four values, the rest untouched.
     const Bytes stream = pack(2, {{4, 3}, {1, 3}, {2, 3}, {3, 3}, {1, 3}});
     Bytes pixels(10, 9);
-    ByteReader in{stream.data(), stream.size(), 0};
+    ByteReader in {stream.data(), stream.size(), 0};
     EXPECT_EQ(decodeGif(in, 2, 5, false, pixels.data()), 4u);
-    EXPECT_EQ(pixels, (Bytes{1, 2, 3, 1, 9, 9, 9, 9, 9, 9}));
+    EXPECT_EQ(pixels, (Bytes {1, 2, 3, 1, 9, 9, 9, 9, 9, 9}));
     EXPECT_EQ(in.pos, stream.size());
     // No data at all: nothing read.
-    ByteReader none{nullptr, 0, 0};
+    ByteReader none {nullptr, 0, 0};
     EXPECT_EQ(decodeGif(none, 2, 2, false, pixels.data()), 0u);
 }
 
@@ -222,20 +227,20 @@ TEST(GifLzwDecoder, InterlacedFillStaysInsideTheImage)
     // Four rows of two fill rows 0, 2, 1, 3; three values only row 0 and half of row 2.
     Bytes pixels(12, 0);
     Bytes stream = encode({10, 11, 20, 21, 30, 31, 40, 41}, 8, 1, 8);
-    ByteReader in{stream.data(), stream.size(), 0};
+    ByteReader in {stream.data(), stream.size(), 0};
     decodeGif(in, 4, 2, true, pixels.data());
-    EXPECT_EQ(pixels, (Bytes{10, 11, 30, 31, 20, 21, 40, 41, 0, 0, 0, 0}));
+    EXPECT_EQ(pixels, (Bytes {10, 11, 30, 31, 20, 21, 40, 41, 0, 0, 0, 0}));
     pixels.assign(12, 0);
     stream = encode({10, 11, 20}, 3, 1, 8);
     in = {stream.data(), stream.size(), 0};
     EXPECT_EQ(decodeGif(in, 4, 2, true, pixels.data()), 3u);
-    EXPECT_EQ(pixels, (Bytes{10, 11, 0, 0, 20, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(pixels, (Bytes {10, 11, 0, 0, 20, 0, 0, 0, 0, 0, 0, 0}));
     // One row high: row 0 only, and the rest of the data is skipped.
     pixels.assign(6, 0);
     stream = encode({1, 2, 3, 4, 5, 6}, 6, 1, 8);
     in = {stream.data(), stream.size(), 0};
     EXPECT_EQ(decodeGif(in, 1, 3, true, pixels.data()), 3u);
-    EXPECT_EQ(pixels, (Bytes{1, 2, 3, 0, 0, 0}));
+    EXPECT_EQ(pixels, (Bytes {1, 2, 3, 0, 0, 0}));
     EXPECT_EQ(in.pos, stream.size());
 }
 
@@ -243,7 +248,7 @@ TEST(GifLzwDecoder, DamagedDataRaisesUnrecognizedGif)
 {
     const auto expectDamaged = [](const Bytes& stream) {
         Bytes pixels(64);
-        ByteReader in{stream.data(), stream.size(), 0};
+        ByteReader in {stream.data(), stream.size(), 0};
         try {
             decodeGif(in, 1, 64, false, pixels.data());
             ADD_FAILURE() << "no error";

@@ -25,8 +25,9 @@ TEST(IconFileWriters, PicturesAsIconsCursorsAndMetafiles)
     buffer.saveToFile(wmf);
     std::string listing;
     ASSERT_EQ(runCommand("icotool -l " + shellQuote(ico) + " " + shellQuote(cur), &listing), 0);
-    EXPECT_EQ(listing, "--icon --index=1 --width=5 --height=3 --bit-depth=32 --palette-size=0\n"
-                       "--cursor --index=1 --width=5 --height=3 --bit-depth=32 --palette-size=0 --hotspot-x=0 --hotspot-y=0\n");
+    EXPECT_EQ(listing,
+              "--icon --index=1 --width=5 --height=3 --bit-depth=32 --palette-size=0\n"
+              "--cursor --index=1 --width=5 --height=3 --bit-depth=32 --palette-size=0 --hotspot-x=0 --hotspot-y=0\n");
     EXPECT_EQ(python(kPilPixels, ico), pixelText(buffer.picture()));
 
     // The metafile: placeable key and checksum, and ImageMagick draws the picture.
@@ -37,7 +38,11 @@ TEST(IconFileWriters, PicturesAsIconsCursorsAndMetafiles)
     EXPECT_EQ(le16(bytes.data() + 20), sum);
     EXPECT_EQ(le32(bytes.data() + 22 + 6) * 2, bytes.size() - 22); // size in words
     std::string info;
-    ASSERT_EQ(runCommand("/usr/bin/convert -density 96 " + shellQuote(wmf) + " -depth 8 " + shellQuote((dir / "w.png").string()) + " 2>&1", &info), 0) << info;
+    ASSERT_EQ(runCommand("/usr/bin/convert -density 96 " + shellQuote(wmf) + " -depth 8 " +
+                             shellQuote((dir / "w.png").string()) + " 2>&1",
+                         &info),
+              0)
+        << info;
     EXPECT_EQ(python(kPilPixels, (dir / "w.png").string()), pixelText(buffer.picture()));
 
     // Unknown extensions write nothing and set aborting.
@@ -55,6 +60,7 @@ TEST(IconFileWriters, PicturesAsIconsCursorsAndMetafiles)
         buffer.saveToFile((dir / "no/such/x.png").string());
         FAIL();
     } catch (const Error& e) {
-        EXPECT_EQ(std::string(e.what()), "Cannot create file " + (dir / "no/such/x.png").string() + ": No such file or directory");
+        EXPECT_EQ(std::string(e.what()),
+                  "Cannot create file " + (dir / "no/such/x.png").string() + ": No such file or directory");
     }
 }

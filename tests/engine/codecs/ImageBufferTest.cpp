@@ -1,7 +1,7 @@
 // The image buffer's own operations: resample, flip, clear, the two-colour
 // reduction, save-by-extension and icon drawing.
-#include "codecs/GifLzw.h"
 #include "codecs/ImageBuffer.h"
+#include "codecs/GifLzw.h"
 #include "engine/codecs/PilGif.h"
 
 #include <gtest/gtest.h>
@@ -9,7 +9,10 @@
 namespace vextral::codecs {
 namespace {
 
-Bgr rgb(int r, int g, int b) { return {static_cast<std::uint8_t>(b), static_cast<std::uint8_t>(g), static_cast<std::uint8_t>(r)}; }
+Bgr rgb(int r, int g, int b)
+{
+    return {static_cast<std::uint8_t>(b), static_cast<std::uint8_t>(g), static_cast<std::uint8_t>(r)};
+}
 
 // Each pixel's red is its column, its green its row.
 Picture numbered(int w, int h)

@@ -42,13 +42,13 @@ TEST(OutputFormats, SaveDialogEntriesAndWhatEachUserWrites)
         filters.push_back(outputFormat(f).filterEntry);
         extensions.push_back(outputFormat(f).extension);
     }
-    EXPECT_EQ(filters, (std::vector<std::string>{"Bmp File(*.bmp)", "Jpg File(*.jpg)", "Gif File(*.gif)", "Pcx File(*.pcx)",
-                                                 "Icon File(*.ico)", "Cur File(*.cur)", "Wmf File(*.wmf)", "Tga File(*.tga)",
-                                                 "Png File(*.png)"}));
-    EXPECT_EQ(extensions, (std::vector<std::string>{"bmp", "jpg", "gif", "pcx", "ico", "cur", "wmf", "tga", "png"}));
+    EXPECT_EQ(filters, (std::vector<std::string> {"Bmp File(*.bmp)", "Jpg File(*.jpg)", "Gif File(*.gif)",
+                                                  "Pcx File(*.pcx)", "Icon File(*.ico)", "Cur File(*.cur)",
+                                                  "Wmf File(*.wmf)", "Tga File(*.tga)", "Png File(*.png)"}));
+    EXPECT_EQ(extensions, (std::vector<std::string> {"bmp", "jpg", "gif", "pcx", "ico", "cur", "wmf", "tga", "png"}));
 
-    for (SaveDialogUser user : {SaveDialogUser::MainWindow, SaveDialogUser::Editor, SaveDialogUser::Converter,
-                                SaveDialogUser::Capture}) {
+    for (SaveDialogUser user :
+         {SaveDialogUser::MainWindow, SaveDialogUser::Editor, SaveDialogUser::Converter, SaveDialogUser::Capture}) {
         EXPECT_EQ(saveFilterChoice(user, 0), std::nullopt);
         EXPECT_EQ(saveFilterChoice(user, 10), std::nullopt);
         for (int i = 1; i <= kSaveFilterCount; ++i) {
@@ -57,7 +57,8 @@ TEST(OutputFormats, SaveDialogEntriesAndWhatEachUserWrites)
             // The extension the dialog proposes next is always the chosen entry's.
             EXPECT_STREQ(outputFormat(choice->format).extension, extensions[static_cast<std::size_t>(i - 1)].c_str());
             // Cursor and metafile entries go by the typed name's extension.
-            EXPECT_EQ(choice->route == SaveRoute::ByExtension, i == 6 || i == 7 || (i == 5 && choice->format == OutputFormat::Ico));
+            EXPECT_EQ(choice->route == SaveRoute::ByExtension,
+                      i == 6 || i == 7 || (i == 5 && choice->format == OutputFormat::Ico));
         }
     }
     // The icon itself under "Icon File" where there is a harvested icon; a
@@ -75,11 +76,12 @@ TEST(OutputFormats, SaveAllAndWebPageTypes)
         captions.push_back(row.caption);
         names.push_back(outputFormat(row.format).name);
     }
-    EXPECT_EQ(captions, (std::vector<std::string>{"&Standar Icon", "&Bmp File", "&Jpg File", "&Gif File", "&Icon File",
-                                                  "&Cur File", "&Pcx File", "&Wmf File", "&Png File", "&Tga File"}));
-    EXPECT_EQ(names, (std::vector<std::string>{"standard-icon", "bmp", "jpg", "gif", "ico", "cur", "pcx", "wmf", "png", "tga"}));
+    EXPECT_EQ(captions, (std::vector<std::string> {"&Standar Icon", "&Bmp File", "&Jpg File", "&Gif File", "&Icon File",
+                                                   "&Cur File", "&Pcx File", "&Wmf File", "&Png File", "&Tga File"}));
+    EXPECT_EQ(names, (std::vector<std::string> {"standard-icon", "bmp", "jpg", "gif", "ico", "cur", "pcx", "wmf", "png",
+                                                "tga"}));
     std::vector<OutputFormat> web(webPageFormats().begin(), webPageFormats().end());
-    EXPECT_EQ(web, (std::vector<OutputFormat>{OutputFormat::Bmp, OutputFormat::Jpeg, OutputFormat::Gif}));
+    EXPECT_EQ(web, (std::vector<OutputFormat> {OutputFormat::Bmp, OutputFormat::Jpeg, OutputFormat::Gif}));
 }
 
 TEST(OutputFormats, EveryWriterWritesWhatAnIndependentReaderCallsItsFormat)
@@ -89,11 +91,11 @@ TEST(OutputFormats, EveryWriterWritesWhatAnIndependentReaderCallsItsFormat)
     attachLzwCoders(buffer.params());
     buffer.picture() = Picture::make(5, 3);
     buffer.clear();
-    buffer.picture().setPixel(1, 1, Bgr{10, 20, 200});
+    buffer.picture().setPixel(1, 1, Bgr {10, 20, 200});
     const std::map<OutputFormat, std::string> magick = {
-        {OutputFormat::Bmp, "BMP3"},  {OutputFormat::Jpeg, "JPEG"}, {OutputFormat::Gif, "GIF"}, {OutputFormat::Pcx, "PCX"},
-        {OutputFormat::Tga, "TGA"},  {OutputFormat::Png, "PNG"},   {OutputFormat::Tiff, "TIFF"}, {OutputFormat::Ico, "ICO"},
-        {OutputFormat::Cur, "CUR"}};
+        {OutputFormat::Bmp, "BMP3"},  {OutputFormat::Jpeg, "JPEG"}, {OutputFormat::Gif, "GIF"},
+        {OutputFormat::Pcx, "PCX"},   {OutputFormat::Tga, "TGA"},   {OutputFormat::Png, "PNG"},
+        {OutputFormat::Tiff, "TIFF"}, {OutputFormat::Ico, "ICO"},   {OutputFormat::Cur, "CUR"}};
     for (const OutputFormatRow& row : outputFormats()) {
         if (row.writes != Writes::Picture) continue;
         // Written by extension, through the table.
@@ -108,7 +110,9 @@ TEST(OutputFormats, EveryWriterWritesWhatAnIndependentReaderCallsItsFormat)
             continue;
         }
         std::string out;
-        ASSERT_EQ(test::runCommand("identify -format '%m %wx%h\\n' " + test::shellQuote(file) + " 2>/dev/null | head -1", &out), 0);
+        ASSERT_EQ(test::runCommand(
+                      "identify -format '%m %wx%h\\n' " + test::shellQuote(file) + " 2>/dev/null | head -1", &out),
+                  0);
         EXPECT_EQ(out, magick.at(row.id) + " 5x3\n") << row.name;
     }
 }

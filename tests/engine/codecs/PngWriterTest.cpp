@@ -18,7 +18,8 @@ TEST(PngWriter, ColourTypesAndChunksByTheDepthRule)
     const std::string path = (dir / "a.png").string();
     const char* chunks =
         "import sys, struct, zlib\nd = open(sys.argv[1], 'rb').read()\npos = 8\nout = []\nidat = b''\n"
-        "while pos < len(d):\n  n, = struct.unpack('>I', d[pos:pos+4]); t = d[pos+4:pos+8].decode(); c = d[pos+8:pos+8+n]\n"
+        "while pos < len(d):\n  n, = struct.unpack('>I', d[pos:pos+4]); t = d[pos+4:pos+8].decode(); c = "
+        "d[pos+8:pos+8+n]\n"
         "  if t == 'IHDR': out.append('IHDR %d %d %d %d %d' % (struct.unpack('>II', c[:8]) + (c[8], c[9], c[12])))\n"
         "  elif t == 'pHYs': out.append('pHYs %d %d %d' % struct.unpack('>IIB', c))\n"
         "  elif t == 'PLTE': out.append('PLTE %d' % (n // 3))\n"
@@ -35,11 +36,12 @@ TEST(PngWriter, ColourTypesAndChunksByTheDepthRule)
     EXPECT_EQ(python(kPilPixels, path), pixelText(buffer.picture()));
 
     // Filters: every row carries the chosen filter type.
-    const char* filters = "import sys, struct, zlib\nd = open(sys.argv[1], 'rb').read()\npos = 8\nidat = b''\nw = h = 0\n"
-                          "while pos < len(d):\n  n, = struct.unpack('>I', d[pos:pos+4]); t = d[pos+4:pos+8]\n"
-                          "  if t == b'IHDR': w, h = struct.unpack('>II', d[pos+8:pos+16])\n"
-                          "  if t == b'IDAT': idat += d[pos+8:pos+8+n]\n  pos += 12 + n\n"
-                          "raw = zlib.decompress(idat)\nprint(sorted(set(raw[i * (w * 3 + 1)] for i in range(h))))\n";
+    const char* filters =
+        "import sys, struct, zlib\nd = open(sys.argv[1], 'rb').read()\npos = 8\nidat = b''\nw = h = 0\n"
+        "while pos < len(d):\n  n, = struct.unpack('>I', d[pos:pos+4]); t = d[pos+4:pos+8]\n"
+        "  if t == b'IHDR': w, h = struct.unpack('>II', d[pos+8:pos+16])\n"
+        "  if t == b'IDAT': idat += d[pos+8:pos+8+n]\n  pos += 12 + n\n"
+        "raw = zlib.decompress(idat)\nprint(sorted(set(raw[i * (w * 3 + 1)] for i in range(h))))\n";
     buffer.params().pngFilter = 1;
     buffer.saveToFile(path);
     EXPECT_EQ(python(filters, path), "[1]\n");
@@ -51,7 +53,7 @@ TEST(PngWriter, ColourTypesAndChunksByTheDepthRule)
     // Interlaced, with a resolution of 72 dpi (2835 pixels a metre).
     buffer.params().pngInterlaced = true;
     buffer.params().resolutionX = buffer.params().resolutionY = 72;
-    buffer.params().pngBackground = Bgr{0x30, 0x20, 0x10};
+    buffer.params().pngBackground = Bgr {0x30, 0x20, 0x10};
     buffer.saveToFile(path);
     EXPECT_EQ(python(chunks, path), "IHDR 7 5 8 2 1 | bKGD 001000200030 | pHYs 2835 2835 1\n");
     EXPECT_EQ(python(kPilPixels, path), pixelText(buffer.picture()));

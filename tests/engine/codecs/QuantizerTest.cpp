@@ -6,7 +6,10 @@
 namespace vextral::codecs {
 namespace {
 
-Bgr rgb(int r, int g, int b) { return {static_cast<std::uint8_t>(b), static_cast<std::uint8_t>(g), static_cast<std::uint8_t>(r)}; }
+Bgr rgb(int r, int g, int b)
+{
+    return {static_cast<std::uint8_t>(b), static_cast<std::uint8_t>(g), static_cast<std::uint8_t>(r)};
+}
 
 Picture pictureOf(const std::vector<Bgr>& pixels)
 {
@@ -41,7 +44,8 @@ TEST(Quantizer, FortyColourIconOverWhite)
     std::vector<Bgr> colours;
     for (int i = 0; i < 40; ++i) colours.push_back(rgb((i * 53 + 17) % 256, (i * 101 + 3) % 256, (i * 29 + 200) % 256));
     Picture p = Picture::make(32, 32);
-    for (int i = 0; i < 1024; ++i) p.setPixel(i % 32, i / 32, i / 8 < 40 ? colours[static_cast<std::size_t>(i / 8)] : rgb(255, 255, 255));
+    for (int i = 0; i < 1024; ++i)
+        p.setPixel(i % 32, i / 32, i / 8 < 40 ? colours[static_cast<std::size_t>(i / 8)] : rgb(255, 255, 255));
     const Quantizer q(p, 256);
     // One colour per occupied cell, each the cell's corner: multiples of 8.
     ASSERT_EQ(q.count(), 41);
@@ -114,7 +118,7 @@ TEST(Quantizer, NeverMoreThanAskedAndOneBitPicturesWork)
     const Quantizer q(bits, 256);
     ASSERT_EQ(q.count(), 2);
     EXPECT_EQ(q.table()[q.index(rgb(255, 255, 255))], rgb(248, 248, 248));
-    EXPECT_EQ(Quantizer(Picture{}, 256).count(), 1);
+    EXPECT_EQ(Quantizer(Picture {}, 256).count(), 1);
 }
 
 } // namespace

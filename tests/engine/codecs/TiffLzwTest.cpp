@@ -1,7 +1,7 @@
 // The TIFF LZW decoder on strips written by libtiff (through PIL) and on
 // hand-packed code streams.
-#include "codecs/GifLzw.h"
 #include "codecs/TiffLzw.h"
+#include "codecs/GifLzw.h"
 
 #include "TestSupport.h"
 
@@ -58,21 +58,24 @@ TEST(TiffLzwDecoder, DecodesStripsThatLibtiffWrote)
     const int w = 100, h = 300;
     Bytes pixels;
     for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) pixels.push_back(static_cast<std::uint8_t>(y < 150 ? (x * 7 + y * 3 + (x * y) % 11) : (x / 10 + y / 50)));
+        for (int x = 0; x < w; ++x)
+            pixels.push_back(static_cast<std::uint8_t>(y < 150 ? (x * 7 + y * 3 + (x * y) % 11) : (x / 10 + y / 50)));
     }
     test::writeBytes(dir / "raw", pixels);
     // PIL hands the compression to libtiff; it prints each strip's offset and length.
-    const std::string script =
-        "import sys\nfrom PIL import Image\n"
-        "d = sys.argv[1]\n"
-        "im = Image.frombytes('L', (100, 300), open(d + '/raw', 'rb').read())\n"
-        "im.save(d + '/s.tif', compression='tiff_lzw', strip_size=3700)\n"
-        "t = Image.open(d + '/s.tif')\n"
-        "assert t.tag_v2.get(317) in (None, 1)\n"
-        "print(t.tag_v2[278])\n"
-        "for o, n in zip(t.tag_v2[273], t.tag_v2[279]): print(o, n)\n";
+    const std::string script = "import sys\nfrom PIL import Image\n"
+                               "d = sys.argv[1]\n"
+                               "im = Image.frombytes('L', (100, 300), open(d + '/raw', 'rb').read())\n"
+                               "im.save(d + '/s.tif', compression='tiff_lzw', strip_size=3700)\n"
+                               "t = Image.open(d + '/s.tif')\n"
+                               "assert t.tag_v2.get(317) in (None, 1)\n"
+                               "print(t.tag_v2[278])\n"
+                               "for o, n in zip(t.tag_v2[273], t.tag_v2[279]): print(o, n)\n";
     std::string out;
-    ASSERT_EQ(test::runCommand("/usr/bin/python3 -c " + test::shellQuote(script) + " " + test::shellQuote(dir.path().string()), &out), 0);
+    ASSERT_EQ(test::runCommand("/usr/bin/python3 -c " + test::shellQuote(script) + " " +
+                                   test::shellQuote(dir.path().string()),
+                               &out),
+              0);
     const Bytes file = test::readBytes(dir / "s.tif");
     std::istringstream strips(out);
     std::size_t rowsPerStrip = 0, offset, length, row = 0, count = 0;
@@ -80,10 +83,12 @@ TEST(TiffLzwDecoder, DecodesStripsThatLibtiffWrote)
     EXPECT_EQ(rowsPerStrip, 37u);
     while (strips >> offset >> length) {
         ASSERT_LE(offset + length, file.size());
-        const Bytes strip(file.begin() + static_cast<std::ptrdiff_t>(offset), file.begin() + static_cast<std::ptrdiff_t>(offset + length));
+        const Bytes strip(file.begin() + static_cast<std::ptrdiff_t>(offset),
+                          file.begin() + static_cast<std::ptrdiff_t>(offset + length));
         const std::size_t rows = std::min<std::size_t>(rowsPerStrip, h - row);
         const Bytes decoded = decodeRows(strip, w, rows);
-        EXPECT_TRUE(std::equal(decoded.begin(), decoded.end(), pixels.begin() + static_cast<std::ptrdiff_t>(row * w))) << "strip at row " << row;
+        EXPECT_TRUE(std::equal(decoded.begin(), decoded.end(), pixels.begin() + static_cast<std::ptrdiff_t>(row * w)))
+            << "strip at row " << row;
         row += rows;
         ++count;
     }
@@ -115,9 +120,9 @@ TEST(TiffLzwDecoder, RowsContinueAcrossCallsAndStringsAcrossRows)
 {
     // "ABABABA": codes A, B, 258 (AB), 260 (ABA) as the code being made.
     const Bytes strip = packMsb({{256, 9}, {'A', 9}, {'B', 9}, {258, 9}, {260, 9}, {257, 9}});
-    EXPECT_EQ(decodeRows(strip, 7, 1), (Bytes{'A', 'B', 'A', 'B', 'A', 'B', 'A'}));
+    EXPECT_EQ(decodeRows(strip, 7, 1), (Bytes {'A', 'B', 'A', 'B', 'A', 'B', 'A'}));
     // Three bytes a row: the string ABA of code 260 spans two rows.
-    EXPECT_EQ(decodeRows(strip, 3, 3), (Bytes{'A', 'B', 'A', 'B', 'A', 'B', 'A', 0, 0}));
+    EXPECT_EQ(decodeRows(strip, 3, 3), (Bytes {'A', 'B', 'A', 'B', 'A', 'B', 'A', 0, 0}));
     // Later calls read the first input, whatever they pass.
     std::unique_ptr<TiffLzwState> state;
     const Bytes other = {1, 2, 3};
@@ -149,7 +154,7 @@ TEST(TiffLzwDecoder, ClearResetsTheTableAndTheWidth)
 TEST(TiffLzwDecoder, DamagedStripsGiveZerosNotCrashes)
 {
     // Codes past the end read as zeros; undefined codes and double clears do no harm.
-    EXPECT_EQ(decodeRows(packMsb({{256, 9}, {'A', 9}}), 4, 2), (Bytes{'A', 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(decodeRows(packMsb({{256, 9}, {'A', 9}}), 4, 2), (Bytes {'A', 0, 0, 0, 0, 0, 0, 0}));
     EXPECT_EQ(decodeRows(packMsb({{256, 9}, {256, 9}, {400, 9}, {300, 9}, {'Q', 9}}), 3, 1).size(), 3u);
     Bytes noise(5000);
     for (std::size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<std::uint8_t>(i * 131 + (i >> 3));

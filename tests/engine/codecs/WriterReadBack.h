@@ -22,18 +22,22 @@ using Bytes = std::vector<std::uint8_t>;
 inline std::string readBack(const std::string& reader, const std::filesystem::path& file)
 {
     const std::string q = shellQuote(file.string());
-    const std::string print = "/usr/bin/python3 -c " + shellQuote(
-        "import io, sys; from PIL import Image; f = sys.argv[1]; "
-        "im = Image.open(io.BytesIO(sys.stdin.buffer.read()) if f == '-' else f).convert('RGB'); "
-        "print('%d x %d:' % im.size + ''.join(' %02x%02x%02x' % p for p in im.getdata()), end='')");
+    const std::string print =
+        "/usr/bin/python3 -c " +
+        shellQuote("import io, sys; from PIL import Image; f = sys.argv[1]; "
+                   "im = Image.open(io.BytesIO(sys.stdin.buffer.read()) if f == '-' else f).convert('RGB'); "
+                   "print('%d x %d:' % im.size + ''.join(' %02x%02x%02x' % p for p in im.getdata()), end='')");
     std::string out;
-    const int status = runCommand(
-        reader == "magick" ? "/usr/bin/convert " + q + " -depth 8 ppm:- 2>/dev/null | " + print + " -" : print + " " + q + " 2>/dev/null", &out);
+    const int status =
+        runCommand(reader == "magick" ? "/usr/bin/convert " + q + " -depth 8 ppm:- 2>/dev/null | " + print + " -"
+                                      : print + " " + q + " 2>/dev/null",
+                   &out);
     return status == 0 ? out : "";
 }
 
 // The same description of what a file written from the picture should hold.
-inline std::string expected(const codecs::Picture& p, const std::function<codecs::Bgr(codecs::Bgr)>& map = [](codecs::Bgr c) { return c; })
+inline std::string expected(
+    const codecs::Picture& p, const std::function<codecs::Bgr(codecs::Bgr)>& map = [](codecs::Bgr c) { return c; })
 {
     std::string text = std::to_string(p.width) + " x " + std::to_string(p.height) + ":";
     char hex[8];

@@ -23,9 +23,10 @@ inline Picture gradient(int w, int h)
     Picture p = Picture::make(w, h);
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
-            p.setPixel(x, y, Bgr{static_cast<std::uint8_t>(x < w / 2 && y < h / 2 ? 200 : 0),
-                                 static_cast<std::uint8_t>(255 * y / std::max(1, h - 1)),
-                                 static_cast<std::uint8_t>(255 * x / std::max(1, w - 1))});
+            p.setPixel(x, y,
+                       Bgr {static_cast<std::uint8_t>(x < w / 2 && y < h / 2 ? 200 : 0),
+                            static_cast<std::uint8_t>(255 * y / std::max(1, h - 1)),
+                            static_cast<std::uint8_t>(255 * x / std::max(1, w - 1))});
         }
     }
     return p;
@@ -34,7 +35,8 @@ inline Picture gradient(int w, int h)
 inline std::string python(const std::string& script, const std::string& file)
 {
     std::string out;
-    EXPECT_EQ(runCommand("/usr/bin/python3 -c " + shellQuote(script) + " " + shellQuote(file) + " 2>&1", &out), 0) << out;
+    EXPECT_EQ(runCommand("/usr/bin/python3 -c " + shellQuote(script) + " " + shellQuote(file) + " 2>&1", &out), 0)
+        << out;
     return out;
 }
 
@@ -61,6 +63,5 @@ inline std::size_t find(const std::vector<std::uint8_t>& bytes, std::initializer
     const auto it = std::search(bytes.begin(), bytes.end(), needle.begin(), needle.end());
     return it == bytes.end() ? std::string::npos : static_cast<std::size_t>(it - bytes.begin());
 }
-
 
 } // namespace vextral::test::writers

@@ -7,9 +7,9 @@ using vextral::Icon;
 TEST(Icon, MaskedPixelsShowTheBackgroundAndInvertIt)
 {
     Icon icon;
-    icon.colour[0] = 0x123456;               // opaque
-    icon.mask[1] = 1;                        // transparent: AND 1, XOR black
-    icon.colour[2] = 0xFFFFFF;               // inverted: AND 1, XOR white
+    icon.colour[0] = 0x123456; // opaque
+    icon.mask[1] = 1;          // transparent: AND 1, XOR black
+    icon.colour[2] = 0xFFFFFF; // inverted: AND 1, XOR white
     icon.mask[2] = 1;
     EXPECT_EQ(icon.drawnOver(0, 0, 0x808080), 0x123456u);
     EXPECT_EQ(icon.drawnOver(1, 0, 0x808080), 0x808080u);

@@ -52,26 +52,26 @@ TEST(ReplacingFile, TheTargetChangesOnlyWhenTheNewFileIsComplete)
         std::fputs("new", file.stream());
         // Abandoned before commit: the old file stays and no temporary file is left.
     }
-    EXPECT_EQ(test::readBytes(target), (std::vector<std::uint8_t>{'o', 'l', 'd'}));
-    EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{"a.txt"});
+    EXPECT_EQ(test::readBytes(target), (std::vector<std::uint8_t> {'o', 'l', 'd'}));
+    EXPECT_EQ(namesIn(dir.path()), std::vector<std::string> {"a.txt"});
     {
         ReplacingFile file(target.string());
         ASSERT_EQ(file.open(), 0);
         std::fputs("new!", file.stream());
         ASSERT_EQ(file.commit(), 0);
     }
-    EXPECT_EQ(test::readBytes(target), (std::vector<std::uint8_t>{'n', 'e', 'w', '!'}));
+    EXPECT_EQ(test::readBytes(target), (std::vector<std::uint8_t> {'n', 'e', 'w', '!'}));
     struct stat st {};
     ASSERT_EQ(::stat(target.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u); // the replaced file's mode is kept
-    EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{"a.txt"});
+    EXPECT_EQ(namesIn(dir.path()), std::vector<std::string> {"a.txt"});
 
     // A folder in the way, or a missing folder: an error, nothing left behind.
     fs::create_directory(dir / "sub");
     ReplacingFile onFolder((dir / "sub").string());
     ASSERT_EQ(onFolder.open(), 0);
     EXPECT_NE(onFolder.commit(), 0);
-    EXPECT_EQ(namesIn(dir.path()), (std::vector<std::string>{"a.txt", "sub"}));
+    EXPECT_EQ(namesIn(dir.path()), (std::vector<std::string> {"a.txt", "sub"}));
     ReplacingFile lost((dir / "no/such.txt").string());
     EXPECT_EQ(lost.open(), ENOENT);
 }
@@ -85,7 +85,7 @@ TEST(ReplacingFile, WritersReplaceAPlantedLinkInsteadOfWritingThroughIt)
     fs::create_symlink("../victim.txt", dir / "out/Icon1.png");
     ImageBuffer buffer = pictureOf(4, 4);
     buffer.saveToFile((dir / "out/Icon1.png").string());
-    EXPECT_EQ(test::readBytes(victim), (std::vector<std::uint8_t>{'k', 'e', 'e', 'p'}));
+    EXPECT_EQ(test::readBytes(victim), (std::vector<std::uint8_t> {'k', 'e', 'e', 'p'}));
     EXPECT_FALSE(fs::is_symlink(dir / "out/Icon1.png"));
     const auto png = test::readBytes(dir / "out/Icon1.png");
     ASSERT_GE(png.size(), 8u);

@@ -28,7 +28,9 @@ IconCatalogue catalogueOf(int n, const std::string& dllPath)
 std::string pil(const std::string& script, const fs::path& file)
 {
     std::string out;
-    EXPECT_EQ(test::runCommand("/usr/bin/python3 -c " + test::shellQuote(script) + " " + test::shellQuote(file.string()), &out), 0);
+    EXPECT_EQ(test::runCommand(
+                  "/usr/bin/python3 -c " + test::shellQuote(script) + " " + test::shellQuote(file.string()), &out),
+              0);
     return out;
 }
 
@@ -36,7 +38,7 @@ std::string pil(const std::string& script, const fs::path& file)
 
 TEST(SaveAll, NamesByFileAndIndexOrByNumber)
 {
-    const IconRecord rec{3, "/opt/tools/app.exe"};
+    const IconRecord rec {3, "/opt/tools/app.exe"};
     EXPECT_EQ(saveAllName({true, ""}, rec, 1, OutputFormat::Bmp), "app.exe_3.bmp");
     EXPECT_EQ(saveAllName({false, ""}, rec, 1, OutputFormat::Bmp), "Icon1.bmp");
     EXPECT_EQ(saveAllName({false, "Icon"}, rec, 12, OutputFormat::OriginalIcon), "Icon12.ico");
@@ -60,7 +62,7 @@ TEST(SaveAll, NamesByFileAndIndexOrByNumber)
     steps.clear();
     IconCatalogue eight = catalogueOf(8, fixture("library.icl").string());
     saveAll(eight, out.path().string(), job);
-    EXPECT_EQ(steps, (std::vector<int>{12, 25, 38, 50, 62, 75, 88, 100}));
+    EXPECT_EQ(steps, (std::vector<int> {12, 25, 38, 50, 62, 75, 88, 100}));
 }
 
 TEST(SaveAll, StandardIconsKeepTheirSourceOthersAreResizedOverWhite)
@@ -82,9 +84,11 @@ TEST(SaveAll, StandardIconsKeepTheirSourceOthersAreResizedOverWhite)
         job.heightText = [] { return std::string("24"); };
         saveAll(c, out.path().string(), job);
         const fs::path file = out / (std::string("icons64.dll_1") + std::string(".") + outputFormat(type).extension);
-        EXPECT_EQ(pil("import sys\nfrom PIL import Image\nim = Image.open(sys.argv[1])\nim.size == (48, 24) or sys.exit(1)\n"
-                      "print(im.size, im.convert('RGB').getpixel((1, 1)) > (245, 245, 245))\n", file),
-                  "(48, 24) True\n")
+        EXPECT_EQ(
+            pil("import sys\nfrom PIL import Image\nim = Image.open(sys.argv[1])\nim.size == (48, 24) or sys.exit(1)\n"
+                "print(im.size, im.convert('RGB').getpixel((1, 1)) > (245, 245, 245))\n",
+                file),
+            "(48, 24) True\n")
             << std::string(".") + outputFormat(type).extension;
     }
 }
@@ -112,8 +116,9 @@ TEST(SaveAll, BadSizesAndFoldersStopTheRun)
     job.widthText = [] { return std::string("-1"); };
     job.heightText = [] { return std::string("16"); };
     EXPECT_EQ(saveAll(c, out.path().string(), job), 3);
-    EXPECT_EQ(pil("import sys\nfrom PIL import Image\nprint(Image.open(sys.argv[1]).size)\n", out / "library.icl_0.png"),
-              "(16, 16)\n");
+    EXPECT_EQ(
+        pil("import sys\nfrom PIL import Image\nprint(Image.open(sys.argv[1]).size)\n", out / "library.icl_0.png"),
+        "(16, 16)\n");
 
     EXPECT_THROW(saveAll(c, "", job), Error);
     EXPECT_THROW(saveAll(c, (out / "missing/folder").string(), job), Error);
@@ -139,7 +144,8 @@ TEST(SaveAll, NothingIsOverwrittenWithinARunAndCountsAreOfFilesWritten)
     std::vector<std::string> names;
     for (const auto& e : fs::directory_iterator(out.path())) names.push_back(e.path().filename().string());
     std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"app.dll_0 (2).ico", "app.dll_0.ico", "app.dll_1 (2).ico", "app.dll_1.ico"}));
+    EXPECT_EQ(names,
+              (std::vector<std::string> {"app.dll_0 (2).ico", "app.dll_0.ico", "app.dll_1 (2).ico", "app.dll_1.ico"}));
     EXPECT_EQ(readBytes(out / "app.dll_0 (2).ico"), readBytes(fixture("multi.ico"))); // icons64.dll's first icon
 
     // A failure partway: what was written before it is counted.
@@ -174,7 +180,7 @@ TEST(SaveAll, PrefixesStayInTheFolderAndSizesAreCheckedBeforeAnyFile)
             ADD_FAILURE() << size;
         } catch (const Error& e) {
             EXPECT_EQ(std::string(e.what()), std::string("The picture size ") + size +
-                                                  " x 1 is too large: each side can be at most 16384 pixels");
+                                                 " x 1 is too large: each side can be at most 16384 pixels");
         }
     }
     // A negative side that the other makes huge is caught as well.

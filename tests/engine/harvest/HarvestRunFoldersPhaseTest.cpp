@@ -47,9 +47,9 @@ struct World {
     Recorder view;
     Paths files, folders;
     std::function<void()> onPump;
-    HarvestRun run{catalogue, view, files, folders, [this] {
-                       if (onPump) onPump();
-                   }};
+    HarvestRun run {catalogue, view, files, folders, [this] {
+                        if (onPump) onPump();
+                    }};
 
     World()
     {
@@ -86,7 +86,7 @@ TEST(FoldersPhase, SearchesEachFolderThenExtractsWhatItFound)
     EXPECT_EQ(w.run.foundFiles()[0], w.a + "/1 library.icl");
     EXPECT_EQ(w.run.foundFiles()[5], w.b + "/3 picture.bmp");
     // Each search reports its folder before listing it.
-    EXPECT_EQ(w.view.found, (std::vector<std::string>{"1 files", "0 files", "3 files"}));
+    EXPECT_EQ(w.view.found, (std::vector<std::string> {"1 files", "0 files", "3 files"}));
     EXPECT_EQ(w.catalogue.itemCount(), 1 + 3 + 1 + 1 + 2 + 4 + 1);
     EXPECT_EQ(w.catalogue.record(1).sourceFile, w.a + "/1 library.icl");
     EXPECT_EQ(w.catalogue.record(12).iconIndex, 0);
@@ -164,7 +164,7 @@ TEST(FoldersPhase, FileAndIconLimitsAndFileTypes)
         s.fileTypes.set(FileType::Nil, true);
         w.run.setSettings(s);
         w.run.start(false, true);
-        EXPECT_EQ(w.run.foundFiles(), (std::vector<std::string>{w.b + "/1 library.nil", w.b + "/3 picture.bmp"}));
+        EXPECT_EQ(w.run.foundFiles(), (std::vector<std::string> {w.b + "/1 library.nil", w.b + "/3 picture.bmp"}));
         // Without subfolders, a folder's subfolders are not searched.
         s.subFolder = false;
         w.run.setSettings(s);
@@ -189,13 +189,15 @@ TEST(FoldersPhase, RecycleBinsAreSkippedUnlessAsked)
     w.folders.paths = {root};
     // The temporary tree stands for a mounted disk.
     w.run.setRecycleRule(platform::RecycleRule(
-        platform::MountTable::fromText("/dev/sda1 / ext4 rw 0 0\n/dev/sdb1 " + root + " ext4 rw 0 0\n"), root + "/home/Trash"));
+        platform::MountTable::fromText("/dev/sda1 / ext4 rw 0 0\n/dev/sdb1 " + root + " ext4 rw 0 0\n"),
+        root + "/home/Trash"));
     settings::Settings s;
     s.fileTypes = FileTypeSet::none();
     s.fileTypes.set(FileType::Ico, true);
     w.run.setSettings(s);
     w.run.start(false, true);
-    EXPECT_EQ(w.run.foundFiles(), (std::vector<std::string>{w.a + "/2 multi.ico", w.a + "/3 tie.ico", root + "/data/RECYCLED/x.ico"}));
+    EXPECT_EQ(w.run.foundFiles(),
+              (std::vector<std::string> {w.a + "/2 multi.ico", w.a + "/3 tie.ico", root + "/data/RECYCLED/x.ico"}));
     EXPECT_EQ(w.run.filesFound(), 6); // skipped files still count as found
     s.recycle = true;
     w.run.setSettings(s);
@@ -227,7 +229,7 @@ TEST(FoldersPhase, StopEndsAfterTheIconBeingAdded)
         if (s.view.status.back() == "Searching for files..." && ++entries == 2) s.run.stop();
     };
     s.run.start(false, true);
-    EXPECT_EQ(s.run.foundFiles(), (std::vector<std::string>{s.a + "/1 library.icl", s.a + "/2 multi.ico"}));
+    EXPECT_EQ(s.run.foundFiles(), (std::vector<std::string> {s.a + "/1 library.icl", s.a + "/2 multi.ico"}));
     EXPECT_EQ(s.catalogue.itemCount(), 1);
     s.expectEnded();
 }

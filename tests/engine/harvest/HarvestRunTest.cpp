@@ -58,14 +58,13 @@ struct Harness {
                              if (harness.onPump) harness.onPump();
                          }),
               h(harness)
-        {
-        }
+        {}
         bool foldersPhase() override
         {
             ++h.foldersEntered;
             return true;
         }
-    } run{*this};
+    } run {*this};
 
     void expectBalanced()
     {
@@ -88,8 +87,8 @@ TEST(Percent, RoundsHalvesToEven)
     EXPECT_EQ(percent(3, 8), 38);
     EXPECT_EQ(percent(1, 3), 33);
     EXPECT_EQ(percent(2, 3), 67);
-    EXPECT_EQ(percent(1, 200), 0);  // 0.5 -> 0
-    EXPECT_EQ(percent(3, 200), 2);  // 1.5 -> 2
+    EXPECT_EQ(percent(1, 200), 0); // 0.5 -> 0
+    EXPECT_EQ(percent(3, 200), 2); // 1.5 -> 2
     EXPECT_EQ(percent(5, 5), 100);
     EXPECT_EQ(percent(1, 0), 0);
 }
@@ -105,24 +104,24 @@ TEST(HarvestRun, FilesPhaseFillsTheCatalogueWithProgress)
         EXPECT_EQ(h.catalogue.record(i).iconIndex, i);
         EXPECT_EQ(h.catalogue.record(i).sourceFile, path("library.icl"));
     }
-    EXPECT_EQ(h.view.current, (std::vector<int>{0, 33, 67, 100, 0})); // start, per icon, normal end
+    EXPECT_EQ(h.view.current, (std::vector<int> {0, 33, 67, 100, 0})); // start, per icon, normal end
     EXPECT_TRUE(h.view.progressShown);
-    EXPECT_EQ(h.view.status, (std::vector<std::string>{"Cleaning extracted information...",
-                                                      "Extracting icons from files...", "Finished"}));
-    EXPECT_EQ(h.view.found, (std::vector<std::string>{"1 files"}));
+    EXPECT_EQ(h.view.status, (std::vector<std::string> {"Cleaning extracted information...",
+                                                        "Extracting icons from files...", "Finished"}));
+    EXPECT_EQ(h.view.found, (std::vector<std::string> {"1 files"}));
     EXPECT_EQ(h.run.runFlag(), "1");
     EXPECT_EQ(h.foldersEntered, 0);
     h.expectBalanced();
 
     // 2 and 3 icons, then a file without icons and one that does not exist.
-    h.view = Recorder{};
+    h.view = Recorder {};
     h.files.paths = {path("library.nil"), path("library.icl"), path("garbage.bin"), "/no/such/file.dll"};
     h.run.start(true, true);
     EXPECT_EQ(h.catalogue.itemCount(), 5);
     EXPECT_EQ(h.view.extracted.back(), "Extracted 5 icons");
     EXPECT_EQ(h.view.scanned.back(), "Scanned 4 files");
-    EXPECT_EQ(h.view.total, (std::vector<int>{0, 25, 50, 75, 100}));
-    EXPECT_EQ(h.view.current, (std::vector<int>{0, 50, 100, 33, 67, 100, 0})); // files without icons move nothing
+    EXPECT_EQ(h.view.total, (std::vector<int> {0, 25, 50, 75, 100}));
+    EXPECT_EQ(h.view.current, (std::vector<int> {0, 50, 100, 33, 67, 100, 0})); // files without icons move nothing
     EXPECT_EQ(h.catalogue.record(1).iconIndex, 1);
     EXPECT_EQ(h.catalogue.record(2).sourceFile, path("library.icl"));
     EXPECT_EQ(h.foldersEntered, 1);
@@ -135,8 +134,8 @@ TEST(HarvestRun, TwoFilesOfTwoAndThreeIcons)
     h.files.paths = {path("library.nil"), path("library.icl")};
     h.run.start(true, false);
     EXPECT_EQ(h.view.extracted.back(), "Extracted 5 icons");
-    EXPECT_EQ(h.view.scanned, (std::vector<std::string>{"Scanned ", "Scanned 1 files", "Scanned 2 files"}));
-    EXPECT_EQ(h.view.total, (std::vector<int>{0, 50, 100}));
+    EXPECT_EQ(h.view.scanned, (std::vector<std::string> {"Scanned ", "Scanned 1 files", "Scanned 2 files"}));
+    EXPECT_EQ(h.view.total, (std::vector<int> {0, 50, 100}));
 }
 
 TEST(HarvestRun, StopThroughThePumpEndsTheFilesPhase)
@@ -152,8 +151,8 @@ TEST(HarvestRun, StopThroughThePumpEndsTheFilesPhase)
     EXPECT_EQ(h.catalogue.itemCount(), 5);
     EXPECT_EQ(h.run.runFlag(), "2");
     EXPECT_EQ(h.foldersEntered, 0);
-    EXPECT_EQ(h.view.current.back(), 100);              // set by Stop
-    EXPECT_EQ(h.view.total.back(), 67);                 // r / F after the Stop
+    EXPECT_EQ(h.view.current.back(), 100);               // set by Stop
+    EXPECT_EQ(h.view.total.back(), 67);                  // r / F after the Stop
     EXPECT_EQ(h.view.scanned.back(), "Scanned 1 files"); // not moved for the stopped file
     h.expectBalanced();
 
@@ -172,11 +171,11 @@ TEST(HarvestRun, BothSwitchesOffClearsAndFinishes)
     Harness h;
     h.files.paths = {path("library.icl")};
     h.run.start(true, false);
-    h.view = Recorder{};
+    h.view = Recorder {};
     h.run.start(false, false);
     EXPECT_EQ(h.catalogue.itemCount(), 0);
     EXPECT_EQ(h.catalogue.imageCount(), 0);
-    EXPECT_EQ(h.view.status, (std::vector<std::string>{"Cleaning extracted information...", "Finished"}));
+    EXPECT_EQ(h.view.status, (std::vector<std::string> {"Cleaning extracted information...", "Finished"}));
     // Records outlive the run that cleared the catalogue.
     EXPECT_EQ(h.catalogue.recordCount(), 3);
     EXPECT_EQ(h.catalogue.record(2).iconIndex, 2);
@@ -190,15 +189,15 @@ TEST(HarvestRun, NeverNestsAndNeverReadsDeletedEntries)
     int pumps = 0;
     h.onPump = [&] {
         ++pumps;
-        h.run.start(true, false); // a Start while running is ignored
+        h.run.start(true, false);                 // a Start while running is ignored
         if (pumps == 1) h.files.paths.pop_back(); // the user deletes the last entry
     };
     h.run.start(true, false);
     EXPECT_EQ(pumps, 2);
-    EXPECT_EQ(h.files.reads, (std::vector<int>{0, 1}));
+    EXPECT_EQ(h.files.reads, (std::vector<int> {0, 1}));
     EXPECT_EQ(h.catalogue.itemCount(), 5);
     EXPECT_EQ(h.view.listBegins, 1);
-    EXPECT_EQ(h.view.total, (std::vector<int>{0, 50, 100}));
+    EXPECT_EQ(h.view.total, (std::vector<int> {0, 50, 100}));
     h.expectBalanced();
 }
 

@@ -25,7 +25,7 @@ TEST(Mask, MatchesWholeNamesWithWildcardsAndSets)
     EXPECT_TRUE(Mask("*.exe").matches("a.EXE"));
     EXPECT_FALSE(Mask("*.exe").matches("a.exe.txt"));
     EXPECT_TRUE(Mask("*?").matches("x"));
-    EXPECT_TRUE(Mask("*?").matches(""));   // the "?" is absorbed by the "*"
+    EXPECT_TRUE(Mask("*?").matches("")); // the "?" is absorbed by the "*"
     // Only the first "?" after a "*" is absorbed.
     EXPECT_TRUE(Mask("a*?").matches("a"));
     EXPECT_FALSE(Mask("a*??").matches("a"));
@@ -36,7 +36,7 @@ TEST(Mask, MatchesWholeNamesWithWildcardsAndSets)
     EXPECT_TRUE(Mask("[a-c]*").matches("Bravo.exe"));
     EXPECT_FALSE(Mask("[!a-c]*").matches("Bravo.exe"));
     EXPECT_TRUE(Mask("[!a-c]*").matches("delta"));
-    EXPECT_FALSE(Mask("[c-a]*").matches("b"));  // a backward range adds nothing
+    EXPECT_FALSE(Mask("[c-a]*").matches("b")); // a backward range adds nothing
     EXPECT_TRUE(Mask("**x**").matches("abxcd"));
     EXPECT_TRUE(Mask("my file*.ico").matches("MY FILE 2.ico"));
     EXPECT_TRUE(Mask("*").matches(""));
@@ -62,9 +62,9 @@ TEST(Mask, InvalidPatternsNameThePosition)
 TEST(Mask, SplitsPatternLists)
 {
     using V = std::vector<std::string>;
-    EXPECT_EQ(vextral::splitMaskList("*.exe,*.dll"), (V{"*.exe", "*.dll"}));
-    EXPECT_EQ(vextral::splitMaskList("*.exe, *.dll,"), (V{"*.exe", "*.dll"}));
-    EXPECT_EQ(vextral::splitMaskList("  my file*.ico  "), (V{"my file*.ico"}));
-    EXPECT_EQ(vextral::splitMaskList(""), V{});
-    EXPECT_EQ(vextral::splitMaskList(",,*.a"), (V{"*.a"}));
+    EXPECT_EQ(vextral::splitMaskList("*.exe,*.dll"), (V {"*.exe", "*.dll"}));
+    EXPECT_EQ(vextral::splitMaskList("*.exe, *.dll,"), (V {"*.exe", "*.dll"}));
+    EXPECT_EQ(vextral::splitMaskList("  my file*.ico  "), (V {"my file*.ico"}));
+    EXPECT_EQ(vextral::splitMaskList(""), V {});
+    EXPECT_EQ(vextral::splitMaskList(",,*.a"), (V {"*.a"}));
 }

@@ -77,10 +77,10 @@ TEST(SearchFolders, MatchesFilesAndFoldersDepthFirstInNameOrder)
     int pumps = 0;
     s.pump = [&] { ++pumps; };
     s.execute();
-    EXPECT_EQ(names(s), (std::vector<std::string>{root + "/a.EXE", root + "/b.dll", root + "/sub/deeper/e.exe",
-                                                  root + "/sub/Z.Dll", root + "/x.exe"}));
+    EXPECT_EQ(names(s), (std::vector<std::string> {root + "/a.EXE", root + "/b.dll", root + "/sub/deeper/e.exe",
+                                                   root + "/sub/Z.Dll", root + "/x.exe"}));
     EXPECT_EQ(s.countFiles(), 5);
-    EXPECT_EQ(r.processed, (std::vector<std::string>{root, root + "/sub", root + "/sub/deeper", root + "/x.exe"}));
+    EXPECT_EQ(r.processed, (std::vector<std::string> {root, root + "/sub", root + "/sub/deeper", root + "/x.exe"}));
     EXPECT_EQ(r.changed, 1);
     EXPECT_EQ(r.changedCount, 5);
     EXPECT_EQ(pumps, 8); // once per entry
@@ -99,7 +99,7 @@ TEST(SearchFolders, MatchesFilesAndFoldersDepthFirstInNameOrder)
     flat.execute();
     EXPECT_EQ(flat.countFiles(), 3);
     EXPECT_EQ(flat.list()[0].dir, root + "/");
-    EXPECT_EQ(rf.processed, std::vector<std::string>{root + "/"});
+    EXPECT_EQ(rf.processed, std::vector<std::string> {root + "/"});
 }
 
 TEST(SearchFolders, StopsEndsAndBadInput)
@@ -154,7 +154,7 @@ TEST(SearchFolders, NeverFollowsLinksOrEntersPseudoFileSystems)
     TempDir tree;
     const std::string root = tree.path().string();
     touch(tree / "a/icon.ico");
-    fs::create_directory_symlink(tree.path(), tree / "a/loop");   // back to the top
+    fs::create_directory_symlink(tree.path(), tree / "a/loop"); // back to the top
     fs::create_directory_symlink("/proc", tree / "a/proc-link");
     touch(tree / "fakeproc/status.ico");
     touch(tree / "other/disk.ico");
@@ -163,9 +163,9 @@ TEST(SearchFolders, NeverFollowsLinksOrEntersPseudoFileSystems)
                                     root + "/other ext4 rw 0 0\n");
     s.execute();
     // The links are listed (they match "*") but not entered; the proc mount is not entered.
-    EXPECT_EQ(names(s), (std::vector<std::string>{root + "/a", root + "/a/icon.ico", root + "/a/loop",
-                                                  root + "/a/proc-link", root + "/fakeproc", root + "/other",
-                                                  root + "/other/disk.ico"}));
+    EXPECT_EQ(names(s),
+              (std::vector<std::string> {root + "/a", root + "/a/icon.ico", root + "/a/loop", root + "/a/proc-link",
+                                         root + "/fakeproc", root + "/other", root + "/other/disk.ico"}));
 
     // A drive search stays on its file system.
     s.scanOptions = ScanOptions::soSpecifiedDisk;
@@ -186,7 +186,7 @@ TEST(SearchFolders, NeverFollowsLinksOrEntersPseudoFileSystems)
     Recorded r;
     record(s, r);
     s.execute();
-    EXPECT_EQ(names(s), (std::vector<std::string>{root + "/a/icon.ico", root + "/other/disk.ico"}));
+    EXPECT_EQ(names(s), (std::vector<std::string> {root + "/a/icon.ico", root + "/other/disk.ico"}));
 }
 
 TEST(SearchFolders, PacksCarryAttributesAndDosTime)
@@ -195,7 +195,7 @@ TEST(SearchFolders, PacksCarryAttributesAndDosTime)
     touch(tree / ".hidden.ico", "abc");
     touch(tree / "locked.ico");
     fs::permissions(tree / "locked.ico", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-    std::tm tm{};
+    std::tm tm {};
     tm.tm_year = 2003 - 1900;
     tm.tm_mon = 6; // July
     tm.tm_mday = 14;
@@ -204,7 +204,7 @@ TEST(SearchFolders, PacksCarryAttributesAndDosTime)
     tm.tm_sec = 31;
     tm.tm_isdst = -1;
     const std::time_t when = std::mktime(&tm);
-    const utimbuf times{when, when};
+    const utimbuf times {when, when};
     ::utime((tree / "locked.ico").c_str(), &times);
     SearchFolders s = searchIn(tree.path(), "*.ico");
     s.execute();
@@ -228,7 +228,7 @@ TEST(MountTable, FindsMountsAndTheRecycleBin)
     EXPECT_EQ(t.mountOf("/media/usbother")->point, "/");
     EXPECT_EQ(t.mountAt("/mnt/nfs")->kind(), platform::DriveKind::Remote);
     EXPECT_EQ(t.mountAt("/proc")->kind(), platform::DriveKind::Pseudo);
-    EXPECT_EQ(t.drives(), (std::vector<std::string>{"/", "/media/usb stick", "/mnt/nfs"}));
+    EXPECT_EQ(t.drives(), (std::vector<std::string> {"/", "/media/usb stick", "/mnt/nfs"}));
 
     const platform::RecycleRule rule(t, "/home/ann/.local/share/Trash");
     EXPECT_TRUE(rule.inRecycleFolder("/RECYCLED/x.exe"));
@@ -257,15 +257,15 @@ TEST(SearchFolders, ALinkNamedAsTheStartIsSearchedLinksBelowItAreNot)
     std::vector<std::string> errors;
     s.onError = [&](const std::string& dir, int) { errors.push_back(dir); };
     s.execute();
-    EXPECT_EQ(names(s), (std::vector<std::string>{real + "/a.dll", real + "/sub/b.dll"}));
-    EXPECT_EQ(r.processed, (std::vector<std::string>{real, real + "/sub"}));
+    EXPECT_EQ(names(s), (std::vector<std::string> {real + "/a.dll", real + "/sub/b.dll"}));
+    EXPECT_EQ(r.processed, (std::vector<std::string> {real, real + "/sub"}));
     EXPECT_TRUE(errors.empty());
 
     // The same for a drive search started at a link.
     s.scanOptions = ScanOptions::soSpecifiedDisk;
     s.mounts = MountTable::fromText("/dev/sda1 / ext4 rw 0 0\n/dev/sdb1 " + real + " ext4 rw 0 0\n");
     s.execute();
-    EXPECT_EQ(names(s), (std::vector<std::string>{real + "/a.dll", real + "/sub/b.dll"}));
+    EXPECT_EQ(names(s), (std::vector<std::string> {real + "/a.dll", real + "/sub/b.dll"}));
 }
 
 TEST(SearchFolders, ReportsFoldersItCannotListAndGoesOn)
@@ -288,12 +288,12 @@ TEST(SearchFolders, ReportsFoldersItCannotListAndGoesOn)
     };
 
     // A start below a file, a start that does not exist, a dangling link as the start.
-    for (const auto& [start, error] : std::vector<std::pair<fs::path, int>>{
+    for (const auto& [start, error] : std::vector<std::pair<fs::path, int>> {
              {tree / "file.txt/sub", ENOTDIR}, {tree / "nope", ENOENT}, {tree / "dangling", ENOENT}}) {
         SearchFolders s = searchIn(start, "*");
         watch(s);
         s.execute();
-        EXPECT_EQ(failures, (std::vector<Failure>{{start.string(), error}})) << start;
+        EXPECT_EQ(failures, (std::vector<Failure> {{start.string(), error}})) << start;
         EXPECT_EQ(s.countFiles(), 0);
     }
 
@@ -304,8 +304,8 @@ TEST(SearchFolders, ReportsFoldersItCannotListAndGoesOn)
     s.pump = [&] { fs::remove_all(tree / "b"); };
     s.execute();
     const std::string root = tree.path().string();
-    EXPECT_EQ(failures, (std::vector<Failure>{{root + "/b", ENOENT}}));
-    EXPECT_EQ(names(s), (std::vector<std::string>{root + "/a/1.ico", root + "/c/3.ico"}));
+    EXPECT_EQ(failures, (std::vector<Failure> {{root + "/b", ENOENT}}));
+    EXPECT_EQ(names(s), (std::vector<std::string> {root + "/a/1.ico", root + "/c/3.ico"}));
 
     // A folder without read permission (root reads it all the same).
     if (::geteuid() != 0) {
@@ -315,6 +315,6 @@ TEST(SearchFolders, ReportsFoldersItCannotListAndGoesOn)
         watch(l);
         l.execute();
         fs::permissions(tree / "locked", fs::perms::owner_all);
-        EXPECT_EQ(failures, (std::vector<Failure>{{root + "/locked", EACCES}}));
+        EXPECT_EQ(failures, (std::vector<Failure> {{root + "/locked", EACCES}}));
     }
 }

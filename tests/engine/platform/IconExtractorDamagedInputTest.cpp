@@ -19,9 +19,8 @@ using vextral::test::readBytes;
 
 namespace {
 
-const char* const kFixtures[] = {"icons64.dll", "icons32.dll", "noicons.dll", "library.icl", "library.nil",
-                                 "multi.ico",   "mask.ico",    "arrow.cur",   "spin.ani",    "picture.bmp",
-                                 "small8.bmp",  "tie.ico"};
+const char* const kFixtures[] = {"icons64.dll", "icons32.dll", "noicons.dll", "library.icl", "library.nil", "multi.ico",
+                                 "mask.ico",    "arrow.cur",   "spin.ani",    "picture.bmp", "small8.bmp",  "tie.ico"};
 
 void putU32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v)
 {

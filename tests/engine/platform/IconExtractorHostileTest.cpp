@@ -60,8 +60,8 @@ fs::path generate(const test::TempDir& dir, const std::string& name, const std::
     const fs::path script = fs::path(VEXTRAL_FIXTURES).parent_path().parent_path() / "tools/fixtures/gen_hostile_pe.py";
     const fs::path out = dir / name;
     std::string log;
-    const int status = test::runCommand("/usr/bin/python3 " + shellQuote(script.string()) + " " + shellQuote(out.string()) +
-                                            " " + options + " 2>&1",
+    const int status = test::runCommand("/usr/bin/python3 " + shellQuote(script.string()) + " " +
+                                            shellQuote(out.string()) + " " + options + " 2>&1",
                                         &log);
     if (status != 0) throw std::runtime_error("gen_hostile_pe.py " + options + " failed: " + log);
     return out;
@@ -92,7 +92,7 @@ template <class T>
 T inLimitedChild(const std::function<T()>& body, std::string& error)
 {
     static_assert(std::is_trivially_copyable_v<T>);
-    T result{};
+    T result {};
     int channel[2];
     if (pipe(channel) != 0) {
         error = "pipe failed";
@@ -104,10 +104,10 @@ T inLimitedChild(const std::function<T()>& body, std::string& error)
         close(channel[0]);
         if (!kAddressSanitizer) {
             const rlim_t limit = addressSpace() + kMemoryAllowance;
-            const rlimit cap{limit, limit};
+            const rlimit cap {limit, limit};
             setrlimit(RLIMIT_AS, &cap);
         }
-        const rlimit cpu{kCpuSeconds, kCpuSeconds};
+        const rlimit cpu {kCpuSeconds, kCpuSeconds};
         setrlimit(RLIMIT_CPU, &cpu);
         char status[200] = {};
         try {
@@ -115,17 +115,21 @@ T inLimitedChild(const std::function<T()>& body, std::string& error)
         } catch (const std::exception& e) {
             std::snprintf(status, sizeof status, "threw: %s", e.what());
         }
-        if (write(channel[1], status, sizeof status) != sizeof status || write(channel[1], &result, sizeof result) != sizeof result) _exit(2);
+        if (write(channel[1], status, sizeof status) != sizeof status ||
+            write(channel[1], &result, sizeof result) != sizeof result)
+            _exit(2);
         _exit(0);
     }
     close(channel[1]);
     char status[200] = {};
-    const bool got = read(channel[0], status, sizeof status) == sizeof status && read(channel[0], &result, sizeof result) == sizeof result;
+    const bool got = read(channel[0], status, sizeof status) == sizeof status &&
+                     read(channel[0], &result, sizeof result) == sizeof result;
     close(channel[0]);
     int wstatus = 0;
     waitpid(child, &wstatus, 0);
     if (!got) {
-        error = WIFSIGNALED(wstatus) ? "child died of signal " + std::to_string(WTERMSIG(wstatus)) : "child gave no answer";
+        error =
+            WIFSIGNALED(wstatus) ? "child died of signal " + std::to_string(WTERMSIG(wstatus)) : "child gave no answer";
     } else {
         error = status;
     }
@@ -211,7 +215,8 @@ Queried expectOneDibImage(const test::TempDir& dir, const std::string& name, con
     EXPECT_EQ(q.centre, kDibColour);
     EXPECT_EQ(q.icoSize, 6 + 16 + kDibBytes);
     EXPECT_LE(q.icoSize, fs::file_size(dll));
-    EXPECT_EQ(icotoolListing(dir / (name + ".ico")), "--icon --index=1 --width=512 --height=512 --bit-depth=32 --palette-size=0\n");
+    EXPECT_EQ(icotoolListing(dir / (name + ".ico")),
+              "--icon --index=1 --width=512 --height=512 --bit-depth=32 --palette-size=0\n");
     return q;
 }
 
@@ -233,7 +238,8 @@ TEST(HostileIcons, ManyEntriesNamingOneImageCostThatImageOnce)
     expectQuick(p);
     EXPECT_TRUE(p.icon);
     EXPECT_LE(p.icoSize, fs::file_size(png));
-    EXPECT_EQ(icotoolListing(dir / "png.ico"), "--icon --index=1 --width=256 --height=256 --bit-depth=32 --palette-size=0\n");
+    EXPECT_EQ(icotoolListing(dir / "png.ico"),
+              "--icon --index=1 --width=256 --height=256 --bit-depth=32 --palette-size=0\n");
 }
 
 TEST(HostileIcons, ABrokenImageNamedManyTimesIsDecodedOnce)
@@ -269,8 +275,8 @@ TEST(HostileIcons, ABrokenImageNamedManyTimesIsDecodedOnce)
     ico.insert(ico.end(), dib.begin(), dib.end());
     test::writeBytes(dir / "broken.ico", ico);
 
-    std::vector<std::uint8_t> ani = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'A', 'C', 'O', 'N', 'L', 'I', 'S', 'T', 0, 0, 0, 0,
-                                     'f', 'r', 'a', 'm', 'i', 'c', 'o', 'n', 0, 0, 0, 0};
+    std::vector<std::uint8_t> ani = {'R', 'I', 'F', 'F', 0,   0,   0,   0,   'A', 'C', 'O', 'N', 'L', 'I', 'S', 'T',
+                                     0,   0,   0,   0,   'f', 'r', 'a', 'm', 'i', 'c', 'o', 'n', 0,   0,   0,   0};
     putU32(ani, 28, static_cast<std::uint32_t>(ico.size()));
     putU32(ani, 16, static_cast<std::uint32_t>(12 + ico.size()));
     ani.insert(ani.end(), ico.begin(), ico.end());
@@ -342,7 +348,9 @@ TEST(HostileIcons, PngsInflatingFarBeyondTheirBytesAreTriedWithinAPixelBudget)
         "at = 6 + 16 * n\n"
         "entries = b''.join(struct.pack('<BBBBHHII', 0, 0, 0, 0, 1, 32, len(png) + k, at) for k in range(n))\n"
         "open(sys.argv[1], 'wb').write(struct.pack('<HHH', 0, 1, n) + entries + png + bytes(4 << 20))\n";
-    ASSERT_EQ(test::runCommand("/usr/bin/python3 -c " + shellQuote(script) + " " + shellQuote((dir / "bomb.ico").string())), 0);
+    ASSERT_EQ(
+        test::runCommand("/usr/bin/python3 -c " + shellQuote(script) + " " + shellQuote((dir / "bomb.ico").string())),
+        0);
     const Queried q = queryInChild(dir / "bomb.ico");
     expectQuick(q);
     EXPECT_EQ(q.imagesWithInfo, 256);
@@ -421,14 +429,15 @@ TEST(HostileIcons, CommandLineExtractsWithinAGigabyte)
     test::TempDir dir;
     const fs::path dll = generate(dir, "many.dll", "--entries 65535 --size 512");
     fs::create_directory(dir / "out");
-    const std::string limit = kAddressSanitizer ? "export ASAN_OPTIONS=\"${ASAN_OPTIONS:+$ASAN_OPTIONS:}hard_rss_limit_mb=1000\"; "
-                                                : "ulimit -v 1000000; ";
+    const std::string limit = kAddressSanitizer
+                                  ? "export ASAN_OPTIONS=\"${ASAN_OPTIONS:+$ASAN_OPTIONS:}hard_rss_limit_mb=1000\"; "
+                                  : "ulimit -v 1000000; ";
     const std::string cpu = "ulimit -t " + std::to_string(kCpuSeconds) + "; ";
     std::string err;
-    const int status = test::runCommand("(" + limit + cpu + shellQuote(VEXTRAL_CLI) + " icons --extract " +
-                                            shellQuote((dir / "out").string()) + " " + shellQuote(dll.string()) +
-                                            " >/dev/null) 2>&1",
-                                        &err);
+    const int status =
+        test::runCommand("(" + limit + cpu + shellQuote(VEXTRAL_CLI) + " icons --extract " +
+                             shellQuote((dir / "out").string()) + " " + shellQuote(dll.string()) + " >/dev/null) 2>&1",
+                         &err);
     EXPECT_EQ(status, 0) << err;
     const fs::path ico = dir / "out/many.dll_0.ico";
     ASSERT_TRUE(fs::exists(ico)) << err;

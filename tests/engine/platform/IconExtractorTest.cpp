@@ -1,7 +1,7 @@
 // The icon reader against files made by real tools (tests/fixtures/README.md
 // lists what each holds).
-#include "core/Bytes.h"
 #include "platform/IconExtractor.h"
+#include "core/Bytes.h"
 
 #include "TestSupport.h"
 
@@ -65,11 +65,11 @@ TEST(IconSource, CountsIconsByContentLikeTheShell)
         IconFileKind kind;
         int count;
     } cases[] = {
-        {"icons64.dll", IconFileKind::Pe, 4},  {"icons32.dll", IconFileKind::Pe, 4},
-        {"noicons.dll", IconFileKind::Pe, 0},  {"library.icl", IconFileKind::Ne, 3},
-        {"library.nil", IconFileKind::Ne, 2},  {"multi.ico", IconFileKind::Ico, 1},
-        {"arrow.cur", IconFileKind::Cur, 1},   {"spin.ani", IconFileKind::Ani, 1},
-        {"picture.bmp", IconFileKind::Bmp, 1}, {"small8.bmp", IconFileKind::Bmp, 1},
+        {"icons64.dll", IconFileKind::Pe, 4},   {"icons32.dll", IconFileKind::Pe, 4},
+        {"noicons.dll", IconFileKind::Pe, 0},   {"library.icl", IconFileKind::Ne, 3},
+        {"library.nil", IconFileKind::Ne, 2},   {"multi.ico", IconFileKind::Ico, 1},
+        {"arrow.cur", IconFileKind::Cur, 1},    {"spin.ani", IconFileKind::Ani, 1},
+        {"picture.bmp", IconFileKind::Bmp, 1},  {"small8.bmp", IconFileKind::Bmp, 1},
         {"garbage.bin", IconFileKind::None, 0}, {"empty.bin", IconFileKind::None, 0},
     };
     for (const Case& c : cases) {
@@ -99,10 +99,10 @@ TEST(IconSource, CountsIconsByContentLikeTheShell)
 TEST(IconSource, KeepsResourceDirectoryAndTableOrder)
 {
     // Named groups first, then ids ascending, as the directory stores them.
-    EXPECT_EQ(labels(openFixture("icons64.dll")), (std::vector<std::string>{"APPICON", "#1", "#2", "#7"}));
-    EXPECT_EQ(labels(openFixture("icons32.dll")), (std::vector<std::string>{"APPICON", "#1", "#2", "#7"}));
-    EXPECT_EQ(labels(openFixture("library.icl")), (std::vector<std::string>{"LOGO", "#1", "#5"}));
-    EXPECT_EQ(labels(openFixture("library.nil")), (std::vector<std::string>{"#1", "#2"}));
+    EXPECT_EQ(labels(openFixture("icons64.dll")), (std::vector<std::string> {"APPICON", "#1", "#2", "#7"}));
+    EXPECT_EQ(labels(openFixture("icons32.dll")), (std::vector<std::string> {"APPICON", "#1", "#2", "#7"}));
+    EXPECT_EQ(labels(openFixture("library.icl")), (std::vector<std::string> {"LOGO", "#1", "#5"}));
+    EXPECT_EQ(labels(openFixture("library.nil")), (std::vector<std::string> {"#1", "#2"}));
 
     const auto images = openFixture("icons64.dll").images(0);
     ASSERT_EQ(images.size(), 6u);
@@ -232,7 +232,8 @@ TEST(IconSource, RebuildsTheOriginalIconFileFromTheGroup)
     // Icon files are their own original form; an animated cursor gives its first frame.
     EXPECT_EQ(openFixture("tie.ico").originalIco(0), readBytes(fixture("tie.ico")));
     const auto ani = readBytes(fixture("spin.ani"));
-    EXPECT_EQ(openFixture("spin.ani").originalIco(0), std::vector<std::uint8_t>(ani.begin() + 102, ani.begin() + 102 + 4286));
+    EXPECT_EQ(openFixture("spin.ani").originalIco(0),
+              std::vector<std::uint8_t>(ani.begin() + 102, ani.begin() + 102 + 4286));
     EXPECT_TRUE(openFixture("spin.ani").originalIco(1).empty());
 
     // NE resources are padded to their alignment: the rebuilt file uses the

@@ -14,7 +14,10 @@ TEST(MountTable, FilesMountedOverFilesAreNoDrives)
     const std::string folder = dir.path().string();
     // As a container's mount table lists its bind-mounted /etc files.
     const MountTable t = MountTable::fromText("overlay / overlay rw 0 0\n"
-                                              "/dev/sda1 " + file + " ext4 rw 0 0\n"
-                                              "/dev/sda1 " + folder + " ext4 rw 0 0\n");
-    EXPECT_EQ(t.drives(), (std::vector<std::string>{"/", folder}));
+                                              "/dev/sda1 " +
+                                              file +
+                                              " ext4 rw 0 0\n"
+                                              "/dev/sda1 " +
+                                              folder + " ext4 rw 0 0\n");
+    EXPECT_EQ(t.drives(), (std::vector<std::string> {"/", folder}));
 }

@@ -1,5 +1,5 @@
-#include "settings/ColourNames.h"
 #include "settings/ProfileFile.h"
+#include "settings/ColourNames.h"
 #include "settings/Settings.h"
 
 #include "TestSupport.h"
@@ -55,7 +55,7 @@ TEST(ProfileFile, ReadsByTheFirstOccurrenceWithoutRegardToCase)
     const auto s = ini.read();
     EXPECT_EQ(s.readString("INTERNET", "proxyip", "x"), "proxy.example:8080");
     EXPECT_EQ(s.readInteger("Internet", "Connection", 20), 31);
-    EXPECT_EQ(s.readInteger("Icon", "Jpeg", 86), 64);   // the first [icon] counts
+    EXPECT_EQ(s.readInteger("Icon", "Jpeg", 86), 64); // the first [icon] counts
     EXPECT_EQ(s.readString("Icon", "Only", "none"), "none");
     EXPECT_EQ(s.readString("Icon", "Edit", "xdg-open"), ""); // present but empty
     EXPECT_EQ(s.readString("Icon", "Missing", "default  "), "default");
@@ -92,13 +92,14 @@ TEST(ProfileFile, WritesInPlaceKeepingLineEndsAndReplacesAtomically)
     const auto path = dir / "Option.ini";
     spit(path, "[Icon]\r\nBackground=clRed\r\nJpeg=50\r\n\r\n[File]\r\nExe File=1\r\n");
     const ProfileFile ini(path.string());
-    ini.writeString("ICON", "jpeg", "90");         // in place, under the name given
+    ini.writeString("ICON", "jpeg", "90");            // in place, under the name given
     ini.writeString("Icon", "Edit", "/usr/bin/gimp"); // after the section's last key
     ini.writeString("Internet", "SmtpIp", "127.0.0.1");
     EXPECT_EQ(slurp(path), "[Icon]\r\nBackground=clRed\r\njpeg=90\r\nEdit=/usr/bin/gimp\r\n\r\n[File]\r\nExe File=1\r\n"
                            "[Internet]\r\nSmtpIp=127.0.0.1\r\n");
     ini.eraseSection("file");
-    EXPECT_EQ(slurp(path), "[Icon]\r\nBackground=clRed\r\njpeg=90\r\nEdit=/usr/bin/gimp\r\n\r\n[Internet]\r\nSmtpIp=127.0.0.1\r\n");
+    EXPECT_EQ(slurp(path),
+              "[Icon]\r\nBackground=clRed\r\njpeg=90\r\nEdit=/usr/bin/gimp\r\n\r\n[Internet]\r\nSmtpIp=127.0.0.1\r\n");
 
     // A new file gets LF; a batch is one replacement, leaving no temporary file behind.
     const ProfileFile fresh((dir / "new.ini").string());
@@ -128,7 +129,8 @@ TEST(ProfileFile, WritesInPlaceKeepingLineEndsAndReplacesAtomically)
 
 TEST(Colours, NamesAndNumbersBothWays)
 {
-    for (const char* red : {"clRed", "CLRED", "$000000FF", "255", "0xFF"}) EXPECT_EQ(colourFromText(red), 0x000000FFu) << red;
+    for (const char* red : {"clRed", "CLRED", "$000000FF", "255", "0xFF"})
+        EXPECT_EQ(colourFromText(red), 0x000000FFu) << red;
     EXPECT_EQ(colourFromText("clBtnFace"), 0x8000000Fu);
     EXPECT_EQ(colourToText(0x000000FF), "clRed");
     EXPECT_EQ(colourToText(0x00FFFFFF), "clWhite");
