@@ -3,6 +3,7 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <sys/stat.h>
 #include <vector>
 
 #include <jerror.h>
@@ -110,6 +111,11 @@ bool readRows(JpegRead& r, std::uint8_t* pixels, std::size_t stride, std::uint8_
     return true;
 }
 
+// Pictures up to this many pixels are read whatever their file's size; above
+// it a file must hold a byte for every kMaxPixelsPerByte pixels.
+constexpr std::uint64_t kPixelsAlwaysRead = 1u << 20;
+constexpr std::uint64_t kMaxPixelsPerByte = 4096;
+
 } // namespace
 
 Picture readJpegPicture(std::FILE* file)
@@ -130,6 +136,18 @@ Picture readJpegPicture(std::FILE* file)
 
     if (!readHeader(r, file)) throw DamagedPicture(r.error.message);
     checkPictureSize(r.cinfo.image_width, r.cinfo.image_height);
+    // Every 8 x 8 block of a real JPEG costs at least a bit or so of its
+    // file, so no real file holds more than a few hundred pixels a byte. A
+    // file claiming millions of pixels from a few hundred bytes is damaged,
+    // and decoding it would take seconds and hundreds of megabytes for
+    // nothing but the decoder's filling.
+    struct stat st {};
+    const std::uint64_t pixels = std::uint64_t {r.cinfo.image_width} * r.cinfo.image_height;
+    if (::fstat(::fileno(file), &st) == 0 && pixels > kPixelsAlwaysRead &&
+        pixels / kMaxPixelsPerByte > static_cast<std::uint64_t>(st.st_size)) {
+        throw DamagedPicture(std::to_string(r.cinfo.image_width) + " x " + std::to_string(r.cinfo.image_height) +
+                             " pixels cannot come from " + std::to_string(st.st_size) + " bytes");
+    }
     Picture picture = Picture::make(static_cast<int>(r.cinfo.image_width), static_cast<int>(r.cinfo.image_height));
     std::vector<std::uint8_t> cmykLine(r.cmyk ? 4 * static_cast<std::size_t>(r.cinfo.image_width) : 0);
     if (!readRows(r, picture.pixels.data(), picture.stride(), cmykLine.data())) throw DamagedPicture(r.error.message);
