@@ -1,0 +1,157 @@
+#include "export/WebPage.h"
+
+#include "codecs/GifLzw.h"
+#include "codecs/ImageBuffer.h"
+#include "codecs/Picture.h"
+#include "core/Error.h"
+#include "core/Percent.h"
+#include "core/ReplacingFile.h"
+#include "core/Text.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace vextral::exporting {
+
+namespace {
+
+constexpr const char* kEol = "\r\n";
+// The page is UTF-8; the mark lets a browser know it without a meta tag.
+constexpr const char* kByteOrderMark = "\xEF\xBB\xBF";
+
+std::string cellSourceEnd(codecs::OutputFormat format)
+{
+    return std::string(".") + codecs::outputFormat(format).extension + "\" height=";
+}
+
+void writePage(const std::string& path, const std::vector<std::string>& lines)
+{
+    ReplacingFile file(path);
+    if (const int error = file.open(); error != 0) {
+        throw Error("Cannot create file " + path + ": " + std::strerror(error));
+    }
+    std::string text = kByteOrderMark;
+    for (const std::string& line : lines) text += line + kEol;
+    if (std::fwrite(text.data(), 1, text.size(), file.stream()) != text.size()) {
+        throw Error("Cannot write to file " + path + ": " + std::strerror(errno));
+    }
+    if (const int error = file.commit(); error != 0) {
+        throw Error("Cannot write to file " + path + ": " + std::strerror(error));
+    }
+}
+
+void finishPage(WebPageJob& job)
+{
+    job.lines.push_back("</table>");
+    job.lines.push_back("</body>");
+    job.lines.push_back("</html>");
+    writePage(webPagePath(job.folder), job.lines);
+}
+
+} // namespace
+
+std::string htmlEscaped(const std::string& text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        switch (c) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
+std::string webPagePath(const std::string& folder)
+{
+    return (!folder.empty() && folder.back() == '/' ? folder : folder + "/") + "index.htm";
+}
+
+WebPageRange webPageRange(const IconCatalogue& catalogue, const WebPageJob& job)
+{
+    WebPageRange range;
+    const long long icons = catalogue.imageCount();
+    if (job.allIcons) {
+        range.count = icons;
+    } else {
+        range.first = integerFromText(job.fromText);
+        range.count = static_cast<long long>(integerFromText(job.toText)) - range.first + 1;
+    }
+    const long long last = range.first + range.count - 1;
+    if (range.count < 1 || range.first > icons || last < 1) throw Error("No icon.");
+    return range;
+}
+
+WebPageOutcome writeWebPage(const IconCatalogue& catalogue, WebPageJob& job)
+{
+    job.written = 0;
+    job.lines.clear();
+    if (job.folder.empty()) throw Error("Please select a directory to save the web file.");
+    const auto formats = codecs::webPageFormats();
+    if (job.typeIndex < 0 || job.typeIndex >= static_cast<int>(formats.size())) {
+        throw Error("Unknown picture type " + std::to_string(job.typeIndex));
+    }
+    const codecs::OutputFormat format = formats[static_cast<std::size_t>(job.typeIndex)];
+    const codecs::OutputFormatRow& row = codecs::outputFormat(format);
+    const WebPageRange range = webPageRange(catalogue, job);
+
+    codecs::ImageBuffer buffer;
+    codecs::attachLzwCoders(buffer.params());
+    buffer.setBackground(job.background);
+    buffer.params().jpegQuality = job.jpegQuality;
+    const std::string folder = job.folder.back() == '/' ? job.folder : job.folder + "/";
+
+    job.lines = {"<html>",
+                 "<head>",
+                 "<title>" + htmlEscaped(job.title) + "</title>",
+                 "<meta name=\"Icon Web Page\" content=\"Vextral 2.0\">",
+                 "</head>",
+                 "<table border=\"" + htmlEscaped(job.borderText) + "\">"};
+    long long n = 0;
+    for (long long r = 0; r <= range.count; ++r) {
+        job.lines.push_back("<tr>");
+        const std::string columnsText = job.columnsText();
+        const int columns = integerFromText(columnsText);
+        // Rows without cells would only grow the page, never finish it.
+        if (columns < 1) throw Error("The column count " + columnsText + " is too small: at least 1 is needed");
+        for (int c = 0; c < columns; ++c) {
+            ++n;
+            const long long position = range.first + n - 1; // 1-based
+            if (position >= 1 && position <= catalogue.imageCount()) {
+                buffer.drawIcon(catalogue.image(static_cast<int>(position - 1)));
+            } else {
+                buffer.picture() = codecs::Picture::make(Icon::kSize, Icon::kSize, 24);
+                buffer.clear();
+            }
+            const int width = integerFromText(job.widthText);
+            const int height = integerFromText(job.heightText);
+            if (width < 1 || height < 1) {
+                throw Error("The picture size " + std::to_string(width) + " x " + std::to_string(height) +
+                            " is too small: each side must be at least 1 pixel");
+            }
+            codecs::checkPictureSize(width, height);
+            buffer.resample(width, height);
+            row.writer(buffer, folder + std::to_string(n) + "." + row.extension);
+            ++job.written;
+            job.lines.push_back("<th><img src=\"" + std::to_string(n) + cellSourceEnd(format) +
+                                htmlEscaped(job.heightText) + " width=" + htmlEscaped(job.widthText) + "></th>");
+            if (job.pump) job.pump();
+            if (job.cancelled && job.cancelled()) return WebPageOutcome::Cancelled;
+            if (job.progress) job.progress(percent(n, range.count));
+            if (n >= range.count) {
+                finishPage(job);
+                return WebPageOutcome::Finished;
+            }
+        }
+        job.lines.push_back("</tr>");
+    }
+    finishPage(job);
+    return WebPageOutcome::Finished;
+}
+
+} // namespace vextral::exporting

@@ -1,0 +1,290 @@
+#include "export/WebPage.h"
+
+#include "TestSupport.h"
+#include "core/Error.h"
+#include "platform/IconExtractor.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+using namespace vextral;
+using namespace vextral::exporting;
+using vextral::test::fixture;
+using vextral::test::readBytes;
+using vextral::test::TempDir;
+namespace fs = std::filesystem;
+
+namespace {
+
+// A catalogue of n icons: the three icons of library.icl, repeated.
+IconCatalogue catalogueOf(int n)
+{
+    IconCatalogue c;
+    const std::string path = fixture("library.icl").string();
+    const auto source = platform::IconSource::open(path);
+    for (int k = 0; k < n; ++k) c.add(*source.icon(k % source.count()), k % source.count(), path);
+    return c;
+}
+
+std::string slurp(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::string cell(int n, const char* ext = "gif", const char* h = "32", const char* w = "32")
+{
+    return std::string("<th><img src=\"") + std::to_string(n) + "." + ext + "\" height=" + h + " width=" + w + "></th>";
+}
+
+// The page as its lines, each of which must end in CR LF, after the mark.
+std::vector<std::string> pageLines(const fs::path& folder)
+{
+    const std::string text = slurp(folder / "index.htm");
+    EXPECT_EQ(text.substr(0, 3), "\xEF\xBB\xBF");
+    std::vector<std::string> lines;
+    std::size_t at = 3;
+    while (at < text.size()) {
+        const std::size_t end = text.find("\r\n", at);
+        EXPECT_NE(end, std::string::npos) << "a line without CR LF";
+        if (end == std::string::npos) break;
+        lines.push_back(text.substr(at, end - at));
+        at = end + 2;
+    }
+    return lines;
+}
+
+std::vector<std::string> head(const std::string& title = "")
+{
+    return {"<html>",
+            "<head>",
+            "<title>" + title + "</title>",
+            "<meta name=\"Icon Web Page\" content=\"Vextral 2.0\">",
+            "</head>",
+            "<table border=\"1\">"};
+}
+
+std::vector<std::string> tail() { return {"</table>", "</body>", "</html>"}; }
+
+// Rows of cells 1..count, columns to a row, the last without its row close.
+std::vector<std::string> expectedPage(int count, int columns, const char* ext = "gif")
+{
+    std::vector<std::string> lines = head();
+    for (int n = 1; n <= count; ++n) {
+        if ((n - 1) % columns == 0) {
+            if (n > 1) lines.push_back("</tr>");
+            lines.push_back("<tr>");
+        }
+        lines.push_back(cell(n, ext));
+    }
+    for (const std::string& l : tail()) lines.push_back(l);
+    return lines;
+}
+
+WebPageJob jobFor(const TempDir& out)
+{
+    WebPageJob job;
+    job.folder = out.path().string();
+    return job;
+}
+
+// Width and height of a BMP file's header.
+std::pair<int, int> bmpSize(const fs::path& file)
+{
+    const auto b = readBytes(file);
+    auto le32 = [&](std::size_t i) { return int(b.at(i) | b.at(i + 1) << 8 | b.at(i + 2) << 16 | b.at(i + 3) << 24); };
+    return {le32(18), le32(22)};
+}
+
+} // namespace
+
+TEST(WebPage, SevenPicturesInFiveColumns)
+{
+    TempDir out;
+    const IconCatalogue icons = catalogueOf(7);
+    WebPageJob job = jobFor(out);
+    std::vector<int> steps;
+    job.progress = [&](int p) { steps.push_back(p); };
+    EXPECT_EQ(writeWebPage(icons, job), WebPageOutcome::Finished);
+    EXPECT_EQ(job.written, 7);
+    const std::vector<std::string> expected = {"<html>",
+                                               "<head>",
+                                               "<title></title>",
+                                               "<meta name=\"Icon Web Page\" content=\"Vextral 2.0\">",
+                                               "</head>",
+                                               "<table border=\"1\">",
+                                               "<tr>",
+                                               cell(1),
+                                               cell(2),
+                                               cell(3),
+                                               cell(4),
+                                               cell(5),
+                                               "</tr>",
+                                               "<tr>",
+                                               cell(6),
+                                               cell(7),
+                                               "</table>",
+                                               "</body>",
+                                               "</html>"};
+    EXPECT_EQ(pageLines(out.path()), expected);
+    EXPECT_EQ(steps, (std::vector<int> {14, 29, 43, 57, 71, 86, 100}));
+    for (int n = 1; n <= 7; ++n) EXPECT_TRUE(fs::exists(out / (std::to_string(n) + ".gif"))) << n;
+    EXPECT_FALSE(fs::exists(out / "8.gif"));
+}
+
+TEST(WebPage, TwelveAndTenPicturesEndWithoutRowClose)
+{
+    for (const int count : {12, 10}) {
+        TempDir out;
+        WebPageJob job = jobFor(out);
+        EXPECT_EQ(writeWebPage(catalogueOf(count), job), WebPageOutcome::Finished);
+        EXPECT_EQ(pageLines(out.path()), expectedPage(count, 5)) << count;
+        EXPECT_EQ(job.lines, pageLines(out.path()));
+        const std::string gif = slurp(out / "1.gif");
+        ASSERT_GE(gif.size(), 10u);
+        EXPECT_EQ(gif.substr(0, 6), "GIF89a");
+        EXPECT_EQ(gif[6], 32);
+        EXPECT_EQ(gif[8], 32);
+    }
+}
+
+TEST(WebPage, FromThreeToFourWritesTheIconsAtThosePositions)
+{
+    const IconCatalogue icons = catalogueOf(6);
+    TempDir all, part;
+    WebPageJob whole = jobFor(all);
+    whole.typeIndex = 0;
+    writeWebPage(icons, whole);
+    WebPageJob job = jobFor(part);
+    job.typeIndex = 0;
+    job.allIcons = false;
+    job.fromText = "3";
+    job.toText = "4";
+    EXPECT_EQ(writeWebPage(icons, job), WebPageOutcome::Finished);
+    EXPECT_EQ(job.written, 2);
+    EXPECT_EQ(readBytes(part / "1.bmp"), readBytes(all / "3.bmp"));
+    EXPECT_EQ(readBytes(part / "2.bmp"), readBytes(all / "4.bmp"));
+    EXPECT_NE(readBytes(part / "1.bmp"), readBytes(part / "2.bmp"));
+    EXPECT_FALSE(fs::exists(part / "3.bmp"));
+    EXPECT_EQ(pageLines(part.path()), expectedPage(2, 5, "bmp"));
+}
+
+TEST(WebPage, TitlesAreEscapedAndKeptAsUtf8)
+{
+    const IconCatalogue icons = catalogueOf(1);
+    const std::pair<std::string, std::string> cases[] = {
+        {"", ""},
+        {"<b>Bold</b> & \"quoted\"", "&lt;b&gt;Bold&lt;/b&gt; &amp; &quot;quoted&quot;"},
+        {"Ícones 图标", "Ícones 图标"}};
+    for (const auto& [title, written] : cases) {
+        TempDir out;
+        WebPageJob job = jobFor(out);
+        job.title = title;
+        job.borderText = "1";
+        writeWebPage(icons, job);
+        const auto lines = pageLines(out.path());
+        ASSERT_GT(lines.size(), 2u);
+        EXPECT_EQ(lines[2], "<title>" + written + "</title>");
+    }
+}
+
+TEST(WebPage, SizeOfPicturesAndCells)
+{
+    TempDir out;
+    WebPageJob job = jobFor(out);
+    job.typeIndex = 0;
+    job.widthText = "48";
+    job.heightText = "16";
+    job.borderText = "3";
+    writeWebPage(catalogueOf(2), job);
+    EXPECT_EQ(bmpSize(out / "1.bmp"), std::make_pair(48, 16));
+    const auto lines = pageLines(out.path());
+    EXPECT_EQ(lines[5], "<table border=\"3\">");
+    EXPECT_EQ(lines[7], cell(1, "bmp", "16", "48"));
+
+    job.widthText = "16385";
+    EXPECT_THROW(writeWebPage(catalogueOf(2), job), Error);
+    job.widthText = "0";
+    EXPECT_THROW(writeWebPage(catalogueOf(2), job), Error);
+    job.widthText = "wide";
+    try {
+        writeWebPage(catalogueOf(2), job);
+        FAIL();
+    } catch (const Error& e) {
+        EXPECT_STREQ(e.what(), "'wide' is not a valid integer value");
+    }
+}
+
+TEST(WebPage, CancelKeepsPicturesAndWritesNoPage)
+{
+    TempDir out;
+    WebPageJob job = jobFor(out);
+    int pumps = 0;
+    job.pump = [&] { ++pumps; };
+    job.cancelled = [&] { return pumps == 3; };
+    EXPECT_EQ(writeWebPage(catalogueOf(9), job), WebPageOutcome::Cancelled);
+    EXPECT_EQ(job.written, 3);
+    for (int n = 1; n <= 3; ++n) EXPECT_TRUE(fs::exists(out / (std::to_string(n) + ".gif")));
+    EXPECT_FALSE(fs::exists(out / "4.gif"));
+    EXPECT_FALSE(fs::exists(out / "index.htm"));
+}
+
+TEST(WebPage, PositionsPastTheLastIconArePlainBackground)
+{
+    TempDir out;
+    WebPageJob job = jobFor(out);
+    job.typeIndex = 0;
+    job.allIcons = false;
+    job.fromText = "2";
+    job.toText = "4";
+    job.background = settings::kWhite;
+    writeWebPage(catalogueOf(2), job);
+    EXPECT_EQ(job.written, 3);
+    const auto bytes = readBytes(out / "3.bmp");
+    const auto offset = bytes.at(10) | bytes.at(11) << 8;
+    for (std::size_t i = offset; i < bytes.size(); ++i) ASSERT_EQ(bytes[i], 0xFF) << i;
+    EXPECT_EQ(pageLines(out.path()).size(), expectedPage(3, 5, "bmp").size());
+}
+
+TEST(WebPage, RefusesNoFolderAndRangesWithoutIcons)
+{
+    TempDir out;
+    auto message = [&](const IconCatalogue& icons, WebPageJob job) {
+        try {
+            writeWebPage(icons, job);
+        } catch (const Error& e) {
+            return std::string(e.what());
+        }
+        return std::string("no error");
+    };
+    WebPageJob job = jobFor(out);
+    job.folder = "";
+    EXPECT_EQ(message(catalogueOf(3), job), "Please select a directory to save the web file.");
+    job = jobFor(out);
+    EXPECT_EQ(message(catalogueOf(0), job), "No icon.");
+    job.allIcons = false;
+    job.fromText = "3";
+    job.toText = "2";
+    EXPECT_EQ(message(catalogueOf(5), job), "No icon.");
+    job.fromText = "6";
+    job.toText = "9";
+    EXPECT_EQ(message(catalogueOf(5), job), "No icon.");
+    job.fromText = "x";
+    EXPECT_EQ(message(catalogueOf(5), job), "'x' is not a valid integer value");
+    job.fromText = "-3";
+    job.toText = "0";
+    EXPECT_EQ(message(catalogueOf(5), job), "No icon.");
+    EXPECT_TRUE(fs::is_empty(out.path()));
+
+    job = jobFor(out);
+    job.folder = (out / "missing").string();
+    EXPECT_NE(message(catalogueOf(1), job).find("Cannot create file"), std::string::npos);
+}
+
+TEST(WebPage, PagePathJoinsWithSlash)
+{
+    EXPECT_EQ(webPagePath("/tmp/out"), "/tmp/out/index.htm");
+    EXPECT_EQ(webPagePath("/tmp/out/"), "/tmp/out/index.htm");
+    EXPECT_EQ(htmlEscaped("a<&>\"b'"), "a&lt;&amp;&gt;&quot;b'");
+}
