@@ -2,6 +2,7 @@
 #include "cli/CliHarvest.h"
 #include "cli/CliIcons.h"
 #include "cli/CliSupport.h"
+#include "cli/CliWeb.h"
 
 #include <unistd.h>
 
@@ -20,6 +21,7 @@ const char* const kUsage = "Usage: vextral-cli COMMAND [ARGS...]\n"
                            "  icons [--extract DIR] FILE...   list (and extract) the icons of files\n"
                            "  harvest [options] PATH...       harvest files and folders, save every icon\n"
                            "  convert --to FORMAT|OUT FILE... convert pictures into another format\n"
+                           "  web --out DIR [options] PATH... write a web gallery of the icons\n"
                            "  help [COMMAND]                  show help\n"
                            "\n"
                            "Options: --help shows this help, --version the version.\n"
@@ -46,6 +48,7 @@ int dispatch(std::vector<std::string> args)
             std::cout << vextral::cli::kHarvestUsage;
             return 0;
         }
+        if (args[0] == "web") return std::cout << vextral::cli::kWebUsage, 0;
         if (args[0] == "convert") {
             std::cout << vextral::cli::kConvertUsage;
             return 0;
@@ -55,6 +58,7 @@ int dispatch(std::vector<std::string> args)
     }
     if (command == "icons") return vextral::cli::runIcons(args, std::cout, std::cerr);
     if (command == "harvest") return vextral::cli::runHarvest(args, std::cout, std::cerr, ::isatty(2) != 0);
+    if (command == "web") return vextral::cli::runWeb(args, std::cout, std::cerr, ::isatty(2) != 0);
     if (command == "convert") return vextral::cli::runConvert(args, std::cout, std::cerr);
     std::cerr << "vextral-cli: unknown command " << command << "\n" << kUsage;
     return 2;
