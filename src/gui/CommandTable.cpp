@@ -122,7 +122,7 @@ std::vector<CommandRow> mainCommandRows(const CommandSet& c)
     const Handler exit = on(c.program, &ProgramCommands::menuExitClick);
     const Handler save = on(c.save, &SaveCommands::menuSaveClick);
     const Handler saveAll = on(c.save, &SaveCommands::menuSaveallClick);
-    const Handler print = c.pending.handler(QStringLiteral("Print"));
+    const Handler print = on(c.save, &SaveCommands::menuPrintClick);
     const Handler clean = on(c.iconList, &IconListCommands::menuCleanClick);
     const Handler edit = c.pending.handler(QStringLiteral("Edit"));
     const Handler runEditor = c.pending.handler(QStringLiteral("Run Editor"));
@@ -130,7 +130,7 @@ std::vector<CommandRow> mainCommandRows(const CommandSet& c)
     const Handler largeIcon = on(c.iconList, &IconListCommands::menuLargeIconClick);
     const Handler list = on(c.iconList, &IconListCommands::menuListClick);
     const Handler options = on(c.program, &ProgramCommands::menuOptionsClick);
-    const Handler webPage = c.pending.handler(QStringLiteral("Create Web File"));
+    const Handler webPage = on(c.save, &SaveCommands::tbtWebPageClick);
     const Handler convert = on(c.save, &SaveCommands::menuConvertClick);
     const Handler share = c.pending.handler(QStringLiteral("Share Icons With Friends"));
     const Handler capture = c.pending.handler(QStringLiteral("Capture Screen"));

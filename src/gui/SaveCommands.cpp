@@ -6,9 +6,11 @@
 #include "gui/ConvertDialog.h"
 #include "gui/DialogHost.h"
 #include "gui/MainView.h"
+#include "gui/PrintDialog.h"
 #include "gui/Prompts.h"
 #include "gui/SaveAllDialog.h"
 #include "gui/SavePicture.h"
+#include "gui/WebPageDialog.h"
 #include "settings/Settings.h"
 
 #include <QDialog>
@@ -60,9 +62,23 @@ void SaveCommands::menuSaveallClick()
                                          view_.windowWidget()));
 }
 
+void SaveCommands::tbtWebPageClick()
+{
+    showCentred(view_, new WebPageDialog(view_.catalogue(), view_.settings(), view_.prompts(), view_.windowWidget()));
+}
+
 void SaveCommands::menuConvertClick()
 {
     showCentred(view_, new ConvertDialog(view_.savePicture(), view_.settings(), view_.prompts(), view_.windowWidget()));
+}
+
+void SaveCommands::menuPrintClick()
+{
+    if (view_.catalogue().itemCount() == 0) {
+        view_.prompts().information(view_.windowWidget(), QStringLiteral("No icon."));
+        return;
+    }
+    showCentred(view_, new PrintDialog(view_.catalogue(), view_.prompts(), view_.windowWidget()));
 }
 
 } // namespace vextral::gui

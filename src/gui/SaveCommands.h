@@ -6,7 +6,8 @@ class MainView;
 
 // Saving from the main window: the selected icon through the shared
 // save-picture dialog, every icon through the Save all dialog, and any picture
-// file in another format through the Convert dialog.
+// file in another format through the Convert dialog; printing sheets of them
+// through the Print icons dialog.
 class SaveCommands {
 public:
     explicit SaveCommands(MainView& view) : view_(view) {}
@@ -14,6 +15,8 @@ public:
     void menuSaveClick();
     void menuSaveallClick();
     void menuConvertClick();
+    void tbtWebPageClick();
+    void menuPrintClick();
 
 private:
     MainView& view_;

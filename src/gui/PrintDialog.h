@@ -1,0 +1,67 @@
+#pragma once
+
+#include "harvest/IconCatalogue.h"
+
+#include <QDialog>
+
+#include <functional>
+#include <memory>
+
+class QLineEdit;
+class QPrinter;
+class QPushButton;
+class QRadioButton;
+
+namespace vextral::gui {
+
+class Gauge;
+class Prompts;
+
+// "Print icons": the catalogue's icons, or a range of them, as a sheet of
+// enlarged icons, row after row and page after page, on the current printer.
+// The values are read from the boxes when Print is clicked; the layout is the
+// engine's (desktop/PrintLayout). The queue runs after each icon, so Cancel
+// works during a print; Print is disabled until the print ends. Where no
+// printer is installed the sheet goes to a PDF file the user names.
+class PrintDialog final : public QDialog {
+    Q_OBJECT
+public:
+    PrintDialog(const IconCatalogue& catalogue, Prompts& prompts, QWidget* parent = nullptr);
+    ~PrintDialog() override;
+
+    // The printer the next print goes to.
+    QPrinter& printer() { return *printer_; }
+    // Runs the printer set-up dialog on the printer; true when accepted.
+    // Replaced by tests so that no modal dialog ever blocks.
+    std::function<bool(QWidget*, QPrinter&)> setupPrinter;
+
+    // 0 idle, 1 printing, 2 cancelled.
+    int runState() const { return runState_; }
+
+public slots:
+    void speedButton1Click(); // Print
+    void speedButton2Click(); // Cancel
+    void speedButton3Click(); // Printer Setup
+
+private:
+    bool choosePdfWhenNoPrinter();
+
+    const IconCatalogue& catalogue_;
+    Prompts& prompts_;
+    std::shared_ptr<QPrinter> printer_;
+    int runState_ = 0;
+    QRadioButton* radioAllIcon_ = nullptr;
+    QRadioButton* radioBottom_ = nullptr;
+    QLineEdit* editBottom_ = nullptr;
+    QLineEdit* editTop_ = nullptr;
+    QLineEdit* editWidth_ = nullptr;
+    QLineEdit* editHeight_ = nullptr;
+    QLineEdit* editCount_ = nullptr;
+    QLineEdit* editIcon_ = nullptr;
+    QLineEdit* editLeftPad_ = nullptr;
+    QLineEdit* editTopPad_ = nullptr;
+    Gauge* gaugeCurrent_ = nullptr;
+    QPushButton* print_ = nullptr;
+};
+
+} // namespace vextral::gui
