@@ -62,6 +62,7 @@ bench: build
 	bench/compare_wrestool.sh $(BUILD)
 	$(BUILD)/bin/bench_gui_harvest
 	$(BUILD)/bin/bench_gui_harvest --folder /usr
+	$(BUILD)/bin/bench_print
 	bench/compare_find.sh $(BUILD) /usr
 	bench/compare_gif.sh $(BUILD)
 	bench/compare_convert.sh $(BUILD)

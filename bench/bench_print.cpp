@@ -1,0 +1,107 @@
+// Printing an icon sheet against saving the same icons.
+//
+//   bench_print [--icons N] [FILE]
+//     fills a catalogue with N icons (10,000 unless told) taken in turn from
+//     FILE (the test fixture icons64.dll unless told), saves them all as PNG
+//     with the engine's save all, then prints them all to a PDF file through
+//     the Print icons dialog (offscreen, start values, the printer's default
+//     page). Printing must take at most twice as long as saving, and the PDF
+//     must be at most twice the bytes of the PNG files.
+#include "codecs/OutputFormats.h"
+#include "export/SaveAll.h"
+#include "gui/PrintDialog.h"
+#include "gui/Prompts.h"
+#include "platform/IconExtractor.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QPrinter>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+namespace {
+
+struct SilentPrompts : vextral::gui::Prompts {
+    QString browseFolder(QWidget*, const QString&) override { return {}; }
+    QString openFile(QWidget*, const QString&, const QList<vextral::gui::FileFilter>&) override { return {}; }
+    vextral::gui::SaveChoice saveFile(QWidget*, const QString&, const QStringList&, int, const QString&,
+                                      const QString&) override
+    {
+        return {};
+    }
+    std::optional<QColor> chooseColour(QWidget*) override { return std::nullopt; }
+    void information(QWidget*, const QString& text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
+    void error(QWidget*, const QString& text) override { std::fprintf(stderr, "error: %s\n", qPrintable(text)); }
+};
+
+std::uintmax_t bytesUnder(const std::filesystem::path& folder)
+{
+    std::uintmax_t total = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        if (entry.is_regular_file()) total += entry.file_size();
+    return total;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QApplication app(argc, argv);
+    int icons = 10000;
+    std::string file = VEXTRAL_SOURCE_DIR "/tests/fixtures/icons64.dll";
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--icons" && i + 1 < argc)
+            icons = std::atoi(argv[++i]);
+        else
+            file = arg;
+    }
+    if (icons <= 0) {
+        std::fprintf(stderr, "bench_print: --icons wants a positive number\n");
+        return 2;
+    }
+    vextral::IconCatalogue catalogue;
+    try {
+        const auto source = vextral::platform::IconSource::open(file);
+        if (source.count() == 0) throw std::runtime_error("no icons in " + file);
+        for (int k = 0; k < icons; ++k) catalogue.add(*source.icon(k % source.count()), k % source.count(), file);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "bench_print: %s\n", e.what());
+        return 2;
+    }
+    QTemporaryDir dir;
+    const std::filesystem::path root = dir.path().toStdString();
+    std::filesystem::create_directory(root / "png");
+
+    QElapsedTimer timer;
+    timer.start();
+    vextral::exporting::SaveAllJob job;
+    job.format = vextral::codecs::OutputFormat::Png;
+    vextral::exporting::saveAll(catalogue, (root / "png").string(), job);
+    const double saveSeconds = timer.nsecsElapsed() / 1e9;
+    const std::uintmax_t pngBytes = bytesUnder(root / "png");
+
+    SilentPrompts prompts;
+    vextral::gui::PrintDialog dialog(catalogue, prompts);
+    dialog.printer().setOutputFormat(QPrinter::PdfFormat);
+    dialog.printer().setOutputFileName(QString::fromStdString((root / "sheet.pdf").string()));
+    timer.restart();
+    dialog.findChild<QPushButton*>(QStringLiteral("SpeedButton1"))->click();
+    const double printSeconds = timer.nsecsElapsed() / 1e9;
+    const std::uintmax_t pdfBytes =
+        std::filesystem::exists(root / "sheet.pdf") ? std::filesystem::file_size(root / "sheet.pdf") : 0;
+
+    const double timeRatio = printSeconds / saveSeconds;
+    const double sizeRatio = static_cast<double>(pdfBytes) / static_cast<double>(pngBytes);
+    std::printf("%d icons: save all as PNG %.3f s, %ju bytes; print to PDF %.3f s, %ju bytes\n", icons, saveSeconds,
+                pngBytes, printSeconds, pdfBytes);
+    std::printf("print / save: %.2f times the time (at most 2), %.2f times the bytes (at most 2)\n", timeRatio,
+                sizeRatio);
+    return pdfBytes > 0 && timeRatio <= 2.0 && sizeRatio <= 2.0 ? 0 : 1;
+}
