@@ -18,7 +18,6 @@
 #include <QPointer>
 #include <QPrintDialog>
 #include <QPrinter>
-#include <QPrinterInfo>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -157,8 +156,11 @@ void PrintDialog::speedButton3Click() { setupPrinter(this, *printer_); }
 bool PrintDialog::choosePdfWhenNoPrinter()
 {
     QPrinter& p = *printer_;
-    if (p.outputFormat() == QPrinter::PdfFormat || !p.outputFileName().isEmpty()) return true;
-    if (!QPrinterInfo::availablePrinters().isEmpty()) return true;
+    // A file already chosen, or a real printer: nothing to ask. Without a
+    // printer (none installed, or no print system at all, where Qt falls back
+    // to PDF output with no file) the sheet goes to a PDF file.
+    if (!p.outputFileName().isEmpty()) return true;
+    if (p.outputFormat() == QPrinter::NativeFormat && !p.printerName().isEmpty()) return true;
     const SaveChoice choice =
         prompts_.saveFile(this, QStringLiteral("Print to PDF file"), {QStringLiteral("PDF files (*.pdf)")}, 1,
                           QStringLiteral("pdf"), QString());

@@ -205,3 +205,31 @@ TEST(PrintDialog, APrintedSheetShowsEveryIconWhereTheLayoutPutsIt)
     // Below the last row of a page nothing is printed.
     EXPECT_TRUE(near(pages[0].pixel(800, 1120), qRgb(255, 255, 255)));
 }
+
+TEST(PrintDialog, WithoutAPrinterTheSheetGoesToAPdfFileTheUserNames)
+{
+    ScriptedPrompts prompts;
+    TempDir dir;
+    const IconCatalogue catalogue = solidIcons(3);
+    PrintDialog dialog(catalogue, prompts);
+    // What Qt gives where there is no print system: PDF output with no file.
+    dialog.printer().setOutputFormat(QPrinter::PdfFormat);
+    dialog.printer().setOutputFileName(QString());
+    auto* print = control<QPushButton>(&dialog, "SpeedButton1");
+    print->click(); // the save dialog is cancelled: nothing printed, nothing said
+    EXPECT_EQ(prompts.fileFilters, QStringList {"PDF files (*.pdf)"});
+    EXPECT_TRUE(prompts.errors.isEmpty());
+    EXPECT_EQ(control<gui::Gauge>(&dialog, "GaugeCurrent")->value(), 0);
+
+    const fs::path pdf = dir.path() / "icons.pdf";
+    prompts.saveAnswers << gui::SaveChoice {QString::fromStdString(pdf.string()), 1};
+    print->click();
+    EXPECT_TRUE(prompts.errors.isEmpty()) << prompts.errors.join(' ').toStdString();
+    EXPECT_EQ(control<gui::Gauge>(&dialog, "GaugeCurrent")->value(), 100);
+    ASSERT_TRUE(fs::exists(pdf));
+    std::string out;
+    ASSERT_EQ(test::runCommand("pdfinfo " + test::shellQuote(pdf.string()), &out), 0);
+    const auto pages = out.find("Pages:");
+    ASSERT_NE(pages, std::string::npos) << out;
+    EXPECT_EQ(std::stoi(out.substr(pages + 6)), 1) << out;
+}
