@@ -5,6 +5,7 @@
 
 #include "TestSupport.h"
 #include "desktop/PrintLayout.h"
+#include "gui/DialogDesktop.h"
 #include "gui/Gauge.h"
 #include "gui/ScriptedPrompts.h"
 
@@ -18,6 +19,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
+#include <QToolButton>
 
 #include <gtest/gtest.h>
 
@@ -25,6 +27,7 @@
 
 using namespace vextral;
 using vextral::gui::PrintDialog;
+using vextral::test::control;
 using vextral::test::ScriptedPrompts;
 using vextral::test::TempDir;
 namespace fs = std::filesystem;
@@ -45,14 +48,6 @@ IconCatalogue solidIcons(int n)
         catalogue.add(icon, 0, "solid.ico");
     }
     return catalogue;
-}
-
-template <typename T>
-T* control(QWidget* dialog, const char* name)
-{
-    T* found = dialog->findChild<T*>(QLatin1String(name));
-    if (!found) throw std::runtime_error(std::string("no control ") + name);
-    return found;
 }
 
 // A PDF page of width x height points printed at 72 dots an inch, margins 0:
@@ -232,4 +227,22 @@ TEST(PrintDialog, WithoutAPrinterTheSheetGoesToAPdfFileTheUserNames)
     const auto pages = out.find("Pages:");
     ASSERT_NE(pages, std::string::npos) << out;
     EXPECT_EQ(std::stoi(out.substr(pages + 6)), 1) << out;
+}
+
+TEST(PrintDialog, ThePrintCommandOpensItOverTheDisabledWindow)
+{
+    test::Desktop desk;
+    desk.window.addDroppedNames({QString::fromStdString(test::fixture("library.icl").string())});
+    desk.window.findChild<QToolButton*>(QStringLiteral("tbtSearch"))->click();
+    ASSERT_GT(desk.window.catalogue().itemCount(), 0);
+    auto* dialog = desk.open<PrintDialog>("menuPrint");
+    ASSERT_TRUE(dialog);
+    EXPECT_EQ(dialog->objectName(), "FormPrint");
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_FALSE(desk.window.isEnabled());
+    control<QPushButton>(dialog, "SpeedButton2")->click();
+    desk.settle();
+    EXPECT_TRUE(desk.window.isEnabled());
+    EXPECT_FALSE(desk.window.findChild<PrintDialog*>());
+    EXPECT_TRUE(desk.prompts.informations.isEmpty());
 }
