@@ -3,6 +3,7 @@
 #include "TestSupport.h"
 #include "core/Error.h"
 #include "platform/IconExtractor.h"
+#include "settings/ColourNames.h"
 
 #include <gtest/gtest.h>
 
@@ -287,4 +288,67 @@ TEST(WebPage, PagePathJoinsWithSlash)
     EXPECT_EQ(webPagePath("/tmp/out"), "/tmp/out/index.htm");
     EXPECT_EQ(webPagePath("/tmp/out/"), "/tmp/out/index.htm");
     EXPECT_EQ(htmlEscaped("a<&>\"b'"), "a&lt;&amp;&gt;&quot;b'");
+}
+
+namespace {
+
+// The path of a Chromium that can run here; empty when there is none.
+std::string chromium()
+{
+    for (const char* name : {"chromium", "chromium-browser", "google-chrome"}) {
+        std::string path;
+        if (test::runCommand(std::string("command -v ") + name + " 2>/dev/null", &path) == 0 && !path.empty()) {
+            while (!path.empty() && (path.back() == '\n' || path.back() == '\r')) path.pop_back();
+            return path;
+        }
+    }
+    return {};
+}
+
+// Pixels of the screenshot of page (headless Chromium, 480 x 240) that are
+// red (the GIF palette may round the background's red a little); -1 when the browser or the count failed.
+int redPixelsShown(const std::string& browser, const fs::path& page, const TempDir& scratch)
+{
+    const fs::path shot = scratch / "shot.png";
+    fs::remove(shot);
+    const std::string command = test::shellQuote(browser) +
+                                " --headless --no-sandbox --disable-gpu --hide-scrollbars --user-data-dir=" +
+                                test::shellQuote((scratch / "profile").string()) +
+                                " --window-size=480,240 --screenshot=" + test::shellQuote(shot.string()) + " " +
+                                test::shellQuote("file://" + page.string()) + " >/dev/null 2>&1";
+    if (test::runCommand("timeout 60 " + command) != 0 || !fs::exists(shot)) return -1;
+    std::string out;
+    const char* script = "import sys\nfrom PIL import Image\nim = Image.open(sys.argv[1]).convert('RGB')\n"
+                         "print(sum(1 for p in im.getdata() if p[0] >= 200 and p[1] < 60 and p[2] < 60))\n";
+    if (test::runCommand("/usr/bin/python3 -c " + test::shellQuote(script) + " " + test::shellQuote(shot.string()),
+                         &out) != 0) {
+        return -1;
+    }
+    return std::atoi(out.c_str());
+}
+
+} // namespace
+
+// The gallery as a browser shows it: two positions past the last icon give
+// plain pictures of the (red) background, 40 x 40 each; without the picture
+// files the page shows no red at all.
+TEST(WebPage, BrowserShowsThePictures)
+{
+    const std::string browser = chromium();
+    if (browser.empty()) GTEST_SKIP() << "no chromium here (apt-get install chromium) to open the written page";
+    TempDir out, scratch;
+    WebPageJob job = jobFor(out);
+    job.title = "Galerie d'icônes";
+    job.allIcons = false;
+    job.fromText = "1";
+    job.toText = "4";
+    job.widthText = job.heightText = "40";
+    job.columnsText = [] { return std::string("4"); };
+    job.background = *settings::colourFromName("clRed");
+    ASSERT_EQ(writeWebPage(catalogueOf(2), job), WebPageOutcome::Finished);
+    const int shown = redPixelsShown(browser, out / "index.htm", scratch);
+    if (shown < 0) GTEST_SKIP() << "chromium at " << browser << " could not take a screenshot here";
+    EXPECT_GE(shown, 2 * 40 * 40);
+    for (int n = 1; n <= 4; ++n) fs::remove(out / (std::to_string(n) + ".gif"));
+    EXPECT_EQ(redPixelsShown(browser, out / "index.htm", scratch), 0);
 }
