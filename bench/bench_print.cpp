@@ -1,8 +1,8 @@
 // Printing an icon sheet against saving the same icons.
 //
-//   bench_print [--icons N] [FILE]
+//   bench_print [--icons N] [FILE...]
 //     fills a catalogue with N icons (10,000 unless told) taken in turn from
-//     FILE (the test fixture icons64.dll unless told), saves them all as PNG
+//     the icons of the FILEs (six icon fixtures of the tests unless told), saves them all as PNG
 //     with the engine's save all, then prints them all to a PDF file through
 //     the Print icons dialog (offscreen, start values, the printer's default
 //     page). Printing must take at most twice as long as saving, and the PDF
@@ -23,6 +23,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -54,27 +56,39 @@ int main(int argc, char** argv)
     if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication app(argc, argv);
     int icons = 10000;
-    std::string file = VEXTRAL_SOURCE_DIR "/tests/fixtures/icons64.dll";
+    std::vector<std::string> files;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--icons" && i + 1 < argc)
             icons = std::atoi(argv[++i]);
         else
-            file = arg;
+            files.push_back(arg);
     }
+    if (files.empty())
+        for (const char* name : {"icons32.dll", "icons64.dll", "library.icl", "multi.ico", "tie.ico", "mask.ico"})
+            files.push_back(std::string(VEXTRAL_SOURCE_DIR "/tests/fixtures/") + name);
     if (icons <= 0) {
         std::fprintf(stderr, "bench_print: --icons wants a positive number\n");
         return 2;
     }
+    std::vector<std::pair<vextral::Icon, std::string>> pool;
     vextral::IconCatalogue catalogue;
     try {
-        const auto source = vextral::platform::IconSource::open(file);
-        if (source.count() == 0) throw std::runtime_error("no icons in " + file);
-        for (int k = 0; k < icons; ++k) catalogue.add(*source.icon(k % source.count()), k % source.count(), file);
+        for (const std::string& file : files) {
+            const auto source = vextral::platform::IconSource::open(file);
+            for (int k = 0; k < source.count(); ++k)
+                if (const auto icon = source.icon(k)) pool.emplace_back(*icon, file);
+        }
+        if (pool.empty()) throw std::runtime_error("no icons in the files given");
+        for (int k = 0; k < icons; ++k) {
+            const auto& [icon, file] = pool[static_cast<std::size_t>(k) % pool.size()];
+            catalogue.add(icon, k, file); // index k: every saved name differs, no renaming
+        }
     } catch (const std::exception& e) {
         std::fprintf(stderr, "bench_print: %s\n", e.what());
         return 2;
     }
+    std::printf("%zu different icons from %zu files\n", pool.size(), files.size());
     QTemporaryDir dir;
     const std::filesystem::path root = dir.path().toStdString();
     std::filesystem::create_directory(root / "png");
