@@ -63,6 +63,7 @@ bench: build
 	$(BUILD)/bin/bench_gui_harvest
 	$(BUILD)/bin/bench_gui_harvest --folder /usr
 	$(BUILD)/bin/bench_print
+	$(BUILD)/bin/bench_web
 	bench/compare_find.sh $(BUILD) /usr
 	bench/compare_gif.sh $(BUILD)
 	bench/compare_convert.sh $(BUILD)

@@ -214,6 +214,8 @@ void WebPageDialog::speedButton5Click()
 
     QPointer<WebPageDialog> self(this);
     job.progress = [this](int percent) {
+        // A gallery of thousands of pictures moves the gauge a hundred times.
+        if (percent == gaugeTotal_->value()) return;
         gaugeTotal_->setValue(percent);
         gaugeTotal_->repaint();
     };

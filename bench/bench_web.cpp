@@ -1,0 +1,138 @@
+// The web gallery through the dialog against the command line.
+//
+//   bench_web [--icons N] [FILE]
+//     builds a gallery of about 10,000 icons (GIF, 32 x 32; the icons of
+//     FILE, library.icl of the test fixtures by default, named again and
+//     again) twice: harvested by the engine and written through the "Create
+//     Web Page" dialog (offscreen, its events pumped after every picture), and
+//     by "vextral-cli web" beside this program (a process of its own, harvest
+//     and start-up included). The dialog must take at most 1.5 times the
+//     command line.
+#include "gui/Prompts.h"
+#include "gui/WebPageDialog.h"
+#include "harvest/HarvestRun.h"
+#include "platform/IconExtractor.h"
+#include "settings/Settings.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+
+namespace {
+
+struct NoView : vextral::HarvestView {
+    void setStatus(const std::string&) override {}
+    void setFound(const std::string&) override {}
+    void setScanned(const std::string&) override {}
+    void setExtracted(const std::string&) override {}
+    void setGaugeCurrent(int) override {}
+    void setGaugeTotal(int) override {}
+};
+
+struct Paths : vextral::SourceList {
+    std::vector<std::string> paths;
+    int count() const override { return static_cast<int>(paths.size()); }
+    std::string at(int i) const override { return paths[static_cast<std::size_t>(i)]; }
+};
+
+struct SilentPrompts : vextral::gui::Prompts {
+    QStringList errors;
+    QString browseFolder(QWidget*, const QString&) override { return {}; }
+    QString openFile(QWidget*, const QString&, const QList<vextral::gui::FileFilter>&) override { return {}; }
+    std::optional<QColor> chooseColour(QWidget*) override { return std::nullopt; }
+    vextral::gui::SaveChoice saveFile(QWidget*, const QString&, const QStringList&, int, const QString&,
+                                      const QString&) override
+    {
+        return {};
+    }
+    void information(QWidget*, const QString& text) override { errors << text; }
+    void error(QWidget*, const QString& text) override { errors << text; }
+};
+
+int filesIn(const QString& folder)
+{
+    int n = 0;
+    for (const auto& e : std::filesystem::directory_iterator(folder.toStdString())) n += e.is_regular_file() ? 1 : 0;
+    return n;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    int target = 10000;
+    std::string file = VEXTRAL_SOURCE_DIR "/tests/fixtures/library.icl";
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--icons" && i + 1 < argc)
+            target = std::max(1, std::atoi(argv[++i]));
+        else
+            file = a;
+    }
+    const int perFile = vextral::platform::IconSource::open(file).count();
+    if (perFile < 1) {
+        std::fprintf(stderr, "%s holds no icon\n", file.c_str());
+        return 2;
+    }
+    Paths files;
+    files.paths.assign(static_cast<std::size_t>((target + perFile - 1) / perFile),
+                       std::filesystem::absolute(file).string());
+
+    double dialogBest = 1e9, cliBest = 1e9;
+    int icons = 0;
+    const QString cli = QCoreApplication::applicationDirPath() + QStringLiteral("/vextral-cli");
+    QStringList cliArgs = {QStringLiteral("web"), QStringLiteral("--settings"), QStringLiteral("/dev/null")};
+    for (const std::string& p : files.paths) cliArgs << QString::fromStdString(p);
+    for (int round = 0; round < 3; ++round) {
+        QTemporaryDir out;
+        QElapsedTimer t;
+        t.start();
+        vextral::IconCatalogue catalogue;
+        NoView view;
+        Paths none;
+        vextral::HarvestRun run(catalogue, view, files, none, nullptr);
+        run.start(true, true);
+        const vextral::settings::Settings settings;
+        SilentPrompts prompts;
+        vextral::gui::WebPageDialog dialog(catalogue, settings, prompts);
+        dialog.show();
+        dialog.findChild<QLineEdit*>(QStringLiteral("editFile"))->setText(out.path());
+        dialog.findChild<QPushButton*>(QStringLiteral("SpeedButton5"))->click();
+        dialogBest = std::min(dialogBest, t.nsecsElapsed() / 1e9);
+        icons = catalogue.imageCount();
+        if (!prompts.errors.isEmpty() || filesIn(out.path()) != icons + 1) {
+            std::fprintf(stderr, "the dialog did not write the gallery: %s\n",
+                         prompts.errors.join(QStringLiteral("; ")).toUtf8().constData());
+            return 1;
+        }
+
+        QTemporaryDir cliOut;
+        QProcess process;
+        t.restart();
+        process.start(cli, cliArgs + QStringList {QStringLiteral("--out"), cliOut.path()});
+        if (!process.waitForFinished(600000) || process.exitCode() != 0) {
+            std::fprintf(stderr, "vextral-cli web failed: %s\n", process.readAllStandardError().constData());
+            return 1;
+        }
+        cliBest = std::min(cliBest, t.nsecsElapsed() / 1e9);
+        if (filesIn(cliOut.path()) != icons + 1) {
+            std::fprintf(stderr, "vextral-cli web did not write the gallery\n");
+            return 1;
+        }
+    }
+    const double ratio = dialogBest / cliBest;
+    std::printf("gallery of %d icons, GIF 32 x 32, best of 3\n", icons);
+    std::printf("vextral-cli web: %.3f s (harvest and start-up included)\n", cliBest);
+    std::printf("dialog: %.3f s (harvest included)\n", dialogBest);
+    std::printf("ratio dialog / command line %.2f (limit 1.50)\n", ratio);
+    return ratio <= 1.5 ? 0 : 1;
+}
