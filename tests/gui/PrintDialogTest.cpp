@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QPageLayout>
 #include <QPageSize>
+#include <QPointer>
 #include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
@@ -245,4 +246,29 @@ TEST(PrintDialog, ThePrintCommandOpensItOverTheDisabledWindow)
     EXPECT_TRUE(desk.window.isEnabled());
     EXPECT_FALSE(desk.window.findChild<PrintDialog*>());
     EXPECT_TRUE(desk.prompts.informations.isEmpty());
+}
+
+TEST(PrintDialog, CancelDuringAPrintOpenedFromTheWindowEndsTheDocumentAndClosesTheDialog)
+{
+    test::Desktop desk;
+    TempDir dir;
+    QStringList files;
+    for (int i = 0; i < 40; ++i) {
+        const fs::path copy = dir.path() / ("icons" + std::to_string(i) + ".dll");
+        fs::copy_file(test::fixture("icons32.dll"), copy);
+        files << QString::fromStdString(copy.string());
+    }
+    desk.window.addDroppedNames(files);
+    desk.window.findChild<QToolButton*>(QStringLiteral("tbtSearch"))->click();
+    ASSERT_GE(desk.window.catalogue().itemCount(), 40);
+    QPointer<PrintDialog> dialog = desk.open<PrintDialog>("menuPrint");
+    ASSERT_TRUE(dialog);
+    toPdf(dialog->printer(), dir.path() / "sheet.pdf", 800, 600);
+    QTimer::singleShot(0, dialog, [&] { control<QPushButton>(dialog, "SpeedButton2")->click(); });
+    control<QPushButton>(dialog, "SpeedButton1")->click();
+    desk.settle();
+    EXPECT_FALSE(dialog);
+    EXPECT_TRUE(desk.window.isEnabled());
+    std::string out;
+    ASSERT_EQ(test::runCommand("pdfinfo " + test::shellQuote((dir.path() / "sheet.pdf").string()), &out), 0) << out;
 }
