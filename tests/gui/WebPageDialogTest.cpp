@@ -204,3 +204,32 @@ TEST(WebPageDialog, ToolbarButtonOpensAFreshDialogAndDisablesTheWindow)
         EXPECT_FALSE(w.findChild<WebPageDialog*>(QStringLiteral("FormWebPage"))) << round;
     }
 }
+
+TEST(WebPageDialog, FromToUnderBmpOverTheSettingsBackground)
+{
+    ScriptedPrompts prompts;
+    TempDir out, all;
+    const IconCatalogue icons = catalogueOf(3);
+    settings::Settings settings;
+    settings.background = 0x000000FF; // red
+    WebPageDialog d(icons, settings, prompts);
+    child<QLineEdit>(d, "editFile")->setText(q(all.path()));
+    child<QRadioButton>(d, "rgpFile0")->setChecked(true);
+    child<QPushButton>(d, "SpeedButton5")->click();
+    child<QLineEdit>(d, "editFile")->setText(q(out.path()));
+    child<QRadioButton>(d, "radioSelect")->setChecked(true);
+    child<QLineEdit>(d, "editBottom")->setText("3");
+    child<QLineEdit>(d, "editTop")->setText("4");
+    child<QPushButton>(d, "SpeedButton5")->click();
+    EXPECT_TRUE(prompts.errors.isEmpty());
+    EXPECT_EQ(test::readBytes(out / "1.bmp"), test::readBytes(all / "3.bmp"));
+    ASSERT_TRUE(fs::exists(out / "2.bmp"));
+    EXPECT_FALSE(fs::exists(out / "3.bmp"));
+    // Position 4 is past the last icon: a picture of the background alone, red.
+    const auto bytes = test::readBytes(out / "2.bmp");
+    const std::size_t offset = bytes.at(10) | bytes.at(11) << 8;
+    ASSERT_GT(bytes.size(), offset + 3);
+    EXPECT_EQ(bytes[offset], 0x00);     // blue
+    EXPECT_EQ(bytes[offset + 1], 0x00); // green
+    EXPECT_EQ(bytes[offset + 2], 0xFF); // red
+}
