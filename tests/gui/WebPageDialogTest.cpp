@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
@@ -232,4 +233,25 @@ TEST(WebPageDialog, FromToUnderBmpOverTheSettingsBackground)
     EXPECT_EQ(bytes[offset], 0x00);     // blue
     EXPECT_EQ(bytes[offset + 1], 0x00); // green
     EXPECT_EQ(bytes[offset + 2], 0xFF); // red
+}
+
+TEST(WebPageDialog, ClosingDuringARunStopsItSafely)
+{
+    ScriptedPrompts prompts;
+    TempDir out;
+    const IconCatalogue icons = catalogueOf(300);
+    const settings::Settings settings;
+    auto* d = new WebPageDialog(icons, settings, prompts);
+    d->setAttribute(Qt::WA_DeleteOnClose);
+    QPointer<WebPageDialog> alive(d);
+    d->show();
+    child<QLineEdit>(*d, "editFile")->setText(q(out.path()));
+    QTimer::singleShot(0, d, [d] { d->close(); });
+    child<QPushButton>(*d, "SpeedButton5")->click();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(alive);
+    EXPECT_TRUE(fs::exists(out / "1.gif"));
+    EXPECT_FALSE(fs::exists(out / "300.gif"));
+    EXPECT_FALSE(fs::exists(out / "index.htm"));
+    EXPECT_TRUE(prompts.errors.isEmpty());
 }
