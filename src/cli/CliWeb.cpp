@@ -78,10 +78,12 @@ void parseSize(Options& o, const std::string& s)
 {
     const std::size_t x = s.find_first_of("xX");
     if (x == std::string::npos) throw UsageError("--size needs WIDTHxHEIGHT, not '" + s + "'");
-    o.job.widthText = wholeNumber("--size", s.substr(0, x), 1);
-    o.job.heightText = wholeNumber("--size", s.substr(x + 1), 1);
+    const std::string width = wholeNumber("--size", s.substr(0, x), 1);
+    const std::string height = wholeNumber("--size", s.substr(x + 1), 1);
+    o.job.widthText = exporting::constantText(width);
+    o.job.heightText = exporting::constantText(height);
     try {
-        codecs::checkPictureSize(*parseInteger(o.job.widthText), *parseInteger(o.job.heightText));
+        codecs::checkPictureSize(*parseInteger(width), *parseInteger(height));
     } catch (const Error& e) {
         throw UsageError(e.what());
     }

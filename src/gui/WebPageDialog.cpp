@@ -192,8 +192,8 @@ void WebPageDialog::speedButton5Click()
     job.fromText = typed(editBottom_);
     job.toText = typed(editTop_);
     job.typeIndex = rgpFile_->checkedId();
-    job.widthText = typed(editWidth_);
-    job.heightText = typed(editHeight_);
+    job.widthText = [this] { return typed(editWidth_); };
+    job.heightText = [this] { return typed(editHeight_); };
     job.background = settings_.background;
     job.jpegQuality = settings_.jpegQuality;
     if (job.folder.empty()) {

@@ -65,8 +65,8 @@ TEST(CliWeb, WritesTheGalleryAsTheEngineDoes)
     job.title = "My <icons>";
     job.columnsText = [] { return std::string("2"); };
     job.typeIndex = 0;
-    job.widthText = "48";
-    job.heightText = "16";
+    job.widthText = vextral::exporting::constantText("48");
+    job.heightText = vextral::exporting::constantText("16");
     job.borderText = "0";
     EXPECT_EQ(slurp(dir / "index.htm"), enginePage(job, reference));
     EXPECT_NE(slurp(dir / "index.htm").find("<title>My &lt;icons&gt;</title>\r\n"), std::string::npos);

@@ -128,8 +128,9 @@ WebPageOutcome writeWebPage(const IconCatalogue& catalogue, WebPageJob& job)
                 buffer.picture() = codecs::Picture::make(Icon::kSize, Icon::kSize, 24);
                 buffer.clear();
             }
-            const int width = integerFromText(job.widthText);
-            const int height = integerFromText(job.heightText);
+            const std::string widthText = job.widthText(), heightText = job.heightText();
+            const int width = integerFromText(widthText);
+            const int height = integerFromText(heightText);
             if (width < 1 || height < 1) {
                 throw Error("The picture size " + std::to_string(width) + " x " + std::to_string(height) +
                             " is too small: each side must be at least 1 pixel");
@@ -139,7 +140,7 @@ WebPageOutcome writeWebPage(const IconCatalogue& catalogue, WebPageJob& job)
             row.writer(buffer, folder + std::to_string(n) + "." + row.extension);
             ++job.written;
             job.lines.push_back("<th><img src=\"" + std::to_string(n) + cellSourceEnd(format) +
-                                htmlEscaped(job.heightText) + " width=" + htmlEscaped(job.widthText) + "></th>");
+                                htmlEscaped(heightText) + " width=" + htmlEscaped(widthText) + "></th>");
             if (job.pump) job.pump();
             if (job.cancelled && job.cancelled()) return WebPageOutcome::Cancelled;
             if (job.progress) job.progress(percent(n, range.count));

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vextral::exporting {
@@ -24,7 +25,10 @@ struct WebPageJob {
     std::string fromText, toText;
     // Index into codecs::webPageFormats(): 0 Bmp, 1 Jpg, 2 Gif.
     int typeIndex = 2;
-    std::string widthText = "32", heightText = "32";
+    // The picture size, read anew for every picture; the cell carries the
+    // texts read for its picture.
+    std::function<std::string()> widthText = [] { return std::string("32"); };
+    std::function<std::string()> heightText = [] { return std::string("32"); };
     settings::Colour background = settings::kWhite;
     int jpegQuality = 86;
 
@@ -39,6 +43,12 @@ struct WebPageJob {
     int written = 0;
     std::vector<std::string> lines; // the page, one entry per line
 };
+
+// A field whose text never changes.
+inline std::function<std::string()> constantText(std::string text)
+{
+    return [text = std::move(text)] { return text; };
+}
 
 enum class WebPageOutcome { Finished, Cancelled };
 

@@ -195,8 +195,8 @@ TEST(WebPage, SizeOfPicturesAndCells)
     TempDir out;
     WebPageJob job = jobFor(out);
     job.typeIndex = 0;
-    job.widthText = "48";
-    job.heightText = "16";
+    job.widthText = constantText("48");
+    job.heightText = constantText("16");
     job.borderText = "3";
     writeWebPage(catalogueOf(2), job);
     EXPECT_EQ(bmpSize(out / "1.bmp"), std::make_pair(48, 16));
@@ -204,11 +204,11 @@ TEST(WebPage, SizeOfPicturesAndCells)
     EXPECT_EQ(lines[5], "<table border=\"3\">");
     EXPECT_EQ(lines[7], cell(1, "bmp", "16", "48"));
 
-    job.widthText = "16385";
+    job.widthText = constantText("16385");
     EXPECT_THROW(writeWebPage(catalogueOf(2), job), Error);
-    job.widthText = "0";
+    job.widthText = constantText("0");
     EXPECT_THROW(writeWebPage(catalogueOf(2), job), Error);
-    job.widthText = "wide";
+    job.widthText = constantText("wide");
     try {
         writeWebPage(catalogueOf(2), job);
         FAIL();
@@ -342,7 +342,7 @@ TEST(WebPage, BrowserShowsThePictures)
     job.allIcons = false;
     job.fromText = "1";
     job.toText = "4";
-    job.widthText = job.heightText = "40";
+    job.widthText = job.heightText = constantText("40");
     job.columnsText = [] { return std::string("4"); };
     job.background = *settings::colourFromName("clRed");
     ASSERT_EQ(writeWebPage(catalogueOf(2), job), WebPageOutcome::Finished);
@@ -351,4 +351,25 @@ TEST(WebPage, BrowserShowsThePictures)
     EXPECT_GE(shown, 2 * 40 * 40);
     for (int n = 1; n <= 4; ++n) fs::remove(out / (std::to_string(n) + ".gif"));
     EXPECT_EQ(redPixelsShown(browser, out / "index.htm", scratch), 0);
+}
+
+// The size is read for every picture and the column count for every row, so
+// what is typed during a run counts from the next picture or row on.
+TEST(WebPage, SizeAndColumnsAreReadAsTheRunGoes)
+{
+    TempDir out;
+    WebPageJob job = jobFor(out);
+    job.typeIndex = 0;
+    int pictures = 0;
+    job.pump = [&] { ++pictures; };
+    job.widthText = [&] { return std::string(pictures < 2 ? "32" : "20"); };
+    job.columnsText = [&] { return std::string(pictures < 2 ? "2" : "3"); };
+    writeWebPage(catalogueOf(5), job);
+    EXPECT_EQ(bmpSize(out / "2.bmp"), std::make_pair(32, 32));
+    EXPECT_EQ(bmpSize(out / "3.bmp"), std::make_pair(20, 32));
+    const auto lines = pageLines(out.path());
+    const std::vector<std::string> table(lines.begin() + 6, lines.end());
+    EXPECT_EQ(table, (std::vector<std::string> {"<tr>", cell(1, "bmp"), cell(2, "bmp"), "</tr>", "<tr>",
+                                                cell(3, "bmp", "32", "20"), cell(4, "bmp", "32", "20"),
+                                                cell(5, "bmp", "32", "20"), "</table>", "</body>", "</html>"}));
 }
