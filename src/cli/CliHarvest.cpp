@@ -2,6 +2,7 @@
 
 #include "cli/Arguments.h"
 #include "cli/CliSupport.h"
+#include "cli/PathHarvest.h"
 #include "cli/ProgressLine.h"
 #include "codecs/OutputFormats.h"
 #include "codecs/Picture.h"
@@ -69,12 +70,6 @@ const char* const kHarvestUsage = "Usage: vextral-cli harvest [options] PATH...\
 namespace {
 
 constexpr const char* kCommand = "vextral-cli harvest";
-
-struct Paths : SourceList {
-    std::vector<std::string> paths;
-    int count() const override { return static_cast<int>(paths.size()); }
-    std::string at(int i) const override { return paths.at(static_cast<std::size_t>(i)); }
-};
 
 // The file types of --types: the nine of the settings ("all" of them), and
 // the command line's own cur and ani, which the folder search takes as
@@ -229,23 +224,6 @@ Options parse(const std::vector<std::string>& args)
     return o;
 }
 
-// Why a settings file named with --settings cannot be used; nothing when it
-// can. Opening never blocks (a FIFO reads as an empty file).
-std::optional<std::string> settingsFileProblem(const std::string& path)
-{
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return std::string(std::strerror(errno));
-    struct stat st {};
-    std::optional<std::string> problem;
-    if (::fstat(fd, &st) != 0) {
-        problem = std::strerror(errno);
-    } else if (S_ISDIR(st.st_mode)) {
-        problem = std::strerror(EISDIR);
-    }
-    ::close(fd);
-    return problem;
-}
-
 void applyOptions(settings::Settings& s, const Options& o)
 {
     if (o.types) {
@@ -263,35 +241,6 @@ void applyOptions(settings::Settings& s, const Options& o)
         s.file = false;
         s.fileNumber = std::min(*o.fileLimit, INT_MAX - 1) + 1;
     }
-}
-
-// path made absolute against the current folder, which may be gone.
-std::optional<std::string> fullPath(const std::string& path, std::error_code& ec)
-{
-    std::filesystem::path full(path);
-    if (full.is_relative()) {
-        const std::filesystem::path here = std::filesystem::current_path(ec);
-        if (ec) return std::nullopt;
-        full = here / full;
-    }
-    return full.lexically_normal().string();
-}
-
-std::string problemMessage(const HarvestProblem& p)
-{
-    return p.kind == HarvestProblem::Kind::File ? "cannot open " + p.path + ": " + p.reason : p.path + ": " + p.reason;
-}
-
-std::string limitText(const HarvestRun& run)
-{
-    const settings::Settings& s = run.settings();
-    switch (run.limitReached()) {
-    case HarvestRun::Limit::Icons: return ", stopped at the icon limit (" + counted(s.iconNumber, "icon") + ")";
-    case HarvestRun::Limit::Files:
-        return ", stopped at the file limit (" + counted(std::max(s.fileNumber, 1) - 1, "file") + ")";
-    case HarvestRun::Limit::None: break;
-    }
-    return "";
 }
 
 // Saves every icon; prints what was written (also after a failure partway),
@@ -341,62 +290,27 @@ int runHarvest(const std::vector<std::string>& args, std::ostream& out, std::ost
         return 0;
     }
 
-    if (o.settingsFile) {
-        if (const auto problem = settingsFileProblem(*o.settingsFile)) {
-            err << kCommand << ": --settings " << *o.settingsFile << ": " << *problem << "\n";
-            return 2;
-        }
-    }
-    const std::string ini =
-        o.settingsFile ? *o.settingsFile : platform::programFolder() + "/" + settings::kSettingsFileName;
-    settings::Settings settings;
-    if (const auto problem = settings.load(settings::ProfileFile(ini))) {
-        err << kCommand << ": " << *problem << " (in " << ini << "); using white\n";
-    }
-    applyOptions(settings, o);
+    auto settings = loadCommandSettings(o.settingsFile, err, kCommand);
+    if (!settings) return 2;
+    applyOptions(*settings, o);
 
     // The output folder is made ready before the harvest, which may take long.
     if (o.saveDir && !prepareOutputFolder(*o.saveDir, err, kCommand)) return 1;
 
-    int unreadable = 0;
-    Paths files, folders;
-    for (const std::string& p : o.paths) {
-        struct stat st {};
-        if (::stat(p.c_str(), &st) != 0) {
-            err << kCommand << ": " << p << ": " << std::strerror(errno) << "\n";
-            ++unreadable;
-            continue;
-        }
-        std::error_code ec;
-        const auto full = fullPath(p, ec);
-        if (!full) {
-            err << kCommand << ": " << p << ": cannot tell the current folder: " << ec.message() << "\n";
-            ++unreadable;
-            continue;
-        }
-        (S_ISDIR(st.st_mode) ? folders : files).paths.push_back(*full);
-    }
-
-    IconCatalogue catalogue;
     ProgressLine view(err, progressToTerminal, progressToTerminal ? terminalColumns() : 80);
-    HarvestRun run(catalogue, view, files, folders, nullptr);
-    run.setSettings(settings);
-    run.onProblem = [&](const HarvestProblem& p) {
-        view.clear();
-        err << kCommand << ": " << problemMessage(p) << "\n";
-        ++unreadable;
-    };
-    run.start(true, true);
-    view.clear();
-    out << "Harvested " << counted(catalogue.itemCount(), "icon") << " from " << counted(files.count(), "file")
-        << " and " << counted(static_cast<long long>(run.foundFiles().size()), "file") << " found in "
-        << counted(folders.count(), "folder") << limitText(run) << "\n";
+    PathHarvest harvest(view, err, kCommand);
+    harvest.run(o.paths, *settings);
+    const IconCatalogue& catalogue = harvest.catalogue;
+    const int unreadable = harvest.unreadable;
+    out << "Harvested " << counted(catalogue.itemCount(), "icon") << " from " << counted(harvest.files, "file")
+        << " and " << counted(static_cast<long long>(harvest.found), "file") << " found in "
+        << counted(harvest.folders, "folder") << harvest.limitText << "\n";
     if (unreadable > 0) {
         out << unreadable << (unreadable == 1 ? " file or folder" : " files or folders") << " could not be read\n";
     }
 
     int status = unreadable > 0 ? 1 : 0;
-    if (o.saveDir && !saveIcons(catalogue, *o.saveDir, o, settings.jpegQuality, view, out, err)) status = 1;
+    if (o.saveDir && !saveIcons(catalogue, *o.saveDir, o, settings->jpegQuality, view, out, err)) status = 1;
     return status;
 }
 

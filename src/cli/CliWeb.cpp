@@ -2,6 +2,7 @@
 
 #include "cli/Arguments.h"
 #include "cli/CliSupport.h"
+#include "cli/PathHarvest.h"
 #include "cli/ProgressLine.h"
 #include "codecs/OutputFormats.h"
 #include "codecs/Picture.h"
@@ -49,12 +50,6 @@ const char* const kWebUsage = "Usage: vextral-cli web [options] --out DIR PATH..
 namespace {
 
 constexpr const char* kCommand = "vextral-cli web";
-
-struct Paths : SourceList {
-    std::vector<std::string> paths;
-    int count() const override { return static_cast<int>(paths.size()); }
-    std::string at(int i) const override { return paths.at(static_cast<std::size_t>(i)); }
-};
 
 struct Options {
     bool help = false, version = false;
@@ -159,53 +154,15 @@ int runWeb(const std::vector<std::string>& args, std::ostream& out, std::ostream
         return 0;
     }
 
-    const std::string ini =
-        o.settingsFile ? *o.settingsFile : platform::programFolder() + "/" + settings::kSettingsFileName;
-    if (o.settingsFile) {
-        struct stat st {};
-        if (::stat(ini.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) {
-            err << kCommand << ": --settings " << ini << ": " << std::strerror(S_ISDIR(st.st_mode) ? EISDIR : errno)
-                << "\n";
-            return 2;
-        }
-    }
-    settings::Settings settings;
-    if (const auto problem = settings.load(settings::ProfileFile(ini))) {
-        err << kCommand << ": " << *problem << " (in " << ini << "); using white\n";
-    }
+    const auto settings = loadCommandSettings(o.settingsFile, err, kCommand);
+    if (!settings) return 2;
     if (!prepareOutputFolder(*o.outDir, err, kCommand)) return 1;
 
-    int unreadable = 0;
-    Paths files, folders;
-    for (const std::string& p : o.paths) {
-        struct stat st {};
-        if (::stat(p.c_str(), &st) != 0) {
-            err << kCommand << ": " << p << ": " << std::strerror(errno) << "\n";
-            ++unreadable;
-            continue;
-        }
-        std::error_code ec;
-        const std::filesystem::path full = std::filesystem::absolute(p, ec).lexically_normal();
-        if (ec) {
-            err << kCommand << ": " << p << ": " << ec.message() << "\n";
-            ++unreadable;
-            continue;
-        }
-        (S_ISDIR(st.st_mode) ? folders : files).paths.push_back(full.string());
-    }
-
-    IconCatalogue catalogue;
     ProgressLine view(err, progressToTerminal, progressToTerminal ? terminalColumns() : 80);
-    HarvestRun run(catalogue, view, files, folders, nullptr);
-    run.setSettings(settings);
-    run.onProblem = [&](const HarvestProblem& p) {
-        view.clear();
-        err << kCommand << ": " << (p.kind == HarvestProblem::Kind::File ? "cannot open " : "") << p.path << ": "
-            << p.reason << "\n";
-        ++unreadable;
-    };
-    run.start(true, true);
-    view.clear();
+    PathHarvest harvest(view, err, kCommand);
+    harvest.run(o.paths, *settings);
+    const IconCatalogue& catalogue = harvest.catalogue;
+    const int unreadable = harvest.unreadable;
     out << "Harvested " << counted(catalogue.itemCount(), "icon") << "\n";
 
     exporting::WebPageJob& job = o.job;
@@ -216,8 +173,8 @@ int runWeb(const std::vector<std::string>& args, std::ostream& out, std::ostream
         job.fromText = *o.from;
         job.toText = *o.to;
     }
-    job.background = settings.background;
-    job.jpegQuality = settings.jpegQuality;
+    job.background = settings->background;
+    job.jpegQuality = settings->jpegQuality;
     int total = catalogue.imageCount();
     try {
         total = static_cast<int>(std::min<long long>(exporting::webPageRange(catalogue, job).count, INT_MAX));
