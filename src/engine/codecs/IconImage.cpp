@@ -1,9 +1,8 @@
 #include "codecs/IconImage.h"
 
-#include "codecs/AreaScaler.h"
+#include "codecs/IconBuilder.h"
+#include "codecs/IconPng.h"
 #include "core/Bytes.h"
-
-#include <png.h>
 
 #include <algorithm>
 #include <bit>
@@ -17,12 +16,8 @@ namespace vextral::codecs {
 namespace {
 
 constexpr int kMaxDimension = 65535;
-// A PNG inside an icon is decoded whole; larger ones are refused.
-constexpr std::uint32_t kMaxPngDimension = kMaxIconPngDimension;
 // Run-length bitmaps can claim a huge picture in a few bytes; this bounds the work.
 constexpr std::uint64_t kMaxRlePixels = 16u * 1024u * 1024u;
-
-constexpr std::uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 
 enum Compression : std::uint32_t { kRgb = 0, kRle8 = 1, kRle4 = 2, kBitfields = 3, kAlphaBitfields = 6 };
 
@@ -200,143 +195,6 @@ private:
     std::uint32_t palette_[256] = {};
 };
 
-double channel(std::uint32_t px, int shift) { return static_cast<double>((px >> shift) & 0xFF); }
-
-std::uint32_t roundChannel(double v) { return static_cast<std::uint32_t>(std::lround(std::clamp(v, 0.0, 255.0))); }
-
-// Collects the rows of a picture and turns them into a 32 x 32 icon. Three ways
-// of reading a picture, matching the three ways it can be drawn:
-//  - Alpha: premultiplied colour and alpha are averaged, so edges blend smoothly;
-//  - Masked: the opaque and the screen (AND-masked) pixels are averaged apart;
-//    a destination pixel stays opaque when at least half its area is, and its
-//    screen colour keeps the XOR colour, so inverted pixels stay inverted;
-//  - Opaque: colour only.
-class IconBuilder {
-public:
-    enum class Mode { Alpha, Masked, Opaque };
-
-    // Pictures larger than this in either direction are read on an evenly
-    // spread grid of this many rows and columns (still 8 x 8 samples per
-    // icon pixel), so a huge bitmap costs no more than a 256 x 256 one.
-    static constexpr int kMaxSamples = 256;
-
-    IconBuilder(int width, int height, Mode mode)
-        : mode_(mode), columns_(sampleGrid(width)), rowSample_(static_cast<std::size_t>(height), -1),
-          scaler_(static_cast<int>(columns_.size()), std::min(height, kMaxSamples), Icon::kSize, Icon::kSize,
-                  channels(mode)),
-          row_(columns_.size() * static_cast<std::size_t>(channels(mode)))
-    {
-        const std::vector<int> rows = sampleGrid(height);
-        for (std::size_t k = 0; k < rows.size(); ++k)
-            rowSample_[static_cast<std::size_t>(rows[k])] = static_cast<int>(k);
-    }
-
-    // Whether row y (0 = top) is read at all; callers may skip the others.
-    bool wantsRow(int y) const
-    {
-        return y >= 0 && y < static_cast<int>(rowSample_.size()) && rowSample_[static_cast<std::size_t>(y)] >= 0;
-    }
-
-    // Adds row y (0 = top): colours 0xAARRGGBB and, in masked mode, the AND bits.
-    void addRow(int y, const std::uint32_t* colours, const std::uint8_t* maskBits)
-    {
-        if (!wantsRow(y)) return;
-        const int ch = channels(mode_);
-        for (std::size_t k = 0; k < columns_.size(); ++k) {
-            const int x = columns_[k];
-            const std::uint32_t c = colours[x];
-            double* o = &row_[k * static_cast<std::size_t>(ch)];
-            switch (mode_) {
-            case Mode::Alpha: {
-                const double a = channel(c, 24);
-                o[0] = channel(c, 16) * a;
-                o[1] = channel(c, 8) * a;
-                o[2] = channel(c, 0) * a;
-                o[3] = a;
-                break;
-            }
-            case Mode::Masked: {
-                const double m = maskBits[x] ? 1.0 : 0.0;
-                o[0] = channel(c, 16) * (1 - m);
-                o[1] = channel(c, 8) * (1 - m);
-                o[2] = channel(c, 0) * (1 - m);
-                o[3] = 1 - m;
-                o[4] = channel(c, 16) * m;
-                o[5] = channel(c, 8) * m;
-                o[6] = channel(c, 0) * m;
-                break;
-            }
-            case Mode::Opaque:
-                o[0] = channel(c, 16);
-                o[1] = channel(c, 8);
-                o[2] = channel(c, 0);
-                break;
-            }
-        }
-        scaler_.addRow(rowSample_[static_cast<std::size_t>(y)], row_.data());
-    }
-
-    Icon finish() const
-    {
-        Icon icon;
-        icon.hasAlpha = mode_ == Mode::Alpha;
-        const std::vector<double> px = scaler_.result();
-        const int ch = channels(mode_);
-        for (int i = 0; i < Icon::kPixels; ++i) {
-            const double* v = &px[static_cast<std::size_t>(i) * static_cast<std::size_t>(ch)];
-            std::uint32_t colour = 0;
-            std::uint8_t mask = 0;
-            if (mode_ == Mode::Alpha) {
-                const std::uint32_t a = roundChannel(v[3]);
-                if (a == 0) {
-                    mask = 1;
-                } else {
-                    colour = (a << 24) | (roundChannel(v[0] / v[3]) << 16) | (roundChannel(v[1] / v[3]) << 8) |
-                             roundChannel(v[2] / v[3]);
-                }
-            } else if (mode_ == Mode::Masked) {
-                const double opaque = v[3];
-                if (opaque >= 0.5) {
-                    colour = (roundChannel(v[0] / opaque) << 16) | (roundChannel(v[1] / opaque) << 8) |
-                             roundChannel(v[2] / opaque);
-                } else {
-                    mask = 1;
-                    const double screen = 1 - opaque;
-                    colour = (roundChannel(v[4] / screen) << 16) | (roundChannel(v[5] / screen) << 8) |
-                             roundChannel(v[6] / screen);
-                }
-            } else {
-                colour = (roundChannel(v[0]) << 16) | (roundChannel(v[1]) << 8) | roundChannel(v[2]);
-            }
-            icon.colour[static_cast<std::size_t>(i)] = colour;
-            icon.mask[static_cast<std::size_t>(i)] = mask;
-        }
-        return icon;
-    }
-
-private:
-    static int channels(Mode mode) { return mode == Mode::Alpha ? 4 : mode == Mode::Masked ? 7 : 3; }
-
-    // Every index when n is small enough, else kMaxSamples indexes at the
-    // centres of equal bands.
-    static std::vector<int> sampleGrid(int n)
-    {
-        std::vector<int> grid;
-        const int count = std::min(n, kMaxSamples);
-        grid.reserve(static_cast<std::size_t>(count));
-        for (int k = 0; k < count; ++k) {
-            grid.push_back(n <= kMaxSamples ? k : static_cast<int>((2LL * k + 1) * n / (2LL * count)));
-        }
-        return grid;
-    }
-
-    Mode mode_;
-    std::vector<int> columns_;
-    std::vector<int> rowSample_;
-    AreaScaler scaler_;
-    std::vector<double> row_;
-};
-
 std::optional<Icon> decodeDibIcon(std::span<const std::uint8_t> data)
 {
     DibHeader h;
@@ -385,134 +243,6 @@ std::optional<Icon> decodeDibIcon(std::span<const std::uint8_t> data)
         }
         builder.addRow(y, colours.data(), maskBits.data());
     }
-    return builder.finish();
-}
-
-// ---- PNG ----
-
-struct PngHeader {
-    std::uint32_t width = 0;
-    std::uint32_t height = 0;
-    int depth = 0;
-    int colourType = 0;
-};
-
-std::uint32_t be32(const std::uint8_t* p)
-{
-    return (static_cast<std::uint32_t>(p[0]) << 24) | (static_cast<std::uint32_t>(p[1]) << 16) |
-           (static_cast<std::uint32_t>(p[2]) << 8) | p[3];
-}
-
-bool isPng(std::span<const std::uint8_t> data)
-{
-    return data.size() >= 8 && std::memcmp(data.data(), kPngSignature, 8) == 0;
-}
-
-bool parsePngHeader(std::span<const std::uint8_t> data, PngHeader& h)
-{
-    if (!isPng(data) || data.size() < 33) return false;
-    const std::uint8_t* p = data.data() + 8;
-    if (be32(p) != 13 || std::memcmp(p + 4, "IHDR", 4) != 0) return false;
-    h.width = be32(p + 8);
-    h.height = be32(p + 12);
-    h.depth = p[16];
-    h.colourType = p[17];
-    if (h.width == 0 || h.height == 0 || h.width > kMaxPngDimension || h.height > kMaxPngDimension) return false;
-    switch (h.colourType) {
-    case 0: return h.depth == 1 || h.depth == 2 || h.depth == 4 || h.depth == 8 || h.depth == 16;
-    case 3: return h.depth == 1 || h.depth == 2 || h.depth == 4 || h.depth == 8;
-    case 2:
-    case 4:
-    case 6: return h.depth == 8 || h.depth == 16;
-    default: return false;
-    }
-}
-
-int pngBits(const PngHeader& h)
-{
-    switch (h.colourType) {
-    case 2: return h.depth * 3;
-    case 4: return h.depth * 2;
-    case 6: return h.depth * 4;
-    default: return h.depth;
-    }
-}
-
-struct PngMemory {
-    const std::uint8_t* data;
-    std::size_t size;
-    std::size_t pos;
-};
-
-void pngRead(png_structp png, png_bytep out, png_size_t n)
-{
-    auto* mem = static_cast<PngMemory*>(png_get_io_ptr(png));
-    if (n > mem->size - mem->pos) png_error(png, "truncated");
-    std::memcpy(out, mem->data + mem->pos, n);
-    mem->pos += n;
-}
-
-[[noreturn]] void pngFail(png_structp png, png_const_charp) { png_longjmp(png, 1); }
-void pngWarn(png_structp, png_const_charp) {}
-
-// Decodes into pixels (width * height, 0xAARRGGBB). Everything that needs
-// freeing is created before setjmp, so an error inside libpng unwinds nothing
-// of ours.
-bool decodePngPixels(std::span<const std::uint8_t> data, const PngHeader& header, std::uint32_t* pixels,
-                     png_bytep* rows)
-{
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, pngFail, pngWarn);
-    if (!png) return false;
-    png_infop info = png_create_info_struct(png);
-    if (!info) {
-        png_destroy_read_struct(&png, nullptr, nullptr);
-        return false;
-    }
-    PngMemory mem {data.data(), data.size(), 0};
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_read_struct(&png, &info, nullptr);
-        return false;
-    }
-    png_set_read_fn(png, &mem, pngRead);
-    png_set_user_limits(png, kMaxPngDimension, kMaxPngDimension);
-    png_set_chunk_malloc_max(png, 4u * 1024u * 1024u);
-    png_read_info(png, info);
-    if (png_get_image_width(png, info) != header.width || png_get_image_height(png, info) != header.height) {
-        png_destroy_read_struct(&png, &info, nullptr);
-        return false;
-    }
-    png_set_expand(png);
-    png_set_strip_16(png);
-    png_set_gray_to_rgb(png);
-    png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
-    png_set_bgr(png);
-    png_set_interlace_handling(png);
-    png_read_update_info(png, info);
-    if (png_get_rowbytes(png, info) != static_cast<png_size_t>(header.width) * 4) {
-        png_destroy_read_struct(&png, &info, nullptr);
-        return false;
-    }
-    for (std::uint32_t y = 0; y < header.height; ++y)
-        rows[y] = reinterpret_cast<png_bytep>(pixels + std::size_t {y} * header.width);
-    png_read_image(png, rows);
-    png_destroy_read_struct(&png, &info, nullptr);
-    return true;
-}
-
-std::optional<Icon> decodePngIcon(std::span<const std::uint8_t> data)
-{
-    PngHeader h;
-    if (!parsePngHeader(data, h)) return std::nullopt;
-    std::vector<std::uint32_t> pixels(std::size_t {h.width} * h.height);
-    std::vector<png_bytep> rows(h.height);
-    if (!decodePngPixels(data, h, pixels.data(), rows.data())) return std::nullopt;
-    // Bytes in memory are B, G, R, A: as little-endian words, 0xAARRGGBB.
-    if constexpr (std::endian::native == std::endian::big) {
-        for (auto& p : pixels) p = __builtin_bswap32(p);
-    }
-    IconBuilder builder(static_cast<int>(h.width), static_cast<int>(h.height), IconBuilder::Mode::Alpha);
-    for (std::uint32_t y = 0; y < h.height; ++y)
-        builder.addRow(static_cast<int>(y), pixels.data() + std::size_t {y} * h.width, nullptr);
     return builder.finish();
 }
 
@@ -611,11 +341,7 @@ bool decodeRle(const BitmapFile& bmp, std::span<const std::uint8_t> codes, const
 
 std::optional<ImageInfo> probeIconImage(std::span<const std::uint8_t> data)
 {
-    if (isPng(data)) {
-        PngHeader h;
-        if (!parsePngHeader(data, h)) return std::nullopt;
-        return ImageInfo {static_cast<int>(h.width), static_cast<int>(h.height), pngBits(h), true};
-    }
+    if (isIconPng(data)) return probeIconPng(data);
     DibHeader h;
     if (!parseDibHeader(data, true, h) || h.height / 2 <= 0) return std::nullopt;
     return ImageInfo {static_cast<int>(h.width), static_cast<int>(h.height / 2), h.bits, false};
@@ -623,7 +349,7 @@ std::optional<ImageInfo> probeIconImage(std::span<const std::uint8_t> data)
 
 std::optional<Icon> decodeIconImage(std::span<const std::uint8_t> data)
 {
-    if (isPng(data)) return decodePngIcon(data);
+    if (isIconPng(data)) return decodeIconPng(data);
     return decodeDibIcon(data);
 }
 

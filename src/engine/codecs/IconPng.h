@@ -1,0 +1,17 @@
+#pragma once
+
+#include "codecs/IconImage.h"
+
+#include <cstdint>
+#include <optional>
+#include <span>
+
+namespace vextral::codecs {
+
+// PNG-compressed images of icons: whether data is one, what its header says,
+// and the image drawn at 32 x 32 with its alpha. Nothing when it is damaged.
+bool isIconPng(std::span<const std::uint8_t> data);
+std::optional<ImageInfo> probeIconPng(std::span<const std::uint8_t> data);
+std::optional<Icon> decodeIconPng(std::span<const std::uint8_t> data);
+
+} // namespace vextral::codecs
