@@ -26,34 +26,13 @@
 #include <filesystem>
 #include <memory>
 
+#include "BenchSupport.h"
+
 namespace {
 
-struct NoView : vextral::HarvestView {
-    void setStatus(const std::string&) override {}
-    void setFound(const std::string&) override {}
-    void setScanned(const std::string&) override {}
-    void setExtracted(const std::string&) override {}
-    void setGaugeCurrent(int) override {}
-    void setGaugeTotal(int) override {}
-};
-
-struct Paths : vextral::SourceList {
-    std::vector<std::string> paths;
-    int count() const override { return static_cast<int>(paths.size()); }
-    std::string at(int i) const override { return paths[static_cast<std::size_t>(i)]; }
-};
-
-struct SilentPrompts : vextral::gui::Prompts {
-    QString browseFolder(QWidget*, const QString&) override { return {}; }
-    QString openFile(QWidget*, const QString&, const QStringList&) override { return {}; }
-    vextral::gui::SaveChoice saveFile(QWidget*, const QString&, const QStringList&, int, const QString&,
-                                      const QString&) override
-    {
-        return {};
-    }
-    void information(QWidget*, const QString&) override {}
-    void error(QWidget*, const QString&) override {}
-};
+using vextral::bench::NoView;
+using vextral::bench::Paths;
+using vextral::bench::SilentPrompts;
 
 void settle(int ms)
 {

@@ -26,20 +26,13 @@
 #include <utility>
 #include <vector>
 
+#include "BenchSupport.h"
+
 namespace {
 
-struct SilentPrompts : vextral::gui::Prompts {
-    QString browseFolder(QWidget*, const QString&) override { return {}; }
-    QString openFile(QWidget*, const QString&, const QList<vextral::gui::FileFilter>&) override { return {}; }
-    vextral::gui::SaveChoice saveFile(QWidget*, const QString&, const QStringList&, int, const QString&,
-                                      const QString&) override
-    {
-        return {};
-    }
-    std::optional<QColor> chooseColour(QWidget*) override { return std::nullopt; }
-    void information(QWidget*, const QString& text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
-    void error(QWidget*, const QString& text) override { std::fprintf(stderr, "error: %s\n", qPrintable(text)); }
-};
+using vextral::bench::NoView;
+using vextral::bench::Paths;
+using vextral::bench::SilentPrompts;
 
 std::uintmax_t bytesUnder(const std::filesystem::path& folder)
 {

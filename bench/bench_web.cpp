@@ -25,36 +25,13 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "BenchSupport.h"
+
 namespace {
 
-struct NoView : vextral::HarvestView {
-    void setStatus(const std::string&) override {}
-    void setFound(const std::string&) override {}
-    void setScanned(const std::string&) override {}
-    void setExtracted(const std::string&) override {}
-    void setGaugeCurrent(int) override {}
-    void setGaugeTotal(int) override {}
-};
-
-struct Paths : vextral::SourceList {
-    std::vector<std::string> paths;
-    int count() const override { return static_cast<int>(paths.size()); }
-    std::string at(int i) const override { return paths[static_cast<std::size_t>(i)]; }
-};
-
-struct SilentPrompts : vextral::gui::Prompts {
-    QStringList errors;
-    QString browseFolder(QWidget*, const QString&) override { return {}; }
-    QString openFile(QWidget*, const QString&, const QList<vextral::gui::FileFilter>&) override { return {}; }
-    std::optional<QColor> chooseColour(QWidget*) override { return std::nullopt; }
-    vextral::gui::SaveChoice saveFile(QWidget*, const QString&, const QStringList&, int, const QString&,
-                                      const QString&) override
-    {
-        return {};
-    }
-    void information(QWidget*, const QString& text) override { errors << text; }
-    void error(QWidget*, const QString& text) override { errors << text; }
-};
+using vextral::bench::NoView;
+using vextral::bench::Paths;
+using vextral::bench::SilentPrompts;
 
 int filesIn(const QString& folder)
 {
@@ -109,9 +86,9 @@ int main(int argc, char** argv)
         dialog.findChild<QPushButton*>(QStringLiteral("SpeedButton5"))->click();
         dialogBest = std::min(dialogBest, t.nsecsElapsed() / 1e9);
         icons = catalogue.imageCount();
-        if (!prompts.errors.isEmpty() || filesIn(out.path()) != icons + 1) {
+        if (!prompts.messages.isEmpty() || filesIn(out.path()) != icons + 1) {
             std::fprintf(stderr, "the dialog did not write the gallery: %s\n",
-                         prompts.errors.join(QStringLiteral("; ")).toUtf8().constData());
+                         prompts.messages.join(QStringLiteral("; ")).toUtf8().constData());
             return 1;
         }
 
