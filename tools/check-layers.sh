@@ -4,7 +4,7 @@
 # engine file includes a Qt header. Prints every offending line; exit 1 if any.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-layers=(core settings codecs platform harvest export desktop)
+layers=(core settings codecs platform harvest export desktop net)
 status=0
 for ((i = 0; i < ${#layers[@]}; ++i)); do
   layer=${layers[$i]}

@@ -1,5 +1,6 @@
 #include "gui/AboutDialog.h"
 
+#include "core/ProductInfo.h"
 #include "gui/ToolbarPictures.h"
 
 #include <QDialogButtonBox>
@@ -11,9 +12,6 @@
 #include <algorithm>
 
 namespace vextral::gui {
-
-const char* const kHomePage = "http://www.vextral.example/index.htm";
-const char* const kAuthorMail = "mailto:author@vextral.example";
 
 namespace {
 
@@ -37,7 +35,7 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent)
     text->setOpenExternalLinks(true);
     text->setText(QStringLiteral("<b>Vextral 2.1</b><br>The desktop icon harvester.<br><br>"
                                  "<a href=\"%1\">Vextral Homepage</a><br><a href=\"%2\">Email to the author</a>")
-                      .arg(QString::fromLatin1(kHomePage), QString::fromLatin1(kAuthorMail)));
+                      .arg(QString::fromLatin1(product::kHomePage), QString::fromLatin1(product::kAuthorMail)));
     top->addWidget(text, 1);
     layout->addLayout(top);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);

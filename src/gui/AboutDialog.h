@@ -11,7 +11,4 @@ public:
     explicit AboutDialog(QWidget* parent = nullptr);
 };
 
-extern const char* const kHomePage;
-extern const char* const kAuthorMail;
-
 } // namespace vextral::gui

@@ -1,10 +1,11 @@
 #include "gui/CommandTable.h"
 
+#include "gui/DesktopCommands.h"
 #include "gui/HarvestCommands.h"
 #include "gui/IconListCommands.h"
-#include "gui/PendingCommands.h"
 #include "gui/ProgramCommands.h"
 #include "gui/SaveCommands.h"
+#include "gui/ToolCommands.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -124,23 +125,23 @@ std::vector<CommandRow> mainCommandRows(const CommandSet& c)
     const Handler saveAll = on(c.save, &SaveCommands::menuSaveallClick);
     const Handler print = on(c.save, &SaveCommands::menuPrintClick);
     const Handler clean = on(c.iconList, &IconListCommands::menuCleanClick);
-    const Handler edit = c.pending.handler(QStringLiteral("Edit"));
-    const Handler runEditor = c.pending.handler(QStringLiteral("Run Editor"));
-    const Handler clipboard = c.pending.handler(QStringLiteral("Copy to Clipboard"));
+    const Handler edit = on(c.tools, &ToolCommands::menuEditClick);
+    const Handler runEditor = on(c.desktop, &DesktopCommands::menuRunClick);
+    const Handler clipboard = on(c.desktop, &DesktopCommands::menuClipboardClick);
     const Handler largeIcon = on(c.iconList, &IconListCommands::menuLargeIconClick);
     const Handler list = on(c.iconList, &IconListCommands::menuListClick);
     const Handler options = on(c.program, &ProgramCommands::menuOptionsClick);
     const Handler webPage = on(c.save, &SaveCommands::tbtWebPageClick);
     const Handler convert = on(c.save, &SaveCommands::menuConvertClick);
-    const Handler share = c.pending.handler(QStringLiteral("Share Icons With Friends"));
-    const Handler capture = c.pending.handler(QStringLiteral("Capture Screen"));
-    const Handler check = c.pending.handler(QStringLiteral("Check for the latest version"));
-    const Handler centre = c.pending.handler(QStringLiteral("Set as Wallpaper: Center"));
-    const Handler tile = c.pending.handler(QStringLiteral("Set as Wallpaper: Tile"));
-    const Handler stretch = c.pending.handler(QStringLiteral("Set as Wallpaper: Stretch"));
-    const Handler help = c.pending.handler(QStringLiteral("Help"));
-    const Handler homepage = c.pending.handler(QStringLiteral("Vextral Homepage"));
-    const Handler email = c.pending.handler(QStringLiteral("Email to me"));
+    const Handler share = on(c.tools, &ToolCommands::menuFriendClick);
+    const Handler capture = on(c.tools, &ToolCommands::menuCaptureClick);
+    const Handler check = on(c.tools, &ToolCommands::menuCheckClick);
+    const Handler centre = on(c.desktop, &DesktopCommands::menuCentreClick);
+    const Handler tile = on(c.desktop, &DesktopCommands::menuTiledClick);
+    const Handler stretch = on(c.desktop, &DesktopCommands::menuStretchClick);
+    const Handler help = on(c.desktop, &DesktopCommands::tbtHelpClick);
+    const Handler homepage = on(c.desktop, &DesktopCommands::menuHompageClick);
+    const Handler email = on(c.desktop, &DesktopCommands::menuEmailClick);
     const Handler about = on(c.program, &ProgramCommands::menuAboutClick);
 
     // "Exit the current application", in Chinese.

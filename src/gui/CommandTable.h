@@ -13,9 +13,10 @@ namespace vextral::gui {
 
 class HarvestCommands;
 class IconListCommands;
-class PendingCommands;
+class DesktopCommands;
 class ProgramCommands;
 class SaveCommands;
+class ToolCommands;
 
 // The command objects whose methods the table's rows call, one per subsystem.
 struct CommandSet {
@@ -23,7 +24,8 @@ struct CommandSet {
     SaveCommands& save;
     IconListCommands& iconList;
     ProgramCommands& program;
-    PendingCommands& pending;
+    DesktopCommands& desktop;
+    ToolCommands& tools;
 };
 
 // One row of the command table. Rows are read in order: a Menu row opens a

@@ -5,6 +5,7 @@
 #include "codecs/PictureReader.h"
 #include "core/Error.h"
 #include "export/ConvertPreview.h"
+#include "gui/PictureImage.h"
 #include "gui/Prompts.h"
 #include "gui/SavePicture.h"
 #include "platform/PictureFile.h"
@@ -30,13 +31,6 @@ QList<FileFilter> allImagesFilter()
     for (const char* extension : codecs::allImagesExtensions())
         patterns << QStringLiteral("*.") + QLatin1String(extension);
     return {{QStringLiteral("All Images"), patterns.join(u';')}};
-}
-
-QImage toImage(const codecs::Picture& picture)
-{
-    const QImage view(picture.pixels.data(), picture.width, picture.height, static_cast<qsizetype>(picture.stride()),
-                      QImage::Format_BGR888);
-    return view.copy(); // the picture's pixels go with the preview it came from
 }
 
 } // namespace
@@ -129,7 +123,7 @@ void ConvertDialog::spbSaveClick()
 
 void ConvertDialog::showPreview()
 {
-    imgPicture_->setPixmap(QPixmap::fromImage(toImage(exporting::makePreview(loaded_))));
+    imgPicture_->setPixmap(QPixmap::fromImage(toQImage(exporting::makePreview(loaded_))));
 }
 
 } // namespace vextral::gui

@@ -43,6 +43,8 @@ public:
     virtual codecs::ImageBuffer& imgIcon() = 0;
 
     virtual const settings::Settings& settings() const = 0;
+    // The folder of the program's own files (Option.ini, update.ini, Vextral.bmp, Image.bmp).
+    virtual const std::string& programFolder() const = 0;
     // The path of Option.ini, in the program folder.
     virtual std::string settingsPath() const = 0;
     // Loads the settings from Option.ini again, so the next command uses them.

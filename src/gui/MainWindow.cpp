@@ -69,7 +69,7 @@ QToolButton* makeSpeedButton(const QString& name, const QString& hint, Picture p
 MainWindow::MainWindow(Prompts& prompts, std::string programFolder, QWidget* parent)
     : QMainWindow(parent), prompts_(prompts), programFolder_(std::move(programFolder)), savePicture_(prompts),
       dialogs_(new DialogHost(this)), harvestCommands_(*this), saveCommands_(*this), iconListCommands_(*this),
-      programCommands_(*this), pendingCommands_(*this)
+      programCommands_(*this), desktopCommands_(*this), toolCommands_(*this)
 {
     setObjectName(QStringLiteral("FormVextral"));
     setWindowTitle(applicationTitle());
@@ -109,7 +109,7 @@ T* MainWindow::control(const char* name) const
 void MainWindow::buildCommands()
 {
     popupMenu1_ = gui::buildCommands(*this, mainCommandRows({harvestCommands_, saveCommands_, iconListCommands_,
-                                                             programCommands_, pendingCommands_}));
+                                                             programCommands_, desktopCommands_, toolCommands_}));
     menuFolders_ = control<QAction>("menuFolders");
     menuFiles_ = control<QAction>("menuFiles");
     menuStart_ = control<QAction>("menuStart");

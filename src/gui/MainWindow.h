@@ -1,17 +1,18 @@
 #pragma once
 
 #include "codecs/ImageBuffer.h"
+#include "gui/DesktopCommands.h"
 #include "gui/DialogHost.h"
 #include "gui/HarvestCommands.h"
 #include "gui/IconListCommands.h"
 #include "gui/IconListModel.h"
 #include "gui/ListWidgetSource.h"
 #include "gui/MainView.h"
-#include "gui/PendingCommands.h"
 #include "gui/ProgramCommands.h"
 #include "gui/Prompts.h"
 #include "gui/SaveCommands.h"
 #include "gui/SavePicture.h"
+#include "gui/ToolCommands.h"
 #include "harvest/HarvestRun.h"
 #include "harvest/IconCatalogue.h"
 #include "settings/Settings.h"
@@ -61,7 +62,6 @@ public:
     // failed run is replaced. The default makes a HarvestRun.
     void setRunFactory(RunFactory factory);
 
-    const std::string& programFolder() const { return programFolder_; }
     const HarvestRun& run() const { return *run_; }
     IconListModel& iconModel() { return *model_; }
     HarvestCommands& harvestCommands() { return harvestCommands_; }
@@ -73,6 +73,7 @@ public:
     SavePicture& savePicture() override { return savePicture_; }
     codecs::ImageBuffer& imgIcon() override { return imgIcon_; }
     const settings::Settings& settings() const override { return settings_; }
+    const std::string& programFolder() const override { return programFolder_; }
     std::string settingsPath() const override;
     const IconCatalogue& catalogue() const override { return catalogue_; }
     int selectedIndex() const override;
@@ -141,7 +142,8 @@ private:
     SaveCommands saveCommands_;
     IconListCommands iconListCommands_;
     ProgramCommands programCommands_;
-    PendingCommands pendingCommands_;
+    DesktopCommands desktopCommands_;
+    ToolCommands toolCommands_;
     std::unique_ptr<ListWidgetSource> fileSource_;
     std::unique_ptr<ListWidgetSource> folderSource_;
     RunFactory runFactory_;
