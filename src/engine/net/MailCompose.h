@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "net/MoxMsg.h"
+
+namespace vextral::net {
+
+// What composing reports while it encodes attachments, and the pump it serves
+// so a window stays responsive. Every member may be empty.
+struct ComposeEvents {
+    std::function<void(const std::string& fileName, std::int64_t bytesCount)> onEncodeStart;
+    std::function<void(int percent)> onEncodeProgress;
+    std::function<void()> onEncodeEnd;
+    std::function<void()> pump;  // before every 1024-byte chunk and after every attachment
+    int encodeProgressStep = 10; // percent between two onEncodeProgress calls
+};
+
+// The lines of the message as sent after DATA, without line ends and without
+// the final "." line; the caller adds CR LF and does the SMTP dot-stuffing of
+// nothing else (lines beginning with "." are already doubled in 8Bit mode).
+//   host:          the SMTP server name; completes a bare user name in From
+//   localHostName: this machine's name as the connection reports it (Message-Id)
+// The message is not changed. Text that is valid UTF-8 goes out as ISO-8859-1
+// when the message's charset is ISO-8859-1 and every character fits, else as
+// UTF-8 (and the charset named is then UTF-8). Throws vextral::Error when an
+// attachment cannot be read or the temporary file cannot be created.
+std::vector<std::string> composeMessage(const MoxMsg& msg, const std::string& host, const std::string& localHostName,
+                                        const ComposeEvents& events = {});
+
+// The Base64 lines of one file (76 characters a line, the last shorter),
+// encoded through a temporary file, with the start/progress/end events.
+std::vector<std::string> encodeAttachment(const AttachedFile& file, const ComposeEvents& events);
+
+// The application title in the X-Mailer header.
+std::string mailerName();
+
+} // namespace vextral::net
