@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QStringList>
+
 namespace vextral::gui {
 
 class MainView;
@@ -23,5 +25,13 @@ public:
 private:
     MainView& view_;
 };
+
+// Where the user guide may be, in the order looked at: installed beside the
+// program (<prefix>/share/doc/vextral/help, <prefix>/share/vextral/help), then
+// in the source tree the program was built from.
+QStringList userGuidePlaces();
+// Opens the first of places that exists in the desktop's browser; an error
+// box naming the places when none does.
+void openUserGuide(MainView& view, const QStringList& places);
 
 } // namespace vextral::gui
