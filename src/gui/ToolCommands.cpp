@@ -1,5 +1,8 @@
 #include "gui/ToolCommands.h"
 
+#include "gui/CaptureDialog.h"
+#include "gui/CaptureOverlay.h"
+#include "gui/DialogHost.h"
 #include "gui/MainView.h"
 #include "gui/Prompts.h"
 
@@ -18,7 +21,11 @@ void notAvailable(MainView& view, const char* command)
 void ToolCommands::menuEditClick() { notAvailable(view_, "Edit"); }
 
 // Screen capture.
-void ToolCommands::menuCaptureClick() { notAvailable(view_, "Capture Screen"); }
+void ToolCommands::menuCaptureClick()
+{
+    view_.dialogs().show(new CaptureDialog(view_.savePicture(), view_.settings(), view_.prompts(),
+                                           &overlayCaptureBackend(), view_.windowWidget()));
+}
 
 // The mail dialog.
 void ToolCommands::menuFriendClick() { notAvailable(view_, "Share Icons With Friends"); }

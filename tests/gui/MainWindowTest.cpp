@@ -201,10 +201,8 @@ TEST(MainWindow, ToolbarButtonsRunTheirHintsCommands)
     ScriptedPrompts prompts;
     vextral::test::TempDir home;
     MainWindow w(prompts, home.path().string());
-    const std::pair<const char*, const char*> map[] = {{"tbtCentre", "Edit"},
-                                                       {"tbtCapture", "Capture Screen"},
-                                                       {"tbtFriend", "Share Icons With Friends"},
-                                                       {"tbtHelp", "Help"}};
+    const std::pair<const char*, const char*> map[] = {
+        {"tbtCentre", "Edit"}, {"tbtFriend", "Share Icons With Friends"}, {"tbtHelp", "Help"}};
     for (const auto& [button, command] : map) {
         prompts.informations.clear();
         child<QToolButton>(&w, button)->click();
@@ -212,6 +210,15 @@ TEST(MainWindow, ToolbarButtonsRunTheirHintsCommands)
         EXPECT_EQ(prompts.informations[0], QStringLiteral("\"%1\" is not available yet.").arg(QLatin1String(command)))
             << button;
     }
+    // "Capture Screen" (tbtCapture) opens its dialog over the disabled window.
+    prompts.informations.clear();
+    child<QToolButton>(&w, "tbtCapture")->click();
+    auto* capture = w.findChild<QDialog*>(QStringLiteral("FormCapture"));
+    ASSERT_TRUE(capture);
+    EXPECT_FALSE(w.isEnabled());
+    EXPECT_TRUE(prompts.informations.isEmpty());
+    delete capture;
+    EXPECT_TRUE(w.isEnabled());
     // "Save" (tbtSaveall) asks for a selection; "Save all" (tbtPrint) opens its dialog.
     prompts.informations.clear();
     child<QToolButton>(&w, "tbtSaveall")->click();
