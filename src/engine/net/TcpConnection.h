@@ -27,6 +27,8 @@ public:
         Closed,        // the peer closed the connection (or it was never open)
         Failed,        // another socket error
         TlsFailed,     // handshake, certificate or host name verification failed
+        LookupTimedOut,  // connect(): the lookup did not finish within the limit (or was cancelled)
+        ConnectTimedOut, // connect(): the connect did not finish within the limit (or was cancelled)
     };
 
     explicit TcpConnection(Pump pump = {});
@@ -53,7 +55,9 @@ public:
     bool isTls() const;
     void close();
 
-    // Makes the next wait end at once with TimedOut (a Stop button, say).
+    // Makes the wait under way (when called from the pump) or else the next
+    // one end at once with TimedOut (a Stop button, say); connect() then
+    // gives LookupTimedOut or ConnectTimedOut.
     void cancel();
 
 private:

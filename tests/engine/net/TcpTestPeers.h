@@ -1,0 +1,86 @@
+#pragma once
+
+// Real peers for the network tests, all on 127.0.0.1 and all stopped by
+// their destructors: a C++ thread that serves one scripted conversation, a
+// Python script run as a server, and TLS certificates made with openssl.
+
+#include <atomic>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <sys/types.h>
+#include <thread>
+#include <vector>
+
+namespace vextral::test {
+
+// Listens on 127.0.0.1 (a free port) and runs the script on each accepted
+// connection (the socket is closed after the script returns) until stopped.
+class ScriptedPeer {
+public:
+    using Script = std::function<void(int fd)>;
+    explicit ScriptedPeer(Script script);
+    ~ScriptedPeer();
+    ScriptedPeer(const ScriptedPeer&) = delete;
+    ScriptedPeer& operator=(const ScriptedPeer&) = delete;
+    int port() const { return port_; }
+    int connections() const { return connections_; }
+
+    // Helpers for scripts: write all of text; read until text holds needle
+    // (or the peer closes or two seconds pass); true when it was found.
+    static void write(int fd, const std::string& text);
+    static bool readUntil(int fd, const std::string& needle, std::string* text = nullptr);
+
+private:
+    int listener_ = -1;
+    int port_ = 0;
+    std::atomic<bool> stop_ {false};
+    std::atomic<int> connections_ {0};
+    std::thread thread_;
+};
+
+// A helper file of these tests (a server script) by name.
+std::filesystem::path netTestFile(const std::string& name);
+
+// A port nothing listens on (bound, then released at once).
+int unusedPort();
+
+// Runs /usr/bin/python3 with the script file and arguments; the script must
+// write its port number to the file passed as its first argument. The
+// constructor waits (up to ten seconds) for that file. Killed on destruction.
+class PythonServer {
+public:
+    PythonServer(const std::filesystem::path& script, const std::filesystem::path& dir,
+                 const std::vector<std::string>& arguments = {});
+    ~PythonServer();
+    PythonServer(const PythonServer&) = delete;
+    PythonServer& operator=(const PythonServer&) = delete;
+    int port() const { return port_; }
+    bool running() const { return port_ > 0; }
+
+private:
+    pid_t pid_ = -1;
+    int port_ = 0;
+};
+
+// A test CA (dir/ca.pem, made on first use) and a server certificate signed
+// by it, dir/NAME.pem with its key dir/NAME.key. The certificate names the
+// given DNS names (and 127.0.0.1). Returns false when openssl failed.
+bool makeCertificates(const std::filesystem::path& dir, const std::vector<std::string>& dnsNames,
+                      const std::string& name = "server");
+
+// Sets an environment variable for the life of the object.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const std::string& value);
+    ~ScopedEnv();
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    std::string name_;
+    bool had_ = false;
+    std::string old_;
+};
+
+} // namespace vextral::test
