@@ -3,6 +3,7 @@
 #include "fuzz/FuzzGif.h"
 #include "fuzz/FuzzIconSource.h"
 #include "fuzz/FuzzPictureReader.h"
+#include "fuzz/FuzzSmtpReply.h"
 
 #include "TestSupport.h"
 
@@ -57,4 +58,9 @@ TEST(FuzzReplay, TiffLzwCorpusAndCrashes)
 TEST(FuzzReplay, PictureReaderCorpusAndCrashes)
 {
     EXPECT_GT(replay("picture_reader", vextral::fuzz::exercisePictureReader), 0u) << "the saved fuzz corpus is missing";
+}
+
+TEST(FuzzReplay, SmtpReplyCorpusAndCrashes)
+{
+    EXPECT_GT(replay("smtp_reply", vextral::fuzz::exerciseSmtpReply), 0u) << "the saved fuzz corpus is missing";
 }

@@ -1,0 +1,160 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "net/MoxMsg.h"
+#include "net/SmtpReply.h"
+#include "net/TcpConnection.h"
+
+namespace vextral::net {
+
+// How the connection to the server is protected.
+enum class SmtpSecurity {
+    None,     // plain TCP (with no user name: HELO, exactly the classic dialogue)
+    StartTls, // plain TCP, then EHLO, STARTTLS, a verified TLS upgrade and EHLO again
+    Tls,      // TLS from the first byte (usually port 465), then EHLO
+};
+
+// Sends composed mail messages to an SMTP server over one TCP connection,
+// driven from the GUI thread: every wait (name lookup, connect, each reply,
+// each send) lasts at most timeOut milliseconds and runs the pump between
+// short polls, so a window keeps responding, and a connection the server
+// closes ends the wait at once.
+//
+// Use:
+//     MoxSmtp smtp(pump);                 // pump: QCoreApplication::processEvents, or empty
+//     smtp.host = "mail.example.org";
+//     smtp.timeOut = 20000;
+//     smtp.onSendProgress = [&](int percent) { ... };
+//     smtp.connect();                     // never throws; see connected() / lastError()
+//     bool sent = smtp.sendMessage(msg);  // throws vextral::Error "Not connected." etc.
+//     if (!sent) show(smtp.lastError());  // the server's reply (or what went wrong)
+//     smtp.quit();                        // when the dialog closes / the program ends
+//
+// The dialogue: greeting 220; HELO (or EHLO when TLS or a login is asked for)
+// 250; then for each of the To, CC and BCC lists that is not empty, one
+// transaction: MAIL FROM:<sender> 250, RCPT TO:<address> 250 for each
+// address, DATA 354, the composed lines each followed by CR LF, CR LF "."
+// CR LF 250, RSET 250. Reply codes must match exactly (251 is a failure).
+//
+// Failures: a connection that cannot be opened leaves the client
+// disconnected with no onError (sendMessage then throws "Not connected.").
+// Any other failure - a reply with the wrong code, no reply within timeOut,
+// the server closing the connection, a reply line over 4 KiB, a TLS or login
+// failure - runs the error handling: the connection is closed (onQuit),
+// onError fires with the reply code (0 when there was no reply) and the
+// reply text (or a description of what went wrong), and the step fails. A
+// failed transaction stops the send (later recipient lists are not tried)
+// and sendMessage returns false without firing onAfterSend.
+class MoxSmtp {
+public:
+    explicit MoxSmtp(Pump pump = {});
+    ~MoxSmtp(); // closes the connection without QUIT (call quit() for a polite end)
+    MoxSmtp(const MoxSmtp&) = delete;
+    MoxSmtp& operator=(const MoxSmtp&) = delete;
+
+    // --- Properties (read at connect() / sendMessage()) ---
+    std::string port = "25";       // as text; 25 when it is not a number from 1 to 65535
+    std::string host;              // server name or address; also completes a bare From name
+    int encodeProgressStep = 10;   // percent between two onEncodeProgress calls
+    int sendProgressStep = 10;     // percent between two onSendProgress calls
+    std::uint32_t timeOut = 60000; // milliseconds, for every single wait
+    SmtpSecurity security = SmtpSecurity::None;
+    std::string userName; // when set, logs in (AUTH PLAIN or LOGIN, as the server offers)
+    std::string password;
+
+    // --- Events (each may be empty) ---
+    std::function<void()> onConnect;                                // the TCP connection is open
+    std::function<void()> onQuit;                                   // the connection was closed
+    std::function<void(int error, const std::string& msg)> onError; // see Failures above
+    std::function<void()> onBeforeSend;                             // after composing, before the first transaction
+    std::function<void()> onAfterSend;                              // every transaction succeeded
+    std::function<void(const std::string& fileName, std::int64_t bytesCount)> onEncodeStart;
+    std::function<void(int percent)> onEncodeProgress;
+    std::function<void()> onEncodeEnd;
+    std::function<void(int percent)> onSendProgress;                   // while the lines go out, and 100 at the end
+    std::function<void()> onLookup;                                    // the host name is being resolved
+    std::function<void()> onConnecting;                                // the connect starts
+    std::function<void(const std::string& s)> onSendTextToSocket;      // every piece written
+    std::function<void(const std::string& s)> onReceiveTextFromSocket; // every reply's last line
+
+    // Opens the connection and greets the server (and upgrades and logs in as
+    // security and userName ask). Never throws. A connection still open from
+    // an earlier message (to the same server, port, security and user) is
+    // checked with RSET and reused, or reopened when the server has closed it.
+    void connect();
+
+    // Sends one message: one transaction for each non-empty recipient list.
+    // Throws vextral::Error "Not connected." (no connection), "\"From\" field
+    // not specified." or "\"SendTo\" field not specified." before anything is
+    // sent, and the composer's file error when an attachment cannot be read.
+    // Returns true when every transaction succeeded, false after a failure
+    // (reported through onError and lastError()). The connection stays open
+    // after a success.
+    bool sendMessage(const MoxMsg& message);
+
+    // Sends QUIT (waiting for its reply at most timeOut, and at most five
+    // seconds) and closes the connection; nothing when not connected.
+    void quit();
+
+    // Ends the wait under way at once (as a time-out); for a Stop button or
+    // a dialog closing during a send, called from the pump.
+    void cancel();
+
+    bool connected() const { return connected_; }
+    bool failed() const { return failed_; }
+    const std::string& replyCode() const { return replyCode_; } // last reply's code
+    const std::string& replyText() const { return replyText_; } // last reply's text (at most 64 characters)
+    // What went wrong last, for the user: the server's reply ("554 Relay
+    // denied") or a description ("The connection timed out."); empty when
+    // nothing has failed since connect().
+    const std::string& lastError() const { return lastError_; }
+    // The server's capabilities from its last EHLO reply (upper case, one
+    // per line: "STARTTLS", "AUTH PLAIN LOGIN", ...); empty after HELO.
+    const std::vector<std::string>& extensions() const { return extensions_; }
+
+    // --- Address helpers ---
+    // Four dot-separated decimal numbers from 0 to 255.
+    static bool isIPAddress(const std::string& text);
+    // Drops "(comments)", trims blanks, keeps what is between "<" and ">"
+    // when both are present; brackets the result when bracket is set.
+    static std::string cleanAddress(const std::string& text, bool bracket);
+    // Splits a comma-separated recipient field into bare addresses in small
+    // letters (quoted display names removed); empty pieces are kept, so a
+    // field ending in "," gives an empty last address.
+    static std::vector<std::string> parseAddressList(const std::string& text);
+
+private:
+    bool open();
+    bool greet();
+    bool hello(bool extended);
+    bool login();
+    bool sendText(const std::string& text, const std::string& shown = {});
+    bool readReply(std::uint32_t limit);
+    bool expect(const std::string& code);
+    bool command(const std::string& text, const std::string& code);
+    int sendToList(const std::string& sender, const std::vector<std::string>& recipients,
+                   const std::vector<std::string>& lines);
+    void handleError();
+    void fail(const std::string& description);
+    void closeConnection();
+    std::string localHostName() const;
+
+    Pump pump_;
+    TcpConnection socket_;
+    SmtpReplyReader reader_;
+    bool connected_ = false;
+    bool failed_ = false;
+    std::string replyCode_;
+    std::string replyText_;
+    std::string lastError_;
+    std::vector<std::string> replyLines_;
+    std::vector<std::string> extensions_;
+    int sendPercent_ = 0;
+    std::string openedWith_; // host, port, security and user of the open connection
+};
+
+} // namespace vextral::net

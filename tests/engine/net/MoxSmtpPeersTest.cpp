@@ -1,0 +1,201 @@
+// The mail client against servers that misbehave, each a thread of the test.
+
+#include "net/MoxSmtp.h"
+
+#include "engine/net/SmtpTestServer.h"
+#include "engine/net/TcpTestPeers.h"
+
+#include <chrono>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <thread>
+
+using namespace std::chrono_literals;
+using vextral::net::MoxMsg;
+using vextral::net::MoxSmtp;
+using Peer = vextral::test::ScriptedPeer;
+namespace test = vextral::test;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+void pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+// Waits for the client to go away (or two seconds).
+void untilClosed(int fd) { Peer::readUntil(fd, "\x01never"); }
+
+// A plain SMTP server answering each command; RCPT gets rcptReply. With
+// hangUp it closes the connection after the first message's RSET.
+Peer::Script smallServer(std::string rcptReply, bool hangUp = false)
+{
+    return [rcptReply, hangUp](int fd) {
+        std::string buffer;
+        auto take = [&](const std::string& end, std::string& out) {
+            for (;;) {
+                if (const std::size_t at = buffer.find(end); at != std::string::npos) {
+                    out = buffer.substr(0, at);
+                    buffer.erase(0, at + end.size());
+                    return true;
+                }
+                pollfd p {fd, POLLIN, 0};
+                char bytes[4096];
+                if (::poll(&p, 1, 2000) <= 0) return false;
+                const ssize_t n = ::recv(fd, bytes, sizeof bytes, 0);
+                if (n <= 0) return false;
+                buffer.append(bytes, static_cast<std::size_t>(n));
+            }
+        };
+        Peer::write(fd, "220 ready\r\n");
+        std::string line;
+        while (take("\r\n", line)) {
+            const std::string verb = line.substr(0, 4);
+            if (verb == "RCPT") {
+                Peer::write(fd, rcptReply + "\r\n");
+            } else if (verb == "DATA") {
+                Peer::write(fd, "354 go on\r\n");
+                if (!take("\r\n.\r\n", line)) return;
+                Peer::write(fd, "250 queued\r\n");
+            } else if (verb == "QUIT") {
+                Peer::write(fd, "221 bye\r\n");
+                return;
+            } else {
+                Peer::write(fd, "250 ok\r\n");
+                if (verb == "RSET" && hangUp) return;
+            }
+        }
+    };
+}
+
+struct Client {
+    MoxSmtp smtp;
+    test::SmtpEvents events {smtp};
+    std::chrono::milliseconds took {};
+    explicit Client(int port, std::uint32_t timeOut = 400)
+    {
+        smtp.host = "127.0.0.1";
+        smtp.port = std::to_string(port);
+        smtp.timeOut = timeOut;
+    }
+    void connect()
+    {
+        const auto start = Clock::now();
+        smtp.connect();
+        took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
+    }
+};
+
+MoxMsg shortMessage()
+{
+    MoxMsg msg;
+    msg.from = "me@x.org";
+    msg.sendTo = "you@y.org";
+    msg.text = {"hi"};
+    return msg;
+}
+
+} // namespace
+
+TEST(MoxSmtpPeers, GreetingsThatFailEndWithinTheLimit)
+{
+    {
+        Peer silent(untilClosed);
+        Client run(silent.port());
+        run.connect();
+        EXPECT_FALSE(run.smtp.connected());
+        EXPECT_GE(run.took, 380ms);
+        EXPECT_LT(run.took, 900ms);
+        ASSERT_EQ(run.events.errors.size(), 1u);
+        EXPECT_EQ(run.events.errors[0].substr(0, 2), "0 ");
+        EXPECT_NE(run.smtp.lastError().find("did not answer"), std::string::npos);
+    }
+    {
+        Peer refusing([](int fd) {
+            Peer::write(fd, "554 No service for you\r\n");
+            untilClosed(fd);
+        });
+        Client run(refusing.port());
+        run.connect();
+        EXPECT_FALSE(run.smtp.connected());
+        EXPECT_EQ(run.events.errors, std::vector<std::string> {"554 No service for you"});
+        EXPECT_EQ(run.events.quits, 1);
+        EXPECT_TRUE(run.events.sent.empty()); // no HELO after a refused greeting
+    }
+    {
+        Peer closing([](int fd) { Peer::write(fd, "220-mail.example.org\r\n220-more to"); });
+        Client run(closing.port(), 5000);
+        run.connect();
+        EXPECT_FALSE(run.smtp.connected());
+        EXPECT_LT(run.took, 1000ms); // a closed connection ends the wait
+        EXPECT_NE(run.smtp.lastError().find("closed"), std::string::npos);
+    }
+    {
+        Peer endless([](int fd) {
+            Peer::write(fd, "220 ");
+            const auto stop = Clock::now() + 3s;
+            while (Clock::now() < stop && ::send(fd, std::string(1024, 'x').data(), 1024, MSG_NOSIGNAL) > 0) {}
+        });
+        Client run(endless.port(), 2000);
+        run.connect();
+        EXPECT_FALSE(run.smtp.connected());
+        EXPECT_LT(run.took, 2000ms);
+        EXPECT_NE(run.smtp.lastError().find("too long"), std::string::npos);
+    }
+    {
+        Peer trickling([](int fd) {
+            const std::string line = "220-still greeting\r\n";
+            for (int i = 0; i < 200 && ::send(fd, line.data(), line.size(), MSG_NOSIGNAL) > 0; ++i) pause(10);
+        });
+        Client run(trickling.port(), 500);
+        run.connect();
+        EXPECT_FALSE(run.smtp.connected());
+        EXPECT_LT(run.took, 1000ms); // the limit is for the whole reply
+    }
+}
+
+TEST(MoxSmtpPeers, RepliesInOneOrSeveralPieces)
+{
+    Peer peer([](int fd) {
+        Peer::write(fd, "220-mail.example.org ESMTP\r\n220-second line\r\n220 ready\r\n");
+        Peer::readUntil(fd, "\r\n");
+        Peer::write(fd, "250-first");
+        pause(60);
+        Peer::write(fd, " half\r\n25");
+        pause(60);
+        Peer::write(fd, "0 Hello the");
+        pause(60);
+        Peer::write(fd, "re\r\n");
+        untilClosed(fd);
+    });
+    Client run(peer.port(), 2000);
+    run.connect();
+    EXPECT_TRUE(run.smtp.connected()) << run.smtp.lastError();
+    EXPECT_EQ(run.events.received, (std::vector<std::string> {"220 ready", "250 Hello there"}));
+    EXPECT_EQ(run.smtp.replyText(), "Hello there");
+}
+
+TEST(MoxSmtpPeers, ExactCodesAndAReopenedConnection)
+{
+    Peer relaying(smallServer("251 User not local; will forward"));
+    Client run(relaying.port(), 2000);
+    run.connect();
+    ASSERT_TRUE(run.smtp.connected());
+    EXPECT_FALSE(run.smtp.sendMessage(shortMessage())); // 251 is not 250
+    EXPECT_EQ(run.events.errors, std::vector<std::string> {"251 User not local; will forward"});
+    EXPECT_EQ(std::count(run.events.sent.begin(), run.events.sent.end(), "DATA\r\n"), 0);
+
+    // A server that hangs up after each message: the next connect opens afresh.
+    Peer once(smallServer("250 ok", true));
+    Client again(once.port(), 2000);
+    again.connect();
+    ASSERT_TRUE(again.smtp.sendMessage(shortMessage()));
+    pause(50);
+    again.connect();
+    ASSERT_TRUE(again.smtp.connected());
+    EXPECT_TRUE(again.smtp.sendMessage(shortMessage()));
+    EXPECT_EQ(once.connections(), 2);
+    EXPECT_TRUE(again.events.errors.empty());
+    again.smtp.quit();
+    EXPECT_EQ(again.events.sent.back(), "QUIT\r\n");
+}
