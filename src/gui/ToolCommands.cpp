@@ -3,8 +3,13 @@
 #include "gui/CaptureDialog.h"
 #include "gui/CaptureOverlay.h"
 #include "gui/DialogHost.h"
+#include "gui/EditDialog.h"
 #include "gui/MainView.h"
 #include "gui/Prompts.h"
+#include "harvest/IconCatalogue.h"
+
+#include <QScreen>
+#include <QWidget>
 
 namespace vextral::gui {
 
@@ -18,7 +23,20 @@ void notAvailable(MainView& view, const char* command)
 } // namespace
 
 // The icon editor.
-void ToolCommands::menuEditClick() { notAvailable(view_, "Edit"); }
+void ToolCommands::menuEditClick()
+{
+    const int i = view_.selectedIndex();
+    if (i < 0 || i >= view_.catalogue().itemCount()) {
+        view_.prompts().information(view_.windowWidget(), QStringLiteral("Please select an icon to edit."));
+        return;
+    }
+    auto* dialog = new EditDialog(view_.catalogue(), i, view_.savePicture(), view_.prompts(), view_.windowWidget());
+    // Centred on the screen.
+    dialog->adjustSize();
+    if (const QScreen* screen = view_.windowWidget()->screen())
+        dialog->move(screen->availableGeometry().center() - dialog->rect().center());
+    view_.dialogs().show(dialog);
+}
 
 // Screen capture.
 void ToolCommands::menuCaptureClick()

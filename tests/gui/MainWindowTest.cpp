@@ -201,8 +201,7 @@ TEST(MainWindow, ToolbarButtonsRunTheirHintsCommands)
     ScriptedPrompts prompts;
     vextral::test::TempDir home;
     MainWindow w(prompts, home.path().string());
-    const std::pair<const char*, const char*> map[] = {
-        {"tbtCentre", "Edit"}, {"tbtFriend", "Share Icons With Friends"}, {"tbtHelp", "Help"}};
+    const std::pair<const char*, const char*> map[] = {{"tbtFriend", "Share Icons With Friends"}, {"tbtHelp", "Help"}};
     for (const auto& [button, command] : map) {
         prompts.informations.clear();
         child<QToolButton>(&w, button)->click();
@@ -219,10 +218,12 @@ TEST(MainWindow, ToolbarButtonsRunTheirHintsCommands)
     EXPECT_TRUE(prompts.informations.isEmpty());
     delete capture;
     EXPECT_TRUE(w.isEnabled());
-    // "Save" (tbtSaveall) asks for a selection; "Save all" (tbtPrint) opens its dialog.
+    // "Save" (tbtSaveall) and "Edit" (tbtCentre) ask for a selection; "Save all" (tbtPrint) opens its dialog.
     prompts.informations.clear();
     child<QToolButton>(&w, "tbtSaveall")->click();
-    EXPECT_EQ(prompts.informations, QStringList {"Please select an icon to save."});
+    child<QToolButton>(&w, "tbtCentre")->click();
+    EXPECT_EQ(prompts.informations, (QStringList {"Please select an icon to save.", "Please select an icon to edit."}));
+    EXPECT_TRUE(w.isEnabled());
     child<QToolButton>(&w, "tbtPrint")->click();
     auto* saveAll = w.findChild<QDialog*>(QStringLiteral("FormSaveAll"));
     ASSERT_TRUE(saveAll);

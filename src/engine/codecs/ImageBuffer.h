@@ -37,6 +37,12 @@ public:
     void resample(int width, int height);
     // 0 mirrors left to right, 1 turns upside down.
     void flip(int direction);
+    // Turns the picture by angle degrees, counter-clockwise as seen on the
+    // screen for a positive angle: whole quarter turns first, the rest (at most
+    // 45 degrees either way) by three shears that grow the picture to hold all
+    // of it, the uncovered parts in the background colour. No smoothing. A
+    // 1-bit picture becomes a 24-bit one; an empty picture stays empty.
+    void rotate(int angle);
     // Makes the picture 32 x 32 and draws the icon over the background, as the
     // desktop draws it.
     void drawIcon(const Icon& icon);

@@ -31,12 +31,16 @@ constexpr SaveFilterChoice W(OutputFormat f) { return {f, SaveRoute::Writer}; }
 constexpr SaveFilterChoice X(OutputFormat f) { return {f, SaveRoute::ByExtension}; }
 
 // What each filter entry writes, by user. The main window and the editor
-// write the icon itself under "Icon File"; "Cur File" and "Wmf File" go by
-// the typed name's extension everywhere, as does "Icon File" for pictures
-// that are not an icon (converter, capture).
+// write the icon itself under "Icon File". The editor writes its edited
+// picture by each entry's own writer ("Cur File" a cursor, "Wmf File" a
+// metafile); elsewhere "Cur File" and "Wmf File" go by the typed name's
+// extension, as does "Icon File" for pictures that are not an icon
+// (converter, capture).
 using O = OutputFormat;
 constexpr std::array<SaveFilterChoice, kSaveFilterCount> kMainWindow = {
     W(O::Bmp), W(O::Jpeg), W(O::Gif), W(O::Pcx), W(O::OriginalIcon), X(O::Cur), X(O::Wmf), W(O::Tga), W(O::Png)};
+constexpr std::array<SaveFilterChoice, kSaveFilterCount> kEditor = {
+    W(O::Bmp), W(O::Jpeg), W(O::Gif), W(O::Pcx), W(O::OriginalIcon), W(O::Cur), W(O::Wmf), W(O::Tga), W(O::Png)};
 constexpr std::array<SaveFilterChoice, kSaveFilterCount> kPictureOnly = {
     W(O::Bmp), W(O::Jpeg), W(O::Gif), W(O::Pcx), X(O::Ico), X(O::Cur), X(O::Wmf), W(O::Tga), W(O::Png)};
 
@@ -103,8 +107,9 @@ const std::array<OutputFormat, kSaveFilterCount>& saveFilterFormats() { return k
 std::optional<SaveFilterChoice> saveFilterChoice(SaveDialogUser user, int filterIndex)
 {
     if (filterIndex < 1 || filterIndex > kSaveFilterCount) return std::nullopt;
-    const auto& table =
-        user == SaveDialogUser::MainWindow || user == SaveDialogUser::Editor ? kMainWindow : kPictureOnly;
+    const auto& table = user == SaveDialogUser::MainWindow ? kMainWindow
+                        : user == SaveDialogUser::Editor   ? kEditor
+                                                           : kPictureOnly;
     return table[static_cast<std::size_t>(filterIndex - 1)];
 }
 

@@ -56,9 +56,11 @@ TEST(OutputFormats, SaveDialogEntriesAndWhatEachUserWrites)
             ASSERT_TRUE(choice);
             // The extension the dialog proposes next is always the chosen entry's.
             EXPECT_STREQ(outputFormat(choice->format).extension, extensions[static_cast<std::size_t>(i - 1)].c_str());
-            // Cursor and metafile entries go by the typed name's extension.
+            // Cursor and metafile entries go by the typed name's extension,
+            // except in the editor, which writes every entry's own format.
             EXPECT_EQ(choice->route == SaveRoute::ByExtension,
-                      i == 6 || i == 7 || (i == 5 && choice->format == OutputFormat::Ico));
+                      user != SaveDialogUser::Editor &&
+                          (i == 6 || i == 7 || (i == 5 && choice->format == OutputFormat::Ico)));
         }
     }
     // The icon itself under "Icon File" where there is a harvested icon; a
