@@ -197,18 +197,41 @@ private:
     int fd_;
 };
 
-class TempFile {
+// A write-only stream that splits what it receives into lines at CR LF.
+class LineStream final : public Stream {
 public:
-    TempFile() : fd_(createTempFile(name_)) {}
-    ~TempFile() { ::unlink(name_.c_str()); }
-    TempFile(const TempFile&) = delete;
-    TempFile& operator=(const TempFile&) = delete;
-    int fd() const { return fd_.get(); }
-    const std::string& name() const { return name_; }
+    explicit LineStream(std::vector<std::string>& lines) : lines_(lines) {}
+    std::size_t read(void*, std::size_t) override { throw Error("Invalid stream operation"); }
+    std::int64_t seek(std::int64_t, SeekOrigin) override { throw Error("Invalid stream operation"); }
+    std::size_t write(const void* buffer, std::size_t count) override
+    {
+        const char* at = static_cast<const char*>(buffer);
+        const char* const end = at + count;
+        while (at < end) {
+            const char* stop = static_cast<const char*>(std::memchr(at, '\n', static_cast<std::size_t>(end - at)));
+            if (!stop) {
+                current_.append(at, end);
+                break;
+            }
+            current_.append(at, stop);
+            if (!current_.empty() && current_.back() == '\r') current_.pop_back();
+            lines_.push_back(std::move(current_));
+            current_.clear();
+            current_.reserve(76);
+            at = stop + 1;
+        }
+        return count;
+    }
+    // The last line, which has no line break after it.
+    void finish()
+    {
+        if (!current_.empty()) lines_.push_back(std::move(current_));
+        current_.clear();
+    }
 
 private:
-    std::string name_;
-    Descriptor fd_;
+    std::vector<std::string>& lines_;
+    std::string current_;
 };
 
 // Reads up to count bytes, fewer only at the end of the file.
@@ -231,7 +254,7 @@ std::size_t readFully(int fd, char* buffer, std::size_t count, const std::string
 
 std::string mailerName() { return std::string("Vextral ") + product::kVersion; }
 
-std::vector<std::string> encodeAttachment(const AttachedFile& file, const ComposeEvents& events)
+void encodeFile(const AttachedFile& file, const ComposeEvents& events, Stream& target)
 {
     // Non-blocking open, so that a named pipe cannot hold the composer; only
     // regular files are attached (a device could be endless).
@@ -241,74 +264,50 @@ std::vector<std::string> encodeAttachment(const AttachedFile& file, const Compos
     if (::fstat(source.get(), &info) != 0 || !S_ISREG(info.st_mode))
         throw Error("Cannot open file " + file.path + ": not a regular file");
     const std::int64_t size = info.st_size;
-    TempFile temp;
 
     if (events.onEncodeStart) events.onEncodeStart(file.fileName, size);
-    {
-        FileStream target(temp.fd(), temp.name());
-        Base64EncodingStream encoder(&target);
-        // The source is read in large blocks and handed on in chunks of 1024
-        // bytes, each chunk one step of progress. Reading stops at the size
-        // the file had when it was opened, so a growing file cannot keep the
-        // composer busy for ever.
-        constexpr std::size_t kChunk = 1024;
-        constexpr std::size_t kBlock = 64 * kChunk;
-        std::string block(kBlock, '\0');
-        std::size_t blockUsed = 0, blockFilled = 0;
-        std::int64_t position = 0;
-        int threshold = events.encodeProgressStep;
-        int percentDone = 0;
-        for (;;) {
-            if (events.pump) events.pump();
-            if (blockUsed == blockFilled) {
-                const std::size_t want = static_cast<std::size_t>(std::min<std::int64_t>(kBlock, size - position));
-                blockFilled = readFully(source.get(), block.data(), want, file.path);
-                blockUsed = 0;
-            }
-            const std::size_t n = std::min(kChunk, blockFilled - blockUsed);
-            encoder.write(block.data() + blockUsed, n);
-            blockUsed += n;
-            position += static_cast<std::int64_t>(n);
-            percentDone = size == 0 ? 100 : percent(position, size);
-            if (percentDone >= threshold) {
-                if (events.onEncodeProgress) events.onEncodeProgress(percentDone);
-                threshold += events.encodeProgressStep;
-            }
-            if (n < kChunk) break;
-        }
-        if (percentDone < 100 && events.onEncodeProgress) events.onEncodeProgress(100);
-        encoder.finish();
-        target.flush();
-    }
-
-    std::vector<std::string> lines;
-    if (::lseek(temp.fd(), 0, SEEK_SET) != 0)
-        throw Error("Cannot read file " + temp.name() + ": " + std::strerror(errno));
-    lines.reserve(static_cast<std::size_t>(size / 57 + 1));
-    std::string carry;
-    std::string block(1 << 20, '\0');
+    Base64EncodingStream encoder(&target);
+    // The source is read in large blocks and handed on in chunks of 1024
+    // bytes, each chunk one step of progress. Reading stops at the size the
+    // file had when it was opened, so a growing file cannot keep the composer
+    // busy for ever.
+    constexpr std::size_t kChunk = 1024;
+    constexpr std::size_t kBlock = 64 * kChunk;
+    std::string block(kBlock, '\0');
+    std::size_t blockUsed = 0, blockFilled = 0;
+    std::int64_t position = 0;
+    int threshold = events.encodeProgressStep;
+    int percentDone = 0;
     for (;;) {
-        const std::size_t n = readFully(temp.fd(), block.data(), block.size(), temp.name());
-        std::size_t start = 0;
-        for (;;) {
-            const char* found = static_cast<const char*>(std::memchr(block.data() + start, '\n', n - start));
-            if (!found) break;
-            const std::size_t stop = static_cast<std::size_t>(found - block.data());
-            std::size_t end = stop;
-            if (!carry.empty() || end > start) {
-                carry.append(block, start, end - start);
-                if (!carry.empty() && carry.back() == '\r') carry.pop_back();
-                lines.push_back(std::move(carry));
-                carry.clear();
-            } else {
-                lines.emplace_back();
-            }
-            start = stop + 1;
+        if (events.pump) events.pump();
+        if (blockUsed == blockFilled) {
+            const std::size_t want = static_cast<std::size_t>(std::min<std::int64_t>(kBlock, size - position));
+            blockFilled = readFully(source.get(), block.data(), want, file.path);
+            blockUsed = 0;
         }
-        carry.append(block, start, n - start);
-        if (n < block.size()) break;
+        const std::size_t n = std::min(kChunk, blockFilled - blockUsed);
+        encoder.write(block.data() + blockUsed, n);
+        blockUsed += n;
+        position += static_cast<std::int64_t>(n);
+        percentDone = size == 0 ? 100 : percent(position, size);
+        if (percentDone >= threshold) {
+            if (events.onEncodeProgress) events.onEncodeProgress(percentDone);
+            threshold += events.encodeProgressStep;
+        }
+        if (n < kChunk) break;
     }
-    if (!carry.empty()) lines.push_back(std::move(carry));
+    if (percentDone < 100 && events.onEncodeProgress) events.onEncodeProgress(100);
+    encoder.finish();
+}
+
+std::vector<std::string> encodeAttachment(const AttachedFile& file, const ComposeEvents& events)
+{
+    // The text goes straight into lines in memory, where the message keeps
+    // it anyway: no temporary file to write and read back.
+    std::vector<std::string> lines;
+    LineStream target(lines);
+    encodeFile(file, events, target);
+    target.finish();
     if (events.onEncodeEnd) events.onEncodeEnd();
     return lines;
 }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "net/Base64EncodingStream.h"
 #include "net/MoxMsg.h"
 
 namespace vextral::net {
@@ -27,13 +28,19 @@ struct ComposeEvents {
 // The message is not changed. Text that is valid UTF-8 goes out as ISO-8859-1
 // when the message's charset is ISO-8859-1 and every character fits, else as
 // UTF-8 (and the charset named is then UTF-8). Throws vextral::Error when an
-// attachment cannot be read or the temporary file cannot be created.
+// attachment cannot be read.
 std::vector<std::string> composeMessage(const MoxMsg& msg, const std::string& host, const std::string& localHostName,
                                         const ComposeEvents& events = {});
 
 // The Base64 lines of one file (76 characters a line, the last shorter),
-// encoded through a temporary file, with the start/progress/end events.
+// with the start/progress/end events.
 std::vector<std::string> encodeAttachment(const AttachedFile& file, const ComposeEvents& events);
+// The encoding itself: the file at file.path read in 1024-byte chunks (the
+// pump served before each, progress by the step's thresholds, 100 at the end)
+// and written as Base64 text with CR LF line breaks into target. Fires the
+// start and progress events, not the end. Throws vextral::Error when the file
+// cannot be read (a regular file only).
+void encodeFile(const AttachedFile& file, const ComposeEvents& events, Stream& target);
 
 // The application title in the X-Mailer header.
 std::string mailerName();
