@@ -85,6 +85,7 @@ void MoxSmtp::connect()
 {
     const std::string target = host + '\n' + std::to_string(portNumber(port)) + '\n' +
                                std::to_string(static_cast<int>(security)) + '\n' + userName + '\n' + password;
+    cancelled_ = false;
     if (connected_ && socket_.isOpen() && target != openedWith_) closeConnection();
     if (connected_ && socket_.isOpen()) {
         // The connection of an earlier message: keep it when the server
@@ -209,7 +210,11 @@ void MoxSmtp::quit()
     closeConnection();
 }
 
-void MoxSmtp::cancel() { socket_.cancel(); }
+void MoxSmtp::cancel()
+{
+    cancelled_ = true;
+    socket_.cancel();
+}
 
 void MoxSmtp::closeConnection()
 {
@@ -239,7 +244,9 @@ bool MoxSmtp::sendText(const std::string& text, const std::string& shown)
         failed_ = true;
         replyCode_.clear();
         replyText_.clear();
-        if (status == Status::TimedOut)
+        if (status == Status::TimedOut && cancelled_)
+            lastError_ = "Cancelled.";
+        else if (status == Status::TimedOut)
             lastError_ = "The server took no data within " + std::to_string(timeOut / 1000) + " seconds.";
         else if (status == Status::Closed)
             lastError_ = "The server closed the connection.";
@@ -269,6 +276,8 @@ bool MoxSmtp::readReply(std::uint32_t limit)
         replyText_.clear();
         if (read == SmtpReplyReader::Status::TooLong)
             lastError_ = "The server's reply is too long.";
+        else if (status == Status::TimedOut && cancelled_)
+            lastError_ = "Cancelled.";
         else if (status == Status::TimedOut)
             lastError_ = "The server did not answer within " + std::to_string(limit / 1000) + " seconds.";
         else if (status == Status::Closed)
@@ -322,6 +331,7 @@ bool MoxSmtp::sendMessage(const MoxMsg& message)
     if (!connected_) throw Error("Not connected.");
     if (message.from.empty()) throw Error("\"From\" field not specified.");
     if (message.sendTo.empty()) throw Error("\"SendTo\" field not specified.");
+    cancelled_ = false;
 
     MoxMsg dated = message;
     dated.date = formatMailDate(std::time(nullptr));

@@ -100,8 +100,9 @@ public:
     // seconds) and closes the connection; nothing when not connected.
     void quit();
 
-    // Ends the wait under way at once (as a time-out); for a Stop button or
-    // a dialog closing during a send, called from the pump.
+    // Ends the wait under way at once, which fails the step with the error
+    // "Cancelled."; for a Stop button or a dialog closing during a send,
+    // called from the pump.
     void cancel();
 
     bool connected() const { return connected_; }
@@ -154,6 +155,7 @@ private:
     std::vector<std::string> replyLines_;
     std::vector<std::string> extensions_;
     int sendPercent_ = 0;
+    bool cancelled_ = false;
     std::string openedWith_; // host, port, security and user of the open connection
 };
 

@@ -154,6 +154,26 @@ TEST(MoxSmtpPeers, GreetingsThatFailEndWithinTheLimit)
     }
 }
 
+TEST(MoxSmtpPeers, CancelFromThePumpEndsTheWait)
+{
+    Peer silent(untilClosed);
+    MoxSmtp* target = nullptr;
+    int pumped = 0;
+    MoxSmtp smtp([&] {
+        if (++pumped == 3 && target) target->cancel();
+    });
+    target = &smtp;
+    test::SmtpEvents events(smtp);
+    smtp.host = "127.0.0.1";
+    smtp.port = std::to_string(silent.port());
+    smtp.timeOut = 10000;
+    const auto start = Clock::now();
+    smtp.connect();
+    EXPECT_LT(Clock::now() - start, 1s);
+    EXPECT_FALSE(smtp.connected());
+    EXPECT_EQ(events.errors, std::vector<std::string> {"0 Cancelled."});
+}
+
 TEST(MoxSmtpPeers, RepliesInOneOrSeveralPieces)
 {
     Peer peer([](int fd) {

@@ -73,9 +73,12 @@ TEST(MoxSmtp, OneTransactionForEachRecipientFieldOnOneConnection)
     EXPECT_EQ(events.sent[events.sent.size() - 2], "\r\n.\r\n");
     EXPECT_EQ(events.sent.back(), "RSET\r\n");
     EXPECT_EQ(events.received.back(), "250 OK");
-    ASSERT_GE(events.progress.size(), 2u);
+    // Progress in steps of at least 10 while the lines go out, ending at 100, then 100 once more.
+    ASSERT_GE(events.progress.size(), 3u);
+    EXPECT_LE(events.progress.size(), 11u);
+    EXPECT_EQ(events.progress[events.progress.size() - 2], 100);
     EXPECT_EQ(events.progress.back(), 100);
-    EXPECT_TRUE(std::is_sorted(events.progress.begin(), events.progress.end()));
+    for (std::size_t i = 1; i + 1 < events.progress.size(); ++i) EXPECT_GT(events.progress[i], events.progress[i - 1]);
     EXPECT_EQ(events.afterSends, 1);
 
     // Connecting again reuses the open connection; To (two) and CC (one) are two transactions
@@ -153,6 +156,11 @@ TEST(MoxSmtp, RejectedTransactionsAreReportedAndStopTheSend)
     EXPECT_NE(smtp.lastError().find("Cannot connect"), std::string::npos);
     EXPECT_EQ(events.errors.size(), 1u);
     EXPECT_EQ(errorOf(smtp, message("a@x.org")), "Not connected.");
+
+    // A port that is not a number means 25.
+    smtp.port = "abc";
+    smtp.connect();
+    EXPECT_NE(smtp.lastError().find(":25"), std::string::npos) << smtp.lastError();
 }
 
 TEST(MoxSmtp, AddressHelpers)
