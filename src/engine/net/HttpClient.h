@@ -1,0 +1,127 @@
+#pragma once
+
+#include "net/TcpConnection.h"
+
+#include <chrono>
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace vextral::net {
+
+// The parts of an "http://host[:port][/path]" address.
+struct HttpUrl {
+    std::string host; // a name or a dotted address
+    int port = 80;
+    std::string path = "/"; // from the first "/" after the host, without a fragment
+
+    // The host, followed by ":port" when the port is not 80.
+    std::string authority() const;
+    // "http://" + authority() + path: the address as a proxy is asked for it.
+    std::string text() const;
+};
+
+// Splits an address. Raises "HTTP Secure Socket is not supported" for https,
+// and a "Bad URL" error for other schemes, a missing host, a port that is no
+// port, and blanks or control characters anywhere (they would break the
+// request line).
+HttpUrl splitUrl(const std::string& url);
+
+// The address a redirect goes to: target when it is a whole address; a
+// target without any "/" is a name on the same server ("http://" + host +
+// "/" + target), one beginning with "/" a path on the same server, one
+// beginning with "//" a server and path over http.
+std::string redirectTarget(const HttpUrl& from, const std::string& target);
+
+// The HTTP/1.0 GET request for url, each line ended by CR LF, closed by an
+// empty line. Through a proxy the request line carries the whole address and
+// "Proxy-Connection: Keep-Alive" follows it; a non-empty cookie is sent back
+// in a "Cookie" line.
+std::string buildRequest(const HttpUrl& url, bool viaProxy, const std::string& cookie);
+
+// Reads a response header from the bytes that arrive, in pieces of any size,
+// up to its first empty line: the status code (the second word of the first
+// line as a number, 0 when it is none), the redirect target of a "Location:"
+// line and the cookie of a "Set-Cookie:" line (names in any letter case).
+// Lines end with LF or CR LF. A line longer than kMaxLine or a header longer
+// than kMaxHeader raises an error: a server cannot fill the memory.
+class ResponseHeaderReader {
+public:
+    static constexpr std::size_t kMaxLine = 8 * 1024;
+    static constexpr std::size_t kMaxHeader = 1024 * 1024;
+    static constexpr std::size_t kMaxLocation = 256;
+
+    // Takes bytes and returns how many of them belong to the header; those
+    // after the empty line are the body's. Takes nothing once complete.
+    std::size_t feed(std::string_view bytes);
+    bool complete() const { return complete_; }
+    // Lines read whole so far (the empty line that ends the header counts).
+    std::size_t lines() const { return lines_; }
+
+    int status() const { return status_; }
+    const std::optional<std::string>& location() const { return location_; }
+    const std::optional<std::string>& cookie() const { return cookie_; }
+    // The header as received, line ends included.
+    const std::string& text() const { return text_; }
+
+private:
+    void takeLine(std::string_view line);
+
+    std::string text_;
+    std::size_t lineStart_ = 0; // where the line being read begins in text_
+    std::size_t lines_ = 0;
+    bool complete_ = false;
+    int status_ = 0;
+    std::optional<std::string> location_;
+    std::optional<std::string> cookie_;
+};
+
+struct HttpResponse {
+    int status = 0;
+    std::string header;
+    std::string body;
+    std::string url; // the address the response came from, after redirects
+    std::optional<std::string> location;
+    std::optional<std::string> cookie;
+};
+
+// An HTTP/1.0 client for GET requests. Each wait (name lookup, connect,
+// sending the request, reading a header line, each piece of the body) is
+// limited by timeLimit; the pump runs between short polls meanwhile. The body
+// is everything the server sends until it closes the connection, at most
+// kMaxBody bytes. Statuses 300 to 302 with a Location are followed, at most
+// kMaxRedirects times; every other status ends the fetch with its body (an
+// error page is a body like any other). Failures raise vextral::Error with
+// the client's messages ("Host Lookup Failed", "Socket readln aborted", ...).
+class HttpClient {
+public:
+    static constexpr std::size_t kMaxBody = 1024 * 1024;
+    static constexpr int kMaxRedirects = 5;
+
+    explicit HttpClient(Pump pump = {}) : pump_(std::move(pump)) {}
+
+    // The proxy every request goes through; none when proxyHost is empty.
+    std::string proxyHost;
+    int proxyPort = 8080;
+    std::chrono::milliseconds timeLimit {20000};
+
+    HttpResponse get(const std::string& url);
+
+    // A cookie set by a redirect response, sent with every later request.
+    const std::string& cookie() const { return cookie_; }
+
+    // Ends a fetch under way (from the pump) at its next wait with an error;
+    // the next get() starts afresh.
+    void cancel();
+
+private:
+    HttpResponse fetch(const HttpUrl& url);
+
+    Pump pump_;
+    std::string cookie_;
+    TcpConnection* current_ = nullptr;
+    bool cancelled_ = false;
+};
+
+} // namespace vextral::net

@@ -1,0 +1,267 @@
+#include "net/HttpClient.h"
+
+#include "core/Error.h"
+#include "engine/net/HttpTestServer.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+
+using namespace vextral;
+using namespace vextral::net;
+using vextral::test::ScriptedHttpServer;
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+const std::string kAccept = "Accept: www/source, text/html, video/mpeg, image/jpeg, image/x-tiff\r\n"
+                            "Accept: image/x-rgb, image/x-xbm, image/gif, */*, application/postscript\r\n";
+const std::string kContentType = "Content-type: application/x-www-form-urlencoded\r\n";
+
+// The message the call raised, or "" when it raised none.
+template <typename F>
+std::string errorOf(F&& f)
+{
+    try {
+        f();
+    } catch (const Error& e) {
+        return e.what();
+    }
+    return "";
+}
+
+// A script that answers every connection with the same bytes.
+ScriptedHttpServer::Script answer(std::string bytes)
+{
+    return [bytes](int, const ScriptedHttpServer::Connection& c) { c.send(bytes); };
+}
+
+HttpClient quickClient()
+{
+    HttpClient client;
+    client.timeLimit = 400ms;
+    return client;
+}
+
+} // namespace
+
+TEST(HttpClient, SplitsAddressesAndResolvesRedirectTargets)
+{
+    const HttpUrl plain = splitUrl("http://www.vextral.example/update.ini");
+    EXPECT_EQ(plain.host, "www.vextral.example");
+    EXPECT_EQ(plain.port, 80);
+    EXPECT_EQ(plain.path, "/update.ini");
+    EXPECT_EQ(plain.text(), "http://www.vextral.example/update.ini");
+
+    const HttpUrl ported = splitUrl("HTTP://127.0.0.1:8081");
+    EXPECT_EQ(ported.host, "127.0.0.1");
+    EXPECT_EQ(ported.port, 8081);
+    EXPECT_EQ(ported.path, "/");
+    EXPECT_EQ(ported.authority(), "127.0.0.1:8081");
+    EXPECT_EQ(splitUrl("http://h?x=1#top").path, "/?x=1");
+    EXPECT_EQ(splitUrl("http://h:/a#top").path, "/a");
+
+    EXPECT_EQ(errorOf([] { splitUrl("https://www.vextral.example/update.ini"); }),
+              "HTTP Secure Socket is not supported");
+    for (const char* bad : {"ftp://h/x", "www.vextral.example/update.ini", "http:///x", "http://h:99999/",
+                            "http://h:8o/", "http://h/a b", "http://h/a\r\nX-Injected: 1", "file:///etc/passwd"}) {
+        EXPECT_TRUE(errorOf([bad] { splitUrl(bad); }).starts_with("Bad URL")) << bad;
+    }
+
+    const HttpUrl from = splitUrl("http://127.0.0.1:8081/dir/update.ini");
+    EXPECT_EQ(redirectTarget(from, "moved.ini"), "http://127.0.0.1:8081/moved.ini");
+    EXPECT_EQ(redirectTarget(from, "/new/update.ini"), "http://127.0.0.1:8081/new/update.ini");
+    EXPECT_EQ(redirectTarget(from, "//mirror.example/u.ini"), "http://mirror.example/u.ini");
+    EXPECT_EQ(redirectTarget(from, "http://mirror.example/u.ini"), "http://mirror.example/u.ini");
+}
+
+TEST(HttpClient, RequestBytesDirectThroughAProxyAndWithACookie)
+{
+    const HttpUrl url = splitUrl("http://www.vextral.example/update.ini");
+    EXPECT_EQ(buildRequest(url, false, ""),
+              "GET /update.ini HTTP/1.0\r\nHost: www.vextral.example\r\n" + kAccept + kContentType + "\r\n");
+    EXPECT_EQ(buildRequest(url, true, "id=7"), "GET http://www.vextral.example/update.ini HTTP/1.0\r\n"
+                                               "Proxy-Connection: Keep-Alive\r\nHost: www.vextral.example\r\n" +
+                                                   kAccept + "Cookie: id=7\r\n" + kContentType + "\r\n");
+
+    // On the wire: straight to the server, and to a proxy (the server's own
+    // name does not even resolve, so only the proxy can have been asked).
+    ScriptedHttpServer server(answer("HTTP/1.0 200 OK\r\n\r\nbody"));
+    HttpClient direct = quickClient();
+    EXPECT_EQ(direct.get(server.url("/update.ini")).body, "body");
+    HttpClient proxied = quickClient();
+    proxied.proxyHost = "127.0.0.1";
+    proxied.proxyPort = server.port();
+    const HttpResponse viaProxy = proxied.get("http://update.invalid/update.ini");
+    EXPECT_EQ(viaProxy.status, 200);
+    EXPECT_EQ(viaProxy.body, "body");
+    const auto requests = server.requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0], "GET /update.ini HTTP/1.0\r\nHost: 127.0.0.1:" + std::to_string(server.port()) + "\r\n" +
+                               kAccept + kContentType + "\r\n");
+    EXPECT_EQ(requests[1], "GET http://update.invalid/update.ini HTTP/1.0\r\nProxy-Connection: Keep-Alive\r\n"
+                           "Host: update.invalid\r\n" +
+                               kAccept + kContentType + "\r\n");
+}
+
+TEST(HttpClient, HeaderReaderGivesTheSameResultForAnySplitOfTheBytes)
+{
+    const std::string response = "HTTP/1.1 302 Found\r\nlocation: /next.ini \r\nContent-Length: 3\n"
+                                 "SET-COOKIE: session=abc; Path=/\r\nX-Other: 1\r\n\r\nbody";
+    for (std::size_t piece : {1u, 2u, 7u, 1000u}) {
+        ResponseHeaderReader reader;
+        std::string rest;
+        for (std::size_t i = 0; i < response.size(); i += piece) {
+            const std::string chunk = response.substr(i, piece);
+            rest += chunk.substr(reader.feed(chunk));
+        }
+        SCOPED_TRACE(piece);
+        EXPECT_TRUE(reader.complete());
+        EXPECT_EQ(reader.status(), 302);
+        EXPECT_EQ(reader.location(), "/next.ini");
+        EXPECT_EQ(reader.cookie(), "session=abc; Path=/");
+        EXPECT_EQ(reader.lines(), 6u);
+        EXPECT_EQ(rest, "body");
+        EXPECT_EQ(reader.text() + rest, response);
+    }
+
+    ResponseHeaderReader odd;
+    odd.feed("garbage\r\nLocation:x\r\nLocation: " + std::string(300, 'a') + "\r\n\r\n");
+    EXPECT_EQ(odd.status(), 0);
+    EXPECT_EQ(odd.location(), std::string(256, 'a')); // "Location:x" has no blank after its name
+    ResponseHeaderReader injected;
+    injected.feed("HTTP/1.0 302 Found\r\nSet-Cookie: a=1\rX-Evil: 1\r\n\r\n");
+    EXPECT_FALSE(injected.cookie());
+
+    ResponseHeaderReader longLine;
+    EXPECT_EQ(errorOf([&] { longLine.feed("HTTP/1.0 200 OK\r\nX: " + std::string(9000, 'x')); }),
+              "The server sent a header line longer than 8 KiB");
+    ResponseHeaderReader longHeader;
+    const std::string line = "X-Filler: " + std::string(1000, 'x') + "\r\n";
+    EXPECT_EQ(errorOf([&] {
+                  for (int i = 0; i < 1100; ++i) longHeader.feed(line);
+              }),
+              "The server sent a header longer than 1 MiB");
+}
+
+TEST(HttpClient, RedirectsAreFollowedWithTheirCookieAndLoopsEnd)
+{
+    // A 302 to a whole address, then one relative to the server with a cookie.
+    int port = 0;
+    ScriptedHttpServer server([&port](int n, const ScriptedHttpServer::Connection& c) {
+        if (n == 0)
+            c.send("HTTP/1.0 302 Found\r\nLocation: http://127.0.0.1:" + std::to_string(port) + "/moved/a.ini\r\n\r\n");
+        if (n == 1) c.send("HTTP/1.0 301 Moved\r\nSet-Cookie: visit=2\r\nLocation: b.ini\r\n\r\n");
+        if (n == 2) c.send("HTTP/1.0 200 OK\r\n\r\n[Vextral]\r\nversion=3.0\r\n");
+    });
+    port = server.port();
+    HttpClient client = quickClient();
+    const HttpResponse r = client.get(server.url("/update.ini"));
+    EXPECT_EQ(r.status, 200);
+    EXPECT_EQ(r.body, "[Vextral]\r\nversion=3.0\r\n");
+    EXPECT_EQ(r.url, server.url("/b.ini"));
+    EXPECT_EQ(client.cookie(), "visit=2");
+    const auto requests = server.requests();
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_TRUE(requests[1].starts_with("GET /moved/a.ini HTTP/1.0\r\n"));
+    EXPECT_EQ(requests[1].find("Cookie:"), std::string::npos);
+    EXPECT_TRUE(requests[2].starts_with("GET /b.ini HTTP/1.0\r\n"));
+    EXPECT_NE(requests[2].find(kAccept + "Cookie: visit=2\r\n" + kContentType + "\r\n"), std::string::npos);
+
+    ScriptedHttpServer loop(answer("HTTP/1.0 302 Found\r\nLocation: update.ini\r\n\r\n"));
+    HttpClient looping = quickClient();
+    EXPECT_EQ(errorOf([&] { looping.get(loop.url()); }), "Too many redirects.");
+    EXPECT_EQ(loop.requests().size(), 1u + HttpClient::kMaxRedirects);
+
+    // Other statuses end the fetch with their body, a 404 page or a 303 alike.
+    ScriptedHttpServer other([](int n, const ScriptedHttpServer::Connection& c) {
+        c.send(n == 0 ? "HTTP/1.0 404 Not Found\r\n\r\n<html>gone</html>"
+                      : "HTTP/1.0 303 See Other\r\nLocation: x.ini\r\n\r\nsee");
+    });
+    HttpClient plain = quickClient();
+    EXPECT_EQ(plain.get(other.url()).body, "<html>gone</html>");
+    const HttpResponse seeOther = plain.get(other.url());
+    EXPECT_EQ(seeOther.status, 303);
+    EXPECT_EQ(seeOther.body, "see");
+    EXPECT_EQ(other.requests().size(), 2u);
+}
+
+TEST(HttpClient, EveryWaitEndsWithItsMessage)
+{
+    const auto timed = [](HttpClient& client, const std::string& url, std::chrono::milliseconds& took) {
+        const auto start = Clock::now();
+        std::string e = errorOf([&] { client.get(url); });
+        took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
+        return e;
+    };
+    std::chrono::milliseconds took {};
+
+    ScriptedHttpServer silent([](int, const ScriptedHttpServer::Connection& c) { c.wait(5000); });
+    HttpClient client = quickClient();
+    int pumped = 0;
+    HttpClient pumping([&pumped] { ++pumped; });
+    pumping.timeLimit = 400ms;
+    EXPECT_EQ(timed(pumping, silent.url(), took), "Socket readln aborted");
+    EXPECT_GE(took, 400ms);
+    EXPECT_LT(took, 2000ms);
+    EXPECT_GT(pumped, 3) << "the pump runs while the client waits";
+
+    // A header line that never ends is one wait, however it trickles.
+    ScriptedHttpServer trickle([](int, const ScriptedHttpServer::Connection& c) {
+        for (int i = 0; i < 20 && c.send("H"); ++i) c.wait(100);
+    });
+    EXPECT_EQ(timed(client, trickle.url(), took), "Socket readln aborted");
+    EXPECT_LT(took, 1500ms);
+
+    ScriptedHttpServer stall([](int, const ScriptedHttpServer::Connection& c) {
+        c.send("HTTP/1.0 200 OK\r\n\r\n[Vextral]\r\nvers");
+        c.wait(5000);
+    });
+    EXPECT_EQ(timed(client, stall.url(), took), "Socket capture aborted");
+    EXPECT_LT(took, 2000ms);
+
+    ScriptedHttpServer endless([](int, const ScriptedHttpServer::Connection& c) {
+        c.send("HTTP/1.0 200 OK\r\n\r\n");
+        const std::string chunk(64 * 1024, 'x');
+        while (!c.stopping() && c.send(chunk)) {}
+    });
+    EXPECT_EQ(errorOf([&] { client.get(endless.url()); }), "The server sent more than 1 MiB");
+
+    ScriptedHttpServer hangUp([](int, const ScriptedHttpServer::Connection&) {});
+    EXPECT_EQ(errorOf([&] { client.get(hangUp.url()); }), "The server closed the connection without an answer");
+
+    EXPECT_EQ(errorOf([&] { client.get("http://127.0.0.1:" + std::to_string(test::refusedPort()) + "/"); }),
+              "Connection Failed");
+    EXPECT_EQ(errorOf([&] { client.get("http://no-such-host.invalid/update.ini"); }), "Host Lookup Failed");
+
+    // A server whose queue of connections is full never answers a connect.
+    const int full = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a {};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    ASSERT_EQ(::bind(full, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    ASSERT_EQ(::listen(full, 0), 0);
+    ASSERT_EQ(::getsockname(full, reinterpret_cast<sockaddr*>(&a), &len), 0);
+    std::vector<int> queued;
+    for (int i = 0; i < 3; ++i) {
+        queued.push_back(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0));
+        ::connect(queued.back(), reinterpret_cast<sockaddr*>(&a), sizeof a);
+    }
+    EXPECT_EQ(timed(client, "http://127.0.0.1:" + std::to_string(ntohs(a.sin_port)) + "/", took),
+              "Connection Timed out");
+    EXPECT_GE(took, 400ms);
+    for (int fd : queued) ::close(fd);
+    ::close(full);
+
+    // Cancel from the pump ends the fetch under way.
+    HttpClient* self = nullptr;
+    HttpClient cancelling([&self] { self->cancel(); });
+    self = &cancelling;
+    cancelling.timeLimit = 5s;
+    EXPECT_FALSE(timed(cancelling, silent.url(), took).empty());
+    EXPECT_LT(took, 1000ms);
+}
