@@ -8,6 +8,7 @@
 #include "gui/PictureImage.h"
 #include "gui/Prompts.h"
 #include "gui/SavePicture.h"
+#include "gui/ToolbarPictures.h"
 #include "settings/Settings.h"
 
 #include <QApplication>
@@ -19,11 +20,11 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
-#include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -44,11 +45,26 @@ QSize screenSize(QWidget* widget)
 
 int editValue(const QLineEdit* edit) { return integerFromText(edit->text().toStdString()); }
 
-QToolButton* speedButton(QWidget* parent, const char* name, QStyle::StandardPixmap picture, const char* hint)
+// Two sheets, one over the other: "copy".
+QIcon copyPicture()
+{
+    QPixmap pixmap(20, 20);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setPen(QColor(40, 60, 110));
+    for (const QPoint at : {QPoint(2, 2), QPoint(7, 6)}) {
+        painter.setBrush(Qt::white);
+        painter.drawRect(QRect(at, QSize(10, 12)));
+        for (int line = 3; line <= 9; line += 3) painter.drawLine(at + QPoint(2, line), at + QPoint(8, line));
+    }
+    return QIcon(pixmap);
+}
+
+QToolButton* speedButton(QWidget* parent, const char* name, const QIcon& picture, const char* hint)
 {
     auto* button = new QToolButton(parent);
     button->setObjectName(QLatin1String(name));
-    button->setIcon(parent->style()->standardIcon(picture));
+    button->setIcon(picture);
     button->setToolTip(QLatin1String(hint));
     button->setAutoRaise(true);
     button->setIconSize(QSize(20, 20));
@@ -126,8 +142,8 @@ CaptureDialog::CaptureDialog(SavePicture& savePicture, const settings::Settings&
     auto* spbCapture = new QPushButton(QStringLiteral("Start Capture"), this);
     spbCapture->setObjectName(QStringLiteral("spbCapture"));
     spbCapture->setAutoDefault(false);
-    auto* spbSave = speedButton(this, "spbSave", QStyle::SP_DialogSaveButton, "Save to File");
-    auto* spbClipboard = speedButton(this, "spbClipboard", QStyle::SP_FileDialogDetailedView, "Copy to Clipboard");
+    auto* spbSave = speedButton(this, "spbSave", toolbarPicture(Picture::Save), "Save to File");
+    auto* spbClipboard = speedButton(this, "spbClipboard", copyPicture(), "Copy to Clipboard");
     buttons->addWidget(spbCapture);
     buttons->addStretch();
     buttons->addWidget(spbSave);

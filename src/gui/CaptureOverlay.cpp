@@ -217,7 +217,9 @@ void OverlayCaptureBackend::grabAndShow()
     QImage still = screen ? screen->grabWindow(0).toImage() : QImage();
     const bool blackMeansBlind = QGuiApplication::platformName() != QLatin1String("xcb") || waylandSession();
     if (still.isNull() || (blackMeansBlind && allBlack(still))) {
-        lastError_ = "Cannot capture the screen: the display gave no picture of it";
+        lastError_ = waylandSession()
+                         ? "Cannot capture the screen: this Wayland session does not let programs read the screen"
+                         : "Cannot capture the screen: the display gave no picture of it";
         reportOnce(kGrabFailed, nullptr);
         return;
     }

@@ -367,3 +367,49 @@ TEST(CaptureOverlay, GrabsTheSquareUnderThePointerFromTheScreen)
     EXPECT_EQ(status, 0);
     EXPECT_TRUE(got.empty());
 }
+
+// The whole way, under Xvfb: menuCapture's dialog, the program's own backend,
+// a click on an icon shown on the screen, and the 32 x 32 file saved from it.
+TEST(CaptureOverlay, TheDialogCapturesAnIconFromTheScreenAndSavesIt)
+{
+    if (QGuiApplication::platformName() == QLatin1String("offscreen")) GTEST_SKIP() << "needs a display (Xvfb)";
+
+    const auto icon = platform::extractIcon(test::fixture("library.icl").string(), 1);
+    ASSERT_TRUE(icon);
+    codecs::ImageBuffer buffer;
+    buffer.drawIcon(*icon);
+    const codecs::Picture known = buffer.picture();
+    QLabel shown;
+    shown.setWindowFlag(Qt::FramelessWindowHint);
+    shown.setPixmap(QPixmap::fromImage(gui::toQImage(known)));
+    shown.setGeometry(1000, 700, 32, 32);
+    shown.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&shown));
+
+    Desktop desk;
+    TempDir dir;
+    desk.window.move(20, 20);
+    auto* d = desk.open<CaptureDialog>("menuCapture");
+    ASSERT_TRUE(d);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(d));
+    auto& backend = dynamic_cast<gui::OverlayCaptureBackend&>(gui::overlayCaptureBackend());
+    click(d, "spbCapture");
+    EXPECT_TRUE(desk.window.windowState() & Qt::WindowMinimized);
+    ASSERT_TRUE(waitUntil([&] { return backend.overlay() && backend.overlay()->isVisible(); })) << backend.lastError();
+    gui::CaptureOverlay* overlay = backend.overlay();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(overlay));
+    const QPoint middle = overlay->mapFromGlobal(shown.mapToGlobal(QPoint(16, 16)));
+    QTest::mouseMove(overlay, middle);
+    QTest::mouseClick(overlay, Qt::LeftButton, {}, middle);
+    ASSERT_TRUE(waitUntil([&] { return !d->captured().empty(); }));
+    EXPECT_FALSE(desk.window.windowState() & Qt::WindowMinimized);
+    EXPECT_FALSE(d->windowState() & Qt::WindowMinimized);
+    EXPECT_EQ(std::pair(d->captured().width, d->captured().height), std::pair(33, 33));
+    EXPECT_EQ(control<QLabel>(d, "imgCapture")->pixmap().size(), QSize(33, 33));
+
+    desk.prompts.saveAnswers << gui::SaveChoice {q(dir / "icon.png"), 9};
+    click(d, "spbSave");
+    const auto file = (dir / "icon.png").string();
+    expectTopLeft(codecs::readPictureFile(file, *codecs::pictureInputFor(file)), known, 32, "saved");
+    EXPECT_TRUE(desk.prompts.errors.isEmpty()) << desk.prompts.errors.join('\n').toStdString();
+}
