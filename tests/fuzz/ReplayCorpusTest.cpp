@@ -1,6 +1,7 @@
 // Replays every input the fuzzers kept (their corpora) and every crash they
 // ever found, so a fixed fault stays fixed.
 #include "fuzz/FuzzGif.h"
+#include "fuzz/FuzzHttpHeader.h"
 #include "fuzz/FuzzIconSource.h"
 #include "fuzz/FuzzPictureReader.h"
 #include "fuzz/FuzzSmtpReply.h"
@@ -58,6 +59,11 @@ TEST(FuzzReplay, TiffLzwCorpusAndCrashes)
 TEST(FuzzReplay, PictureReaderCorpusAndCrashes)
 {
     EXPECT_GT(replay("picture_reader", vextral::fuzz::exercisePictureReader), 0u) << "the saved fuzz corpus is missing";
+}
+
+TEST(FuzzReplay, HttpHeaderCorpusAndCrashes)
+{
+    EXPECT_GT(replay("http_header", vextral::fuzz::exerciseHttpHeader), 0u) << "the saved fuzz corpus is missing";
 }
 
 TEST(FuzzReplay, SmtpReplyCorpusAndCrashes)
