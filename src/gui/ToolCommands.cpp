@@ -2,6 +2,7 @@
 
 #include "gui/CaptureDialog.h"
 #include "gui/CaptureOverlay.h"
+#include "gui/CheckDialog.h"
 #include "gui/DialogHost.h"
 #include "gui/EditDialog.h"
 #include "gui/MainView.h"
@@ -49,6 +50,10 @@ void ToolCommands::menuCaptureClick()
 void ToolCommands::menuFriendClick() { notAvailable(view_, "Share Icons With Friends"); }
 
 // The update check.
-void ToolCommands::menuCheckClick() { notAvailable(view_, "Check for the latest version"); }
+void ToolCommands::menuCheckClick()
+{
+    view_.dialogs().show(
+        new CheckDialog(view_.programFolder(), view_.settingsPath(), view_.prompts(), view_.windowWidget()));
+}
 
 } // namespace vextral::gui
