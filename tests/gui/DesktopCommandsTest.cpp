@@ -190,6 +190,13 @@ TEST(DesktopCommands, WallpaperThroughGSettingsOrAClearError)
         row = (row + 1) % 4;
     }
     EXPECT_TRUE(w.prompts.errors.isEmpty()) << w.prompts.errors.join('\n').toStdString();
+
+    // A picture that cannot be written: the error, and the desktop keeps its wallpaper.
+    fs::remove_all(w.folder);
+    w.trigger("menuStretch");
+    ASSERT_EQ(w.prompts.errors.size(), 1);
+    EXPECT_TRUE(w.prompts.errors[0].startsWith("Cannot create file " + q(bmp))) << w.prompts.errors[0].toStdString();
+    EXPECT_EQ(gsettingsGet("picture-options"), "'centered'\n");
 }
 
 TEST(DesktopCommands, EditorGetsTheFileAsOneArgument)
