@@ -5,7 +5,7 @@ BUILD_FUZZ ?= build-fuzz
 JOBS       ?= $(shell nproc)
 FUZZ_SECONDS ?= 120
 # Every libFuzzer target, by corpus name; `make fuzz FUZZ_TARGETS=gif_reader` runs one.
-FUZZ_TARGETS ?= icon_source gif_reader gif_lzw tiff_lzw picture_reader http_header smtp_reply
+FUZZ_TARGETS ?= icon_source gif_reader gif_lzw tiff_lzw picture_reader http_header smtp_reply mime_types
 CMAKE_GEN  := -G Ninja
 
 .PHONY: all deps build run test check lint format fuzz bench fixtures clean
@@ -64,6 +64,7 @@ bench: build
 	$(BUILD)/bin/bench_gui_harvest --folder /usr
 	$(BUILD)/bin/bench_print
 	$(BUILD)/bin/bench_web
+	$(BUILD)/bin/bench_base64
 	bench/compare_find.sh $(BUILD) /usr
 	bench/compare_gif.sh $(BUILD)
 	bench/compare_convert.sh $(BUILD)

@@ -3,6 +3,7 @@
 #include "fuzz/FuzzGif.h"
 #include "fuzz/FuzzHttpHeader.h"
 #include "fuzz/FuzzIconSource.h"
+#include "fuzz/FuzzMimeTypes.h"
 #include "fuzz/FuzzPictureReader.h"
 #include "fuzz/FuzzSmtpReply.h"
 
@@ -69,4 +70,9 @@ TEST(FuzzReplay, HttpHeaderCorpusAndCrashes)
 TEST(FuzzReplay, SmtpReplyCorpusAndCrashes)
 {
     EXPECT_GT(replay("smtp_reply", vextral::fuzz::exerciseSmtpReply), 0u) << "the saved fuzz corpus is missing";
+}
+
+TEST(FuzzReplay, MimeTypesCorpusAndCrashes)
+{
+    EXPECT_GT(replay("mime_types", vextral::fuzz::exerciseMimeTypes), 0u) << "the saved fuzz corpus is missing";
 }
