@@ -81,8 +81,24 @@ MoxSmtp::~MoxSmtp() = default;
 
 // --- Connection ---------------------------------------------------------
 
+// Marks a connect or a send under way; a quit asked for meanwhile (from the
+// pump) closes the connection once it has ended.
+struct MoxSmtp::Busy {
+    MoxSmtp& smtp;
+    explicit Busy(MoxSmtp& owner) : smtp(owner) { ++smtp.busy_; }
+    ~Busy()
+    {
+        if (--smtp.busy_ == 0 && smtp.quitRequested_) {
+            smtp.quitRequested_ = false;
+            smtp.closeConnection();
+        }
+    }
+};
+
 void MoxSmtp::connect()
 {
+    if (busy_) return; // called again from the pump: the first call goes on
+    Busy busy(*this);
     const std::string target = host + '\n' + std::to_string(portNumber(port)) + '\n' +
                                std::to_string(static_cast<int>(security)) + '\n' + userName + '\n' + password;
     cancelled_ = false;
@@ -206,6 +222,13 @@ bool MoxSmtp::login()
 
 void MoxSmtp::quit()
 {
+    if (busy_) {
+        // From the pump, during a connect or a send: end its wait now and
+        // close when it returns (no QUIT in the middle of a transaction).
+        quitRequested_ = true;
+        cancel();
+        return;
+    }
     if (connected_ && socket_.isOpen() && sendText("QUIT\r\n")) readReply(std::min(timeOut, quitLimit));
     closeConnection();
 }
@@ -328,6 +351,8 @@ void MoxSmtp::handleError()
 
 bool MoxSmtp::sendMessage(const MoxMsg& message)
 {
+    if (busy_) throw Error("A message is being sent.");
+    Busy busy(*this);
     if (!connected_) throw Error("Not connected.");
     if (message.from.empty()) throw Error("\"From\" field not specified.");
     if (message.sendTo.empty()) throw Error("\"SendTo\" field not specified.");
@@ -343,6 +368,10 @@ bool MoxSmtp::sendMessage(const MoxMsg& message)
     events.encodeProgressStep = encodeProgressStep;
     std::vector<std::string> lines = composeMessage(dated, host, localHostName(), events);
     for (std::string& line : lines) line = oneLine(std::move(line));
+    if (quitRequested_) {
+        lastError_ = "Cancelled.";
+        return false;
+    }
     if (onBeforeSend) onBeforeSend();
 
     const std::string sender = oneLine(cleanAddress(message.from, false));

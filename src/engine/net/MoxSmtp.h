@@ -93,11 +93,16 @@ public:
     // sent, and the composer's file error when an attachment cannot be read.
     // Returns true when every transaction succeeded, false after a failure
     // (reported through onError and lastError()). The connection stays open
-    // after a success.
+    // after a success. The pump runs during the call: a second sendMessage
+    // from it throws "A message is being sent."; a second connect() from it
+    // does nothing. Do not destroy the client from the pump (deleteLater).
     bool sendMessage(const MoxMsg& message);
 
     // Sends QUIT (waiting for its reply at most timeOut, and at most five
     // seconds) and closes the connection; nothing when not connected.
+    // Called from the pump while connect() or sendMessage() waits, it ends
+    // that wait at once (the step fails with "Cancelled.") and the
+    // connection is closed, without QUIT, when the call returns.
     void quit();
 
     // Ends the wait under way at once, which fails the step with the error
@@ -155,6 +160,9 @@ private:
     std::vector<std::string> replyLines_;
     std::vector<std::string> extensions_;
     int sendPercent_ = 0;
+    struct Busy;
+    int busy_ = 0;
+    bool quitRequested_ = false;
     bool cancelled_ = false;
     std::string openedWith_; // host, port, security and user of the open connection
 };

@@ -2,6 +2,8 @@
 
 #include "net/MoxSmtp.h"
 
+#include "core/Error.h"
+
 #include "engine/net/SmtpTestServer.h"
 #include "engine/net/TcpTestPeers.h"
 
@@ -172,6 +174,45 @@ TEST(MoxSmtpPeers, CancelFromThePumpEndsTheWait)
     EXPECT_LT(Clock::now() - start, 1s);
     EXPECT_FALSE(smtp.connected());
     EXPECT_EQ(events.errors, std::vector<std::string> {"0 Cancelled."});
+}
+
+TEST(MoxSmtpPeers, QuitFromThePumpDuringASend)
+{
+    Peer stalling([](int fd) {
+        Peer::write(fd, "220 ready\r\n");
+        Peer::readUntil(fd, "\r\n");
+        Peer::write(fd, "250 hello\r\n");
+        untilClosed(fd); // MAIL FROM gets no answer
+    });
+    MoxSmtp* target = nullptr;
+    bool sending = false;
+    int pumped = 0;
+    std::string reentered;
+    MoxSmtp smtp([&] {
+        if (!sending || ++pumped != 5) return;
+        try {
+            target->sendMessage(shortMessage());
+        } catch (const vextral::Error& e) {
+            reentered = e.what();
+        }
+        target->quit();
+    });
+    target = &smtp;
+    test::SmtpEvents events(smtp);
+    smtp.host = "127.0.0.1";
+    smtp.port = std::to_string(stalling.port());
+    smtp.timeOut = 10000;
+    smtp.connect();
+    ASSERT_TRUE(smtp.connected());
+    sending = true;
+    const auto start = Clock::now();
+    EXPECT_FALSE(smtp.sendMessage(shortMessage()));
+    EXPECT_LT(Clock::now() - start, 1s);
+    EXPECT_EQ(reentered, "A message is being sent.");
+    EXPECT_FALSE(smtp.connected());
+    EXPECT_EQ(smtp.lastError(), "Cancelled.");
+    EXPECT_EQ(std::count(events.sent.begin(), events.sent.end(), "QUIT\r\n"), 0);
+    EXPECT_EQ(std::count(events.sent.begin(), events.sent.end(), "MAIL FROM:<me@x.org>\r\n"), 1);
 }
 
 TEST(MoxSmtpPeers, RepliesInOneOrSeveralPieces)

@@ -4,7 +4,9 @@
 #include "core/Error.h"
 #include "engine/net/SmtpTestServer.h"
 #include "engine/net/TcpTestPeers.h"
+#include "net/Base64EncodingStream.h"
 
+#include <chrono>
 #include <gtest/gtest.h>
 
 using vextral::net::MoxMsg;
@@ -105,6 +107,34 @@ TEST(MoxSmtp, OneTransactionForEachRecipientFieldOnOneConnection)
     EXPECT_FALSE(smtp.connected());
     EXPECT_EQ(events.sent.back(), "QUIT\r\n");
     EXPECT_EQ(events.quits, 1);
+}
+
+TEST(MoxSmtp, AnAttachmentArrivesWhole)
+{
+    SmtpTestServer server;
+    ASSERT_TRUE(server.running());
+    test::TempDir dir;
+    std::vector<std::uint8_t> bytes(2 * 1024 * 1024);
+    std::uint32_t state = 12345;
+    for (auto& b : bytes) b = static_cast<std::uint8_t>((state = state * 1103515245u + 12345u) >> 24);
+    test::writeBytes(dir / "icons.bin", bytes);
+
+    MoxSmtp smtp;
+    SmtpEvents events(smtp);
+    smtp.host = "127.0.0.1";
+    smtp.port = std::to_string(server.port());
+    smtp.timeOut = 5000;
+    MoxMsg msg = message("a@x.org");
+    msg.attachedFiles.add((dir / "icons.bin").string());
+    const auto start = std::chrono::steady_clock::now();
+    smtp.connect();
+    ASSERT_TRUE(smtp.sendMessage(msg)) << smtp.lastError();
+    const auto took = std::chrono::steady_clock::now() - start;
+    const std::string data = server.mail(1).data;
+    const std::string encoded = vextral::net::base64Encode(std::string(bytes.begin(), bytes.end()));
+    EXPECT_NE(data.find("\r\n\r\n" + encoded + "\r\n"), std::string::npos);
+    EXPECT_EQ(events.progress.size(), 11u); // every 10 % and 100 after RSET
+    EXPECT_LT(took, std::chrono::seconds(10));
 }
 
 TEST(MoxSmtp, RejectedTransactionsAreReportedAndStopTheSend)
