@@ -61,7 +61,9 @@ CheckDialog::CheckDialog(const std::string& programFolder, const std::string& se
 {
     setObjectName(QStringLiteral("FormCheck"));
     setWindowTitle(QStringLiteral("Check for the latest version"));
-    setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
+    // A fixed dialog box: a close box, no minimise or maximise.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(268, 259);
     if (const QScreen* screen = parent ? parent->screen() : this->screen())
         move(screen->availableGeometry().center() - rect().center());
