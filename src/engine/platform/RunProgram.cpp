@@ -90,6 +90,7 @@ ProgramRun runProgram(const std::vector<std::string>& argv, std::chrono::millise
     posix_spawn_file_actions_adddup2(&actions, out.write.get(), 1);
     posix_spawn_file_actions_adddup2(&actions, err.write.get(), 2);
     std::vector<char*> args;
+    args.reserve(argv.size() + 1);
     for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
     pid_t pid = 0;
@@ -151,8 +152,9 @@ std::string findProgram(const std::string& name)
         const std::size_t end = folders.find(':', start);
         std::string folder = folders.substr(start, end == std::string::npos ? std::string::npos : end - start);
         if (folder.empty()) folder = ".";
-        const std::string candidate = folder + "/" + name;
-        if (executable(candidate)) return candidate;
+        folder += '/';
+        folder += name;
+        if (executable(folder)) return folder;
         if (end == std::string::npos) return {};
         start = end + 1;
     }
