@@ -112,6 +112,7 @@ void MoxSmtp::connect()
             return;
         }
         closeConnection();
+        if (quitRequested_) return;
     }
     failed_ = false;
     lastError_.clear();
@@ -133,7 +134,12 @@ bool MoxSmtp::open()
     if (onConnecting) onConnecting();
     reader_.clear();
     const std::string where = host + ":" + std::to_string(number);
-    switch (socket_.connect(host, number, milliseconds(timeOut))) {
+    const Status status = socket_.connect(host, number, milliseconds(timeOut));
+    if (status != Status::Ok && cancelled_) {
+        lastError_ = "Cancelled.";
+        return false;
+    }
+    switch (status) {
     case Status::Ok: break;
     case Status::LookupFailed: lastError_ = "Host " + host + " not found."; return false;
     case Status::LookupTimedOut: lastError_ = "Host lookup of " + host + " timed out."; return false;
@@ -145,14 +151,22 @@ bool MoxSmtp::open()
     return true;
 }
 
+bool MoxSmtp::startTls()
+{
+    const Status status = socket_.startTls(host, milliseconds(timeOut));
+    if (status == Status::Ok) return true;
+    if (cancelled_)
+        fail("Cancelled.");
+    else if (status == Status::TlsFailed)
+        fail("TLS failed: " + socket_.tlsError());
+    else
+        fail("TLS failed: the server did not complete the handshake.");
+    return false;
+}
+
 bool MoxSmtp::greet()
 {
-    if (security == SmtpSecurity::Tls) {
-        if (socket_.startTls(host, milliseconds(timeOut)) != Status::Ok) {
-            fail("TLS failed: " + (socket_.tlsError().empty() ? std::string("no handshake") : socket_.tlsError()));
-            return false;
-        }
-    }
+    if (security == SmtpSecurity::Tls && !startTls()) return false;
     const bool extended = security != SmtpSecurity::None || !userName.empty();
     if (!expect("220") || !hello(extended)) {
         handleError();
@@ -168,10 +182,7 @@ bool MoxSmtp::greet()
             return false;
         }
         reader_.clear(); // nothing sent before the upgrade may count after it
-        if (socket_.startTls(host, milliseconds(timeOut)) != Status::Ok) {
-            fail("TLS failed: " + (socket_.tlsError().empty() ? std::string("no handshake") : socket_.tlsError()));
-            return false;
-        }
+        if (!startTls()) return false;
         if (!hello(true)) {
             handleError();
             return false;

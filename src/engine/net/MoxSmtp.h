@@ -136,6 +136,7 @@ public:
 private:
     bool open();
     bool greet();
+    bool startTls();
     bool hello(bool extended);
     bool login();
     bool sendText(const std::string& text, const std::string& shown = {});

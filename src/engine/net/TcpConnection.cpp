@@ -151,7 +151,8 @@ TcpConnection::Status TcpConnection::connect(const std::string& host, int port, 
     State& s = *state_;
     close();
     s.tlsError.clear();
-    if (host.empty() || port <= 0 || port > 65535) return Status::LookupFailed;
+    if (host.empty()) return Status::LookupFailed;
+    if (port <= 0 || port > 65535) return Status::ConnectFailed;
     const std::string service = std::to_string(port);
 
     // A dotted (or IPv6) address needs no lookup; a name is resolved on a

@@ -59,7 +59,10 @@ TEST(MoxSmtpTls, StartTlsAndTlsWithALogin)
     for (const auto& [mode, security] :
          {std::pair {"starttls", SmtpSecurity::StartTls}, std::pair {"tls", SmtpSecurity::Tls}}) {
         SCOPED_TRACE(mode);
-        test::SmtpTestServer server(certificates.server(mode));
+        // PLAIN after STARTTLS; LOGIN (the only one offered) over TLS.
+        std::vector<std::string> arguments = certificates.server(mode);
+        if (security == SmtpSecurity::Tls) arguments.push_back("--only-login");
+        test::SmtpTestServer server(arguments);
         ASSERT_TRUE(server.running());
         MoxSmtp smtp;
         test::SmtpEvents events(smtp);
@@ -74,6 +77,9 @@ TEST(MoxSmtpTls, StartTlsAndTlsWithALogin)
         EXPECT_EQ(mail.to, std::vector<std::string> {"you@y.org"});
         // The password never shows in what the client reports having sent.
         for (const std::string& text : events.sent) EXPECT_EQ(text.find("czNjcmV0"), std::string::npos) << text;
+        EXPECT_EQ(std::count(events.sent.begin(), events.sent.end(),
+                             security == SmtpSecurity::Tls ? "AUTH LOGIN\r\n" : "AUTH PLAIN ****\r\n"),
+                  1);
         smtp.quit();
     }
 }

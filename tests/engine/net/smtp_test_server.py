@@ -1,14 +1,14 @@
 """The SMTP server of the mail client tests, built on Debian's aiosmtpd.
 
     python3 smtp_test_server.py PORTFILE OUTDIR [--tls-mode none|starttls|tls]
-        [--cert FILE --key FILE] [--login USER:PASSWORD] [--reject ADDRESS]
+        [--cert FILE --key FILE] [--login USER:PASSWORD [--only-login]] [--reject ADDRESS]
 
 Listens on 127.0.0.1 (a free port written to PORTFILE). Every accepted
 transaction is stored as OUTDIR/mail-N.txt (N from 1): lines "helo: NAME",
 "ehlo: 0|1", "tls: 0|1", "login: USER", "from: SENDER", one "to: ADDRESS"
 for each recipient, an empty line, then the message text as received. A RCPT TO of the --reject address gets "550 No such user here".
-With --login the server offers AUTH PLAIN and LOGIN and accepts only that
-user and password. Runs until killed.
+With --login the server offers AUTH PLAIN and LOGIN (LOGIN alone with
+--only-login) and accepts only that user and password. Runs until killed.
 """
 import argparse
 import asyncio
@@ -56,6 +56,7 @@ def main():
     parser.add_argument("--key")
     parser.add_argument("--login")
     parser.add_argument("--reject")
+    parser.add_argument("--only-login", action="store_true")
     args = parser.parse_args()
 
     context = None
@@ -77,6 +78,8 @@ def main():
     def factory():
         kwargs = {"hostname": "test.smtp.local", "authenticator": authenticator,
                   "auth_require_tls": args.tls_mode == "starttls"}
+        if args.only_login:
+            kwargs["auth_exclude_mechanism"] = ["PLAIN"]
         if args.tls_mode == "starttls":
             kwargs["tls_context"] = context
             kwargs["require_starttls"] = True
