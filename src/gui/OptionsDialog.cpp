@@ -5,6 +5,7 @@
 #include "gui/UpDownEdit.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QEvent>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -282,6 +283,23 @@ QWidget* OptionsDialog::buildInternetPage()
     timeout->addWidget(new QLabel(QStringLiteral("Seconds"), page));
     timeout->addStretch();
     layout->addLayout(timeout);
+
+    // How the mail dialog reaches the SMTP server.
+    auto* mail = new QGridLayout;
+    mail->setVerticalSpacing(2);
+    editSmtpPort_ = named(new QLineEdit(QStringLiteral("25"), page), "editSmtpPort");
+    editSmtpPort_->setMaximumWidth(70);
+    cmbSmtpSecurity_ = named(new QComboBox(page), "cmbSmtpSecurity");
+    for (const char* name : settings::InternetOptions::kSmtpSecurityNames) cmbSmtpSecurity_->addItem(fromStd(name));
+    editSmtpUser_ = named(new QLineEdit(page), "editSmtpUser");
+    mail->addWidget(new QLabel(QStringLiteral("Port"), page), 0, 0);
+    mail->addWidget(new QLabel(QStringLiteral("Security"), page), 0, 1);
+    mail->addWidget(new QLabel(QStringLiteral("User name"), page), 0, 2);
+    mail->addWidget(editSmtpPort_, 1, 0);
+    mail->addWidget(cmbSmtpSecurity_, 1, 1);
+    mail->addWidget(editSmtpUser_, 1, 2);
+    mail->setColumnStretch(2, 1);
+    layout->addLayout(mail);
     layout->addStretch();
     return page;
 }
@@ -302,6 +320,9 @@ void OptionsDialog::tabSheet3Show()
     editProxyPort_->setText(fromStd(net.proxyPort));
     chbProxy_->setChecked(net.proxy);
     editConnection_->setText(fromStd(net.connection));
+    editSmtpPort_->setText(fromStd(net.smtpPort));
+    cmbSmtpSecurity_->setCurrentIndex(net.smtpSecurityIndex());
+    editSmtpUser_->setText(fromStd(net.smtpUser));
     internetShown_ = true;
 }
 
@@ -326,6 +347,9 @@ settings::OptionsForm OptionsDialog::form() const
         net.proxy = chbProxy_->isChecked();
         net.proxyIp = toStd(editProxy_->text());
         net.proxyPort = toStd(editProxyPort_->text());
+        net.smtpPort = toStd(editSmtpPort_->text());
+        net.smtpSecurity = settings::InternetOptions::kSmtpSecurityNames[std::max(0, cmbSmtpSecurity_->currentIndex())];
+        net.smtpUser = toStd(editSmtpUser_->text());
         f.internet = net;
     }
     return f;

@@ -10,6 +10,7 @@
 #include <string>
 
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QRadioButton;
@@ -87,6 +88,9 @@ private:
     QLineEdit* editProxy_ = nullptr;
     QLineEdit* editProxyPort_ = nullptr;
     QLineEdit* editConnection_ = nullptr;
+    QLineEdit* editSmtpPort_ = nullptr;
+    QComboBox* cmbSmtpSecurity_ = nullptr;
+    QLineEdit* editSmtpUser_ = nullptr;
 };
 
 } // namespace vextral::gui

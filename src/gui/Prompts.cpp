@@ -4,6 +4,8 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 
 namespace vextral::gui {
@@ -153,6 +155,14 @@ void QtPrompts::information(QWidget* parent, const QString& text)
 void QtPrompts::error(QWidget* parent, const QString& text)
 {
     showMessage(parent, QMessageBox::Critical, errorBoxText(text));
+}
+
+std::optional<QString> QtPrompts::password(QWidget* parent, const QString& text)
+{
+    bool ok = false;
+    const QString typed = QInputDialog::getText(parent, applicationTitle(), text, QLineEdit::Password, QString(), &ok);
+    if (!ok) return std::nullopt;
+    return typed;
 }
 
 } // namespace vextral::gui

@@ -50,6 +50,14 @@ public:
     virtual std::optional<QColor> chooseColour(QWidget* parent) = 0;
     virtual void information(QWidget* parent, const QString& text) = 0;
     virtual void error(QWidget* parent, const QString& text) = 0;
+    // A password typed into a masked field under text, or nothing when
+    // cancelled. Prompts that cannot ask answer nothing.
+    virtual std::optional<QString> password(QWidget* parent, const QString& text)
+    {
+        (void)parent;
+        (void)text;
+        return std::nullopt;
+    }
 };
 
 // The real dialogs. The folder browser and the open dialog start in the
@@ -65,6 +73,7 @@ public:
     std::optional<QColor> chooseColour(QWidget* parent) override;
     void information(QWidget* parent, const QString& text) override;
     void error(QWidget* parent, const QString& text) override;
+    std::optional<QString> password(QWidget* parent, const QString& text) override;
 
 private:
     QString startFolder() const;

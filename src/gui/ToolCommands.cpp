@@ -5,6 +5,7 @@
 #include "gui/CheckDialog.h"
 #include "gui/DialogHost.h"
 #include "gui/EditDialog.h"
+#include "gui/FriendDialog.h"
 #include "gui/MainView.h"
 #include "gui/Prompts.h"
 #include "harvest/IconCatalogue.h"
@@ -13,15 +14,6 @@
 #include <QWidget>
 
 namespace vextral::gui {
-
-namespace {
-
-void notAvailable(MainView& view, const char* command)
-{
-    view.prompts().information(view.windowWidget(), QStringLiteral("\"%1\" is not available yet.").arg(command));
-}
-
-} // namespace
 
 // The icon editor.
 void ToolCommands::menuEditClick()
@@ -47,7 +39,12 @@ void ToolCommands::menuCaptureClick()
 }
 
 // The mail dialog.
-void ToolCommands::menuFriendClick() { notAvailable(view_, "Share Icons With Friends"); }
+void ToolCommands::menuFriendClick()
+{
+    view_.dialogs().show(new FriendDialog(
+        view_.settingsPath(), view_.prompts(), [this](QDialog* dialog) { view_.dialogs().show(dialog); },
+        [this] { view_.formCreate(); }, view_.windowWidget()));
+}
 
 // The update check.
 void ToolCommands::menuCheckClick()

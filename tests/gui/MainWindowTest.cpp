@@ -201,7 +201,7 @@ TEST(MainWindow, ToolbarButtonsRunTheirHintsCommands)
     ScriptedPrompts prompts;
     vextral::test::TempDir home;
     MainWindow w(prompts, home.path().string());
-    const std::pair<const char*, const char*> map[] = {{"tbtFriend", "Share Icons With Friends"}, {"tbtHelp", "Help"}};
+    const std::pair<const char*, const char*> map[] = {{"tbtHelp", "Help"}};
     for (const auto& [button, command] : map) {
         prompts.informations.clear();
         child<QToolButton>(&w, button)->click();
@@ -209,6 +209,13 @@ TEST(MainWindow, ToolbarButtonsRunTheirHintsCommands)
         EXPECT_EQ(prompts.informations[0], QStringLiteral("\"%1\" is not available yet.").arg(QLatin1String(command)))
             << button;
     }
+    // "Share Icons With Friends" (tbtFriend) opens the mail dialog over the disabled window.
+    child<QToolButton>(&w, "tbtFriend")->click();
+    auto* mail = w.findChild<QDialog*>(QStringLiteral("FormFriend"));
+    ASSERT_TRUE(mail);
+    EXPECT_FALSE(w.isEnabled());
+    delete mail;
+    EXPECT_TRUE(w.isEnabled());
     // "Capture Screen" (tbtCapture) opens its dialog over the disabled window.
     prompts.informations.clear();
     child<QToolButton>(&w, "tbtCapture")->click();

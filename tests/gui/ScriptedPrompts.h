@@ -22,6 +22,8 @@ public:
     QStringList saveInitialNames;
     QList<std::optional<QColor>> colourAnswers; // nothing: cancelled
     int colourPrompts = 0;
+    QList<std::optional<QString>> passwordAnswers; // nothing: cancelled
+    QStringList passwordTexts;
 
     QString browseFolder(QWidget*, const QString&) override
     {
@@ -48,6 +50,11 @@ public:
     }
     void information(QWidget*, const QString& text) override { informations << text; }
     void error(QWidget*, const QString& text) override { errors << text; }
+    std::optional<QString> password(QWidget*, const QString& text) override
+    {
+        passwordTexts << text;
+        return passwordAnswers.isEmpty() ? std::nullopt : passwordAnswers.takeFirst();
+    }
 };
 
 } // namespace vextral::test

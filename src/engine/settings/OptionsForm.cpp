@@ -5,6 +5,7 @@
 #include "settings/Settings.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace vextral::settings {
 
@@ -72,7 +73,18 @@ InternetOptions InternetOptions::load(const ProfileFile::Snapshot& ini)
     o.proxyPort = ini.readString("Internet", "ProxyPort", "");
     o.proxy = ini.readBool("Internet", "Proxy", false);
     o.connection = ini.readString("Internet", "Connection", "20");
+    o.smtpPort = ini.readString("Internet", "SmtpPort", "25");
+    o.smtpSecurity = ini.readString("Internet", "SmtpSecurity", "");
+    o.smtpSecurity = kSmtpSecurityNames[o.smtpSecurityIndex()];
+    o.smtpUser = ini.readString("Internet", "SmtpUser", "");
     return o;
+}
+
+int InternetOptions::smtpSecurityIndex() const
+{
+    for (int i = 0; i < static_cast<int>(std::size(kSmtpSecurityNames)); ++i)
+        if (sameName(smtpSecurity, kSmtpSecurityNames[i])) return i;
+    return 0;
 }
 
 std::optional<std::string> OptionsForm::load(const ProfileFile& profile)
@@ -124,8 +136,12 @@ void OptionsForm::store(const ProfileFile& profile) const
     ProfileFile::Batch batch(profile);
     // The page not shown: what the file holds now is written back as it reads.
     const InternetOptions net = internet ? *internet : InternetOptions::load(profile);
-    if (internet) checkProxyPort(net.proxyPort);
-    for (const std::string* text : {&editor, &net.smtp, &net.replyTo, &net.connection, &net.proxyIp, &net.proxyPort}) {
+    if (internet) {
+        checkProxyPort(net.proxyPort);
+        checkProxyPort(net.smtpPort);
+    }
+    for (const std::string* text : {&editor, &net.smtp, &net.replyTo, &net.connection, &net.proxyIp, &net.proxyPort,
+                                    &net.smtpPort, &net.smtpUser}) {
         oneLine(*text);
     }
 
@@ -148,6 +164,9 @@ void OptionsForm::store(const ProfileFile& profile) const
     batch.writeBool("Internet", "Proxy", net.proxy);
     batch.writeString("Internet", "ProxyIP", net.proxyIp);
     batch.writeString("Internet", "ProxyPort", net.proxyPort);
+    batch.writeString("Internet", "SmtpPort", net.smtpPort);
+    batch.writeString("Internet", "SmtpSecurity", InternetOptions::kSmtpSecurityNames[net.smtpSecurityIndex()]);
+    batch.writeString("Internet", "SmtpUser", net.smtpUser);
 
     batch.commit();
 }

@@ -26,14 +26,22 @@ struct QuantityChoice {
 
 // The Internet page of the options dialog: the Internet section of Option.ini.
 struct InternetOptions {
-    std::string smtp;              // Internet/SmtpIp
-    std::string replyTo;           // Internet/Replyto
-    std::string connection = "20"; // Internet/Connection, seconds, as typed
-    bool proxy = false;            // Internet/Proxy
-    std::string proxyIp;           // Internet/ProxyIP
-    std::string proxyPort;         // Internet/ProxyPort; empty means kDefaultProxyPort
+    std::string smtp;                                 // Internet/SmtpIp
+    std::string replyTo;                              // Internet/Replyto
+    std::string connection = "20";                    // Internet/Connection, seconds, as typed
+    bool proxy = false;                               // Internet/Proxy
+    std::string proxyIp;                              // Internet/ProxyIP
+    std::string proxyPort;                            // Internet/ProxyPort; empty means kDefaultProxyPort
+    std::string smtpPort = "25";                      // Internet/SmtpPort, the mail server's port, as typed
+    std::string smtpSecurity = kSmtpSecurityNames[0]; // Internet/SmtpSecurity, one of kSmtpSecurityNames
+    std::string smtpUser;                             // Internet/SmtpUser; empty: the mail server is not logged in to
 
     static constexpr int kDefaultProxyPort = 8080;
+    // How the mail connection is protected: plain, upgraded with STARTTLS, or
+    // TLS from the start. A stored text that is none of these reads as the first.
+    static constexpr const char* kSmtpSecurityNames[] = {"None", "STARTTLS", "TLS"};
+    // The position of smtpSecurity in kSmtpSecurityNames (0 when it is none of them).
+    int smtpSecurityIndex() const;
 
     static InternetOptions load(const ProfileFile::Snapshot& ini);
     static InternetOptions load(const ProfileFile& profile) { return load(profile.read()); }
