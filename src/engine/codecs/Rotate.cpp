@@ -1,6 +1,7 @@
 // The image buffer's rotation: quarter turns, then three shears.
 #include "codecs/ImageBuffer.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <numbers>
@@ -57,37 +58,47 @@ void shiftRow(const Picture& from, Picture& to, int y, long long shift)
     std::memcpy(to.row(y) + 3 * (first + shift), from.row(y) + 3 * first, static_cast<std::size_t>(3 * (last - first)));
 }
 
-// The rest of a turn, 0 < |n| <= 45 degrees, by three shears: along the rows,
-// along the columns, along the rows again.
-Picture shearTurn(const Picture& p, int n, Bgr background)
+// The sizes of a turn's three shears, 0 < |n| <= 45 degrees, of a w x h
+// picture: along the rows into w1 x h, along the columns into w1 x h3, along
+// the rows again into w3 x h3.
+struct Shears {
+    long double t, s; // |tan(a / 2)|, |sin a|
+    long long w1, d, h3, hh, w3;
+};
+Shears shearsFor(long long w, long long h, int n)
 {
-    const long long w = p.width, h = p.height;
+    Shears g {};
     const long double a = n * std::numbers::pi_v<long double> / 180;
-    const long double t = std::fabs(std::sin(a / 2) / std::cos(a / 2));
-    const long double s = std::fabs(std::sin(a));
+    g.t = std::fabs(std::sin(a / 2) / std::cos(a / 2));
+    g.s = std::fabs(std::sin(a));
+    g.w1 = nearest(h * g.t + w + 1);
+    g.d = nearest((g.w1 - w) * g.s);
+    const long long h2 = nearest(g.s * g.w1 + h + 1);
+    g.hh = nearest(g.t * (h2 - h - g.d));
+    g.h3 = h2 - 2 * g.d;
+    g.w3 = nearest(g.t * g.h3 + g.w1 + 1 - 2 * g.hh);
+    return g;
+}
+
+Picture shearTurn(const Picture& p, int n, const Shears& g, Bgr background)
+{
+    const long long h = p.height;
     const bool ccw = n > 0;
 
-    const long long w1 = nearest(h * t + w + 1);
-    const long long d = nearest((w1 - w) * s);
-    const long long h2 = nearest(s * w1 + h + 1);
-    const long long hh = nearest(t * (h2 - h - d));
-    const long long h3 = h2 - 2 * d;
-    const long long w3 = nearest(t * h3 + w1 + 1 - 2 * hh);
+    Picture first = filled(g.w1, h, background);
+    for (int y = 0; y < p.height; ++y) shiftRow(p, first, y, nearest((ccw ? y : h - y) * g.t));
 
-    Picture first = filled(w1, h, background);
-    for (int y = 0; y < p.height; ++y) shiftRow(p, first, y, nearest((ccw ? y : h - y) * t));
-
-    Picture second = filled(w1, h3, background);
+    Picture second = filled(g.w1, g.h3, background);
     for (int x = 0; x < first.width; ++x) {
-        const long long shift = nearest((ccw ? w1 - x : x) * s) - d;
+        const long long shift = nearest((ccw ? g.w1 - x : x) * g.s) - g.d;
         for (int y = 0; y < first.height; ++y) {
             const long long to = y + shift;
-            if (to >= 0 && to < h3) second.setPixel(x, static_cast<int>(to), first.pixel(x, y));
+            if (to >= 0 && to < g.h3) second.setPixel(x, static_cast<int>(to), first.pixel(x, y));
         }
     }
 
-    Picture third = filled(w3, h3, background);
-    for (int y = 0; y < second.height; ++y) shiftRow(second, third, y, nearest((ccw ? y : h3 - y) * t) - hh);
+    Picture third = filled(g.w3, g.h3, background);
+    for (int y = 0; y < second.height; ++y) shiftRow(second, third, y, nearest((ccw ? y : g.h3 - y) * g.t) - g.hh);
     return third;
 }
 
@@ -96,17 +107,37 @@ Picture shearTurn(const Picture& p, int n, Bgr background)
 void ImageBuffer::rotate(int angle)
 {
     if (picture_.empty()) return;
-    Picture p = to24Bit(picture_);
     int n = angle % 360;
+    int quarters = 0; // counter-clockwise
     while (n > 45) {
-        p = quarterTurn(p, true);
+        ++quarters;
         n -= 90;
     }
     while (n < -45) {
-        p = quarterTurn(p, false);
+        --quarters;
         n += 90;
     }
-    if (n != 0) p = shearTurn(p, n, backgroundBgr());
+    // Every size is checked before anything changes, so a turn too large
+    // leaves the picture as it was.
+    const bool across = quarters % 2 != 0;
+    const int w = across ? picture_.height : picture_.width;
+    const int h = across ? picture_.width : picture_.height;
+    Shears g {};
+    if (n != 0) {
+        g = shearsFor(w, h, n);
+        checkPictureSize(g.w1, std::max<long long>(h, g.h3));
+        checkPictureSize(g.w3, g.h3);
+    }
+
+    Picture p = picture_.bits == 1 ? to24Bit(picture_) : std::move(picture_);
+    // Whole turns do nothing; three quarters one way are one the other way.
+    quarters = (quarters % 4 + 4) % 4;
+    if (quarters == 3) {
+        p = quarterTurn(p, false);
+    } else {
+        for (; quarters > 0; --quarters) p = quarterTurn(p, true);
+    }
+    if (n != 0) p = shearTurn(p, n, g, backgroundBgr());
     picture_ = std::move(p);
 }
 

@@ -108,14 +108,19 @@ TEST(Rotate, QuarterTurnsMovePixelsAndSwapSides)
             (std::vector<P> {c, f, b, e, a, d}))
             << angle;
     }
-    const Picture cw = turned(p, -90);
-    ASSERT_EQ(size(cw), "2 x 3");
-    EXPECT_EQ((std::vector<P> {at(cw, 0, 0), at(cw, 1, 0), at(cw, 0, 1), at(cw, 1, 1), at(cw, 0, 2), at(cw, 1, 2)}),
-              (std::vector<P> {d, a, e, b, f, c}));
-    const Picture half = turned(p, 180);
-    ASSERT_EQ(size(half), "3 x 2");
-    EXPECT_EQ(at(half, 0, 0), f);
-    EXPECT_EQ(at(half, 2, 1), a);
+    for (int angle : {-90, 270}) {
+        const Picture cw = turned(p, angle);
+        ASSERT_EQ(size(cw), "2 x 3") << angle;
+        EXPECT_EQ((std::vector<P> {at(cw, 0, 0), at(cw, 1, 0), at(cw, 0, 1), at(cw, 1, 1), at(cw, 0, 2), at(cw, 1, 2)}),
+                  (std::vector<P> {d, a, e, b, f, c}))
+            << angle;
+    }
+    for (int angle : {180, -180}) {
+        const Picture half = turned(p, angle);
+        ASSERT_EQ(size(half), "3 x 2") << angle;
+        EXPECT_EQ(at(half, 0, 0), f) << angle;
+        EXPECT_EQ(at(half, 2, 1), a) << angle;
+    }
 
     // No turn at all, or whole turns: the picture as it was.
     for (int angle : {0, 360, -360, 720})
@@ -186,9 +191,16 @@ TEST(Rotate, OtherPictures)
 
     // A turn that would pass the picture limit raises the size error and
     // leaves the picture alone.
-    buffer.picture() = Picture::make(kMaxPictureSide, 1);
-    EXPECT_THROW(buffer.rotate(45), std::exception);
-    EXPECT_EQ(buffer.picture().width, kMaxPictureSide);
+    for (auto [w, h] : {std::pair {kMaxPictureSide, 1}, {16300, 300}}) {
+        buffer.picture() = Picture::make(w, h);
+        try {
+            buffer.rotate(45);
+            ADD_FAILURE() << w << " x " << h;
+        } catch (const std::exception& e) {
+            EXPECT_TRUE(std::string(e.what()).starts_with("The picture size ")) << e.what();
+        }
+        EXPECT_EQ(size(buffer.picture()), std::to_string(w) + " x " + std::to_string(h));
+    }
 }
 
 } // namespace
