@@ -13,6 +13,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QTextBrowser>
@@ -202,7 +203,11 @@ TEST(CheckDialog, AFailedCheckChangesNothingAndCheckWaitsMeanwhile)
 
 TEST(CheckDialog, MenuCheckOpensAFreshCentredDialogThatUsesTheProxyOfTheSettings)
 {
-    ScriptedHttpServer proxy(answer("[Vextral]\r\nversion=5.0\r\n"));
+    // The proxy answers the first request and keeps the next ones waiting.
+    ScriptedHttpServer proxy([](int n, const ScriptedHttpServer::Connection& c) {
+        if (n == 0) c.send("HTTP/1.0 200 OK\r\n\r\n[Vextral]\r\nversion=5.0\r\n");
+        if (n > 0) c.wait(5000);
+    });
     test::Desktop desktop;
     put(desktop.home / "Option.ini",
         "[Internet]\nConnection=1\nProxy=1\nProxyIP=127.0.0.1:" + std::to_string(proxy.port()) + "\n");
@@ -223,9 +228,18 @@ TEST(CheckDialog, MenuCheckOpensAFreshCentredDialogThatUsesTheProxyOfTheSettings
     desktop.settle();
     EXPECT_TRUE(desktop.window.isEnabled());
     EXPECT_FALSE(desktop.window.findChild<CheckDialog*>());
-    auto* again = desktop.open<CheckDialog>("menuCheck");
+    QPointer<CheckDialog> again = desktop.open<CheckDialog>("menuCheck");
     ASSERT_TRUE(again);
     EXPECT_EQ(control<QLabel>(again, "labLatestVer")->text(), "Version number:");
-    control<QPushButton>(again, "spbCancel")->click();
+
+    // Closed by its close box during a check: the check ends, the dialog goes.
+    QTimer::singleShot(200, again, &QWidget::close);
+    QElapsedTimer took;
+    took.start();
+    control<QPushButton>(again, "spbCheck")->click();
+    EXPECT_LT(took.elapsed(), 900);
     desktop.settle();
+    EXPECT_FALSE(again);
+    EXPECT_TRUE(desktop.window.isEnabled());
+    EXPECT_TRUE(desktop.prompts.errors.isEmpty());
 }
