@@ -33,9 +33,9 @@ QPixmap iconPixmap(const Icon& icon, const QColor& over)
 {
     const std::vector<std::uint32_t> pixels = icon.drawOver(over.rgb() & 0xFFFFFF);
     QImage image(Icon::kSize, Icon::kSize, QImage::Format_RGB32);
+    std::size_t i = 0;
     for (int y = 0; y < Icon::kSize; ++y) {
-        for (int x = 0; x < Icon::kSize; ++x)
-            image.setPixel(x, y, 0xFF000000u | pixels[static_cast<std::size_t>(y * Icon::kSize + x)]);
+        for (int x = 0; x < Icon::kSize; ++x) image.setPixel(x, y, 0xFF000000u | pixels[i++]);
     }
     return QPixmap::fromImage(image);
 }

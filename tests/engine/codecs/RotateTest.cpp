@@ -64,7 +64,7 @@ TurnCheck checkTurn(const Picture& source, const Picture& result, int angle)
             if (c == kWhiteBgr) continue;
             if (c.b != 100 || c.r >= source.width || c.g >= source.height) return {-1, -1, -1, {}};
             ++check.pixels;
-            seen[static_cast<std::size_t>(c.g * source.width + c.r)] = true;
+            seen[static_cast<std::size_t>(c.g) * static_cast<std::size_t>(source.width) + c.r] = true;
             // Counter-clockwise on the screen, where y grows downwards.
             const double dx = c.r - sx0, dy = c.g - sy0;
             misses.push_back(

@@ -22,7 +22,7 @@ Icon cornerIcon()
     Icon icon;
     icon.mask.fill(1);
     for (int y = 0; y < Icon::kSize; ++y) {
-        const auto i = static_cast<std::size_t>(y * Icon::kSize);
+        const auto i = static_cast<std::size_t>(y) * Icon::kSize;
         icon.mask[i] = 0;
         icon.colour[i] = y == 0 ? 0x0000FF : 0x00FF00;
     }
