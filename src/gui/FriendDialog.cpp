@@ -90,6 +90,9 @@ FriendDialog::FriendDialog(std::string settingsPath, Prompts& prompts, std::func
     memText_ = named(new QPlainTextEdit(this), "memText");
     labStatus_ = named(new QLabel(QStringLiteral("Status:"), this), "labStatus");
     labStatus_->setTextFormat(Qt::PlainText); // a server's answer is never markup
+    // A long answer is cut at the dialog's edge (and shown whole as the tip)
+    // rather than stretching the fixed-size dialog.
+    labStatus_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     lstWallpaper_ = named(new QListWidget(this), "LstWallpaper");
     labTotal_ = named(new QLabel(QStringLiteral("Total:"), this), "labTotal");
 
@@ -155,7 +158,9 @@ FriendDialog::FriendDialog(std::string settingsPath, Prompts& prompts, std::func
     // outlives a dialog closed during it.
     QPointer<QLabel> status(labStatus_);
     const auto show = [status](const QString& text) {
-        if (status) status->setText(text);
+        if (!status) return;
+        status->setText(text);
+        status->setToolTip(text);
     };
     net::MoxSmtp& smtp = *netSmtp_;
     smtp.sendProgressStep = 10;
@@ -174,7 +179,11 @@ FriendDialog::FriendDialog(std::string settingsPath, Prompts& prompts, std::func
 
 FriendDialog::~FriendDialog() = default;
 
-void FriendDialog::setStatus(const QString& text) { labStatus_->setText(text); }
+void FriendDialog::setStatus(const QString& text)
+{
+    labStatus_->setText(text);
+    labStatus_->setToolTip(text);
+}
 
 void FriendDialog::showTotal() { labTotal_->setText(QStringLiteral("Total: %1 images").arg(lstWallpaper_->count())); }
 
