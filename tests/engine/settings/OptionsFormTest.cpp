@@ -170,7 +170,7 @@ TEST(OptionsForm, UpTo50WritesTheWholeFileInTheDialogsOrder)
               "Bmp File=1\nIcon=0\nIcon No=1\nIcon Number=50\nFile=1\nFile No=0\nSubFolder=1\nRecycle=1\n"
               // The Internet page was never shown: the stored values, as they read.
               "[Internet]\nSmtpIp=mail.example\nReplyto=\nConnection=abc\nProxy=0\nProxyIP=proxy.example\n"
-              "ProxyPort=3128\n");
+              "ProxyPort=3128\nSmtpPort=25\nSmtpSecurity=None\nSmtpUser=\n");
 
     // The main window's settings read back what was written.
     Settings s;
@@ -192,7 +192,7 @@ TEST(OptionsForm, UpTo50WritesTheWholeFileInTheDialogsOrder)
               "[File]\nExe File=1\nDll File=1\nCpl File=1\nScr File=1\nIcl File=1\nOcx File=0\nIco File=1\nNil File=1\n"
               "Bmp File=1\nIcon=1\nIcon No=0\nFile=0\nFile No=1\nFile Number=16\nSubFolder=1\nRecycle=1\n"
               "[Internet]\nSmtpIp=smtp.example\nReplyto=me@example.org\nConnection=30\nProxy=1\nProxyIP=10.0.0.1\n"
-              "ProxyPort=\n");
+              "ProxyPort=\nSmtpPort=25\nSmtpSecurity=None\nSmtpUser=\n");
     const InternetOptions back = InternetOptions::load(ini);
     EXPECT_EQ(back.replyTo, "me@example.org");
     EXPECT_TRUE(back.proxy);
@@ -208,7 +208,7 @@ TEST(OptionsForm, AFreshFileGetsIconFileAndInternetWithTheDefaults)
     EXPECT_EQ(text(dir / "Option.ini"), "[Icon]\nBackground=clWhite\nEdit=xdg-open\nJpeg=86\n[File]\n" + kTypes +
                                             "Icon=1\nIcon No=0\nFile=1\nFile No=0\nSubFolder=1\nRecycle=1\n"
                                             "[Internet]\nSmtpIp=\nReplyto=\nConnection=20\nProxy=0\nProxyIP=\n"
-                                            "ProxyPort=\n");
+                                            "ProxyPort=\nSmtpPort=25\nSmtpSecurity=None\nSmtpUser=\n");
 }
 
 TEST(OptionsForm, ABadValueWritesNothing)
