@@ -49,6 +49,11 @@ sleep 0.5
 xdotool mousemove --window "$win" 264 85 click 1 # selects an icon
 sleep 0.5
 shot "$win" main
+# The harvested icons in a window of their own: something to capture while the main window is minimised.
+convert "$work/main.png" -crop 620x82+200+88 +repage "$work/icons.png"
+display -title icons -geometry +600+650 "$work/icons.png" &
+viewer=$!
+picture=$(xdotool search --sync --onlyvisible --name icons | head -1)
 
 dialog ctrl+o; shot "$d" options; close
 dialog ctrl+p; shot "$d" print; close
@@ -68,6 +73,25 @@ xdotool key Return
 sleep 1.5
 shot "$d" convert; close
 
-kill "$app"; wait "$app" 2>/dev/null || true
+dialog ctrl+e; shot "$d" edit; close
+dialog alt+t Down Down Return
+xdotool type --delay 20 "friend@example.org"
+xdotool key Tab
+xdotool type --delay 20 "Icons for the web site"
+xdotool key Tab
+xdotool type --delay 20 "Here are the icons we talked about."
+shot "$d" friend; close
+dialog ctrl+u; shot "$d" check; close
+dialog alt+t Down Down Down Return
+xdotool mousemove --window "$d" 56 128 click 1 # Start Capture
+sleep 1.5
+xdotool mousemove --window "$picture" 64 19 # over an icon
+sleep 0.5
+xdotool click 1
+sleep 1.5
+d=$(xdotool getactivewindow)
+shot "$d" capture; close
+
+kill "$app" "$viewer"; wait "$app" "$viewer" 2>/dev/null || true
 kill "$wm"; wait "$wm" 2>/dev/null || true
 ls -l "$root"/docs/help/*.png
