@@ -284,6 +284,8 @@ void FriendDialog::spbSendClick()
     if (!self) return; // the dialog went during the send
     sending_ = false;
     spbSend_->setEnabled(true);
+    // A password the server refused (535) is asked again at the next send.
+    if (smtp->replyCode() == "535") password_.reset();
     if (!isVisible()) return;
     if (failure) {
         // "Not connected." says little on its own: the label tells why.

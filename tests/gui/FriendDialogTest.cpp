@@ -49,7 +49,12 @@ public:
         std::ofstream(script) << R"(
 import os, socket, sys, time
 from aiosmtpd.controller import Controller
+from aiosmtpd.smtp import AuthResult
 portfile, outdir = sys.argv[1], sys.argv[2]
+def authenticator(server, session, envelope, mechanism, auth_data):
+    with open(os.path.join(outdir, 'logins.txt'), 'a') as f:
+        f.write('%s %s\n' % (auth_data.login.decode(), auth_data.password.decode()))
+    return AuthResult(success=auth_data.password == b'secret', handled=False)
 class Handler:
     async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
         if 'reject' in address:
@@ -66,7 +71,8 @@ s = socket.socket()
 s.bind(('127.0.0.1', 0))
 port = s.getsockname()[1]
 s.close()
-controller = Controller(Handler(), hostname='127.0.0.1', port=port)
+controller = Controller(Handler(), hostname='127.0.0.1', port=port, authenticator=authenticator,
+                        auth_require_tls=False)
 controller.start()
 with open(portfile + '.tmp', 'w') as f:
     f.write(str(port))
@@ -94,6 +100,11 @@ while True:
     SmtpServer(const SmtpServer&) = delete;
     SmtpServer& operator=(const SmtpServer&) = delete;
     int port() const { return port_; }
+    std::string logins() const
+    {
+        std::ifstream in(mails_ / "logins.txt");
+        return {std::istreambuf_iterator<char>(in), {}};
+    }
     std::vector<fs::path> mails() const
     {
         std::vector<fs::path> found;
@@ -284,6 +295,25 @@ TEST(FriendDialog, RefusedRecipientsUnreachableServersAndMissingSettings)
     click(d, "spbSend");
     EXPECT_EQ(desk.prompts.passwordTexts.size(), 1);
     EXPECT_EQ(status(d), "Status:");
+    // With security None the login goes over the plain connection: the
+    // password is asked once and kept for the next send.
+    desk.writeIni("[Internet]\nSmtpIp=127.0.0.1\nReplyto=me@example.org\nConnection=5\nSmtpUser=ann\nSmtpPort=" +
+                  std::to_string(server.port()) + "\n");
+    control<QLineEdit>(d, "editTo")->setText(QStringLiteral("friend@example.net"));
+    desk.prompts.passwordAnswers << QStringLiteral("wrong") << QStringLiteral("secret");
+    click(d, "spbSend");
+    EXPECT_TRUE(status(d).startsWith("535")) << status(d).toStdString();
+    EXPECT_EQ(desk.prompts.errors, QStringList {"Not connected."});
+    desk.prompts.errors.clear();
+    click(d, "spbSend");
+    EXPECT_EQ(status(d), "Send completed.");
+    click(d, "spbSend");
+    EXPECT_EQ(status(d), "Send completed.");
+    EXPECT_EQ(desk.prompts.passwordTexts.size(), 3) << "asked again after a refusal, then kept";
+    EXPECT_EQ(server.logins(), "ann wrong\nann secret\n") << "one login: the connection stays open between sends";
+    ASSERT_EQ(server.mails().size(), 2u);
+    for (const auto& mail : server.mails()) fs::remove(mail);
+    control<QLineEdit>(d, "editTo")->setText(QStringLiteral("reject@example.net"));
     desk.writeIni("[Internet]\nSmtpIp=127.0.0.1\nReplyto=me@example.org\nConnection=5\nSmtpPort=" +
                   std::to_string(server.port()) + "\n");
 
