@@ -126,7 +126,7 @@ TEST(ConvertDialog, OpensFreshFromTheMenuAndTheToolbarAndGoesWhenClosed)
         EXPECT_FALSE(desk.window.findChild<ConvertDialog*>()) << how;
     }
     EXPECT_TRUE(desk.prompts.errors.isEmpty());
-    EXPECT_TRUE(desk.prompts.informations.isEmpty()); // no "not available yet"
+    EXPECT_TRUE(desk.prompts.informations.isEmpty());
 }
 
 TEST(ConvertDialog, LoadOffersAllImagesAndShowsThePictureScaledIntoTheBox)

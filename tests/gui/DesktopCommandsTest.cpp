@@ -186,7 +186,9 @@ TEST(DesktopCommands, WallpaperThroughGSettingsOrAClearError)
         const QImage written(q(bmp));
         EXPECT_EQ(written.size(), QSize(32, 32));
         EXPECT_EQ(rgb(written), rgb(QGuiApplication::clipboard()->image())) << item;
-        if (row == 0) EXPECT_EQ(written.pixelColor(0, 0), QColor(Qt::white)); // a transparent pixel
+        if (row == 0) {
+            EXPECT_EQ(written.pixelColor(0, 0), QColor(Qt::white)); // a transparent pixel
+        }
         row = (row + 1) % 4;
     }
     EXPECT_TRUE(w.prompts.errors.isEmpty()) << w.prompts.errors.join('\n').toStdString();

@@ -201,14 +201,6 @@ TEST(MainWindow, ToolbarButtonsRunTheirHintsCommands)
     ScriptedPrompts prompts;
     vextral::test::TempDir home;
     MainWindow w(prompts, home.path().string());
-    const std::pair<const char*, const char*> map[] = {{"tbtHelp", "Help"}};
-    for (const auto& [button, command] : map) {
-        prompts.informations.clear();
-        child<QToolButton>(&w, button)->click();
-        ASSERT_EQ(prompts.informations.size(), 1) << button;
-        EXPECT_EQ(prompts.informations[0], QStringLiteral("\"%1\" is not available yet.").arg(QLatin1String(command)))
-            << button;
-    }
     // "Share Icons With Friends" (tbtFriend) opens the mail dialog over the disabled window.
     child<QToolButton>(&w, "tbtFriend")->click();
     auto* mail = w.findChild<QDialog*>(QStringLiteral("FormFriend"));

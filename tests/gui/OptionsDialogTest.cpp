@@ -131,7 +131,7 @@ TEST(OptionsDialog, OpensFromTheMenuAndTheToolbarAndGoesWhenClosed)
         EXPECT_EQ(fs::exists(desk.ini()), std::string(how) == "ok") << how;
     }
     EXPECT_TRUE(desk.prompts.errors.isEmpty());
-    EXPECT_TRUE(desk.prompts.informations.isEmpty()); // no "not available yet"
+    EXPECT_TRUE(desk.prompts.informations.isEmpty());
     EXPECT_EQ(desk.stored("Icon", "Jpeg"), "86");
     EXPECT_EQ(desk.stored("Internet", "Connection"), "20");
 }

@@ -184,7 +184,7 @@ TEST(OptionsForm, UpTo50WritesTheWholeFileInTheDialogsOrder)
     // "Automatic" writes no limit; "Up to" of the file group its own, in decimal.
     f.files.number = "$10";
     f.chooseFilesUpTo();
-    f.internet = InternetOptions {"smtp.example", "me@example.org", "30", true, "10.0.0.1", ""};
+    f.internet = InternetOptions {"smtp.example", "me@example.org", "30", true, "10.0.0.1", "", "25", "None", ""};
     f.store(ini);
     EXPECT_EQ(text(dir / "Option.ini"),
               "[Other]\nKept=yes\n"
