@@ -1,6 +1,7 @@
 #pragma once
 
 #include "codecs/AreaScaler.h"
+#include "codecs/IconPicture.h"
 #include "core/Icon.h"
 
 #include <algorithm>
@@ -148,6 +149,44 @@ private:
     std::vector<int> rowSample_;
     AreaScaler scaler_;
     std::vector<double> row_;
+};
+
+// The same rows kept at the picture's own size, as the same three modes read
+// them: alpha pixels as they are (fully transparent ones masked), masked
+// pixels with their AND bits, opaque ones as colour.
+class PictureBuilder {
+public:
+    PictureBuilder(int width, int height, IconBuilder::Mode mode)
+        : mode_(mode), picture_(IconPicture::make(width, height, mode == IconBuilder::Mode::Alpha))
+    {}
+
+    bool wantsRow(int y) const { return y >= 0 && y < picture_.height; }
+
+    void addRow(int y, const std::uint32_t* colours, const std::uint8_t* maskBits)
+    {
+        if (!wantsRow(y)) return;
+        for (int x = 0; x < picture_.width; ++x) {
+            const std::size_t i = picture_.at(x, y);
+            const std::uint32_t c = colours[x];
+            switch (mode_) {
+            case IconBuilder::Mode::Alpha:
+                picture_.colour[i] = (c >> 24) ? c : 0;
+                picture_.mask[i] = (c >> 24) ? 0 : 1;
+                break;
+            case IconBuilder::Mode::Masked:
+                picture_.colour[i] = c & 0xFFFFFFu;
+                picture_.mask[i] = maskBits[x] ? 1 : 0;
+                break;
+            case IconBuilder::Mode::Opaque: picture_.colour[i] = c & 0xFFFFFFu; break;
+            }
+        }
+    }
+
+    IconPicture finish() const { return picture_; }
+
+private:
+    IconBuilder::Mode mode_;
+    IconPicture picture_;
 };
 
 } // namespace vextral::codecs

@@ -195,12 +195,16 @@ private:
     std::uint32_t palette_[256] = {};
 };
 
-std::optional<Icon> decodeDibIcon(std::span<const std::uint8_t> data)
+// Decodes an icon's DIB image into a builder made for its size; pictures of
+// more than maxPixels pixels are refused.
+template <class Builder>
+std::optional<Builder> decodeDibRows(std::span<const std::uint8_t> data, long long maxPixels)
 {
     DibHeader h;
     if (!parseDibHeader(data, true, h)) return std::nullopt;
     const std::int64_t height = h.height / 2;
     if (height <= 0 || data.size() < h.dataOffset) return std::nullopt;
+    if (h.width * height > maxPixels) return std::nullopt;
     const int w = static_cast<int>(h.width);
     const int ht = static_cast<int>(height);
     const std::uint64_t xorStride = rowStride(h.width, h.bits);
@@ -229,7 +233,7 @@ std::optional<Icon> decodeDibIcon(std::span<const std::uint8_t> data)
     // Some writers leave out the mask of alpha images, which do not need it.
     if (!haveMask && !alpha) return std::nullopt;
 
-    IconBuilder builder(w, ht, alpha ? IconBuilder::Mode::Alpha : IconBuilder::Mode::Masked);
+    Builder builder(w, ht, alpha ? IconBuilder::Mode::Alpha : IconBuilder::Mode::Masked);
     for (int y = 0; y < ht; ++y) {
         if (!builder.wantsRow(y)) continue;
         const std::uint64_t stored = static_cast<std::uint64_t>(ht - 1 - y); // bottom-up
@@ -243,7 +247,14 @@ std::optional<Icon> decodeDibIcon(std::span<const std::uint8_t> data)
         }
         builder.addRow(y, colours.data(), maskBits.data());
     }
-    return builder.finish();
+    return builder;
+}
+
+std::optional<Icon> decodeDibIcon(std::span<const std::uint8_t> data)
+{
+    const auto builder = decodeDibRows<IconBuilder>(data, static_cast<long long>(kMaxDimension) * kMaxDimension);
+    if (!builder) return std::nullopt;
+    return builder->finish();
 }
 
 // ---- BMP files ----
@@ -351,6 +362,14 @@ std::optional<Icon> decodeIconImage(std::span<const std::uint8_t> data)
 {
     if (isIconPng(data)) return decodeIconPng(data);
     return decodeDibIcon(data);
+}
+
+std::optional<IconPicture> decodeIconImageFull(std::span<const std::uint8_t> data)
+{
+    if (isIconPng(data)) return decodeIconPngFull(data);
+    const auto builder = decodeDibRows<PictureBuilder>(data, kMaxFullImagePixels);
+    if (!builder) return std::nullopt;
+    return builder->finish();
 }
 
 std::optional<ImageInfo> probeBitmapFile(const ByteSource& file)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "codecs/IconPicture.h"
 #include "core/ByteSource.h"
 #include "core/Icon.h"
 
@@ -26,6 +27,12 @@ std::optional<ImageInfo> probeIconImage(std::span<const std::uint8_t> data);
 // Decodes such an image and scales it to the 32 x 32 large-icon size. Nothing
 // when the image is damaged or truncated.
 std::optional<Icon> decodeIconImage(std::span<const std::uint8_t> data);
+
+// The most pixels an image may have to be decoded at its own size.
+constexpr long long kMaxFullImagePixels = 2048LL * 2048LL;
+// Decodes such an image at its own size. Nothing when it is damaged,
+// truncated, or has more than kMaxFullImagePixels pixels.
+std::optional<IconPicture> decodeIconImageFull(std::span<const std::uint8_t> data);
 
 // A whole .bmp file ("BM"): its header, and the picture as an opaque 32 x 32 icon.
 std::optional<ImageInfo> probeBitmapFile(const ByteSource& file);

@@ -131,10 +131,15 @@ bool decodePngPixels(std::span<const std::uint8_t> data, const PngHeader& header
 
 } // namespace
 
-std::optional<Icon> decodeIconPng(std::span<const std::uint8_t> data)
+namespace {
+
+// Decodes the PNG and hands its rows to a builder made for its size.
+template <class Builder>
+std::optional<Builder> decodePngRows(std::span<const std::uint8_t> data, long long maxPixels)
 {
     PngHeader h;
     if (!parsePngHeader(data, h)) return std::nullopt;
+    if (static_cast<long long>(h.width) * h.height > maxPixels) return std::nullopt;
     std::vector<std::uint32_t> pixels(std::size_t {h.width} * h.height);
     std::vector<png_bytep> rows(h.height);
     if (!decodePngPixels(data, h, pixels.data(), rows.data())) return std::nullopt;
@@ -142,10 +147,27 @@ std::optional<Icon> decodeIconPng(std::span<const std::uint8_t> data)
     if constexpr (std::endian::native == std::endian::big) {
         for (auto& p : pixels) p = __builtin_bswap32(p);
     }
-    IconBuilder builder(static_cast<int>(h.width), static_cast<int>(h.height), IconBuilder::Mode::Alpha);
+    Builder builder(static_cast<int>(h.width), static_cast<int>(h.height), IconBuilder::Mode::Alpha);
     for (std::uint32_t y = 0; y < h.height; ++y)
         builder.addRow(static_cast<int>(y), pixels.data() + std::size_t {y} * h.width, nullptr);
-    return builder.finish();
+    return builder;
+}
+
+} // namespace
+
+std::optional<Icon> decodeIconPng(std::span<const std::uint8_t> data)
+{
+    // Within the header's limits every size is read; only the builder's grid is kept.
+    const auto builder = decodePngRows<IconBuilder>(data, static_cast<long long>(kMaxPngDimension) * kMaxPngDimension);
+    if (!builder) return std::nullopt;
+    return builder->finish();
+}
+
+std::optional<IconPicture> decodeIconPngFull(std::span<const std::uint8_t> data)
+{
+    const auto builder = decodePngRows<PictureBuilder>(data, kMaxFullImagePixels);
+    if (!builder) return std::nullopt;
+    return builder->finish();
 }
 
 bool isIconPng(std::span<const std::uint8_t> data) { return isPngSignature(data); }

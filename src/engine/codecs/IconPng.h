@@ -13,5 +13,8 @@ namespace vextral::codecs {
 bool isIconPng(std::span<const std::uint8_t> data);
 std::optional<ImageInfo> probeIconPng(std::span<const std::uint8_t> data);
 std::optional<Icon> decodeIconPng(std::span<const std::uint8_t> data);
+// The image at its own size; nothing when it is damaged or has more than
+// kMaxFullImagePixels pixels.
+std::optional<IconPicture> decodeIconPngFull(std::span<const std::uint8_t> data);
 
 } // namespace vextral::codecs

@@ -11,9 +11,8 @@ std::uint32_t blendChannel(std::uint32_t src, std::uint32_t dst, std::uint32_t a
 
 } // namespace
 
-std::uint32_t Icon::drawnOver(int x, int y, std::uint32_t background) const
+std::uint32_t drawIconPixel(std::uint32_t c, bool mask, bool hasAlpha, std::uint32_t background)
 {
-    const std::uint32_t c = pixel(x, y);
     background &= 0xFFFFFFu;
     if (hasAlpha) {
         const std::uint32_t a = c >> 24;
@@ -23,8 +22,13 @@ std::uint32_t Icon::drawnOver(int x, int y, std::uint32_t background) const
         }
         return out;
     }
-    const std::uint32_t andPart = maskBit(x, y) ? background : 0u;
+    const std::uint32_t andPart = mask ? background : 0u;
     return (andPart ^ c) & 0xFFFFFFu;
+}
+
+std::uint32_t Icon::drawnOver(int x, int y, std::uint32_t background) const
+{
+    return drawIconPixel(pixel(x, y), maskBit(x, y), hasAlpha, background);
 }
 
 std::vector<std::uint32_t> Icon::drawOver(std::uint32_t background) const

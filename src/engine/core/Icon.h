@@ -6,6 +6,11 @@
 
 namespace vextral {
 
+// One icon pixel (colour 0xAARRGGBB, AND bit) drawn over a background pixel
+// (0xRRGGBB): alpha blended when the picture has alpha, else (background AND
+// mask) XOR colour. Returns 0xRRGGBB.
+std::uint32_t drawIconPixel(std::uint32_t colour, bool mask, bool hasAlpha, std::uint32_t background);
+
 // One harvested icon at the large-icon size, as the desktop shows it.
 //
 // The picture is kept the way a Windows icon is made: a colour (XOR) image and a

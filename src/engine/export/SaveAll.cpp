@@ -6,6 +6,7 @@
 #include "core/FileName.h"
 #include "core/Percent.h"
 #include "core/Text.h"
+#include "export/BestImage.h"
 #include "export/IconFile.h"
 
 #include <set>
@@ -60,10 +61,14 @@ int saveAll(const IconCatalogue& catalogue, const std::string& folder, SaveAllJo
     std::set<std::string> used;
     for (int k = 1; k <= catalogue.itemCount(); ++k) {
         const std::string name = saveAllName(job.naming, catalogue.record(k - 1), k, job.format);
-        buffer.drawIcon(catalogue.image(k - 1));
         const int width = integerFromText(job.widthText());
         const int height = integerFromText(job.heightText());
-        buffer.resample(width, height);
+        if (job.bestImage) {
+            drawBestImage(buffer, catalogue, k - 1, width, height);
+        } else {
+            buffer.drawIcon(catalogue.image(k - 1));
+            buffer.resample(width, height);
+        }
         buffer.params().jpegQuality = job.jpegQuality;
         const std::string path = prefix + unusedName(name, used, job.renamed);
         writeCatalogueIcon(catalogue, k - 1, buffer, {job.format, codecs::SaveRoute::Writer}, path);

@@ -26,6 +26,9 @@ struct SaveAllJob {
     std::function<std::string()> widthText = [] { return std::string("32"); };
     std::function<std::string()> heightText = [] { return std::string("32"); };
     int jpegQuality = 86;
+    // Draw each picture from the icon's own best image for the size (see
+    // BestImage.h) rather than stretch the 32 x 32 picture.
+    bool bestImage = false;
     // Called after each file with the percentage done.
     std::function<void(int percent)> progress;
 
@@ -38,7 +41,8 @@ struct SaveAllJob {
 };
 
 // Writes every listed icon of the catalogue to folder (which must not be
-// empty). Each picture is drawn over white and stretched to the size typed;
+// empty). Each picture is drawn over white and stretched to the size typed
+// (or drawn from the icon's best image when job.bestImage);
 // the original-icon format writes the icon as its source holds it. Two icons
 // of one run never share a file: the later one is renamed (job.renamed).
 // Files of earlier runs are replaced. Stops at the first error (an integer

@@ -388,6 +388,22 @@ std::optional<Icon> IconSource::icon(int index) const
     return std::nullopt;
 }
 
+std::optional<codecs::IconPicture> IconSource::imagePicture(int index, int entry) const
+{
+    if (index < 0 || index >= count() || kind_ == IconFileKind::Bmp) return std::nullopt;
+    const IconEntry& icon = icons_[static_cast<std::size_t>(index)];
+    if (!icon.directory || entry < 0 || entry >= static_cast<int>(icon.directory->entries.size())) return std::nullopt;
+    const int image = icon.directory->entries[static_cast<std::size_t>(entry)].image;
+    if (image < 0) return std::nullopt;
+    const ImageRange& range = icon.directory->images[static_cast<std::size_t>(image)];
+    // The same allowance as the 32 x 32 decoding: a crafted file cannot make
+    // its overlapping ranges be read over and over.
+    if (range.size > decodeBytesLeft_) return std::nullopt;
+    decodeBytesLeft_ -= range.size;
+    const auto bytes = streamOf(icon).bytes(range.offset, range.size);
+    return bytes ? codecs::decodeIconImageFull(*bytes) : std::nullopt;
+}
+
 std::vector<std::uint8_t> IconSource::originalIco(int index) const
 {
     if (index < 0 || index >= count()) return {};

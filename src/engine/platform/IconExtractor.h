@@ -64,6 +64,10 @@ public:
     // index) gives. Nothing when the index is out of range or no image is usable.
     // Each distinct image is decoded at most once.
     std::optional<Icon> icon(int index) const;
+    // Image number entry of images(index) decoded at its own size (see
+    // codecs::decodeIconImageFull). Nothing for a bitmap file, an entry out of
+    // range, or an image that cannot be read.
+    std::optional<codecs::IconPicture> imagePicture(int index, int entry) const;
     // The icon in its original form, as the bytes of an .ico file: rebuilt from
     // the group for executables (each distinct image once, and never larger
     // than the file itself), the file's own bytes for icon files, the first
