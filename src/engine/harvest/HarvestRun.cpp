@@ -47,6 +47,9 @@ void HarvestRun::start(bool scanFiles, bool scanFolders)
     view_.setScanned("Scanned ");
     view_.setExtracted("Extracted ");
     n_ = 0;
+    hidden_ = 0;
+    unique_ = settings_.unique;
+    duplicates_.clear();
     catalogue_.clearItems();
     view_.beginFoundListUpdate();
     view_.setStartButtonEnabled(false);
@@ -86,7 +89,7 @@ bool HarvestRun::filesPhase()
         if (r > files_.count()) break;
         extractFile(files_.at(r - 1), [this](int s, int c) {
             view_.setGaugeCurrent(percent(s, c));
-            view_.setExtracted(countText("Extracted ", n_, " icons"));
+            view_.setExtracted(extractedText());
             return true;
         });
         pump_();
@@ -107,15 +110,33 @@ int HarvestRun::extractFile(const std::string& path, const std::function<bool(in
     if (!source.readable()) report(HarvestProblem::Kind::File, path, source.error());
     const int c = source.count();
     for (int s = 1; s <= c; ++s) {
-        // An index that yields no icon adds nothing, so images, items and
-        // records stay in step.
-        if (const auto icon = source.icon(s - 1)) {
-            catalogue_.add(*icon, s - 1, path);
-            ++n_;
-        }
+        addIcon(source, path, s - 1);
         if (!perIcon(s, c)) break;
     }
     return c;
+}
+
+void HarvestRun::addIcon(const platform::IconSource& source, const std::string& path, int index)
+{
+    if (unique_ && duplicates_.seenBefore(source, path, index)) {
+        ++hidden_;
+        return;
+    }
+    // An index that yields no icon adds nothing, so images, items and records
+    // stay in step.
+    if (const auto icon = source.icon(index)) {
+        const int at = catalogue_.add(*icon, index, path);
+        ++n_;
+        if (unique_) duplicates_.added(at);
+    }
+}
+
+std::string HarvestRun::extractedText() const
+{
+    std::string text = countText("Extracted ", n_, " icons");
+    if (unique_ && hidden_ > 0)
+        text += countText(" (", hidden_, hidden_ == 1 ? " duplicate hidden)" : " duplicates hidden)");
+    return text;
 }
 
 bool HarvestRun::foldersPhase()
@@ -169,12 +190,9 @@ bool HarvestRun::foldersPhase()
                 end(Ending::Limit);
                 return false;
             }
-            if (const auto icon = source.icon(s - 1)) {
-                catalogue_.add(*icon, s - 1, path);
-                ++n_;
-            }
+            addIcon(source, path, s - 1);
             view_.setGaugeCurrent(percent(s, c));
-            view_.setExtracted(countText("Extracted ", n_, " icons"));
+            view_.setExtracted(extractedText());
             view_.setScanned(countText("Scanned ", files_.count() + static_cast<long long>(r), " files"));
             pump_();
             if (runFlag_ == "2") {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "harvest/DuplicateIcons.h"
 #include "harvest/HarvestView.h"
 #include "harvest/IconCatalogue.h"
 #include "harvest/SearchFolders.h"
@@ -58,6 +59,9 @@ public:
     // The icon counter n: icons added by this run, the index of the next entry.
     int iconCount() const { return n_; }
     int filesFound() const { return filesFound_; }
+    // The icons this run left out because an identical one was shown before
+    // (settings' unique switch, taken when the run starts).
+    int hiddenCount() const { return hidden_; }
     // The files that the folder searches of this run found, in order.
     const std::vector<std::string>& foundFiles() const { return foundFiles_; }
 
@@ -84,6 +88,11 @@ protected:
     // opening the file once. Calls perIcon after each icon added (s of c);
     // perIcon returns false to end the file early.
     int extractFile(const std::string& path, const std::function<bool(int s, int c)>& perIcon);
+    // Adds icon index of source to the catalogue unless it yields no icon or,
+    // with duplicates hidden, its original form is one shown before.
+    void addIcon(const platform::IconSource& source, const std::string& path, int index);
+    // "Extracted n icons", followed by the duplicates hidden when they are.
+    std::string extractedText() const;
     void end(Ending ending);
     void report(HarvestProblem::Kind kind, const std::string& path, const std::string& reason);
 
@@ -95,6 +104,8 @@ protected:
     std::string runFlag_;
     int n_ = 0;
     int filesFound_ = 0;
+    int hidden_ = 0;
+    bool unique_ = false;
     std::vector<std::string> foundFiles_;
     std::vector<HarvestProblem> problems_;
     Limit limitReached_ = Limit::None;
@@ -102,6 +113,7 @@ protected:
     settings::Settings settings_;
     SearchFolders search_;
     std::optional<platform::RecycleRule> recycle_;
+    DuplicateIcons duplicates_ {catalogue_};
 
 private:
     bool filesPhase();

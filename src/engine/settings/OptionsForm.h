@@ -59,6 +59,12 @@ struct OptionsForm {
     QuantityChoice files;                         // "File quantity"
     bool subFolder = true;                        // chbSubFolders
     bool recycle = true;                          // chbRecycle
+    // Icon/BestImage is switched in the Options menu, not on the dialog: it
+    // is written back as loaded.
+    bool bestImage = false;
+    // Icon/Unique is not on the dialog (the Options menu switches it); it is
+    // written back as loaded, so OK never turns it off.
+    bool unique = false;
     // The Internet page as shown and edited; nothing while the page has not
     // been shown, and then the stored Internet settings are kept.
     std::optional<InternetOptions> internet;

@@ -19,6 +19,8 @@ struct Settings {
     Colour background = kWhite;          // Icon/Background
     std::string editor = kDefaultEditor; // Icon/Edit
     std::int32_t jpegQuality = 86;       // Icon/Jpeg
+    bool bestImage = false;              // Icon/BestImage: draw pictures from each icon's best image
+    bool unique = false;                 // Icon/Unique: hide icons identical to one shown before
     FileTypeSet fileTypes;               // File/<type> File, all on
     bool icon = true;                    // File/Icon: no icon limit
     std::int32_t iconNumber = 536;       // File/Icon Number
