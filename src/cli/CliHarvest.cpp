@@ -43,6 +43,8 @@ const char* const kHarvestUsage = "Usage: vextral-cli harvest [options] PATH...\
                                   "                         types of the desktop program, exe to bmp\n"
                                   "  --no-subfolders        search only the named folders themselves\n"
                                   "  --recycle              also harvest files in recycle bins\n"
+                                  "  --unique               hide duplicates: keep the first of icons that are\n"
+                                  "                         identical byte for byte (also Icon/Unique=1)\n"
                                   "  --icon-limit N         stop extracting from the files found in folders once\n"
                                   "                         N icons are harvested; the icons of files named on\n"
                                   "                         the command line count too, but those files are\n"
@@ -55,6 +57,9 @@ const char* const kHarvestUsage = "Usage: vextral-cli harvest [options] PATH...\
                                   "                         pcx, wmf, png or tga (letter case ignored)\n"
                                   "  --size WxH             picture size for every type but standard-icon\n"
                                   "                         (32x32; at most 16384 a side)\n"
+                                  "  --classic              stretch each icon's 32 x 32 picture to the size\n"
+                                  "                         instead of drawing it from the icon's own image\n"
+                                  "                         that fits the size best\n"
                                   "  --naming filename|number[:PREFIX]\n"
                                   "                         <file>_<index>.<ext> (default) or <PREFIX><n>.<ext>\n"
                                   "                         (PREFIX \"Icon\" when not given; it may not hold \"/\")\n"
@@ -92,8 +97,9 @@ struct Options {
     std::optional<std::string> saveDir;
     exporting::SaveAllJob job;
     std::string width = "32", height = "32";
+    bool classic = false;
     std::optional<TypeChoice> types;
-    bool noSubfolders = false, recycle = false;
+    bool noSubfolders = false, recycle = false, unique = false;
     std::optional<int> iconLimit, fileLimit;
 };
 
@@ -200,6 +206,9 @@ Options parse(const std::vector<std::string>& args)
         } else if (name == "--recycle") {
             a.noValue();
             o.recycle = true;
+        } else if (name == "--unique") {
+            a.noValue();
+            o.unique = true;
         } else if (name == "--icon-limit") {
             o.iconLimit = number(name, a.value());
         } else if (name == "--file-limit") {
@@ -214,6 +223,9 @@ Options parse(const std::vector<std::string>& args)
             o.job.format = *format;
         } else if (name == "--size") {
             parseSize(o, a.value());
+        } else if (name == "--classic") {
+            a.noValue();
+            o.classic = true;
         } else if (name == "--naming") {
             parseNaming(o.job.naming, a.value());
         } else {
@@ -232,6 +244,7 @@ void applyOptions(settings::Settings& s, const Options& o)
     }
     if (o.noSubfolders) s.subFolder = false;
     if (o.recycle) s.recycle = true;
+    if (o.unique) s.unique = true;
     if (o.iconLimit) {
         s.icon = false;
         s.iconNumber = *o.iconLimit;
@@ -252,6 +265,7 @@ bool saveIcons(const IconCatalogue& catalogue, const std::string& dir, Options& 
     job.widthText = [&o] { return o.width; };
     job.heightText = [&o] { return o.height; };
     job.jpegQuality = jpegQuality;
+    job.bestImage = !o.classic;
     job.progress = [&](int) { view.saving(job.written, catalogue.itemCount()); };
     std::optional<std::string> failure;
     try {
@@ -304,7 +318,7 @@ int runHarvest(const std::vector<std::string>& args, std::ostream& out, std::ost
     const int unreadable = harvest.unreadable;
     out << "Harvested " << counted(catalogue.itemCount(), "icon") << " from " << counted(harvest.files, "file")
         << " and " << counted(static_cast<long long>(harvest.found), "file") << " found in "
-        << counted(harvest.folders, "folder") << harvest.limitText << "\n";
+        << counted(harvest.folders, "folder") << harvest.limitText << harvest.hiddenText << "\n";
     if (unreadable > 0) {
         out << unreadable << (unreadable == 1 ? " file or folder" : " files or folders") << " could not be read\n";
     }

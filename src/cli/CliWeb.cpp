@@ -37,6 +37,10 @@ const char* const kWebUsage = "Usage: vextral-cli web [options] --out DIR PATH..
                               "  --columns N        pictures in a row (5; at least 1)\n"
                               "  --type gif|bmp|jpg the pictures' type (gif)\n"
                               "  --size WxH         the pictures' size (32x32; at most 16384 a side)\n"
+                              "  --classic          stretch each icon's 32 x 32 picture to the size instead\n"
+                              "                     of drawing it from the icon's own image that fits best\n"
+                              "  --unique           hide duplicates: keep the first of icons that are\n"
+                              "                     identical byte for byte; positions count the icons kept\n"
                               "  --from N --to N    only the icons at positions N to N (from 1); positions\n"
                               "                     past the last icon give pictures of plain background\n"
                               "  --settings FILE    read this settings file instead of Option.ini (the\n"
@@ -57,6 +61,8 @@ struct Options {
     std::vector<std::string> paths;
     exporting::WebPageJob job;
     std::string columns = "5";
+    bool classic = false;
+    bool unique = false;
 };
 
 std::string wholeNumber(const std::string& option, const std::string& text, int least)
@@ -119,6 +125,12 @@ Options parse(const std::vector<std::string>& args)
             o.job.typeIndex = typeIndex(a.value());
         } else if (name == "--size") {
             parseSize(o, a.value());
+        } else if (name == "--classic") {
+            a.noValue();
+            o.classic = true;
+        } else if (name == "--unique") {
+            a.noValue();
+            o.unique = true;
         } else if (name == "--from") {
             o.from = wholeNumber(name, a.value(), 1);
         } else if (name == "--to") {
@@ -154,8 +166,9 @@ int runWeb(const std::vector<std::string>& args, std::ostream& out, std::ostream
         return 0;
     }
 
-    const auto settings = loadCommandSettings(o.settingsFile, err, kCommand);
+    auto settings = loadCommandSettings(o.settingsFile, err, kCommand);
     if (!settings) return 2;
+    if (o.unique) settings->unique = true;
     if (!prepareOutputFolder(*o.outDir, err, kCommand)) return 1;
 
     ProgressLine view(err, progressToTerminal, progressToTerminal ? terminalColumns() : 80);
@@ -163,7 +176,7 @@ int runWeb(const std::vector<std::string>& args, std::ostream& out, std::ostream
     harvest.run(o.paths, *settings);
     const IconCatalogue& catalogue = harvest.catalogue;
     const int unreadable = harvest.unreadable;
-    out << "Harvested " << counted(catalogue.itemCount(), "icon") << "\n";
+    out << "Harvested " << counted(catalogue.itemCount(), "icon") << harvest.hiddenText << "\n";
 
     exporting::WebPageJob& job = o.job;
     job.folder = *o.outDir;
@@ -175,6 +188,7 @@ int runWeb(const std::vector<std::string>& args, std::ostream& out, std::ostream
     }
     job.background = settings->background;
     job.jpegQuality = settings->jpegQuality;
+    job.bestImage = !o.classic;
     int total = catalogue.imageCount();
     try {
         total = static_cast<int>(std::min<long long>(exporting::webPageRange(catalogue, job).count, INT_MAX));

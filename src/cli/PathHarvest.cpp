@@ -118,6 +118,8 @@ void PathHarvest::run(const std::vector<std::string>& paths, const settings::Set
     folders = folderList.count();
     found = run.foundFiles().size();
     limitText = limitTextOf(run);
+    hidden = run.hiddenCount();
+    if (settings.unique) hiddenText = ", " + counted(hidden, "duplicate") + " hidden";
 }
 
 } // namespace vextral::cli

@@ -33,10 +33,12 @@ public:
 
     IconCatalogue catalogue;
     int unreadable = 0;
-    int files = 0;         // files named
-    int folders = 0;       // folders named
-    std::size_t found = 0; // files found in the folders
-    std::string limitText; // ", stopped at the ... limit (...)" or empty
+    int files = 0;          // files named
+    int folders = 0;        // folders named
+    std::size_t found = 0;  // files found in the folders
+    std::string limitText;  // ", stopped at the ... limit (...)" or empty
+    int hidden = 0;         // icons left out as duplicates
+    std::string hiddenText; // ", N duplicates hidden" when duplicates were looked for, or empty
 
 private:
     ProgressLine& view_;
