@@ -93,7 +93,7 @@ QToolButton* addButton(QMainWindow& window, QToolBar& toolbar, const CommandRow&
     button->setFixedSize(39, 39);
     button->setAutoRaise(true);
     button->setCheckable(r.check != Check::None);
-    button->setChecked(r.check != Check::None);
+    button->setChecked(r.check == Check::On || r.check == Check::RadioOn);
     QObject::connect(button, &QToolButton::clicked, &window, [handler = r.handler] { handler(); });
     toolbar.addWidget(button);
     return button;
@@ -130,6 +130,7 @@ std::vector<CommandRow> mainCommandRows(const CommandSet& c)
     const Handler clipboard = on(c.desktop, &DesktopCommands::menuClipboardClick);
     const Handler largeIcon = on(c.iconList, &IconListCommands::menuLargeIconClick);
     const Handler list = on(c.iconList, &IconListCommands::menuListClick);
+    const Handler unique = on(c.iconList, &IconListCommands::menuUniqueClick);
     const Handler options = on(c.program, &ProgramCommands::menuOptionsClick);
     const Handler webPage = on(c.save, &SaveCommands::tbtWebPageClick);
     const Handler convert = on(c.save, &SaveCommands::menuConvertClick);
@@ -171,6 +172,7 @@ std::vector<CommandRow> mainCommandRows(const CommandSet& c)
         menu("&Options"),
         item("menuLargeIcon", "Large &Icon", "", "View icons as large icon", largeIcon, Check::RadioOn),
         item("menuList", "&List", "", "View icons as list", list, Check::Radio),
+        item("menuUnique", "Hide duplicates", "", "Show each icon once, from the next harvest on", unique, Check::Off),
         separator(),
         item("menuOptions", "Options...", "Ctrl+O", "Change options", options),
 

@@ -35,9 +35,10 @@ struct CommandSet {
 // Command row is an item, on the toolbar a button with its picture.
 struct CommandRow {
     enum class Kind { Menu, Submenu, EndSubmenu, Popup, Toolbar, Separator, Command };
-    // On: a check item (or toggle button) that starts checked. Radio: an item
-    // of the open menu's one group of exclusive items; RadioOn starts checked.
-    enum class Check { None, On, Radio, RadioOn };
+    // On: a check item (or toggle button) that starts checked; Off one that
+    // starts unchecked. Radio: an item of the open menu's one group of
+    // exclusive items; RadioOn starts checked.
+    enum class Check { None, On, Radio, RadioOn, Off };
 
     Kind kind = Kind::Command;
     const char* name = "";          // objectName

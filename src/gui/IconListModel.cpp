@@ -1,6 +1,7 @@
 #include "gui/IconListModel.h"
 
-#include <QFileInfo>
+#include "gui/IconToolTip.h"
+
 #include <QPixmap>
 
 namespace vextral::gui {
@@ -41,10 +42,7 @@ QVariant IconListModel::data(const QModelIndex& index, int role) const
     case Qt::DecorationRole: return QPixmap::fromImage(iconImage(catalogue_.image(row), background_));
     case Qt::ToolTipRole: {
         if (row >= catalogue_.recordCount()) return {};
-        const IconRecord& r = catalogue_.record(row);
-        return QStringLiteral("%1, icon %2")
-            .arg(QFileInfo(QFile::decodeName(r.sourceFile.c_str())).fileName())
-            .arg(r.iconIndex);
+        return iconToolTip(catalogue_.record(row));
     }
     default: return {};
     }

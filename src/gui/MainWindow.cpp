@@ -300,6 +300,7 @@ void MainWindow::makeRun()
     HarvestView& view = *this;
     run_ = runFactory_(catalogue_, view, *fileSource_, *folderSource_, [this] { pump(); });
     run_->setSettings(settings_);
+    if (auto* unique = findChild<QAction*>(QStringLiteral("menuUnique"))) unique->setChecked(settings_.unique);
 }
 
 void MainWindow::setRunFactory(RunFactory factory)
