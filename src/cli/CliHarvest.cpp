@@ -57,6 +57,9 @@ const char* const kHarvestUsage = "Usage: vextral-cli harvest [options] PATH...\
                                   "                         pcx, wmf, png or tga (letter case ignored)\n"
                                   "  --size WxH             picture size for every type but standard-icon\n"
                                   "                         (32x32; at most 16384 a side)\n"
+                                  "  --classic              stretch each icon's 32 x 32 picture to the size\n"
+                                  "                         instead of drawing it from the icon's own image\n"
+                                  "                         that fits the size best\n"
                                   "  --naming filename|number[:PREFIX]\n"
                                   "                         <file>_<index>.<ext> (default) or <PREFIX><n>.<ext>\n"
                                   "                         (PREFIX \"Icon\" when not given; it may not hold \"/\")\n"
@@ -94,6 +97,7 @@ struct Options {
     std::optional<std::string> saveDir;
     exporting::SaveAllJob job;
     std::string width = "32", height = "32";
+    bool classic = false;
     std::optional<TypeChoice> types;
     bool noSubfolders = false, recycle = false, unique = false;
     std::optional<int> iconLimit, fileLimit;
@@ -219,6 +223,9 @@ Options parse(const std::vector<std::string>& args)
             o.job.format = *format;
         } else if (name == "--size") {
             parseSize(o, a.value());
+        } else if (name == "--classic") {
+            a.noValue();
+            o.classic = true;
         } else if (name == "--naming") {
             parseNaming(o.job.naming, a.value());
         } else {
@@ -258,6 +265,7 @@ bool saveIcons(const IconCatalogue& catalogue, const std::string& dir, Options& 
     job.widthText = [&o] { return o.width; };
     job.heightText = [&o] { return o.height; };
     job.jpegQuality = jpegQuality;
+    job.bestImage = !o.classic;
     job.progress = [&](int) { view.saving(job.written, catalogue.itemCount()); };
     std::optional<std::string> failure;
     try {

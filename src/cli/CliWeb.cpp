@@ -37,6 +37,8 @@ const char* const kWebUsage = "Usage: vextral-cli web [options] --out DIR PATH..
                               "  --columns N        pictures in a row (5; at least 1)\n"
                               "  --type gif|bmp|jpg the pictures' type (gif)\n"
                               "  --size WxH         the pictures' size (32x32; at most 16384 a side)\n"
+                              "  --classic          stretch each icon's 32 x 32 picture to the size instead\n"
+                              "                     of drawing it from the icon's own image that fits best\n"
                               "  --unique           hide duplicates: keep the first of icons that are\n"
                               "                     identical byte for byte; positions count the icons kept\n"
                               "  --from N --to N    only the icons at positions N to N (from 1); positions\n"
@@ -59,6 +61,7 @@ struct Options {
     std::vector<std::string> paths;
     exporting::WebPageJob job;
     std::string columns = "5";
+    bool classic = false;
     bool unique = false;
 };
 
@@ -122,6 +125,9 @@ Options parse(const std::vector<std::string>& args)
             o.job.typeIndex = typeIndex(a.value());
         } else if (name == "--size") {
             parseSize(o, a.value());
+        } else if (name == "--classic") {
+            a.noValue();
+            o.classic = true;
         } else if (name == "--unique") {
             a.noValue();
             o.unique = true;
@@ -182,6 +188,7 @@ int runWeb(const std::vector<std::string>& args, std::ostream& out, std::ostream
     }
     job.background = settings->background;
     job.jpegQuality = settings->jpegQuality;
+    job.bestImage = !o.classic;
     int total = catalogue.imageCount();
     try {
         total = static_cast<int>(std::min<long long>(exporting::webPageRange(catalogue, job).count, INT_MAX));

@@ -130,6 +130,7 @@ std::vector<CommandRow> mainCommandRows(const CommandSet& c)
     const Handler clipboard = on(c.desktop, &DesktopCommands::menuClipboardClick);
     const Handler largeIcon = on(c.iconList, &IconListCommands::menuLargeIconClick);
     const Handler list = on(c.iconList, &IconListCommands::menuListClick);
+    const Handler bestImage = on(c.save, &SaveCommands::menuBestImageClick);
     const Handler unique = on(c.iconList, &IconListCommands::menuUniqueClick);
     const Handler options = on(c.program, &ProgramCommands::menuOptionsClick);
     const Handler webPage = on(c.save, &SaveCommands::tbtWebPageClick);
@@ -172,6 +173,9 @@ std::vector<CommandRow> mainCommandRows(const CommandSet& c)
         menu("&Options"),
         item("menuLargeIcon", "Large &Icon", "", "View icons as large icon", largeIcon, Check::RadioOn),
         item("menuList", "&List", "", "View icons as list", list, Check::Radio),
+        // Checked or not as Icon/BestImage says, once the settings are read.
+        item("menuBestImage", "Use each icon's best image", "",
+             "Draw saved, web page and printed pictures from each icon's own best image", bestImage, Check::On),
         item("menuUnique", "Hide duplicates", "", "Show each icon once, from the next harvest on", unique, Check::Off),
         separator(),
         item("menuOptions", "Options...", "Ctrl+O", "Change options", options),

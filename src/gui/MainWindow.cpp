@@ -445,6 +445,7 @@ void MainWindow::formCreate()
     const settings::ProfileFile file(settingsPath());
     if (const auto problem = settings_.load(file)) prompts_.error(this, QString::fromStdString(*problem));
     run_->setSettings(settings_);
+    if (auto* best = findChild<QAction*>(QStringLiteral("menuBestImage"))) best->setChecked(settings_.bestImage);
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* e)

@@ -3,6 +3,7 @@
 #include "core/Error.h"
 #include "core/Text.h"
 #include "desktop/PrintLayout.h"
+#include "export/BestImage.h"
 #include "gui/Gauge.h"
 #include "gui/Prompts.h"
 #include "gui/UpDownEdit.h"
@@ -53,6 +54,23 @@ QImage imageOverWhite(const Icon& icon)
         auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
         for (int x = 0; x < Icon::kSize; ++x)
             line[x] = 0xFF000000u | pixels[static_cast<std::size_t>(y * Icon::kSize + x)];
+    }
+    return image;
+}
+
+// Catalogue icon i drawn from its best image at the rectangle's size, over
+// white; the 32 x 32 picture when the rectangle is empty or too large.
+QImage bestImageOverWhite(const IconCatalogue& catalogue, int i, const QRect& rect)
+{
+    if (rect.width() < 1 || rect.height() < 1 || rect.width() > codecs::kMaxPictureSide ||
+        rect.height() > codecs::kMaxPictureSide) {
+        return imageOverWhite(catalogue.image(i));
+    }
+    const codecs::IconPicture picture = exporting::renderCatalogueBestImage(catalogue, i, rect.width(), rect.height());
+    QImage image(picture.width, picture.height, QImage::Format_RGB32);
+    for (int y = 0; y < picture.height; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < picture.width; ++x) line[x] = 0xFF000000u | picture.drawnOver(x, y, 0xFFFFFFu);
     }
     return image;
 }
@@ -228,7 +246,8 @@ void PrintDialog::speedButton1Click()
             page = placed.page;
         }
         const QRect rect = toQRect(placed.rect);
-        painter.drawImage(rect, imageOverWhite(catalogue_.image(placed.index)));
+        painter.drawImage(rect, bestImage ? bestImageOverWhite(catalogue_, placed.index, rect)
+                                          : imageOverWhite(catalogue_.image(placed.index)));
         const int percent = static_cast<int>(std::lround(100.0 * layout.printed() / layout.total()));
         if (gauge) gauge->setValue(percent);
         QCoreApplication::processEvents();

@@ -34,6 +34,9 @@ public:
     // Runs the printer set-up dialog on the printer; true when accepted.
     // Replaced by tests so that no modal dialog ever blocks.
     std::function<bool(QWidget*, QPrinter&)> setupPrinter;
+    // Print each icon from its best image at the size of its rectangle
+    // (Icon/BestImage) rather than stretch the 32 x 32 picture.
+    bool bestImage = false;
 
     // 0 idle, 1 printing, 2 cancelled.
     int runState() const { return runState_; }

@@ -138,6 +138,7 @@ void SaveAllDialog::speedButton1Click()
     job.widthText = [this] { return editWidth_->text().trimmed().toStdString(); };
     job.heightText = [this] { return editHeight_->text().trimmed().toStdString(); };
     job.jpegQuality = jpegQuality_;
+    job.bestImage = bestImage;
     job.progress = [this](int percent) {
         gaugeCurrent_->setValue(percent);
         gaugeCurrent_->repaint();

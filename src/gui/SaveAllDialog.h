@@ -25,6 +25,9 @@ class SaveAllDialog final : public QDialog {
 public:
     SaveAllDialog(const IconCatalogue& catalogue, int jpegQuality, Prompts& prompts, QWidget* parent = nullptr);
 
+    // Draw the pictures from each icon's best image (Icon/BestImage).
+    bool bestImage = false;
+
     FolderTree* folderTree() const { return dirSaveAll_; }
 
 public slots:

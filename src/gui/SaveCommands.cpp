@@ -11,12 +11,15 @@
 #include "gui/SaveAllDialog.h"
 #include "gui/SavePicture.h"
 #include "gui/WebPageDialog.h"
+#include "settings/ProfileFile.h"
 #include "settings/Settings.h"
 
 #include <QDialog>
 #include <QFile>
 #include <QScreen>
 #include <QWidget>
+
+#include <exception>
 
 namespace vextral::gui {
 
@@ -58,8 +61,10 @@ void SaveCommands::menuSaveClick()
 
 void SaveCommands::menuSaveallClick()
 {
-    showCentred(view_, new SaveAllDialog(view_.catalogue(), view_.settings().jpegQuality, view_.prompts(),
-                                         view_.windowWidget()));
+    auto* dialog =
+        new SaveAllDialog(view_.catalogue(), view_.settings().jpegQuality, view_.prompts(), view_.windowWidget());
+    dialog->bestImage = view_.settings().bestImage;
+    showCentred(view_, dialog);
 }
 
 void SaveCommands::tbtWebPageClick()
@@ -78,7 +83,23 @@ void SaveCommands::menuPrintClick()
         view_.prompts().information(view_.windowWidget(), QStringLiteral("No icon."));
         return;
     }
-    showCentred(view_, new PrintDialog(view_.catalogue(), view_.prompts(), view_.windowWidget()));
+    auto* dialog = new PrintDialog(view_.catalogue(), view_.prompts(), view_.windowWidget());
+    dialog->bestImage = view_.settings().bestImage;
+    showCentred(view_, dialog);
+}
+
+void SaveCommands::menuBestImageClick()
+{
+    try {
+        const settings::ProfileFile file(view_.settingsPath());
+        settings::ProfileFile::Batch batch(file);
+        batch.writeBool("Icon", "BestImage", !view_.settings().bestImage);
+        batch.commit();
+    } catch (const std::exception& e) {
+        view_.prompts().error(view_.windowWidget(), QString::fromUtf8(e.what()));
+    }
+    // The settings read back put the menu item in step with the file.
+    view_.formCreate();
 }
 
 } // namespace vextral::gui

@@ -196,6 +196,7 @@ void WebPageDialog::speedButton5Click()
     job.heightText = [this] { return typed(editHeight_); };
     job.background = settings_.background;
     job.jpegQuality = settings_.jpegQuality;
+    job.bestImage = settings_.bestImage;
     if (job.folder.empty()) {
         prompts_.information(this, QString::fromLatin1(kBrowseTitle));
         return;

@@ -7,6 +7,7 @@
 #include "core/Percent.h"
 #include "core/ReplacingFile.h"
 #include "core/Text.h"
+#include "export/BestImage.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -122,7 +123,10 @@ WebPageOutcome writeWebPage(const IconCatalogue& catalogue, WebPageJob& job)
         for (int c = 0; c < columns; ++c) {
             ++n;
             const long long position = range.first + n - 1; // 1-based
-            if (position >= 1 && position <= catalogue.imageCount()) {
+            const bool isIcon = position >= 1 && position <= catalogue.imageCount();
+            const bool sharp = isIcon && job.bestImage;
+            // A best image is drawn below, at the size read for the picture.
+            if (isIcon && !sharp) {
                 buffer.drawIcon(catalogue.image(static_cast<int>(position - 1)));
             } else {
                 buffer.picture() = codecs::Picture::make(Icon::kSize, Icon::kSize, 24);
@@ -136,7 +140,11 @@ WebPageOutcome writeWebPage(const IconCatalogue& catalogue, WebPageJob& job)
                             " is too small: each side must be at least 1 pixel");
             }
             codecs::checkPictureSize(width, height);
-            buffer.resample(width, height);
+            if (sharp) {
+                drawBestImage(buffer, catalogue, static_cast<int>(position - 1), width, height);
+            } else {
+                buffer.resample(width, height);
+            }
             row.writer(buffer, folder + std::to_string(n) + "." + row.extension);
             ++job.written;
             job.lines.push_back("<th><img src=\"" + std::to_string(n) + cellSourceEnd(format) +

@@ -31,6 +31,9 @@ struct WebPageJob {
     std::function<std::string()> heightText = [] { return std::string("32"); };
     settings::Colour background = settings::kWhite;
     int jpegQuality = 86;
+    // Draw each icon's picture from its own best image for the size (see
+    // BestImage.h) rather than stretch the 32 x 32 picture.
+    bool bestImage = false;
 
     // Called after each picture with the percentage done.
     std::function<void(int percent)> progress;
