@@ -14,7 +14,7 @@ std::uint64_t DuplicateIcons::hash(const std::vector<std::uint8_t>& bytes)
 
 void DuplicateIcons::clear()
 {
-    seen_.clear();
+    seen_ = {};
     pending_ = false;
     reopenedPath_.clear();
     reopened_ = platform::IconSource::fromBytes({});

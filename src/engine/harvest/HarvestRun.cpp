@@ -257,6 +257,8 @@ void HarvestRun::end(Ending ending)
         view_.setStatus("Finished");
         break;
     }
+    // The hashes and the file kept open for comparisons are of no use after the run.
+    duplicates_.clear();
     active_ = false;
 }
 
