@@ -2,6 +2,12 @@
 
 namespace vextral {
 
+namespace {
+
+constexpr std::size_t kMostPerHash = 8;
+
+} // namespace
+
 std::uint64_t DuplicateIcons::hash(const std::vector<std::uint8_t>& bytes)
 {
     std::uint64_t h = 14695981039346656037ULL;
@@ -54,7 +60,10 @@ bool DuplicateIcons::seenBefore(const platform::IconSource& source, const std::s
 void DuplicateIcons::added(int position)
 {
     if (!pending_) return;
-    seen_[pendingHash_].push_back({position, pendingSize_});
+    // Forms made to collide must not make every later icon read many files
+    // again: past a few per hash, further ones are shown but not remembered.
+    std::vector<Seen>& same = seen_[pendingHash_];
+    if (same.size() < kMostPerHash) same.push_back({position, pendingSize_});
     pending_ = false;
 }
 

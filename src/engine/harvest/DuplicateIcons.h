@@ -14,7 +14,8 @@ namespace vextral {
 // byte for byte, to that of an icon already in the catalogue. Only a hash and
 // the size of each original form are kept; when they match, the earlier
 // icon's bytes are read again from its file for the comparison, so memory
-// stays bounded however many icons a run holds.
+// stays bounded however many icons a run holds. At most 8 icons are kept per
+// hash, so forms made to collide cannot make each lookup read many files.
 class DuplicateIcons {
 public:
     explicit DuplicateIcons(const IconCatalogue& catalogue) : catalogue_(catalogue) {}
