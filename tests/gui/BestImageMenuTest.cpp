@@ -2,8 +2,12 @@
 #include "gui/SaveAllDialog.h"
 
 #include "gui/DialogDesktop.h"
+#include "platform/IconExtractor.h"
 
+#include <QImage>
 #include <QMenu>
+#include <QPageSize>
+#include <QPrinter>
 #include <QPushButton>
 #include <QToolButton>
 
@@ -18,6 +22,31 @@ std::string slurp(const std::filesystem::path& path)
 {
     std::ifstream in(path);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The sheet of multi.ico's icon printed to a PDF and read back at one pixel a
+// point (the printer's resolution, so the picture is not rescaled).
+QImage printedSheet(const IconCatalogue& catalogue, bool bestImage, const std::filesystem::path& dir)
+{
+    test::ScriptedPrompts prompts;
+    gui::PrintDialog dialog(catalogue, prompts);
+    dialog.bestImage = bestImage;
+    QPrinter& printer = dialog.printer();
+    const std::filesystem::path pdf = dir / "sheet.pdf";
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(QString::fromStdString(pdf.string()));
+    printer.setResolution(72);
+    printer.setFullPage(true);
+    printer.setPageSize(QPageSize(QSizeF(400, 300), QPageSize::Point, QString(), QPageSize::ExactMatch));
+    printer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Point);
+    control<QPushButton>(&dialog, "SpeedButton1")->click();
+    EXPECT_TRUE(prompts.errors.isEmpty()) << prompts.errors.join(' ').toStdString();
+    EXPECT_EQ(test::runCommand("pdftoppm -r 72 -png -singlefile " + test::shellQuote(pdf.string()) + " " +
+                               test::shellQuote((dir / "page").string())),
+              0);
+    QImage page;
+    EXPECT_TRUE(page.load(QString::fromStdString((dir / "page.png").string())));
+    return page;
 }
 
 } // namespace
@@ -69,4 +98,22 @@ TEST(BestImageMenu, TheOptionsMenuSwitchIsStoredAtOnceAndReachesSaveAllAndPrinti
     EXPECT_FALSE(best->isChecked());
     EXPECT_FALSE(desk.window.settings().bestImage);
     EXPECT_NE(slurp(desk.home / "Option.ini").find("BestImage=0"), std::string::npos);
+}
+
+TEST(BestImageMenu, PrintingDrawsTheBestImageAtTheIconsSizeOnlyWhenAsked)
+{
+    // multi.ico's 32 x 32 pictures are yellow inside, its 256 x 256 one cyan;
+    // the sheet's first icon is 100 x 100 at (16, 16).
+    test::TempDir dir;
+    IconCatalogue catalogue;
+    const std::string ico = test::fixture("multi.ico").string();
+    catalogue.add(*platform::extractIcon(ico, 0), 0, ico);
+    const QImage classic = printedSheet(catalogue, false, dir.path());
+    const QImage sharp = printedSheet(catalogue, true, dir.path());
+    ASSERT_EQ(classic.size(), QSize(400, 300));
+    ASSERT_EQ(sharp.size(), QSize(400, 300));
+    EXPECT_EQ(classic.pixel(66, 66) & 0xFFFFFFu, 0xFFFF00u);
+    EXPECT_EQ(sharp.pixel(66, 66) & 0xFFFFFFu, 0x00FFFFu);
+    // Outside the icon's rectangle the page stays white.
+    EXPECT_EQ(sharp.pixel(16 + 101, 66) & 0xFFFFFFu, 0xFFFFFFu);
 }
