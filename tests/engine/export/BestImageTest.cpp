@@ -90,6 +90,20 @@ TEST(BestImage, DrawsTheIconsOwnImagesPixelForPixel)
     ASSERT_TRUE(at48);
     expectSameVisiblePixels(at48->argb(), pillowPixels(ico, 48));
 
+    // A masked (8-bit) image at its own size: opaque pixels as they are, masked ones transparent.
+    const auto only48 = renderBestImage(fixture("only48.ico").string(), 0, 48, 48);
+    ASSERT_TRUE(only48);
+    EXPECT_FALSE(only48->hasAlpha);
+    expectSameVisiblePixels(only48->argb(), pillowPixels(fixture("only48.ico"), 48));
+
+    // Enlarged, masked pixels stay masked and inverted ones inverted.
+    const auto mask = renderBestImage(fixture("mask.ico").string(), 0, 64, 64);
+    ASSERT_TRUE(mask);
+    EXPECT_EQ(mask->drawnOver(4, 4, 0x336699), 0x336699u);
+    EXPECT_EQ(mask->drawnOver(50, 10, 0x000000), 0xFFFFFFu);
+    EXPECT_EQ(mask->drawnOver(50, 10, 0xFFFFFF), 0x000000u);
+    EXPECT_EQ(mask->drawnOver(40, 40, 0xFFFFFF), 0x008080u);
+
     // Out of range: no icon, no size.
     EXPECT_FALSE(renderBestImage(ico.string(), 1, 32, 32));
     EXPECT_FALSE(renderBestImage(ico.string(), 0, 0, 32));
@@ -176,4 +190,39 @@ TEST(BestImage, SaveAllWritesTheImageItselfOnlyWhenAsked)
                 << x << "," << y;
         }
     }
+}
+
+TEST(BestImage, AnImageTooLargeToHoldWholeIsDrawnFromTheLargeIconPicture)
+{
+    // One 1-bit image of 3000 x 3000, white with its AND mask clear: more
+    // pixels than a picture is decoded into at its own size.
+    const int side = 3000;
+    const std::uint32_t stride = ((side + 31) / 32) * 4;
+    std::vector<std::uint8_t> dib(40 + 8, 0);
+    auto put32 = [](std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v) {
+        for (int i = 0; i < 4; ++i) b[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
+    };
+    put32(dib, 0, 40);
+    put32(dib, 4, side);
+    put32(dib, 8, 2 * side);
+    dib[12] = 1;              // planes
+    dib[14] = 1;              // bits
+    put32(dib, 44, 0xFFFFFF); // palette entry 1: white
+    dib.resize(dib.size() + 2 * std::size_t {stride} * side, 0);
+    std::fill(dib.begin() + 48, dib.begin() + 48 + std::ptrdiff_t {stride} * side, 0xFF);
+    std::vector<std::uint8_t> ico(22, 0);
+    ico[2] = 1;
+    ico[4] = 1;
+    ico[10] = 1; // planes
+    ico[12] = 1; // bits
+    put32(ico, 14, static_cast<std::uint32_t>(dib.size()));
+    put32(ico, 18, 22);
+    ico.insert(ico.end(), dib.begin(), dib.end());
+    TempDir dir;
+    test::writeBytes(dir / "huge.ico", ico);
+
+    const auto picture = renderBestImage((dir / "huge.ico").string(), 0, 64, 64);
+    ASSERT_TRUE(picture);
+    ASSERT_EQ(picture->width, 64);
+    for (const std::uint32_t c : picture->argb()) ASSERT_EQ(c, 0xFFFFFFFFu);
 }
