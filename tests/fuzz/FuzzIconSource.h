@@ -16,7 +16,11 @@ inline std::size_t exerciseIconSource(const std::uint8_t* data, std::size_t size
     std::size_t touched = 0;
     const int count = source.count();
     for (int i = 0; i < count && i < 64; ++i) {
-        touched += source.images(i).size();
+        const std::size_t images = source.images(i).size();
+        touched += images;
+        for (int e = 0; e < static_cast<int>(images) && e < 16; ++e) {
+            if (const auto picture = source.imagePicture(i, e)) touched += picture->colour.size();
+        }
         if (const auto icon = source.icon(i)) touched += icon->drawOver(0xFFFFFF)[0] & 1;
         touched += source.originalIco(i).size();
         touched += source.label(i).size();
