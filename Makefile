@@ -4,11 +4,12 @@ BUILD_ASAN ?= build-check
 BUILD_FUZZ ?= build-fuzz
 JOBS       ?= $(shell nproc)
 FUZZ_SECONDS ?= 120
+PREFIX     ?= /usr/local
 # Every libFuzzer target, by corpus name; `make fuzz FUZZ_TARGETS=gif_reader` runs one.
 FUZZ_TARGETS ?= icon_source gif_reader gif_lzw tiff_lzw picture_reader http_header smtp_reply mime_types
 CMAKE_GEN  := -G Ninja
 
-.PHONY: all deps build run test check lint format fuzz bench fixtures clean
+.PHONY: all deps build run test install package check lint format fuzz bench fixtures clean
 
 all: build
 
@@ -26,6 +27,15 @@ run: build
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# The programs, the user guide, the desktop entry, icons, thumbnailer,
+# AppStream data and manual pages under PREFIX; DESTDIR stages them elsewhere.
+install: build
+	DESTDIR=$(DESTDIR) cmake --install $(BUILD) --prefix $(PREFIX)
+
+# The Debian package ($(BUILD)/vextral_<version>_<arch>.deb), installed under /usr.
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 # The tests under the sanitizers, with every compiler warning an error.
 check: deps
@@ -69,6 +79,7 @@ bench: build
 	bench/compare_gif.sh $(BUILD)
 	bench/compare_convert.sh $(BUILD)
 	bench/compare_harvest.sh $(BUILD)
+	bench/compare_thumbnailer.sh $(BUILD)
 
 fixtures:
 	@tools/install-deps.sh fixtures
