@@ -45,5 +45,6 @@ t1=$(ns)
 vextral_us=$(( (t1 - t0) / 1000 / rounds ))
 
 file "$out/r/icon.png" "$out/thumb.png" | sed "s|$out/||"
+echo "pixels that differ from icotool's picture: $(compare -metric AE "$out/r/icon.png" "$out/thumb.png" null: 2>&1 || true)"
 echo "per run: wrestool -x -t14 + icotool -x ${icoutils_us} us; vextral-thumbnailer -s ${side} ${vextral_us} us"
 awk -v a="$icoutils_us" -v b="$vextral_us" 'BEGIN { r = a / b; printf "speed-up: %.1fx (required: 5x)\n", r; exit (r >= 5 ? 0 : 1) }'

@@ -1,7 +1,7 @@
 #include "thumbnailer/Thumbnailer.h"
 
 #include "core/ReplacingFile.h"
-#include "platform/IconExtractor.h"
+#include "export/BestImage.h"
 
 #include <png.h>
 #include <signal.h>
@@ -9,7 +9,6 @@
 #include <sys/time.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <exception>
@@ -29,54 +28,6 @@ std::optional<int> parseSize(const std::string& text)
     }
     if (value < 1 || value > kMaxThumbnailSize) return std::nullopt;
     return value;
-}
-
-// The icon's pixel with its alpha: 32-bit images keep theirs, the others are
-// opaque where the AND mask is clear.
-std::uint32_t straightPixel(const Icon& icon, int x, int y)
-{
-    const std::uint32_t c = icon.pixel(x, y);
-    if (icon.hasAlpha) return c;
-    return icon.maskBit(x, y) ? 0u : (c | 0xFF000000u);
-}
-
-// The 32 x 32 icon stretched to size x size: each output pixel averages the
-// source area it covers (alpha-weighted), so enlarging keeps hard edges and
-// reducing keeps every line.
-Rgba scaleIcon(const Icon& icon, int size)
-{
-    Rgba out;
-    out.width = out.height = size;
-    out.pixels.resize(static_cast<std::size_t>(size) * static_cast<std::size_t>(size));
-    const double step = static_cast<double>(Icon::kSize) / size;
-    for (int y = 0; y < size; ++y) {
-        const double y0 = y * step, y1 = y0 + step;
-        for (int x = 0; x < size; ++x) {
-            const double x0 = x * step, x1 = x0 + step;
-            double a = 0, r = 0, g = 0, b = 0, area = 0;
-            for (int sy = static_cast<int>(y0); sy < Icon::kSize && sy < y1; ++sy) {
-                const double h = std::min<double>(sy + 1, y1) - std::max<double>(sy, y0);
-                for (int sx = static_cast<int>(x0); sx < Icon::kSize && sx < x1; ++sx) {
-                    const double w = (std::min<double>(sx + 1, x1) - std::max<double>(sx, x0)) * h;
-                    const std::uint32_t p = straightPixel(icon, sx, sy);
-                    const double pa = (p >> 24) / 255.0 * w;
-                    a += pa;
-                    r += ((p >> 16) & 0xFF) * pa;
-                    g += ((p >> 8) & 0xFF) * pa;
-                    b += (p & 0xFF) * pa;
-                    area += w;
-                }
-            }
-            std::uint32_t pixel = 0;
-            if (a > 0) {
-                auto channel = [](double v) { return static_cast<std::uint32_t>(std::min(255.0, v + 0.5)); };
-                pixel = channel(a / area * 255.0) << 24 | channel(r / a) << 16 | channel(g / a) << 8 | channel(b / a);
-            }
-            out.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(size) + static_cast<std::size_t>(x)] =
-                pixel;
-        }
-    }
-    return out;
 }
 
 [[noreturn]] void pngFail(png_structp png, png_const_charp) { png_longjmp(png, 1); }
@@ -166,11 +117,9 @@ std::optional<Arguments> parseArguments(const std::vector<std::string>& args, st
 
 std::optional<Rgba> renderThumbnail(const std::string& input, int size)
 {
-    const platform::IconSource source = platform::IconSource::open(input);
-    if (source.count() == 0) return std::nullopt;
-    const std::optional<Icon> icon = source.icon(0);
-    if (!icon) return std::nullopt;
-    return scaleIcon(*icon, size);
+    const std::optional<codecs::IconPicture> picture = exporting::renderBestImage(input, 0, size, size);
+    if (!picture || picture->width <= 0 || picture->height <= 0) return std::nullopt;
+    return Rgba {picture->width, picture->height, picture->argb()};
 }
 
 std::vector<std::uint8_t> encodePng(const Rgba& picture)

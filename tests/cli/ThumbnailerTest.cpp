@@ -122,6 +122,37 @@ TEST(Thumbnailer, WritesTheFirstIconOfEachKindOfFileAsAnRgbaPngOfTheSize)
     }
 }
 
+TEST(Thumbnailer, EachSizeIsDrawnFromTheImageStoredAtThatSize)
+{
+    // ImageMagick reads the icon's images on its own; a thumbnail at a stored
+    // size is that image, not another one scaled.
+    TempDir dir;
+    std::string err;
+    const std::string ico = fixture("sizes16_64.ico").string();
+    for (auto [size, frame] : {std::pair {16, 0}, std::pair {64, 1}}) {
+        const fs::path ours = dir / ("ours" + std::to_string(size) + ".png");
+        const fs::path theirs = dir / ("theirs" + std::to_string(size) + ".png");
+        ASSERT_EQ(runArgs({"-s", std::to_string(size), ico, ours.string()}, err), 0) << err;
+        const std::string convert =
+            "convert '" + ico + "[" + std::to_string(frame) + "]' PNG32:'" + theirs.string() + "'";
+        ASSERT_EQ(std::system(convert.c_str()), 0);
+        const th::Rgba a = readPng(ours), b = readPng(theirs);
+        ASSERT_EQ(a.width, size);
+        ASSERT_EQ(b.width, size);
+        ASSERT_EQ(a.pixels.size(), b.pixels.size());
+        int opaque = 0;
+        for (std::size_t i = 0; i < a.pixels.size(); ++i) {
+            if (b.pixels[i] >> 24 == 0xFF) {
+                ++opaque;
+                EXPECT_EQ(a.pixels[i], b.pixels[i]) << size << " at " << i;
+            } else if (b.pixels[i] >> 24 == 0) {
+                EXPECT_EQ(a.pixels[i] >> 24, 0u) << size << " at " << i;
+            }
+        }
+        EXPECT_GT(opaque, size * size / 4);
+    }
+}
+
 TEST(Thumbnailer, AFileWithoutAUsableIconGivesNoOutputAndAFailure)
 {
     TempDir dir;
