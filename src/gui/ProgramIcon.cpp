@@ -65,10 +65,12 @@ QImage programIcon(int size)
     const qreal top = small ? left : 10;
     const QColor colours[] = {QColor(0xE8, 0x55, 0x3A), QColor(0xF6, 0xC3, 0x43), QColor(0x4C, 0xAF, 0x50),
                               QColor(0x9C, 0x5B, 0xD0)};
-    for (int i = 0; i < 4; ++i) {
-        const qreal x = left + (i % 2) * (side + gap);
-        const qreal y = top + (i / 2) * (side + gap);
-        tile(p, QRectF(x, y, side, side), colours[i]);
+    for (int row = 0; row < 2; ++row) {
+        for (int column = 0; column < 2; ++column) {
+            const qreal x = left + column * (side + gap);
+            const qreal y = top + row * (side + gap);
+            tile(p, QRectF(x, y, side, side), colours[row * 2 + column]);
+        }
     }
     if (!small) {
         harvestArrow(p, QRectF(22, 36, 20, 20));
