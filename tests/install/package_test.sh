@@ -95,6 +95,7 @@ fi
 # Installed where the user cannot write, the programs keep their files in
 # $XDG_CONFIG_HOME/vextral. Run as an unprivileged user: root may write anywhere.
 chmod -R a+rX "$inst"
+chmod a-w "$root/bin"
 mkdir -p "$scratch/home/config/vextral"
 printf '[Icon]\r\nBackground=NoSuchColour\r\n' > "$scratch/home/config/vextral/Option.ini"
 chown -R nobody "$scratch/home" 2> /dev/null || true
@@ -103,6 +104,7 @@ as_user=()
 err=$(env HOME="$scratch/home" XDG_CONFIG_HOME="$scratch/home/config" "${as_user[@]}" \
   "$root/bin/vextral-cli" harvest --types ico "$source/tests/fixtures/multi.ico" 2>&1 > /dev/null || true)
 grep -qF "(in $scratch/home/config/vextral/Option.ini)" <<< "$err" || fail "settings not read from XDG_CONFIG_HOME: $err"
+chmod u+w "$root/bin"
 
 # Removal leaves nothing behind.
 dpkgx -P vextral > "$scratch/dpkg.log" 2>&1 || { cat "$scratch/dpkg.log"; fail "dpkg -P"; }
