@@ -63,7 +63,8 @@ int saveAll(const IconCatalogue& catalogue, const std::string& folder, SaveAllJo
         const std::string name = saveAllName(job.naming, catalogue.record(k - 1), k, job.format);
         const int width = integerFromText(job.widthText());
         const int height = integerFromText(job.heightText());
-        if (job.bestImage) {
+        // The original-icon format writes the source's own images: nothing to draw from them.
+        if (job.bestImage && codecs::outputFormat(job.format).writes != codecs::Writes::OriginalIcon) {
             drawBestImage(buffer, catalogue, k - 1, width, height);
         } else {
             buffer.drawIcon(catalogue.image(k - 1));
