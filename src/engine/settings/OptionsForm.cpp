@@ -96,7 +96,6 @@ std::optional<std::string> OptionsForm::load(const ProfileFile& profile)
     // The track bar holds no position outside its range.
     jpegQuality = std::clamp(ini.readInteger("Icon", "Jpeg", kJpegQualityStart), 0, kJpegQualityMax);
     bestImage = ini.readBool("Icon", "BestImage", false);
-    bestImage = ini.readBool("Icon", "BestImage", false);
     unique = ini.readBool("Icon", "Unique", false);
 
     for (const FileTypeInfo& t : kFileTypes) fileTypes.set(t.type, ini.readBool("File", t.settingsKey, true));
@@ -152,7 +151,6 @@ void OptionsForm::store(const ProfileFile& profile) const
     batch.writeString("Icon", "Background", colourToText(background));
     batch.writeString("Icon", "Edit", editor);
     batch.writeInteger("Icon", "Jpeg", jpegQuality);
-    if (bestImage) batch.writeBool("Icon", "BestImage", true);
     if (bestImage) batch.writeBool("Icon", "BestImage", true);
     if (unique) batch.writeBool("Icon", "Unique", true);
 

@@ -62,9 +62,6 @@ struct OptionsForm {
     // Icon/BestImage is switched in the Options menu, not on the dialog: it
     // is written back as loaded.
     bool bestImage = false;
-    // Icon/BestImage is switched in the Options menu, not on the dialog: it
-    // is written back as loaded.
-    bool bestImage = false;
     // Icon/Unique is not on the dialog (the Options menu switches it); it is
     // written back as loaded, so OK never turns it off.
     bool unique = false;

@@ -21,7 +21,6 @@ std::optional<std::string> Settings::load(const ProfileFile& profile)
     editor = ini.readString("Icon", "Edit", kDefaultEditor);
     jpegQuality = ini.readInteger("Icon", "Jpeg", 86);
     bestImage = ini.readBool("Icon", "BestImage", false);
-    bestImage = ini.readBool("Icon", "BestImage", false);
     unique = ini.readBool("Icon", "Unique", false);
     for (const FileTypeInfo& t : kFileTypes) fileTypes.set(t.type, ini.readBool("File", t.settingsKey, true));
     icon = ini.readBool("File", "Icon", true);

@@ -20,7 +20,6 @@ struct Settings {
     std::string editor = kDefaultEditor; // Icon/Edit
     std::int32_t jpegQuality = 86;       // Icon/Jpeg
     bool bestImage = false;              // Icon/BestImage: draw pictures from each icon's best image
-    bool bestImage = false;              // Icon/BestImage: draw pictures from each icon's best image
     bool unique = false;                 // Icon/Unique: hide icons identical to one shown before
     FileTypeSet fileTypes;               // File/<type> File, all on
     bool icon = true;                    // File/Icon: no icon limit
