@@ -46,6 +46,22 @@ private:
 };
 
 // Runs a shell command; returns its exit status and fills output with stdout.
+// Sets an environment variable (or, with no value, removes it) for the life
+// of the object, then puts back what was there.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value);
+    ScopedEnv(const char* name, const std::string& value) : ScopedEnv(name, value.c_str()) {}
+    ~ScopedEnv();
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    std::string name_;
+    bool had_ = false;
+    std::string old_;
+};
+
 int runCommand(const std::string& command, std::string* output = nullptr);
 std::string shellQuote(const std::string& text);
 

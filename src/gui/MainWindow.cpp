@@ -300,7 +300,6 @@ void MainWindow::makeRun()
     HarvestView& view = *this;
     run_ = runFactory_(catalogue_, view, *fileSource_, *folderSource_, [this] { pump(); });
     run_->setSettings(settings_);
-    if (auto* unique = findChild<QAction*>(QStringLiteral("menuUnique"))) unique->setChecked(settings_.unique);
 }
 
 void MainWindow::setRunFactory(RunFactory factory)
@@ -446,6 +445,7 @@ void MainWindow::formCreate()
     if (const auto problem = settings_.load(file)) prompts_.error(this, QString::fromStdString(*problem));
     run_->setSettings(settings_);
     if (auto* best = findChild<QAction*>(QStringLiteral("menuBestImage"))) best->setChecked(settings_.bestImage);
+    if (auto* unique = findChild<QAction*>(QStringLiteral("menuUnique"))) unique->setChecked(settings_.unique);
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* e)

@@ -37,32 +37,6 @@ namespace {
 
 QString q(const fs::path& p) { return QString::fromStdString(p.string()); }
 
-// Sets an environment variable for the life of the object.
-class EnvVar {
-public:
-    EnvVar(const char* name, const char* value) : name_(name)
-    {
-        if (const char* old = std::getenv(name)) old_ = old;
-        if (value)
-            ::setenv(name, value, 1);
-        else
-            ::unsetenv(name);
-    }
-    ~EnvVar()
-    {
-        if (old_)
-            ::setenv(name_, old_->c_str(), 1);
-        else
-            ::unsetenv(name_);
-    }
-    EnvVar(const EnvVar&) = delete;
-    EnvVar& operator=(const EnvVar&) = delete;
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
-
 // A main window whose program folder has a space in its path.
 struct Window {
     ScriptedPrompts prompts;
@@ -148,10 +122,10 @@ TEST(DesktopCommands, ClipboardTakesTheSelectedIconOverTheBackground)
 TEST(DesktopCommands, WallpaperThroughGSettingsOrAClearError)
 {
     TempDir config;
-    EnvVar backend("GSETTINGS_BACKEND", "keyfile");
-    EnvVar home("XDG_CONFIG_HOME", config.path().c_str());
-    EnvVar session("DESKTOP_SESSION", nullptr);
-    std::optional<EnvVar> desktop;
+    test::ScopedEnv backend("GSETTINGS_BACKEND", "keyfile");
+    test::ScopedEnv home("XDG_CONFIG_HOME", config.path().c_str());
+    test::ScopedEnv session("DESKTOP_SESSION", nullptr);
+    std::optional<test::ScopedEnv> desktop;
     desktop.emplace("XDG_CURRENT_DESKTOP", "openbox");
     Window w;
     const std::string before = gsettingsGet("picture-uri");

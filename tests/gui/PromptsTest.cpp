@@ -32,28 +32,6 @@ namespace {
 
 QString q(const fs::path& p) { return QString::fromStdString(p.string()); }
 
-// Sets an environment variable for the life of the object.
-class ScopedVariable {
-public:
-    ScopedVariable(const char* name, const QByteArray& value)
-        : name_(name), old_(qgetenv(name)), had_(qEnvironmentVariableIsSet(name))
-    {
-        qputenv(name, value);
-    }
-    ~ScopedVariable()
-    {
-        if (had_)
-            qputenv(name_, old_);
-        else
-            qunsetenv(name_);
-    }
-
-private:
-    const char* name_;
-    QByteArray old_;
-    bool had_;
-};
-
 // The program's working folder, for the life of the object.
 class ScopedWorkingFolder {
 public:
@@ -92,7 +70,7 @@ TEST(QtPrompts, SourceBrowsersStartAtHomeOrTheLastFolderAndShowTheFilterTexts)
     fs::create_directories(icons / "sub");
     for (const char* name : {"FOO.EXE", "bar.dll", "Tie.Ico", "notes", "readme.txt"})
         std::ofstream(icons / name) << "x";
-    const ScopedVariable homeVariable("HOME", QFile::encodeName(q(home.path())));
+    const vextral::test::ScopedEnv homeVariable("HOME", home.path().string());
     const ScopedWorkingFolder workingFolder(q(work.path()));
     gui::QtPrompts prompts;
     gui::MainWindow w(prompts, home.path().string());

@@ -1,8 +1,11 @@
 #include "codecs/Readers.h"
 
 #include <png.h>
+#include <sys/stat.h>
 
+#include <cstdint>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 // PNG files through libpng, decoded straight into the picture's rows as
@@ -15,6 +18,10 @@ namespace {
 
 // Text chunks and profiles larger than this are refused.
 constexpr png_alloc_size_t kMaxChunkBytes = 8u * 1024u * 1024u;
+// Deflate turns one byte into at most 1032 (RFC 1951's longest match per
+// shortest code); with room for the chunks around the data.
+constexpr std::uint64_t kMaxInflation = 1032;
+constexpr std::uint64_t kSlackBytes = 4096;
 
 // What the libpng calls share; plain data, so that a longjmp out of libpng
 // skips no destructor.
@@ -22,6 +29,7 @@ struct PngRead {
     png_structp png = nullptr;
     png_infop info = nullptr;
     png_uint_32 width = 0, height = 0;
+    std::uint64_t fileRowBytes = 0; // a row as the file stores it, before expansion
     int channels = 0;
     bool interlaced = false;
     char message[160] = {};
@@ -47,6 +55,7 @@ bool readHeader(PngRead& r, std::FILE* file)
     r.width = png_get_image_width(r.png, r.info);
     r.height = png_get_image_height(r.png, r.info);
     r.interlaced = png_get_interlace_type(r.png, r.info) != PNG_INTERLACE_NONE;
+    r.fileRowBytes = png_get_rowbytes(r.png, r.info);
     png_set_expand(r.png); // palettes, low-depth grey, a transparent colour as alpha
     png_set_scale_16(r.png);
     png_set_gray_to_rgb(r.png);
@@ -86,6 +95,16 @@ Picture readPngPicture(std::FILE* file)
 
     if (!readHeader(r, file)) throw DamagedPicture(r.message);
     checkPictureSize(r.width, r.height);
+    // The compressed rows (a filter byte each) cannot hold more than the
+    // file's size allows, so a small file claiming a huge picture is damaged:
+    // refused before hundreds of megabytes are set aside for it.
+    struct stat st {};
+    const std::uint64_t rawBytes = std::uint64_t {r.height} * (r.fileRowBytes + 1);
+    if (::fstat(::fileno(file), &st) == 0 &&
+        rawBytes / kMaxInflation > static_cast<std::uint64_t>(st.st_size) + kSlackBytes) {
+        throw DamagedPicture(std::to_string(r.width) + " x " + std::to_string(r.height) + " pixels cannot come from " +
+                             std::to_string(st.st_size) + " bytes");
+    }
     if (r.channels != 3 && r.channels != 4) throw DamagedPicture("unexpected channel count");
     Picture picture = Picture::make(static_cast<int>(r.width), static_cast<int>(r.height));
     const std::size_t width = r.width;

@@ -310,6 +310,11 @@ TEST(PictureReader, HugeClaimsInSmallFilesEndQuickly)
     test::writeBytes(dir / "huge.jpg", jpeg);
     EXPECT_EQ(errorOf((dir / "huge.jpg").string()), "JPEG image is not valid (15876 x 11565 pixels cannot come from " +
                                                         std::to_string(jpeg.size()) + " bytes)");
+    // So is a PNG of a few hundred bytes claiming 16000 x 16000 pixels: deflate
+    // cannot make 768 MB of rows from it.
+    const auto png = pngClaiming(16000, 16000);
+    EXPECT_EQ(errorOf((dir / "huge.png").string()), "PNG image is not valid (16000 x 16000 pixels cannot come from " +
+                                                        std::to_string(png.size()) + " bytes)");
     for (const char* name : {"huge.tga", "huge.sgi", "huge.png", "huge.jpg"}) {
         const auto start = std::chrono::steady_clock::now();
         EXPECT_NE(errorOf((dir / name).string()), "") << name;

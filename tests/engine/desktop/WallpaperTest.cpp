@@ -18,29 +18,6 @@ using vextral::test::TempDir;
 
 namespace {
 
-// Sets an environment variable for the life of the object.
-class EnvVar {
-public:
-    EnvVar(const char* name, const std::string& value) : name_(name)
-    {
-        if (const char* old = std::getenv(name)) old_ = old;
-        ::setenv(name, value.c_str(), 1);
-    }
-    ~EnvVar()
-    {
-        if (old_)
-            ::setenv(name_, old_->c_str(), 1);
-        else
-            ::unsetenv(name_);
-    }
-    EnvVar(const EnvVar&) = delete;
-    EnvVar& operator=(const EnvVar&) = delete;
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
-
 SessionFacts facts(const std::string& current, const std::string& session = {},
                    std::set<std::string> programs = {"gsettings", "dbus-send", "xfconf-query"})
 {
@@ -89,8 +66,8 @@ TEST(Wallpaper, DesktopFoundFromTheSessionOrAClearError)
 TEST(Wallpaper, GnomeSettingsTakeAnyPath)
 {
     TempDir config;
-    EnvVar backend("GSETTINGS_BACKEND", "keyfile");
-    EnvVar home("XDG_CONFIG_HOME", config.path().string());
+    test::ScopedEnv backend("GSETTINGS_BACKEND", "keyfile");
+    test::ScopedEnv home("XDG_CONFIG_HOME", config.path().string());
     const std::string schema = "org.gnome.desktop.background";
     // Spaces, a quote, a percent sign and UTF-8 in the path all reach the desktop intact.
     const std::string file = (config / "it's 100% \xc3\xa9t\xc3\xa9/Vextral.bmp").string();

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <sstream>
 
 using namespace vextral;
@@ -75,7 +77,9 @@ TEST(BestImage, ChoosesTheSmallestImageAtLeastAsLargeElseTheLargest)
     const auto order32 = bestImageOrder(images, 32, 32);
     ASSERT_EQ(sizeOf(order32[0]), 32);
     for (const int e : order32) {
-        if (sizeOf(e) == 32) EXPECT_LE(images[static_cast<std::size_t>(e)].info->bits, images[order32[0]].info->bits);
+        if (sizeOf(e) == 32) {
+            EXPECT_LE(images[static_cast<std::size_t>(e)].info->bits, images[order32[0]].info->bits);
+        }
     }
 }
 
@@ -217,7 +221,8 @@ TEST(BestImage, AnImageTooLargeToHoldWholeIsDrawnFromTheLargeIconPicture)
     ico[12] = 1; // bits
     put32(ico, 14, static_cast<std::uint32_t>(dib.size()));
     put32(ico, 18, 22);
-    ico.insert(ico.end(), dib.begin(), dib.end());
+    ico.resize(22 + dib.size());
+    std::copy(dib.begin(), dib.end(), ico.begin() + 22);
     TempDir dir;
     test::writeBytes(dir / "huge.ico", ico);
 

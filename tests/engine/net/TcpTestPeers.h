@@ -69,18 +69,4 @@ private:
 bool makeCertificates(const std::filesystem::path& dir, const std::vector<std::string>& dnsNames,
                       const std::string& name = "server");
 
-// Sets an environment variable for the life of the object.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const std::string& value);
-    ~ScopedEnv();
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-private:
-    std::string name_;
-    bool had_ = false;
-    std::string old_;
-};
-
 } // namespace vextral::test
