@@ -130,7 +130,7 @@ std::vector<CommandRow> mainCommandRows(const CommandSet& c)
     const Handler clipboard = on(c.desktop, &DesktopCommands::menuClipboardClick);
     const Handler largeIcon = on(c.iconList, &IconListCommands::menuLargeIconClick);
     const Handler list = on(c.iconList, &IconListCommands::menuListClick);
-    const Handler bestImage = on(c.save, &SaveCommands::menuBestImageClick);
+    const Handler bestImage = on(c.iconList, &IconListCommands::menuBestImageClick);
     const Handler unique = on(c.iconList, &IconListCommands::menuUniqueClick);
     const Handler options = on(c.program, &ProgramCommands::menuOptionsClick);
     const Handler webPage = on(c.save, &SaveCommands::tbtWebPageClick);

@@ -15,17 +15,20 @@ void IconListCommands::menuLargeIconClick() { view_.showIcons(IconLayout::LargeI
 
 void IconListCommands::menuListClick() { view_.showIcons(IconLayout::List); }
 
-void IconListCommands::menuUniqueClick()
+void IconListCommands::menuUniqueClick() { toggleIconSetting("Unique", view_.settings().unique); }
+
+void IconListCommands::menuBestImageClick() { toggleIconSetting("BestImage", view_.settings().bestImage); }
+
+void IconListCommands::toggleIconSetting(const char* key, bool current)
 {
-    const settings::ProfileFile file(view_.settingsPath());
     try {
+        const settings::ProfileFile file(view_.settingsPath());
         settings::ProfileFile::Batch batch(file);
-        batch.writeBool("Icon", "Unique", !view_.settings().unique);
+        batch.writeBool("Icon", key, !current);
         batch.commit();
     } catch (const std::exception& e) {
         view_.prompts().error(view_.windowWidget(), QString::fromUtf8(e.what()));
     }
-    // Reloading puts the menu item in step with what the file now holds.
     view_.formCreate();
 }
 

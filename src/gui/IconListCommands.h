@@ -4,8 +4,8 @@ namespace vextral::gui {
 
 class MainView;
 
-// The icon list's commands: Clean, the two ways of showing the icons and
-// whether duplicates are shown.
+// The icon list's commands: Clean, the two ways of showing the icons, and
+// the two switches of the Options menu (duplicates shown, best images used).
 class IconListCommands {
 public:
     explicit IconListCommands(MainView& view) : view_(view) {}
@@ -15,8 +15,15 @@ public:
     void menuListClick();
     // Switches Icon/Unique in Option.ini; the next harvest obeys it.
     void menuUniqueClick();
+    // Switches Icon/BestImage in Option.ini: Save all, the web gallery and
+    // printing draw each icon from its own best image.
+    void menuBestImageClick();
 
 private:
+    // Writes the Icon section's key as the opposite of current, then reloads
+    // the settings, which puts the menu item in step with the file.
+    void toggleIconSetting(const char* key, bool current);
+
     MainView& view_;
 };
 

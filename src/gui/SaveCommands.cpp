@@ -11,7 +11,6 @@
 #include "gui/SaveAllDialog.h"
 #include "gui/SavePicture.h"
 #include "gui/WebPageDialog.h"
-#include "settings/ProfileFile.h"
 #include "settings/Settings.h"
 
 #include <QDialog>
@@ -19,7 +18,6 @@
 #include <QScreen>
 #include <QWidget>
 
-#include <exception>
 
 namespace vextral::gui {
 
@@ -86,20 +84,6 @@ void SaveCommands::menuPrintClick()
     auto* dialog = new PrintDialog(view_.catalogue(), view_.prompts(), view_.windowWidget());
     dialog->bestImage = view_.settings().bestImage;
     showCentred(view_, dialog);
-}
-
-void SaveCommands::menuBestImageClick()
-{
-    try {
-        const settings::ProfileFile file(view_.settingsPath());
-        settings::ProfileFile::Batch batch(file);
-        batch.writeBool("Icon", "BestImage", !view_.settings().bestImage);
-        batch.commit();
-    } catch (const std::exception& e) {
-        view_.prompts().error(view_.windowWidget(), QString::fromUtf8(e.what()));
-    }
-    // The settings read back put the menu item in step with the file.
-    view_.formCreate();
 }
 
 } // namespace vextral::gui

@@ -17,9 +17,6 @@ public:
     void menuConvertClick();
     void tbtWebPageClick();
     void menuPrintClick();
-    // Switches Icon/BestImage in Option.ini at once: whether saved, web and
-    // printed pictures are drawn from each icon's best image.
-    void menuBestImageClick();
 
 private:
     MainView& view_;
