@@ -18,7 +18,6 @@
 #include <QScreen>
 #include <QWidget>
 
-
 namespace vextral::gui {
 
 namespace {
