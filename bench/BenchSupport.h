@@ -3,7 +3,7 @@
 // What the benchmarks that drive the desktop program share: a view and
 // source lists for runs of the engine alone, and prompts that never block,
 // keeping what they were told.
-#include "gui/Prompts.h"
+#include "gui/common/Prompts.h"
 #include "harvest/HarvestRun.h"
 
 #include <QColor>

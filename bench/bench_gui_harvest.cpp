@@ -11,7 +11,7 @@
 //     and through vextral-cli beside this program (a process of its own, so
 //     its start-up is included too); the window must take at most 1.3 times
 //     the command line.
-#include "gui/MainWindow.h"
+#include "gui/app/MainWindow.h"
 #include "harvest/HarvestRun.h"
 #include "platform/IconExtractor.h"
 

@@ -8,8 +8,8 @@
 //     by "vextral-cli web" beside this program (a process of its own, harvest
 //     and start-up included). The dialog must take at most 1.5 times the
 //     command line.
-#include "gui/Prompts.h"
-#include "gui/WebPageDialog.h"
+#include "gui/common/Prompts.h"
+#include "gui/webpage/WebPageDialog.h"
 #include "harvest/HarvestRun.h"
 #include "platform/IconExtractor.h"
 #include "settings/Settings.h"

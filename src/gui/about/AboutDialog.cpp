@@ -1,0 +1,54 @@
+#include "gui/about/AboutDialog.h"
+
+#include "core/ProductInfo.h"
+#include "gui/app/ToolbarPictures.h"
+
+#include <QDialogButtonBox>
+#include <QFontMetrics>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace vextral::gui {
+
+namespace {
+
+constexpr double kCaptionScale = 1.25;
+// A window icon and three buttons, with the room between them.
+constexpr int kTitleBarControlsWidth = 4 * 32 + 16;
+
+} // namespace
+
+AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("AboutBox"));
+    setWindowTitle(QStringLiteral("About Vextral"));
+    auto* layout = new QVBoxLayout(this);
+    auto* top = new QHBoxLayout;
+    auto* picture = new QLabel(this);
+    picture->setPixmap(toolbarPicture(Picture::Folders).pixmap(32, 32));
+    top->addWidget(picture, 0, Qt::AlignTop);
+    auto* text = new QLabel(this);
+    text->setTextFormat(Qt::RichText);
+    text->setOpenExternalLinks(true);
+    text->setText(QStringLiteral("<b>Vextral 2.1</b><br>The desktop icon harvester.<br><br>"
+                                 "<a href=\"%1\">Vextral Homepage</a><br><a href=\"%2\">Email to the author</a>")
+                      .arg(QString::fromLatin1(product::kHomePage), QString::fromLatin1(product::kAuthorMail)));
+    top->addWidget(text, 1);
+    layout->addLayout(top);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    layout->addWidget(buttons);
+    // Wide enough for the caption in a title bar, where it shows in a bold
+    // face somewhat larger than the window's text, beside the window's icon
+    // and its buttons.
+    QFont caption = font();
+    caption.setBold(true);
+    caption.setPointSizeF(caption.pointSizeF() * kCaptionScale);
+    setMinimumWidth(std::max(layout->sizeHint().width(),
+                             QFontMetrics(caption).horizontalAdvance(windowTitle()) + kTitleBarControlsWidth));
+}
+
+} // namespace vextral::gui

@@ -1,0 +1,288 @@
+#include "gui/app/CommandTable.h"
+
+#include "gui/commands/DesktopCommands.h"
+#include "gui/commands/HarvestCommands.h"
+#include "gui/commands/IconListCommands.h"
+#include "gui/commands/ProgramCommands.h"
+#include "gui/commands/SaveCommands.h"
+#include "gui/commands/ToolCommands.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QToolBar>
+#include <QToolButton>
+
+namespace vextral::gui {
+
+namespace {
+
+using Kind = CommandRow::Kind;
+using Check = CommandRow::Check;
+using Handler = std::function<void()>;
+
+CommandRow row(Kind kind, const char* name = "", const char* caption = "")
+{
+    CommandRow r;
+    r.kind = kind;
+    r.name = name;
+    r.caption = caption;
+    return r;
+}
+
+CommandRow menu(const char* caption) { return row(Kind::Menu, "", caption); }
+CommandRow submenu(const char* name, const char* caption) { return row(Kind::Submenu, name, caption); }
+CommandRow endSubmenu() { return row(Kind::EndSubmenu); }
+CommandRow popup(const char* name) { return row(Kind::Popup, name); }
+CommandRow toolbar(const char* name, const char* title) { return row(Kind::Toolbar, name, title); }
+CommandRow separator() { return row(Kind::Separator); }
+
+CommandRow item(const char* name, const char* caption, const char* shortcut, const char* hint, Handler handler,
+                Check check = Check::None)
+{
+    CommandRow r = row(Kind::Command, name, caption);
+    r.shortcut = shortcut;
+    r.hint = hint;
+    r.handler = std::move(handler);
+    r.check = check;
+    return r;
+}
+
+CommandRow button(const char* name, const char* hint, Picture picture, Handler handler, Check check = Check::None)
+{
+    CommandRow r = item(name, "", "", hint, std::move(handler), check);
+    r.picture = picture;
+    return r;
+}
+
+template <typename Commands>
+Handler on(Commands& commands, void (Commands::*method)())
+{
+    return [&commands, method] { (commands.*method)(); };
+}
+
+QString text(const char* utf8) { return QString::fromUtf8(utf8); }
+
+QAction* addItem(QMainWindow& window, QMenu& menu, const CommandRow& r, QActionGroup*& radios)
+{
+    auto* action = new QAction(text(r.caption), &window);
+    action->setObjectName(text(r.name));
+    action->setStatusTip(text(r.hint));
+    if (*r.shortcut) action->setShortcut(QKeySequence(text(r.shortcut)));
+    if (r.check != Check::None) action->setCheckable(true);
+    if (r.check == Check::Radio || r.check == Check::RadioOn) {
+        if (!radios) radios = new QActionGroup(&window);
+        radios->addAction(action);
+    }
+    action->setChecked(r.check == Check::On || r.check == Check::RadioOn);
+    QObject::connect(action, &QAction::triggered, &window, [handler = r.handler] { handler(); });
+    menu.addAction(action);
+    return action;
+}
+
+QToolButton* addButton(QMainWindow& window, QToolBar& toolbar, const CommandRow& r)
+{
+    auto* button = new QToolButton(&window);
+    button->setObjectName(text(r.name));
+    button->setToolTip(text(r.hint));
+    button->setStatusTip(text(r.hint));
+    if (r.picture) button->setIcon(toolbarPicture(*r.picture));
+    button->setIconSize(QSize(32, 32));
+    button->setFixedSize(39, 39);
+    button->setAutoRaise(true);
+    button->setCheckable(r.check != Check::None);
+    button->setChecked(r.check == Check::On || r.check == Check::RadioOn);
+    QObject::connect(button, &QToolButton::clicked, &window, [handler = r.handler] { handler(); });
+    toolbar.addWidget(button);
+    return button;
+}
+
+QToolBar* addToolbar(QMainWindow& window, const CommandRow& r)
+{
+    auto* toolbar = new QToolBar(text(r.caption), &window);
+    toolbar->setObjectName(text(r.name));
+    toolbar->setMovable(false);
+    toolbar->setFloatable(false);
+    toolbar->setIconSize(QSize(32, 32));
+    toolbar->setContextMenuPolicy(Qt::PreventContextMenu);
+    window.addToolBar(Qt::TopToolBarArea, toolbar);
+    return toolbar;
+}
+
+} // namespace
+
+std::vector<CommandRow> mainCommandRows(const CommandSet& c)
+{
+    // One handler per command, shared by its menu item, pop-up item and button.
+    const Handler folders = on(c.harvest, &HarvestCommands::tbtDirectoryClick);
+    const Handler files = on(c.harvest, &HarvestCommands::tbtFileClick);
+    const Handler start = on(c.harvest, &HarvestCommands::tbtSearchClick);
+    const Handler stop = on(c.harvest, &HarvestCommands::menuStopClick);
+    const Handler exit = on(c.program, &ProgramCommands::menuExitClick);
+    const Handler save = on(c.save, &SaveCommands::menuSaveClick);
+    const Handler saveAll = on(c.save, &SaveCommands::menuSaveallClick);
+    const Handler print = on(c.save, &SaveCommands::menuPrintClick);
+    const Handler clean = on(c.iconList, &IconListCommands::menuCleanClick);
+    const Handler edit = on(c.tools, &ToolCommands::menuEditClick);
+    const Handler runEditor = on(c.desktop, &DesktopCommands::menuRunClick);
+    const Handler clipboard = on(c.desktop, &DesktopCommands::menuClipboardClick);
+    const Handler largeIcon = on(c.iconList, &IconListCommands::menuLargeIconClick);
+    const Handler list = on(c.iconList, &IconListCommands::menuListClick);
+    const Handler bestImage = on(c.iconList, &IconListCommands::menuBestImageClick);
+    const Handler unique = on(c.iconList, &IconListCommands::menuUniqueClick);
+    const Handler options = on(c.program, &ProgramCommands::menuOptionsClick);
+    const Handler webPage = on(c.save, &SaveCommands::tbtWebPageClick);
+    const Handler convert = on(c.save, &SaveCommands::menuConvertClick);
+    const Handler share = on(c.tools, &ToolCommands::menuFriendClick);
+    const Handler capture = on(c.tools, &ToolCommands::menuCaptureClick);
+    const Handler check = on(c.tools, &ToolCommands::menuCheckClick);
+    const Handler centre = on(c.desktop, &DesktopCommands::menuCentreClick);
+    const Handler tile = on(c.desktop, &DesktopCommands::menuTiledClick);
+    const Handler stretch = on(c.desktop, &DesktopCommands::menuStretchClick);
+    const Handler help = on(c.desktop, &DesktopCommands::tbtHelpClick);
+    const Handler homepage = on(c.desktop, &DesktopCommands::menuHompageClick);
+    const Handler email = on(c.desktop, &DesktopCommands::menuEmailClick);
+    const Handler about = on(c.program, &ProgramCommands::menuAboutClick);
+
+    // "Exit the current application", in Chinese.
+    const char* const exitHint =
+        "\xE9\x80\x80\xE5\x87\xBA\xE5\xBD\x93\xE5\x89\x8D\xE5\xBA\x94\xE7\x94\xA8\xE7\xA8\x8B\xE5\xBA\x8F";
+
+    return {
+        menu("&Action"),
+        item("menuFolders", "Extract From &Folders", "Ctrl+D", "Extract icons from selected folders", folders,
+             Check::On),
+        item("menuFiles", "Extract From &Files", "Ctrl+F", "Extract icons from selected files", files, Check::On),
+        item("menuStart", "&Start", "Ctrl+B", "Start extracting icons", start),
+        item("menuStop", "&Stop", "", "Stop extracting icons", stop),
+        separator(),
+        item("menuExit", "&Exit", "", exitHint, exit),
+
+        menu("&Icon"),
+        item("menuSave", "&Save", "Ctrl+S", "Save selected icon", save),
+        item("menuSaveall", "Save &all...", "", "Save all icons", saveAll),
+        item("menuPrint", "&Print...", "Ctrl+P", "Print icon", print),
+        item("menuClean", "&Clean", "", "Clean icon list", clean),
+        item("menuEdit", "&Edit...", "Ctrl+E", "Edit selected icon", edit),
+        item("menuRun", "Run &Editor", "Ctrl+I", "Run icon editor", runEditor),
+        separator(),
+        item("menuClipboard", "&Copy to Clipboard", "Ctrl+C", "Copy selected icon to clipboard", clipboard),
+
+        menu("&Options"),
+        item("menuLargeIcon", "Large &Icon", "", "View icons as large icon", largeIcon, Check::RadioOn),
+        item("menuList", "&List", "", "View icons as list", list, Check::Radio),
+        // Checked or not as Icon/BestImage says, once the settings are read.
+        item("menuBestImage", "Use each icon's best image", "",
+             "Draw saved, web page and printed pictures from each icon's own best image", bestImage, Check::On),
+        item("menuUnique", "Hide duplicates", "", "Show each icon once, from the next harvest on", unique, Check::Off),
+        separator(),
+        item("menuOptions", "Options...", "Ctrl+O", "Change options", options),
+
+        menu("&Tools"),
+        item("menuWebPage", "Create Web File...", "Ctrl+H", "Create a web file to browse icons", webPage),
+        item("menuConvert", "Convert...", "", "Convert image format", convert),
+        item("menuFriend", "&Share Icons With Friends...", "", "Share icons with friends by Email", share),
+        item("menuCapture", "Capture Screen...", "", "", capture),
+        item("menuCheck", "Check for the latest version...", "Ctrl+U",
+             "Connect to Internet and check for the latest version", check),
+        submenu("menuWallpaper", "Set as &Wallpaper"),
+        item("menuCentre", "&Center", "", "Centre the icon", centre),
+        item("menuTiled", "&Tile", "", "Tile the icon", tile),
+        item("menuStretch", "&Stretch", "", "Stretch the icon", stretch),
+        endSubmenu(),
+
+        menu("&Help"),
+        item("menuContents", "&Contents", "F1", "Open help file", help),
+        separator(),
+        item("menuHompage", "Vextral Homepage", "", "Vextral Homepage", homepage),
+        item("menuEmail", "&Email to me", "", "Drop an Email to me", email),
+        separator(),
+        item("menuAbout", "&About...", "", "", about),
+
+        // "Save all" and "Print" here run the main menu's commands.
+        popup("PopupMenu1"),
+        item("popupSave", "&Save", "", "Save selected icon", save),
+        item("popupSaveall", "Save &all...", "", "Save all icons", saveAll),
+        item("popupEdit", "&Edit...", "", "Edit select icon", edit),
+        item("popupPrint", "&Print...", "", "Print icons", print),
+        item("popupClipboard", "&Copy to Clipboard", "", "Copy selected icon to clipboard", clipboard),
+        separator(),
+        submenu("popupWallpaper", "&Set as Wallpaper"),
+        item("popupCentre", "&Center", "", "Center the icon", centre),
+        item("popupTiled", "&Tile", "", "Tile the icon", tile),
+        item("popupStretch", "&Stretch", "", "Stretch the icon", stretch),
+        endSubmenu(),
+
+        // Five buttons bear names that do not match their commands: the hint
+        // and the handler are what count.
+        toolbar("ToolBar1", "Toolbar"),
+        button("tbtFile", "Extract from files", Picture::Files, files, Check::On),
+        button("tbtDirectory", "Extract from folders", Picture::Folders, folders, Check::On),
+        button("tbtSearch", "Start", Picture::Start, start),
+        button("tbtStop", "Stop", Picture::Stop, stop),
+        separator(),
+        button("tbtSaveall", "Save", Picture::Save, save),
+        button("tbtPrint", "Save all", Picture::SaveAll, saveAll),
+        button("tbtEdit", "Print", Picture::Print, print),
+        button("tbtCentre", "Edit", Picture::Edit, edit),
+        button("tbtTile", "Options", Picture::Options, options),
+        button("tbtConvert", "Convert", Picture::Convert, convert),
+        button("tbtCapture", "Capture screen", Picture::Capture, capture),
+        button("tbtFriend", "Share Icons With Friends", Picture::Share, share),
+        button("tbtWebPage", "Create a Web Page", Picture::WebPage, webPage),
+        separator(),
+        button("tbtHelp", "Help", Picture::Help, help),
+    };
+}
+
+QMenu* buildCommands(QMainWindow& window, const std::vector<CommandRow>& rows)
+{
+    QMenu* menu = nullptr;   // where items go
+    QMenu* outer = nullptr;  // the menu a sub-menu returns to
+    QToolBar* bar = nullptr; // where buttons go, once opened
+    QMenu* popupMenu = nullptr;
+    QActionGroup* radios = nullptr;
+    for (const CommandRow& r : rows) {
+        switch (r.kind) {
+        case Kind::Menu:
+            menu = window.menuBar()->addMenu(text(r.caption));
+            radios = nullptr;
+            break;
+        case Kind::Submenu:
+            outer = menu;
+            menu = menu->addMenu(text(r.caption));
+            menu->menuAction()->setObjectName(text(r.name));
+            radios = nullptr;
+            break;
+        case Kind::EndSubmenu: menu = outer; break;
+        case Kind::Popup:
+            menu = popupMenu = new QMenu(&window);
+            popupMenu->setObjectName(text(r.name));
+            radios = nullptr;
+            break;
+        case Kind::Toolbar:
+            bar = addToolbar(window, r);
+            menu = nullptr;
+            break;
+        case Kind::Separator:
+            if (menu) {
+                menu->addSeparator();
+            } else {
+                bar->addSeparator();
+            }
+            break;
+        case Kind::Command:
+            if (menu) {
+                addItem(window, *menu, r, radios);
+            } else {
+                addButton(window, *bar, r);
+            }
+            break;
+        }
+    }
+    return popupMenu;
+}
+
+} // namespace vextral::gui

@@ -1,0 +1,489 @@
+#include "gui/app/MainWindow.h"
+
+#include "codecs/GifLzw.h"
+#include "core/FileName.h"
+#include "gui/app/CommandTable.h"
+#include "gui/iconlist/IconItemDelegate.h"
+#include "gui/app/ProgressPage.h"
+#include "gui/app/StatusPanels.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListView>
+#include <QListWidget>
+#include <QMenu>
+#include <QMimeData>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QStatusTipEvent>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace vextral::gui {
+
+namespace {
+
+constexpr int kDropNameLimit = 255;
+constexpr int kSyncMilliseconds = 250;
+// The run pumps after every folder entry and every icon; handling the
+// window's events that often costs more than the work between (a folder
+// search visits a hundred thousand entries a second). Events are handled
+// when this much time has passed, which keeps Stop, painting and input as
+// prompt as a person can tell.
+constexpr int kPumpMilliseconds = 8;
+// The size of a cell of the icon list, in both modes, at the most.
+constexpr int kCellProbe = 44;
+
+QString fromStd(const std::string& text) { return QString::fromStdString(text); }
+
+QToolButton* makeSpeedButton(const QString& name, const QString& hint, Picture picture, QWidget* parent)
+{
+    auto* button = new QToolButton(parent);
+    button->setObjectName(name);
+    button->setToolTip(hint);
+    button->setStatusTip(hint);
+    button->setIcon(toolbarPicture(picture));
+    button->setIconSize(QSize(20, 20));
+    button->setAutoRaise(true);
+    button->setFixedSize(26, 26);
+    return button;
+}
+
+} // namespace
+
+MainWindow::MainWindow(Prompts& prompts, std::string programFolder, QWidget* parent)
+    : QMainWindow(parent), prompts_(prompts), programFolder_(std::move(programFolder)), savePicture_(prompts),
+      dialogs_(new DialogHost(this)), harvestCommands_(*this), saveCommands_(*this), iconListCommands_(*this),
+      programCommands_(*this), desktopCommands_(*this), toolCommands_(*this)
+{
+    setObjectName(QStringLiteral("FormVextral"));
+    setWindowTitle(applicationTitle());
+    setAcceptDrops(true);
+
+    buildPanels();
+    fileSource_ = std::make_unique<ListWidgetSource>(lstFile_);
+    folderSource_ = std::make_unique<ListWidgetSource>(lstDirectory_);
+    runFactory_ = [](IconCatalogue& catalogue, HarvestView& view, const SourceList& files, const SourceList& folders,
+                     HarvestRun::Pump pump) {
+        return std::make_unique<HarvestRun>(catalogue, view, files, folders, std::move(pump));
+    };
+    makeRun();
+    buildCommands();
+    statusPanels_ = new StatusPanels(statusBar());
+    resize(615, 436);
+    codecs::attachLzwCoders(imgIcon_.params());
+    formCreate();
+
+    timVextral_ = new QTimer(this);
+    timVextral_->setObjectName(QStringLiteral("TimVextral"));
+    timVextral_->setInterval(100);
+    connect(timVextral_, &QTimer::timeout, this, &MainWindow::timVextralTimer);
+    timVextral_->start();
+}
+
+MainWindow::~MainWindow() = default;
+
+template <typename T>
+T* MainWindow::control(const char* name) const
+{
+    T* found = findChild<T*>(QLatin1String(name));
+    if (!found) throw std::logic_error(std::string("the command table has no ") + name);
+    return found;
+}
+
+void MainWindow::buildCommands()
+{
+    popupMenu1_ = gui::buildCommands(*this, mainCommandRows({harvestCommands_, saveCommands_, iconListCommands_,
+                                                             programCommands_, desktopCommands_, toolCommands_}));
+    menuFolders_ = control<QAction>("menuFolders");
+    menuFiles_ = control<QAction>("menuFiles");
+    menuStart_ = control<QAction>("menuStart");
+    menuStop_ = control<QAction>("menuStop");
+    menuClean_ = control<QAction>("menuClean");
+    menuLargeIcon_ = control<QAction>("menuLargeIcon");
+    menuList_ = control<QAction>("menuList");
+    tbtFile_ = control<QToolButton>("tbtFile");
+    tbtDirectory_ = control<QToolButton>("tbtDirectory");
+    tbtSearch_ = control<QToolButton>("tbtSearch");
+    listIcon_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(listIcon_, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { popupMenu1_->popup(listIcon_->viewport()->mapToGlobal(at)); });
+}
+
+void MainWindow::buildPanels()
+{
+    auto* splitter = new QSplitter(Qt::Horizontal, this);
+    splitter->setObjectName(QStringLiteral("Splitter1"));
+    splitter->setHandleWidth(5);
+    splitter->setChildrenCollapsible(false);
+
+    auto* panelFile = new QWidget(splitter);
+    panelFile->setObjectName(QStringLiteral("PanelFile"));
+    auto* panelLayout = new QVBoxLayout(panelFile);
+    panelLayout->setContentsMargins(0, 0, 0, 0);
+    page1_ = new QTabWidget(panelFile);
+    page1_->setObjectName(QStringLiteral("Page1"));
+    // Both tab texts fit the panel's width, as they do on the desktop the layout was made for.
+    QFont tabFont = page1_->font();
+    tabFont.setPointSizeF(tabFont.pointSizeF() * 0.85);
+    page1_->tabBar()->setFont(tabFont);
+    page1_->tabBar()->setUsesScrollButtons(false);
+    page1_->tabBar()->setElideMode(Qt::ElideNone);
+    panelLayout->addWidget(page1_);
+
+    // The found-files list: kept for the run, never shown.
+    lstIcon_ = new QListWidget(panelFile);
+    lstIcon_->setObjectName(QStringLiteral("LstIcon"));
+    lstIcon_->hide();
+
+    page1_->addTab(buildSourcePage(), QStringLiteral("Select Folders/Files"));
+    progressPage_ = new ProgressPage;
+    page1_->addTab(progressPage_, QStringLiteral("Progress"));
+    buildIconList(splitter);
+
+    splitter->addWidget(panelFile);
+    splitter->addWidget(listIcon_);
+    splitter->setStretchFactor(0, 0);
+    splitter->setStretchFactor(1, 1);
+    splitter->setSizes({187, 615 - 187 - 5});
+    setCentralWidget(splitter);
+}
+
+// "Select Folders/Files": the two source lists with their switches and buttons.
+QWidget* MainWindow::buildSourcePage()
+{
+    tabFile_ = new QWidget;
+    tabFile_->setObjectName(QStringLiteral("tabFile"));
+    auto* files = new QVBoxLayout(tabFile_);
+    files->setContentsMargins(4, 4, 4, 4);
+    files->setSpacing(2);
+    chbDirectory_ = new QCheckBox(QStringLiteral("Scan selected folders"), tabFile_);
+    chbDirectory_->setObjectName(QStringLiteral("chbDirectory"));
+    chbDirectory_->setChecked(true);
+    lstDirectory_ = new QListWidget(tabFile_);
+    lstDirectory_->setObjectName(QStringLiteral("lstDirectory"));
+    auto* folderButtons = new QHBoxLayout;
+    auto* sb1 =
+        makeSpeedButton(QStringLiteral("SpeedButton1"), QStringLiteral("Add a folder"), Picture::AddFolder, tabFile_);
+    auto* sb2 = makeSpeedButton(QStringLiteral("SpeedButton2"), QStringLiteral("Delete a folder"),
+                                Picture::DeleteFolder, tabFile_);
+    auto* sb3 = makeSpeedButton(QStringLiteral("SpeedButton3"), QStringLiteral("Delete all folders"),
+                                Picture::DeleteAllFolders, tabFile_);
+    for (auto* b : {sb1, sb2, sb3}) folderButtons->addWidget(b);
+    folderButtons->addStretch();
+    chbFile_ = new QCheckBox(QStringLiteral("Scan selected files"), tabFile_);
+    chbFile_->setObjectName(QStringLiteral("chbFile"));
+    chbFile_->setChecked(true);
+    lstFile_ = new QListWidget(tabFile_);
+    lstFile_->setObjectName(QStringLiteral("lstFile"));
+    lstFile_->setToolTip(QStringLiteral("Files to scan"));
+    lstFile_->setStatusTip(QStringLiteral("Files to scan"));
+    auto* fileButtons = new QHBoxLayout;
+    auto* sb4 =
+        makeSpeedButton(QStringLiteral("SpeedButton4"), QStringLiteral("Add a file"), Picture::AddFile, tabFile_);
+    auto* sb5 =
+        makeSpeedButton(QStringLiteral("SpeedButton5"), QStringLiteral("Delete a file"), Picture::DeleteFile, tabFile_);
+    auto* sb6 = makeSpeedButton(QStringLiteral("SpeedButton6"), QStringLiteral("Delete all files"),
+                                Picture::DeleteAllFiles, tabFile_);
+    for (auto* b : {sb4, sb5, sb6}) fileButtons->addWidget(b);
+    fileButtons->addStretch();
+    files->addWidget(chbDirectory_);
+    files->addWidget(lstDirectory_, 1);
+    files->addLayout(folderButtons);
+    files->addSpacing(4);
+    files->addWidget(chbFile_);
+    files->addWidget(lstFile_, 1);
+    files->addLayout(fileButtons);
+    HarvestCommands& c = harvestCommands_;
+    connect(sb1, &QToolButton::clicked, this, [&c] { c.speedButton1Click(); });
+    connect(sb2, &QToolButton::clicked, this, [&c] { c.speedButton2Click(); });
+    connect(sb3, &QToolButton::clicked, this, [&c] { c.speedButton3Click(); });
+    connect(sb4, &QToolButton::clicked, this, [&c] { c.speedButton4Click(); });
+    connect(sb5, &QToolButton::clicked, this, [&c] { c.speedButton5Click(); });
+    connect(sb6, &QToolButton::clicked, this, [&c] { c.speedButton6Click(); });
+    // The Delete key deletes the selected entry, as the list's delete button does.
+    lstDirectory_->installEventFilter(this);
+    lstFile_->installEventFilter(this);
+    // Every change of a check box moves the other two faces of its switch.
+    connect(chbDirectory_, &QCheckBox::toggled, this, &MainWindow::syncFoldersFaces);
+    connect(chbFile_, &QCheckBox::toggled, this, &MainWindow::syncFilesFaces);
+    return tabFile_;
+}
+
+void MainWindow::buildIconList(QWidget* parent)
+{
+    listIcon_ = new QListView(parent);
+    listIcon_->setObjectName(QStringLiteral("ListIcon"));
+    listIcon_->setToolTip(QStringLiteral("Extracted icon list"));
+    listIcon_->setStatusTip(QStringLiteral("Extracted icon list"));
+    model_ = new IconListModel(catalogue_, this);
+    model_->setBackground(listIcon_->palette().color(QPalette::Base));
+    listIcon_->setModel(model_);
+    listIcon_->setItemDelegate(new IconItemDelegate(listIcon_));
+    listIcon_->setSelectionMode(QAbstractItemView::SingleSelection);
+    listIcon_->setUniformItemSizes(true);
+    // Laid out in one pass (a hundred thousand icons take a few milliseconds):
+    // a batched layout would pull the scroll position back into the first
+    // batch each time the list is laid out anew (a resize, a change of view).
+    listIcon_->setLayoutMode(QListView::SinglePass);
+    listIcon_->setIconSize(QSize(32, 32));
+    listIcon_->setMovement(QListView::Static);
+    listIcon_->setResizeMode(QListView::Adjust);
+    listIcon_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    showIcons(IconLayout::LargeIcon);
+    connect(listIcon_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this](const QItemSelection& selected, const QItemSelection& deselected) {
+                // Every item whose selection changed is shown, the deselected first.
+                for (const QModelIndex& i : deselected.indexes()) listIconSelectItem(i.row());
+                for (const QModelIndex& i : selected.indexes()) listIconSelectItem(i.row());
+            });
+}
+
+// ---- Source lists ----
+
+void MainWindow::addDroppedNames(const QStringList& names)
+{
+    for (const QString& name : names) {
+        if (name.size() >= kDropNameLimit || name.isEmpty()) continue;
+        const QFileInfo info(name);
+        const QString path = info.absoluteFilePath();
+        addSourceEntry(info.isFile() ? *lstFile_ : *lstDirectory_, path);
+    }
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* e)
+{
+    if (e->mimeData()->hasUrls()) e->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* e)
+{
+    QStringList names;
+    for (const QUrl& url : e->mimeData()->urls()) {
+        if (url.isLocalFile()) names << url.toLocalFile();
+    }
+    addDroppedNames(names);
+    e->acceptProposedAction();
+}
+
+void MainWindow::syncFoldersFaces()
+{
+    tbtDirectory_->setChecked(chbDirectory_->isChecked());
+    menuFolders_->setChecked(chbDirectory_->isChecked());
+}
+
+void MainWindow::syncFilesFaces()
+{
+    tbtFile_->setChecked(chbFile_->isChecked());
+    menuFiles_->setChecked(chbFile_->isChecked());
+}
+
+// ---- The run ----
+
+void MainWindow::makeRun()
+{
+    HarvestView& view = *this;
+    run_ = runFactory_(catalogue_, view, *fileSource_, *folderSource_, [this] { pump(); });
+    run_->setSettings(settings_);
+}
+
+void MainWindow::setRunFactory(RunFactory factory)
+{
+    if (run_->active()) throw std::logic_error("the harvest run cannot be replaced while it runs");
+    runFactory_ = std::move(factory);
+    makeRun();
+}
+
+void MainWindow::recoverFromFailedRun()
+{
+    if (iconListUpdating_) endIconListUpdate();
+    if (foundListUpdating_) endFoundListUpdate();
+    setStartMenuEnabled(true);
+    setStartButtonEnabled(true);
+    // The failed run still counts itself active and would refuse every later start.
+    makeRun();
+}
+
+void MainWindow::setCleanEnabled(bool enabled) { menuClean_->setEnabled(enabled); }
+
+void MainWindow::pump()
+{
+    if (sincePump_.isValid() && sincePump_.elapsed() < kPumpMilliseconds) return;
+    sincePump_.start();
+    if (model_->updating() && sinceSync_.elapsed() >= kSyncMilliseconds) {
+        model_->sync();
+        sinceSync_.restart();
+    }
+    QCoreApplication::processEvents();
+}
+
+void MainWindow::timVextralTimer()
+{
+    timVextral_->stop();
+    if (lstFile_->count() > 0 || lstDirectory_->count() > 0) harvestCommands_.tbtSearchClick();
+}
+
+void MainWindow::showProgressPage() { page1_->setCurrentWidget(progressPage_); }
+void MainWindow::setStatus(const std::string& text) { progressPage_->setStatus(fromStd(text)); }
+void MainWindow::setFound(const std::string& text) { progressPage_->setFound(fromStd(text)); }
+void MainWindow::setScanned(const std::string& text) { progressPage_->setScanned(fromStd(text)); }
+void MainWindow::setExtracted(const std::string& text) { progressPage_->setExtracted(fromStd(text)); }
+void MainWindow::setGaugeCurrent(int percent) { progressPage_->setGaugeCurrent(percent); }
+void MainWindow::setGaugeTotal(int percent) { progressPage_->setGaugeTotal(percent); }
+void MainWindow::setStartMenuEnabled(bool enabled) { menuStart_->setEnabled(enabled); }
+void MainWindow::setStartButtonEnabled(bool enabled) { tbtSearch_->setEnabled(enabled); }
+void MainWindow::setStopMenuEnabled(bool enabled) { menuStop_->setEnabled(enabled); }
+
+void MainWindow::beginIconListUpdate()
+{
+    iconListUpdating_ = true;
+    model_->beginUpdate();
+    model_->sync(); // the emptied list shows at once
+    sinceSync_.restart();
+}
+
+void MainWindow::endIconListUpdate()
+{
+    iconListUpdating_ = false;
+    model_->endUpdate();
+}
+
+void MainWindow::beginFoundListUpdate()
+{
+    foundListUpdating_ = true;
+    lstIcon_->setUpdatesEnabled(false);
+}
+
+void MainWindow::endFoundListUpdate()
+{
+    foundListUpdating_ = false;
+    lstIcon_->clear();
+    for (const std::string& path : run_->foundFiles()) lstIcon_->addItem(QFile::decodeName(path.c_str()));
+    lstIcon_->setUpdatesEnabled(true);
+}
+
+// ---- The icon list ----
+
+void MainWindow::cleanIconList()
+{
+    model_->beginUpdate();
+    catalogue_.clearItems();
+    model_->endUpdate();
+}
+
+// The first icon in view: the item nearest the viewport's top left corner.
+QModelIndex MainWindow::firstVisibleIcon() const
+{
+    const QRect area = listIcon_->viewport()->rect();
+    // Probes across the first cell or two: the point may fall between items.
+    for (int y = 0; y < std::min(area.height(), 2 * kCellProbe); y += 4) {
+        for (int x = 0; x < std::min(area.width(), 2 * kCellProbe); x += 4) {
+            const QModelIndex index = listIcon_->indexAt(QPoint(x, y));
+            if (index.isValid()) return index;
+        }
+    }
+    return {};
+}
+
+void MainWindow::showIcons(IconLayout layout)
+{
+    // The icon first in view stays in view.
+    const QModelIndex first = firstVisibleIcon();
+    if (layout == IconLayout::LargeIcon) {
+        listIcon_->setViewMode(QListView::IconMode);
+        listIcon_->setFlow(QListView::LeftToRight);
+        listIcon_->setWrapping(true);
+        listIcon_->setGridSize(QSize(44, 44));
+        listIcon_->setSpacing(0);
+    } else {
+        listIcon_->setViewMode(QListView::ListMode);
+        listIcon_->setFlow(QListView::TopToBottom);
+        listIcon_->setWrapping(true);
+        listIcon_->setGridSize(QSize(40, 36));
+    }
+    if (first.isValid()) {
+        listIcon_->doItemsLayout();
+        listIcon_->scrollTo(first, QAbstractItemView::PositionAtTop);
+    }
+    // The menu's radio items exist once the command table is built.
+    if (QAction* item = layout == IconLayout::LargeIcon ? menuLargeIcon_ : menuList_) item->setChecked(true);
+}
+
+int MainWindow::selectedIndex() const
+{
+    const QModelIndexList selected = listIcon_->selectionModel()->selectedIndexes();
+    return selected.isEmpty() ? -1 : selected.first().row();
+}
+
+void MainWindow::listIconSelectItem(int i)
+{
+    if (i < 0 || i >= catalogue_.recordCount()) return;
+    const IconRecord& record = catalogue_.record(i);
+    statusPanels_->showIcon(QFile::decodeName(fileNamePart(record.sourceFile).c_str()), record.iconIndex, i + 1);
+}
+
+std::string MainWindow::settingsPath() const { return programFolder_ + "/" + settings::kSettingsFileName; }
+
+void MainWindow::formCreate()
+{
+    const settings::ProfileFile file(settingsPath());
+    if (const auto problem = settings_.load(file)) prompts_.error(this, QString::fromStdString(*problem));
+    run_->setSettings(settings_);
+    if (auto* best = findChild<QAction*>(QStringLiteral("menuBestImage"))) best->setChecked(settings_.bestImage);
+    if (auto* unique = findChild<QAction*>(QStringLiteral("menuUnique"))) unique->setChecked(settings_.unique);
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* e)
+{
+    const auto* key = e->type() == QEvent::KeyPress ? static_cast<QKeyEvent*>(e) : nullptr;
+    if (key && key->key() == Qt::Key_Delete && (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        if (watched == lstDirectory_) {
+            harvestCommands_.speedButton2Click();
+            return true;
+        }
+        if (watched == lstFile_) {
+            harvestCommands_.speedButton5Click();
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, e);
+}
+
+// ---- Hints ----
+
+bool MainWindow::event(QEvent* e)
+{
+    if (e->type() == QEvent::StatusTip) {
+        showHint(static_cast<QStatusTipEvent*>(e)->tip());
+        return true;
+    }
+    return QMainWindow::event(e);
+}
+
+void MainWindow::showHint(const QString& hint) { statusPanels_->showHint(hint); }
+
+// ---- Window ----
+
+void MainWindow::closeEvent(QCloseEvent* e)
+{
+    // A run still going ends at its next checkpoint.
+    if (run_->active()) run_->stop();
+    e->accept();
+}
+
+} // namespace vextral::gui

@@ -1,0 +1,154 @@
+#include "gui/commands/DesktopCommands.h"
+
+#include "codecs/ImageBuffer.h"
+#include "codecs/Writers.h"
+#include "core/Error.h"
+#include "core/ProductInfo.h"
+#include "desktop/Wallpaper.h"
+#include "gui/app/MainView.h"
+#include "gui/common/PictureImage.h"
+#include "gui/common/Prompts.h"
+#include "harvest/IconCatalogue.h"
+#include "settings/Settings.h"
+
+#include <QClipboard>
+#include <QCoreApplication>
+#include <QCursor>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QUrl>
+
+namespace vextral::gui {
+
+namespace {
+
+// The selected icon's position, or -1 when no icon is selected.
+int selectedIcon(MainView& view)
+{
+    const int i = view.selectedIndex();
+    return i >= 0 && i < view.catalogue().itemCount() ? i : -1;
+}
+
+// A file of the program folder, as the engine takes file names.
+std::string programFile(MainView& view, const char* name) { return view.programFolder() + "/" + name; }
+
+// The settings' editor, or the desktop's program for the file when it names none.
+QString editorProgram(const settings::Settings& s)
+{
+    const QString editor = QString::fromStdString(s.editor).trimmed();
+    return editor.isEmpty() ? QString::fromLatin1(settings::kDefaultEditor) : editor;
+}
+
+// The wait cursor while the desktop's programs run.
+class WaitCursor {
+public:
+    WaitCursor() { QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor)); }
+    ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+void setWallpaper(MainView& view, desktop::WallpaperMode mode)
+{
+    const int i = selectedIcon(view);
+    if (i < 0) return;
+    try {
+        // The desktop first, so that nothing is written where there is none to take it.
+        const desktop::DesktopKind kind = desktop::wallpaperDesktop(desktop::sessionFacts());
+        // The icon at 32 x 32 over white.
+        codecs::ImageBuffer picture;
+        picture.drawIcon(view.catalogue().image(i));
+        const std::string file = programFile(view, "Vextral.bmp");
+        codecs::writeBmp(picture, file);
+        WaitCursor wait;
+        desktop::applyWallpaper(kind, file, mode);
+    } catch (const Error& e) {
+        view.prompts().error(view.windowWidget(), QString::fromStdString(e.what()));
+    }
+}
+
+void openAddress(MainView& view, const QUrl& url)
+{
+    if (!QDesktopServices::openUrl(url))
+        view.prompts().error(view.windowWidget(), QStringLiteral("Cannot open %1").arg(url.toString()));
+}
+
+} // namespace
+
+void DesktopCommands::menuClipboardClick()
+{
+    const int i = selectedIcon(view_);
+    if (i < 0) {
+        view_.prompts().information(view_.windowWidget(),
+                                    QStringLiteral("Please select an icon to copy to clipboard."));
+        return;
+    }
+    codecs::ImageBuffer& picture = view_.imgIcon();
+    picture.setBackground(view_.settings().background);
+    picture.drawIcon(view_.catalogue().image(i));
+    QGuiApplication::clipboard()->setImage(toQImage(picture.picture()));
+}
+
+void DesktopCommands::menuCentreClick() { setWallpaper(view_, desktop::WallpaperMode::Center); }
+void DesktopCommands::menuTiledClick() { setWallpaper(view_, desktop::WallpaperMode::Tile); }
+void DesktopCommands::menuStretchClick() { setWallpaper(view_, desktop::WallpaperMode::Stretch); }
+
+void DesktopCommands::menuRunClick()
+{
+    const int i = selectedIcon(view_);
+    if (i < 0) {
+        view_.prompts().information(view_.windowWidget(), QStringLiteral("Please select an icon to edit."));
+        return;
+    }
+    codecs::ImageBuffer& picture = view_.imgIcon();
+    picture.setBackground(view_.settings().background);
+    picture.drawIcon(view_.catalogue().image(i));
+    const std::string file = programFile(view_, "Image.bmp");
+    try {
+        codecs::writeBmp(picture, file);
+    } catch (const Error& e) {
+        view_.prompts().error(view_.windowWidget(), QString::fromStdString(e.what()));
+        return;
+    }
+    // The file is one argument, whatever spaces its path holds; the editor runs on its own.
+    const QString editor = editorProgram(view_.settings());
+    QProcess process;
+    process.setProgram(editor);
+    process.setArguments({QFile::decodeName(file.c_str())});
+    process.setStandardInputFile(QProcess::nullDevice());
+    if (!process.startDetached())
+        view_.prompts().error(view_.windowWidget(),
+                              QStringLiteral("Cannot start the editor \"%1\": %2").arg(editor, process.errorString()));
+}
+
+void DesktopCommands::tbtHelpClick() { openUserGuide(view_, userGuidePlaces()); }
+
+void DesktopCommands::menuHompageClick() { openAddress(view_, QUrl(QString::fromLatin1(product::kHomePage))); }
+
+void DesktopCommands::menuEmailClick() { openAddress(view_, QUrl(QString::fromLatin1(product::kAuthorMail))); }
+
+QStringList userGuidePlaces()
+{
+    const QDir exe(QCoreApplication::applicationDirPath());
+    return {QDir::cleanPath(exe.filePath(QStringLiteral("../share/doc/vextral/help/index.html"))),
+            QDir::cleanPath(exe.filePath(QStringLiteral("../share/vextral/help/index.html"))),
+            QStringLiteral(VEXTRAL_SOURCE_HELP_DIR "/index.html")};
+}
+
+void openUserGuide(MainView& view, const QStringList& places)
+{
+    for (const QString& place : places) {
+        if (QFileInfo(place).isFile()) {
+            openAddress(view, QUrl::fromLocalFile(place));
+            return;
+        }
+    }
+    view.prompts().error(view.windowWidget(),
+                         QStringLiteral("The user guide was not found: %1").arg(places.join(QStringLiteral(", "))));
+}
+
+} // namespace vextral::gui

@@ -1,0 +1,35 @@
+#include "gui/commands/IconListCommands.h"
+
+#include "gui/app/MainView.h"
+#include "gui/common/Prompts.h"
+#include "settings/ProfileFile.h"
+#include "settings/Settings.h"
+
+#include <exception>
+
+namespace vextral::gui {
+
+void IconListCommands::menuCleanClick() { view_.cleanIconList(); }
+
+void IconListCommands::menuLargeIconClick() { view_.showIcons(IconLayout::LargeIcon); }
+
+void IconListCommands::menuListClick() { view_.showIcons(IconLayout::List); }
+
+void IconListCommands::menuUniqueClick() { toggleIconSetting("Unique", view_.settings().unique); }
+
+void IconListCommands::menuBestImageClick() { toggleIconSetting("BestImage", view_.settings().bestImage); }
+
+void IconListCommands::toggleIconSetting(const char* key, bool current)
+{
+    try {
+        const settings::ProfileFile file(view_.settingsPath());
+        settings::ProfileFile::Batch batch(file);
+        batch.writeBool("Icon", key, !current);
+        batch.commit();
+    } catch (const std::exception& e) {
+        view_.prompts().error(view_.windowWidget(), QString::fromUtf8(e.what()));
+    }
+    view_.formCreate();
+}
+
+} // namespace vextral::gui

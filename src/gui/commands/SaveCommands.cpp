@@ -1,0 +1,88 @@
+#include "gui/commands/SaveCommands.h"
+
+#include "codecs/ImageBuffer.h"
+#include "core/Error.h"
+#include "export/IconFile.h"
+#include "gui/convert/ConvertDialog.h"
+#include "gui/common/DialogHost.h"
+#include "gui/app/MainView.h"
+#include "gui/print/PrintDialog.h"
+#include "gui/common/Prompts.h"
+#include "gui/saveall/SaveAllDialog.h"
+#include "gui/common/SavePicture.h"
+#include "gui/webpage/WebPageDialog.h"
+#include "settings/Settings.h"
+
+#include <QDialog>
+#include <QFile>
+#include <QScreen>
+#include <QWidget>
+
+namespace vextral::gui {
+
+namespace {
+
+// Shows a dialog of the window through its dialog host, centred on the screen.
+void showCentred(MainView& view, QDialog* dialog)
+{
+    dialog->adjustSize();
+    if (const QScreen* screen = view.windowWidget()->screen())
+        dialog->move(screen->availableGeometry().center() - dialog->rect().center());
+    view.dialogs().show(dialog);
+}
+
+} // namespace
+
+void SaveCommands::menuSaveClick()
+{
+    const IconCatalogue& catalogue = view_.catalogue();
+    const int i = view_.selectedIndex();
+    if (i < 0 || i >= catalogue.itemCount()) {
+        view_.prompts().information(view_.windowWidget(), QStringLiteral("Please select an icon to save."));
+        return;
+    }
+    const auto choice = view_.savePicture().ask(view_.windowWidget(), codecs::SaveDialogUser::MainWindow);
+    if (!choice) return;
+    // The icon at 32 x 32 over the settings' background.
+    codecs::ImageBuffer& picture = view_.imgIcon();
+    picture.setBackground(view_.settings().background);
+    picture.drawIcon(catalogue.image(i));
+    picture.params().jpegQuality = view_.settings().jpegQuality;
+    try {
+        exporting::writeCatalogueIcon(catalogue, i, picture, choice->target,
+                                      QFile::encodeName(choice->fileName).toStdString());
+    } catch (const Error& e) {
+        view_.prompts().error(view_.windowWidget(), QString::fromStdString(e.what()));
+    }
+}
+
+void SaveCommands::menuSaveallClick()
+{
+    auto* dialog =
+        new SaveAllDialog(view_.catalogue(), view_.settings().jpegQuality, view_.prompts(), view_.windowWidget());
+    dialog->bestImage = view_.settings().bestImage;
+    showCentred(view_, dialog);
+}
+
+void SaveCommands::tbtWebPageClick()
+{
+    showCentred(view_, new WebPageDialog(view_.catalogue(), view_.settings(), view_.prompts(), view_.windowWidget()));
+}
+
+void SaveCommands::menuConvertClick()
+{
+    showCentred(view_, new ConvertDialog(view_.savePicture(), view_.settings(), view_.prompts(), view_.windowWidget()));
+}
+
+void SaveCommands::menuPrintClick()
+{
+    if (view_.catalogue().itemCount() == 0) {
+        view_.prompts().information(view_.windowWidget(), QStringLiteral("No icon."));
+        return;
+    }
+    auto* dialog = new PrintDialog(view_.catalogue(), view_.prompts(), view_.windowWidget());
+    dialog->bestImage = view_.settings().bestImage;
+    showCentred(view_, dialog);
+}
+
+} // namespace vextral::gui

@@ -1,0 +1,129 @@
+#include "gui/convert/ConvertDialog.h"
+
+#include "codecs/GifLzw.h"
+#include "codecs/OutputFormats.h"
+#include "codecs/PictureReader.h"
+#include "core/Error.h"
+#include "export/ConvertPreview.h"
+#include "gui/common/PictureImage.h"
+#include "gui/common/Prompts.h"
+#include "gui/common/SavePicture.h"
+#include "platform/PictureFile.h"
+#include "settings/Settings.h"
+
+#include <QFile>
+#include <QFrame>
+#include <QGridLayout>
+#include <QImage>
+#include <QLabel>
+#include <QPixmap>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace vextral::gui {
+
+namespace {
+
+// The one entry of the open dialog: every extension a reader is there for.
+QList<FileFilter> allImagesFilter()
+{
+    QStringList patterns;
+    for (const char* extension : codecs::allImagesExtensions())
+        patterns << QStringLiteral("*.") + QLatin1String(extension);
+    return {{QStringLiteral("All Images"), patterns.join(u';')}};
+}
+
+} // namespace
+
+ConvertDialog::ConvertDialog(SavePicture& savePicture, const settings::Settings& settings, Prompts& prompts,
+                             QWidget* parent)
+    : QDialog(parent), savePicture_(savePicture), settings_(settings), prompts_(prompts)
+{
+    setObjectName(QStringLiteral("FormConvert"));
+    setWindowTitle(QStringLiteral("Convert"));
+    setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
+    codecs::attachLzwCoders(imgFile_.params());
+
+    auto* layout = new QGridLayout(this);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    auto* label1 = new QLabel(QStringLiteral("Image:"), this);
+    label1->setObjectName(QStringLiteral("Label1"));
+    layout->addWidget(label1, 0, 0);
+
+    // The preview box, sunk into the dialog; a preview larger than the box
+    // shows its top left part.
+    auto* box = new QFrame(this);
+    box->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    auto* boxLayout = new QVBoxLayout(box);
+    const int frame = box->frameWidth();
+    boxLayout->setContentsMargins(frame, frame, frame, frame);
+    imgPicture_ = new QLabel(box);
+    imgPicture_->setObjectName(QStringLiteral("imgPicture"));
+    imgPicture_->setFixedSize(exporting::kPreviewBox, exporting::kPreviewBox);
+    imgPicture_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    boxLayout->addWidget(imgPicture_);
+    layout->addWidget(box, 1, 0);
+
+    auto* buttons = new QVBoxLayout;
+    auto* spbOpen = new QPushButton(QStringLiteral("&Load"), this);
+    spbSave_ = new QPushButton(QStringLiteral("&Save"), this);
+    auto* spbCancel = new QPushButton(QStringLiteral("&Cancel"), this);
+    spbOpen->setObjectName(QStringLiteral("spbOpen"));
+    spbSave_->setObjectName(QStringLiteral("spbSave"));
+    spbCancel->setObjectName(QStringLiteral("spbCancel"));
+    spbSave_->setEnabled(false);
+    for (QPushButton* b : {spbOpen, spbSave_, spbCancel}) {
+        b->setAutoDefault(false);
+        buttons->addWidget(b);
+    }
+    buttons->addStretch();
+    layout->addLayout(buttons, 1, 1);
+    connect(spbOpen, &QPushButton::clicked, this, &ConvertDialog::spbOpenClick);
+    connect(spbSave_, &QPushButton::clicked, this, &ConvertDialog::spbSaveClick);
+    connect(spbCancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void ConvertDialog::spbOpenClick()
+{
+    const QString file = prompts_.openFile(this, QStringLiteral("Open"), allImagesFilter());
+    if (!file.isEmpty()) {
+        try {
+            platform::loadPicture(imgFile_, QFile::encodeName(file).toStdString());
+        } catch (const Error& e) {
+            prompts_.error(this, QString::fromStdString(e.what()));
+            return; // the picture loaded before stays, and so does Save's state
+        }
+        loaded_ = imgFile_.picture();
+        showPreview();
+    }
+    spbSave_->setEnabled(true);
+}
+
+void ConvertDialog::spbSaveClick()
+{
+    if (loaded_.empty()) {
+        prompts_.information(this, QStringLiteral("Please load a picture first."));
+        return;
+    }
+    const auto choice = savePicture_.ask(this, codecs::SaveDialogUser::Converter);
+    if (!choice) return;
+    imgFile_.picture() = loaded_;
+    imgFile_.params().jpegQuality = settings_.jpegQuality;
+    const std::string fileName = QFile::encodeName(choice->fileName).toStdString();
+    try {
+        if (choice->target.route == codecs::SaveRoute::ByExtension) {
+            imgFile_.saveToFile(fileName);
+        } else {
+            codecs::outputFormat(choice->target.format).writer(imgFile_, fileName);
+        }
+    } catch (const Error& e) {
+        prompts_.error(this, QString::fromStdString(e.what()));
+    }
+}
+
+void ConvertDialog::showPreview()
+{
+    imgPicture_->setPixmap(QPixmap::fromImage(toQImage(exporting::makePreview(loaded_))));
+}
+
+} // namespace vextral::gui

@@ -1,0 +1,262 @@
+#include "gui/print/PrintDialog.h"
+
+#include "core/Error.h"
+#include "core/Text.h"
+#include "desktop/PrintLayout.h"
+#include "export/BestImage.h"
+#include "gui/common/Gauge.h"
+#include "gui/common/Prompts.h"
+#include "gui/common/UpDownEdit.h"
+
+#include <QCoreApplication>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPointer>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include <algorithm>
+#include <cmath>
+#include <exception>
+#include <limits>
+
+namespace vextral::gui {
+
+namespace {
+
+std::int32_t valueOf(const QLineEdit* edit) { return integerFromText(edit->text().toStdString()); }
+
+int clampToInt(std::int64_t v)
+{
+    return static_cast<int>(
+        std::clamp<std::int64_t>(v, std::numeric_limits<int>::min() / 2, std::numeric_limits<int>::max() / 2));
+}
+
+QRect toQRect(const desktop::SheetRect& r)
+{
+    return QRect(QPoint(clampToInt(r.left), clampToInt(r.top)),
+                 QPoint(clampToInt(r.right) - 1, clampToInt(r.bottom) - 1));
+}
+
+// The icon drawn through its mask over white, so that no transparent pixel is left.
+QImage imageOverWhite(const Icon& icon)
+{
+    const std::vector<std::uint32_t> pixels = icon.drawOver(0xFFFFFFu);
+    QImage image(Icon::kSize, Icon::kSize, QImage::Format_RGB32);
+    for (int y = 0; y < Icon::kSize; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < Icon::kSize; ++x)
+            line[x] = 0xFF000000u | pixels[static_cast<std::size_t>(y * Icon::kSize + x)];
+    }
+    return image;
+}
+
+// Catalogue icon i drawn from its best image at the rectangle's size, over
+// white; the 32 x 32 picture when the rectangle is empty or too large.
+QImage bestImageOverWhite(const IconCatalogue& catalogue, int i, const QRect& rect)
+{
+    if (rect.width() < 1 || rect.height() < 1 || rect.width() > codecs::kMaxPictureSide ||
+        rect.height() > codecs::kMaxPictureSide) {
+        return imageOverWhite(catalogue.image(i));
+    }
+    const codecs::IconPicture picture = exporting::renderCatalogueBestImage(catalogue, i, rect.width(), rect.height());
+    QImage image(picture.width, picture.height, QImage::Format_RGB32);
+    for (int y = 0; y < picture.height; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < picture.width; ++x) line[x] = 0xFF000000u | picture.drawnOver(x, y, 0xFFFFFFu);
+    }
+    return image;
+}
+
+QLineEdit* edit(const char* name, const QString& text, QWidget* parent)
+{
+    auto* e = new QLineEdit(text, parent);
+    e->setObjectName(QLatin1String(name));
+    return e;
+}
+
+} // namespace
+
+PrintDialog::PrintDialog(const IconCatalogue& catalogue, Prompts& prompts, QWidget* parent)
+    : QDialog(parent), catalogue_(catalogue), prompts_(prompts), printer_(std::make_shared<QPrinter>())
+{
+    setObjectName(QStringLiteral("FormPrint"));
+    setWindowTitle(QStringLiteral("Print icons"));
+    setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
+    setupPrinter = [](QWidget* owner, QPrinter& printer) {
+        QPrintDialog dialog(&printer, owner);
+        dialog.setObjectName(QStringLiteral("PrintIcon"));
+        return dialog.exec() == QDialog::Accepted;
+    };
+    auto* layout = new QGridLayout(this);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    auto* range = new QGroupBox(QStringLiteral("Print range"), this);
+    auto* rangeGrid = new QGridLayout(range);
+    radioAllIcon_ = new QRadioButton(QStringLiteral("Print all icons"), range);
+    radioAllIcon_->setObjectName(QStringLiteral("radioAllIcon"));
+    radioAllIcon_->setChecked(true);
+    radioBottom_ = new QRadioButton(QStringLiteral("From"), range);
+    radioBottom_->setObjectName(QStringLiteral("radioBottom"));
+    editBottom_ = edit("editBottom", QString(), range);
+    editTop_ = edit("editTop", QString(), range);
+    rangeGrid->addWidget(radioAllIcon_, 0, 0, 1, 4);
+    rangeGrid->addWidget(radioBottom_, 1, 0);
+    rangeGrid->addWidget(editBottom_, 1, 1);
+    rangeGrid->addWidget(new QLabel(QStringLiteral("To"), range), 1, 2);
+    rangeGrid->addWidget(editTop_, 1, 3);
+    layout->addWidget(range, 0, 0, 1, 2);
+
+    auto* size = new QGroupBox(QStringLiteral("Icon Size"), this);
+    auto* sizeGrid = new QGridLayout(size);
+    editWidth_ = edit("editWidth", QStringLiteral("100"), size);
+    editHeight_ = edit("editHeight", QStringLiteral("100"), size);
+    sizeGrid->addWidget(new QLabel(QStringLiteral("Width:"), size), 0, 0);
+    sizeGrid->addWidget(upDownEdit(editWidth_, 0, 100, size), 0, 1);
+    sizeGrid->addWidget(new QLabel(QStringLiteral("Height:"), size), 1, 0);
+    sizeGrid->addWidget(upDownEdit(editHeight_, 0, 100, size), 1, 1);
+    layout->addWidget(size, 1, 0);
+
+    auto* spacing = new QGroupBox(QStringLiteral("Layout"), this);
+    auto* spacingGrid = new QGridLayout(spacing);
+    editCount_ = edit("editCount", QStringLiteral("16"), spacing);
+    editIcon_ = edit("editIcon", QStringLiteral("15"), spacing);
+    editLeftPad_ = edit("editLeftPad", QStringLiteral("16"), spacing);
+    editTopPad_ = edit("editTopPad", QStringLiteral("16"), spacing);
+    const std::pair<const char*, QLineEdit*> rows[] = {{"Column Count:", editCount_},
+                                                       {"Icon Padding", editIcon_},
+                                                       {"Left Padding", editLeftPad_},
+                                                       {"Top Padding:", editTopPad_}};
+    for (int i = 0; i < 4; ++i) {
+        spacingGrid->addWidget(new QLabel(QLatin1String(rows[i].first), spacing), i, 0);
+        spacingGrid->addWidget(upDownEdit(rows[i].second, 0, 100, spacing), i, 1);
+    }
+    layout->addWidget(spacing, 1, 1);
+
+    gaugeCurrent_ = new Gauge(this);
+    gaugeCurrent_->setObjectName(QStringLiteral("GaugeCurrent"));
+    layout->addWidget(gaugeCurrent_, 2, 0, 1, 2);
+
+    auto* buttons = new QHBoxLayout;
+    print_ = new QPushButton(QStringLiteral("&Print"), this);
+    print_->setObjectName(QStringLiteral("SpeedButton1"));
+    auto* setup = new QPushButton(QStringLiteral("Printer &Setup"), this);
+    setup->setObjectName(QStringLiteral("SpeedButton3"));
+    auto* cancel = new QPushButton(QStringLiteral("&Cancel"), this);
+    cancel->setObjectName(QStringLiteral("SpeedButton2"));
+    buttons->addStretch();
+    buttons->addWidget(print_);
+    buttons->addWidget(setup);
+    buttons->addWidget(cancel);
+    layout->addLayout(buttons, 3, 0, 1, 2);
+    connect(print_, &QPushButton::clicked, this, &PrintDialog::speedButton1Click);
+    connect(setup, &QPushButton::clicked, this, &PrintDialog::speedButton3Click);
+    connect(cancel, &QPushButton::clicked, this, &PrintDialog::speedButton2Click);
+}
+
+PrintDialog::~PrintDialog() = default;
+
+void PrintDialog::speedButton2Click()
+{
+    runState_ = 2;
+    close();
+}
+
+void PrintDialog::speedButton3Click() { setupPrinter(this, *printer_); }
+
+bool PrintDialog::choosePdfWhenNoPrinter()
+{
+    QPrinter& p = *printer_;
+    // A file already chosen, or a real printer: nothing to ask. Without a
+    // printer (none installed, or no print system at all, where Qt falls back
+    // to PDF output with no file) the sheet goes to a PDF file.
+    if (!p.outputFileName().isEmpty()) return true;
+    if (p.outputFormat() == QPrinter::NativeFormat && !p.printerName().isEmpty()) return true;
+    const SaveChoice choice =
+        prompts_.saveFile(this, QStringLiteral("Print to PDF file"), {QStringLiteral("PDF files (*.pdf)")}, 1,
+                          QStringLiteral("pdf"), QString());
+    if (choice.fileName.isEmpty()) return false;
+    p.setOutputFormat(QPrinter::PdfFormat);
+    p.setOutputFileName(choice.fileName);
+    return true;
+}
+
+void PrintDialog::speedButton1Click()
+{
+    if (runState_ == 1) return;
+    desktop::PrintRange range;
+    desktop::SheetValues v;
+    std::int32_t from = 0, to = 0;
+    try {
+        if (radioBottom_->isChecked()) {
+            from = valueOf(editBottom_);
+            to = valueOf(editTop_);
+        }
+        v.iconWidth = valueOf(editWidth_);
+        v.iconHeight = valueOf(editHeight_);
+        v.columns = valueOf(editCount_);
+        v.iconPadding = valueOf(editIcon_);
+        v.leftPadding = valueOf(editLeftPad_);
+        v.topPadding = valueOf(editTopPad_);
+    } catch (const std::exception& e) {
+        prompts_.error(this, QString::fromUtf8(e.what()));
+        return;
+    }
+    try {
+        const int count = catalogue_.itemCount();
+        range = radioBottom_->isChecked() ? desktop::iconRange(from, to, count) : desktop::allIcons(count);
+    } catch (const Error& e) {
+        // An empty, backwards or overlong range: refused before a page is begun.
+        prompts_.information(this, QString::fromUtf8(e.what()));
+        return;
+    }
+    if (!choosePdfWhenNoPrinter()) return;
+
+    // Everything the loop uses after the queue has run is held here: Cancel
+    // closes the dialog, which may then be gone before the print ends.
+    std::shared_ptr<QPrinter> printer = printer_;
+    QPointer<PrintDialog> self(this);
+    QPointer<Gauge> gauge(gaugeCurrent_);
+    QPainter painter;
+    if (!painter.begin(printer.get())) {
+        prompts_.error(this, QStringLiteral("The printer could not begin the document"));
+        return;
+    }
+    // Each icon pixel prints as a block, as a bitmap stretched on a printer
+    // does, in its own colour (a PDF would otherwise hold the icons as JPEG).
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    painter.setRenderHint(QPainter::LosslessImageRendering, true);
+    v.pageWidth = printer->width();
+    v.pageHeight = printer->height();
+    runState_ = 1;
+    print_->setEnabled(false);
+    desktop::SheetLayout layout(range, v);
+    int page = 0;
+    while (!layout.done()) {
+        const desktop::PlacedIcon placed = layout.next();
+        if (placed.page != page) {
+            printer->newPage();
+            page = placed.page;
+        }
+        const QRect rect = toQRect(placed.rect);
+        painter.drawImage(rect, bestImage ? bestImageOverWhite(catalogue_, placed.index, rect)
+                                          : imageOverWhite(catalogue_.image(placed.index)));
+        const int percent = static_cast<int>(std::lround(100.0 * layout.printed() / layout.total()));
+        if (gauge) gauge->setValue(percent);
+        QCoreApplication::processEvents();
+        if (!self || runState_ == 2) break;
+    }
+    painter.end();
+    if (!self) return;
+    runState_ = 0;
+    print_->setEnabled(true);
+}
+
+} // namespace vextral::gui

@@ -1,0 +1,157 @@
+#include "gui/saveall/SaveAllDialog.h"
+
+#include "export/SaveAll.h"
+#include "gui/saveall/FolderTree.h"
+#include "gui/common/Gauge.h"
+#include "gui/common/Prompts.h"
+#include "gui/common/UpDownEdit.h"
+
+#include <QButtonGroup>
+#include <QFile>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include <exception>
+
+namespace vextral::gui {
+
+namespace {
+
+constexpr int kMaxSide = 613;
+
+} // namespace
+
+QString renamedText(int renamed)
+{
+    if (renamed == 1)
+        return QStringLiteral("1 icon was saved under a new name, because an earlier icon had the same name.");
+    return QStringLiteral("%1 icons were saved under new names, because earlier icons had the same names.")
+        .arg(renamed);
+}
+
+SaveAllDialog::SaveAllDialog(const IconCatalogue& catalogue, int jpegQuality, Prompts& prompts, QWidget* parent)
+    : QDialog(parent), catalogue_(catalogue), jpegQuality_(jpegQuality), prompts_(prompts)
+{
+    setObjectName(QStringLiteral("FormSaveAll"));
+    setWindowTitle(QStringLiteral("Save all"));
+    setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
+    auto* layout = new QGridLayout(this);
+    // A fixed border: the dialog is as large as its controls need, no larger and no smaller.
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    auto* label1 = new QLabel(QStringLiteral("Please select a folder to save icons"), this);
+    label1->setObjectName(QStringLiteral("Label1"));
+    dirSaveAll_ = new FolderTree(this);
+    dirSaveAll_->setObjectName(QStringLiteral("dirSaveAll"));
+    dirSaveAll_->setMinimumSize(230, 300);
+    layout->addWidget(label1, 0, 0);
+    layout->addWidget(dirSaveAll_, 1, 0, 4, 1);
+
+    auto* types = new QGroupBox(QStringLiteral("File Type"), this);
+    types->setObjectName(QStringLiteral("rgpImage"));
+    auto* typeGrid = new QGridLayout(types);
+    rgpImage_ = new QButtonGroup(this);
+    const auto typeRows = codecs::saveAllTypes();
+    for (int i = 0; i < static_cast<int>(typeRows.size()); ++i) {
+        auto* radio = new QRadioButton(QString::fromLatin1(typeRows[static_cast<std::size_t>(i)].caption), types);
+        radio->setObjectName(QStringLiteral("rgpImage%1").arg(i));
+        rgpImage_->addButton(radio, i);
+        typeGrid->addWidget(radio, i % 5, i / 5);
+    }
+    rgpImage_->button(0)->setChecked(true);
+    layout->addWidget(types, 0, 1, 2, 1);
+
+    auto* naming = new QGroupBox(QStringLiteral("File Name"), this);
+    auto* namingGrid = new QGridLayout(naming);
+    radioFilename_ = new QRadioButton(QStringLiteral("Filename_index"), naming);
+    radioFilename_->setObjectName(QStringLiteral("radioFilename"));
+    radioFilename_->setChecked(true);
+    radioNumber_ = new QRadioButton(naming);
+    radioNumber_->setObjectName(QStringLiteral("radioNumber"));
+    editImage_ = new QLineEdit(naming);
+    editImage_->setObjectName(QStringLiteral("editImage"));
+    auto* label2 = new QLabel(QStringLiteral("001"), naming);
+    label2->setObjectName(QStringLiteral("Label2"));
+    namingGrid->addWidget(radioFilename_, 0, 0, 1, 3);
+    namingGrid->addWidget(radioNumber_, 1, 0);
+    namingGrid->addWidget(editImage_, 1, 1);
+    namingGrid->addWidget(label2, 1, 2);
+    connect(radioFilename_, &QRadioButton::clicked, this, &SaveAllDialog::radioFilenameClick);
+    layout->addWidget(naming, 2, 1);
+
+    auto* size = new QGroupBox(QStringLiteral("Image Size"), this);
+    auto* sizeGrid = new QGridLayout(size);
+    editWidth_ = new QLineEdit(QStringLiteral("32"), size);
+    editWidth_->setObjectName(QStringLiteral("editWidth"));
+    editHeight_ = new QLineEdit(QStringLiteral("32"), size);
+    editHeight_->setObjectName(QStringLiteral("editHeight"));
+    sizeGrid->addWidget(new QLabel(QStringLiteral("Width:"), size), 0, 0);
+    sizeGrid->addWidget(upDownEdit(editWidth_, 0, kMaxSide, size), 0, 1);
+    sizeGrid->addWidget(new QLabel(QStringLiteral("Pixels"), size), 0, 2);
+    sizeGrid->addWidget(new QLabel(QStringLiteral("Height:"), size), 1, 0);
+    sizeGrid->addWidget(upDownEdit(editHeight_, 0, kMaxSide, size), 1, 1);
+    sizeGrid->addWidget(new QLabel(QStringLiteral("Pixels"), size), 1, 2);
+    layout->addWidget(size, 3, 1);
+
+    auto* progress = new QWidget(this);
+    auto* progressLayout = new QVBoxLayout(progress);
+    progressLayout->setContentsMargins(0, 0, 0, 0);
+    progressLayout->addWidget(new QLabel(QStringLiteral("Progress:"), progress));
+    gaugeCurrent_ = new Gauge(progress);
+    gaugeCurrent_->setObjectName(QStringLiteral("GaugeCurrent"));
+    progressLayout->addWidget(gaugeCurrent_);
+    layout->addWidget(progress, 4, 1);
+
+    auto* buttons = new QHBoxLayout;
+    auto* ok = new QPushButton(QStringLiteral("&OK"), this);
+    ok->setObjectName(QStringLiteral("SpeedButton1"));
+    auto* cancel = new QPushButton(QStringLiteral("&Cancel"), this);
+    cancel->setObjectName(QStringLiteral("SpeedButton2"));
+    buttons->addStretch();
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+    layout->addLayout(buttons, 5, 0, 1, 2);
+    connect(ok, &QPushButton::clicked, this, &SaveAllDialog::speedButton1Click);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void SaveAllDialog::radioFilenameClick() { editImage_->clear(); }
+
+void SaveAllDialog::speedButton1Click()
+{
+    const QString folder = dirSaveAll_->selectedFolderPath();
+    if (folder.isEmpty()) {
+        prompts_.information(this, QStringLiteral("Please select a folder to save icons."));
+        return;
+    }
+    if (radioNumber_->isChecked() && editImage_->text().isEmpty()) editImage_->setText(QStringLiteral("Icon"));
+    exporting::SaveAllJob job;
+    job.format = codecs::saveAllTypes()[static_cast<std::size_t>(rgpImage_->checkedId())].format;
+    job.naming.byFilename = radioFilename_->isChecked();
+    job.naming.prefix = editImage_->text().toStdString();
+    job.widthText = [this] { return editWidth_->text().trimmed().toStdString(); };
+    job.heightText = [this] { return editHeight_->text().trimmed().toStdString(); };
+    job.jpegQuality = jpegQuality_;
+    job.bestImage = bestImage;
+    job.progress = [this](int percent) {
+        gaugeCurrent_->setValue(percent);
+        gaugeCurrent_->repaint();
+    };
+    try {
+        exporting::saveAll(catalogue_, QFile::encodeName(folder).toStdString(), job);
+    } catch (const std::exception& e) {
+        // The run stops at this icon; the files written stay and the dialog stays open.
+        prompts_.error(this, QString::fromStdString(e.what()));
+        return;
+    }
+    if (job.renamed > 0) prompts_.information(this, renamedText(job.renamed));
+    accept();
+}
+
+} // namespace vextral::gui

@@ -1,0 +1,242 @@
+#include "gui/webpage/WebPageDialog.h"
+
+#include "core/Error.h"
+#include "export/WebPage.h"
+#include "gui/common/Gauge.h"
+#include "gui/common/Prompts.h"
+#include "gui/common/UpDownEdit.h"
+
+#include <QButtonGroup>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFile>
+#include <QFrame>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include <exception>
+
+namespace vextral::gui {
+
+namespace {
+
+const char* const kBrowseTitle = "Please select a directory to save the web file.";
+
+QLineEdit* edit(const char* name, const char* text, QWidget* parent)
+{
+    auto* e = new QLineEdit(QString::fromLatin1(text), parent);
+    e->setObjectName(QString::fromLatin1(name));
+    return e;
+}
+
+std::string typed(const QLineEdit* e) { return e->text().trimmed().toStdString(); }
+
+} // namespace
+
+WebPageDialog::WebPageDialog(const IconCatalogue& catalogue, const settings::Settings& settings, Prompts& prompts,
+                             QWidget* parent)
+    : QDialog(parent), catalogue_(catalogue), settings_(settings), prompts_(prompts)
+{
+    setObjectName(QStringLiteral("FormWebPage"));
+    setWindowTitle(QStringLiteral("Create Web Page"));
+    setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
+    auto* layout = new QVBoxLayout(this);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    auto* heading = new QHBoxLayout;
+    auto* label1 = new QLabel(QStringLiteral("Create Web Page"), this);
+    label1->setObjectName(QStringLiteral("Label1"));
+    auto* line = new QFrame(this);
+    line->setFrameShape(QFrame::HLine);
+    heading->addWidget(label1);
+    heading->addWidget(line, 1);
+    layout->addLayout(heading);
+
+    auto* pages = new QTabWidget(this);
+    pages->setObjectName(QStringLiteral("PageControl1"));
+    layout->addWidget(pages);
+
+    // Page Options
+    auto* pageOptions = new QWidget(pages);
+    auto* pageGrid = new QGridLayout(pageOptions);
+    pageGrid->addWidget(new QLabel(QStringLiteral("Output Directory:"), pageOptions), 0, 0);
+    editFile_ = edit("editFile", "", pageOptions);
+    auto* browse = new QPushButton(QStringLiteral("..."), pageOptions);
+    browse->setObjectName(QStringLiteral("SpeedButton1"));
+    connect(browse, &QPushButton::clicked, this, &WebPageDialog::speedButton1Click);
+    pageGrid->addWidget(editFile_, 0, 1);
+    pageGrid->addWidget(browse, 0, 2);
+    auto* options = new QGroupBox(QStringLiteral("Page Options"), pageOptions);
+    auto* optionsGrid = new QGridLayout(options);
+    editTitle_ = edit("editTitle", "", options);
+    editTable_ = edit("editTable", "1", options);
+    editCount_ = edit("editCount", "5", options);
+    optionsGrid->addWidget(new QLabel(QStringLiteral("Page Title:"), options), 0, 0);
+    optionsGrid->addWidget(editTitle_, 0, 1);
+    optionsGrid->addWidget(new QLabel(QStringLiteral("Border:"), options), 1, 0);
+    optionsGrid->addWidget(upDownEdit(editTable_, 0, 100, options), 1, 1);
+    optionsGrid->addWidget(new QLabel(QStringLiteral("Colunm Count:"), options), 2, 0);
+    optionsGrid->addWidget(upDownEdit(editCount_, 0, 100, options), 2, 1);
+    pageGrid->addWidget(options, 1, 0, 1, 3);
+    pages->addTab(pageOptions, QStringLiteral("Page Options"));
+
+    // Image Options
+    auto* imageOptions = new QWidget(pages);
+    auto* imageGrid = new QGridLayout(imageOptions);
+    auto* quantity = new QGroupBox(QStringLiteral("Image quantity"), imageOptions);
+    auto* quantityGrid = new QGridLayout(quantity);
+    radioAll_ = new QRadioButton(QStringLiteral("All icons"), quantity);
+    radioAll_->setObjectName(QStringLiteral("radioAll"));
+    radioAll_->setChecked(true);
+    auto* radioSelect = new QRadioButton(QStringLiteral("From"), quantity);
+    radioSelect->setObjectName(QStringLiteral("radioSelect"));
+    editBottom_ = edit("editBottom", "", quantity);
+    editTop_ = edit("editTop", "", quantity);
+    quantityGrid->addWidget(radioAll_, 0, 0, 1, 4);
+    quantityGrid->addWidget(radioSelect, 1, 0);
+    quantityGrid->addWidget(editBottom_, 1, 1);
+    quantityGrid->addWidget(new QLabel(QStringLiteral("To"), quantity), 1, 2);
+    quantityGrid->addWidget(editTop_, 1, 3);
+    imageGrid->addWidget(quantity, 0, 0, 1, 2);
+
+    auto* types = new QGroupBox(QStringLiteral("File Type"), imageOptions);
+    types->setObjectName(QStringLiteral("rgpFile"));
+    auto* typeLayout = new QVBoxLayout(types);
+    rgpFile_ = new QButtonGroup(this);
+    const char* const captions[] = {"Bmp File", "Jpg File", "Gif File"};
+    for (int i = 0; i < 3; ++i) {
+        auto* radio = new QRadioButton(QString::fromLatin1(captions[i]), types);
+        radio->setObjectName(QStringLiteral("rgpFile%1").arg(i));
+        rgpFile_->addButton(radio, i);
+        typeLayout->addWidget(radio);
+    }
+    rgpFile_->button(2)->setChecked(true);
+    imageGrid->addWidget(types, 1, 0);
+
+    auto* size = new QGroupBox(QStringLiteral("Image Size"), imageOptions);
+    auto* sizeGrid = new QGridLayout(size);
+    editWidth_ = edit("editWidth", "32", size);
+    editHeight_ = edit("editHeight", "32", size);
+    sizeGrid->addWidget(new QLabel(QStringLiteral("Width:"), size), 0, 0);
+    sizeGrid->addWidget(upDownEdit(editWidth_, 0, 100, size), 0, 1);
+    sizeGrid->addWidget(new QLabel(QStringLiteral("Pixels"), size), 0, 2);
+    sizeGrid->addWidget(new QLabel(QStringLiteral("Height:"), size), 1, 0);
+    sizeGrid->addWidget(upDownEdit(editHeight_, 0, 100, size), 1, 1);
+    sizeGrid->addWidget(new QLabel(QStringLiteral("Pixels"), size), 1, 2);
+    imageGrid->addWidget(size, 1, 1);
+    pages->addTab(imageOptions, QStringLiteral("Image Options"));
+    pages->setCurrentIndex(0);
+
+    layout->addWidget(new QLabel(QStringLiteral("Progress:"), this));
+    gaugeTotal_ = new Gauge(this);
+    gaugeTotal_->setObjectName(QStringLiteral("GaugeTotal"));
+    layout->addWidget(gaugeTotal_);
+
+    lstIcon_ = new QListWidget(this);
+    lstIcon_->setObjectName(QStringLiteral("LstIcon"));
+    lstIcon_->hide();
+
+    auto* buttons = new QHBoxLayout;
+    ok_ = new QPushButton(QStringLiteral("&OK"), this);
+    ok_->setObjectName(QStringLiteral("SpeedButton5"));
+    auto* cancel = new QPushButton(QStringLiteral("&Cancel"), this);
+    cancel->setObjectName(QStringLiteral("SpeedButton6"));
+    buttons->addStretch();
+    buttons->addWidget(ok_);
+    buttons->addWidget(cancel);
+    layout->addLayout(buttons);
+    connect(ok_, &QPushButton::clicked, this, &WebPageDialog::speedButton5Click);
+    connect(cancel, &QPushButton::clicked, this, &WebPageDialog::speedButton6Click);
+}
+
+void WebPageDialog::speedButton1Click()
+{
+    editFile_->setText(prompts_.browseFolder(this, QString::fromLatin1(kBrowseTitle)));
+}
+
+void WebPageDialog::speedButton6Click()
+{
+    if (state_ == State::Running) {
+        gaugeTotal_->setValue(0);
+        state_ = State::Stopped;
+        return;
+    }
+    reject();
+}
+
+void WebPageDialog::closeEvent(QCloseEvent* e)
+{
+    // Closing while a run pumps events stops the run at its next picture.
+    if (state_ == State::Running) state_ = State::Stopped;
+    QDialog::closeEvent(e);
+}
+
+void WebPageDialog::speedButton5Click()
+{
+    if (state_ == State::Running) return;
+    exporting::WebPageJob job;
+    job.folder = QFile::encodeName(editFile_->text()).toStdString();
+    job.title = editTitle_->text().toStdString();
+    job.borderText = editTable_->text().toStdString();
+    job.columnsText = [this] { return typed(editCount_); };
+    job.allIcons = radioAll_->isChecked();
+    job.fromText = typed(editBottom_);
+    job.toText = typed(editTop_);
+    job.typeIndex = rgpFile_->checkedId();
+    job.widthText = [this] { return typed(editWidth_); };
+    job.heightText = [this] { return typed(editHeight_); };
+    job.background = settings_.background;
+    job.jpegQuality = settings_.jpegQuality;
+    job.bestImage = settings_.bestImage;
+    if (job.folder.empty()) {
+        prompts_.information(this, QString::fromLatin1(kBrowseTitle));
+        return;
+    }
+    try {
+        exporting::webPageRange(catalogue_, job);
+    } catch (const Error& e) {
+        const QString message = QString::fromStdString(e.what());
+        if (message == QLatin1String("No icon.")) {
+            prompts_.information(this, message);
+        } else {
+            prompts_.error(this, message);
+        }
+        return;
+    }
+
+    QPointer<WebPageDialog> self(this);
+    job.progress = [this](int percent) {
+        // A gallery of thousands of pictures moves the gauge a hundred times.
+        if (percent == gaugeTotal_->value()) return;
+        gaugeTotal_->setValue(percent);
+        gaugeTotal_->repaint();
+    };
+    job.pump = [] { QCoreApplication::processEvents(); };
+    job.cancelled = [this, self] { return !self || state_ != State::Running; };
+    state_ = State::Running;
+    ok_->setEnabled(false);
+    std::optional<QString> failure;
+    try {
+        exporting::writeWebPage(catalogue_, job);
+    } catch (const std::exception& e) {
+        failure = QString::fromStdString(e.what());
+    }
+    if (!self) return;
+    state_ = State::Stopped;
+    ok_->setEnabled(true);
+    lstIcon_->clear();
+    for (const std::string& l : job.lines) lstIcon_->addItem(QString::fromStdString(l));
+    // The pictures written stay; no page is written after a failure.
+    if (failure) prompts_.error(this, *failure);
+}
+
+} // namespace vextral::gui

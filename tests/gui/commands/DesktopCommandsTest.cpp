@@ -1,0 +1,239 @@
+// The desktop commands of the main window: the clipboard, the wallpaper, the
+// external editor, the user guide, the home page and the mail to the author.
+#include "gui/commands/DesktopCommands.h"
+#include "core/ProductInfo.h"
+#include "gui/app/MainWindow.h"
+
+#include "TestSupport.h"
+#include "gui/support/ScriptedPrompts.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QImage>
+#include <QListView>
+#include <QTextBrowser>
+#include <QThread>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <optional>
+
+using namespace vextral;
+using vextral::gui::MainWindow;
+using vextral::test::fixture;
+using vextral::test::ScriptedPrompts;
+using vextral::test::TempDir;
+namespace fs = std::filesystem;
+
+namespace {
+
+QString q(const fs::path& p) { return QString::fromStdString(p.string()); }
+
+// A main window whose program folder has a space in its path.
+struct Window {
+    ScriptedPrompts prompts;
+    TempDir base;
+    fs::path folder = base / "my icons";
+    std::optional<MainWindow> window;
+
+    explicit Window(const std::string& optionIni = {})
+    {
+        fs::create_directories(folder);
+        if (!optionIni.empty()) std::ofstream(folder / "Option.ini") << optionIni;
+        window.emplace(prompts, folder.string());
+        window->addDroppedNames({q(fixture("icons64.dll"))});
+        window->findChild<QToolButton*>(QStringLiteral("tbtSearch"))->click();
+    }
+    void trigger(const char* name) { window->findChild<QAction*>(QLatin1String(name))->trigger(); }
+    void select(int row)
+    {
+        auto* view = window->findChild<QListView*>(QStringLiteral("ListIcon"));
+        view->selectionModel()->select(view->model()->index(row, 0), QItemSelectionModel::ClearAndSelect);
+    }
+};
+
+std::string gsettingsGet(const char* key)
+{
+    std::string out;
+    EXPECT_EQ(test::runCommand(std::string("gsettings get org.gnome.desktop.background ") + key, &out), 0);
+    return out;
+}
+
+QImage rgb(const QImage& image) { return image.convertToFormat(QImage::Format_RGB32); }
+
+// Catches the addresses the program hands to the desktop's browser or mailer.
+struct OpenedUrls {
+    QTextBrowser receiver; // its anchorClicked(QUrl) signal serves as the handler
+    QList<QUrl> urls;
+    OpenedUrls()
+    {
+        QObject::connect(&receiver, &QTextBrowser::anchorClicked, [this](const QUrl& url) { urls << url; });
+        for (const char* scheme : {"http", "https", "mailto", "file"})
+            QDesktopServices::setUrlHandler(QLatin1String(scheme), &receiver, "anchorClicked");
+    }
+    ~OpenedUrls()
+    {
+        for (const char* scheme : {"http", "https", "mailto", "file"})
+            QDesktopServices::unsetUrlHandler(QLatin1String(scheme));
+    }
+};
+
+} // namespace
+
+TEST(DesktopCommands, ClipboardTakesTheSelectedIconOverTheBackground)
+{
+    Window w("[Icon]\nBackground=clAqua\n");
+    QGuiApplication::clipboard()->clear();
+    w.trigger("menuClipboard");
+    EXPECT_EQ(w.prompts.informations, QStringList {"Please select an icon to copy to clipboard."});
+    EXPECT_TRUE(QGuiApplication::clipboard()->image().isNull());
+
+    w.select(0);
+    w.trigger("popupClipboard");
+    const QImage aqua = QGuiApplication::clipboard()->image();
+    EXPECT_EQ(aqua.size(), QSize(32, 32));
+    EXPECT_EQ(aqua.pixelColor(0, 0), QColor(0, 255, 255)); // a transparent pixel
+    EXPECT_EQ(aqua.pixelColor(16, 16), QColor(255, 255, 0));
+
+    // The settings as Option.ini holds them now.
+    std::ofstream(w.folder / "Option.ini") << "[Icon]\nBackground=clYellow\n";
+    w.window->formCreate();
+    w.trigger("menuClipboard");
+    const QImage yellow = QGuiApplication::clipboard()->image();
+    EXPECT_EQ(yellow.size(), QSize(32, 32));
+    EXPECT_EQ(yellow.pixelColor(0, 0), QColor(255, 255, 0));
+    EXPECT_EQ(yellow.pixelColor(16, 16), QColor(255, 255, 0));
+    // Another icon: another picture.
+    w.select(3);
+    w.trigger("menuClipboard");
+    EXPECT_NE(rgb(QGuiApplication::clipboard()->image()), rgb(yellow));
+    EXPECT_EQ(w.prompts.informations.size(), 1);
+    EXPECT_TRUE(w.prompts.errors.isEmpty());
+}
+
+TEST(DesktopCommands, WallpaperThroughGSettingsOrAClearError)
+{
+    TempDir config;
+    test::ScopedEnv backend("GSETTINGS_BACKEND", "keyfile");
+    test::ScopedEnv home("XDG_CONFIG_HOME", config.path().c_str());
+    test::ScopedEnv session("DESKTOP_SESSION", nullptr);
+    std::optional<test::ScopedEnv> desktop;
+    desktop.emplace("XDG_CURRENT_DESKTOP", "openbox");
+    Window w;
+    const std::string before = gsettingsGet("picture-uri");
+    const fs::path bmp = w.folder / "Vextral.bmp";
+    const std::string uri = "'file://" + w.folder.parent_path().string() + "/my%20icons/Vextral.bmp'\n";
+
+    // No selection: nothing at all.
+    w.trigger("menuCentre");
+    EXPECT_TRUE(w.prompts.errors.isEmpty() && w.prompts.informations.isEmpty());
+    // No desktop to take it: an error, and no file written.
+    w.select(0);
+    w.trigger("menuCentre");
+    EXPECT_EQ(w.prompts.errors, QStringList {"No supported desktop was found to set the wallpaper on (GNOME, "
+                                             "Cinnamon, MATE, KDE Plasma or Xfce)."});
+    EXPECT_FALSE(fs::exists(bmp));
+    EXPECT_EQ(gsettingsGet("picture-uri"), before);
+
+    desktop.emplace("XDG_CURRENT_DESKTOP", "ubuntu:GNOME");
+    w.prompts.errors.clear();
+    const std::pair<const char*, const char*> modes[] = {
+        {"menuCentre", "'centered'\n"}, {"popupTiled", "'wallpaper'\n"},   {"menuStretch", "'stretched'\n"},
+        {"menuTiled", "'wallpaper'\n"}, {"popupStretch", "'stretched'\n"}, {"popupCentre", "'centered'\n"}};
+    int row = 0;
+    for (const auto& [item, option] : modes) {
+        // Each takes the selected icon, drawn over white as the clipboard has it with the default background.
+        w.select(row);
+        w.trigger("menuClipboard");
+        w.trigger(item);
+        EXPECT_EQ(gsettingsGet("picture-options"), option) << item;
+        EXPECT_EQ(gsettingsGet("picture-uri"), uri);
+        EXPECT_EQ(gsettingsGet("picture-uri-dark"), uri);
+        const QImage written(q(bmp));
+        EXPECT_EQ(written.size(), QSize(32, 32));
+        EXPECT_EQ(rgb(written), rgb(QGuiApplication::clipboard()->image())) << item;
+        if (row == 0) {
+            EXPECT_EQ(written.pixelColor(0, 0), QColor(Qt::white)); // a transparent pixel
+        }
+        row = (row + 1) % 4;
+    }
+    EXPECT_TRUE(w.prompts.errors.isEmpty()) << w.prompts.errors.join('\n').toStdString();
+
+    // A picture that cannot be written: the error, and the desktop keeps its wallpaper.
+    fs::remove_all(w.folder);
+    w.trigger("menuStretch");
+    ASSERT_EQ(w.prompts.errors.size(), 1);
+    EXPECT_TRUE(w.prompts.errors[0].startsWith("Cannot create file " + q(bmp))) << w.prompts.errors[0].toStdString();
+    EXPECT_EQ(gsettingsGet("picture-options"), "'centered'\n");
+}
+
+TEST(DesktopCommands, EditorGetsTheFileAsOneArgument)
+{
+    TempDir tools;
+    fs::create_directories(tools / "my tools");
+    const fs::path editor = tools / "my tools/record editor";
+    const fs::path record = tools / "arguments";
+    std::ofstream(editor) << "#!/bin/sh\nprintf '%s\\n' \"$#\" \"$@\" > '" << (tools / "partial").string() << "'\nmv '"
+                          << (tools / "partial").string() << "' '" << record.string() << "'\n";
+    fs::permissions(editor, fs::perms::owner_all);
+    Window w("[Icon]\nBackground=clRed\nEdit=" + editor.string() + "\n");
+
+    w.trigger("menuRun");
+    EXPECT_EQ(w.prompts.informations, QStringList {"Please select an icon to edit."});
+
+    w.select(0);
+    w.trigger("menuRun");
+    QElapsedTimer clock;
+    clock.start();
+    while (!fs::exists(record) && clock.elapsed() < 10000) QThread::msleep(20);
+    std::ifstream in(record);
+    const std::string recorded((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(recorded, "1\n" + (w.folder / "Image.bmp").string() + "\n");
+    // The picture over the settings' background, 24 bits a pixel.
+    const QImage image(q(w.folder / "Image.bmp"));
+    EXPECT_EQ(image.size(), QSize(32, 32));
+    EXPECT_EQ(image.pixelColor(0, 0), QColor(255, 0, 0));
+    EXPECT_EQ(test::readBytes(w.folder / "Image.bmp").at(28), 24);
+    EXPECT_TRUE(w.prompts.errors.isEmpty());
+
+    // An editor that cannot be started says so.
+    std::ofstream(w.folder / "Option.ini") << "[Icon]\nEdit=/no/such/editor\n";
+    w.window->formCreate();
+    w.trigger("menuRun");
+    ASSERT_EQ(w.prompts.errors.size(), 1);
+    EXPECT_TRUE(w.prompts.errors[0].startsWith("Cannot start the editor \"/no/such/editor\": "))
+        << w.prompts.errors[0].toStdString();
+}
+
+TEST(DesktopCommands, GuideHomePageAndMail)
+{
+    OpenedUrls opened;
+    Window w;
+    w.trigger("menuHompage");
+    w.trigger("menuEmail");
+    w.window->findChild<QToolButton*>(QStringLiteral("tbtHelp"))->click();
+    ASSERT_EQ(opened.urls.size(), 3);
+    EXPECT_EQ(opened.urls[0], QUrl(QString::fromLatin1(product::kHomePage)));
+    EXPECT_EQ(opened.urls[0].path(), "/index.htm");
+    EXPECT_EQ(opened.urls[1].toString(), QString::fromLatin1(product::kAuthorMail));
+    EXPECT_EQ(opened.urls[1].scheme(), "mailto");
+    // The guide found in the source tree when the program is not installed.
+    ASSERT_TRUE(opened.urls[2].isLocalFile());
+    EXPECT_TRUE(opened.urls[2].toLocalFile().endsWith("/docs/help/index.html"));
+    EXPECT_TRUE(QFileInfo(opened.urls[2].toLocalFile()).isFile());
+
+    // No guide anywhere: the error names where it was looked for, and nothing opens.
+    gui::openUserGuide(*w.window, {"/no/such/share/doc/vextral/help/index.html", "/no/such/docs/help/index.html"});
+    EXPECT_EQ(w.prompts.errors,
+              QStringList {"The user guide was not found: /no/such/share/doc/vextral/help/index.html, "
+                           "/no/such/docs/help/index.html"});
+    EXPECT_EQ(opened.urls.size(), 3);
+}

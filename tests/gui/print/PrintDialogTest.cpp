@@ -1,0 +1,274 @@
+// The Print icons dialog: its controls, the ranges it refuses, Cancel during a
+// print, and a sheet printed to PDF and rendered back to find every icon where
+// the layout puts it.
+#include "gui/print/PrintDialog.h"
+
+#include "TestSupport.h"
+#include "desktop/PrintLayout.h"
+#include "gui/support/DialogDesktop.h"
+#include "gui/common/Gauge.h"
+#include "gui/support/ScriptedPrompts.h"
+
+#include <QFileInfo>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPointer>
+#include <QPrinter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using namespace vextral;
+using vextral::gui::PrintDialog;
+using vextral::test::control;
+using vextral::test::ScriptedPrompts;
+using vextral::test::TempDir;
+namespace fs = std::filesystem;
+
+namespace {
+
+QRgb colourOf(int i) { return qRgb(40 + (i * 37) % 180, 30 + (i * 53) % 190, 20 + (i * 71) % 200); }
+
+// n icons, each one solid colour, with a transparent (masked) corner pixel.
+IconCatalogue solidIcons(int n)
+{
+    IconCatalogue catalogue;
+    for (int i = 0; i < n; ++i) {
+        Icon icon;
+        icon.colour.fill(colourOf(i) & 0xFFFFFFu);
+        icon.colour[0] = 0;
+        icon.mask[0] = 1;
+        catalogue.add(icon, 0, "solid.ico");
+    }
+    return catalogue;
+}
+
+// A PDF page of width x height points printed at 72 dots an inch, margins 0:
+// one printer pixel is one point, and two pixels of pdftoppm -r 144.
+void toPdf(QPrinter& printer, const fs::path& file, int width, int height)
+{
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(QString::fromStdString(file.string()));
+    printer.setResolution(72);
+    printer.setFullPage(true);
+    printer.setPageSize(QPageSize(QSizeF(width, height), QPageSize::Point, QString(), QPageSize::ExactMatch));
+    printer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Point);
+}
+
+bool near(QRgb a, QRgb b)
+{
+    return std::abs(qRed(a) - qRed(b)) <= 3 && std::abs(qGreen(a) - qGreen(b)) <= 3 &&
+           std::abs(qBlue(a) - qBlue(b)) <= 3;
+}
+
+} // namespace
+
+TEST(PrintDialog, ControlsAndStartValues)
+{
+    ScriptedPrompts prompts;
+    const IconCatalogue catalogue = solidIcons(3);
+    PrintDialog dialog(catalogue, prompts);
+    EXPECT_EQ(dialog.objectName(), "FormPrint");
+    EXPECT_EQ(dialog.windowTitle(), "Print icons");
+    EXPECT_EQ(control<QRadioButton>(&dialog, "radioAllIcon")->text(), "Print all icons");
+    EXPECT_TRUE(control<QRadioButton>(&dialog, "radioAllIcon")->isChecked());
+    EXPECT_EQ(control<QRadioButton>(&dialog, "radioBottom")->text(), "From");
+    EXPECT_FALSE(control<QRadioButton>(&dialog, "radioBottom")->isChecked());
+    const std::pair<const char*, const char*> edits[] = {
+        {"editBottom", ""},  {"editTop", ""},    {"editWidth", "100"},  {"editHeight", "100"},
+        {"editCount", "16"}, {"editIcon", "15"}, {"editLeftPad", "16"}, {"editTopPad", "16"}};
+    for (const auto& [name, text] : edits)
+        EXPECT_EQ(control<QLineEdit>(&dialog, name)->text(), QLatin1String(text)) << name;
+    QStringList labels;
+    for (const QLabel* label : dialog.findChildren<QLabel*>()) labels << label->text();
+    for (const char* text : {"Column Count:", "Icon Padding", "Left Padding", "Top Padding:"})
+        EXPECT_TRUE(labels.contains(QLatin1String(text))) << text;
+    EXPECT_EQ(control<gui::Gauge>(&dialog, "GaugeCurrent")->value(), 0);
+    EXPECT_EQ(control<QPushButton>(&dialog, "SpeedButton1")->text(), "&Print");
+    EXPECT_EQ(control<QPushButton>(&dialog, "SpeedButton2")->text(), "&Cancel");
+    EXPECT_EQ(control<QPushButton>(&dialog, "SpeedButton3")->text(), "Printer &Setup");
+
+    // Printer Setup runs the set-up dialog on the dialog's printer.
+    QPrinter* seen = nullptr;
+    dialog.setupPrinter = [&](QWidget*, QPrinter& p) {
+        seen = &p;
+        return true;
+    };
+    control<QPushButton>(&dialog, "SpeedButton3")->click();
+    EXPECT_EQ(seen, &dialog.printer());
+}
+
+TEST(PrintDialog, RangesThatHoldNoIconAreRefusedBeforeAPageIsBegun)
+{
+    ScriptedPrompts prompts;
+    TempDir dir;
+    const IconCatalogue catalogue = solidIcons(5);
+    PrintDialog dialog(catalogue, prompts);
+    toPdf(dialog.printer(), dir.path() / "sheet.pdf", 800, 600);
+    control<QRadioButton>(&dialog, "radioBottom")->setChecked(true);
+    control<QPushButton>(&dialog, "SpeedButton1")->click();
+    EXPECT_EQ(prompts.errors, QStringList {"'' is not a valid integer value"});
+    const std::pair<const char*, const char*> ranges[] = {{"4", "3"}, {"0", "2"}, {"5", "6"}};
+    for (const auto& [from, to] : ranges) {
+        prompts.informations.clear();
+        control<QLineEdit>(&dialog, "editBottom")->setText(QLatin1String(from));
+        control<QLineEdit>(&dialog, "editTop")->setText(QLatin1String(to));
+        control<QPushButton>(&dialog, "SpeedButton1")->click();
+        EXPECT_EQ(prompts.informations, QStringList {"No icon."}) << from << " " << to;
+    }
+    EXPECT_FALSE(fs::exists(dir.path() / "sheet.pdf"));
+}
+
+TEST(PrintDialog, PrintIsDisabledWhilePrintingAndCancelEndsTheDocument)
+{
+    ScriptedPrompts prompts;
+    TempDir dir;
+    const IconCatalogue catalogue = solidIcons(50);
+    PrintDialog dialog(catalogue, prompts);
+    dialog.show();
+    toPdf(dialog.printer(), dir.path() / "sheet.pdf", 800, 600);
+    auto* print = control<QPushButton>(&dialog, "SpeedButton1");
+    bool enabledDuring = true;
+    int stateDuring = 0;
+    QTimer::singleShot(0, &dialog, [&] {
+        enabledDuring = print->isEnabled();
+        stateDuring = dialog.runState();
+        control<QPushButton>(&dialog, "SpeedButton2")->click();
+    });
+    print->click();
+    EXPECT_FALSE(enabledDuring);
+    EXPECT_EQ(stateDuring, 1);
+    EXPECT_TRUE(print->isEnabled());
+    EXPECT_FALSE(dialog.isVisible());
+    const int gauge = control<gui::Gauge>(&dialog, "GaugeCurrent")->value();
+    EXPECT_GT(gauge, 0);
+    EXPECT_LT(gauge, 100);
+    EXPECT_GT(fs::file_size(dir.path() / "sheet.pdf"), 0u);
+}
+
+TEST(PrintDialog, APrintedSheetShowsEveryIconWhereTheLayoutPutsIt)
+{
+    ScriptedPrompts prompts;
+    TempDir dir;
+    const int n = 40;
+    const IconCatalogue catalogue = solidIcons(n);
+    PrintDialog dialog(catalogue, prompts);
+    toPdf(dialog.printer(), dir.path() / "sheet.pdf", 800, 600);
+    control<QPushButton>(&dialog, "SpeedButton1")->click();
+    ASSERT_TRUE(prompts.errors.isEmpty()) << prompts.errors.join(' ').toStdString();
+    EXPECT_EQ(control<gui::Gauge>(&dialog, "GaugeCurrent")->value(), 100);
+
+    ASSERT_EQ(test::runCommand("pdftoppm -r 144 -png " + test::shellQuote((dir.path() / "sheet.pdf").string()) + " " +
+                               test::shellQuote((dir.path() / "page").string())),
+              0);
+    desktop::SheetValues v;
+    v.pageWidth = 800;
+    v.pageHeight = 600;
+    const auto placed = desktop::layOutSheet(desktop::allIcons(n), v);
+    ASSERT_EQ(placed.back().page, 1); // six a row, five rows a page: two pages
+    QImage pages[2];
+    for (int p = 0; p < 2; ++p) {
+        const fs::path png = dir.path() / ("page-" + std::to_string(p + 1) + ".png");
+        ASSERT_TRUE(pages[p].load(QString::fromStdString(png.string()))) << png;
+        ASSERT_EQ(pages[p].size(), QSize(1600, 1200));
+    }
+    EXPECT_FALSE(fs::exists(dir.path() / "page-3.png"));
+    for (desktop::PlacedIcon icon : placed) {
+        const QImage& page = pages[icon.page];
+        // Rendered at two pixels a point: poppler smooths images enlarged less
+        // than four times, and an icon is enlarged 3.125 times.
+        icon.rect = {icon.rect.left * 2, icon.rect.top * 2, icon.rect.right * 2, icon.rect.bottom * 2};
+        const int cx = static_cast<int>(icon.rect.left + icon.rect.right) / 2;
+        const int cy = static_cast<int>(icon.rect.top + icon.rect.bottom) / 2;
+        EXPECT_TRUE(near(page.pixel(cx, cy), colourOf(icon.index))) << icon.index;
+        EXPECT_TRUE(near(page.pixel(static_cast<int>(icon.rect.left) + 5, static_cast<int>(icon.rect.bottom) - 5),
+                         colourOf(icon.index)))
+            << icon.index;
+        // The masked corner pixel prints white, and so does the gap after the icon.
+        EXPECT_TRUE(near(page.pixel(static_cast<int>(icon.rect.left) + 1, static_cast<int>(icon.rect.top) + 1),
+                         qRgb(255, 255, 255)))
+            << icon.index;
+        EXPECT_TRUE(near(page.pixel(static_cast<int>(icon.rect.right) + 14, cy), qRgb(255, 255, 255))) << icon.index;
+    }
+    // Below the last row of a page nothing is printed.
+    EXPECT_TRUE(near(pages[0].pixel(800, 1120), qRgb(255, 255, 255)));
+}
+
+TEST(PrintDialog, WithoutAPrinterTheSheetGoesToAPdfFileTheUserNames)
+{
+    ScriptedPrompts prompts;
+    TempDir dir;
+    const IconCatalogue catalogue = solidIcons(3);
+    PrintDialog dialog(catalogue, prompts);
+    // What Qt gives where there is no print system: PDF output with no file.
+    dialog.printer().setOutputFormat(QPrinter::PdfFormat);
+    dialog.printer().setOutputFileName(QString());
+    auto* print = control<QPushButton>(&dialog, "SpeedButton1");
+    print->click(); // the save dialog is cancelled: nothing printed, nothing said
+    EXPECT_EQ(prompts.fileFilters, QStringList {"PDF files (*.pdf)"});
+    EXPECT_TRUE(prompts.errors.isEmpty());
+    EXPECT_EQ(control<gui::Gauge>(&dialog, "GaugeCurrent")->value(), 0);
+
+    const fs::path pdf = dir.path() / "icons.pdf";
+    prompts.saveAnswers << gui::SaveChoice {QString::fromStdString(pdf.string()), 1};
+    print->click();
+    EXPECT_TRUE(prompts.errors.isEmpty()) << prompts.errors.join(' ').toStdString();
+    EXPECT_EQ(control<gui::Gauge>(&dialog, "GaugeCurrent")->value(), 100);
+    ASSERT_TRUE(fs::exists(pdf));
+    std::string out;
+    ASSERT_EQ(test::runCommand("pdfinfo " + test::shellQuote(pdf.string()), &out), 0);
+    const auto pages = out.find("Pages:");
+    ASSERT_NE(pages, std::string::npos) << out;
+    EXPECT_EQ(std::stoi(out.substr(pages + 6)), 1) << out;
+}
+
+TEST(PrintDialog, ThePrintCommandOpensItOverTheDisabledWindow)
+{
+    test::Desktop desk;
+    desk.window.addDroppedNames({QString::fromStdString(test::fixture("library.icl").string())});
+    desk.window.findChild<QToolButton*>(QStringLiteral("tbtSearch"))->click();
+    ASSERT_GT(desk.window.catalogue().itemCount(), 0);
+    auto* dialog = desk.open<PrintDialog>("menuPrint");
+    ASSERT_TRUE(dialog);
+    EXPECT_EQ(dialog->objectName(), "FormPrint");
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_FALSE(desk.window.isEnabled());
+    control<QPushButton>(dialog, "SpeedButton2")->click();
+    desk.settle();
+    EXPECT_TRUE(desk.window.isEnabled());
+    EXPECT_FALSE(desk.window.findChild<PrintDialog*>());
+    EXPECT_TRUE(desk.prompts.informations.isEmpty());
+}
+
+TEST(PrintDialog, CancelDuringAPrintOpenedFromTheWindowEndsTheDocumentAndClosesTheDialog)
+{
+    test::Desktop desk;
+    TempDir dir;
+    QStringList files;
+    for (int i = 0; i < 40; ++i) {
+        const fs::path copy = dir.path() / ("icons" + std::to_string(i) + ".dll");
+        fs::copy_file(test::fixture("icons32.dll"), copy);
+        files << QString::fromStdString(copy.string());
+    }
+    desk.window.addDroppedNames(files);
+    desk.window.findChild<QToolButton*>(QStringLiteral("tbtSearch"))->click();
+    ASSERT_GE(desk.window.catalogue().itemCount(), 40);
+    QPointer<PrintDialog> dialog = desk.open<PrintDialog>("menuPrint");
+    ASSERT_TRUE(dialog);
+    toPdf(dialog->printer(), dir.path() / "sheet.pdf", 800, 600);
+    QTimer::singleShot(0, dialog, [&] { control<QPushButton>(dialog, "SpeedButton2")->click(); });
+    control<QPushButton>(dialog, "SpeedButton1")->click();
+    desk.settle();
+    EXPECT_FALSE(dialog);
+    EXPECT_TRUE(desk.window.isEnabled());
+    std::string out;
+    ASSERT_EQ(test::runCommand("pdfinfo " + test::shellQuote((dir.path() / "sheet.pdf").string()), &out), 0) << out;
+}
