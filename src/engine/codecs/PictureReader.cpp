@@ -3,6 +3,7 @@
 #include "codecs/Readers.h"
 #include "core/Bytes.h"
 #include "core/Error.h"
+#include "core/FileDescriptor.h"
 #include "core/FileName.h"
 #include "core/Text.h"
 
@@ -87,22 +88,7 @@ bool isToolkitText(const char* text) { return text == kBitmap || text == kMetafi
 }
 
 // An open file descriptor, closed when it goes.
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    Descriptor(Descriptor&& other) noexcept : fd_(other.release()) {}
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    ~Descriptor()
-    {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    int get() const { return fd_; }
-    int release() { return std::exchange(fd_, -1); }
-
-private:
-    int fd_;
-};
+using Descriptor = FileDescriptor;
 
 [[noreturn]] void cannotOpen(const std::string& fileName, const std::string& reason)
 {

@@ -42,31 +42,28 @@ std::optional<std::uint32_t> ByteSource::u32(std::uint64_t offset) const
 std::unique_ptr<FileByteSource> FileByteSource::open(const std::string& path, std::string& error)
 {
     // O_NONBLOCK keeps a FIFO from blocking the open; such files are refused below.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!fd) {
         error = std::strerror(errno);
         return nullptr;
     }
     struct stat st {};
-    if (::fstat(fd, &st) != 0) {
+    if (::fstat(fd.get(), &st) != 0) {
         error = std::strerror(errno);
-        ::close(fd);
         return nullptr;
     }
     if (S_ISDIR(st.st_mode)) {
         error = "Is a directory";
-        ::close(fd);
         return nullptr;
     }
     if (!S_ISREG(st.st_mode)) {
         error = "Not a regular file";
-        ::close(fd);
         return nullptr;
     }
-    return std::unique_ptr<FileByteSource>(new FileByteSource(fd, static_cast<std::uint64_t>(st.st_size)));
+    return std::unique_ptr<FileByteSource>(new FileByteSource(std::move(fd), static_cast<std::uint64_t>(st.st_size)));
 }
 
-FileByteSource::~FileByteSource() { ::close(fd_); }
+FileByteSource::~FileByteSource() = default;
 
 bool FileByteSource::read(std::uint64_t offset, void* dst, std::size_t n) const
 {
@@ -114,7 +111,7 @@ const FileByteSource::Block* FileByteSource::block(std::uint64_t start) const
 bool FileByteSource::readDirect(std::uint64_t offset, std::uint8_t* out, std::size_t n) const
 {
     while (n > 0) {
-        const ssize_t got = ::pread(fd_, out, n, static_cast<off_t>(offset));
+        const ssize_t got = ::pread(fd_.get(), out, n, static_cast<off_t>(offset));
         if (got < 0) {
             if (errno == EINTR) continue;
             return false;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/FileDescriptor.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -45,7 +47,7 @@ public:
     bool read(std::uint64_t offset, void* dst, std::size_t n) const override;
 
 private:
-    FileByteSource(int fd, std::uint64_t size) : fd_(fd), size_(size) {}
+    FileByteSource(FileDescriptor fd, std::uint64_t size) : fd_(std::move(fd)), size_(size) {}
     bool readDirect(std::uint64_t offset, std::uint8_t* dst, std::size_t n) const;
 
     // Parsers read many small structures close together (directory entries,
@@ -61,7 +63,7 @@ private:
     };
     const Block* block(std::uint64_t start) const;
 
-    int fd_;
+    FileDescriptor fd_;
     std::uint64_t size_;
     mutable std::array<Block, kBlocks> blocks_;
     mutable std::uint64_t clock_ = 0;

@@ -1,5 +1,6 @@
 #include "harvest/SearchFolders.h"
 
+#include "core/FileDescriptor.h"
 #include "core/Text.h"
 #include "harvest/Mask.h"
 
@@ -43,14 +44,14 @@ struct Listing {
 Listing listFolder(const std::string& folder)
 {
     Listing listing;
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
+    FileDescriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW));
     struct stat st {};
     DIR* dir = nullptr;
-    if (fd < 0 || ::fstat(fd, &st) != 0 || !(dir = ::fdopendir(fd))) {
+    if (!fd || ::fstat(fd.get(), &st) != 0 || !(dir = ::fdopendir(fd.get()))) {
         listing.error = errno;
-        if (fd >= 0) ::close(fd);
         return listing;
     }
+    fd.release(); // the directory stream owns it now
     listing.opened = true;
     listing.dev = st.st_dev;
     listing.ino = st.st_ino;

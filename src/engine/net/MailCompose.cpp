@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "core/Error.h"
+#include "core/FileDescriptor.h"
 #include "core/Percent.h"
 #include "core/ProductInfo.h"
 #include "core/Text.h"
@@ -182,20 +183,7 @@ void appendBase64Lines(const std::string& text, std::vector<std::string>& lines)
 
 // ---- attachment files ----
 
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor()
-    {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
+using Descriptor = FileDescriptor;
 
 // A write-only stream that splits what it receives into lines at CR LF.
 class LineStream final : public Stream {

@@ -1,5 +1,7 @@
 #include "platform/RunProgram.h"
 
+#include "core/FileDescriptor.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -18,23 +20,7 @@ namespace vextral::platform {
 
 namespace {
 
-class Fd {
-public:
-    Fd() = default;
-    explicit Fd(int fd) : fd_(fd) {}
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    ~Fd() { reset(); }
-    int get() const { return fd_; }
-    void reset(int fd = -1)
-    {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = fd;
-    }
-
-private:
-    int fd_ = -1;
-};
+using Fd = FileDescriptor;
 
 struct Pipe {
     Fd read, write;

@@ -1,6 +1,7 @@
 #include "settings/ProfileFile.h"
 
 #include "core/Error.h"
+#include "core/FileDescriptor.h"
 #include "core/ReplacingFile.h"
 #include "core/Text.h"
 
@@ -73,18 +74,18 @@ std::string readSettingsText(const std::string& path)
 {
     constexpr std::size_t kLimit = 16u << 20;
     std::string text;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return text;
+    const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!fd) return text;
     struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+    if (::fstat(fd.get(), &st) == 0 && S_ISREG(st.st_mode)) {
         char buffer[65536];
         ssize_t n;
-        while (text.size() < kLimit && ((n = ::read(fd, buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR))) {
+        while (text.size() < kLimit &&
+               ((n = ::read(fd.get(), buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR))) {
             if (n > 0) text.append(buffer, static_cast<std::size_t>(n));
         }
         if (text.size() > kLimit) text.resize(kLimit);
     }
-    ::close(fd);
     return text;
 }
 
