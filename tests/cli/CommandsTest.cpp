@@ -10,8 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
-
 using vextral::test::CliCommand;
 using vextral::test::CliResult;
 using vextral::test::fixture;
@@ -22,15 +20,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-CliResult program(const std::vector<std::string>& args)
-{
-    std::ostringstream out, err;
-    CliResult r;
-    r.status = cli::runVextralCli(args, out, err, false);
-    r.out = out.str();
-    r.err = err.str();
-    return r;
-}
+// vextral-cli itself, in this process.
+CliResult program(const std::vector<std::string>& args) { return runCli(cli::runVextralCli, args); }
 
 const cli::Command& row(const std::string& name)
 {
