@@ -4,6 +4,7 @@
 #include "core/Text.h"
 #include "desktop/PrintLayout.h"
 #include "export/BestImage.h"
+#include "gui/common/ButtonRow.h"
 #include "gui/common/Gauge.h"
 #include "gui/common/Prompts.h"
 #include "gui/common/UpDownEdit.h"
@@ -144,32 +145,25 @@ PrintDialog::PrintDialog(const IconCatalogue& catalogue, Prompts& prompts, QWidg
     gaugeCurrent_->setObjectName(QStringLiteral("GaugeCurrent"));
     layout->addWidget(gaugeCurrent_, 2, 0, 1, 2);
 
-    auto* buttons = new QHBoxLayout;
-    print_ = new QPushButton(QStringLiteral("&Print"), this);
-    print_->setObjectName(QStringLiteral("SpeedButton1"));
-    auto* setup = new QPushButton(QStringLiteral("Printer &Setup"), this);
-    setup->setObjectName(QStringLiteral("SpeedButton3"));
-    auto* cancel = new QPushButton(QStringLiteral("&Cancel"), this);
-    cancel->setObjectName(QStringLiteral("SpeedButton2"));
-    buttons->addStretch();
-    buttons->addWidget(print_);
-    buttons->addWidget(setup);
-    buttons->addWidget(cancel);
-    layout->addLayout(buttons, 3, 0, 1, 2);
-    connect(print_, &QPushButton::clicked, this, &PrintDialog::speedButton1Click);
-    connect(setup, &QPushButton::clicked, this, &PrintDialog::speedButton3Click);
-    connect(cancel, &QPushButton::clicked, this, &PrintDialog::speedButton2Click);
+    auto* buttons = buttonRow(this);
+    print_ = addButton(buttons, "SpeedButton1", "&Print", QDialogButtonBox::AcceptRole);
+    auto* setup = addButton(buttons, "SpeedButton3", "Printer &Setup", QDialogButtonBox::ActionRole);
+    addButton(buttons, "SpeedButton2", "&Cancel", QDialogButtonBox::RejectRole);
+    layout->addWidget(buttons, 3, 0, 1, 2);
+    connect(buttons, &QDialogButtonBox::accepted, this, &PrintDialog::print);
+    connect(setup, &QPushButton::clicked, this, &PrintDialog::openPrinterSetup);
+    connect(buttons, &QDialogButtonBox::rejected, this, &PrintDialog::cancel);
 }
 
 PrintDialog::~PrintDialog() = default;
 
-void PrintDialog::speedButton2Click()
+void PrintDialog::cancel()
 {
     runState_ = 2;
     close();
 }
 
-void PrintDialog::speedButton3Click() { setupPrinter(this, *printer_); }
+void PrintDialog::openPrinterSetup() { setupPrinter(this, *printer_); }
 
 bool PrintDialog::choosePdfWhenNoPrinter()
 {
@@ -188,7 +182,7 @@ bool PrintDialog::choosePdfWhenNoPrinter()
     return true;
 }
 
-void PrintDialog::speedButton1Click()
+void PrintDialog::print()
 {
     if (runState_ == 1) return;
     desktop::PrintRange range;

@@ -1,10 +1,11 @@
 #include "gui/saveall/SaveAllDialog.h"
 
 #include "export/SaveAll.h"
-#include "gui/saveall/FolderTree.h"
+#include "gui/common/ButtonRow.h"
 #include "gui/common/Gauge.h"
 #include "gui/common/Prompts.h"
 #include "gui/common/UpDownEdit.h"
+#include "gui/saveall/FolderTree.h"
 
 #include <QButtonGroup>
 #include <QFile>
@@ -82,7 +83,7 @@ SaveAllDialog::SaveAllDialog(const IconCatalogue& catalogue, int jpegQuality, Pr
     namingGrid->addWidget(radioNumber_, 1, 0);
     namingGrid->addWidget(editImage_, 1, 1);
     namingGrid->addWidget(label2, 1, 2);
-    connect(radioFilename_, &QRadioButton::clicked, this, &SaveAllDialog::radioFilenameClick);
+    connect(radioFilename_, &QRadioButton::clicked, this, &SaveAllDialog::clearPrefix);
     layout->addWidget(naming, 2, 1);
 
     auto* size = new QGroupBox(QStringLiteral("Image Size"), this);
@@ -108,22 +109,17 @@ SaveAllDialog::SaveAllDialog(const IconCatalogue& catalogue, int jpegQuality, Pr
     progressLayout->addWidget(gaugeCurrent_);
     layout->addWidget(progress, 4, 1);
 
-    auto* buttons = new QHBoxLayout;
-    auto* ok = new QPushButton(QStringLiteral("&OK"), this);
-    ok->setObjectName(QStringLiteral("SpeedButton1"));
-    auto* cancel = new QPushButton(QStringLiteral("&Cancel"), this);
-    cancel->setObjectName(QStringLiteral("SpeedButton2"));
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
-    layout->addLayout(buttons, 5, 0, 1, 2);
-    connect(ok, &QPushButton::clicked, this, &SaveAllDialog::speedButton1Click);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    auto* buttons = buttonRow(this);
+    addButton(buttons, "SpeedButton1", "&OK", QDialogButtonBox::AcceptRole);
+    addButton(buttons, "SpeedButton2", "&Cancel", QDialogButtonBox::RejectRole);
+    layout->addWidget(buttons, 5, 0, 1, 2);
+    connect(buttons, &QDialogButtonBox::accepted, this, &SaveAllDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 }
 
-void SaveAllDialog::radioFilenameClick() { editImage_->clear(); }
+void SaveAllDialog::clearPrefix() { editImage_->clear(); }
 
-void SaveAllDialog::speedButton1Click()
+void SaveAllDialog::accept()
 {
     const QString folder = dirSaveAll_->selectedFolderPath();
     if (folder.isEmpty()) {
@@ -151,7 +147,7 @@ void SaveAllDialog::speedButton1Click()
         return;
     }
     if (job.renamed > 0) prompts_.information(this, renamedText(job.renamed));
-    accept();
+    QDialog::accept();
 }
 
 } // namespace vextral::gui

@@ -2,6 +2,7 @@
 
 #include "core/Error.h"
 #include "export/WebPage.h"
+#include "gui/common/ButtonRow.h"
 #include "gui/common/Gauge.h"
 #include "gui/common/Prompts.h"
 #include "gui/common/UpDownEdit.h"
@@ -72,7 +73,7 @@ WebPageDialog::WebPageDialog(const IconCatalogue& catalogue, const settings::Set
     editFile_ = edit("editFile", "", pageOptions);
     auto* browse = new QPushButton(QStringLiteral("..."), pageOptions);
     browse->setObjectName(QStringLiteral("SpeedButton1"));
-    connect(browse, &QPushButton::clicked, this, &WebPageDialog::speedButton1Click);
+    connect(browse, &QPushButton::clicked, this, &WebPageDialog::browseFolder);
     pageGrid->addWidget(editFile_, 0, 1);
     pageGrid->addWidget(browse, 0, 2);
     auto* options = new QGroupBox(QStringLiteral("Page Options"), pageOptions);
@@ -145,25 +146,22 @@ WebPageDialog::WebPageDialog(const IconCatalogue& catalogue, const settings::Set
     lstIcon_->setObjectName(QStringLiteral("LstIcon"));
     lstIcon_->hide();
 
-    auto* buttons = new QHBoxLayout;
-    ok_ = new QPushButton(QStringLiteral("&OK"), this);
-    ok_->setObjectName(QStringLiteral("SpeedButton5"));
-    auto* cancel = new QPushButton(QStringLiteral("&Cancel"), this);
-    cancel->setObjectName(QStringLiteral("SpeedButton6"));
-    buttons->addStretch();
-    buttons->addWidget(ok_);
-    buttons->addWidget(cancel);
-    layout->addLayout(buttons);
-    connect(ok_, &QPushButton::clicked, this, &WebPageDialog::speedButton5Click);
-    connect(cancel, &QPushButton::clicked, this, &WebPageDialog::speedButton6Click);
+    auto* buttons = buttonRow(this);
+    ok_ = addButton(buttons, "SpeedButton5", "&OK", QDialogButtonBox::AcceptRole);
+    addButton(buttons, "SpeedButton6", "&Cancel", QDialogButtonBox::RejectRole);
+    layout->addWidget(buttons);
+    connect(buttons, &QDialogButtonBox::accepted, this, &WebPageDialog::createPage);
+    connect(buttons, &QDialogButtonBox::rejected, this, &WebPageDialog::cancel);
+    // Return presses the browse button, the first of the dialog's buttons.
+    browse->setDefault(true);
 }
 
-void WebPageDialog::speedButton1Click()
+void WebPageDialog::browseFolder()
 {
     editFile_->setText(prompts_.browseFolder(this, QString::fromLatin1(kBrowseTitle)));
 }
 
-void WebPageDialog::speedButton6Click()
+void WebPageDialog::cancel()
 {
     if (state_ == State::Running) {
         gaugeTotal_->setValue(0);
@@ -180,7 +178,7 @@ void WebPageDialog::closeEvent(QCloseEvent* e)
     QDialog::closeEvent(e);
 }
 
-void WebPageDialog::speedButton5Click()
+void WebPageDialog::createPage()
 {
     if (state_ == State::Running) return;
     exporting::WebPageJob job;

@@ -105,7 +105,7 @@ TEST(DesktopCommands, ClipboardTakesTheSelectedIconOverTheBackground)
 
     // The settings as Option.ini holds them now.
     std::ofstream(w.folder / "Option.ini") << "[Icon]\nBackground=clYellow\n";
-    w.window->formCreate();
+    w.window->loadSettings();
     w.trigger("menuClipboard");
     const QImage yellow = QGuiApplication::clipboard()->image();
     EXPECT_EQ(yellow.size(), QSize(32, 32));
@@ -206,7 +206,7 @@ TEST(DesktopCommands, EditorGetsTheFileAsOneArgument)
 
     // An editor that cannot be started says so.
     std::ofstream(w.folder / "Option.ini") << "[Icon]\nEdit=/no/such/editor\n";
-    w.window->formCreate();
+    w.window->loadSettings();
     w.trigger("menuRun");
     ASSERT_EQ(w.prompts.errors.size(), 1);
     EXPECT_TRUE(w.prompts.errors[0].startsWith("Cannot start the editor \"/no/such/editor\": "))

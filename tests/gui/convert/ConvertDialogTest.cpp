@@ -229,7 +229,7 @@ TEST(ConvertDialog, SaveWritesTheLoadedPictureInTheChosenFormatAndStaysOpen)
     TempDir dir;
     test::writeBytes(desk.home / "Option.ini",
                      {'[', 'I', 'c', 'o', 'n', ']', '\n', 'J', 'p', 'e', 'g', '=', '4', '0', '\n'});
-    desk.window.formCreate();
+    desk.window.loadSettings();
     writePicture(dir / "colours.png", 100, 50, codecs::writePng);
     writePicture(dir / "PALETTE.GIF", 40, 30, codecs::writeGif, 4); // a 16-colour table
 

@@ -151,7 +151,7 @@ TEST(EditDialog, EachSaveBuildsThePictureAfresh)
     test::writeBytes(desk.home / "Option.ini",
                      {'[', 'I', 'c', 'o', 'n', ']', '\n', 'J', 'p', 'e', 'g', '=', '2', '0', '\n', 'B', 'a',
                       'c', 'k', 'g', 'r', 'o', 'u', 'n',  'd', '=', 'c', 'l', 'B', 'l', 'u', 'e',  '\n'});
-    desk.window.formCreate();
+    desk.window.loadSettings();
     harvestAndSelect(desk);
     EditDialog* d = desk.open<EditDialog>("menuEdit");
     ASSERT_TRUE(d);
@@ -212,7 +212,7 @@ TEST(EditDialog, EveryEntryOfTheSaveDialogWritesItsFormat)
     TempDir dir;
     test::writeBytes(desk.home / "Option.ini",
                      {'[', 'I', 'c', 'o', 'n', ']', '\n', 'J', 'p', 'e', 'g', '=', '2', '0', '\n'});
-    desk.window.formCreate();
+    desk.window.loadSettings();
     harvestAndSelect(desk);
     EditDialog* d = desk.open<EditDialog>("menuEdit");
     ASSERT_TRUE(d);

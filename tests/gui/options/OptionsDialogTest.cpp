@@ -51,7 +51,7 @@ struct Desktop : test::Desktop {
     void writeIni(const std::string& text)
     {
         test::writeBytes(ini(), std::vector<std::uint8_t>(text.begin(), text.end()));
-        window.formCreate();
+        window.loadSettings();
     }
     // The value of a key as the file holds it now.
     std::optional<std::string> stored(const char* section, const char* key) const
