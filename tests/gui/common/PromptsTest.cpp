@@ -6,6 +6,7 @@
 #include "TestSupport.h"
 #include "gui/support/ModalBoxes.h"
 #include "gui/support/QtPrinting.h"
+#include "gui/support/Widgets.h"
 
 #include <QAbstractItemModel>
 #include <QComboBox>
@@ -25,12 +26,11 @@
 #include <fstream>
 
 using namespace vextral;
+using vextral::test::qtPath;
 using vextral::test::TempDir;
 namespace fs = std::filesystem;
 
 namespace {
-
-QString q(const fs::path& p) { return QString::fromStdString(p.string()); }
 
 // The program's working folder, for the life of the object.
 class ScopedWorkingFolder {
@@ -71,25 +71,25 @@ TEST(QtPrompts, SourceBrowsersStartAtHomeOrTheLastFolderAndShowTheFilterTexts)
     for (const char* name : {"FOO.EXE", "bar.dll", "Tie.Ico", "notes", "readme.txt"})
         std::ofstream(icons / name) << "x";
     const vextral::test::ScopedEnv homeVariable("HOME", home.path().string());
-    const ScopedWorkingFolder workingFolder(q(work.path()));
+    const ScopedWorkingFolder workingFolder(qtPath(work.path()));
     gui::QtPrompts prompts;
     gui::MainWindow w(prompts, home.path().string());
     w.show();
 
     // The folder browser opens in the home folder, not the working folder.
     test::answerNextModal<QFileDialog>([&](QFileDialog& dialog) {
-        EXPECT_EQ(dialog.directory().absolutePath(), q(home.path()));
-        dialog.setDirectory(q(icons.path()));
+        EXPECT_EQ(dialog.directory().absolutePath(), qtPath(home.path()));
+        dialog.setDirectory(qtPath(icons.path()));
         static_cast<QDialog&>(dialog).accept(); // what the Open or Choose button does
     });
     w.findChild<QToolButton*>(QStringLiteral("SpeedButton1"))->click();
     ASSERT_EQ(w.folderList().count(), 1);
-    EXPECT_EQ(w.folderList().item(0)->text(), q(icons.path()));
+    EXPECT_EQ(w.folderList().item(0)->text(), qtPath(icons.path()));
 
     // The open dialog opens in the folder used last, shows each filter text
     // exactly as written and matches names without regard to case.
     test::answerNextModal<QFileDialog>([&](QFileDialog& dialog) {
-        EXPECT_EQ(dialog.directory().absolutePath(), q(icons.path()));
+        EXPECT_EQ(dialog.directory().absolutePath(), qtPath(icons.path()));
         auto* types = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
         ASSERT_TRUE(types);
         QStringList texts;
@@ -115,17 +115,17 @@ TEST(QtPrompts, SourceBrowsersStartAtHomeOrTheLastFolderAndShowTheFilterTexts)
     });
     w.findChild<QToolButton*>(QStringLiteral("SpeedButton4"))->click();
     ASSERT_EQ(w.fileList().count(), 1);
-    EXPECT_EQ(w.fileList().item(0)->text(), q(icons / "FOO.EXE"));
+    EXPECT_EQ(w.fileList().item(0)->text(), qtPath(icons / "FOO.EXE"));
 
     // A cancel changes nothing; the next dialog opens where the last choice was made.
     test::answerNextModal<QFileDialog>([&](QFileDialog& dialog) {
-        EXPECT_EQ(dialog.directory().absolutePath(), q(icons.path()));
-        dialog.setDirectory(q(icons / "sub"));
+        EXPECT_EQ(dialog.directory().absolutePath(), qtPath(icons.path()));
+        dialog.setDirectory(qtPath(icons / "sub"));
         dialog.reject();
     });
     w.findChild<QToolButton*>(QStringLiteral("SpeedButton1"))->click();
     test::answerNextModal<QFileDialog>([&](QFileDialog& dialog) {
-        EXPECT_EQ(dialog.directory().absolutePath(), q(icons.path()));
+        EXPECT_EQ(dialog.directory().absolutePath(), qtPath(icons.path()));
         dialog.reject();
     });
     w.findChild<QToolButton*>(QStringLiteral("SpeedButton4"))->click();

@@ -30,6 +30,7 @@
 using namespace vextral;
 using vextral::gui::MainWindow;
 using vextral::gui::OptionsDialog;
+using vextral::test::click;
 using vextral::test::control;
 using vextral::test::fixture;
 using vextral::test::ScriptedPrompts;
@@ -66,15 +67,6 @@ void showPage(OptionsDialog* d, int page)
 {
     control<QTabWidget>(d, "pctOption")->setCurrentIndex(page);
     QCoreApplication::processEvents();
-}
-
-// Clicks a control as a user does; a check box or radio button on its box,
-// which is all of it that takes a click when the control is wider than its text.
-void click(QWidget* dialog, const char* name)
-{
-    auto* w = control<QWidget>(dialog, name);
-    const bool box = qobject_cast<QCheckBox*>(w) || qobject_cast<QRadioButton*>(w);
-    QTest::mouseClick(w, Qt::LeftButton, Qt::NoModifier, box ? QPoint(6, w->height() / 2) : QPoint());
 }
 
 void type(QWidget* dialog, const char* name, const QString& text)
