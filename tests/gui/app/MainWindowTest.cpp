@@ -185,32 +185,16 @@ TEST(MainWindow, ToolbarButtonsRunTheirHintsCommands)
     ScriptedPrompts prompts;
     vextral::test::TempDir home;
     MainWindow w(prompts, home.path().string());
-    // "Share Icons With Friends" (tbtFriend) opens the mail dialog over the disabled window.
-    control<QToolButton>(&w, "tbtFriend")->click();
-    auto* mail = w.findChild<QDialog*>(QStringLiteral("FormFriend"));
-    ASSERT_TRUE(mail);
-    EXPECT_FALSE(w.isEnabled());
-    delete mail;
-    EXPECT_TRUE(w.isEnabled());
-    // "Capture Screen" (tbtCapture) opens its dialog over the disabled window.
-    prompts.informations.clear();
-    control<QToolButton>(&w, "tbtCapture")->click();
-    auto* capture = w.findChild<QDialog*>(QStringLiteral("FormCapture"));
-    ASSERT_TRUE(capture);
-    EXPECT_FALSE(w.isEnabled());
-    EXPECT_TRUE(prompts.informations.isEmpty());
-    delete capture;
-    EXPECT_TRUE(w.isEnabled());
-    // "Save" (tbtSaveall) and "Edit" (tbtCentre) ask for a selection; "Save all" (tbtPrint) opens its dialog.
-    prompts.informations.clear();
+    // The buttons that open a dialog: ToolbarTest. "Save" (tbtSaveall) and
+    // "Edit" (tbtCentre) ask for a selection.
     control<QToolButton>(&w, "tbtSaveall")->click();
     control<QToolButton>(&w, "tbtCentre")->click();
     EXPECT_EQ(prompts.informations, (QStringList {"Please select an icon to save.", "Please select an icon to edit."}));
     EXPECT_TRUE(w.isEnabled());
+    // Hiding the Save all dialog enables the window again.
     control<QToolButton>(&w, "tbtPrint")->click();
     auto* saveAll = w.findChild<QDialog*>(QStringLiteral("FormSaveAll"));
     ASSERT_TRUE(saveAll);
-    EXPECT_FALSE(w.isEnabled());
     saveAll->hide();
     EXPECT_TRUE(w.isEnabled());
     delete saveAll;
@@ -233,18 +217,6 @@ TEST(MainWindow, ToolbarButtonsRunTheirHintsCommands)
     EXPECT_EQ(control<QToolButton>(&w, "tbtPrint")->toolTip(), "Save all");
     EXPECT_EQ(control<QAction>(&w, "menuStart")->shortcut(), QKeySequence(QStringLiteral("Ctrl+B")));
     EXPECT_EQ(control<QAction>(&w, "menuExit")->statusTip(), QString::fromUtf8("退出当前应用程序"));
-}
-
-TEST(MainWindow, HintsGoToTheFirstStatusPanel)
-{
-    ScriptedPrompts prompts;
-    vextral::test::TempDir home;
-    MainWindow w(prompts, home.path().string());
-    control<QAction>(&w, "menuSave")->showStatusText(&w);
-    EXPECT_EQ(panel(w, 0), "Save selected icon");
-    QStatusTipEvent tip(QStringLiteral("Files to scan"));
-    QApplication::sendEvent(control<QListWidget>(&w, "lstFile"), &tip);
-    EXPECT_EQ(panel(w, 0), "Files to scan");
 }
 
 TEST(MainWindow, SourceListButtonsUseTheDialogs)
@@ -468,87 +440,6 @@ TEST(MainWindow, ARunEndedByAnErrorLeavesTheWindowReadyForTheNext)
     EXPECT_EQ(prompts.errors.size(), 1);
 }
 
-TEST(MainWindow, StatusPanelsLieSideBySide)
-{
-    ScriptedPrompts prompts;
-    vextral::test::TempDir home;
-    MainWindow w(prompts, home.path().string());
-    w.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
-    auto* bar = control<QStatusBar>(&w, "status");
-    const int widths[4] = {336, 135, 76, 61};
-    // At the window's first size, its smallest and a larger one.
-    for (const QSize size : {w.size(), QSize(1, 1), QSize(1000, 500)}) {
-        w.resize(size);
-        QCoreApplication::processEvents();
-        QList<QRect> panels;
-        for (int i = 0; i < 4; ++i) {
-            auto* label = control<QLabel>(&w, QStringLiteral("statusPanel%1").arg(i).toLatin1().constData());
-            ASSERT_TRUE(label->isVisible());
-            panels << QRect(label->mapTo(bar, QPoint(0, 0)), label->size());
-            EXPECT_EQ(panels[i].width(), widths[i]) << i;
-            EXPECT_LE(panels[i].right(), bar->width() - 1) << i << " at window width " << w.width();
-            if (i > 0) {
-                EXPECT_EQ(panels[i].left(), panels[i - 1].right() + 1)
-                    << "panel " << i << " does not follow the one before at window width " << w.width();
-            }
-        }
-        // Nothing else of the status bar (a size grip, a message) lies over a panel.
-        for (QWidget* other : bar->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-            if (!other->isVisible() || other->isAncestorOf(control<QLabel>(&w, "statusPanel0"))) continue;
-            for (const QRect& panel : panels)
-                EXPECT_FALSE(other->geometry().intersects(panel)) << other->metaObject()->className();
-        }
-    }
-}
-
-namespace {
-
-// How many pixels of the view's viewport, as drawn, within rect have the colour.
-int pixelsOfColour(QListView* view, const QRect& rect, const QColor& colour)
-{
-    const QImage image = view->viewport()->grab().toImage();
-    int count = 0;
-    for (int y = std::max(0, rect.top()); y <= std::min(image.height() - 1, rect.bottom()); ++y)
-        for (int x = std::max(0, rect.left()); x <= std::min(image.width() - 1, rect.right()); ++x)
-            if (image.pixelColor(x, y).rgb() == colour.rgb()) ++count;
-    return count;
-}
-
-} // namespace
-
-TEST(MainWindow, TheSelectedIconStandsOutInBothViewsWithAndWithoutFocus)
-{
-    ScriptedPrompts prompts;
-    vextral::test::TempDir home;
-    MainWindow w(prompts, home.path().string());
-    w.show();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
-    w.addDroppedNames({fixturePath("library.nil"), fixturePath("library.icl")});
-    control<QToolButton>(&w, "tbtSearch")->click();
-    auto* view = control<QListView>(&w, "ListIcon");
-    ASSERT_EQ(view->model()->rowCount(), 5);
-    view->selectionModel()->setCurrentIndex(view->model()->index(1, 0), QItemSelectionModel::ClearAndSelect);
-    const QColor highlight = view->palette().color(QPalette::Active, QPalette::Highlight);
-    for (const char* mode : {"menuLargeIcon", "menuList"}) {
-        control<QAction>(&w, mode)->trigger();
-        for (bool focused : {true, false}) {
-            if (focused) {
-                view->setFocus();
-            } else {
-                control<QListWidget>(&w, "lstFile")->setFocus();
-            }
-            QCoreApplication::processEvents();
-            ASSERT_EQ(view->hasFocus(), focused);
-            auto cell = [view](int row) { return view->visualRect(view->model()->index(row, 0)); };
-            // A frame of 2 pixels around the 32 x 32 picture at the least, and its transparent pixels.
-            EXPECT_GE(pixelsOfColour(view, cell(1), highlight), 36 * 36 - 32 * 32)
-                << mode << (focused ? " with" : " without") << " focus";
-            for (int row : {0, 2}) EXPECT_EQ(pixelsOfColour(view, cell(row), highlight), 0) << mode << " row " << row;
-        }
-    }
-}
-
 TEST(MainWindow, DialogCaptionsAreThePrograms)
 {
     // The application gets a name and no display name of its own, which Qt
@@ -590,51 +481,4 @@ TEST(MainWindow, DialogCaptionsAreThePrograms)
         EXPECT_EQ(saveAll->size(), size);
     }
     delete saveAll;
-}
-
-namespace {
-
-// The rows of the icon list that show, in part or whole, in its viewport.
-QList<int> rowsInView(QListView* view)
-{
-    QList<int> rows;
-    for (int row = 0; row < view->model()->rowCount(); ++row) {
-        if (view->visualRect(view->model()->index(row, 0)).intersects(view->viewport()->rect())) rows << row;
-    }
-    return rows;
-}
-
-} // namespace
-
-TEST(MainWindow, SwitchingViewsKeepsTheFirstIconInView)
-{
-    ScriptedPrompts prompts;
-    vextral::test::TempDir home;
-    MainWindow w(prompts, home.path().string());
-    w.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
-    // More icons than the list lays out in one batch.
-    w.addDroppedNames(QStringList(1300, fixturePath("library.icl")));
-    control<QToolButton>(&w, "tbtSearch")->click();
-    auto* view = control<QListView>(&w, "ListIcon");
-    ASSERT_EQ(view->model()->rowCount(), 3900);
-
-    const std::pair<const char*, int> steps[] = {{"menuList", 3500}, {"menuLargeIcon", 2500}, {"menuList", 40}};
-    for (const auto& [mode, row] : steps) {
-        // Scrolled once the list has laid the row out.
-        ASSERT_TRUE(QTest::qWaitFor([view, row = row] {
-            view->scrollTo(view->model()->index(row, 0), QAbstractItemView::PositionAtTop);
-            return rowsInView(view).contains(row);
-        }));
-        const QList<int> before = rowsInView(view);
-        ASSERT_FALSE(before.isEmpty());
-        ASSERT_GT(before.first(), 0) << "the list is not scrolled";
-        control<QAction>(&w, mode)->trigger();
-        // Once laid out again in the new mode, the icon is still in view.
-        const int first = before.first();
-        EXPECT_TRUE(waitUntil([view, first] { return rowsInView(view).contains(first); }));
-        const QList<int> after = rowsInView(view);
-        EXPECT_TRUE(after.contains(first)) << mode << ": icon " << before.first() << " went out of view; in view from "
-                                           << (after.isEmpty() ? -1 : after.first());
-    }
 }

@@ -9,6 +9,7 @@
 #include "gui/support/Widgets.h"
 
 #include <QAbstractItemModel>
+#include <QColorDialog>
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
@@ -178,4 +179,33 @@ TEST(QtPrompts, MessageBoxesWrapLongFileNamesWithinTheScreen)
     EXPECT_EQ(gui::breakableText(QString(65, QLatin1Char('x'))), QString(30, QLatin1Char('x')) + QChar(0x200B) +
                                                                      QString(30, QLatin1Char('x')) + QChar(0x200B) +
                                                                      QString(5, QLatin1Char('x')));
+}
+
+TEST(QtPrompts, TheColourDialogOpensWithTheColourItLastReturned)
+{
+    gui::QtPrompts prompts;
+    QWidget parent;
+    QColor opened;
+    test::answerNextModal<QColorDialog>([&](QColorDialog& dialog) {
+        opened = dialog.currentColor();
+        dialog.setCurrentColor(QColor(255, 128, 64));
+        dialog.accept();
+    });
+    EXPECT_EQ(prompts.chooseColour(&parent), QColor(255, 128, 64));
+    EXPECT_EQ(opened, QColor(Qt::black)); // the first time
+
+    test::answerNextModal<QColorDialog>([&](QColorDialog& dialog) {
+        opened = dialog.currentColor();
+        dialog.setCurrentColor(QColor(Qt::blue));
+        dialog.reject();
+    });
+    EXPECT_EQ(prompts.chooseColour(&parent), std::nullopt);
+    EXPECT_EQ(opened, QColor(255, 128, 64));
+
+    test::answerNextModal<QColorDialog>([&](QColorDialog& dialog) {
+        opened = dialog.currentColor();
+        dialog.reject();
+    });
+    EXPECT_EQ(prompts.chooseColour(&parent), std::nullopt);
+    EXPECT_EQ(opened, QColor(255, 128, 64)); // a cancel does not count
 }
