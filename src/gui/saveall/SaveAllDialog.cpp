@@ -2,9 +2,9 @@
 
 #include "export/SaveAll.h"
 #include "gui/common/ButtonRow.h"
+#include "gui/common/FormGroups.h"
 #include "gui/common/Gauge.h"
 #include "gui/common/Prompts.h"
-#include "gui/common/UpDownEdit.h"
 #include "gui/saveall/FolderTree.h"
 
 #include <QButtonGroup>
@@ -86,19 +86,10 @@ SaveAllDialog::SaveAllDialog(const IconCatalogue& catalogue, int jpegQuality, Pr
     connect(radioFilename_, &QRadioButton::clicked, this, &SaveAllDialog::clearPrefix);
     layout->addWidget(naming, 2, 1);
 
-    auto* size = new QGroupBox(QStringLiteral("Image Size"), this);
-    auto* sizeGrid = new QGridLayout(size);
-    editWidth_ = new QLineEdit(QStringLiteral("32"), size);
-    editWidth_->setObjectName(QStringLiteral("editWidth"));
-    editHeight_ = new QLineEdit(QStringLiteral("32"), size);
-    editHeight_->setObjectName(QStringLiteral("editHeight"));
-    sizeGrid->addWidget(new QLabel(QStringLiteral("Width:"), size), 0, 0);
-    sizeGrid->addWidget(upDownEdit(editWidth_, 0, kMaxSide, size), 0, 1);
-    sizeGrid->addWidget(new QLabel(QStringLiteral("Pixels"), size), 0, 2);
-    sizeGrid->addWidget(new QLabel(QStringLiteral("Height:"), size), 1, 0);
-    sizeGrid->addWidget(upDownEdit(editHeight_, 0, kMaxSide, size), 1, 1);
-    sizeGrid->addWidget(new QLabel(QStringLiteral("Pixels"), size), 1, 2);
-    layout->addWidget(size, 3, 1);
+    SizeEdits size;
+    layout->addWidget(sizeGroup(QStringLiteral("Image Size"), QStringLiteral("32"), kMaxSide, true, size, this), 3, 1);
+    editWidth_ = size.width;
+    editHeight_ = size.height;
 
     auto* progress = new QWidget(this);
     auto* progressLayout = new QVBoxLayout(progress);
