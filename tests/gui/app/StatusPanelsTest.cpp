@@ -1,45 +1,25 @@
+// The status bar's four panels: where hints go, and how they lie.
 #include "gui/app/StatusPanels.h"
-#include "core/Error.h"
-#include "gui/app/Application.h"
 #include "gui/app/MainWindow.h"
-#include "gui/saveall/FolderTree.h"
-#include "gui/saveall/SaveAllDialog.h"
 
 #include "TestSupport.h"
 #include "gui/support/ScriptedPrompts.h"
 
-#include "gui/common/Gauge.h"
 #include "gui/support/Widgets.h"
 #include <QAction>
 #include <QApplication>
-#include <QCheckBox>
-#include <QDialog>
-#include <QDropEvent>
 #include <QLabel>
-#include <QListView>
 #include <QListWidget>
-#include <QMimeData>
-#include <QPushButton>
 #include <QStatusBar>
 #include <QStatusTipEvent>
-#include <QTabWidget>
 #include <QTest>
-#include <QTimer>
-#include <QToolButton>
 
 #include <gtest/gtest.h>
-
-#include <fstream>
-#include <memory>
-#include <utility>
 
 using namespace vextral;
 using vextral::gui::MainWindow;
 using vextral::test::control;
-using vextral::test::entries;
-using vextral::test::fixture;
 using vextral::test::ScriptedPrompts;
-using vextral::test::waitUntil;
 
 namespace {
 

@@ -1,42 +1,26 @@
-#include "core/Error.h"
-#include "gui/app/Application.h"
+// The icon list in its two views: the selected icon's highlight and the
+// row kept in view when the view changes.
 #include "gui/app/MainWindow.h"
 #include "gui/iconlist/IconItemDelegate.h"
-#include "gui/saveall/FolderTree.h"
-#include "gui/saveall/SaveAllDialog.h"
 
 #include "TestSupport.h"
 #include "gui/support/ScriptedPrompts.h"
 
-#include "gui/common/Gauge.h"
 #include "gui/support/Widgets.h"
 #include <QAction>
 #include <QApplication>
-#include <QCheckBox>
-#include <QDialog>
-#include <QDropEvent>
-#include <QLabel>
 #include <QListView>
 #include <QListWidget>
-#include <QMimeData>
-#include <QPushButton>
-#include <QStatusBar>
-#include <QStatusTipEvent>
-#include <QTabWidget>
 #include <QTest>
-#include <QTimer>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <memory>
 #include <utility>
 
 using namespace vextral;
 using vextral::gui::MainWindow;
 using vextral::test::control;
-using vextral::test::entries;
 using vextral::test::fixture;
 using vextral::test::ScriptedPrompts;
 using vextral::test::waitUntil;
