@@ -4,8 +4,8 @@
 #include "gui/mail/FriendDialog.h"
 
 #include "TestSupport.h"
-#include "gui/support/DialogDesktop.h"
 #include "gui/options/OptionsDialog.h"
+#include "gui/support/DialogDesktop.h"
 #include "settings/ProfileFile.h"
 
 #include <QComboBox>
@@ -21,18 +21,18 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <csignal>
 #include <fstream>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 
 using namespace vextral;
 using vextral::gui::FriendDialog;
+using vextral::test::click;
 using vextral::test::control;
+using vextral::test::waitUntil;
 namespace fs = std::filesystem;
 
 namespace {
@@ -86,8 +86,7 @@ while True:
             execl("/usr/bin/python3", "python3", script.c_str(), portFile.c_str(), mails_.c_str(), nullptr);
             _exit(127);
         }
-        for (int i = 0; i < 200 && !fs::exists(portFile); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        waitUntil([&portFile] { return fs::exists(portFile); }, 10000);
         std::ifstream(portFile) >> port_;
     }
     ~SmtpServer()
@@ -167,7 +166,6 @@ struct Desktop : test::Desktop {
     FriendDialog* openMail() { return open<FriendDialog>("menuFriend"); }
 };
 
-void click(QWidget* d, const char* name) { control<QPushButton>(d, name)->click(); }
 QString status(QWidget* d) { return control<QLabel>(d, "labStatus")->text(); }
 
 // What the status label and the Send button showed while a send ran.
