@@ -1,6 +1,5 @@
 #include "gui/app/MainWindow.h"
 
-#include "codecs/GifLzw.h"
 #include "core/FileName.h"
 #include "gui/app/CommandTable.h"
 #include "gui/iconlist/IconItemDelegate.h"
@@ -86,7 +85,6 @@ MainWindow::MainWindow(Prompts& prompts, std::string programFolder, QWidget* par
     buildCommands();
     statusPanels_ = new StatusPanels(statusBar());
     resize(615, 436);
-    codecs::attachLzwCoders(imgIcon_.params());
     formCreate();
 
     timVextral_ = new QTimer(this);

@@ -3,7 +3,6 @@
 // no failure touches what the buffer held.
 #include "platform/PictureFile.h"
 
-#include "codecs/GifLzw.h"
 #include "codecs/Writers.h"
 #include "core/Error.h"
 #include "engine/codecs/ConvertFixtures.h"
@@ -61,7 +60,6 @@ TEST(LoadPicture, AGifLeavesItsDepthForTheSavesThatFollow)
 {
     TempDir dir;
     ImageBuffer buffer;
-    codecs::attachLzwCoders(buffer.params());
 
     // 12 colours in a 16-entry table: a 4-bit PCX with that palette.
     loadPicture(buffer, convertFixture("colour16.gif").string());
@@ -103,7 +101,6 @@ TEST(LoadPicture, AGifLeavesItsDepthForTheSavesThatFollow)
 
     // A fresh buffer writes true colour; an upper-case .GIF goes to the GIF reader too.
     ImageBuffer fresh;
-    codecs::attachLzwCoders(fresh.params());
     fresh.picture() = buffer.picture();
     codecs::writePcx(fresh, (dir / "true.pcx").string());
     EXPECT_EQ(test::readBytes(dir / "true.pcx")[65], 3);
@@ -148,7 +145,6 @@ TEST(LoadPicture, FailuresLeaveTheBufferAsItWas)
 {
     TempDir dir;
     ImageBuffer buffer;
-    codecs::attachLzwCoders(buffer.params());
     loadPicture(buffer, convertFixture("colour16.gif").string());
     const std::string before = describe(buffer.picture());
     const codecs::IOParams params = buffer.params();
