@@ -34,7 +34,7 @@ std::string run(Command command, std::vector<std::string> args, const TempDir& h
 codecs::Picture loaded(const fs::path& file)
 {
     codecs::ImageBuffer buffer;
-    platform::loadPicture(buffer, file.string());
+    platform::loadPicture(buffer, file.string()).raiseIfFailed();
     return buffer.picture();
 }
 

@@ -29,7 +29,11 @@ void PngSession::onError(png_structp png, png_const_charp message)
     png_longjmp(png, 1);
 }
 
-void PngSession::onWarning(png_structp, png_const_charp) {}
+void PngSession::onWarning(png_structp png, png_const_charp message)
+{
+    auto* session = static_cast<PngSession*>(png_get_error_ptr(png));
+    std::snprintf(session->warning_, sizeof session->warning_, "%s", message ? message : "");
+}
 
 void PngSession::readFrom(std::span<const std::uint8_t> bytes)
 {

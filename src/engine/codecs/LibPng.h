@@ -12,7 +12,8 @@
 // can fail is made inside run(step), which returns false (message() tells
 // libpng's reason) instead of coming back through the caller's frames.
 // Nothing with a destructor may be created inside a step: the longjmp skips
-// it. Warnings are passed over.
+// it. Warnings (a chunk dropped as too large, say) do not stop the step; the
+// last one is kept.
 //
 //     PngSession session(PngSession::Kind::Read);
 //     if (!session) ...out of memory...
@@ -39,6 +40,8 @@ public:
     png_infop info() const { return info_; }
     // libpng's reason for the last failed step ("Not a PNG file"); empty before one.
     const char* message() const { return message_; }
+    // libpng's last warning ("tEXt: chunk data is too large"); empty when none.
+    const char* warning() const { return warning_; }
 
     // Runs step with the jump point set; false when libpng failed in it.
     template <typename Step>
@@ -67,6 +70,7 @@ private:
     std::span<const std::uint8_t> bytes_;
     std::size_t at_ = 0;
     char message_[160] = {};
+    char warning_[160] = {};
 };
 
 } // namespace vextral::codecs

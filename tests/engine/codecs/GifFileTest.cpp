@@ -1,6 +1,7 @@
 // GIF files: the writer's bytes, checked by hand and decoded by PIL; the
 // reader on files of our own making and on damaged ones.
 #include "codecs/GifLzw.h"
+#include "codecs/GifReader.h"
 #include "codecs/ImageBuffer.h"
 #include "codecs/Quantizer.h"
 #include "codecs/Writers.h"
@@ -450,6 +451,98 @@ TEST(GifReader, DamagedFiles)
     other.picture() = Picture::make(3, 3);
     EXPECT_EQ(other.loadFromFile((dir / "n.gif").string()).reason(), "unrecognized GIF");
     EXPECT_EQ(other.picture().width, 3);
+}
+
+TEST(GifReader, DecodesTheImageDataOnce)
+{
+    // 256 colours, none black, and the data ending in runs of the last index:
+    // the pixels the data does not reach are told from decoded ones by the
+    // decoder's count, not by decoding again with another fill.
+    std::vector<Bgr> full;
+    for (int i = 0; i < 256; ++i) full.push_back(rgb(i, 255 - i / 2, 100));
+    GifBuilder b(3, 3, full);
+    b.descriptor(3, 3, {}, true).data({3, 4, 255, 255, 255}, 5, 1, 8);
+    b.bytes.push_back(0x3B);
+    ImageBuffer buffer;
+    const std::uint64_t before = gifImagesDecoded();
+    ASSERT_TRUE(readGif(buffer, b.bytes).ok());
+    EXPECT_EQ(gifImagesDecoded() - before, 1u);
+    EXPECT_EQ(buffer.picture().pixel(1, 2), full[255]);
+    EXPECT_EQ(buffer.picture().pixel(2, 2), kBlack);
+
+    // The images before the wanted one are passed over, not decoded.
+    const std::vector<Bgr> four = {rgb(1, 2, 3), rgb(250, 0, 0), rgb(0, 250, 0), rgb(0, 0, 250)};
+    GifBuilder anim(6, 4, four);
+    anim.descriptor(6, 4).data(counting(24, 4), 6, 4, 2).descriptor(6, 4).data(counting(24, 3), 6, 4, 2);
+    anim.bytes.push_back(0x3B);
+    ImageBuffer second;
+    second.params().gifImageIndex = 1;
+    const std::uint64_t start = gifImagesDecoded();
+    ASSERT_TRUE(readGif(second, anim.bytes).ok());
+    EXPECT_EQ(gifImagesDecoded() - start, 1u);
+    EXPECT_EQ(second.picture().pixel(1, 0), four[counting(24, 3)[1]]);
+}
+
+TEST(GifReader, ReadsBytesInMemoryAsItReadsTheirFile)
+{
+    test::TempDir dir;
+    GifBuilder b(6, 4, {rgb(1, 2, 3), rgb(250, 0, 0), rgb(0, 250, 0), rgb(0, 0, 250)}, 2);
+    b.control(9, 7, 3).descriptor(6, 4).data(counting(24, 4), 6, 4, 2);
+    const fs::path file = b.save(dir, "m.gif");
+    ImageBuffer fromFile, fromMemory;
+    ASSERT_TRUE(readGifFile(fromFile, file.string()).ok());
+    ASSERT_TRUE(readGif(fromMemory, b.bytes).ok());
+    EXPECT_EQ(fromMemory.picture().pixels, fromFile.picture().pixels);
+    EXPECT_EQ(fromMemory.params().palette, fromFile.params().palette);
+    EXPECT_EQ(fromMemory.params().gifDelay, 7);
+    EXPECT_EQ(fromMemory.params().fileType, 2);
+    EXPECT_EQ(fromMemory.background(), fromFile.background());
+    EXPECT_EQ(fromFile.params().lastFileName, file.string());
+    // A file that is not there says why.
+    const std::string missing = (dir / "none.gif").string();
+    EXPECT_EQ(readGifFile(fromFile, missing).reason(),
+              "Cannot open file " + missing + ": No such file or directory");
+    EXPECT_EQ(ImageBuffer().loadFromFile((dir / "x.bmp").string()).reason(), "Unknown picture file extension (.bmp)");
+}
+
+TEST(GifReader, ThePictureSideLimit)
+{
+    const std::vector<Bgr> bw = {kBlack, kWhite};
+    GifBuilder b(40, 2, bw);
+    b.descriptor(40, 2).data(counting(80, 2), 40, 2, 1);
+    b.bytes.push_back(0x3B);
+    ImageBuffer accepted;
+    ASSERT_TRUE(readGif(accepted, b.bytes).ok());
+    EXPECT_EQ(accepted.picture().width, 40);
+    ReaderLimits low;
+    low.pictureSide = 39;
+    ImageBuffer refused;
+    refused.picture() = Picture::make(2, 2);
+    EXPECT_EQ(readGif(refused, b.bytes, low).reason(),
+              "The picture size 40 x 2 is too large: each side can be at most 39 pixels");
+    EXPECT_EQ(refused.picture().width, 2);
+    // At the real limit: one pixel wider than 16384.
+    GifBuilder wide(16385, 1, bw);
+    wide.descriptor(16385, 1).data(counting(16385, 2), 16385, 1, 1);
+    wide.bytes.push_back(0x3B);
+    EXPECT_EQ(readGif(refused, wide.bytes).reason(),
+              "The picture size 16385 x 1 is too large: each side can be at most 16384 pixels");
+}
+
+TEST(GifReader, TheFileSizeLimit)
+{
+    test::TempDir dir;
+    GifBuilder b(4, 4, {kBlack, kWhite});
+    b.descriptor(4, 4).data(counting(16, 2), 4, 4, 1);
+    b.bytes.push_back(0x3B);
+    b.bytes.resize((std::size_t {1} << 20) + 1, 0); // bytes after the trailer mean nothing
+    test::writeBytes(dir / "big.gif", b.bytes);
+    const std::string file = (dir / "big.gif").string();
+    ImageBuffer buffer;
+    ASSERT_TRUE(readGifFile(buffer, file).ok());
+    ReaderLimits low;
+    low.pictureFileBytes = std::uint64_t {1} << 20;
+    EXPECT_EQ(readGifFile(buffer, file, low).reason(), "Cannot open file " + file + ": the file is larger than 1 MiB");
 }
 
 } // namespace

@@ -71,3 +71,19 @@ TEST(SmtpReplyReader, OverlongLinesAndEndlessRepliesAreErrors)
     EXPECT_EQ(status, Status::TooLong);
     EXPECT_LT(fed, 1200); // about 64 KiB
 }
+
+TEST(ReaderLimits, SmtpLineAndReply)
+{
+    SmtpReply reply;
+    const std::string lines = "250-first\r\n250 second line\r\n";
+    SmtpReplyReader whole;
+    EXPECT_EQ(whole.feed(lines, reply), Status::Complete);
+    vextral::ReaderLimits shortLine;
+    shortLine.smtpLine = 10;
+    SmtpReplyReader line(shortLine);
+    EXPECT_EQ(line.feed(lines, reply), Status::TooLong);
+    vextral::ReaderLimits shortReply;
+    shortReply.smtpReply = 20;
+    SmtpReplyReader small(shortReply);
+    EXPECT_EQ(small.feed(lines, reply), Status::TooLong);
+}
