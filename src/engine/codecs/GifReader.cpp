@@ -209,7 +209,8 @@ std::optional<Picture> decodeImage(ByteReader& r, const Descriptor& d, const std
         const int y = rows[rank];
         const std::uint64_t rowStart = rank * static_cast<std::uint64_t>(width);
         if (rowStart >= filled) break; // this row and the later ones stay black
-        const int reached = static_cast<int>(std::min<std::uint64_t>(static_cast<std::uint64_t>(width), filled - rowStart));
+        const int reached =
+            static_cast<int>(std::min<std::uint64_t>(static_cast<std::uint64_t>(width), filled - rowStart));
         const std::uint8_t* src = indices.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
         if (blackAndWhite) {
             for (int x = 0; x < reached; ++x) {
@@ -229,8 +230,8 @@ std::optional<Picture> decodeImage(ByteReader& r, const Descriptor& d, const std
 }
 
 // The whole read into params and picture; a reason when it fails.
-std::optional<std::string> readInto(std::span<const std::uint8_t> bytes, const ReaderLimits& limits,
-                                    IOParams& params, Picture& picture)
+std::optional<std::string> readInto(std::span<const std::uint8_t> bytes, const ReaderLimits& limits, IOParams& params,
+                                    Picture& picture)
 {
     ByteReader r {bytes.data(), bytes.size(), 0};
     const std::optional<Screen> screen = readScreen(r, params);

@@ -99,8 +99,7 @@ ReadFailure cannotOpen(const std::string& fileName, const std::string& reason)
 }
 
 // Opens a regular file for reading (never blocking on a FIFO) and tells its size.
-ReadResult<FileDescriptor> openPictureFile(const std::string& fileName, std::uint64_t& size,
-                                           const ReaderLimits& limits)
+ReadResult<FileDescriptor> openPictureFile(const std::string& fileName, std::uint64_t& size, const ReaderLimits& limits)
 {
     FileDescriptor fd(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (fd.get() < 0) return cannotOpen(fileName, std::strerror(errno));
@@ -236,8 +235,7 @@ ReadResult<FileBytes> readPictureBytes(const std::string& fileName, const Reader
     bytes.data.reset(static_cast<std::uint8_t*>(std::malloc(size ? static_cast<std::size_t>(size) : 1)));
     if (!bytes.data) return cannotOpen(fileName, std::strerror(ENOMEM));
     while (bytes.size < size) {
-        const ssize_t n =
-            ::read(fd->get(), bytes.data.get() + bytes.size, static_cast<std::size_t>(size - bytes.size));
+        const ssize_t n = ::read(fd->get(), bytes.data.get() + bytes.size, static_cast<std::size_t>(size - bytes.size));
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) return cannotOpen(fileName, std::strerror(errno));
         if (n == 0) break; // the file shrank: what is there is read
@@ -298,8 +296,7 @@ ReadResult<Picture> readPicture(FileBytes bytes, const PictureInput& input, cons
     throw std::invalid_argument("no reader kind");
 }
 
-ReadResult<Picture> readPictureFile(const std::string& fileName, const PictureInput& input,
-                                    const ReaderLimits& limits)
+ReadResult<Picture> readPictureFile(const std::string& fileName, const PictureInput& input, const ReaderLimits& limits)
 {
     // Formats nothing here reads say so whether or not the file is there.
     if (input.kind == K::Unavailable || (input.kind == K::Magick && !magickReads(input.magick))) {

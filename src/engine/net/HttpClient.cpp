@@ -152,7 +152,8 @@ void ResponseHeaderReader::takeLine(std::string_view line)
     } else {
         const std::string name = upperAscii(std::string(word(line, 0)));
         if (name == "LOCATION:") {
-            location_ = std::string(trimBlanks(line.substr(std::min<std::size_t>(10, line.size()), limits_.httpLocation)));
+            location_ =
+                std::string(trimBlanks(line.substr(std::min<std::size_t>(10, line.size()), limits_.httpLocation)));
         } else if (name == "SET-COOKIE:") {
             const std::string_view value = trimBlanks(line.substr(std::min<std::size_t>(12, line.size())));
             // A cookie goes back into a request line by line: never one that could break it.

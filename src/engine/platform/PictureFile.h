@@ -28,8 +28,7 @@ namespace vextral::platform {
 // extension (.%s)" for an extension without a reader (.cur among them),
 // "Cannot open file %s: <reason>", the picture size error, "unrecognized
 // GIF", "Icon image is not valid", or the reader's own text.
-ReadStatus loadPicture(codecs::ImageBuffer& buffer, const std::string& fileName,
-                       const ReaderLimits& limits = {});
+ReadStatus loadPicture(codecs::ImageBuffer& buffer, const std::string& fileName, const ReaderLimits& limits = {});
 // The same for a picture's bytes in memory, read as the format of input.
 ReadStatus loadPicture(codecs::ImageBuffer& buffer, std::span<const std::uint8_t> bytes,
                        const codecs::PictureInput& input, const ReaderLimits& limits = {});

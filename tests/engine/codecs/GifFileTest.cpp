@@ -500,8 +500,7 @@ TEST(GifReader, ReadsBytesInMemoryAsItReadsTheirFile)
     EXPECT_EQ(fromFile.params().lastFileName, file.string());
     // A file that is not there says why.
     const std::string missing = (dir / "none.gif").string();
-    EXPECT_EQ(readGifFile(fromFile, missing).reason(),
-              "Cannot open file " + missing + ": No such file or directory");
+    EXPECT_EQ(readGifFile(fromFile, missing).reason(), "Cannot open file " + missing + ": No such file or directory");
     EXPECT_EQ(ImageBuffer().loadFromFile((dir / "x.bmp").string()).reason(), "Unknown picture file extension (.bmp)");
 }
 

@@ -51,7 +51,8 @@ TEST(SmtpReplyReader, OverlongLinesAndEndlessRepliesAreErrors)
     SmtpReplyReader reader;
     SmtpReply reply;
     // A line of exactly the limit is fine.
-    ASSERT_EQ(reader.feed("250 " + std::string(vextral::ReaderLimits {}.smtpLine - 4, 'a') + "\r\n", reply), Status::Complete);
+    ASSERT_EQ(reader.feed("250 " + std::string(vextral::ReaderLimits {}.smtpLine - 4, 'a') + "\r\n", reply),
+              Status::Complete);
 
     // One byte more, fed in pieces without a line end, is refused before it grows further.
     Status status = Status::Incomplete;
