@@ -151,7 +151,6 @@ int main(int argc, char** argv)
         }
     }
     ImageBuffer buffer;
-    attachLzwCoders(buffer.params());
     buffer.picture() = photograph(width, height);
     const double megapixels = static_cast<double>(width) * height / 1e6;
     if (!ppm.empty()) writePpm(buffer.picture(), ppm);

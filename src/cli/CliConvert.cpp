@@ -3,7 +3,6 @@
 #include "cli/Arguments.h"
 #include "cli/CliSupport.h"
 #include "cli/FrontDoor.h"
-#include "codecs/GifLzw.h"
 #include "codecs/ImageBuffer.h"
 #include "codecs/OutputFormats.h"
 #include "core/FileName.h"
@@ -133,10 +132,9 @@ bool convert(const std::string& in, const std::string& out, codecs::OutputFormat
     // A buffer of its own for every file: what a GIF leaves in the
     // parameters applies to its own output only.
     codecs::ImageBuffer buffer;
-    codecs::attachLzwCoders(buffer.params());
     buffer.params().jpegQuality = jpegQuality;
     try {
-        platform::loadPicture(buffer, in);
+        platform::loadPicture(buffer, in).raiseIfFailed();
         codecs::outputFormat(format).writer(buffer, out);
     } catch (const std::exception& e) {
         err << kCommand << ": " << in << ": " << e.what() << "\n";

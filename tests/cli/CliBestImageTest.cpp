@@ -27,7 +27,7 @@ std::string run(test::CliCommand command, const std::vector<std::string>& args, 
 codecs::Picture loaded(const fs::path& file)
 {
     codecs::ImageBuffer buffer;
-    platform::loadPicture(buffer, file.string());
+    platform::loadPicture(buffer, file.string()).raiseIfFailed();
     return buffer.picture();
 }
 

@@ -49,8 +49,8 @@ inline std::size_t exerciseHttpHeader(const std::uint8_t* data, std::size_t size
         o.location = reader.location();
         o.cookie = reader.cookie();
         o.complete = reader.complete();
-        if (o.header.size() > net::ResponseHeaderReader::kMaxHeader) __builtin_trap();
-        if (o.location && o.location->size() > net::ResponseHeaderReader::kMaxLocation) __builtin_trap();
+        if (o.header.size() > ReaderLimits {}.httpHeaderBytes) __builtin_trap();
+        if (o.location && o.location->size() > ReaderLimits {}.httpLocation) __builtin_trap();
         if (!o.error && o.header + o.rest != bytes) __builtin_trap();
         return o;
     };

@@ -46,7 +46,7 @@ inline std::size_t exerciseSmtpReply(const std::uint8_t* data, std::size_t size)
         }
         if (reply.line.size() != 3 && (reply.line.size() < 4 || reply.line[3] != ' ')) __builtin_trap();
         for (const std::string& line : reply.lines) {
-            if (line.size() > net::SmtpReplyReader::maxLine || lines >= expected.size() || line != expected[lines])
+            if (line.size() > ReaderLimits {}.smtpLine || lines >= expected.size() || line != expected[lines])
                 __builtin_trap();
             ++lines;
         }

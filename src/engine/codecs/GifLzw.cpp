@@ -1,9 +1,9 @@
 #include "codecs/GifLzw.h"
 
-#include "codecs/TiffLzw.h"
 #include "core/Error.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <memory>
 
@@ -338,6 +338,9 @@ private:
     bool exhausted_ = false, zeroBlockSeen_ = false, fresh_ = true;
 };
 
+// Calls of decodeGif so far, in the whole process.
+std::atomic<std::uint64_t> decodedImages {0};
+
 std::size_t pixelCount(int height, int width)
 {
     if (height <= 0 || width <= 0) return 0;
@@ -380,8 +383,11 @@ void encodeGif(std::vector<std::uint8_t>& out, int height, int width, bool inter
     encoder.finish();
 }
 
+std::uint64_t gifImagesDecoded() { return decodedImages.load(std::memory_order_relaxed); }
+
 std::size_t decodeGif(ByteReader& in, int height, int width, bool interlaced, std::uint8_t* pixels)
 {
+    decodedImages.fetch_add(1, std::memory_order_relaxed);
     // The tables and the output stack take 24 KB: keep them off the stack.
     const auto decoder = std::make_unique<Decoder>(in);
     if (!decoder->start()) return 0;
@@ -416,15 +422,6 @@ std::size_t decodeGif(ByteReader& in, int height, int width, bool interlaced, st
     // Leave the reader after the image data, whatever the image did not use.
     if (!ended) decoder->skipRest();
     return filled;
-}
-
-void attachLzwCoders(IOParams& params)
-{
-    params.gifEncoder = encodeGif;
-    params.gifDecoder = [](ByteReader& in, int height, int width, bool interlaced, std::uint8_t* pixels) {
-        decodeGif(in, height, width, interlaced, pixels);
-    };
-    params.tiffDecoder = decodeTiffLzw;
 }
 
 } // namespace vextral::codecs

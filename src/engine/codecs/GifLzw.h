@@ -30,8 +30,8 @@ std::size_t decodeGif(ByteReader& in, int height, int width, bool interlaced, st
 // or the four interlace passes (0, 8, 16, ...; 4, 12, ...; 2, 6, ...; 1, 3, ...).
 std::vector<int> gifRowOrder(int height, bool interlaced);
 
-// Sets the GIF encoder and decoder and the TIFF decoder of a buffer's
-// parameters; every owner of an image buffer calls it once.
-void attachLzwCoders(IOParams& params);
+// How many times decodeGif has been called in this process (so a test can
+// tell that a reader decodes an image once).
+std::uint64_t gifImagesDecoded();
 
 } // namespace vextral::codecs

@@ -5,8 +5,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <ctime>
-#include <functional>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -19,22 +17,6 @@ struct ByteReader {
     std::size_t pos = 0;
     std::size_t left() const { return pos <= size ? size - pos : 0; }
 };
-
-// The LZW procedures a buffer's parameters carry (see GifLzw.h and TiffLzw.h).
-//   GIF encoder: appends the minimum code size byte, the sub-blocks and the
-//     zero-length block for width x height indices (rows top to bottom).
-//   GIF decoder: reads an image's data from the reader's position into
-//     width x height indices, de-interlacing when asked; throws
-//     vextral::Error "unrecognized GIF" on damaged data.
-//   TIFF decoder: decodes the next rowLength bytes of a strip; state starts
-//     empty, is created on the first call and released by a call with no input.
-struct TiffLzwState;
-using GifEncoderProc = std::function<void(std::vector<std::uint8_t>& out, int height, int width, bool interlaced,
-                                          const std::uint8_t* pixels, int bitsPerPixel)>;
-using GifDecoderProc =
-    std::function<void(ByteReader& in, int height, int width, bool interlaced, std::uint8_t* pixels)>;
-using TiffDecoderProc = std::function<const std::uint8_t*(const std::uint8_t* input, std::size_t inputSize,
-                                                          std::size_t rowLength, std::unique_ptr<TiffLzwState>& state)>;
 
 // The parameters every writer and reader of an image buffer reads; they keep
 // their values from one write to the next.
@@ -50,7 +32,6 @@ struct IOParams {
     std::int32_t tiffLeft = 0, tiffTop = 0;
     std::string tiffDocumentName, tiffDescription, tiffPageName;
     std::int32_t tiffPageNumber = 0, tiffPageCount = 0;
-    TiffDecoderProc tiffDecoder;
     std::string gifVersion = "GIF89a";
     std::int32_t gifImageIndex = 0, gifLeft = 0, gifTop = 0, gifDelay = 0;
     bool gifTransparent = false;
@@ -59,8 +40,6 @@ struct IOParams {
     std::int32_t gifScreenWidth = 0, gifScreenHeight = 0;
     Bgr gifBackground;
     std::int32_t gifAspect = 0;
-    GifDecoderProc gifDecoder;
-    GifEncoderProc gifEncoder;
     std::uint8_t jpegColorSpace = 2;
     std::int32_t jpegQuality = 50;
     std::uint8_t jpegDctMethod = 0;

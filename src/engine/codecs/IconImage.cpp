@@ -15,10 +15,6 @@ namespace vextral::codecs {
 
 namespace {
 
-constexpr int kMaxDimension = 65535;
-// Run-length bitmaps can claim a huge picture in a few bytes; this bounds the work.
-constexpr std::uint64_t kMaxRlePixels = 16u * 1024u * 1024u;
-
 enum Compression : std::uint32_t { kRgb = 0, kRle8 = 1, kRle4 = 2, kBitfields = 3, kAlphaBitfields = 6 };
 
 // The parts of a BITMAPCOREHEADER / BITMAPINFOHEADER (and its later versions)
@@ -39,8 +35,9 @@ struct DibHeader {
 bool validBits(int bits) { return bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32; }
 
 // Parses the header at the start of data (which must hold at least the header
-// and the colour table); forIcon rejects what icon images may not use.
-bool parseDibHeader(std::span<const std::uint8_t> data, bool forIcon, DibHeader& h)
+// and the colour table); forIcon rejects what icon images may not use, and
+// a side above maxSide is refused.
+bool parseDibHeader(std::span<const std::uint8_t> data, bool forIcon, int maxSide, DibHeader& h)
 {
     if (data.size() < 4) return false;
     const std::uint8_t* p = data.data();
@@ -69,8 +66,8 @@ bool parseDibHeader(std::span<const std::uint8_t> data, bool forIcon, DibHeader&
     } else {
         return false;
     }
-    if (!validBits(h.bits) || h.width <= 0 || h.width > kMaxDimension) return false;
-    if (h.height == 0 || h.height > 2 * kMaxDimension || h.height < -kMaxDimension) return false;
+    if (!validBits(h.bits) || h.width <= 0 || h.width > maxSide) return false;
+    if (h.height == 0 || h.height > 2 * std::int64_t {maxSide} || h.height < -std::int64_t {maxSide}) return false;
     if (h.bits <= 8 && h.paletteEntries == 0) h.paletteEntries = std::size_t {1} << h.bits;
     if (h.bits > 8) h.paletteEntries = 0;
 
@@ -196,12 +193,12 @@ private:
 };
 
 // Decodes an icon's DIB image into a builder made for its size; pictures of
-// more than maxPixels pixels are refused.
+// more than maxPixels pixels, or a side above maxSide, are refused.
 template <class Builder>
-std::optional<Builder> decodeDibRows(std::span<const std::uint8_t> data, long long maxPixels)
+std::optional<Builder> decodeDibRows(std::span<const std::uint8_t> data, long long maxPixels, int maxSide)
 {
     DibHeader h;
-    if (!parseDibHeader(data, true, h)) return std::nullopt;
+    if (!parseDibHeader(data, true, maxSide, h)) return std::nullopt;
     const std::int64_t height = h.height / 2;
     if (height <= 0 || data.size() < h.dataOffset) return std::nullopt;
     if (h.width * height > maxPixels) return std::nullopt;
@@ -250,9 +247,11 @@ std::optional<Builder> decodeDibRows(std::span<const std::uint8_t> data, long lo
     return builder;
 }
 
-std::optional<Icon> decodeDibIcon(std::span<const std::uint8_t> data)
+std::optional<Icon> decodeDibIcon(std::span<const std::uint8_t> data, const ReaderLimits& limits)
 {
-    const auto builder = decodeDibRows<IconBuilder>(data, static_cast<long long>(kMaxDimension) * kMaxDimension);
+    // Within the side limit every size is read; only the builder's grid is kept.
+    const long long side = limits.dibSide;
+    const auto builder = decodeDibRows<IconBuilder>(data, side * side, limits.dibSide);
     if (!builder) return std::nullopt;
     return builder->finish();
 }
@@ -265,7 +264,7 @@ struct BitmapFile {
     std::uint64_t pixelOffset = 0;
 };
 
-bool readBitmapFile(const ByteSource& file, BitmapFile& bmp)
+bool readBitmapFile(const ByteSource& file, int maxSide, BitmapFile& bmp)
 {
     std::uint8_t fileHeader[14];
     if (!file.read(0, fileHeader, sizeof fileHeader) || fileHeader[0] != 'B' || fileHeader[1] != 'M') return false;
@@ -274,7 +273,7 @@ bool readBitmapFile(const ByteSource& file, BitmapFile& bmp)
     // Header plus the largest mask block and colour table it can have.
     const std::uint64_t want = std::min<std::uint64_t>(*headerSize + 16 + 256 * 4, file.size() - 14);
     auto bytes = file.bytes(14, want);
-    if (!bytes || !parseDibHeader(*bytes, false, bmp.header)) return false;
+    if (!bytes || !parseDibHeader(*bytes, false, maxSide, bmp.header)) return false;
     if (bmp.header.dataOffset > bytes->size()) return false;
     bytes->resize(bmp.header.dataOffset);
     bmp.headerBytes = std::move(*bytes);
@@ -350,40 +349,40 @@ bool decodeRle(const BitmapFile& bmp, std::span<const std::uint8_t> codes, const
 
 } // namespace
 
-std::optional<ImageInfo> probeIconImage(std::span<const std::uint8_t> data)
+std::optional<ImageInfo> probeIconImage(std::span<const std::uint8_t> data, const ReaderLimits& limits)
 {
-    if (isIconPng(data)) return probeIconPng(data);
+    if (isIconPng(data)) return probeIconPng(data, limits);
     DibHeader h;
-    if (!parseDibHeader(data, true, h) || h.height / 2 <= 0) return std::nullopt;
+    if (!parseDibHeader(data, true, limits.dibSide, h) || h.height / 2 <= 0) return std::nullopt;
     return ImageInfo {static_cast<int>(h.width), static_cast<int>(h.height / 2), h.bits, false};
 }
 
-std::optional<Icon> decodeIconImage(std::span<const std::uint8_t> data)
+std::optional<Icon> decodeIconImage(std::span<const std::uint8_t> data, const ReaderLimits& limits)
 {
-    if (isIconPng(data)) return decodeIconPng(data);
-    return decodeDibIcon(data);
+    if (isIconPng(data)) return decodeIconPng(data, limits);
+    return decodeDibIcon(data, limits);
 }
 
-std::optional<IconPicture> decodeIconImageFull(std::span<const std::uint8_t> data)
+std::optional<IconPicture> decodeIconImageFull(std::span<const std::uint8_t> data, const ReaderLimits& limits)
 {
-    if (isIconPng(data)) return decodeIconPngFull(data);
-    const auto builder = decodeDibRows<PictureBuilder>(data, kMaxFullImagePixels);
+    if (isIconPng(data)) return decodeIconPngFull(data, limits);
+    const auto builder = decodeDibRows<PictureBuilder>(data, limits.fullImagePixels, limits.dibSide);
     if (!builder) return std::nullopt;
     return builder->finish();
 }
 
-std::optional<ImageInfo> probeBitmapFile(const ByteSource& file)
+std::optional<ImageInfo> probeBitmapFile(const ByteSource& file, const ReaderLimits& limits)
 {
     BitmapFile bmp;
-    if (!readBitmapFile(file, bmp)) return std::nullopt;
+    if (!readBitmapFile(file, limits.dibSide, bmp)) return std::nullopt;
     const std::int64_t height = bmp.header.height < 0 ? -bmp.header.height : bmp.header.height;
     return ImageInfo {static_cast<int>(bmp.header.width), static_cast<int>(height), bmp.header.bits, false};
 }
 
-std::optional<Icon> decodeBitmapFile(const ByteSource& file)
+std::optional<Icon> decodeBitmapFile(const ByteSource& file, const ReaderLimits& limits)
 {
     BitmapFile bmp;
-    if (!readBitmapFile(file, bmp)) return std::nullopt;
+    if (!readBitmapFile(file, limits.dibSide, bmp)) return std::nullopt;
     const DibHeader& h = bmp.header;
     const bool topDown = h.height < 0;
     const std::int64_t height = topDown ? -h.height : h.height;
@@ -393,7 +392,8 @@ std::optional<Icon> decodeBitmapFile(const ByteSource& file)
     IconBuilder builder(w, ht, IconBuilder::Mode::Opaque);
 
     if (h.compression == kRle8 || h.compression == kRle4) {
-        if (static_cast<std::uint64_t>(w) * static_cast<std::uint64_t>(ht) > kMaxRlePixels) return std::nullopt;
+        // Run-length bitmaps can claim a huge picture in a few bytes; this bounds the work.
+        if (static_cast<std::uint64_t>(w) * static_cast<std::uint64_t>(ht) > limits.rlePixels) return std::nullopt;
         const auto codes = file.bytes(bmp.pixelOffset, file.size() - bmp.pixelOffset);
         if (!codes) return std::nullopt;
         decodeRle(bmp, *codes, rows, builder);

@@ -3,6 +3,7 @@
 #include "codecs/IconPicture.h"
 #include "core/ByteSource.h"
 #include "core/Icon.h"
+#include "core/ReaderLimits.h"
 
 #include <cstdint>
 #include <optional>
@@ -18,24 +19,20 @@ struct ImageInfo {
     bool png = false; // PNG-compressed ("Vista") image
 };
 
-// The largest PNG an icon image may be, in either direction; larger ones are refused.
-constexpr int kMaxIconPngDimension = 4096;
-
 // Images stored in icon resources and icon files: a DIB whose height counts the
-// colour and the mask halves, or a PNG stream.
-std::optional<ImageInfo> probeIconImage(std::span<const std::uint8_t> data);
+// colour and the mask halves, or a PNG stream. A DIB wider or taller than
+// limits.dibSide, or a PNG above limits.iconPngSide, is refused (nothing).
+std::optional<ImageInfo> probeIconImage(std::span<const std::uint8_t> data, const ReaderLimits& limits = {});
 // Decodes such an image and scales it to the 32 x 32 large-icon size. Nothing
 // when the image is damaged or truncated.
-std::optional<Icon> decodeIconImage(std::span<const std::uint8_t> data);
-
-// The most pixels an image may have to be decoded at its own size.
-constexpr long long kMaxFullImagePixels = 2048LL * 2048LL;
+std::optional<Icon> decodeIconImage(std::span<const std::uint8_t> data, const ReaderLimits& limits = {});
 // Decodes such an image at its own size. Nothing when it is damaged,
-// truncated, or has more than kMaxFullImagePixels pixels.
-std::optional<IconPicture> decodeIconImageFull(std::span<const std::uint8_t> data);
+// truncated, or has more than limits.fullImagePixels pixels.
+std::optional<IconPicture> decodeIconImageFull(std::span<const std::uint8_t> data, const ReaderLimits& limits = {});
 
-// A whole .bmp file ("BM"): its header, and the picture as an opaque 32 x 32 icon.
-std::optional<ImageInfo> probeBitmapFile(const ByteSource& file);
-std::optional<Icon> decodeBitmapFile(const ByteSource& file);
+// A whole .bmp file ("BM"): its header, and the picture as an opaque 32 x 32
+// icon (a run-length one of at most limits.rlePixels pixels).
+std::optional<ImageInfo> probeBitmapFile(const ByteSource& file, const ReaderLimits& limits = {});
+std::optional<Icon> decodeBitmapFile(const ByteSource& file, const ReaderLimits& limits = {});
 
 } // namespace vextral::codecs

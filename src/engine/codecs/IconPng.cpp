@@ -1,11 +1,9 @@
 #include "codecs/IconPng.h"
 
 #include "codecs/IconBuilder.h"
-
-#include <png.h>
+#include "codecs/LibPng.h"
 
 #include <bit>
-#include <csetjmp>
 #include <cstring>
 #include <vector>
 
@@ -14,9 +12,6 @@
 namespace vextral::codecs {
 
 namespace {
-
-// A PNG inside an icon is decoded whole; larger ones are refused.
-constexpr std::uint32_t kMaxPngDimension = kMaxIconPngDimension;
 
 constexpr std::uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 
@@ -38,7 +33,8 @@ bool isPngSignature(std::span<const std::uint8_t> data)
     return data.size() >= 8 && std::memcmp(data.data(), kPngSignature, 8) == 0;
 }
 
-bool parsePngHeader(std::span<const std::uint8_t> data, PngHeader& h)
+// A PNG inside an icon is decoded whole: a side above maxSide is refused.
+bool parsePngHeader(std::span<const std::uint8_t> data, std::uint32_t maxSide, PngHeader& h)
 {
     if (!isPngSignature(data) || data.size() < 33) return false;
     const std::uint8_t* p = data.data() + 8;
@@ -47,7 +43,7 @@ bool parsePngHeader(std::span<const std::uint8_t> data, PngHeader& h)
     h.height = be32(p + 12);
     h.depth = p[16];
     h.colourType = p[17];
-    if (h.width == 0 || h.height == 0 || h.width > kMaxPngDimension || h.height > kMaxPngDimension) return false;
+    if (h.width == 0 || h.height == 0 || h.width > maxSide || h.height > maxSide) return false;
     switch (h.colourType) {
     case 0: return h.depth == 1 || h.depth == 2 || h.depth == 4 || h.depth == 8 || h.depth == 16;
     case 3: return h.depth == 1 || h.depth == 2 || h.depth == 4 || h.depth == 8;
@@ -68,47 +64,16 @@ int pngBits(const PngHeader& h)
     }
 }
 
-struct PngMemory {
-    const std::uint8_t* data;
-    std::size_t size;
-    std::size_t pos;
-};
-
-void pngRead(png_structp png, png_bytep out, png_size_t n)
+// libpng's part of decoding into pixels (width * height, 0xAARRGGBB); run
+// inside the session's jump point, so it holds nothing that needs freeing.
+bool readPixels(png_structp png, png_infop info, const PngHeader& header, const ReaderLimits& limits,
+                std::uint32_t* pixels, png_bytep* rows)
 {
-    auto* mem = static_cast<PngMemory*>(png_get_io_ptr(png));
-    if (n > mem->size - mem->pos) png_error(png, "truncated");
-    std::memcpy(out, mem->data + mem->pos, n);
-    mem->pos += n;
-}
-
-[[noreturn]] void pngFail(png_structp png, png_const_charp) { png_longjmp(png, 1); }
-void pngWarn(png_structp, png_const_charp) {}
-
-// Decodes into pixels (width * height, 0xAARRGGBB). Everything that needs
-// freeing is created before setjmp, so an error inside libpng unwinds nothing
-// of ours.
-bool decodePngPixels(std::span<const std::uint8_t> data, const PngHeader& header, std::uint32_t* pixels,
-                     png_bytep* rows)
-{
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, pngFail, pngWarn);
-    if (!png) return false;
-    png_infop info = png_create_info_struct(png);
-    if (!info) {
-        png_destroy_read_struct(&png, nullptr, nullptr);
-        return false;
-    }
-    PngMemory mem {data.data(), data.size(), 0};
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_read_struct(&png, &info, nullptr);
-        return false;
-    }
-    png_set_read_fn(png, &mem, pngRead);
-    png_set_user_limits(png, kMaxPngDimension, kMaxPngDimension);
-    png_set_chunk_malloc_max(png, 4u * 1024u * 1024u);
+    const auto side = static_cast<png_uint_32>(limits.iconPngSide);
+    png_set_user_limits(png, side, side);
+    png_set_chunk_malloc_max(png, limits.iconPngChunkBytes);
     png_read_info(png, info);
     if (png_get_image_width(png, info) != header.width || png_get_image_height(png, info) != header.height) {
-        png_destroy_read_struct(&png, &info, nullptr);
         return false;
     }
     png_set_expand(png);
@@ -118,15 +83,24 @@ bool decodePngPixels(std::span<const std::uint8_t> data, const PngHeader& header
     png_set_bgr(png);
     png_set_interlace_handling(png);
     png_read_update_info(png, info);
-    if (png_get_rowbytes(png, info) != static_cast<png_size_t>(header.width) * 4) {
-        png_destroy_read_struct(&png, &info, nullptr);
-        return false;
-    }
+    if (png_get_rowbytes(png, info) != static_cast<png_size_t>(header.width) * 4) return false;
     for (std::uint32_t y = 0; y < header.height; ++y)
         rows[y] = reinterpret_cast<png_bytep>(pixels + std::size_t {y} * header.width);
     png_read_image(png, rows);
-    png_destroy_read_struct(&png, &info, nullptr);
     return true;
+}
+
+bool decodePngPixels(std::span<const std::uint8_t> data, const PngHeader& header, const ReaderLimits& limits,
+                     std::uint32_t* pixels, png_bytep* rows)
+{
+    PngSession session(PngSession::Kind::Read);
+    if (!session) return false;
+    session.readFrom(data);
+    bool read = false;
+    if (!session.run([&] { read = readPixels(session.png(), session.info(), header, limits, pixels, rows); })) {
+        return false;
+    }
+    return read;
 }
 
 } // namespace
@@ -135,14 +109,15 @@ namespace {
 
 // Decodes the PNG and hands its rows to a builder made for its size.
 template <class Builder>
-std::optional<Builder> decodePngRows(std::span<const std::uint8_t> data, long long maxPixels)
+std::optional<Builder> decodePngRows(std::span<const std::uint8_t> data, long long maxPixels,
+                                     const ReaderLimits& limits)
 {
     PngHeader h;
-    if (!parsePngHeader(data, h)) return std::nullopt;
+    if (!parsePngHeader(data, static_cast<std::uint32_t>(limits.iconPngSide), h)) return std::nullopt;
     if (static_cast<long long>(h.width) * h.height > maxPixels) return std::nullopt;
     std::vector<std::uint32_t> pixels(std::size_t {h.width} * h.height);
     std::vector<png_bytep> rows(h.height);
-    if (!decodePngPixels(data, h, pixels.data(), rows.data())) return std::nullopt;
+    if (!decodePngPixels(data, h, limits, pixels.data(), rows.data())) return std::nullopt;
     // Bytes in memory are B, G, R, A: as little-endian words, 0xAARRGGBB.
     if constexpr (std::endian::native == std::endian::big) {
         for (auto& p : pixels) p = __builtin_bswap32(p);
@@ -155,27 +130,28 @@ std::optional<Builder> decodePngRows(std::span<const std::uint8_t> data, long lo
 
 } // namespace
 
-std::optional<Icon> decodeIconPng(std::span<const std::uint8_t> data)
+std::optional<Icon> decodeIconPng(std::span<const std::uint8_t> data, const ReaderLimits& limits)
 {
     // Within the header's limits every size is read; only the builder's grid is kept.
-    const auto builder = decodePngRows<IconBuilder>(data, static_cast<long long>(kMaxPngDimension) * kMaxPngDimension);
+    const long long side = limits.iconPngSide;
+    const auto builder = decodePngRows<IconBuilder>(data, side * side, limits);
     if (!builder) return std::nullopt;
     return builder->finish();
 }
 
-std::optional<IconPicture> decodeIconPngFull(std::span<const std::uint8_t> data)
+std::optional<IconPicture> decodeIconPngFull(std::span<const std::uint8_t> data, const ReaderLimits& limits)
 {
-    const auto builder = decodePngRows<PictureBuilder>(data, kMaxFullImagePixels);
+    const auto builder = decodePngRows<PictureBuilder>(data, limits.fullImagePixels, limits);
     if (!builder) return std::nullopt;
     return builder->finish();
 }
 
 bool isIconPng(std::span<const std::uint8_t> data) { return isPngSignature(data); }
 
-std::optional<ImageInfo> probeIconPng(std::span<const std::uint8_t> data)
+std::optional<ImageInfo> probeIconPng(std::span<const std::uint8_t> data, const ReaderLimits& limits)
 {
     PngHeader h;
-    if (!parsePngHeader(data, h)) return std::nullopt;
+    if (!parsePngHeader(data, static_cast<std::uint32_t>(limits.iconPngSide), h)) return std::nullopt;
     return ImageInfo {static_cast<int>(h.width), static_cast<int>(h.height), pngBits(h), true};
 }
 

@@ -1,6 +1,8 @@
 #include "codecs/ImageBuffer.h"
 
+#include "codecs/GifReader.h"
 #include "codecs/OutputFormats.h"
+#include "codecs/PictureReader.h"
 #include "codecs/Writers.h"
 #include "core/Bytes.h"
 #include "core/Error.h"
@@ -128,22 +130,10 @@ void ImageBuffer::saveToFile(const std::string& fileName)
     outputFormat(*format).writer(*this, fileName);
 }
 
-void ImageBuffer::loadFromFile(const std::string& fileName)
+ReadStatus ImageBuffer::loadFromFile(const std::string& fileName)
 {
-    const std::string ext = lowerExtension(fileName);
-    if (ext == ".gif") {
-        readGif(*this, fileName);
-        if (aborting) return;
-        params_.lastFileName = fileName;
-        params_.fileType = 2;
-        const Bgr c = params_.gifTransparent ? params_.gifTransparentColor : params_.gifBackground;
-        background_ = static_cast<settings::Colour>(c.r) | static_cast<settings::Colour>(c.g) << 8 |
-                      static_cast<settings::Colour>(c.b) << 16;
-        return;
-    }
-    params_.lastFileName.clear();
-    params_.fileType = 0;
-    aborting = true;
+    if (lowerExtension(fileName) != ".gif") return readFailure(unknownExtensionMessage(fileName));
+    return readGifFile(*this, fileName);
 }
 
 const std::array<FormatRow, 11>& formatRegistry() { return kRegistry; }

@@ -3,6 +3,7 @@
 #include "codecs/IOParams.h"
 #include "codecs/Picture.h"
 #include "core/Icon.h"
+#include "core/ReadResult.h"
 #include "core/ReplacingFile.h"
 #include "settings/ColourNames.h"
 
@@ -56,8 +57,11 @@ public:
     // the output format table. An extension no writer knows sets aborting and
     // creates no file.
     void saveToFile(const std::string& fileName);
-    // Chooses the reader by the extension; unknown ones set aborting.
-    void loadFromFile(const std::string& fileName);
+    // Chooses the reader by the extension: GIF files (codecs/GifReader.h),
+    // which also set the background to the transparent (or background)
+    // colour. Any other extension fails with "Unknown picture file extension
+    // (.EXT)"; a failed read changes nothing.
+    ReadStatus loadFromFile(const std::string& fileName);
 
 private:
     Picture picture_;

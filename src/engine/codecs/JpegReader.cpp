@@ -3,7 +3,6 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
-#include <sys/stat.h>
 #include <vector>
 
 #include <jerror.h>
@@ -18,15 +17,11 @@ namespace vextral::codecs {
 
 namespace {
 
-// Progressive files refine the picture scan by scan; real ones have a dozen.
-constexpr int kMaxScans = 1000;
-// Coefficient buffers of progressive and multi-scan files.
-constexpr long kMaxDecoderMemory = 1L << 30;
-
 struct JpegError {
     jpeg_error_mgr manager; // first, so that the library's pointer is ours
     std::jmp_buf jump;
     char message[JMSG_LENGTH_MAX];
+    int maxScans;
 };
 
 [[noreturn]] void fail(j_common_ptr cinfo)
@@ -47,9 +42,9 @@ void silent(j_common_ptr) {}
 void countScans(j_common_ptr cinfo)
 {
     if (!cinfo->is_decompressor) return;
-    if (reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > kMaxScans) {
-        auto* error = reinterpret_cast<JpegError*>(cinfo->err);
-        std::snprintf(error->message, sizeof error->message, "more than %d scans", kMaxScans);
+    auto* error = reinterpret_cast<JpegError*>(cinfo->err);
+    if (reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > error->maxScans) {
+        std::snprintf(error->message, sizeof error->message, "more than %d scans", error->maxScans);
         std::longjmp(error->jump, 1);
     }
 }
@@ -69,10 +64,10 @@ bool create(JpegRead& r)
     return true;
 }
 
-bool readHeader(JpegRead& r, std::FILE* file)
+bool readHeader(JpegRead& r, std::span<const std::uint8_t> bytes)
 {
     if (setjmp(r.error.jump)) return false;
-    jpeg_stdio_src(&r.cinfo, file);
+    jpeg_mem_src(&r.cinfo, bytes.data(), static_cast<unsigned long>(bytes.size()));
     jpeg_read_header(&r.cinfo, TRUE);
     r.cmyk = r.cinfo.jpeg_color_space == JCS_CMYK || r.cinfo.jpeg_color_space == JCS_YCCK;
     r.cinfo.out_color_space = r.cmyk ? JCS_CMYK : JCS_EXT_BGR;
@@ -111,20 +106,16 @@ bool readRows(JpegRead& r, std::uint8_t* pixels, std::size_t stride, std::uint8_
     return true;
 }
 
-// Pictures up to this many pixels are read whatever their file's size; above
-// it a file must hold a byte for every kMaxPixelsPerByte pixels.
-constexpr std::uint64_t kPixelsAlwaysRead = 1u << 20;
-constexpr std::uint64_t kMaxPixelsPerByte = 4096;
-
 } // namespace
 
-Picture readJpegPicture(std::FILE* file)
+Picture readJpegPicture(std::span<const std::uint8_t> bytes, const ReaderLimits& limits)
 {
     JpegRead r {};
     r.cinfo.err = jpeg_std_error(&r.error.manager);
     r.error.manager.error_exit = fail;
     r.error.manager.emit_message = message;
     r.error.manager.output_message = silent;
+    r.error.maxScans = limits.jpegScans;
     r.progress.progress_monitor = countScans;
     struct Release {
         JpegRead& r;
@@ -132,21 +123,19 @@ Picture readJpegPicture(std::FILE* file)
     } release {r};
     if (!create(r)) throw std::bad_alloc();
     r.cinfo.progress = &r.progress;
-    r.cinfo.mem->max_memory_to_use = kMaxDecoderMemory;
+    r.cinfo.mem->max_memory_to_use = limits.jpegDecoderMemory;
 
-    if (!readHeader(r, file)) throw DamagedPicture(r.error.message);
-    checkPictureSize(r.cinfo.image_width, r.cinfo.image_height);
+    if (!readHeader(r, bytes)) throw DamagedPicture(r.error.message);
+    checkPictureSize(r.cinfo.image_width, r.cinfo.image_height, limits.pictureSide);
     // Every 8 x 8 block of a real JPEG costs at least a bit or so of its
     // file, so no real file holds more than a few hundred pixels a byte. A
     // file claiming millions of pixels from a few hundred bytes is damaged,
     // and decoding it would take seconds and hundreds of megabytes for
     // nothing but the decoder's filling.
-    struct stat st {};
     const std::uint64_t pixels = std::uint64_t {r.cinfo.image_width} * r.cinfo.image_height;
-    if (::fstat(::fileno(file), &st) == 0 && pixels > kPixelsAlwaysRead &&
-        pixels / kMaxPixelsPerByte > static_cast<std::uint64_t>(st.st_size)) {
+    if (pixels > limits.jpegPixelsAlwaysRead && pixels / limits.jpegPixelsPerByte > bytes.size()) {
         throw DamagedPicture(std::to_string(r.cinfo.image_width) + " x " + std::to_string(r.cinfo.image_height) +
-                             " pixels cannot come from " + std::to_string(st.st_size) + " bytes");
+                             " pixels cannot come from " + std::to_string(bytes.size()) + " bytes");
     }
     Picture picture = Picture::make(static_cast<int>(r.cinfo.image_width), static_cast<int>(r.cinfo.image_height));
     std::vector<std::uint8_t> cmykLine(r.cmyk ? 4 * static_cast<std::size_t>(r.cinfo.image_width) : 0);

@@ -18,13 +18,6 @@ namespace vextral::codecs {
 
 namespace {
 
-// The pixel cache a hostile file can make ImageMagick fill: pictures whose
-// cache does not fit are refused (nothing goes to disk). The system's policy
-// may set lower limits still.
-constexpr MagickCore::MagickSizeType kMaxCacheBytes = MagickCore::MagickSizeType {1} << 30;
-constexpr MagickCore::MagickSizeType kMaxArea = MagickCore::MagickSizeType {kMaxPictureSide} * kMaxPictureSide;
-// Images in one file (those after the first are never kept).
-constexpr MagickCore::MagickSizeType kMaxImages = 64;
 // Rows exported at a time for pictures with alpha.
 constexpr std::size_t kStripRows = 64;
 // Metafiles are drawn at the size they have on a screen of 96 dots per inch.
@@ -34,17 +27,26 @@ void startMagick()
 {
     static const bool started = [] {
         Magick::InitializeMagick(nullptr);
-        using Limits = Magick::ResourceLimits;
-        Limits::width(kMaxPictureSide);
-        Limits::height(kMaxPictureSide);
-        Limits::area(kMaxArea);
-        Limits::memory(kMaxCacheBytes);
-        Limits::map(kMaxCacheBytes);
-        Limits::disk(0);
-        Limits::listLength(kMaxImages);
+        Magick::ResourceLimits::disk(0);
         return true;
     }();
     (void)started;
+}
+
+// ImageMagick's resource limits are the process's: they are set from the
+// reader's limits before each read (a test may lower them, and the next read
+// with the defaults puts them back). The side bounds the area too: a picture
+// of pictureSide x pictureSide pixels at most.
+void applyLimits(const ReaderLimits& limits)
+{
+    using Limits = Magick::ResourceLimits;
+    const auto side = static_cast<MagickCore::MagickSizeType>(limits.pictureSide);
+    Limits::width(side);
+    Limits::height(side);
+    Limits::area(side * side);
+    Limits::memory(limits.magickCacheBytes);
+    Limits::map(limits.magickCacheBytes);
+    Limits::listLength(limits.magickImages);
 }
 
 // ImageMagick's reason without the program name before it and the file name
@@ -97,9 +99,11 @@ bool magickReads(const char* magick)
     }
 }
 
-Picture readMagickPicture(FileBytes bytes, const char* magick, bool firstFrameOnly, bool sizeChecked)
+Picture readMagickPicture(FileBytes bytes, const char* magick, bool firstFrameOnly, const ReaderLimits& limits,
+                          bool sizeChecked)
 {
     startMagick();
+    applyLimits(limits);
     Magick::Blob blob;
     const std::size_t length = bytes.size;
     blob.updateNoCopy(bytes.data.release(), length, Magick::Blob::MallocAllocator);
@@ -121,7 +125,7 @@ Picture readMagickPicture(FileBytes bytes, const char* magick, bool firstFrameOn
     if (!sizeChecked) {
         step([&] { image.ping(blob); });
         const auto columns = static_cast<long long>(image.columns()), rows = static_cast<long long>(image.rows());
-        checkPictureSize(columns, rows);
+        checkPictureSize(columns, rows, limits.pictureSide);
         size = " of " + std::to_string(columns) + " x " + std::to_string(rows) + " pixels";
     }
     step(
@@ -134,7 +138,7 @@ Picture readMagickPicture(FileBytes bytes, const char* magick, bool firstFrameOn
     const auto width = static_cast<std::size_t>(image.columns());
     const auto height = static_cast<std::size_t>(image.rows());
     if (width == 0 || height == 0) throw DamagedPicture("no picture in the file");
-    checkPictureSize(static_cast<long long>(width), static_cast<long long>(height));
+    checkPictureSize(static_cast<long long>(width), static_cast<long long>(height), limits.pictureSide);
 
     // CMYK, Photo CD's YCC, Lab, linear RGB and the like become sRGB values.
     if (!keepsColourValues(image.colorSpace())) step([&] { image.colorSpace(MagickCore::sRGBColorspace); });

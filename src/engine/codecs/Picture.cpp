@@ -4,11 +4,16 @@
 
 namespace vextral::codecs {
 
-void checkPictureSize(long long width, long long height)
+std::string pictureSizeError(long long width, long long height, int maxSide)
 {
-    if (width <= kMaxPictureSide && height <= kMaxPictureSide) return;
-    throw Error("The picture size " + std::to_string(width) + " x " + std::to_string(height) +
-                " is too large: each side can be at most " + std::to_string(kMaxPictureSide) + " pixels");
+    if (width <= maxSide && height <= maxSide) return {};
+    return "The picture size " + std::to_string(width) + " x " + std::to_string(height) +
+           " is too large: each side can be at most " + std::to_string(maxSide) + " pixels";
+}
+
+void checkPictureSize(long long width, long long height, int maxSide)
+{
+    if (std::string error = pictureSizeError(width, height, maxSide); !error.empty()) throw Error(error);
 }
 
 Picture Picture::make(int width, int height, int bits)

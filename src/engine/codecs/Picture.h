@@ -1,7 +1,10 @@
 #pragma once
 
+#include "core/ReaderLimits.h"
+
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace vextral::codecs {
@@ -20,11 +23,15 @@ struct Bgr {
 
 // The longest side of any picture Vextral makes. A true-colour picture of
 // 16384 x 16384 already takes 768 MiB; sizes typed by a user are checked
-// against this before anything is allocated or any file created.
+// against this before anything is allocated or any file created. The readers
+// have the same bound by default (ReaderLimits::pictureSide).
 constexpr int kMaxPictureSide = 16384;
+static_assert(ReaderLimits {}.pictureSide == kMaxPictureSide);
 // Raises "The picture size W x H is too large: each side can be at most
-// 16384 pixels" when a side is above the limit.
-void checkPictureSize(long long width, long long height);
+// 16384 pixels" (maxSide there) when a side is above maxSide.
+void checkPictureSize(long long width, long long height, int maxSide = kMaxPictureSide);
+// The same text, or empty when both sides are within maxSide.
+std::string pictureSizeError(long long width, long long height, int maxSide = kMaxPictureSide);
 
 // A picture in one of two layouts, rows top to bottom without padding:
 //   24 bits a pixel: blue, green, red;

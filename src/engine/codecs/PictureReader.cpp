@@ -75,82 +75,50 @@ constexpr const char* kAllImages[] = {"png", "psp",  "cut",  "pcd",  "pic", "cel
 
 bool isToolkitText(const char* text) { return text == kBitmap || text == kMetafile; }
 
-[[noreturn]] void damaged(const PictureInput& input, const std::string& reason)
+std::string damagedText(const PictureInput& input, const std::string& reason)
 {
     std::string message = input.invalid;
     if (!isToolkitText(input.invalid) && !reason.empty()) message += " (" + reason + ")";
-    throw Error(message);
+    return message;
 }
+
+// Thrown inside this file only, for a format nothing here reads; the reason
+// is the whole text.
+struct Unavailable {
+    std::string text;
+};
 
 [[noreturn]] void unavailable(const PictureInput& input, const std::string& why)
 {
-    throw Error(std::string(input.family) + " pictures (." + input.extension + ") cannot be read: " + why);
+    throw Unavailable {std::string(input.family) + " pictures (." + input.extension + ") cannot be read: " + why};
 }
 
-// An open file descriptor, closed when it goes.
-using Descriptor = FileDescriptor;
-
-[[noreturn]] void cannotOpen(const std::string& fileName, const std::string& reason)
+ReadFailure cannotOpen(const std::string& fileName, const std::string& reason)
 {
-    throw Error("Cannot open file " + fileName + ": " + reason);
+    return readFailure("Cannot open file " + fileName + ": " + reason);
 }
 
 // Opens a regular file for reading (never blocking on a FIFO) and tells its size.
-Descriptor openPictureFile(const std::string& fileName, std::uint64_t& size)
+ReadResult<FileDescriptor> openPictureFile(const std::string& fileName, std::uint64_t& size, const ReaderLimits& limits)
 {
-    Descriptor fd(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (fd.get() < 0) cannotOpen(fileName, std::strerror(errno));
+    FileDescriptor fd(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (fd.get() < 0) return cannotOpen(fileName, std::strerror(errno));
     struct stat st {};
-    if (::fstat(fd.get(), &st) != 0) cannotOpen(fileName, std::strerror(errno));
-    if (S_ISDIR(st.st_mode)) cannotOpen(fileName, std::strerror(EISDIR));
-    if (!S_ISREG(st.st_mode)) cannotOpen(fileName, "not a regular file");
+    if (::fstat(fd.get(), &st) != 0) return cannotOpen(fileName, std::strerror(errno));
+    if (S_ISDIR(st.st_mode)) return cannotOpen(fileName, std::strerror(EISDIR));
+    if (!S_ISREG(st.st_mode)) return cannotOpen(fileName, "not a regular file");
     size = static_cast<std::uint64_t>(st.st_size);
-    if (size > kMaxPictureFileBytes) {
-        cannotOpen(fileName, "the file is larger than " + std::to_string(kMaxPictureFileBytes >> 20) + " MiB");
+    if (size > limits.pictureFileBytes) {
+        return cannotOpen(fileName,
+                          "the file is larger than " + std::to_string(limits.pictureFileBytes >> 20) + " MiB");
     }
     return fd;
-}
-
-FileBytes readWholeFile(const std::string& fileName)
-{
-    std::uint64_t size = 0;
-    const Descriptor fd = openPictureFile(fileName, size);
-    FileBytes bytes;
-    bytes.data.reset(static_cast<std::uint8_t*>(std::malloc(size ? static_cast<std::size_t>(size) : 1)));
-    if (!bytes.data) cannotOpen(fileName, std::strerror(ENOMEM));
-    while (bytes.size < size) {
-        const ssize_t n = ::read(fd.get(), bytes.data.get() + bytes.size, static_cast<std::size_t>(size - bytes.size));
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) cannotOpen(fileName, std::strerror(errno));
-        if (n == 0) break; // the file shrank: what is there is read
-        bytes.size += static_cast<std::size_t>(n);
-    }
-    return bytes;
-}
-
-constexpr std::size_t kStreamBuffer = 256 * 1024;
-
-// A C stream over the file, for the libraries that read one.
-struct StreamCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-std::unique_ptr<std::FILE, StreamCloser> openStream(const std::string& fileName)
-{
-    std::uint64_t size = 0;
-    Descriptor fd = openPictureFile(fileName, size);
-    std::FILE* stream = ::fdopen(fd.get(), "rb");
-    if (!stream) cannotOpen(fileName, std::strerror(errno));
-    fd.release();
-    // The decoders ask for a few kilobytes at a time; a larger buffer saves
-    // most of the system calls of a large file.
-    std::setvbuf(stream, nullptr, _IOFBF, kStreamBuffer);
-    return std::unique_ptr<std::FILE, StreamCloser>(stream);
 }
 
 // A DOS EPS file: a 30-byte header giving where the PostScript and the
 // Windows metafile or TIFF previews lie. Only a preview is read: PostScript
 // is never run.
-Picture readEpsPreview(const FileBytes& file, const PictureInput& input)
+Picture readEpsPreview(const FileBytes& file, const PictureInput& input, const ReaderLimits& limits)
 {
     const std::span<const std::uint8_t> bytes = file.span();
     constexpr char kNoPreview[] = "only those with a TIFF or metafile preview are, as PostScript is not interpreted";
@@ -170,12 +138,7 @@ Picture readEpsPreview(const FileBytes& file, const PictureInput& input)
         magick = "WMF";
     }
     if (preview.empty()) unavailable(input, kNoPreview);
-    FileBytes part;
-    part.data.reset(static_cast<std::uint8_t*>(std::malloc(preview.size())));
-    if (!part.data) throw std::bad_alloc();
-    std::memcpy(part.data.get(), preview.data(), preview.size());
-    part.size = preview.size();
-    return readMagickPicture(std::move(part), magick, true);
+    return readMagickPicture(FileBytes::copyOf(preview), magick, true, limits);
 }
 
 } // namespace
@@ -246,48 +209,102 @@ std::string unknownExtensionMessage(const std::string& fileName)
 
 std::span<const char* const> allImagesExtensions() { return kAllImages; }
 
-void checkPictureFile(const std::string& fileName)
+FileBytes FileBytes::copyOf(std::span<const std::uint8_t> bytes)
 {
-    std::uint64_t size = 0;
-    openPictureFile(fileName, size);
+    FileBytes copy;
+    copy.data.reset(static_cast<std::uint8_t*>(std::malloc(bytes.empty() ? 1 : bytes.size())));
+    if (!copy.data) throw std::bad_alloc();
+    if (!bytes.empty()) std::memcpy(copy.data.get(), bytes.data(), bytes.size());
+    copy.size = bytes.size();
+    return copy;
 }
 
-Picture readPictureFile(const std::string& fileName, const PictureInput& input)
+ReadStatus checkPictureFile(const std::string& fileName, const ReaderLimits& limits)
 {
+    std::uint64_t size = 0;
+    if (auto fd = openPictureFile(fileName, size, limits); !fd) return readFailure(fd.reason());
+    return {};
+}
+
+ReadResult<FileBytes> readPictureBytes(const std::string& fileName, const ReaderLimits& limits)
+{
+    std::uint64_t size = 0;
+    auto fd = openPictureFile(fileName, size, limits);
+    if (!fd) return readFailure(fd.reason());
+    FileBytes bytes;
+    bytes.data.reset(static_cast<std::uint8_t*>(std::malloc(size ? static_cast<std::size_t>(size) : 1)));
+    if (!bytes.data) return cannotOpen(fileName, std::strerror(ENOMEM));
+    while (bytes.size < size) {
+        const ssize_t n = ::read(fd->get(), bytes.data.get() + bytes.size, static_cast<std::size_t>(size - bytes.size));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return cannotOpen(fileName, std::strerror(errno));
+        if (n == 0) break; // the file shrank: what is there is read
+        bytes.size += static_cast<std::size_t>(n);
+    }
+    return bytes;
+}
+
+namespace {
+
+Picture readMagickInput(FileBytes bytes, const PictureInput& input, const ReaderLimits& limits)
+{
+    if (!magickReads(input.magick)) unavailable(input, "ImageMagick on this system has no reader for them");
+    // A .bmp, .dib or .rle file without the "BM" file header is a bare DIB.
+    const char* magick = input.magick;
+    if (std::strcmp(magick, "BMP") == 0 &&
+        (bytes.size < 2 || bytes.data.get()[0] != 'B' || bytes.data.get()[1] != 'M')) {
+        magick = "DIB";
+    }
+    // ImageMagick's portable map reader loses memory when it only reads the
+    // header: their size is read here instead.
+    bool sizeChecked = false;
+    if (std::strcmp(magick, "PNM") == 0) {
+        const auto size = portableMapSize(bytes.span());
+        if (!size) throw DamagedPicture("improper image header");
+        checkPictureSize(size->first, size->second, limits.pictureSide);
+        sizeChecked = true;
+    }
+    return readMagickPicture(std::move(bytes), magick, input.firstFrameOnly, limits, sizeChecked);
+}
+
+} // namespace
+
+ReadResult<Picture> readPicture(FileBytes bytes, const PictureInput& input, const ReaderLimits& limits)
+{
+    if (input.kind == K::Gif || input.kind == K::Icon) {
+        throw std::invalid_argument(std::string(input.family) + " pictures are read through the image buffer");
+    }
     try {
         switch (input.kind) {
-        case K::Png: return readPngPicture(openStream(fileName).get());
-        case K::Jpeg: return readJpegPicture(openStream(fileName).get());
-        case K::Rla: return readRlaPicture(readWholeFile(fileName).span());
-        case K::Eps: return readEpsPreview(readWholeFile(fileName), input);
-        case K::Magick: {
-            if (!magickReads(input.magick)) unavailable(input, "ImageMagick on this system has no reader for them");
-            FileBytes bytes = readWholeFile(fileName);
-            // A .bmp, .dib or .rle file without the "BM" file header is a bare DIB.
-            const char* magick = input.magick;
-            if (std::strcmp(magick, "BMP") == 0 &&
-                (bytes.size < 2 || bytes.data.get()[0] != 'B' || bytes.data.get()[1] != 'M')) {
-                magick = "DIB";
-            }
-            // ImageMagick's portable map reader loses memory when it only
-            // reads the header: their size is read here instead.
-            bool sizeChecked = false;
-            if (std::strcmp(magick, "PNM") == 0) {
-                const auto size = portableMapSize(bytes.span());
-                if (!size) throw DamagedPicture("improper image header");
-                checkPictureSize(size->first, size->second);
-                sizeChecked = true;
-            }
-            return readMagickPicture(std::move(bytes), magick, input.firstFrameOnly, sizeChecked);
-        }
+        case K::Png: return readPngPicture(bytes.span(), limits);
+        case K::Jpeg: return readJpegPicture(bytes.span(), limits);
+        case K::Rla: return readRlaPicture(bytes.span(), limits);
+        case K::Eps: return readEpsPreview(bytes, input, limits);
+        case K::Magick: return readMagickInput(std::move(bytes), input, limits);
         case K::Unavailable: unavailable(input, "no reader for the format is available");
         case K::Gif:
         case K::Icon: break;
         }
     } catch (const DamagedPicture& e) {
-        damaged(input, e.what());
+        return readFailure(damagedText(input, e.what()));
+    } catch (const Unavailable& e) {
+        return readFailure(e.text);
+    } catch (const Error& e) {
+        // The picture size error and the memory limits.
+        return readFailure(e.what());
     }
-    throw std::invalid_argument(std::string(input.family) + " pictures are read through the image buffer");
+    throw std::invalid_argument("no reader kind");
+}
+
+ReadResult<Picture> readPictureFile(const std::string& fileName, const PictureInput& input, const ReaderLimits& limits)
+{
+    // Formats nothing here reads say so whether or not the file is there.
+    if (input.kind == K::Unavailable || (input.kind == K::Magick && !magickReads(input.magick))) {
+        return readPicture(FileBytes {}, input, limits);
+    }
+    ReadResult<FileBytes> bytes = readPictureBytes(fileName, limits);
+    if (!bytes) return readFailure(bytes.reason());
+    return readPicture(std::move(bytes).value(), input, limits);
 }
 
 } // namespace vextral::codecs

@@ -1,8 +1,12 @@
 #pragma once
 
 #include "codecs/Picture.h"
+#include "core/ReadResult.h"
+#include "core/ReaderLimits.h"
 
 #include <cstdint>
+#include <cstdlib>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -42,20 +46,37 @@ std::string unknownExtensionMessage(const std::string& fileName);
 // The extensions of the converter's "All Images" filter, in its order.
 std::span<const char* const> allImagesExtensions();
 
-// Files larger than this are refused before they are read.
-constexpr std::uint64_t kMaxPictureFileBytes = std::uint64_t {1} << 30;
+// A whole file in memory, in a block from malloc (ImageMagick takes such
+// blocks over without a copy).
+struct FileBytes {
+    struct Free {
+        void operator()(std::uint8_t* p) const { std::free(p); }
+    };
+    std::unique_ptr<std::uint8_t, Free> data;
+    std::size_t size = 0;
+    std::span<const std::uint8_t> span() const { return {data.get(), size}; }
+    // A copy of bytes (raises std::bad_alloc when there is no room).
+    static FileBytes copyOf(std::span<const std::uint8_t> bytes);
+};
 
-// Raises "Cannot open file %s: <reason>" unless the file is a regular file
-// that can be opened for reading and is at most kMaxPictureFileBytes long.
-void checkPictureFile(const std::string& fileName);
+// Fails with "Cannot open file %s: <reason>" unless the file is a regular
+// file that can be opened for reading and is at most
+// limits.pictureFileBytes long.
+ReadStatus checkPictureFile(const std::string& fileName, const ReaderLimits& limits = {});
+// The whole of such a file, with the same failures.
+ReadResult<FileBytes> readPictureBytes(const std::string& fileName, const ReaderLimits& limits = {});
 
-// Reads a picture file of any input format but GIF and icon (which need the
-// image buffer and the platform layer) as a 24-bit picture; transparent
-// pixels are drawn over white. Throws vextral::Error: "Cannot open file %s:
-// <reason>", the picture size error of checkPictureSize, the input's
-// invalid text for a damaged file (with the library's reason where the text
-// is ours), or "<family> pictures (.ext) cannot be read: ..." when nothing
-// here reads the format.
-Picture readPictureFile(const std::string& fileName, const PictureInput& input);
+// Reads a picture of any input format but GIF and icon (which need the image
+// buffer and the platform layer) as a 24-bit picture; transparent pixels are
+// drawn over white. The reasons it fails with: the picture size error of
+// checkPictureSize (limits.pictureSide), the input's invalid text for a
+// damaged file (with the library's reason where the text is ours), "Not
+// enough memory to read the picture ...", or "<family> pictures (.ext)
+// cannot be read: ..." when nothing here reads the format. bytes is taken
+// over.
+ReadResult<Picture> readPicture(FileBytes bytes, const PictureInput& input, const ReaderLimits& limits = {});
+// The same for a file, which may also fail with "Cannot open file %s: <reason>".
+ReadResult<Picture> readPictureFile(const std::string& fileName, const PictureInput& input,
+                                    const ReaderLimits& limits = {});
 
 } // namespace vextral::codecs

@@ -1,9 +1,8 @@
 #pragma once
 
-#include "codecs/Picture.h"
+#include "codecs/PictureReader.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <optional>
@@ -12,10 +11,12 @@
 #include <string>
 #include <utility>
 
-// The readers behind readPictureFile (PictureReader.h), one file each. Every
-// one returns a 24-bit picture with transparent pixels drawn over white, and
-// raises DamagedPicture for a file it cannot make sense of; the picture size
-// error (checkPictureSize) comes through as it is.
+// The readers behind readPicture (PictureReader.h), one file each, private to
+// it. Every one returns a 24-bit picture with transparent pixels drawn over
+// white, and raises DamagedPicture for a file it cannot make sense of; the
+// picture size error (checkPictureSize) and the memory errors come through
+// as vextral::Error. readPicture turns both into its reason: neither leaves
+// the codecs.
 
 namespace vextral::codecs {
 
@@ -23,17 +24,6 @@ namespace vextral::codecs {
 class DamagedPicture : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
-};
-
-// A whole file in memory, in a block from malloc (ImageMagick takes such
-// blocks over without a copy).
-struct FileBytes {
-    struct Free {
-        void operator()(std::uint8_t* p) const { std::free(p); }
-    };
-    std::unique_ptr<std::uint8_t, Free> data;
-    std::size_t size = 0;
-    std::span<const std::uint8_t> span() const { return {data.get(), size}; }
 };
 
 // A row of blue, green, red, alpha pixels drawn over white as blue, green, red.
@@ -49,15 +39,16 @@ inline void drawRowOverWhite(const std::uint8_t* bgra, std::size_t width, std::u
     }
 }
 
-Picture readPngPicture(std::FILE* file);
-Picture readJpegPicture(std::FILE* file);
-Picture readRlaPicture(std::span<const std::uint8_t> bytes);
+Picture readPngPicture(std::span<const std::uint8_t> bytes, const ReaderLimits& limits);
+Picture readJpegPicture(std::span<const std::uint8_t> bytes, const ReaderLimits& limits);
+Picture readRlaPicture(std::span<const std::uint8_t> bytes, const ReaderLimits& limits);
 // magick is ImageMagick's name of the format; firstFrameOnly asks for the
 // first image of files that hold several (the merged image of a Photoshop
 // file, the first page of a TIFF file). The picture's size is checked from
 // its header before it is decoded, unless sizeChecked says the caller did.
 // bytes is taken over.
-Picture readMagickPicture(FileBytes bytes, const char* magick, bool firstFrameOnly, bool sizeChecked = false);
+Picture readMagickPicture(FileBytes bytes, const char* magick, bool firstFrameOnly, const ReaderLimits& limits,
+                          bool sizeChecked = false);
 // The width and height in a portable map's header (P1 to P7); nothing when
 // the header cannot be read.
 std::optional<std::pair<long long, long long>> portableMapSize(std::span<const std::uint8_t> bytes);

@@ -56,7 +56,7 @@ void decodeChannel(std::span<const std::uint8_t> data, std::vector<std::uint8_t>
 
 } // namespace
 
-Picture readRlaPicture(std::span<const std::uint8_t> bytes)
+Picture readRlaPicture(std::span<const std::uint8_t> bytes, const ReaderLimits& limits)
 {
     if (bytes.size() < kHeaderSize) throw DamagedPicture("the header is cut short");
     const int left = be16(bytes, kActiveWindow), right = be16(bytes, kActiveWindow + 2);
@@ -78,7 +78,7 @@ Picture readRlaPicture(std::span<const std::uint8_t> bytes)
             throw DamagedPicture(std::to_string(bits) + " bits per channel are not supported");
         }
     }
-    checkPictureSize(width, height);
+    checkPictureSize(width, height, limits.pictureSide);
     if (kHeaderSize + 4 * static_cast<std::uint64_t>(height) > bytes.size()) {
         throw DamagedPicture("the scanline table is cut short");
     }

@@ -23,7 +23,4 @@ void writeIco(ImageBuffer& buffer, const std::string& fileName);
 void writeCur(ImageBuffer& buffer, const std::string& fileName);
 void writeWmf(ImageBuffer& buffer, const std::string& fileName);
 
-// Reads one image of a GIF file into the buffer's picture and parameters.
-void readGif(ImageBuffer& buffer, const std::string& fileName);
-
 } // namespace vextral::codecs

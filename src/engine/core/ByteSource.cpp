@@ -39,27 +39,15 @@ std::optional<std::uint32_t> ByteSource::u32(std::uint64_t offset) const
     return le32(b);
 }
 
-std::unique_ptr<FileByteSource> FileByteSource::open(const std::string& path, std::string& error)
+ReadResult<std::unique_ptr<FileByteSource>> FileByteSource::open(const std::string& path)
 {
     // O_NONBLOCK keeps a FIFO from blocking the open; such files are refused below.
     FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (!fd) {
-        error = std::strerror(errno);
-        return nullptr;
-    }
+    if (!fd) return readFailure(std::strerror(errno));
     struct stat st {};
-    if (::fstat(fd.get(), &st) != 0) {
-        error = std::strerror(errno);
-        return nullptr;
-    }
-    if (S_ISDIR(st.st_mode)) {
-        error = "Is a directory";
-        return nullptr;
-    }
-    if (!S_ISREG(st.st_mode)) {
-        error = "Not a regular file";
-        return nullptr;
-    }
+    if (::fstat(fd.get(), &st) != 0) return readFailure(std::strerror(errno));
+    if (S_ISDIR(st.st_mode)) return readFailure("Is a directory");
+    if (!S_ISREG(st.st_mode)) return readFailure("Not a regular file");
     return std::unique_ptr<FileByteSource>(new FileByteSource(std::move(fd), static_cast<std::uint64_t>(st.st_size)));
 }
 

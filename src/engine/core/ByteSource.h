@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/FileDescriptor.h"
+#include "core/ReadResult.h"
 
 #include <array>
 #include <cstddef>
@@ -36,9 +37,10 @@ public:
 // A regular file, read with pread: only the ranges a parser asks for are read.
 class FileByteSource final : public ByteSource {
 public:
-    // Opens path; on failure returns nothing and sets error to a message such
-    // as "No such file or directory".
-    static std::unique_ptr<FileByteSource> open(const std::string& path, std::string& error);
+    // Opens path: a regular file, or the reason it cannot be read ("No such
+    // file or directory", "Is a directory", "Not a regular file"). A FIFO is
+    // refused without waiting on it.
+    static ReadResult<std::unique_ptr<FileByteSource>> open(const std::string& path);
     ~FileByteSource() override;
     FileByteSource(const FileByteSource&) = delete;
     FileByteSource& operator=(const FileByteSource&) = delete;

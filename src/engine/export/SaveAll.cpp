@@ -1,6 +1,5 @@
 #include "export/SaveAll.h"
 
-#include "codecs/GifLzw.h"
 #include "codecs/ImageBuffer.h"
 #include "core/Error.h"
 #include "core/FileName.h"
@@ -53,7 +52,6 @@ int saveAll(const IconCatalogue& catalogue, const std::string& folder, SaveAllJo
     if (folder.empty()) throw Error("Please select a folder to save icons.");
     job.written = job.renamed = 0;
     codecs::ImageBuffer buffer;
-    codecs::attachLzwCoders(buffer.params());
     buffer.setBackground(settings::kWhite);
     if (!job.naming.byFilename && job.naming.prefix.empty()) job.naming.prefix = "Icon";
     if (!job.naming.byFilename) checkSaveAllPrefix(job.naming.prefix);

@@ -1,6 +1,5 @@
 #include "export/WebPage.h"
 
-#include "codecs/GifLzw.h"
 #include "codecs/ImageBuffer.h"
 #include "codecs/Picture.h"
 #include "core/Error.h"
@@ -102,7 +101,6 @@ WebPageOutcome writeWebPage(const IconCatalogue& catalogue, WebPageJob& job)
     const WebPageRange range = webPageRange(catalogue, job);
 
     codecs::ImageBuffer buffer;
-    codecs::attachLzwCoders(buffer.params());
     buffer.setBackground(job.background);
     buffer.params().jpegQuality = job.jpegQuality;
     const std::string folder = job.folder.back() == '/' ? job.folder : job.folder + "/";

@@ -129,13 +129,13 @@ std::size_t ResponseHeaderReader::feed(std::string_view bytes)
         const bool ended = lf != std::string_view::npos;
         const std::size_t take = (ended ? lf + 1 : bytes.size()) - used;
         // Checked before the bytes are kept: the reader never holds more than its limits.
-        if (text_.size() - lineStart_ + take > kMaxLine + 2) tooLong(); // the line, its CR and its LF
-        if (text_.size() + take > kMaxHeader) throw Error("The server sent a header longer than 1 MiB");
+        if (text_.size() - lineStart_ + take > limits_.httpHeaderLine + 2) tooLong(); // the line, its CR and its LF
+        if (text_.size() + take > limits_.httpHeaderBytes) throw Error("The server sent a header longer than 1 MiB");
         text_.append(bytes.substr(used, take));
         used += take;
         std::string_view line(text_.data() + lineStart_, text_.size() - lineStart_ - (ended ? 1 : 0));
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        if (line.size() > kMaxLine) tooLong();
+        if (line.size() > limits_.httpHeaderLine) tooLong();
         if (!ended) break;
         takeLine(line);
         lineStart_ = text_.size();
@@ -152,7 +152,8 @@ void ResponseHeaderReader::takeLine(std::string_view line)
     } else {
         const std::string name = upperAscii(std::string(word(line, 0)));
         if (name == "LOCATION:") {
-            location_ = std::string(trimBlanks(line.substr(std::min<std::size_t>(10, line.size()), kMaxLocation)));
+            location_ =
+                std::string(trimBlanks(line.substr(std::min<std::size_t>(10, line.size()), limits_.httpLocation)));
         } else if (name == "SET-COOKIE:") {
             const std::string_view value = trimBlanks(line.substr(std::min<std::size_t>(12, line.size())));
             // A cookie goes back into a request line by line: never one that could break it.
@@ -210,7 +211,7 @@ HttpResponse HttpClient::fetch(const HttpUrl& url)
 
     HttpResponse response;
     response.url = url.text();
-    ResponseHeaderReader header;
+    ResponseHeaderReader header(limits);
     std::string piece;
     auto deadline = Clock::now() + timeLimit;
     while (!header.complete()) {
@@ -234,8 +235,9 @@ HttpResponse HttpClient::fetch(const HttpUrl& url)
 
     if (header.complete()) {
         for (;;) {
-            if (response.body.size() > kMaxBody) throw Error("The server sent more than 1 MiB");
-            const auto status = connection.receive(response.body, kMaxBody + 1 - response.body.size(), timeLimit);
+            if (response.body.size() > limits.httpBodyBytes) throw Error("The server sent more than 1 MiB");
+            const auto status =
+                connection.receive(response.body, limits.httpBodyBytes + 1 - response.body.size(), timeLimit);
             if (status == TcpConnection::Status::Closed) break;
             if (status == TcpConnection::Status::TimedOut) throw Error("Socket capture aborted");
             if (status != TcpConnection::Status::Ok) throw Error("Connection lost while reading the answer");

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/ReaderLimits.h"
 #include "net/TcpConnection.h"
 
 #include <chrono>
@@ -44,13 +45,12 @@ std::string buildRequest(const HttpUrl& url, bool viaProxy, const std::string& c
 // up to its first empty line: the status code (the second word of the first
 // line as a number, 0 when it is none), the redirect target of a "Location:"
 // line and the cookie of a "Set-Cookie:" line (names in any letter case).
-// Lines end with LF or CR LF. A line longer than kMaxLine or a header longer
-// than kMaxHeader raises an error: a server cannot fill the memory.
+// Lines end with LF or CR LF. A line longer than limits.httpHeaderLine or a
+// header longer than limits.httpHeaderBytes raises an error: a server cannot
+// fill the memory. A Location is kept up to limits.httpLocation characters.
 class ResponseHeaderReader {
 public:
-    static constexpr std::size_t kMaxLine = 8 * 1024;
-    static constexpr std::size_t kMaxHeader = 1024 * 1024;
-    static constexpr std::size_t kMaxLocation = 256;
+    explicit ResponseHeaderReader(const ReaderLimits& limits = {}) : limits_(limits) {}
 
     // Takes bytes and returns how many of them belong to the header; those
     // after the empty line are the body's. Takes nothing once complete.
@@ -68,6 +68,7 @@ public:
 private:
     void takeLine(std::string_view line);
 
+    ReaderLimits limits_;
     std::string text_;
     std::size_t lineStart_ = 0; // where the line being read begins in text_
     std::size_t lines_ = 0;
@@ -90,13 +91,12 @@ struct HttpResponse {
 // sending the request, reading a header line, each piece of the body) is
 // limited by timeLimit; the pump runs between short polls meanwhile. The body
 // is everything the server sends until it closes the connection, at most
-// kMaxBody bytes. Statuses 300 to 302 with a Location are followed, at most
+// limits.httpBodyBytes bytes. Statuses 300 to 302 with a Location are followed, at most
 // kMaxRedirects times; every other status ends the fetch with its body (an
 // error page is a body like any other). Failures raise vextral::Error with
 // the client's messages ("Host Lookup Failed", "Socket readln aborted", ...).
 class HttpClient {
 public:
-    static constexpr std::size_t kMaxBody = 1024 * 1024;
     static constexpr int kMaxRedirects = 5;
 
     explicit HttpClient(Pump pump = {}) : pump_(std::move(pump)) {}
@@ -105,6 +105,8 @@ public:
     std::string proxyHost;
     int proxyPort = 8080;
     std::chrono::milliseconds timeLimit {20000};
+    // The bounds on the header and the body of each response.
+    ReaderLimits limits;
 
     HttpResponse get(const std::string& url);
 

@@ -10,21 +10,14 @@ namespace vextral::net {
 
 namespace {
 
-// Bounds on what a table file may make us hold: real tables have short words
-// and a few thousand entries.
-constexpr std::size_t kMaxWord = 255;
-constexpr std::size_t kMaxLine = 4096;
-constexpr std::size_t kMaxEntries = 100000;
-constexpr std::size_t kMaxFileBytes = 4u << 20;
-
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
 
 // A MIME type as a header may carry it: two names of letters, digits and
 // "!#$&-^_.+" around one "/".
-bool isMimeType(std::string_view word)
+bool isMimeType(std::string_view word, std::size_t maxWord)
 {
     const std::size_t slash = word.find('/');
-    if (word.size() > kMaxWord || slash == 0 || slash == std::string_view::npos || slash + 1 == word.size())
+    if (word.size() > maxWord || slash == 0 || slash == std::string_view::npos || slash + 1 == word.size())
         return false;
     for (std::size_t i = 0; i < word.size(); ++i) {
         const char c = word[i];
@@ -45,7 +38,7 @@ void MimeTypeTable::parse(std::string_view text)
         if (stop == std::string_view::npos) stop = text.size();
         std::string_view line = text.substr(start, stop - start);
         start = stop + 1;
-        if (line.size() > kMaxLine) continue;
+        if (line.size() > limits_.mimeLine) continue;
         if (const std::size_t hash = line.find('#'); hash != std::string_view::npos) line = line.substr(0, hash);
 
         std::string type;
@@ -59,15 +52,15 @@ void MimeTypeTable::parse(std::string_view text)
             const std::string_view word = line.substr(begin, i - begin);
             if (first) {
                 first = false;
-                if (!isMimeType(word)) break;
+                if (!isMimeType(word, limits_.mimeWord)) break;
                 type = std::string(word);
                 continue;
             }
-            if (word.size() > kMaxWord) continue;
+            if (word.size() > limits_.mimeWord) continue;
             std::string extension = lowerAscii(std::string(word));
             if (extension.front() == '.') extension.erase(0, 1);
             if (extension.empty()) continue;
-            if (types_.size() >= kMaxEntries && !types_.count(extension)) continue;
+            if (types_.size() >= limits_.mimeEntries && !types_.count(extension)) continue;
             types_[extension] = type;
         }
     }
@@ -77,7 +70,7 @@ void MimeTypeTable::parseFile(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
     if (!in) return;
-    std::string text(kMaxFileBytes, '\0');
+    std::string text(limits_.mimeFileBytes, '\0');
     in.read(text.data(), static_cast<std::streamsize>(text.size()));
     text.resize(static_cast<std::size_t>(in.gcount()));
     parse(text);

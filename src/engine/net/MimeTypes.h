@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/ReaderLimits.h"
+
 #include <cstddef>
 #include <map>
 #include <string>
@@ -14,6 +16,10 @@ namespace vextral::net {
 // earlier one. Extensions match without regard to ASCII case.
 class MimeTypeTable {
 public:
+    // What a table file may make it hold is bounded by limits (the mime
+    // fields): real tables have short words and a few thousand entries.
+    explicit MimeTypeTable(const ReaderLimits& limits = {}) : limits_(limits) {}
+
     // Adds the entries of one file's text. Lines that do not fit the shape are
     // skipped; overlong lines and words are ignored rather than stored.
     void parse(std::string_view text);
@@ -29,6 +35,7 @@ public:
     static const MimeTypeTable& system();
 
 private:
+    ReaderLimits limits_;
     std::map<std::string, std::string> types_;
 };
 

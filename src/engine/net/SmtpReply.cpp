@@ -23,7 +23,7 @@ SmtpReplyReader::Status SmtpReplyReader::feed(std::string_view bytes, SmtpReply&
     while (!bytes.empty()) {
         const std::size_t end = bytes.find('\n');
         const std::string_view piece = bytes.substr(0, end);
-        if (partial_.size() + piece.size() > maxLine + 1 || replyBytes_ + piece.size() > maxReply) {
+        if (partial_.size() + piece.size() > limits_.smtpLine + 1 || replyBytes_ + piece.size() > limits_.smtpReply) {
             broken_ = true;
             return Status::TooLong;
         }
@@ -32,7 +32,7 @@ SmtpReplyReader::Status SmtpReplyReader::feed(std::string_view bytes, SmtpReply&
         if (end == std::string_view::npos) break;
         bytes.remove_prefix(end + 1);
         if (!partial_.empty() && partial_.back() == '\r') partial_.pop_back();
-        if (partial_.size() > maxLine) {
+        if (partial_.size() > limits_.smtpLine) {
             broken_ = true;
             return Status::TooLong;
         }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/ReaderLimits.h"
+
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -26,8 +28,8 @@ struct SmtpReply {
 // belongs to the reply. Lines end in LF, with or without a CR before it.
 // Bytes after the last whole line wait for the next reply.
 //
-// Memory is bounded: a line longer than maxLine, or a reply of more than
-// maxReply bytes, is an error rather than an ever-growing buffer.
+// Memory is bounded: a line longer than limits.smtpLine, or a reply of more
+// than limits.smtpReply bytes, is an error rather than an ever-growing buffer.
 class SmtpReplyReader {
 public:
     enum class Status {
@@ -36,8 +38,7 @@ public:
         TooLong,    // a line or the reply exceeded its limit; the reader must be cleared
     };
 
-    static constexpr std::size_t maxLine = 4096;
-    static constexpr std::size_t maxReply = 64 * 1024;
+    explicit SmtpReplyReader(const ReaderLimits& limits = {}) : limits_(limits) {}
 
     // Adds received bytes and reports whether a whole reply has arrived; when
     // it has, reply receives it and the reader starts on the next one.
@@ -48,6 +49,7 @@ public:
     bool pending() const { return !partial_.empty() || !lines_.empty(); }
 
 private:
+    ReaderLimits limits_;
     std::string partial_;            // bytes after the last LF
     std::vector<std::string> lines_; // whole lines of the reply under way
     std::size_t replyBytes_ = 0;

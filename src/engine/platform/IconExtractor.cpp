@@ -54,16 +54,6 @@ bool looksLikeIconDirectory(const ByteSource& s)
     return le16(h) == 0 && (type == 1 || type == 2) && le16(h + 4) >= 1 && s.size() >= kIconDirHeader + kIconDirEntry;
 }
 
-// PNG images can inflate to far more than their bytes; the ones tried for one
-// icon may together hold as many pixels as the largest one an icon may have.
-constexpr std::uint64_t kPngPixelBudget = std::uint64_t {codecs::kMaxIconPngDimension} * codecs::kMaxIconPngDimension;
-
-// Decoded images an icon source keeps (about 5 KB each), and how many times
-// its bytes (plus a fixed allowance) decoding may read over its life.
-constexpr std::size_t kDecodedKept = 1024;
-constexpr std::uint64_t kDecodeBytesPerFileByte = 8;
-constexpr std::uint64_t kDecodeAllowance = 64ull << 20;
-
 // Collects the entries of a directory, giving entries that name one range one image.
 class DirectoryBuilder {
 public:
@@ -150,29 +140,29 @@ const char* iconFileKindName(IconFileKind kind)
     return "none";
 }
 
-IconSource IconSource::open(const std::string& path)
+IconSource IconSource::open(const std::string& path, const ReaderLimits& limits)
 {
-    std::string error;
-    auto file = FileByteSource::open(path, error);
+    auto file = FileByteSource::open(path);
     if (!file) {
         IconSource source;
-        source.error_ = error.empty() ? "cannot be read" : error;
+        source.error_ = file.reason().empty() ? "cannot be read" : file.reason();
         return source;
     }
-    return fromSource(std::move(file));
+    return fromSource(std::move(file).value(), limits);
 }
 
-IconSource IconSource::fromBytes(std::vector<std::uint8_t> bytes)
+IconSource IconSource::fromBytes(std::vector<std::uint8_t> bytes, const ReaderLimits& limits)
 {
-    return fromSource(std::make_shared<MemoryByteSource>(std::move(bytes)));
+    return fromSource(std::make_shared<MemoryByteSource>(std::move(bytes)), limits);
 }
 
-IconSource IconSource::fromSource(std::shared_ptr<const ByteSource> source)
+IconSource IconSource::fromSource(std::shared_ptr<const ByteSource> source, const ReaderLimits& limits)
 {
     IconSource s;
+    s.limits_ = limits;
     s.source_ = std::move(source);
     s.detect();
-    s.decodeBytesLeft_ = kDecodeBytesPerFileByte * s.source_->size() + kDecodeAllowance;
+    s.decodeBytesLeft_ = limits.decodeBytesPerFileByte * s.source_->size() + limits.decodeAllowanceBytes;
     return s;
 }
 
@@ -184,9 +174,9 @@ void IconSource::detect()
 
     if (magic[0] == 'M' && magic[1] == 'Z') {
         IconResourceTable table;
-        if (readPeResources(*source_, table)) {
+        if (readPeResources(*source_, table, limits_)) {
             kind_ = IconFileKind::Pe;
-        } else if (readNeResources(*source_, table)) {
+        } else if (readNeResources(*source_, table, limits_)) {
             kind_ = IconFileKind::Ne;
         } else {
             return; // a DOS program
@@ -205,7 +195,7 @@ void IconSource::detect()
         readAni();
         return;
     }
-    if (magic[0] == 'B' && magic[1] == 'M' && probeBitmapFile(*source_)) {
+    if (magic[0] == 'B' && magic[1] == 'M' && probeBitmapFile(*source_, limits_)) {
         kind_ = IconFileKind::Bmp;
         icons_.push_back({});
     }
@@ -305,7 +295,7 @@ std::vector<std::optional<ImageInfo>> IconSource::probeImages(const IconEntry& i
     infos.reserve(icon.directory->images.size());
     for (const ImageRange& image : icon.directory->images) {
         const auto head = streamOf(icon).bytes(image.offset, std::min(image.size, kProbeBytes));
-        infos.push_back(head ? probeIconImage(*head) : std::nullopt);
+        infos.push_back(head ? probeIconImage(*head, limits_) : std::nullopt);
     }
     return infos;
 }
@@ -321,7 +311,7 @@ std::vector<IconImageEntry> IconSource::images(int index) const
     std::vector<IconImageEntry> out;
     if (index < 0 || index >= count()) return out;
     if (kind_ == IconFileKind::Bmp) {
-        out.push_back({probeBitmapFile(*source_), 0, 0, 0});
+        out.push_back({probeBitmapFile(*source_, limits_), 0, 0, 0});
         return out;
     }
     const IconEntry& icon = icons_[static_cast<std::size_t>(index)];
@@ -342,7 +332,7 @@ std::vector<IconImageEntry> IconSource::images(int index) const
 std::optional<Icon> IconSource::icon(int index) const
 {
     if (index < 0 || index >= count()) return std::nullopt;
-    if (kind_ == IconFileKind::Bmp) return decodeBitmapFile(*source_);
+    if (kind_ == IconFileKind::Bmp) return decodeBitmapFile(*source_, limits_);
     const IconEntry& entry = icons_[static_cast<std::size_t>(index)];
     if (!entry.directory) return std::nullopt;
     const auto infos = probeImages(entry);
@@ -358,7 +348,8 @@ std::optional<Icon> IconSource::icon(int index) const
                      [&](std::size_t a, std::size_t b) { return betterForLargeIcon(*infos[a], *infos[b]); });
     const ByteSource& stream = streamOf(entry);
     std::uint64_t bytesLeft = stream.size();
-    std::uint64_t pngPixelsLeft = kPngPixelBudget;
+    // PNG images can inflate to far more than their bytes.
+    std::uint64_t pngPixelsLeft = limits_.iconPngPixelsPerIcon;
     for (const std::size_t k : candidates) {
         const ImageRange& image = entry.directory->images[k];
         if (image.size > bytesLeft) continue;
@@ -380,8 +371,8 @@ std::optional<Icon> IconSource::icon(int index) const
         if (image.size > decodeBytesLeft_) continue;
         decodeBytesLeft_ -= image.size;
         std::optional<Icon> decoded;
-        if (const auto bytes = stream.bytes(image.offset, image.size)) decoded = decodeIconImage(*bytes);
-        if (decoded_.size() >= kDecodedKept) decoded_.clear();
+        if (const auto bytes = stream.bytes(image.offset, image.size)) decoded = decodeIconImage(*bytes, limits_);
+        if (decoded_.size() >= limits_.decodedImagesKept) decoded_.clear();
         decoded_.emplace(key, decoded);
         if (decoded) return decoded;
     }
@@ -401,7 +392,7 @@ std::optional<codecs::IconPicture> IconSource::imagePicture(int index, int entry
     if (range.size > decodeBytesLeft_) return std::nullopt;
     decodeBytesLeft_ -= range.size;
     const auto bytes = streamOf(icon).bytes(range.offset, range.size);
-    return bytes ? codecs::decodeIconImageFull(*bytes) : std::nullopt;
+    return bytes ? codecs::decodeIconImageFull(*bytes, limits_) : std::nullopt;
 }
 
 std::vector<std::uint8_t> IconSource::originalIco(int index) const

@@ -3,6 +3,7 @@
 #include "codecs/IconImage.h"
 #include "core/ByteSource.h"
 #include "core/Icon.h"
+#include "core/ReaderLimits.h"
 
 #include <cstdint>
 #include <map>
@@ -45,9 +46,11 @@ class IconSource {
 public:
     // An unreadable or missing file gives a source with no icons whose error()
     // tells why; a readable file of another type has no icons and no error.
-    static IconSource open(const std::string& path);
-    static IconSource fromBytes(std::vector<std::uint8_t> bytes);
-    static IconSource fromSource(std::shared_ptr<const ByteSource> source);
+    // The source keeps limits for all its reading: the decoding budget, the
+    // resource tables and the images' own limits.
+    static IconSource open(const std::string& path, const ReaderLimits& limits = {});
+    static IconSource fromBytes(std::vector<std::uint8_t> bytes, const ReaderLimits& limits = {});
+    static IconSource fromSource(std::shared_ptr<const ByteSource> source, const ReaderLimits& limits = {});
 
     bool readable() const { return error_.empty(); }
     const std::string& error() const { return error_; }
@@ -93,6 +96,7 @@ private:
     std::vector<std::optional<codecs::ImageInfo>> probeImages(const IconEntry& icon) const;
     const ByteSource& streamOf(const IconEntry& icon) const { return icon.stream ? *icon.stream : *source_; }
 
+    ReaderLimits limits_;
     std::shared_ptr<const ByteSource> source_;
     std::string error_;
     IconFileKind kind_ = IconFileKind::None;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/ByteSource.h"
+#include "core/ReaderLimits.h"
 
 #include <cstdint>
 #include <optional>
@@ -32,9 +33,11 @@ struct IconResourceTable {
 };
 
 // Both return false when the file is not of their kind; a file of their kind
-// with damaged resources gives the groups and images that could be read.
-bool readPeResources(const ByteSource& file, IconResourceTable& table);
-bool readNeResources(const ByteSource& file, IconResourceTable& table);
+// with damaged resources gives the groups and images that could be read. A
+// PE directory is read up to limits.peDirectoryEntries entries, an NE
+// resource table up to limits.neResources resources.
+bool readPeResources(const ByteSource& file, IconResourceTable& table, const ReaderLimits& limits = {});
+bool readNeResources(const ByteSource& file, IconResourceTable& table, const ReaderLimits& limits = {});
 
 constexpr std::uint16_t kIconTypeId = 3;
 constexpr std::uint16_t kGroupIconTypeId = 14;

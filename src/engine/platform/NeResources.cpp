@@ -19,7 +19,6 @@ namespace {
 
 constexpr std::uint16_t kNeIcon = 0x8000 | kIconTypeId;
 constexpr std::uint16_t kNeGroupIcon = 0x8000 | kGroupIconTypeId;
-constexpr std::uint32_t kMaxResources = 1u << 16;
 
 // A resource's name; names are charged their bytes against nameBytesLeft
 // (the file's size to start with), and once it runs out the rest are "?", so
@@ -39,7 +38,7 @@ std::string resourceLabel(const ByteSource& file, std::uint64_t table, std::uint
 
 } // namespace
 
-bool readNeResources(const ByteSource& file, IconResourceTable& table)
+bool readNeResources(const ByteSource& file, IconResourceTable& table, const ReaderLimits& limits)
 {
     std::uint8_t dos[64];
     if (!file.read(0, dos, sizeof dos) || dos[0] != 'M' || dos[1] != 'Z') return false;
@@ -57,7 +56,7 @@ bool readNeResources(const ByteSource& file, IconResourceTable& table)
     std::uint64_t pos = base + 2;
     std::uint32_t seen = 0;
     std::uint64_t nameBytesLeft = file.size();
-    while (seen < kMaxResources) {
+    while (seen < limits.neResources) {
         std::uint8_t type[8];
         if (!file.read(pos, type, 2)) break;
         const std::uint16_t typeId = le16(type);

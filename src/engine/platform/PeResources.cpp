@@ -28,12 +28,10 @@ struct DirEntry {
     bool isDirectory;
 };
 
-// No directory in a sane file comes close to this many entries.
-constexpr std::uint32_t kMaxEntries = 1u << 16;
-
 class PeImage {
 public:
-    explicit PeImage(const ByteSource& file) : file_(file) {}
+    // No directory in a sane file comes close to maxEntries entries.
+    PeImage(const ByteSource& file, std::uint32_t maxEntries) : file_(file), maxEntries_(maxEntries) {}
 
     bool open()
     {
@@ -94,7 +92,7 @@ public:
 
     // Reads the directory at offset (relative to the resource data); up to
     // limit entries, in stored order (named entries first, then ids).
-    std::vector<DirEntry> directory(std::uint32_t offset, std::uint32_t limit = kMaxEntries) const
+    std::vector<DirEntry> directory(std::uint32_t offset, std::uint32_t limit = ~std::uint32_t {0}) const
     {
         std::vector<DirEntry> entries;
         const auto head = fileOffset(std::uint64_t {resourceRva_} + offset, 16);
@@ -102,7 +100,7 @@ public:
         std::uint8_t h[16];
         if (!file_.read(*head, h, sizeof h)) return entries;
         std::uint32_t n = std::uint32_t {le16(h + 12)} + le16(h + 14);
-        n = std::min({n, limit, kMaxEntries});
+        n = std::min({n, limit, maxEntries_});
         const auto at = fileOffset(std::uint64_t {resourceRva_} + offset + 16, std::uint64_t {n} * 8);
         if (!at) return entries;
         const auto raw = file_.bytes(*at, std::uint64_t {n} * 8);
@@ -168,6 +166,7 @@ public:
 
 private:
     const ByteSource& file_;
+    std::uint32_t maxEntries_;
     std::vector<Section> sections_;
     std::uint32_t headersSize_ = 0;
     std::uint32_t resourceRva_ = 0;
@@ -176,9 +175,9 @@ private:
 
 } // namespace
 
-bool readPeResources(const ByteSource& file, IconResourceTable& table)
+bool readPeResources(const ByteSource& file, IconResourceTable& table, const ReaderLimits& limits)
 {
-    PeImage pe(file);
+    PeImage pe(file, limits.peDirectoryEntries);
     if (!pe.open()) return false;
     if (!pe.hasResources()) return true;
     for (const DirEntry& type : pe.directory(0)) {

@@ -1,61 +1,71 @@
 #include "platform/PictureFile.h"
 
-#include "codecs/GifLzw.h"
-#include "codecs/PictureReader.h"
-#include "core/Error.h"
+#include "codecs/GifReader.h"
 #include "platform/IconExtractor.h"
 
 namespace vextral::platform {
 
 namespace {
 
+using codecs::PictureReaderKind;
+
 constexpr std::uint32_t kWhite = 0xFFFFFF;
 
-void loadGif(codecs::ImageBuffer& buffer, const std::string& fileName, const codecs::PictureInput& input)
+// A black and white GIF is read as a 1-bit picture.
+ReadStatus asTrueColour(codecs::ImageBuffer& buffer, ReadStatus read)
 {
-    codecs::checkPictureFile(fileName);
-    // The reader stores what it finds as it goes; a failed read puts it all back.
-    const codecs::IOParams params = buffer.params();
-    const settings::Colour background = buffer.background();
-    try {
-        if (!buffer.params().gifDecoder) codecs::attachLzwCoders(buffer.params());
-        buffer.loadFromFile(fileName);
-        if (buffer.aborting) throw Error(input.invalid);
-    } catch (...) {
-        buffer.params() = params;
-        buffer.setBackground(background);
-        throw;
-    }
-    // A black and white GIF is read as a 1-bit picture.
-    if (buffer.picture().bits != 24) buffer.picture() = codecs::to24Bit(buffer.picture());
+    if (read && buffer.picture().bits != 24) buffer.picture() = codecs::to24Bit(buffer.picture());
+    return read;
 }
 
-codecs::Picture readIcon(const std::string& fileName, const codecs::PictureInput& input)
+// The icon of an icon file as the desktop draws it over white.
+ReadStatus drawIcon(codecs::ImageBuffer& buffer, const IconSource& source, const codecs::PictureInput& input)
 {
-    codecs::checkPictureFile(fileName);
-    const IconSource source = IconSource::open(fileName);
-    if (!source.readable()) throw Error("Cannot open file " + fileName + ": " + source.error());
     std::optional<Icon> icon;
     if (source.kind() == IconFileKind::Ico || source.kind() == IconFileKind::Cur) icon = source.icon(0);
-    if (!icon) throw Error(input.invalid);
+    if (!icon) return readFailure(input.invalid);
     codecs::Picture picture = codecs::Picture::make(Icon::kSize, Icon::kSize);
     for (int y = 0; y < Icon::kSize; ++y) {
         for (int x = 0; x < Icon::kSize; ++x)
             picture.setPixel(x, y, codecs::Bgr::fromRgb(icon->drawnOver(x, y, kWhite)));
     }
-    return picture;
+    buffer.picture() = std::move(picture);
+    return {};
+}
+
+ReadStatus takePicture(codecs::ImageBuffer& buffer, ReadResult<codecs::Picture> read)
+{
+    if (!read) return readFailure(read.reason());
+    buffer.picture() = std::move(read).value();
+    return {};
 }
 
 } // namespace
 
-void loadPicture(codecs::ImageBuffer& buffer, const std::string& fileName)
+ReadStatus loadPicture(codecs::ImageBuffer& buffer, const std::string& fileName, const ReaderLimits& limits)
 {
     const std::optional<codecs::PictureInput> input = codecs::pictureInputFor(fileName);
-    if (!input) throw Error(codecs::unknownExtensionMessage(fileName));
+    if (!input) return readFailure(codecs::unknownExtensionMessage(fileName));
     switch (input->kind) {
-    case codecs::PictureReaderKind::Gif: loadGif(buffer, fileName, *input); return;
-    case codecs::PictureReaderKind::Icon: buffer.picture() = readIcon(fileName, *input); return;
-    default: buffer.picture() = codecs::readPictureFile(fileName, *input); return;
+    case PictureReaderKind::Gif: return asTrueColour(buffer, codecs::readGifFile(buffer, fileName, limits));
+    case PictureReaderKind::Icon: {
+        if (ReadStatus file = codecs::checkPictureFile(fileName, limits); !file) return file;
+        const IconSource source = IconSource::open(fileName, limits);
+        if (!source.readable()) return readFailure("Cannot open file " + fileName + ": " + source.error());
+        return drawIcon(buffer, source, *input);
+    }
+    default: return takePicture(buffer, codecs::readPictureFile(fileName, *input, limits));
+    }
+}
+
+ReadStatus loadPicture(codecs::ImageBuffer& buffer, std::span<const std::uint8_t> bytes,
+                       const codecs::PictureInput& input, const ReaderLimits& limits)
+{
+    switch (input.kind) {
+    case PictureReaderKind::Gif: return asTrueColour(buffer, codecs::readGif(buffer, bytes, limits));
+    case PictureReaderKind::Icon:
+        return drawIcon(buffer, IconSource::fromBytes({bytes.begin(), bytes.end()}, limits), input);
+    default: return takePicture(buffer, codecs::readPicture(codecs::FileBytes::copyOf(bytes), input, limits));
     }
 }
 

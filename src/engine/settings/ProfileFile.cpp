@@ -69,10 +69,9 @@ std::optional<std::size_t> findKey(const std::vector<std::string>& lines, const 
 }
 
 // The file's text; empty when it is missing, not a regular file or unreadable.
-// Only the first 16 MiB count: no settings file comes near that.
-std::string readSettingsText(const std::string& path)
+// Only the first limit bytes count: no settings file comes near them.
+std::string readSettingsText(const std::string& path, std::size_t limit)
 {
-    constexpr std::size_t kLimit = 16u << 20;
     std::string text;
     const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (!fd) return text;
@@ -80,11 +79,11 @@ std::string readSettingsText(const std::string& path)
     if (::fstat(fd.get(), &st) == 0 && S_ISREG(st.st_mode)) {
         char buffer[65536];
         ssize_t n;
-        while (text.size() < kLimit &&
+        while (text.size() < limit &&
                ((n = ::read(fd.get(), buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR))) {
             if (n > 0) text.append(buffer, static_cast<std::size_t>(n));
         }
-        if (text.size() > kLimit) text.resize(kLimit);
+        if (text.size() > limit) text.resize(limit);
     }
     return text;
 }
@@ -131,10 +130,10 @@ bool ProfileFile::Snapshot::readBool(const std::string& section, const std::stri
     return readInteger(section, key, def ? 1 : 0) != 0;
 }
 
-ProfileFile::Snapshot ProfileFile::read() const
+ProfileFile::Snapshot ProfileFile::read(const ReaderLimits& limits) const
 {
     Snapshot doc;
-    const std::string text = readSettingsText(path_);
+    const std::string text = readSettingsText(path_, limits.profileFileBytes);
     // A UTF-8 byte-order mark (editors add one) is not part of the first line;
     // a rewrite puts it back.
     static constexpr char kBom[] = "\xEF\xBB\xBF";

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/ReaderLimits.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -46,7 +48,8 @@ public:
         bool crlf_ = false;
         bool bom_ = false;
     };
-    Snapshot read() const;
+    // Only the first limits.profileFileBytes of the file are read.
+    Snapshot read(const ReaderLimits& limits = {}) const;
 
     // Changes gathered and written as one replacement of the file.
     class Batch {

@@ -1,6 +1,5 @@
 #include "gui/app/MainWindow.h"
 
-#include "codecs/GifLzw.h"
 #include "core/FileName.h"
 #include "gui/app/CommandTable.h"
 #include "gui/app/ProgressPage.h"
@@ -114,7 +113,6 @@ MainWindow::MainWindow(Prompts& prompts, std::string programFolder, QWidget* par
     buildCommands();
     statusPanels_ = new StatusPanels(statusBar());
     resize(615, 436);
-    codecs::attachLzwCoders(imgIcon_.params());
     loadSettings();
 
     timVextral_ = new QTimer(this);

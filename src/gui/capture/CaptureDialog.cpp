@@ -1,6 +1,5 @@
 #include "gui/capture/CaptureDialog.h"
 
-#include "codecs/GifLzw.h"
 #include "codecs/OutputFormats.h"
 #include "codecs/PictureReader.h"
 #include "core/Error.h"
@@ -81,7 +80,6 @@ CaptureDialog::CaptureDialog(SavePicture& savePicture, const settings::Settings&
     setObjectName(QStringLiteral("FormCapture"));
     setWindowTitle(QStringLiteral("Capture Screen"));
     setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
-    codecs::attachLzwCoders(imgIcon_.params());
     imgIcon_.setBackground(kNone);
 
     capture_.applicationMinimize = true;

@@ -1,6 +1,5 @@
 #include "gui/convert/ConvertDialog.h"
 
-#include "codecs/GifLzw.h"
 #include "codecs/OutputFormats.h"
 #include "codecs/PictureReader.h"
 #include "core/Error.h"
@@ -43,7 +42,6 @@ ConvertDialog::ConvertDialog(SavePicture& savePicture, const settings::Settings&
     setObjectName(QStringLiteral("FormConvert"));
     setWindowTitle(QStringLiteral("Convert"));
     setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
-    codecs::attachLzwCoders(imgFile_.params());
 
     auto* layout = new QGridLayout(this);
     layout->setSizeConstraint(QLayout::SetFixedSize);
@@ -83,7 +81,7 @@ void ConvertDialog::load()
     const QString file = prompts_.openFile(this, QStringLiteral("Open"), allImagesFilter());
     if (!file.isEmpty()) {
         try {
-            platform::loadPicture(imgFile_, QFile::encodeName(file).toStdString());
+            platform::loadPicture(imgFile_, QFile::encodeName(file).toStdString()).raiseIfFailed();
         } catch (const Error& e) {
             prompts_.error(this, QString::fromStdString(e.what()));
             return; // the picture loaded before stays, and so does Save's state

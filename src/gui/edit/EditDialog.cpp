@@ -1,6 +1,5 @@
 #include "gui/edit/EditDialog.h"
 
-#include "codecs/GifLzw.h"
 #include "core/Error.h"
 #include "export/IconEdit.h"
 #include "export/IconFile.h"
@@ -67,7 +66,6 @@ EditDialog::EditDialog(const IconCatalogue& catalogue, int index, SavePicture& s
     setObjectName(QStringLiteral("FormEdit"));
     setWindowTitle(QStringLiteral("Edit Icon"));
     setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
-    codecs::attachLzwCoders(imgPicture_.params());
 
     auto* layout = new QGridLayout(this);
     layout->setSizeConstraint(QLayout::SetFixedSize);

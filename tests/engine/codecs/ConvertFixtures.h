@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include <zlib.h>
+
 namespace vextral::test {
 
 // A picture as its rows of 0xRRGGBB, top to bottom.
@@ -86,6 +88,28 @@ inline std::string copyAs(const TempDir& dir, const std::string& fixtureName, co
     const std::filesystem::path target = dir / name;
     writeBytes(target, readBytes(convertFixture(fixtureName)));
     return target.string();
+}
+
+// A PNG with a compressed text chunk (zTXt) after its header chunk, whose
+// text is textBytes long once inflated: what libpng's chunk limit bounds.
+inline std::vector<std::uint8_t> pngWithTextChunk(std::vector<std::uint8_t> png, std::size_t textBytes)
+{
+    const std::vector<std::uint8_t> text(textBytes, 'x');
+    uLongf packedSize = compressBound(static_cast<uLong>(text.size()));
+    std::vector<std::uint8_t> packed(packedSize);
+    compress(packed.data(), &packedSize, text.data(), static_cast<uLong>(text.size()));
+    packed.resize(packedSize);
+    std::vector<std::uint8_t> chunk = {0, 0, 0, 0, 'z', 'T', 'X', 't', 'k', 'e', 'y', 0, 0};
+    chunk.insert(chunk.end(), packed.begin(), packed.end());
+    const auto put32 = [&chunk](std::size_t at, std::uint32_t v) {
+        for (std::size_t i = 0; i < 4; ++i) chunk[at + i] = static_cast<std::uint8_t>(v >> (24 - 8 * i));
+    };
+    put32(0, static_cast<std::uint32_t>(chunk.size() - 8));
+    const auto crc = static_cast<std::uint32_t>(crc32(0, chunk.data() + 4, static_cast<uInt>(chunk.size() - 4)));
+    chunk.resize(chunk.size() + 4);
+    put32(chunk.size() - 4, crc);
+    png.insert(png.begin() + 33, chunk.begin(), chunk.end()); // after the signature and the header chunk
+    return png;
 }
 
 } // namespace vextral::test

@@ -1,6 +1,7 @@
 // GIF files: the writer's bytes, checked by hand and decoded by PIL; the
 // reader on files of our own making and on damaged ones.
 #include "codecs/GifLzw.h"
+#include "codecs/GifReader.h"
 #include "codecs/ImageBuffer.h"
 #include "codecs/Quantizer.h"
 #include "codecs/Writers.h"
@@ -40,9 +41,7 @@ Picture samplePicture(int w, int h)
     return p;
 }
 
-struct Buffer : ImageBuffer {
-    Buffer() { attachLzwCoders(params()); }
-};
+using Buffer = ImageBuffer;
 
 // PIL sees each pixel of the picture, placed at (left, top), as colour(pixel).
 void expectPilSees(const fs::path& file, const Picture& picture, const std::function<Bgr(Bgr)>& colour, int frame = 0,
@@ -149,16 +148,17 @@ TEST(GifWriter, OneBitAndOtherDepths)
     expectPilSees(dir / "d.gif", buffer.picture(), through(Quantizer(buffer.picture(), 16)));
 }
 
-TEST(GifWriter, WithoutEncoderStopsAfterTheDescriptor)
+TEST(GifWriter, ABufferAsMadeWritesTheImageData)
 {
     test::TempDir dir;
-    ImageBuffer buffer; // no coders attached
+    ImageBuffer buffer; // nothing set up: the writer calls the LZW encoder itself
     buffer.picture() = samplePicture(5, 5);
     writeGif(buffer, (dir / "e.gif").string());
-    EXPECT_TRUE(buffer.aborting);
     const Bytes f = test::readBytes(dir / "e.gif");
-    ASSERT_EQ(f.size(), 13u + 768 + 8 + 10);
+    ASSERT_GT(f.size(), 13u + 768 + 8 + 10);
     EXPECT_EQ(f[781 + 8], 0x2C);
+    EXPECT_EQ(f.back(), 0x3B);
+    expectPilSees(dir / "e.gif", buffer.picture(), through(Quantizer(buffer.picture(), 256)));
     buffer.picture() = Picture {};
     EXPECT_THROW(writeGif(buffer, (dir / "f.gif").string()), Error);
     EXPECT_FALSE(fs::exists(dir / "f.gif"));
@@ -242,8 +242,7 @@ TEST(GifReader, ReadsWhatTheWriterWrote)
     writeGif(out, file.string());
     const Quantizer q(out.picture(), 256);
     Buffer in;
-    in.loadFromFile(file.string());
-    ASSERT_FALSE(in.aborting);
+    ASSERT_TRUE(in.loadFromFile(file.string()).ok());
     ASSERT_EQ(in.picture().bits, 24);
     ASSERT_EQ(in.picture().width, 37);
     int wrong = 0;
@@ -269,8 +268,13 @@ TEST(GifReader, BlackAndWhiteTableLoadsAsOneBitPicture)
     test::TempDir dir;
     const Bytes pixels = counting(33, 2);
     Buffer buffer;
-    buffer.loadFromFile(
-        GifBuilder(11, 3, {kBlack, kWhite}).descriptor(11, 3).data(pixels, 11, 3, 1).save(dir, "bw.gif").string());
+    ASSERT_TRUE(buffer
+                    .loadFromFile(GifBuilder(11, 3, {kBlack, kWhite})
+                                      .descriptor(11, 3)
+                                      .data(pixels, 11, 3, 1)
+                                      .save(dir, "bw.gif")
+                                      .string())
+                    .ok());
     ASSERT_EQ(buffer.picture().bits, 1);
     for (int i = 0; i < 33; ++i)
         EXPECT_EQ(buffer.picture().bit(i % 11, i / 11), pixels[static_cast<std::size_t>(i)] == 1);
@@ -282,7 +286,7 @@ TEST(GifReader, BlackAndWhiteTableLoadsAsOneBitPicture)
     for (const auto& table : {std::vector<Bgr> {kWhite, kBlack}, std::vector<Bgr> {rgb(255, 0, 0), rgb(0, 0, 255)}}) {
         Buffer b;
         const fs::path file = GifBuilder(11, 3, table).descriptor(11, 3).data(pixels, 11, 3, 1).save(dir, "two.gif");
-        b.loadFromFile(file.string());
+        ASSERT_TRUE(b.loadFromFile(file.string()).ok());
         ASSERT_EQ(b.picture().bits, 24);
         expectPilSees(file, b.picture(), [](Bgr c) { return c; });
     }
@@ -306,8 +310,7 @@ TEST(GifReader, SecondImageOfAnAnimation)
                               .save(dir, "anim.gif");
     Buffer buffer;
     buffer.params().gifImageIndex = 1;
-    buffer.loadFromFile(file.string());
-    ASSERT_FALSE(buffer.aborting);
+    ASSERT_TRUE(buffer.loadFromFile(file.string()).ok());
     const IOParams& p = buffer.params();
     EXPECT_EQ(p.gifDelay, 25);
     EXPECT_TRUE(p.gifTransparent);
@@ -319,17 +322,16 @@ TEST(GifReader, SecondImageOfAnAnimation)
         file, buffer.picture(), [](Bgr c) { return c; }, 1, 0, 0, &local[7]);
     // The first image has its own control extension and the global table.
     Buffer zero;
-    zero.loadFromFile(file.string());
+    ASSERT_TRUE(zero.loadFromFile(file.string()).ok());
     EXPECT_EQ(zero.params().gifDelay, 10);
     EXPECT_FALSE(zero.params().gifTransparent);
     EXPECT_EQ(zero.picture().pixel(1, 0), global[first[1]]);
     EXPECT_EQ(zero.backgroundBgr(), global[2]);
-    // There is no third: aborted, the picture kept.
+    // There is no third: refused, the picture kept.
     Buffer none;
     none.picture() = Picture::make(2, 2);
     none.params().gifImageIndex = 2;
-    none.loadFromFile(file.string());
-    EXPECT_TRUE(none.aborting);
+    EXPECT_EQ(none.loadFromFile(file.string()).reason(), "unrecognized GIF");
     EXPECT_EQ(none.picture().width, 2);
 }
 
@@ -347,7 +349,7 @@ TEST(GifReader, PixelsWithoutDataAndIndicesPastTheTableAreBlack)
     };
     Buffer b;
     const fs::path shortFile = GifBuilder(4, 4, small).descriptor(4, 4).data(pixels, 10, 1, 3).save(dir, "short.gif");
-    b.loadFromFile(shortFile.string());
+    ASSERT_TRUE(b.loadFromFile(shortFile.string()).ok());
     for (int i = 0; i < 16; ++i) {
         const std::size_t k = static_cast<std::size_t>(i);
         EXPECT_EQ(b.picture().pixel(i % 4, i / 4), i < 10 && pixels[k] < 4 ? small[pixels[k]] : kBlack) << i;
@@ -361,7 +363,7 @@ TEST(GifReader, PixelsWithoutDataAndIndicesPastTheTableAreBlack)
     Buffer f;
     const fs::path fullFile =
         GifBuilder(3, 3, full).descriptor(3, 3, {}, true).data({3, 4, 255, 255, 255}, 5, 1, 8).save(dir, "full.gif");
-    f.loadFromFile(fullFile.string());
+    ASSERT_TRUE(f.loadFromFile(fullFile.string()).ok());
     const Picture& p = f.picture();
     pilAgrees(fullFile, p, {{0, 0}, {1, 0}, {2, 0}, {0, 2}, {1, 2}});
     EXPECT_EQ(p.pixel(1, 0), full[4]);
@@ -371,18 +373,15 @@ TEST(GifReader, PixelsWithoutDataAndIndicesPastTheTableAreBlack)
     EXPECT_EQ(p.pixel(0, 1), kBlack);
 }
 
-enum class Outcome { picture, aborted, error };
+enum class Outcome { picture, error };
 Outcome readOutcome(const fs::path& file, int index = 0)
 {
     Buffer buffer;
     buffer.params().gifImageIndex = index;
-    try {
-        buffer.loadFromFile(file.string());
-    } catch (const Error& e) {
-        EXPECT_STREQ(e.what(), "unrecognized GIF");
-        return Outcome::error;
-    }
-    return buffer.aborting ? Outcome::aborted : Outcome::picture;
+    const ReadStatus read = buffer.loadFromFile(file.string());
+    if (read) return Outcome::picture;
+    EXPECT_EQ(read.reason(), "unrecognized GIF");
+    return Outcome::error;
 }
 
 TEST(GifReader, TruncatedAnywhereGivesAnErrorOrAResult)
@@ -437,17 +436,112 @@ TEST(GifReader, DamagedFiles)
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
     // A huge screen with a small image is fine.
     Buffer screen;
-    screen.loadFromFile(
-        GifBuilder(0xFFFF, 0xFFFF, bw).descriptor(3, 2).data(counting(6, 2), 3, 2, 1).save(dir, "s.gif").string());
+    ASSERT_TRUE(screen
+                    .loadFromFile(GifBuilder(0xFFFF, 0xFFFF, bw)
+                                      .descriptor(3, 2)
+                                      .data(counting(6, 2), 3, 2, 1)
+                                      .save(dir, "s.gif")
+                                      .string())
+                    .ok());
     EXPECT_EQ(screen.picture().width, 3);
     EXPECT_EQ(screen.params().gifScreenWidth, 0xFFFF);
-    // Not a GIF: aborted, the picture kept.
+    // Not a GIF: refused, the picture kept.
     test::writeBytes(dir / "n.gif", Bytes {'P', 'N', 'G', 0, 0});
     Buffer other;
     other.picture() = Picture::make(3, 3);
-    other.loadFromFile((dir / "n.gif").string());
-    EXPECT_TRUE(other.aborting);
+    EXPECT_EQ(other.loadFromFile((dir / "n.gif").string()).reason(), "unrecognized GIF");
     EXPECT_EQ(other.picture().width, 3);
+}
+
+TEST(GifReader, DecodesTheImageDataOnce)
+{
+    // 256 colours, none black, and the data ending in runs of the last index:
+    // the pixels the data does not reach are told from decoded ones by the
+    // decoder's count, not by decoding again with another fill.
+    std::vector<Bgr> full;
+    for (int i = 0; i < 256; ++i) full.push_back(rgb(i, 255 - i / 2, 100));
+    GifBuilder b(3, 3, full);
+    b.descriptor(3, 3, {}, true).data({3, 4, 255, 255, 255}, 5, 1, 8);
+    b.bytes.push_back(0x3B);
+    ImageBuffer buffer;
+    const std::uint64_t before = gifImagesDecoded();
+    ASSERT_TRUE(readGif(buffer, b.bytes).ok());
+    EXPECT_EQ(gifImagesDecoded() - before, 1u);
+    EXPECT_EQ(buffer.picture().pixel(1, 2), full[255]);
+    EXPECT_EQ(buffer.picture().pixel(2, 2), kBlack);
+
+    // The images before the wanted one are passed over, not decoded.
+    const std::vector<Bgr> four = {rgb(1, 2, 3), rgb(250, 0, 0), rgb(0, 250, 0), rgb(0, 0, 250)};
+    GifBuilder anim(6, 4, four);
+    anim.descriptor(6, 4).data(counting(24, 4), 6, 4, 2).descriptor(6, 4).data(counting(24, 3), 6, 4, 2);
+    anim.bytes.push_back(0x3B);
+    ImageBuffer second;
+    second.params().gifImageIndex = 1;
+    const std::uint64_t start = gifImagesDecoded();
+    ASSERT_TRUE(readGif(second, anim.bytes).ok());
+    EXPECT_EQ(gifImagesDecoded() - start, 1u);
+    EXPECT_EQ(second.picture().pixel(1, 0), four[counting(24, 3)[1]]);
+}
+
+TEST(GifReader, ReadsBytesInMemoryAsItReadsTheirFile)
+{
+    test::TempDir dir;
+    GifBuilder b(6, 4, {rgb(1, 2, 3), rgb(250, 0, 0), rgb(0, 250, 0), rgb(0, 0, 250)}, 2);
+    b.control(9, 7, 3).descriptor(6, 4).data(counting(24, 4), 6, 4, 2);
+    const fs::path file = b.save(dir, "m.gif");
+    ImageBuffer fromFile, fromMemory;
+    ASSERT_TRUE(readGifFile(fromFile, file.string()).ok());
+    ASSERT_TRUE(readGif(fromMemory, b.bytes).ok());
+    EXPECT_EQ(fromMemory.picture().pixels, fromFile.picture().pixels);
+    EXPECT_EQ(fromMemory.params().palette, fromFile.params().palette);
+    EXPECT_EQ(fromMemory.params().gifDelay, 7);
+    EXPECT_EQ(fromMemory.params().fileType, 2);
+    EXPECT_EQ(fromMemory.background(), fromFile.background());
+    EXPECT_EQ(fromFile.params().lastFileName, file.string());
+    // A file that is not there says why.
+    const std::string missing = (dir / "none.gif").string();
+    EXPECT_EQ(readGifFile(fromFile, missing).reason(), "Cannot open file " + missing + ": No such file or directory");
+    EXPECT_EQ(ImageBuffer().loadFromFile((dir / "x.bmp").string()).reason(), "Unknown picture file extension (.bmp)");
+}
+
+TEST(GifReader, ThePictureSideLimit)
+{
+    const std::vector<Bgr> bw = {kBlack, kWhite};
+    GifBuilder b(40, 2, bw);
+    b.descriptor(40, 2).data(counting(80, 2), 40, 2, 1);
+    b.bytes.push_back(0x3B);
+    ImageBuffer accepted;
+    ASSERT_TRUE(readGif(accepted, b.bytes).ok());
+    EXPECT_EQ(accepted.picture().width, 40);
+    ReaderLimits low;
+    low.pictureSide = 39;
+    ImageBuffer refused;
+    refused.picture() = Picture::make(2, 2);
+    EXPECT_EQ(readGif(refused, b.bytes, low).reason(),
+              "The picture size 40 x 2 is too large: each side can be at most 39 pixels");
+    EXPECT_EQ(refused.picture().width, 2);
+    // At the real limit: one pixel wider than 16384.
+    GifBuilder wide(16385, 1, bw);
+    wide.descriptor(16385, 1).data(counting(16385, 2), 16385, 1, 1);
+    wide.bytes.push_back(0x3B);
+    EXPECT_EQ(readGif(refused, wide.bytes).reason(),
+              "The picture size 16385 x 1 is too large: each side can be at most 16384 pixels");
+}
+
+TEST(GifReader, TheFileSizeLimit)
+{
+    test::TempDir dir;
+    GifBuilder b(4, 4, {kBlack, kWhite});
+    b.descriptor(4, 4).data(counting(16, 2), 4, 4, 1);
+    b.bytes.push_back(0x3B);
+    b.bytes.resize((std::size_t {1} << 20) + 1, 0); // bytes after the trailer mean nothing
+    test::writeBytes(dir / "big.gif", b.bytes);
+    const std::string file = (dir / "big.gif").string();
+    ImageBuffer buffer;
+    ASSERT_TRUE(readGifFile(buffer, file).ok());
+    ReaderLimits low;
+    low.pictureFileBytes = std::uint64_t {1} << 20;
+    EXPECT_EQ(readGifFile(buffer, file, low).reason(), "Cannot open file " + file + ": the file is larger than 1 MiB");
 }
 
 } // namespace

@@ -1,7 +1,6 @@
 // The image buffer's own operations: resample, flip, clear, the two-colour
 // reduction, save-by-extension and icon drawing.
 #include "codecs/ImageBuffer.h"
-#include "codecs/GifLzw.h"
 #include "engine/codecs/PilGif.h"
 
 #include <gtest/gtest.h>
@@ -123,7 +122,6 @@ TEST(ImageBuffer, SaveByExtension)
     EXPECT_EQ(formatIdForExtension("TI"), 0);
     test::TempDir dir;
     ImageBuffer buffer;
-    attachLzwCoders(buffer.params());
     buffer.picture() = numbered(6, 5);
     for (const char* name : {"a.xyz", "noext"}) {
         buffer.saveToFile((dir / name).string());

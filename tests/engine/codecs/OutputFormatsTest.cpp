@@ -1,7 +1,6 @@
 #include "codecs/OutputFormats.h"
 
 #include "TestSupport.h"
-#include "codecs/GifLzw.h"
 #include "codecs/ImageBuffer.h"
 
 #include <gtest/gtest.h>
@@ -90,7 +89,6 @@ TEST(OutputFormats, EveryWriterWritesWhatAnIndependentReaderCallsItsFormat)
 {
     test::TempDir dir;
     ImageBuffer buffer;
-    attachLzwCoders(buffer.params());
     buffer.picture() = Picture::make(5, 3);
     buffer.clear();
     buffer.picture().setPixel(1, 1, Bgr {10, 20, 200});

@@ -31,7 +31,7 @@ Picture read(const std::string& path)
 {
     const auto input = pictureInputFor(path);
     if (!input) throw Error(unknownExtensionMessage(path));
-    return readPictureFile(path, *input);
+    return readPictureFile(path, *input).value();
 }
 
 void setBe16(std::uint8_t* p, unsigned v)
@@ -334,7 +334,7 @@ TEST(PictureReader, WhatIsNotAReadablePictureFile)
     const std::string fifo = (dir / "pipe.jpg").string();
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     EXPECT_EQ(errorOf(fifo), "Cannot open file " + fifo + ": not a regular file");
-    EXPECT_THROW(checkPictureFile(fifo), Error);
+    EXPECT_EQ(checkPictureFile(fifo).reason(), "Cannot open file " + fifo + ": not a regular file");
 }
 
 TEST(PictureReader, FormatsWithoutAReaderSaySo)

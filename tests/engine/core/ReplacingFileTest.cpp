@@ -1,7 +1,6 @@
 #include "core/ReplacingFile.h"
 
 #include "TestSupport.h"
-#include "codecs/GifLzw.h"
 #include "codecs/ImageBuffer.h"
 #include "codecs/OutputFormats.h"
 #include "core/Error.h"
@@ -27,7 +26,6 @@ std::vector<std::string> namesIn(const fs::path& folder)
 ImageBuffer pictureOf(int w, int h)
 {
     ImageBuffer buffer;
-    attachLzwCoders(buffer.params());
     buffer.picture() = Picture::make(w, h);
     // Noise, so that compressed formats stay large.
     std::uint32_t x = 12345;

@@ -202,7 +202,8 @@ TEST(ScreenCapture, EachEndOfACaptureRestoresTheApplicationAndFiresItsEvent)
     backend.callback(1, &picture);
     EXPECT_EQ(journal.events,
               (std::vector<std::string> {"minimize", "start event", "restore", "image", "clipboard", "success 33x33"}));
-    const codecs::Picture saved = codecs::readPictureFile(capture.filename, *codecs::pictureInputFor(capture.filename));
+    const codecs::Picture saved =
+        codecs::readPictureFile(capture.filename, *codecs::pictureInputFor(capture.filename)).value();
     EXPECT_EQ(saved.width, 33);
     EXPECT_EQ(saved.height, 33);
     EXPECT_EQ(saved.pixel(32, 10), picture.pixel(32, 10));

@@ -265,3 +265,34 @@ TEST(HttpClient, EveryWaitEndsWithItsMessage)
     EXPECT_FALSE(timed(cancelling, silent.url(), took).empty());
     EXPECT_LT(took, 1000ms);
 }
+
+TEST(ReaderLimits, HttpHeaderLineHeaderAndLocation)
+{
+    const auto fed = [](const ReaderLimits& limits, const std::string& text) {
+        ResponseHeaderReader reader(limits);
+        reader.feed(text);
+        return reader;
+    };
+    const std::string header = "HTTP/1.0 302 Found\r\nLocation: http://a.example/update.ini\r\n\r\n";
+    EXPECT_EQ(fed({}, header).location(), "http://a.example/update.ini");
+    ReaderLimits shortLines;
+    shortLines.httpHeaderLine = 17;
+    EXPECT_EQ(errorOf([&] { fed(shortLines, header); }), "The server sent a header line longer than 8 KiB");
+    ReaderLimits shortHeader;
+    shortHeader.httpHeaderBytes = 40;
+    EXPECT_EQ(errorOf([&] { fed(shortHeader, header); }), "The server sent a header longer than 1 MiB");
+    ReaderLimits shortLocation;
+    shortLocation.httpLocation = 8;
+    EXPECT_EQ(fed(shortLocation, header).location(), "http://a");
+}
+
+TEST(ReaderLimits, HttpBodyBytes)
+{
+    ScriptedHttpServer server([](int, const ScriptedHttpServer::Connection& c) {
+        c.send("HTTP/1.0 200 OK\r\n\r\n" + std::string(5000, 'x'));
+    });
+    HttpClient client = quickClient();
+    EXPECT_EQ(client.get(server.url()).body.size(), 5000u);
+    client.limits.httpBodyBytes = 4999;
+    EXPECT_EQ(errorOf([&] { client.get(server.url()); }), "The server sent more than 1 MiB");
+}

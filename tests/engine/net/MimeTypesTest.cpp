@@ -58,3 +58,39 @@ TEST(MimeTypes, TableFilesAndTheFallback)
     // The program's table is the system's mime.types (Debian's media-types).
     EXPECT_EQ(getContentType("icons/star.bmp"), "image/bmp");
 }
+
+TEST(ReaderLimits, MimeWordsLinesEntriesAndFileBytes)
+{
+    const std::string text = "image/png png\ntext/plain txt text\n";
+    MimeTypeTable all;
+    all.parse(text);
+    EXPECT_EQ(all.lookup("png"), "image/png");
+    EXPECT_EQ(all.size(), 3u);
+
+    vextral::ReaderLimits shortWords;
+    shortWords.mimeWord = 9; // "image/png" fits, "text/plain" does not
+    MimeTypeTable words(shortWords);
+    words.parse(text);
+    EXPECT_EQ(words.lookup("png"), "image/png");
+    EXPECT_EQ(words.lookup("txt"), "");
+    vextral::ReaderLimits shortLines;
+    shortLines.mimeLine = 13;
+    MimeTypeTable lines(shortLines);
+    lines.parse(text);
+    EXPECT_EQ(lines.size(), 1u);
+    vextral::ReaderLimits fewEntries;
+    fewEntries.mimeEntries = 2;
+    MimeTypeTable entries(fewEntries);
+    entries.parse(text);
+    EXPECT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries.lookup("text"), "");
+
+    test::TempDir dir;
+    std::ofstream(dir / "mime.types") << text;
+    vextral::ReaderLimits smallFile;
+    smallFile.mimeFileBytes = 14; // the first line and its end
+    MimeTypeTable file(smallFile);
+    file.parseFile((dir / "mime.types").string());
+    EXPECT_EQ(file.lookup("png"), "image/png");
+    EXPECT_EQ(file.size(), 1u);
+}

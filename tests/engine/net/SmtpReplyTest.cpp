@@ -51,7 +51,8 @@ TEST(SmtpReplyReader, OverlongLinesAndEndlessRepliesAreErrors)
     SmtpReplyReader reader;
     SmtpReply reply;
     // A line of exactly the limit is fine.
-    ASSERT_EQ(reader.feed("250 " + std::string(SmtpReplyReader::maxLine - 4, 'a') + "\r\n", reply), Status::Complete);
+    ASSERT_EQ(reader.feed("250 " + std::string(vextral::ReaderLimits {}.smtpLine - 4, 'a') + "\r\n", reply),
+              Status::Complete);
 
     // One byte more, fed in pieces without a line end, is refused before it grows further.
     Status status = Status::Incomplete;
@@ -70,4 +71,20 @@ TEST(SmtpReplyReader, OverlongLinesAndEndlessRepliesAreErrors)
     }
     EXPECT_EQ(status, Status::TooLong);
     EXPECT_LT(fed, 1200); // about 64 KiB
+}
+
+TEST(ReaderLimits, SmtpLineAndReply)
+{
+    SmtpReply reply;
+    const std::string lines = "250-first\r\n250 second line\r\n";
+    SmtpReplyReader whole;
+    EXPECT_EQ(whole.feed(lines, reply), Status::Complete);
+    vextral::ReaderLimits shortLine;
+    shortLine.smtpLine = 10;
+    SmtpReplyReader line(shortLine);
+    EXPECT_EQ(line.feed(lines, reply), Status::TooLong);
+    vextral::ReaderLimits shortReply;
+    shortReply.smtpReply = 20;
+    SmtpReplyReader small(shortReply);
+    EXPECT_EQ(small.feed(lines, reply), Status::TooLong);
 }

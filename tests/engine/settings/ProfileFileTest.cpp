@@ -185,3 +185,16 @@ TEST(Settings, FirstStartDefaultsAndTheLoadOrder)
     none.fileTypes = vextral::FileTypeSet::none();
     EXPECT_EQ(none.fileMask(), "");
 }
+
+TEST(ProfileFile, ReadsUpToItsLimit)
+{
+    TempDir dir;
+    const std::string path = (dir / "Option.ini").string();
+    std::ofstream(path) << "[Icon]\nSize=32\n[File]\nPath=/far\n";
+    EXPECT_EQ(ProfileFile(path).read().readString("File", "Path", "none"), "/far");
+    vextral::ReaderLimits low;
+    low.profileFileBytes = 15; // the first section only
+    const ProfileFile::Snapshot part = ProfileFile(path).read(low);
+    EXPECT_EQ(part.readString("Icon", "Size", "none"), "32");
+    EXPECT_EQ(part.readString("File", "Path", "none"), "none");
+}

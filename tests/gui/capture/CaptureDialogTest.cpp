@@ -241,7 +241,7 @@ TEST(CaptureDialog, SavesEveryFormatAtTheChosenSizeAndCopies)
     // The 33 x 33 square becomes 32 x 32 by dropping its last row and column.
     for (const char* name : {"a.bmp", "a.png", "a.tga"}) {
         const auto file = (dir / name).string();
-        expectTopLeft(codecs::readPictureFile(file, *codecs::pictureInputFor(file)), grabbed, 32, name);
+        expectTopLeft(codecs::readPictureFile(file, *codecs::pictureInputFor(file)).value(), grabbed, 32, name);
     }
     const std::vector<std::uint8_t> ico = test::readBytes(dir / "a.ico");
     EXPECT_EQ(ico[6], 32); // the one image's width
@@ -252,14 +252,14 @@ TEST(CaptureDialog, SavesEveryFormatAtTheChosenSizeAndCopies)
     desk.prompts.saveAnswers << gui::SaveChoice {qtPath(dir / "small.png"), 9};
     click(d, "spbSave");
     const auto small = (dir / "small.png").string();
-    EXPECT_EQ(codecs::readPictureFile(small, *codecs::pictureInputFor(small)).width, 16);
+    EXPECT_EQ(codecs::readPictureFile(small, *codecs::pictureInputFor(small)).value().width, 16);
     control<QRadioButton>(d, "radioOther")->setChecked(true);
     control<QLineEdit>(d, "editWidth")->setText("40");
     control<QLineEdit>(d, "editHeight")->setText("20");
     desk.prompts.saveAnswers << gui::SaveChoice {qtPath(dir / "other.bmp"), 1};
     click(d, "spbSave");
     const auto other = (dir / "other.bmp").string();
-    const codecs::Picture otherPicture = codecs::readPictureFile(other, *codecs::pictureInputFor(other));
+    const codecs::Picture otherPicture = codecs::readPictureFile(other, *codecs::pictureInputFor(other)).value();
     EXPECT_EQ(std::pair(otherPicture.width, otherPicture.height), std::pair(40, 20));
 
     // A name no writer knows under a save-by-extension entry: said, not silently dropped.
@@ -397,6 +397,6 @@ TEST(CaptureOverlay, TheDialogCapturesAnIconFromTheScreenAndSavesIt)
     desk.prompts.saveAnswers << gui::SaveChoice {qtPath(dir / "icon.png"), 9};
     click(d, "spbSave");
     const auto file = (dir / "icon.png").string();
-    expectTopLeft(codecs::readPictureFile(file, *codecs::pictureInputFor(file)), known, 32, "saved");
+    expectTopLeft(codecs::readPictureFile(file, *codecs::pictureInputFor(file)).value(), known, 32, "saved");
     EXPECT_TRUE(desk.prompts.errors.isEmpty()) << desk.prompts.errors.join('\n').toStdString();
 }

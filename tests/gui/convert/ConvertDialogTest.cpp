@@ -3,7 +3,6 @@
 // load leaves alone), and saving the loaded picture in the chosen format.
 #include "gui/convert/ConvertDialog.h"
 
-#include "codecs/GifLzw.h"
 #include "codecs/ImageBuffer.h"
 #include "codecs/PictureReader.h"
 #include "codecs/Writers.h"
@@ -53,7 +52,6 @@ void writePicture(const fs::path& file, int width, int height, void (*writer)(co
                   int paletteBits = 8)
 {
     codecs::ImageBuffer buffer;
-    codecs::attachLzwCoders(buffer.params());
     buffer.picture() = codecs::Picture::make(width, height);
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {

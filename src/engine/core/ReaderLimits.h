@@ -1,0 +1,110 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace vextral {
+
+// Every bound that the readers of outside data put on what a file, a
+// resource or a reply may make them do. Each reader takes one (a parameter
+// defaulting to these values, or a copy held by the reader object); tests
+// lower a field to reach a limit with a small input. The texts a reader gives
+// when it refuses stay the same whatever the values.
+struct ReaderLimits {
+    // ---- pictures (the converter's readers and the GIF reader)
+
+    // The longest side of a picture that is read. A true-colour picture of
+    // 16384 x 16384 already takes 768 MiB; it is also the side of every
+    // picture the program makes (codecs::kMaxPictureSide).
+    int pictureSide = 16384;
+    // Files larger than this are refused before they are read: the readers
+    // hold the whole file in memory.
+    std::uint64_t pictureFileBytes = std::uint64_t {1} << 30;
+    // PNG text chunks and colour profiles larger than this are refused;
+    // real ones are a few kilobytes.
+    std::size_t pngChunkBytes = 8u << 20;
+    // Progressive JPEG files refine the picture scan by scan; real ones have
+    // a dozen, a hostile one could ask for millions of passes.
+    int jpegScans = 1000;
+    // The coefficient buffers of progressive and multi-scan JPEG files.
+    long jpegDecoderMemory = 1L << 30;
+    // JPEG pictures up to this many pixels are read whatever their file's
+    // size; above it a file must hold a byte for every jpegPixelsPerByte
+    // pixels (an 8 x 8 block of a real file costs at least a bit or so).
+    std::uint64_t jpegPixelsAlwaysRead = std::uint64_t {1} << 20;
+    std::uint64_t jpegPixelsPerByte = 4096;
+    // The pixel cache ImageMagick may fill (memory and mapped); pictures
+    // whose cache does not fit are refused, nothing goes to disk. The
+    // system's policy may set lower limits still.
+    std::uint64_t magickCacheBytes = std::uint64_t {1} << 30;
+    // Images ImageMagick reads from one file (those after the first are
+    // never kept).
+    std::uint64_t magickImages = 64;
+
+    // ---- images of icons and bitmap files
+
+    // The widest and tallest DIB (icon image or .bmp file); the most the
+    // header's fields can say for a real one.
+    int dibSide = 65535;
+    // Run-length bitmaps are decoded whole: at most this many pixels (64 MiB
+    // of colours).
+    std::uint64_t rlePixels = 16u << 20;
+    // The largest PNG an icon image may be, in either direction: a PNG in an
+    // icon is decoded whole.
+    int iconPngSide = 4096;
+    // Text chunks and profiles of a PNG in an icon.
+    std::size_t iconPngChunkBytes = 4u << 20;
+    // The most pixels an icon image may have to be decoded at its own size
+    // (the best-image renderer keeps it whole, with its alpha).
+    long long fullImagePixels = 2048LL * 2048LL;
+
+    // ---- icon sources (the decoding budget of one open file)
+
+    // The PNG images tried for one icon may together hold this many pixels:
+    // as many as the largest one an icon may have (iconPngSide squared).
+    std::uint64_t iconPngPixelsPerIcon = std::uint64_t {4096} * 4096;
+    // Decoded images a source keeps (about 5 KB each) so that icons naming
+    // one image decode it once.
+    std::size_t decodedImagesKept = 1024;
+    // Over its life a source's decoding reads at most this many times its
+    // bytes plus the allowance: a crafted file whose icons name overlapping
+    // ranges runs dry instead of decoding them over and over.
+    std::uint64_t decodeBytesPerFileByte = 8;
+    std::uint64_t decodeAllowanceBytes = std::uint64_t {64} << 20;
+    // Entries read from one resource directory of a PE file, and resources
+    // from the resource table of an NE file: the formats' own 16-bit counts.
+    std::uint32_t peDirectoryEntries = 1u << 16;
+    std::uint32_t neResources = 1u << 16;
+
+    // ---- settings
+
+    // The most of an INI file that is read; a real Option.ini is a few
+    // kilobytes.
+    std::size_t profileFileBytes = 16u << 20;
+
+    // ---- the MIME table
+
+    // A type or an extension longer than this is passed over (a type must
+    // fit a header line).
+    std::size_t mimeWord = 255;
+    // Lines longer than this are passed over.
+    std::size_t mimeLine = 4096;
+    // Extensions kept, over both files.
+    std::size_t mimeEntries = 100000;
+    // The most of each mime.types file that is read.
+    std::size_t mimeFileBytes = 4u << 20;
+
+    // ---- replies of servers
+
+    // An HTTP header line, the whole header, and the Location kept from it.
+    std::size_t httpHeaderLine = 8 * 1024;
+    std::size_t httpHeaderBytes = 1024 * 1024;
+    std::size_t httpLocation = 256;
+    // The body of an HTTP reply.
+    std::size_t httpBodyBytes = 1024 * 1024;
+    // An SMTP reply line and a whole (multi-line) reply.
+    std::size_t smtpLine = 4096;
+    std::size_t smtpReply = 64 * 1024;
+};
+
+} // namespace vextral
