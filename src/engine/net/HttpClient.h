@@ -1,6 +1,6 @@
 #pragma once
 
-#include "net/TcpConnection.h"
+#include "net/Pump.h"
 
 #include <chrono>
 #include <cstddef>
@@ -9,6 +9,8 @@
 #include <string_view>
 
 namespace vextral::net {
+
+class TcpConnection;
 
 // The parts of an "http://host[:port][/path]" address.
 struct HttpUrl {

@@ -1,11 +1,15 @@
 #include "net/HttpClient.h"
 
 #include "core/Error.h"
-#include "engine/net/HttpTestServer.h"
+#include "support/HttpPeer.h"
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
 #include <chrono>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <string>
 
 using namespace vextral;

@@ -4,8 +4,9 @@
 
 #include "core/Error.h"
 
-#include "engine/net/SmtpTestServer.h"
-#include "engine/net/TcpTestPeers.h"
+#include "support/NetPeers.h"
+#include "support/SmtpPeer.h"
+#include "support/Wait.h"
 
 #include <chrono>
 #include <gtest/gtest.h>
@@ -23,6 +24,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// A peer that is slow on purpose: the pieces of its replies arrive apart.
 void pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
 // Waits for the client to go away (or two seconds).
@@ -70,6 +72,15 @@ Peer::Script smallServer(std::string rcptReply, bool hangUp = false)
     };
 }
 
+MoxMsg shortMessage()
+{
+    MoxMsg msg;
+    msg.from = "me@x.org";
+    msg.sendTo = "you@y.org";
+    msg.text = {"hi"};
+    return msg;
+}
+
 struct Client {
     MoxSmtp smtp;
     test::SmtpEvents events {smtp};
@@ -86,16 +97,9 @@ struct Client {
         smtp.connect();
         took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
     }
+    // Why a message cannot be sent now: the reason of what sendMessage throws.
+    std::string reason() { return test::sendFailure(smtp, shortMessage()).reason; }
 };
-
-MoxMsg shortMessage()
-{
-    MoxMsg msg;
-    msg.from = "me@x.org";
-    msg.sendTo = "you@y.org";
-    msg.text = {"hi"};
-    return msg;
-}
 
 } // namespace
 
@@ -110,7 +114,7 @@ TEST(MoxSmtpPeers, GreetingsThatFailEndWithinTheLimit)
         EXPECT_LT(run.took, 900ms);
         ASSERT_EQ(run.events.errors.size(), 1u);
         EXPECT_EQ(run.events.errors[0].substr(0, 2), "0 ");
-        EXPECT_NE(run.smtp.lastError().find("did not answer"), std::string::npos);
+        EXPECT_NE(run.reason().find("did not answer"), std::string::npos);
     }
     {
         Peer refusing([](int fd) {
@@ -130,7 +134,7 @@ TEST(MoxSmtpPeers, GreetingsThatFailEndWithinTheLimit)
         run.connect();
         EXPECT_FALSE(run.smtp.connected());
         EXPECT_LT(run.took, 1000ms); // a closed connection ends the wait
-        EXPECT_NE(run.smtp.lastError().find("closed"), std::string::npos);
+        EXPECT_NE(run.reason().find("closed"), std::string::npos);
     }
     {
         Peer endless([](int fd) {
@@ -142,7 +146,7 @@ TEST(MoxSmtpPeers, GreetingsThatFailEndWithinTheLimit)
         run.connect();
         EXPECT_FALSE(run.smtp.connected());
         EXPECT_LT(run.took, 2000ms);
-        EXPECT_NE(run.smtp.lastError().find("too long"), std::string::npos);
+        EXPECT_NE(run.reason().find("too long"), std::string::npos);
     }
     {
         Peer trickling([](int fd) {
@@ -206,11 +210,12 @@ TEST(MoxSmtpPeers, QuitFromThePumpDuringASend)
     ASSERT_TRUE(smtp.connected());
     sending = true;
     const auto start = Clock::now();
-    EXPECT_FALSE(smtp.sendMessage(shortMessage()));
+    const test::SendFailure failure = test::sendFailure(smtp, shortMessage());
     EXPECT_LT(Clock::now() - start, 1s);
+    EXPECT_EQ(failure.message, "The mail was not sent: Cancelled.");
+    EXPECT_EQ(failure.reason, "Cancelled.");
     EXPECT_EQ(reentered, "A message is being sent.");
     EXPECT_FALSE(smtp.connected());
-    EXPECT_EQ(smtp.lastError(), "Cancelled.");
     EXPECT_EQ(std::count(events.sent.begin(), events.sent.end(), "QUIT\r\n"), 0);
     EXPECT_EQ(std::count(events.sent.begin(), events.sent.end(), "MAIL FROM:<me@x.org>\r\n"), 1);
 }
@@ -231,7 +236,7 @@ TEST(MoxSmtpPeers, RepliesInOneOrSeveralPieces)
     });
     Client run(peer.port(), 2000);
     run.connect();
-    EXPECT_TRUE(run.smtp.connected()) << run.smtp.lastError();
+    EXPECT_TRUE(run.smtp.connected()) << run.reason();
     EXPECT_EQ(run.events.received, (std::vector<std::string> {"220 ready", "250 Hello there"}));
     EXPECT_EQ(run.smtp.replyText(), "Hello there");
 }
@@ -242,7 +247,7 @@ TEST(MoxSmtpPeers, ExactCodesAndAReopenedConnection)
     Client run(relaying.port(), 2000);
     run.connect();
     ASSERT_TRUE(run.smtp.connected());
-    EXPECT_FALSE(run.smtp.sendMessage(shortMessage())); // 251 is not 250
+    EXPECT_EQ(run.reason(), "251 User not local; will forward"); // 251 is not 250
     EXPECT_EQ(run.events.errors, std::vector<std::string> {"251 User not local; will forward"});
     EXPECT_EQ(std::count(run.events.sent.begin(), run.events.sent.end(), "DATA\r\n"), 0);
 
@@ -250,11 +255,11 @@ TEST(MoxSmtpPeers, ExactCodesAndAReopenedConnection)
     Peer once(smallServer("250 ok", true));
     Client again(once.port(), 2000);
     again.connect();
-    ASSERT_TRUE(again.smtp.sendMessage(shortMessage()));
-    pause(50);
+    ASSERT_EQ(test::sendFailure(again.smtp, shortMessage()).message, "");
+    ASSERT_TRUE(test::waitFor([&] { return once.served() == 1; }, 2s)) << "the server hung up";
     again.connect();
     ASSERT_TRUE(again.smtp.connected());
-    EXPECT_TRUE(again.smtp.sendMessage(shortMessage()));
+    EXPECT_EQ(test::sendFailure(again.smtp, shortMessage()).message, "");
     EXPECT_EQ(once.connections(), 2);
     EXPECT_TRUE(again.events.errors.empty());
     again.smtp.quit();

@@ -3,7 +3,7 @@
 #include "TestSupport.h"
 #include "core/Error.h"
 #include "core/ProductInfo.h"
-#include "engine/net/HttpTestServer.h"
+#include "support/HttpPeer.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 
 #include "TestSupport.h"
 #include "core/ProductInfo.h"
-#include "engine/net/HttpTestServer.h"
+#include "support/HttpPeer.h"
 #include "gui/support/DialogDesktop.h"
 #include "gui/support/ScriptedPrompts.h"
 
