@@ -15,7 +15,7 @@
 namespace vextral::net {
 class MoxSmtp;
 struct MoxMsg;
-}
+} // namespace vextral::net
 
 namespace vextral::test {
 

@@ -20,12 +20,12 @@ class TcpConnection {
 public:
     enum class Status {
         Ok,
-        LookupFailed,  // the host name did not resolve (or not within the limit)
-        ConnectFailed, // refused, unreachable, or not within the limit
-        TimedOut,      // nothing (more) arrived or could be sent within the limit
-        Closed,        // the peer closed the connection (or it was never open)
-        Failed,        // another socket error
-        TlsFailed,     // handshake, certificate or host name verification failed
+        LookupFailed,    // the host name did not resolve (or not within the limit)
+        ConnectFailed,   // refused, unreachable, or not within the limit
+        TimedOut,        // nothing (more) arrived or could be sent within the limit
+        Closed,          // the peer closed the connection (or it was never open)
+        Failed,          // another socket error
+        TlsFailed,       // handshake, certificate or host name verification failed
         LookupTimedOut,  // connect(): the lookup did not finish within the limit (or was cancelled)
         ConnectTimedOut, // connect(): the connect did not finish within the limit (or was cancelled)
     };

@@ -5,10 +5,10 @@
 #include "codecs/PictureReader.h"
 #include "core/Error.h"
 #include "core/Text.h"
+#include "gui/app/ToolbarPictures.h"
 #include "gui/common/PictureImage.h"
 #include "gui/common/Prompts.h"
 #include "gui/common/SavePicture.h"
-#include "gui/app/ToolbarPictures.h"
 #include "settings/Settings.h"
 
 #include <QApplication>

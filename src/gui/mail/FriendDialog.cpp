@@ -2,8 +2,8 @@
 
 #include "core/Error.h"
 #include "core/Text.h"
-#include "gui/options/OptionsDialog.h"
 #include "gui/common/Prompts.h"
+#include "gui/options/OptionsDialog.h"
 #include "net/MoxMsg.h"
 #include "net/MoxSmtp.h"
 #include "settings/OptionsForm.h"

@@ -8,9 +8,9 @@
 #include <arpa/inet.h>
 #include <chrono>
 #include <netinet/in.h>
+#include <string>
 #include <sys/socket.h>
 #include <unistd.h>
-#include <string>
 
 using namespace vextral;
 using namespace vextral::net;

@@ -103,62 +103,68 @@ struct Client {
 
 } // namespace
 
-TEST(MoxSmtpPeers, GreetingsThatFailEndWithinTheLimit)
+// A greeting that goes wrong, and how the client ends it: within its time,
+// disconnected, the error event fired once, nothing sent.
+struct FailingGreeting {
+    const char* name;
+    Peer::Script peer;
+    std::uint32_t timeOut;
+    std::chrono::milliseconds atLeast, below; // how long connect() takes
+    const char* event;                        // how the onError text begins ("code text")
+    const char* reason;                       // a part of the reason the send then gives
+};
+
+class MoxSmtpGreeting : public ::testing::TestWithParam<FailingGreeting> {};
+
+TEST_P(MoxSmtpGreeting, FailsWithinTheLimit)
 {
-    {
-        Peer silent(untilClosed);
-        Client run(silent.port());
-        run.connect();
-        EXPECT_FALSE(run.smtp.connected());
-        EXPECT_GE(run.took, 380ms);
-        EXPECT_LT(run.took, 900ms);
-        ASSERT_EQ(run.events.errors.size(), 1u);
-        EXPECT_EQ(run.events.errors[0].substr(0, 2), "0 ");
-        EXPECT_NE(run.reason().find("did not answer"), std::string::npos);
-    }
-    {
-        Peer refusing([](int fd) {
-            Peer::write(fd, "554 No service for you\r\n");
-            untilClosed(fd);
-        });
-        Client run(refusing.port());
-        run.connect();
-        EXPECT_FALSE(run.smtp.connected());
-        EXPECT_EQ(run.events.errors, std::vector<std::string> {"554 No service for you"});
-        EXPECT_EQ(run.events.quits, 1);
-        EXPECT_TRUE(run.events.sent.empty()); // no HELO after a refused greeting
-    }
-    {
-        Peer closing([](int fd) { Peer::write(fd, "220-mail.example.org\r\n220-more to"); });
-        Client run(closing.port(), 5000);
-        run.connect();
-        EXPECT_FALSE(run.smtp.connected());
-        EXPECT_LT(run.took, 1000ms); // a closed connection ends the wait
-        EXPECT_NE(run.reason().find("closed"), std::string::npos);
-    }
-    {
-        Peer endless([](int fd) {
-            Peer::write(fd, "220 ");
-            const auto stop = Clock::now() + 3s;
-            while (Clock::now() < stop && ::send(fd, std::string(1024, 'x').data(), 1024, MSG_NOSIGNAL) > 0) {}
-        });
-        Client run(endless.port(), 2000);
-        run.connect();
-        EXPECT_FALSE(run.smtp.connected());
-        EXPECT_LT(run.took, 2000ms);
-        EXPECT_NE(run.reason().find("too long"), std::string::npos);
-    }
-    {
-        Peer trickling([](int fd) {
-            const std::string line = "220-still greeting\r\n";
-            for (int i = 0; i < 200 && ::send(fd, line.data(), line.size(), MSG_NOSIGNAL) > 0; ++i) pause(10);
-        });
-        Client run(trickling.port(), 500);
-        run.connect();
-        EXPECT_FALSE(run.smtp.connected());
-        EXPECT_LT(run.took, 1000ms); // the limit is for the whole reply
-    }
+    const FailingGreeting& greeting = GetParam();
+    Peer peer(greeting.peer);
+    Client run(peer.port(), greeting.timeOut);
+    run.connect();
+    EXPECT_FALSE(run.smtp.connected());
+    EXPECT_GE(run.took, greeting.atLeast);
+    EXPECT_LT(run.took, greeting.below);
+    ASSERT_EQ(run.events.errors.size(), 1u);
+    EXPECT_EQ(run.events.errors[0].rfind(greeting.event, 0), 0u) << run.events.errors[0];
+    EXPECT_EQ(run.events.quits, 1);
+    EXPECT_TRUE(run.events.sent.empty()); // no HELO after a failed greeting
+    const test::SendFailure failure = test::sendFailure(run.smtp, shortMessage());
+    EXPECT_EQ(failure.message, "Not connected.");
+    EXPECT_NE(failure.reason.find(greeting.reason), std::string::npos) << failure.reason;
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Peers, MoxSmtpGreeting,
+    ::testing::Values(FailingGreeting {"Silent", untilClosed, 400, 380ms, 900ms, "0 ", "did not answer"},
+                      FailingGreeting {"Refusing",
+                                       [](int fd) {
+                                           Peer::write(fd, "554 No service for you\r\n");
+                                           untilClosed(fd);
+                                       },
+                                       400, 0ms, 900ms, "554 No service for you", "554 No service for you"},
+                      // A closed connection ends the wait.
+                      FailingGreeting {"Closing",
+                                       [](int fd) { Peer::write(fd, "220-mail.example.org\r\n220-more to"); }, 5000,
+                                       0ms, 1000ms, "0 ", "closed"},
+                      FailingGreeting {"Endless",
+                                       [](int fd) {
+                                           Peer::write(fd, "220 ");
+                                           const auto stop = Clock::now() + 3s;
+                                           while (Clock::now() < stop &&
+                                                  ::send(fd, std::string(1024, 'x').data(), 1024, MSG_NOSIGNAL) > 0) {}
+                                       },
+                                       2000, 0ms, 2000ms, "0 ", "too long"},
+                      // The limit is for the whole reply, however many lines keep coming.
+                      FailingGreeting {"Trickling",
+                                       [](int fd) {
+                                           const std::string line = "220-still greeting\r\n";
+                                           for (int i = 0;
+                                                i < 200 && ::send(fd, line.data(), line.size(), MSG_NOSIGNAL) > 0; ++i)
+                                               pause(10);
+                                       },
+                                       500, 0ms, 1000ms, "0 ", "did not answer"}),
+    [](const ::testing::TestParamInfo<FailingGreeting>& info) { return std::string(info.param.name); });
 
 TEST(MoxSmtpPeers, CancelFromThePumpEndsTheWait)
 {

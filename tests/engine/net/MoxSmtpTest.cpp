@@ -2,9 +2,9 @@
 
 #include "TestSupport.h"
 #include "core/Error.h"
-#include "support/SmtpPeer.h"
-#include "support/NetPeers.h"
 #include "net/Base64EncodingStream.h"
+#include "support/NetPeers.h"
+#include "support/SmtpPeer.h"
 
 #include <chrono>
 #include <gtest/gtest.h>

@@ -4,8 +4,8 @@
 #include "net/MoxSmtp.h"
 
 #include "TestSupport.h"
-#include "support/SmtpPeer.h"
 #include "support/NetPeers.h"
+#include "support/SmtpPeer.h"
 
 #include <gtest/gtest.h>
 

@@ -4,10 +4,10 @@
 #include "gui/mail/FriendDialog.h"
 
 #include "TestSupport.h"
-#include "support/SmtpPeer.h"
-#include "gui/support/DialogDesktop.h"
 #include "gui/options/OptionsDialog.h"
+#include "gui/support/DialogDesktop.h"
 #include "settings/ProfileFile.h"
+#include "support/SmtpPeer.h"
 
 #include <QComboBox>
 #include <QGroupBox>

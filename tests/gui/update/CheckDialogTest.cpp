@@ -4,9 +4,10 @@
 
 #include "TestSupport.h"
 #include "core/ProductInfo.h"
-#include "support/HttpPeer.h"
 #include "gui/support/DialogDesktop.h"
 #include "gui/support/ScriptedPrompts.h"
+#include "support/HttpPeer.h"
+#include "support/TextFiles.h"
 
 #include <QDesktopServices>
 #include <QElapsedTimer>
@@ -33,15 +34,8 @@ using vextral::test::TempDir;
 
 namespace {
 
-std::string slurp(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void put(const std::filesystem::path& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+using vextral::test::put;
+using vextral::test::slurp;
 
 // Catches every address handed to the desktop to open, whatever its scheme.
 struct OpenedUrls {
