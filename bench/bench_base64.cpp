@@ -15,12 +15,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <string>
-#include <unistd.h>
 
 using namespace vextral::net;
 using Clock = std::chrono::steady_clock;

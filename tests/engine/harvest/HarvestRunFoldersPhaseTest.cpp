@@ -101,17 +101,24 @@ TEST(FoldersPhase, SearchesEachFolderThenExtractsWhatItFound)
     w.expectEnded();
 }
 
+namespace {
+
 // One limit of the Files page and what a run under it extracts.
 struct Limit {
     const char* name;
-    bool files;     // the file limit (else the icon limit)
-    int number;     // its value
-    bool withFiles; // a files phase with icons32.dll (4 icons) runs first
-    int icons;      // the icons extracted
-    bool ended;     // the run ends with both gauges at 100 and "Extracted N icons"
+    bool files;            // the file limit (else the icon limit)
+    int number;            // its value
+    bool withFiles;        // a files phase with icons32.dll (4 icons) runs first
+    int icons;             // the icons extracted
+    bool ended;            // the run ends with both gauges at 100
+    const char* extracted; // the last "Extracted" text; nullptr: not checked
 };
 
+void PrintTo(const Limit& limit, std::ostream* out) { *out << limit.name; }
+
 class FoldersPhaseLimit : public ::testing::TestWithParam<Limit> {};
+
+} // namespace
 
 TEST_P(FoldersPhaseLimit, StopsTheRunWhereItSays)
 {
@@ -132,16 +139,18 @@ TEST_P(FoldersPhaseLimit, StopsTheRunWhereItSays)
     if (!limit.ended) return;
     EXPECT_EQ(w.view.current.back(), 100);
     EXPECT_EQ(w.view.total.back(), 100);
-    ASSERT_FALSE(w.view.extracted.empty());
-    EXPECT_EQ(w.view.extracted.back(), "Extracted " + std::to_string(limit.icons) + " icons");
     w.expectEnded();
+    if (!limit.extracted) return;
+    ASSERT_FALSE(w.view.extracted.empty());
+    EXPECT_EQ(w.view.extracted.back(), limit.extracted);
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, FoldersPhaseLimit,
-                         ::testing::Values(Limit {"OneFileExtractsNothing", true, 1, false, 0, true},
-                                           Limit {"ThreeFilesExtractTheFirstTwo", true, 3, false, 4, false},
-                                           Limit {"TenIconsLeaveExactlyTen", false, 10, false, 10, true},
-                                           Limit {"IconsOfTheFilesPhaseCountToo", false, 5, true, 5, false}),
+                         ::testing::Values(Limit {"OneFileExtractsNothing", true, 1, false, 0, true, nullptr},
+                                           Limit {"ThreeFilesExtractTheFirstTwo", true, 3, false, 4, false, nullptr},
+                                           Limit {"TenIconsLeaveExactlyTen", false, 10, false, 10, true,
+                                                  "Extracted 10 icons"},
+                                           Limit {"IconsOfTheFilesPhaseCountToo", false, 5, true, 5, false, nullptr}),
                          [](const ::testing::TestParamInfo<Limit>& info) { return std::string(info.param.name); });
 
 TEST(FoldersPhase, FileTypes)

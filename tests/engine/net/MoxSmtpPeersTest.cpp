@@ -103,6 +103,8 @@ struct Client {
 
 } // namespace
 
+namespace {
+
 // A greeting that goes wrong, and how the client ends it: within its time,
 // disconnected, the error event fired once, nothing sent.
 struct FailingGreeting {
@@ -114,7 +116,11 @@ struct FailingGreeting {
     const char* reason;                       // a part of the reason the send then gives
 };
 
+void PrintTo(const FailingGreeting& greeting, std::ostream* out) { *out << greeting.name; }
+
 class MoxSmtpGreeting : public ::testing::TestWithParam<FailingGreeting> {};
+
+} // namespace
 
 TEST_P(MoxSmtpGreeting, FailsWithinTheLimit)
 {

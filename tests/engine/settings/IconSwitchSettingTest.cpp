@@ -18,6 +18,8 @@ struct IconSwitch {
     bool Settings::*value;
 };
 
+void PrintTo(const IconSwitch& iconSwitch, std::ostream* out) { *out << iconSwitch.key; }
+
 class IconSwitchSetting : public ::testing::TestWithParam<IconSwitch> {};
 
 } // namespace
