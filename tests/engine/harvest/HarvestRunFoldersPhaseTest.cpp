@@ -151,7 +151,7 @@ INSTANTIATE_TEST_SUITE_P(Files, FoldersPhaseLimit,
                                            Limit {"TenIconsLeaveExactlyTen", false, 10, false, 10, true,
                                                   "Extracted 10 icons"},
                                            Limit {"IconsOfTheFilesPhaseCountToo", false, 5, true, 5, false, nullptr}),
-                         [](const ::testing::TestParamInfo<Limit>& info) { return std::string(info.param.name); });
+                         [](const ::testing::TestParamInfo<Limit>& tested) { return std::string(tested.param.name); });
 
 TEST(FoldersPhase, FileTypes)
 {

@@ -170,7 +170,7 @@ INSTANTIATE_TEST_SUITE_P(
                                                pause(10);
                                        },
                                        500, 0ms, 1000ms, "0 ", "did not answer"}),
-    [](const ::testing::TestParamInfo<FailingGreeting>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<FailingGreeting>& tested) { return std::string(tested.param.name); });
 
 TEST(MoxSmtpPeers, CancelFromThePumpEndsTheWait)
 {

@@ -57,4 +57,6 @@ TEST_P(IconSwitchSetting, OffByDefaultReadFromTheIconSectionAndKeptByTheOptionsD
 INSTANTIATE_TEST_SUITE_P(Icon, IconSwitchSetting,
                          ::testing::Values(IconSwitch {"BestImage", &Settings::bestImage},
                                            IconSwitch {"Unique", &Settings::unique}),
-                         [](const ::testing::TestParamInfo<IconSwitch>& info) { return std::string(info.param.key); });
+                         [](const ::testing::TestParamInfo<IconSwitch>& tested) {
+                             return std::string(tested.param.key);
+                         });
