@@ -4,7 +4,6 @@
 #include <poll.h>
 #include <stdexcept>
 #include <sys/socket.h>
-#include <unistd.h>
 
 namespace vextral::test {
 
@@ -25,23 +24,21 @@ void ScriptedHttpServer::Connection::wait(int ms) const
     }
 }
 
-ScriptedHttpServer::ScriptedHttpServer(Script script) : script_(std::move(script))
+ScriptedHttpServer::ScriptedHttpServer(Script script)
+    : script_(std::move(script)), peer_(std::make_unique<ScriptedPeer>([this](int fd) { serve(fd); }))
 {
-    listen_ = listenLocal(&port_);
-    if (listen_ < 0) throw std::runtime_error("cannot listen on 127.0.0.1");
-    thread_ = std::thread([this] { run(); });
+    if (peer_->port() == 0) throw std::runtime_error("cannot listen on 127.0.0.1");
 }
 
 ScriptedHttpServer::~ScriptedHttpServer()
 {
-    stopping_ = true;
-    thread_.join();
-    ::close(listen_);
+    stopping_ = true; // ends the script under way
+    peer_.reset();
 }
 
 std::string ScriptedHttpServer::url(const std::string& path) const
 {
-    return "http://127.0.0.1:" + std::to_string(port_) + path;
+    return "http://127.0.0.1:" + std::to_string(port()) + path;
 }
 
 std::vector<std::string> ScriptedHttpServer::requests() const
@@ -50,30 +47,15 @@ std::vector<std::string> ScriptedHttpServer::requests() const
     return requests_;
 }
 
-void ScriptedHttpServer::run()
+void ScriptedHttpServer::serve(int fd)
 {
-    for (int n = 0; !stopping_;) {
-        pollfd p {listen_, POLLIN, 0};
-        if (::poll(&p, 1, 20) <= 0) continue;
-        const int fd = ::accept4(listen_, nullptr, nullptr, SOCK_CLOEXEC);
-        if (fd < 0) continue;
-        std::string request;
-        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        while (!stopping_ && request.find("\r\n\r\n") == std::string::npos && std::chrono::steady_clock::now() < end) {
-            pollfd q {fd, POLLIN, 0};
-            if (::poll(&q, 1, 20) <= 0) continue;
-            char buffer[4096];
-            const ssize_t got = ::recv(fd, buffer, sizeof buffer, 0);
-            if (got <= 0) break;
-            request.append(buffer, static_cast<std::size_t>(got));
-        }
-        {
-            std::lock_guard lock(mutex_);
-            requests_.push_back(request);
-        }
-        script_(n++, Connection(fd, request, stopping_));
-        ::close(fd);
+    std::string request;
+    ScriptedPeer::readUntil(fd, "\r\n\r\n", &request, std::chrono::seconds(5));
+    {
+        std::lock_guard lock(mutex_);
+        requests_.push_back(request);
     }
+    script_(served_++, Connection(fd, request, stopping_));
 }
 
 PythonHttpServer::PythonHttpServer(const std::string& folder)

@@ -12,7 +12,6 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace vextral::test {
@@ -50,20 +49,19 @@ public:
     ScriptedHttpServer(const ScriptedHttpServer&) = delete;
     ScriptedHttpServer& operator=(const ScriptedHttpServer&) = delete;
 
-    int port() const { return port_; }
+    int port() const { return peer_->port(); }
     std::string url(const std::string& path = "/update.ini") const;
     std::vector<std::string> requests() const;
 
 private:
-    void run();
+    void serve(int fd);
 
     Script script_;
-    int listen_ = -1;
-    int port_ = 0;
     std::atomic<bool> stopping_ {false};
-    std::thread thread_;
+    int served_ = 0; // touched by the peer's thread only
     mutable std::mutex mutex_;
     std::vector<std::string> requests_;
+    std::unique_ptr<ScriptedPeer> peer_; // last: it stops before the rest goes
 };
 
 // Python's http.server (Debian's /usr/bin/python3, http_test_server.py)

@@ -73,10 +73,10 @@ void ScriptedPeer::write(int fd, const std::string& text)
     }
 }
 
-bool ScriptedPeer::readUntil(int fd, const std::string& needle, std::string* text)
+bool ScriptedPeer::readUntil(int fd, const std::string& needle, std::string* text, std::chrono::milliseconds limit)
 {
     std::string got;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    const auto deadline = std::chrono::steady_clock::now() + limit;
     while (got.find(needle) == std::string::npos && std::chrono::steady_clock::now() < deadline) {
         pollfd p {fd, POLLIN, 0};
         if (::poll(&p, 1, 20) <= 0) continue;

@@ -6,6 +6,7 @@
 // with openssl. The HTTP and SMTP servers are in HttpPeer.h and SmtpPeer.h.
 
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -30,9 +31,10 @@ public:
     int served() const { return served_; }
 
     // Helpers for scripts: write all of text; read until text holds needle
-    // (or the peer closes or two seconds pass); true when it was found.
+    // (or the peer closes or limit passes); true when it was found.
     static void write(int fd, const std::string& text);
-    static bool readUntil(int fd, const std::string& needle, std::string* text = nullptr);
+    static bool readUntil(int fd, const std::string& needle, std::string* text = nullptr,
+                          std::chrono::milliseconds limit = std::chrono::seconds(2));
 
 private:
     int listener_ = -1;
