@@ -9,7 +9,7 @@ PREFIX     ?= /usr/local
 FUZZ_TARGETS ?= icon_source gif_reader gif_lzw tiff_lzw picture_reader http_header smtp_reply mime_types
 CMAKE_GEN  := -G Ninja
 
-.PHONY: all deps build run test install package check lint format fuzz bench fixtures clean
+.PHONY: all deps build run test install package check lint format format-check fuzz bench fixtures clean
 
 all: build
 
@@ -43,8 +43,9 @@ check: deps
 	cmake --build $(BUILD_ASAN) -j $(JOBS)
 	cd $(BUILD_ASAN) && ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tools/lsan.supp UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
 
-# clang-tidy (.clang-tidy) over every source file of src/, using the build's
-# compile commands; fails on any finding.
+# clang-tidy (.clang-tidy, with the clang static analyzer's checks) over every
+# source file of src/, using the build's compile commands; fails on any
+# finding and whenever clang-tidy itself fails.
 lint: build
 	@tools/install-deps.sh lint
 	tools/lint.sh $(BUILD)
@@ -53,6 +54,11 @@ lint: build
 format:
 	@tools/install-deps.sh lint
 	find src tests bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i
+
+# Fails when a file of src/, tests/ or bench/ is not as .clang-format wants it.
+format-check:
+	@tools/install-deps.sh lint
+	tools/format-check.sh
 
 # Runs each libFuzzer target for FUZZ_SECONDS, one after the other, then merges
 # what it learnt into the committed corpus (kept small) and keeps any crash

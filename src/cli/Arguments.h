@@ -18,6 +18,24 @@ public:
 // The options every command takes.
 enum class CommonOption { None, Help, Version };
 
+// A picture size given as WIDTHxHEIGHT.
+struct PictureSize {
+    int width = 32;
+    int height = 32;
+};
+
+// The one integer rule of the command line: decimal digits, a "-" before
+// them allowed, from min to max. Anything else throws UsageError
+// "<option> needs a whole number, not '<text>'", saying "of at least <min>"
+// or "from <min> to <max>" when the range is narrower than 0 and up.
+int intValue(const std::string& option, const std::string& text, int min, int max);
+
+// The one size rule of the command line: WIDTHxHEIGHT (or WIDTHXHEIGHT),
+// each side a whole number from 1 to the largest picture side (16384).
+// Anything else throws UsageError: "<option> needs WIDTHxHEIGHT, ..." or,
+// for a side above the largest, the picture size's own message.
+PictureSize sizeValue(const std::string& option, const std::string& text);
+
 // Walks a command's arguments in order. Before "--", an argument that begins
 // with "-" (other than "-" alone) is an option, written "--name value" or
 // "--name=value" when it takes a value; everything else is an operand.
@@ -34,6 +52,13 @@ public:
     // The option's value: the text after "=", or else the next argument.
     // Throws UsageError when there is none.
     std::string value();
+    // The option's value read as a folder name: throws UsageError
+    // "<option> needs a folder name" when it is empty.
+    std::string folderValue();
+    // The option's value by the integer rule above.
+    int intValue(int min, int max);
+    // The option's value by the size rule above.
+    PictureSize sizeValue();
     // For an option that takes no value: throws UsageError when "=value" was given.
     void noValue() const;
     // Whether the current argument is "--help" (or "-h") or "--version";

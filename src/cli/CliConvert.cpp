@@ -2,6 +2,7 @@
 
 #include "cli/Arguments.h"
 #include "cli/CliSupport.h"
+#include "cli/FrontDoor.h"
 #include "codecs/GifLzw.h"
 #include "codecs/ImageBuffer.h"
 #include "codecs/OutputFormats.h"
@@ -49,59 +50,15 @@ namespace {
 constexpr const char* kCommand = "vextral-cli convert";
 constexpr int kDefaultQuality = 86;
 
-struct Options {
-    bool help = false, version = false;
-    std::vector<std::string> files;
-    std::optional<std::string> to;
-    std::optional<std::string> outDir;
-    int quality = kDefaultQuality;
-};
-
 // What --to names: one output file, or a format for every input.
 struct Target {
     std::optional<std::string> file;
     codecs::OutputFormat format = codecs::OutputFormat::Png;
 };
 
-int quality(const std::string& text)
-{
-    const bool digits = !text.empty() && text.size() <= 3 && text.find_first_not_of("0123456789") == std::string::npos;
-    if (!digits || std::stoi(text) > 100)
-        throw UsageError("--quality needs a whole number from 0 to 100, not '" + text + "'");
-    return std::stoi(text);
-}
-
-Options parse(const std::vector<std::string>& args)
-{
-    Options o;
-    Arguments a(args);
-    while (a.next()) {
-        const std::string& name = a.name();
-        if (!a.isOption()) {
-            o.files.push_back(name);
-        } else if (const CommonOption common = a.commonOption(); common != CommonOption::None) {
-            (common == CommonOption::Help ? o.help : o.version) = true;
-            return o;
-        } else if (name == "--to") {
-            o.to = a.value();
-        } else if (name == "--out") {
-            o.outDir = a.value();
-            if (o.outDir->empty()) throw UsageError("--out needs a folder name");
-        } else if (name == "--quality") {
-            o.quality = quality(a.value());
-        } else {
-            throw UsageError("unknown option " + name);
-        }
-    }
-    if (!o.to) throw UsageError("say what to convert to with --to FORMAT or --to OUT");
-    if (o.files.empty()) throw UsageError("name at least one file to convert");
-    return o;
-}
-
 // A value with a dot or a slash is a file name; anything else a format.
-Target target(const Options& o)
+Target targetOf(const std::string& to, std::size_t files, bool outDir)
 {
-    const std::string& to = *o.to;
     Target t;
     if (to.find_first_of("./") == std::string::npos) {
         const auto format = codecs::pictureFormatForExtension(to);
@@ -114,12 +71,40 @@ Target target(const Options& o)
         throw UsageError("--to " + to + ": the extension names no format Vextral writes " +
                          "(bmp, jpg, jpeg, gif, pcx, tga, png, tif, tiff, ico, cur, wmf)");
     }
-    if (o.files.size() > 1) throw UsageError("--to FILE takes one input; convert several with --to FORMAT");
-    if (o.outDir) throw UsageError("--out DIR goes with --to FORMAT, not with an output file name");
+    if (files > 1) throw UsageError("--to FILE takes one input; convert several with --to FORMAT");
+    if (outDir) throw UsageError("--out DIR goes with --to FORMAT, not with an output file name");
     t.file = to;
     t.format = *format;
     return t;
 }
+
+struct Options final : CommandOptions {
+    std::optional<std::string> to;
+    std::optional<std::string> outDir;
+    int quality = kDefaultQuality;
+    Target target;
+
+    bool option(Arguments& a) override
+    {
+        const std::string& name = a.name();
+        if (name == "--to") {
+            to = a.value();
+        } else if (name == "--out") {
+            outDir = a.folderValue();
+        } else if (name == "--quality") {
+            quality = a.intValue(0, 100);
+        } else {
+            return false;
+        }
+        return true;
+    }
+    void check() override
+    {
+        if (!to) throw UsageError("say what to convert to with --to FORMAT or --to OUT");
+        if (operands.empty()) throw UsageError("name at least one file to convert");
+        target = targetOf(*to, operands.size(), outDir.has_value());
+    }
+};
 
 // The name part of path without its last extension: "dir/photo.png" -> "photo".
 std::string baseName(const std::string& path)
@@ -161,38 +146,29 @@ bool convert(const std::string& in, const std::string& out, codecs::OutputFormat
     return true;
 }
 
-} // namespace
-
-int runConvert(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+// Converts every file named.
+int convertFiles(const Options& o, std::ostream& out, std::ostream& err)
 {
-    Options o;
-    Target t;
-    try {
-        o = parse(args);
-        if (!o.help && !o.version) t = target(o);
-    } catch (const UsageError& e) {
-        printUsageError(err, "convert", e.what());
-        return 2;
-    }
-    if (o.help) {
-        out << kConvertUsage;
-        return 0;
-    }
-    if (o.version) {
-        out << kVersionLine;
-        return 0;
-    }
-
-    if (t.file) return convert(o.files.front(), *t.file, t.format, o.quality, out, err) ? 0 : 1;
+    const Target& t = o.target;
+    if (t.file) return convert(o.operands.front(), *t.file, t.format, o.quality, out, err) ? 0 : 1;
     if (o.outDir && !prepareOutputFolder(*o.outDir, err, kCommand)) return 1;
     const char* extension = codecs::outputFormat(t.format).extension;
     std::set<std::string> written;
     int status = 0;
-    for (const std::string& in : o.files) {
+    for (const std::string& in : o.operands) {
         const std::string target = outputName(in, o.outDir.value_or(""), extension, written);
         if (!convert(in, target, t.format, o.quality, out, err)) status = 1;
     }
     return status;
+}
+
+} // namespace
+
+int runConvert(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool progressToTerminal)
+{
+    Options o;
+    return runCommand("convert", kConvertUsage, args, o, {out, err, progressToTerminal},
+                      [&] { return convertFiles(o, out, err); });
 }
 
 } // namespace vextral::cli

@@ -2,29 +2,21 @@
 
 #include "cli/Arguments.h"
 #include "cli/CliSupport.h"
+#include "cli/FrontDoor.h"
 #include "cli/PathHarvest.h"
 #include "cli/ProgressLine.h"
 #include "codecs/OutputFormats.h"
-#include "codecs/Picture.h"
 #include "core/Error.h"
 #include "core/FileTypes.h"
 #include "core/Text.h"
 #include "export/SaveAll.h"
 #include "harvest/HarvestRun.h"
-#include "platform/ProgramFolder.h"
-#include "settings/ProfileFile.h"
 #include "settings/Settings.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <climits>
-#include <cstring>
-#include <fcntl.h>
-#include <filesystem>
 #include <optional>
 #include <ostream>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace vextral::cli {
 
@@ -90,32 +82,12 @@ struct ExtraType {
 };
 constexpr ExtraType kExtraTypes[] = {{"cur", "*.cur"}, {"ani", "*.ani"}};
 
-struct Options {
-    bool help = false, version = false;
-    std::optional<std::string> settingsFile;
-    std::vector<std::string> paths;
-    std::optional<std::string> saveDir;
-    exporting::SaveAllJob job;
-    std::string width = "32", height = "32";
-    bool classic = false;
-    std::optional<TypeChoice> types;
-    bool noSubfolders = false, recycle = false, unique = false;
-    std::optional<int> iconLimit, fileLimit;
-};
-
 bool isSaveAllFormat(codecs::OutputFormat format)
 {
     for (const codecs::SaveAllTypeRow& row : codecs::saveAllTypes()) {
         if (row.format == format) return true;
     }
     return false;
-}
-
-int number(const std::string& option, const std::string& text)
-{
-    const auto v = parseInteger(text);
-    if (!v || *v < 0) throw UsageError(option + " needs a whole number, not '" + text + "'");
-    return *v;
 }
 
 void addPattern(std::string& patterns, const char* pattern)
@@ -153,20 +125,6 @@ TypeChoice parseTypes(const std::string& list)
     return choice;
 }
 
-void parseSize(Options& o, const std::string& s)
-{
-    const std::size_t x = s.find_first_of("xX");
-    if (x == std::string::npos) throw UsageError("--size needs WIDTHxHEIGHT, not '" + s + "'");
-    o.width = s.substr(0, x);
-    o.height = s.substr(x + 1);
-    const int w = number("--size", o.width), h = number("--size", o.height);
-    try {
-        codecs::checkPictureSize(w, h);
-    } catch (const Error& e) {
-        throw UsageError(e.what());
-    }
-}
-
 void parseNaming(exporting::SaveAllNaming& naming, const std::string& n)
 {
     const std::string keyword = n.substr(0, n.find(':'));
@@ -185,56 +143,57 @@ void parseNaming(exporting::SaveAllNaming& naming, const std::string& n)
     }
 }
 
-Options parse(const std::vector<std::string>& args)
-{
-    Options o;
-    Arguments a(args);
-    while (a.next()) {
+struct Options final : CommandOptions {
+    std::optional<std::string> saveDir;
+    exporting::SaveAllJob job;
+    PictureSize size;
+    bool classic = false;
+    std::optional<TypeChoice> types;
+    bool noSubfolders = false, recycle = false, unique = false;
+    std::optional<int> iconLimit, fileLimit;
+
+    bool option(Arguments& a) override
+    {
         const std::string& name = a.name();
-        if (!a.isOption()) {
-            o.paths.push_back(name);
-        } else if (const CommonOption common = a.commonOption(); common != CommonOption::None) {
-            (common == CommonOption::Help ? o.help : o.version) = true;
-            return o;
-        } else if (name == "--settings") {
-            o.settingsFile = a.value();
-        } else if (name == "--types") {
-            o.types = parseTypes(a.value());
+        if (name == "--types") {
+            types = parseTypes(a.value());
         } else if (name == "--no-subfolders") {
             a.noValue();
-            o.noSubfolders = true;
+            noSubfolders = true;
         } else if (name == "--recycle") {
             a.noValue();
-            o.recycle = true;
+            recycle = true;
         } else if (name == "--unique") {
             a.noValue();
-            o.unique = true;
+            unique = true;
         } else if (name == "--icon-limit") {
-            o.iconLimit = number(name, a.value());
+            iconLimit = a.intValue(0, INT_MAX);
         } else if (name == "--file-limit") {
-            o.fileLimit = number(name, a.value());
+            fileLimit = a.intValue(0, INT_MAX);
         } else if (name == "--save-all") {
-            o.saveDir = a.value();
-            if (o.saveDir->empty()) throw UsageError("--save-all needs a folder name");
+            saveDir = a.folderValue();
         } else if (name == "--type") {
             const std::string t = a.value();
             const auto format = codecs::outputFormatNamed(t);
             if (!format || !isSaveAllFormat(*format)) throw UsageError("unknown --type '" + t + "'");
-            o.job.format = *format;
+            job.format = *format;
         } else if (name == "--size") {
-            parseSize(o, a.value());
+            size = a.sizeValue();
         } else if (name == "--classic") {
             a.noValue();
-            o.classic = true;
+            classic = true;
         } else if (name == "--naming") {
-            parseNaming(o.job.naming, a.value());
+            parseNaming(job.naming, a.value());
         } else {
-            throw UsageError("unknown option " + name);
+            return false;
         }
+        return true;
     }
-    if (o.paths.empty()) throw UsageError("name at least one file or folder");
-    return o;
-}
+    void check() override
+    {
+        if (operands.empty()) throw UsageError("name at least one file or folder");
+    }
+};
 
 void applyOptions(settings::Settings& s, const Options& o)
 {
@@ -262,8 +221,8 @@ bool saveIcons(const IconCatalogue& catalogue, const std::string& dir, Options& 
                std::ostream& out, std::ostream& err)
 {
     exporting::SaveAllJob& job = o.job;
-    job.widthText = [&o] { return o.width; };
-    job.heightText = [&o] { return o.height; };
+    job.widthText = [width = std::to_string(o.size.width)] { return width; };
+    job.heightText = [height = std::to_string(o.size.height)] { return height; };
     job.jpegQuality = jpegQuality;
     job.bestImage = !o.classic;
     job.progress = [&](int) { view.saving(job.written, catalogue.itemCount()); };
@@ -284,36 +243,17 @@ bool saveIcons(const IconCatalogue& catalogue, const std::string& dir, Options& 
     return !failure;
 }
 
-} // namespace
-
-int runHarvest(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool progressToTerminal)
+// Harvests the paths named and saves their icons when asked.
+int harvestPaths(Options& o, settings::Settings& settings, const CommandIo& io)
 {
-    Options o;
-    try {
-        o = parse(args);
-    } catch (const UsageError& e) {
-        printUsageError(err, "harvest", e.what());
-        return 2;
-    }
-    if (o.help) {
-        out << kHarvestUsage;
-        return 0;
-    }
-    if (o.version) {
-        out << kVersionLine;
-        return 0;
-    }
-
-    auto settings = loadCommandSettings(o.settingsFile, err, kCommand);
-    if (!settings) return 2;
-    applyOptions(*settings, o);
+    std::ostream& out = io.out;
+    applyOptions(settings, o);
 
     // The output folder is made ready before the harvest, which may take long.
-    if (o.saveDir && !prepareOutputFolder(*o.saveDir, err, kCommand)) return 1;
+    if (o.saveDir && !prepareOutputFolder(*o.saveDir, io.err, kCommand)) return 1;
 
-    ProgressLine view(err, progressToTerminal, progressToTerminal ? terminalColumns() : 80);
-    PathHarvest harvest(view, err, kCommand);
-    harvest.run(o.paths, *settings);
+    PathHarvest harvest(io, kCommand);
+    harvest.run(o.operands, settings);
     const IconCatalogue& catalogue = harvest.catalogue;
     const int unreadable = harvest.unreadable;
     out << "Harvested " << counted(catalogue.itemCount(), "icon") << " from " << counted(harvest.files, "file")
@@ -324,8 +264,18 @@ int runHarvest(const std::vector<std::string>& args, std::ostream& out, std::ost
     }
 
     int status = unreadable > 0 ? 1 : 0;
-    if (o.saveDir && !saveIcons(catalogue, *o.saveDir, o, settings->jpegQuality, view, out, err)) status = 1;
+    if (o.saveDir && !saveIcons(catalogue, *o.saveDir, o, settings.jpegQuality, harvest.view, out, io.err)) status = 1;
     return status;
+}
+
+} // namespace
+
+int runHarvest(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool progressToTerminal)
+{
+    Options o;
+    const CommandIo io {out, err, progressToTerminal};
+    return runCommand("harvest", kHarvestUsage, args, o, io,
+                      [&](settings::Settings& settings) { return harvestPaths(o, settings, io); });
 }
 
 } // namespace vextral::cli

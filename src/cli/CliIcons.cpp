@@ -2,6 +2,7 @@
 
 #include "cli/Arguments.h"
 #include "cli/CliSupport.h"
+#include "cli/FrontDoor.h"
 #include "core/ReplacingFile.h"
 #include "platform/IconExtractor.h"
 
@@ -55,37 +56,29 @@ int writeFile(const std::string& path, const std::vector<std::uint8_t>& bytes)
     return file.commit();
 }
 
-} // namespace
-
-int runIcons(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
-{
+struct Options final : CommandOptions {
     std::optional<std::string> extractDir;
-    std::vector<std::string> files;
-    try {
-        Arguments a(args);
-        while (a.next()) {
-            const std::string& name = a.name();
-            if (!a.isOption()) {
-                files.push_back(name);
-            } else if (const CommonOption common = a.commonOption(); common != CommonOption::None) {
-                out << (common == CommonOption::Help ? kIconsUsage : kVersionLine);
-                return 0;
-            } else if (name == "--extract") {
-                extractDir = a.value();
-                if (extractDir->empty()) throw UsageError("--extract needs a folder name");
-            } else {
-                throw UsageError("unknown option " + name);
-            }
-        }
-        if (files.empty()) throw UsageError("name at least one file");
-    } catch (const UsageError& e) {
-        printUsageError(err, "icons", e.what());
-        return 2;
+
+    bool option(Arguments& a) override
+    {
+        if (a.name() != "--extract") return false;
+        extractDir = a.folderValue();
+        return true;
     }
+    void check() override
+    {
+        if (operands.empty()) throw UsageError("name at least one file");
+    }
+};
+
+// Lists (and extracts) the icons of every file named.
+int listIcons(const Options& o, std::ostream& out, std::ostream& err)
+{
+    const std::optional<std::string>& extractDir = o.extractDir;
     if (extractDir && !prepareOutputFolder(*extractDir, err, "vextral-cli icons")) return 1;
 
     int status = 0;
-    for (const std::string& path : files) {
+    for (const std::string& path : o.operands) {
         const platform::IconSource source = platform::IconSource::open(path);
         if (!source.readable()) {
             err << "vextral-cli icons: cannot open " << path << ": " << source.error() << "\n";
@@ -121,6 +114,15 @@ int runIcons(const std::vector<std::string>& args, std::ostream& out, std::ostre
         }
     }
     return status;
+}
+
+} // namespace
+
+int runIcons(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool progressToTerminal)
+{
+    Options o;
+    return runCommand("icons", kIconsUsage, args, o, {out, err, progressToTerminal},
+                      [&] { return listIcons(o, out, err); });
 }
 
 } // namespace vextral::cli

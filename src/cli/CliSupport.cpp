@@ -1,5 +1,7 @@
 #include "cli/CliSupport.h"
 
+#include "core/ProductInfo.h"
+
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -9,7 +11,7 @@
 
 namespace vextral::cli {
 
-const char* const kVersionLine = "vextral-cli " VEXTRAL_VERSION "\n";
+std::string versionLine() { return std::string("vextral-cli ") + product::kVersion + "\n"; }
 
 bool prepareOutputFolder(const std::string& dir, std::ostream& err, const std::string& command)
 {

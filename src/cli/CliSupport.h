@@ -5,8 +5,8 @@
 
 namespace vextral::cli {
 
-// What "--version" prints: "vextral-cli 2.1" and a line end.
-extern const char* const kVersionLine;
+// What "--version" prints: "vextral-cli", the program's version and a line end.
+std::string versionLine();
 
 // Makes sure dir is a folder the command can write into, creating it and its
 // parents when missing. When it cannot, prints "<command>: cannot use folder

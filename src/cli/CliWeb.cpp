@@ -2,25 +2,19 @@
 
 #include "cli/Arguments.h"
 #include "cli/CliSupport.h"
+#include "cli/FrontDoor.h"
 #include "cli/PathHarvest.h"
 #include "cli/ProgressLine.h"
 #include "codecs/OutputFormats.h"
-#include "codecs/Picture.h"
 #include "core/Error.h"
 #include "core/Text.h"
 #include "export/WebPage.h"
 #include "harvest/HarvestRun.h"
-#include "platform/ProgramFolder.h"
-#include "settings/ProfileFile.h"
 #include "settings/Settings.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <climits>
-#include <cstring>
-#include <filesystem>
 #include <optional>
-#include <sys/stat.h>
 
 namespace vextral::cli {
 
@@ -55,41 +49,6 @@ namespace {
 
 constexpr const char* kCommand = "vextral-cli web";
 
-struct Options {
-    bool help = false, version = false;
-    std::optional<std::string> settingsFile, outDir, from, to;
-    std::vector<std::string> paths;
-    exporting::WebPageJob job;
-    std::string columns = "5";
-    bool classic = false;
-    bool unique = false;
-};
-
-std::string wholeNumber(const std::string& option, const std::string& text, int least)
-{
-    const auto v = parseInteger(text);
-    if (!v || *v < least) {
-        throw UsageError(option + " needs a whole number" + (least > 0 ? " of at least 1" : "") + ", not '" + text +
-                         "'");
-    }
-    return text;
-}
-
-void parseSize(Options& o, const std::string& s)
-{
-    const std::size_t x = s.find_first_of("xX");
-    if (x == std::string::npos) throw UsageError("--size needs WIDTHxHEIGHT, not '" + s + "'");
-    const std::string width = wholeNumber("--size", s.substr(0, x), 1);
-    const std::string height = wholeNumber("--size", s.substr(x + 1), 1);
-    o.job.widthText = exporting::constantText(width);
-    o.job.heightText = exporting::constantText(height);
-    try {
-        codecs::checkPictureSize(*parseInteger(width), *parseInteger(height));
-    } catch (const Error& e) {
-        throw UsageError(e.what());
-    }
-}
-
 int typeIndex(const std::string& name)
 {
     const auto formats = codecs::webPageFormats();
@@ -99,95 +58,78 @@ int typeIndex(const std::string& name)
     throw UsageError("--type is gif, bmp or jpg, not '" + name + "'");
 }
 
-Options parse(const std::vector<std::string>& args)
-{
-    Options o;
-    Arguments a(args);
-    while (a.next()) {
+struct Options final : CommandOptions {
+    std::optional<std::string> outDir;
+    std::optional<int> from, to;
+    exporting::WebPageJob job;
+    int columns = 5;
+    bool classic = false;
+    bool unique = false;
+
+    bool option(Arguments& a) override
+    {
         const std::string& name = a.name();
-        if (!a.isOption()) {
-            o.paths.push_back(name);
-        } else if (const CommonOption common = a.commonOption(); common != CommonOption::None) {
-            (common == CommonOption::Help ? o.help : o.version) = true;
-            return o;
-        } else if (name == "--settings") {
-            o.settingsFile = a.value();
-        } else if (name == "--out") {
-            o.outDir = a.value();
-            if (o.outDir->empty()) throw UsageError("--out needs a folder name");
+        if (name == "--out") {
+            outDir = a.folderValue();
         } else if (name == "--title") {
-            o.job.title = a.value();
+            job.title = a.value();
         } else if (name == "--border") {
-            o.job.borderText = wholeNumber(name, a.value(), 0);
+            job.borderText = std::to_string(a.intValue(0, INT_MAX));
         } else if (name == "--columns") {
-            o.columns = wholeNumber(name, a.value(), 1);
+            columns = a.intValue(1, INT_MAX);
         } else if (name == "--type") {
-            o.job.typeIndex = typeIndex(a.value());
+            job.typeIndex = typeIndex(a.value());
         } else if (name == "--size") {
-            parseSize(o, a.value());
+            const PictureSize size = a.sizeValue();
+            job.widthText = exporting::constantText(std::to_string(size.width));
+            job.heightText = exporting::constantText(std::to_string(size.height));
         } else if (name == "--classic") {
             a.noValue();
-            o.classic = true;
+            classic = true;
         } else if (name == "--unique") {
             a.noValue();
-            o.unique = true;
+            unique = true;
         } else if (name == "--from") {
-            o.from = wholeNumber(name, a.value(), 1);
+            from = a.intValue(1, INT_MAX);
         } else if (name == "--to") {
-            o.to = wholeNumber(name, a.value(), 1);
+            to = a.intValue(1, INT_MAX);
         } else {
-            throw UsageError("unknown option " + name);
+            return false;
         }
+        return true;
     }
-    if (o.help || o.version) return o;
-    if (o.paths.empty()) throw UsageError("name at least one file or folder");
-    if (!o.outDir) throw UsageError("--out DIR is needed");
-    if (o.from.has_value() != o.to.has_value()) throw UsageError("--from and --to go together");
-    return o;
-}
+    void check() override
+    {
+        if (operands.empty()) throw UsageError("name at least one file or folder");
+        if (!outDir) throw UsageError("--out DIR is needed");
+        if (from.has_value() != to.has_value()) throw UsageError("--from and --to go together");
+    }
+};
 
-} // namespace
-
-int runWeb(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool progressToTerminal)
+// Harvests the paths named and writes their gallery.
+int writeGallery(Options& o, settings::Settings& settings, const CommandIo& io)
 {
-    Options o;
-    try {
-        o = parse(args);
-    } catch (const UsageError& e) {
-        printUsageError(err, "web", e.what());
-        return 2;
-    }
-    if (o.help) {
-        out << kWebUsage;
-        return 0;
-    }
-    if (o.version) {
-        out << kVersionLine;
-        return 0;
-    }
+    std::ostream& out = io.out;
+    if (o.unique) settings.unique = true;
+    if (!prepareOutputFolder(*o.outDir, io.err, kCommand)) return 1;
 
-    auto settings = loadCommandSettings(o.settingsFile, err, kCommand);
-    if (!settings) return 2;
-    if (o.unique) settings->unique = true;
-    if (!prepareOutputFolder(*o.outDir, err, kCommand)) return 1;
-
-    ProgressLine view(err, progressToTerminal, progressToTerminal ? terminalColumns() : 80);
-    PathHarvest harvest(view, err, kCommand);
-    harvest.run(o.paths, *settings);
+    PathHarvest harvest(io, kCommand);
+    harvest.run(o.operands, settings);
+    ProgressLine& view = harvest.view;
     const IconCatalogue& catalogue = harvest.catalogue;
     const int unreadable = harvest.unreadable;
     out << "Harvested " << counted(catalogue.itemCount(), "icon") << harvest.hiddenText << "\n";
 
     exporting::WebPageJob& job = o.job;
     job.folder = *o.outDir;
-    job.columnsText = [&o] { return o.columns; };
+    job.columnsText = exporting::constantText(std::to_string(o.columns));
     job.allIcons = !o.from;
     if (o.from) {
-        job.fromText = *o.from;
-        job.toText = *o.to;
+        job.fromText = std::to_string(*o.from);
+        job.toText = std::to_string(*o.to);
     }
-    job.background = settings->background;
-    job.jpegQuality = settings->jpegQuality;
+    job.background = settings.background;
+    job.jpegQuality = settings.jpegQuality;
     job.bestImage = !o.classic;
     int total = catalogue.imageCount();
     try {
@@ -204,10 +146,20 @@ int runWeb(const std::vector<std::string>& args, std::ostream& out, std::ostream
     } catch (const std::exception& e) {
         view.clear();
         if (job.written > 0) out << "Wrote " << counted(job.written, "picture") << "; no page\n";
-        err << kCommand << ": " << e.what() << "\n";
+        io.err << kCommand << ": " << e.what() << "\n";
         status = 1;
     }
     return status;
+}
+
+} // namespace
+
+int runWeb(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool progressToTerminal)
+{
+    Options o;
+    const CommandIo io {out, err, progressToTerminal};
+    return runCommand("web", kWebUsage, args, o, io,
+                      [&](settings::Settings& settings) { return writeGallery(o, settings, io); });
 }
 
 } // namespace vextral::cli

@@ -1,16 +1,12 @@
 #include "cli/PathHarvest.h"
 
 #include "cli/CliSupport.h"
-#include "platform/ProgramFolder.h"
-#include "settings/ProfileFile.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace vextral::cli {
 
@@ -21,22 +17,6 @@ struct Paths : SourceList {
     int count() const override { return static_cast<int>(paths.size()); }
     std::string at(int i) const override { return paths.at(static_cast<std::size_t>(i)); }
 };
-
-// Why a settings file cannot be read, if it cannot; never blocks on a FIFO.
-std::optional<std::string> settingsFileProblem(const std::string& path)
-{
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return std::string(std::strerror(errno));
-    struct stat st {};
-    std::optional<std::string> problem;
-    if (::fstat(fd, &st) != 0) {
-        problem = std::strerror(errno);
-    } else if (S_ISDIR(st.st_mode)) {
-        problem = std::strerror(EISDIR);
-    }
-    ::close(fd);
-    return problem;
-}
 
 // path made absolute against the current folder, which may be gone.
 std::optional<std::string> fullPath(const std::string& path, std::error_code& ec)
@@ -69,22 +49,10 @@ std::string limitTextOf(const HarvestRun& run)
 
 } // namespace
 
-std::optional<settings::Settings> loadCommandSettings(const std::optional<std::string>& file, std::ostream& err,
-                                                      const std::string& command)
-{
-    if (file) {
-        if (const auto problem = settingsFileProblem(*file)) {
-            err << command << ": --settings " << *file << ": " << *problem << "\n";
-            return std::nullopt;
-        }
-    }
-    const std::string ini = file ? *file : platform::programFolder() + "/" + settings::kSettingsFileName;
-    settings::Settings settings;
-    if (const auto problem = settings.load(settings::ProfileFile(ini))) {
-        err << command << ": " << *problem << " (in " << ini << "); using white\n";
-    }
-    return settings;
-}
+PathHarvest::PathHarvest(const CommandIo& io, std::string command)
+    : view(io.err, io.progressToTerminal, io.progressToTerminal ? terminalColumns() : 80), err_(io.err),
+      command_(std::move(command))
+{}
 
 void PathHarvest::run(const std::vector<std::string>& paths, const settings::Settings& settings)
 {
@@ -105,15 +73,15 @@ void PathHarvest::run(const std::vector<std::string>& paths, const settings::Set
         }
         (S_ISDIR(st.st_mode) ? folderList : fileList).paths.push_back(*full);
     }
-    HarvestRun run(catalogue, view_, fileList, folderList, nullptr);
+    HarvestRun run(catalogue, view, fileList, folderList, nullptr);
     run.setSettings(settings);
     run.onProblem = [&](const HarvestProblem& p) {
-        view_.clear();
+        view.clear();
         err_ << command_ << ": " << problemMessage(p) << "\n";
         ++unreadable;
     };
     run.start(true, true);
-    view_.clear();
+    view.clear();
     files = fileList.count();
     folders = folderList.count();
     found = run.foundFiles().size();

@@ -6,11 +6,9 @@
 #include "export/BestImage.h"
 #include "platform/IconExtractor.h"
 #include "platform/PictureFile.h"
+#include "support/CliRun.h"
 
 #include <gtest/gtest.h>
-
-#include <fstream>
-#include <sstream>
 
 using namespace vextral;
 using vextral::test::fixture;
@@ -19,16 +17,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-using Command = int (*)(const std::vector<std::string>&, std::ostream&, std::ostream&, bool);
-
-std::string run(Command command, std::vector<std::string> args, const TempDir& home, int& status)
+std::string run(test::CliCommand command, const std::vector<std::string>& args, const TempDir& home, int& status)
 {
-    const fs::path ini = home / "Option.ini";
-    std::ofstream(ini, std::ios::app).flush();
-    args.insert(args.begin(), {"--settings", ini.string()});
-    std::ostringstream out, err;
-    status = command(args, out, err, false);
-    return out.str() + err.str();
+    const test::CliResult r = test::runCliIn(home, command, args);
+    status = r.status;
+    return r.out + r.err;
 }
 
 codecs::Picture loaded(const fs::path& file)

@@ -3,27 +3,20 @@
 #include "engine/codecs/ConvertFixtures.h"
 #include "engine/codecs/WriterReadBack.h"
 
+#include "support/CliRun.h"
+
 #include <gtest/gtest.h>
 
-#include <sstream>
-
-using vextral::cli::runConvert;
+using vextral::test::CliResult;
 using vextral::test::convertFixture;
+using vextral::test::runCliProgram;
 using vextral::test::TempDir;
 
 namespace {
 
-struct CliRun {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-CliRun convert(const std::vector<std::string>& args)
+CliResult convert(const std::vector<std::string>& args)
 {
-    std::ostringstream out, err;
-    const int status = runConvert(args, out, err);
-    return {status, out.str(), err.str()};
+    return vextral::test::runCli(vextral::cli::runConvert, args);
 }
 
 std::string fx(const std::string& name) { return convertFixture(name).string(); }
@@ -34,7 +27,7 @@ TEST(CliConvert, OneFileToTheNamedOutput)
 {
     TempDir dir;
     const std::string out = (dir / "out.BMP").string();
-    const CliRun r = convert({fx("colour.tga"), "--to", out});
+    const CliResult r = convert({fx("colour.tga"), "--to", out});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(r.out, fx("colour.tga") + " -> " + out + "\n");
@@ -55,7 +48,7 @@ TEST(CliConvert, ManyFilesToAFormat)
 {
     TempDir dir;
     const std::string outDir = (dir / "made/here").string(); // created on demand
-    const CliRun r = convert({"--to", "GIF", "--out", outDir, fx("colour.png"), fx("colour.tga"), fx("grey.pgm")});
+    const CliResult r = convert({"--to", "GIF", "--out", outDir, fx("colour.png"), fx("colour.tga"), fx("grey.pgm")});
     EXPECT_EQ(r.status, 0) << r.err;
     // Two inputs named colour: the second one's output is renamed.
     EXPECT_EQ(r.out, fx("colour.png") + " -> " + outDir + "/colour.gif\n" + fx("colour.tga") + " -> " + outDir +
@@ -68,8 +61,8 @@ TEST(CliConvert, ManyFilesToAFormat)
     // Without --out, into the current folder; "jpeg" and "tiff" name formats too.
     const auto here = std::filesystem::current_path();
     std::filesystem::current_path(dir.path());
-    const CliRun jpeg = convert({"--to=jpeg", fx("colour.sgi")});
-    const CliRun tiff = convert({"--to", "tiff", fx("colour.sgi")});
+    const CliResult jpeg = convert({"--to=jpeg", fx("colour.sgi")});
+    const CliResult tiff = convert({"--to", "tiff", fx("colour.sgi")});
     std::filesystem::current_path(here);
     EXPECT_EQ(jpeg.status, 0) << jpeg.err;
     EXPECT_EQ(jpeg.out, fx("colour.sgi") + " -> colour.jpg\n");
@@ -101,13 +94,6 @@ TEST(CliConvert, JpegQuality)
     EXPECT_EQ(vextral::test::readBytes(dir / "default.jpg"), vextral::test::readBytes(dir / "86.jpg"));
     EXPECT_LT(size("5.jpg"), size("86.jpg"));
     EXPECT_LT(size("86.jpg"), size("100.jpg"));
-    for (const char* bad : {"101", "-1", "abc", "", "0x10", "1000"}) {
-        const CliRun r = convert({photo, "--quality", bad, "--to", (dir / "x.jpg").string()});
-        EXPECT_EQ(r.status, 2) << bad;
-        EXPECT_EQ(r.err, "vextral-cli convert: --quality needs a whole number from 0 to 100, not '" + std::string(bad) +
-                             "'\nRun 'vextral-cli convert --help' for its options.\n");
-    }
-    EXPECT_FALSE(std::filesystem::exists(dir / "x.jpg"));
 }
 
 TEST(CliConvert, FilesThatCannotBeReadAreReportedAndTheOthersConverted)
@@ -115,7 +101,7 @@ TEST(CliConvert, FilesThatCannotBeReadAreReportedAndTheOthersConverted)
     TempDir dir;
     const std::string missing = (dir / "missing.png").string();
     const std::string cursor = vextral::test::fixture("arrow.cur").string();
-    const CliRun r = convert({missing, fx("colour.png"), cursor, "--to", "bmp", "--out", dir.path().string()});
+    const CliResult r = convert({missing, fx("colour.png"), cursor, "--to", "bmp", "--out", dir.path().string()});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "vextral-cli convert: " + missing + ": Cannot open file " + missing +
                          ": No such file or directory\n"
@@ -126,40 +112,78 @@ TEST(CliConvert, FilesThatCannotBeReadAreReportedAndTheOthersConverted)
     EXPECT_FALSE(std::filesystem::exists(dir / "arrow.bmp"));
 
     // A file that cannot be written.
-    const CliRun unwritable = convert({fx("colour.png"), "--to", (dir / "no/such/folder/x.png").string()});
+    const CliResult unwritable = convert({fx("colour.png"), "--to", (dir / "no/such/folder/x.png").string()});
     EXPECT_EQ(unwritable.status, 1);
     EXPECT_NE(unwritable.err.find("Cannot create file " + (dir / "no/such/folder/x.png").string()), std::string::npos)
         << unwritable.err;
 }
 
-TEST(CliConvert, UsageErrors)
+// A usage error and its message. In both, "@name" stands for the converter
+// fixture name and "%name" for name in the test's own folder.
+struct UsageCase {
+    std::vector<std::string> args;
+    std::string message;
+};
+
+std::string expand(const std::string& text, const TempDir& dir)
+{
+    if (text.starts_with('@')) return fx(text.substr(1));
+    const std::size_t at = text.find('%');
+    if (at == std::string::npos) return text;
+    const std::size_t end = text.find_first_of(": ", at);
+    const std::string name = text.substr(at + 1, end == std::string::npos ? std::string::npos : end - at - 1);
+    return text.substr(0, at) + (dir / name).string() + (end == std::string::npos ? "" : text.substr(end));
+}
+
+class CliConvertUsage : public testing::TestWithParam<UsageCase> {};
+
+TEST_P(CliConvertUsage, IsRefusedWithItsMessageBeforeAnythingIsWritten)
 {
     TempDir dir;
-    const std::string out = (dir / "x.png").string();
-    const std::pair<std::vector<std::string>, std::string> cases[] = {
-        {{fx("colour.png")}, "say what to convert to with --to FORMAT or --to OUT"},
-        {{"--to", "png"}, "name at least one file to convert"},
-        {{fx("colour.png"), "--to", "ppm"}, "unknown format 'ppm' for --to"},
-        {{fx("colour.png"), "--to", "standard-icon"}, "unknown format 'standard-icon' for --to"},
-        {{fx("colour.png"), "--to", (dir / "x.xyz").string()},
-         "--to " + (dir / "x.xyz").string() +
-             ": the extension names no format Vextral writes (bmp, jpg, jpeg, gif, pcx, tga, png, tif, tiff, ico, cur, "
-             "wmf)"},
-        {{fx("colour.png"), fx("colour.tga"), "--to", out},
-         "--to FILE takes one input; convert several with --to FORMAT"},
-        {{fx("colour.png"), "--to", out, "--out", dir.path().string()},
-         "--out DIR goes with --to FORMAT, not with an output file name"},
-        {{fx("colour.png"), "--to", "png", "--frobnicate"}, "unknown option --frobnicate"},
-        {{fx("colour.png"), "--to"}, "--to needs a value"},
-    };
-    for (const auto& [args, message] : cases) {
-        const CliRun r = convert(args);
-        EXPECT_EQ(r.status, 2) << message;
-        EXPECT_EQ(r.err, "vextral-cli convert: " + message + "\nRun 'vextral-cli convert --help' for its options.\n");
-    }
-    EXPECT_FALSE(std::filesystem::exists(out));
+    std::vector<std::string> args;
+    for (const std::string& a : GetParam().args) args.push_back(expand(a, dir));
+    const CliResult r = convert(args);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "vextral-cli convert: " + expand(GetParam().message, dir) +
+                         "\nRun 'vextral-cli convert --help' for its options.\n");
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+}
 
-    const CliRun help = convert({"--help"});
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CliConvertUsage,
+    testing::Values(
+        UsageCase {{"@colour.png"}, "say what to convert to with --to FORMAT or --to OUT"},
+        UsageCase {{"--to", "png"}, "name at least one file to convert"},
+        UsageCase {{"@colour.png", "--to", "ppm"}, "unknown format 'ppm' for --to"},
+        UsageCase {{"@colour.png", "--to", "standard-icon"}, "unknown format 'standard-icon' for --to"},
+        UsageCase {{"@colour.png", "--to", "%x.xyz"},
+                   "--to %x.xyz: the extension names no format Vextral writes (bmp, jpg, jpeg, gif, pcx, tga, png, "
+                   "tif, tiff, ico, cur, wmf)"},
+        UsageCase {{"@colour.png", "@colour.tga", "--to", "%x.png"},
+                   "--to FILE takes one input; convert several with --to FORMAT"},
+        UsageCase {{"@colour.png", "--to", "%x.png", "--out", "%out"},
+                   "--out DIR goes with --to FORMAT, not with an output file name"},
+        UsageCase {{"@colour.png", "--to", "png", "--frobnicate"}, "unknown option --frobnicate"},
+        UsageCase {{"@colour.png", "--to"}, "--to needs a value"},
+        UsageCase {{"@colour.png", "--to", "png", "--out", ""}, "--out needs a folder name"},
+        // --quality is a whole number from 0 to 100, written in decimal.
+        UsageCase {{"@gradient256.gif", "--quality", "101", "--to", "%x.jpg"},
+                   "--quality needs a whole number from 0 to 100, not '101'"},
+        UsageCase {{"@gradient256.gif", "--quality", "-1", "--to", "%x.jpg"},
+                   "--quality needs a whole number from 0 to 100, not '-1'"},
+        UsageCase {{"@gradient256.gif", "--quality", "abc", "--to", "%x.jpg"},
+                   "--quality needs a whole number from 0 to 100, not 'abc'"},
+        UsageCase {{"@gradient256.gif", "--quality", "", "--to", "%x.jpg"},
+                   "--quality needs a whole number from 0 to 100, not ''"},
+        UsageCase {{"@gradient256.gif", "--quality", "0x10", "--to", "%x.jpg"},
+                   "--quality needs a whole number from 0 to 100, not '0x10'"},
+        UsageCase {{"@gradient256.gif", "--quality=1000", "--to", "%x.jpg"},
+                   "--quality needs a whole number from 0 to 100, not '1000'"}));
+
+TEST(CliConvert, HelpAndVersion)
+{
+    const CliResult help = convert({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_EQ(help.out.rfind("Usage: vextral-cli convert --to FORMAT|OUT [options] FILE...\n", 0), 0u);
     EXPECT_EQ(convert({"--version"}).out, "vextral-cli 2.1\n");
@@ -168,19 +192,16 @@ TEST(CliConvert, UsageErrors)
 TEST(CliConvert, ExitStatusOfTheProgram)
 {
     TempDir dir;
-    const std::string cli = vextral::test::shellQuote(VEXTRAL_CLI);
-    const std::string in = vextral::test::shellQuote(fx("colour.png"));
-    EXPECT_EQ(vextral::test::runCommand(cli + " convert " + in + " --to " +
-                                        vextral::test::shellQuote((dir / "a.tga").string()) + " >/dev/null"),
-              0);
+    EXPECT_EQ(runCliProgram({"convert", fx("colour.png"), "--to", (dir / "a.tga").string()}).status, 0);
     EXPECT_EQ(vextral::test::readBack("magick", dir / "a.tga"), kColourText);
-    EXPECT_EQ(vextral::test::runCommand(cli + " convert /nonexistent.png --to png 2>/dev/null"), 1);
-    EXPECT_EQ(vextral::test::runCommand(cli + " convert " + in + " --to ppm 2>/dev/null"), 2);
-    std::string text;
-    EXPECT_EQ(vextral::test::runCommand(cli + " help convert", &text), 0);
-    EXPECT_EQ(text.rfind("Usage: vextral-cli convert", 0), 0u);
-    EXPECT_EQ(vextral::test::runCommand(cli + " --help", &text), 0);
-    EXPECT_NE(text.find("convert --to FORMAT|OUT FILE..."), std::string::npos);
+    EXPECT_EQ(runCliProgram({"convert", "/nonexistent.png", "--to", "png"}).status, 1);
+    EXPECT_EQ(runCliProgram({"convert", fx("colour.png"), "--to", "ppm"}).status, 2);
+    const CliResult help = runCliProgram({"help", "convert"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind("Usage: vextral-cli convert", 0), 0u);
+    const CliResult usage = runCliProgram({"--help"});
+    EXPECT_EQ(usage.status, 0);
+    EXPECT_NE(usage.out.find("convert --to FORMAT|OUT FILE..."), std::string::npos);
 }
 
 } // namespace

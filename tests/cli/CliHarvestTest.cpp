@@ -2,6 +2,7 @@
 #include "cli/CliIcons.h"
 
 #include "TestSupport.h"
+#include "support/CliRun.h"
 
 #include <gtest/gtest.h>
 
@@ -12,54 +13,29 @@
 #include <unistd.h>
 
 using vextral::cli::runHarvest;
+using vextral::test::CliResult;
 using vextral::test::fixture;
 using vextral::test::runCommand;
+using vextral::test::settingsIn;
 using vextral::test::shellQuote;
 using vextral::test::TempDir;
 namespace fs = std::filesystem;
 
 namespace {
 
-struct Result {
-    int status;
-    std::string out, err;
-};
+using Result = CliResult;
 
-// The settings file of a test's home folder, empty unless the test wrote it.
-std::string settingsIn(const TempDir& home)
+Result harvest(const std::vector<std::string>& args, const TempDir& home)
 {
-    const fs::path ini = home / "Option.ini";
-    std::ofstream(ini, std::ios::app).flush();
-    return ini.string();
-}
-
-Result harvest(std::vector<std::string> args, const TempDir& home)
-{
-    args.insert(args.begin(), {"--settings", settingsIn(home)});
-    std::ostringstream out, err;
-    const int status = runHarvest(args, out, err, false);
-    return {status, out.str(), err.str()};
-}
-
-std::string slurp(const fs::path& path)
-{
-    std::ifstream in(path);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    return vextral::test::runCliIn(home, runHarvest, args);
 }
 
 bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
-// The real program as scripts run it: its exit status, standard output and
-// standard error. before is shell text put in front of the command.
-Result program(const std::string& before, const std::vector<std::string>& args, const TempDir& scratch)
+// The real program as scripts run it; before is shell text put in front of the command.
+Result program(const std::string& before, const std::vector<std::string>& args)
 {
-    std::string command = before + shellQuote(VEXTRAL_CLI);
-    for (const std::string& a : args) command += " " + shellQuote(a);
-    const fs::path errFile = scratch / "stderr.txt";
-    Result r;
-    r.status = runCommand(command + " 2>" + shellQuote(errFile.string()), &r.out);
-    r.err = slurp(errFile);
-    return r;
+    return vextral::test::runCliProgram(args, before);
 }
 
 // Shell text that runs the program as the unprivileged user "nobody" when the
@@ -142,7 +118,7 @@ TEST(CliHarvest, OptionsOverrideTheSettingsFile)
         home);
     EXPECT_TRUE(fs::exists(out / "x1.png"));
 
-    // Failures: a missing path, bad options, a size that makes empty pictures.
+    // Failures: a missing path, bad options.
     r = harvest({(tree / "missing").string()}, home);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "vextral-cli harvest: " + (tree / "missing").string() + ": No such file or directory\n");
@@ -150,9 +126,13 @@ TEST(CliHarvest, OptionsOverrideTheSettingsFile)
     EXPECT_EQ(harvest({"--size", "big", tree.path().string()}, home).status, 2);
     EXPECT_EQ(harvest({"--types", "exe,doc", tree.path().string()}, home).status, 2);
     EXPECT_EQ(harvest({}, home).status, 2);
+    // A size with an empty side is refused before anything is harvested or saved.
     r = harvest({tree.path().string(), "--save-all", (out / "z").string(), "--type", "png", "--size", "0x9"}, home);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("Cannot write an empty picture"), std::string::npos);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "vextral-cli harvest: --size needs WIDTHxHEIGHT, each side a whole number from 1 to 16384, not "
+                     "'0x9'\nRun 'vextral-cli harvest --help' for its options.\n");
+    EXPECT_FALSE(fs::exists(out / "z"));
 }
 
 TEST(CliHarvest, ConventionsOfTheCommandLine)
@@ -162,17 +142,8 @@ TEST(CliHarvest, ConventionsOfTheCommandLine)
     fs::copy_file(fixture("arrow.cur"), tree / "arrow.cur");
     fs::copy_file(fixture("spin.ani"), tree / "sub/spin.ani");
 
-    // --version, for the program and for each command.
-    Result r = harvest({"--version"}, home);
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, "vextral-cli 2.1\n");
-    std::ostringstream iconsOut, iconsErr;
-    EXPECT_EQ(vextral::cli::runIcons({"--version"}, iconsOut, iconsErr), 0);
-    EXPECT_EQ(iconsOut.str(), "vextral-cli 2.1\n");
-    EXPECT_EQ(program("", {"--version"}, out).out, "vextral-cli 2.1\n");
-
     // Type names without regard to letter case; cur and ani are types of their own.
-    r = harvest({"--types", "CUR,Ani", tree.path().string()}, home);
+    Result r = harvest({"--types", "CUR,Ani", tree.path().string()}, home);
     EXPECT_EQ(r.out, "Harvested 2 icons from 0 files and 2 files found in 1 folder\n");
     r = harvest({"--types", "ALL", tree.path().string()}, home); // the desktop program's nine
     EXPECT_EQ(r.out, "Harvested 7 icons from 0 files and 4 files found in 1 folder\n");
@@ -248,16 +219,16 @@ TEST(CliHarvest, TheOutputFolderIsCheckedBeforeTheHarvest)
         EXPECT_EQ(r.err, "vextral-cli harvest: cannot use folder " + dir + ": " + reason + "\n");
         // The program itself ends with that message and status 1, never an abort.
         const Result p =
-            program("", {"harvest", "--settings", settingsIn(home), tree.path().string(), "--save-all", dir}, scratch);
+            program("", {"harvest", "--settings", settingsIn(home), tree.path().string(), "--save-all", dir});
         EXPECT_EQ(p.status, 1) << dir << p.err;
         EXPECT_EQ(p.err, r.err);
-        EXPECT_EQ(program("", {"icons", "--extract", dir, fixture("tie.ico").string()}, scratch).status, 1) << dir;
+        EXPECT_EQ(program("", {"icons", "--extract", dir, fixture("tie.ico").string()}).status, 1) << dir;
     }
 
     // Run in a folder that has been deleted.
     const Result gone = program("mkdir " + shellQuote((scratch / "gone").string()) + " && cd " +
                                     shellQuote((scratch / "gone").string()) + " && rmdir ../gone && ",
-                                {"harvest", "--settings", settingsIn(home), "."}, scratch);
+                                {"harvest", "--settings", settingsIn(home), "."});
     EXPECT_EQ(gone.status, 1) << gone.err;
     EXPECT_EQ(gone.err, "vextral-cli harvest: .: cannot tell the current folder: No such file or directory\n");
 
@@ -269,7 +240,7 @@ TEST(CliHarvest, TheOutputFolderIsCheckedBeforeTheHarvest)
     fs::permissions(scratch / "shut", fs::perms::none);
     const std::string shut = (scratch / "shut/out").string();
     const Result p =
-        program(*as, {"harvest", "--settings", settingsIn(home), tree.path().string(), "--save-all", shut}, scratch);
+        program(*as, {"harvest", "--settings", settingsIn(home), tree.path().string(), "--save-all", shut});
     fs::permissions(scratch / "shut", fs::perms::owner_all);
     EXPECT_EQ(p.status, 1) << p.err;
     EXPECT_EQ(p.out, "");
@@ -286,9 +257,9 @@ TEST(CliHarvest, UnreadableFoldersAndFilesAreReported)
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
     // A FIFO named on the command line is refused as the icons command refuses
     // it, without blocking; one found in a folder is no file to miss.
-    std::ostringstream iconsOut, iconsErr;
-    EXPECT_EQ(vextral::cli::runIcons({pipe}, iconsOut, iconsErr), 1);
-    EXPECT_EQ(iconsErr.str(), "vextral-cli icons: cannot open " + pipe + ": Not a regular file\n");
+    const Result icons = vextral::test::runCli(vextral::cli::runIcons, {pipe});
+    EXPECT_EQ(icons.status, 1);
+    EXPECT_EQ(icons.err, "vextral-cli icons: cannot open " + pipe + ": Not a regular file\n");
 
     const Result r = harvest({root, root + "/tie.ico/below", pipe, root + "/missing"}, home);
     EXPECT_EQ(r.status, 1);
@@ -314,9 +285,7 @@ TEST(CliHarvest, UnreadableFoldersAndFilesAreReported)
     fs::copy_file(fixture("multi.ico"), tree / "secret/hidden.ico");
     fs::permissions(tree / "secret", fs::perms::none);
     fs::permissions(tree / "tie.ico", fs::perms::none);
-    TempDir scratch;
-    const Result p =
-        program(*as, {"harvest", "--settings", settingsIn(home), root, root + "/secret/hidden.ico"}, scratch);
+    const Result p = program(*as, {"harvest", "--settings", settingsIn(home), root, root + "/secret/hidden.ico"});
     fs::permissions(tree / "secret", fs::perms::owner_all);
     EXPECT_EQ(p.status, 1);
     EXPECT_EQ(p.err, "vextral-cli harvest: " + root +
@@ -331,23 +300,6 @@ TEST(CliHarvest, UnreadableFoldersAndFilesAreReported)
                          root + "/tie.ico: Permission denied\n");
     EXPECT_EQ(p.out, "Harvested 6 icons from 0 files and 5 files found in 1 folder\n"
                      "4 files or folders could not be read\n");
-}
-
-TEST(CliHarvest, SettingsFileMustBeReadable)
-{
-    TempDir home, tree;
-    makeTree(tree.path());
-    std::ostringstream out, err;
-    const std::string missing = (home / "nope.ini").string();
-    EXPECT_EQ(runHarvest({"--settings", missing, tree.path().string()}, out, err, false), 2);
-    EXPECT_EQ(err.str(), "vextral-cli harvest: --settings " + missing + ": No such file or directory\n");
-    EXPECT_EQ(out.str(), "");
-    err.str("");
-    EXPECT_EQ(runHarvest({"--settings", home.path().string(), tree.path().string()}, out, err, false), 2);
-    EXPECT_EQ(err.str(), "vextral-cli harvest: --settings " + home.path().string() + ": Is a directory\n");
-    // An empty settings file (or none at all) gives the defaults.
-    EXPECT_EQ(runHarvest({"--settings", "/dev/null", tree.path().string()}, out, err, false), 0);
-    EXPECT_EQ(out.str(), "Harvested 7 icons from 0 files and 4 files found in 1 folder\n");
 }
 
 TEST(CliHarvest, TheProgressLineIsRedrawnAtMostTenTimesASecond)

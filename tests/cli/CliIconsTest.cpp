@@ -1,28 +1,17 @@
 #include "cli/CliIcons.h"
 
 #include "TestSupport.h"
+#include "support/CliRun.h"
 
 #include <gtest/gtest.h>
 
-#include <sstream>
-
-using vextral::cli::runIcons;
+using vextral::test::CliResult;
 using vextral::test::fixture;
+using vextral::test::runCliProgram;
 
 namespace {
 
-struct CliRun {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-CliRun icons(const std::vector<std::string>& args)
-{
-    std::ostringstream out, err;
-    const int status = runIcons(args, out, err);
-    return {status, out.str(), err.str()};
-}
+CliResult icons(const std::vector<std::string>& args) { return vextral::test::runCli(vextral::cli::runIcons, args); }
 
 } // namespace
 
@@ -31,7 +20,7 @@ TEST(CliIcons, ListsEachFileWithItsIconsAndImages)
     const std::string dll = fixture("icons64.dll").string();
     const std::string ani = fixture("spin.ani").string();
     const std::string garbage = fixture("garbage.bin").string();
-    const CliRun r = icons({dll, ani, garbage});
+    const CliResult r = icons({dll, ani, garbage});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(r.out, dll +
@@ -51,7 +40,7 @@ TEST(CliIcons, ExtractsOriginalIconsAndReportsUnreadableFiles)
     vextral::test::TempDir dir;
     const std::string out = (dir / "out").string(); // created on demand
     const std::string missing = (dir / "nope.dll").string();
-    const CliRun r =
+    const CliResult r =
         icons({"--extract", out, fixture("icons32.dll").string(), missing, fixture("library.nil").string()});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "vextral-cli icons: cannot open " + missing + ": No such file or directory\n");
@@ -75,18 +64,15 @@ TEST(CliIcons, UsageErrorsAndHelp)
     EXPECT_EQ(icons({}).status, 2);
     EXPECT_EQ(icons({"--extract"}).status, 2);
     EXPECT_EQ(icons({"--frobnicate", "x"}).status, 2);
-    const CliRun help = icons({"--help"});
+    const CliResult help = icons({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("Usage: vextral-cli icons [--extract DIR] FILE..."), std::string::npos);
 
     // The real program: exit statuses as scripts see them.
-    const std::string cli = vextral::test::shellQuote(VEXTRAL_CLI);
-    EXPECT_EQ(vextral::test::runCommand(cli + " icons " + vextral::test::shellQuote(fixture("multi.ico").string()) +
-                                        " >/dev/null"),
-              0);
-    EXPECT_EQ(vextral::test::runCommand(cli + " icons /nonexistent/file.dll 2>/dev/null"), 1);
-    EXPECT_EQ(vextral::test::runCommand(cli + " bogus 2>/dev/null"), 2);
-    std::string text;
-    EXPECT_EQ(vextral::test::runCommand(cli + " --help", &text), 0);
-    EXPECT_NE(text.find("icons [--extract DIR] FILE..."), std::string::npos);
+    EXPECT_EQ(runCliProgram({"icons", fixture("multi.ico").string()}).status, 0);
+    EXPECT_EQ(runCliProgram({"icons", "/nonexistent/file.dll"}).status, 1);
+    EXPECT_EQ(runCliProgram({"bogus"}).status, 2);
+    const CliResult text = runCliProgram({"--help"});
+    EXPECT_EQ(text.status, 0);
+    EXPECT_NE(text.out.find("icons [--extract DIR] FILE..."), std::string::npos);
 }

@@ -2,12 +2,12 @@
 #include "cli/CliWeb.h"
 
 #include "TestSupport.h"
+#include "support/CliRun.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <fstream>
-#include <sstream>
 
 using vextral::test::fixture;
 using vextral::test::TempDir;
@@ -15,18 +15,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Result {
-    int status;
-    std::string out, err;
-};
+using Result = vextral::test::CliResult;
 
-template <typename Command>
-Result run(Command command, std::vector<std::string> args, const std::string& settings)
+Result run(vextral::test::CliCommand command, const std::vector<std::string>& args, const TempDir& home)
 {
-    args.insert(args.begin(), {"--settings", settings});
-    std::ostringstream out, err;
-    const int status = command(args, out, err, false);
-    return {status, out.str(), err.str()};
+    return vextral::test::runCliIn(home, command, args);
 }
 
 std::vector<std::string> filesIn(const fs::path& dir)
@@ -49,12 +42,12 @@ TEST(CliUnique, DuplicatesOfACopiedLibraryAreHiddenAndEverythingCountsWhatIsKept
     fs::copy_file(fixture("tie.ico"), icons / "c.ico");
     const std::string folder = icons.path().string();
 
-    Result r = run(vextral::cli::runHarvest, {folder}, ini);
+    Result r = run(vextral::cli::runHarvest, {folder}, home);
     EXPECT_EQ(r.out, "Harvested 9 icons from 0 files and 3 files found in 1 folder\n");
 
     TempDir saved;
     r = run(vextral::cli::runHarvest, {"--unique", "--save-all", saved.path().string(), "--naming", "number", folder},
-            ini);
+            home);
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "Harvested 5 icons from 0 files and 3 files found in 1 folder, 4 duplicates hidden\n"
                      "Wrote 5 files to " +
@@ -64,21 +57,21 @@ TEST(CliUnique, DuplicatesOfACopiedLibraryAreHiddenAndEverythingCountsWhatIsKept
 
     // The settings file's switch does the same; nothing to hide still says so.
     std::ofstream(ini) << "[Icon]\nUnique=1\n";
-    r = run(vextral::cli::runHarvest, {fixture("tie.ico").string()}, ini);
+    r = run(vextral::cli::runHarvest, {fixture("tie.ico").string()}, home);
     EXPECT_EQ(r.out, "Harvested 1 icon from 1 file and 0 files found in 0 folders, 0 duplicates hidden\n");
     std::ofstream(ini).flush();
 
     // The web gallery's positions count the icons kept: 5 is the last.
     TempDir web;
-    r = run(vextral::cli::runWeb, {"--unique", "--out", web.path().string(), "--from", "5", "--to", "5", folder}, ini);
+    r = run(vextral::cli::runWeb, {"--unique", "--out", web.path().string(), "--from", "5", "--to", "5", folder}, home);
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "Harvested 5 icons, 4 duplicates hidden\nWrote 1 picture and " +
                          (web.path() / "index.htm").string() + "\n");
 
-    r = run(vextral::cli::runHarvest, {"--unique=1", folder}, ini);
+    r = run(vextral::cli::runHarvest, {"--unique=1", folder}, home);
     EXPECT_EQ(r.status, 2);
-    r = run(vextral::cli::runHarvest, {"--help"}, ini);
+    r = run(vextral::cli::runHarvest, {"--help"}, home);
     EXPECT_NE(r.out.find("--unique"), std::string::npos);
-    r = run(vextral::cli::runWeb, {"--help"}, ini);
+    r = run(vextral::cli::runWeb, {"--help"}, home);
     EXPECT_NE(r.out.find("--unique"), std::string::npos);
 }

@@ -3,11 +3,11 @@
 #include "TestSupport.h"
 #include "export/WebPage.h"
 #include "platform/IconExtractor.h"
+#include "support/CliRun.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <sstream>
 
 using vextral::cli::runWeb;
 using vextral::test::fixture;
@@ -17,19 +17,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Result {
-    int status;
-    std::string out, err;
-};
+using Result = vextral::test::CliResult;
 
-Result web(std::vector<std::string> args, const TempDir& home)
+Result web(const std::vector<std::string>& args, const TempDir& home)
 {
-    const fs::path ini = home / "Option.ini";
-    std::ofstream(ini, std::ios::app).flush();
-    args.insert(args.begin(), {"--settings", ini.string()});
-    std::ostringstream out, err;
-    const int status = runWeb(args, out, err, false);
-    return {status, out.str(), err.str()};
+    return vextral::test::runCliIn(home, runWeb, args);
 }
 
 std::string slurp(const fs::path& path)
@@ -95,27 +87,34 @@ TEST(CliWeb, RangeAndDefaults)
     EXPECT_NE(r.err.find("vextral-cli web: No icon."), std::string::npos) << r.err;
 }
 
-TEST(CliWeb, UsageErrors)
+// A call that is refused before anything is harvested: "@icl" stands for
+// library.icl, "%out" for the test's output folder.
+class CliWebUsage : public testing::TestWithParam<std::vector<std::string>> {};
+
+TEST_P(CliWebUsage, IsRefusedBeforeAnythingIsWritten)
 {
     TempDir home, out;
-    const std::string icl = fixture("library.icl").string();
-    const std::vector<std::vector<std::string>> bad = {{icl},
-                                                       {"--out", out.path().string()},
-                                                       {icl, "--out", out.path().string(), "--type", "png"},
-                                                       {icl, "--out", out.path().string(), "--columns", "0"},
-                                                       {icl, "--out", out.path().string(), "--size", "20000x5"},
-                                                       {icl, "--out", out.path().string(), "--size", "0x5"},
-                                                       {icl, "--out", out.path().string(), "--from", "2"},
-                                                       {icl, "--out", out.path().string(), "--border", "x"},
-                                                       {icl, "--out", ""}};
-    for (const auto& args : bad) {
-        const Result r = web(args, home);
-        EXPECT_EQ(r.status, 2) << args.back();
-        EXPECT_FALSE(r.err.empty());
-    }
+    std::vector<std::string> args;
+    for (const std::string& a : GetParam())
+        args.push_back(a == "@icl" ? fixture("library.icl").string() : a == "%out" ? out.path().string() : a);
+    const Result r = web(args, home);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("Run 'vextral-cli web --help' for its options."), std::string::npos) << r.err;
     EXPECT_TRUE(fs::is_empty(out.path()));
-    EXPECT_EQ(web({"--help"}, home).status, 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(Cases, CliWebUsage,
+                         testing::Values(std::vector<std::string> {"@icl"}, std::vector<std::string> {"--out", "%out"},
+                                         std::vector<std::string> {"@icl", "--out", "%out", "--type", "png"},
+                                         std::vector<std::string> {"@icl", "--out", "%out", "--columns", "0"},
+                                         std::vector<std::string> {"@icl", "--out", "%out", "--size", "20000x5"},
+                                         std::vector<std::string> {"@icl", "--out", "%out", "--size", "0x5"},
+                                         std::vector<std::string> {"@icl", "--out", "%out", "--from", "2"},
+                                         std::vector<std::string> {"@icl", "--out", "%out", "--border", "x"},
+                                         std::vector<std::string> {"@icl", "--out", ""}));
+
+TEST(CliWeb, Help) { EXPECT_EQ(web({"--help"}, TempDir()).status, 0); }
 
 TEST(CliWeb, MissingSourceAndUnwritableFolder)
 {

@@ -79,6 +79,16 @@ for page in vextral vextral-cli vextral-thumbnailer; do
   grep -q "^NAME" "$scratch/$page.txt" || fail "man $page has no NAME"
 done
 
+# The programs, the manual pages and the AppStream release all give the package's version.
+version=$(dpkg-deb -f "$deb" Version)
+[ "$("$root/bin/vextral-cli" --version)" = "vextral-cli $version" ] || fail "vextral-cli --version"
+for page in vextral vextral-cli vextral-thumbnailer; do
+  zcat "$root/share/man/man1/$page.1.gz" | sed -n 1p | grep -qF "\"Vextral $version\" \"User Commands\"" ||
+    fail "man $page does not give version $version"
+done
+grep -qF "<release version=\"$version\" " "$root/share/metainfo/example.vextral.Vextral.metainfo.xml" ||
+  fail "AppStream release is not $version"
+
 # Desktop entry and AppStream metadata, where the validators are installed.
 if command -v desktop-file-validate > /dev/null; then
   desktop-file-validate "$root/share/applications/example.vextral.Vextral.desktop" || fail "desktop-file-validate"

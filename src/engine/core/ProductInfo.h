@@ -1,13 +1,12 @@
 #pragma once
 
-// The program's own facts, in one place: its version and release date, and
-// the addresses of its home page, its author, its update server and its
+// The program's own facts, in one place: its version and release date
+// (kVersion and kReleaseDate, made from the top CMakeLists.txt), and the
+// addresses of its home page, its author, its update server and its
 // download page.
-namespace vextral::product {
+#include "core/Version.h"
 
-inline constexpr const char* kVersion = "2.1";
-// The release date as the update check shows it beside the latest one.
-inline constexpr const char* kReleaseDate = "May 5, 2001";
+namespace vextral::product {
 
 inline constexpr const char* kHomePage = "http://www.vextral.example/index.htm";
 inline constexpr const char* kAuthorMail = "mailto:author@vextral.example";

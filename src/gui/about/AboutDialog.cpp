@@ -33,9 +33,10 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent)
     auto* text = new QLabel(this);
     text->setTextFormat(Qt::RichText);
     text->setOpenExternalLinks(true);
-    text->setText(QStringLiteral("<b>Vextral 2.1</b><br>The desktop icon harvester.<br><br>"
-                                 "<a href=\"%1\">Vextral Homepage</a><br><a href=\"%2\">Email to the author</a>")
-                      .arg(QString::fromLatin1(product::kHomePage), QString::fromLatin1(product::kAuthorMail)));
+    text->setText(QStringLiteral("<b>Vextral %1</b><br>The desktop icon harvester.<br><br>"
+                                 "<a href=\"%2\">Vextral Homepage</a><br><a href=\"%3\">Email to the author</a>")
+                      .arg(QString::fromLatin1(product::kVersion), QString::fromLatin1(product::kHomePage),
+                           QString::fromLatin1(product::kAuthorMail)));
     top->addWidget(text, 1);
     layout->addLayout(top);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);

@@ -7,7 +7,7 @@ namespace vextral::gui {
 class Prompts;
 
 // The application object. An error that no command caught ends that command
-// and is shown in an error box titled "Vextral 2.1"; the program goes on.
+// and is shown in an error box titled applicationTitle(); the program goes on.
 class Application final : public QApplication {
 public:
     Application(int& argc, char** argv, Prompts& prompts);
@@ -19,7 +19,7 @@ private:
 
 // Names the running application "Vextral". It gets no display name: Qt would
 // add that to the caption of every window whose caption does not end in it
-// ("About Vextral — Vextral 2.1"), and each window's caption is already the
+// ("About Vextral — Vextral <version>"), and each window's caption is already the
 // program's own text.
 void nameApplication();
 

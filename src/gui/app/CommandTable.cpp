@@ -116,35 +116,35 @@ QToolBar* addToolbar(QMainWindow& window, const CommandRow& r)
 std::vector<CommandRow> mainCommandRows(const CommandSet& c)
 {
     // One handler per command, shared by its menu item, pop-up item and button.
-    const Handler folders = on(c.harvest, &HarvestCommands::tbtDirectoryClick);
-    const Handler files = on(c.harvest, &HarvestCommands::tbtFileClick);
-    const Handler start = on(c.harvest, &HarvestCommands::tbtSearchClick);
-    const Handler stop = on(c.harvest, &HarvestCommands::menuStopClick);
-    const Handler exit = on(c.program, &ProgramCommands::menuExitClick);
-    const Handler save = on(c.save, &SaveCommands::menuSaveClick);
-    const Handler saveAll = on(c.save, &SaveCommands::menuSaveallClick);
-    const Handler print = on(c.save, &SaveCommands::menuPrintClick);
-    const Handler clean = on(c.iconList, &IconListCommands::menuCleanClick);
-    const Handler edit = on(c.tools, &ToolCommands::menuEditClick);
-    const Handler runEditor = on(c.desktop, &DesktopCommands::menuRunClick);
-    const Handler clipboard = on(c.desktop, &DesktopCommands::menuClipboardClick);
-    const Handler largeIcon = on(c.iconList, &IconListCommands::menuLargeIconClick);
-    const Handler list = on(c.iconList, &IconListCommands::menuListClick);
-    const Handler bestImage = on(c.iconList, &IconListCommands::menuBestImageClick);
-    const Handler unique = on(c.iconList, &IconListCommands::menuUniqueClick);
-    const Handler options = on(c.program, &ProgramCommands::menuOptionsClick);
-    const Handler webPage = on(c.save, &SaveCommands::tbtWebPageClick);
-    const Handler convert = on(c.save, &SaveCommands::menuConvertClick);
-    const Handler share = on(c.tools, &ToolCommands::menuFriendClick);
-    const Handler capture = on(c.tools, &ToolCommands::menuCaptureClick);
-    const Handler check = on(c.tools, &ToolCommands::menuCheckClick);
-    const Handler centre = on(c.desktop, &DesktopCommands::menuCentreClick);
-    const Handler tile = on(c.desktop, &DesktopCommands::menuTiledClick);
-    const Handler stretch = on(c.desktop, &DesktopCommands::menuStretchClick);
-    const Handler help = on(c.desktop, &DesktopCommands::tbtHelpClick);
-    const Handler homepage = on(c.desktop, &DesktopCommands::menuHompageClick);
-    const Handler email = on(c.desktop, &DesktopCommands::menuEmailClick);
-    const Handler about = on(c.program, &ProgramCommands::menuAboutClick);
+    const Handler folders = on(c.harvest, &HarvestCommands::toggleFolderScan);
+    const Handler files = on(c.harvest, &HarvestCommands::toggleFileScan);
+    const Handler start = on(c.harvest, &HarvestCommands::startHarvest);
+    const Handler stop = on(c.harvest, &HarvestCommands::stopHarvest);
+    const Handler exit = on(c.program, &ProgramCommands::exitProgram);
+    const Handler save = on(c.save, &SaveCommands::saveSelectedIcon);
+    const Handler saveAll = on(c.save, &SaveCommands::saveAll);
+    const Handler print = on(c.save, &SaveCommands::printIcons);
+    const Handler clean = on(c.iconList, &IconListCommands::cleanIconList);
+    const Handler edit = on(c.tools, &ToolCommands::editIcon);
+    const Handler runEditor = on(c.desktop, &DesktopCommands::runEditor);
+    const Handler clipboard = on(c.desktop, &DesktopCommands::copyToClipboard);
+    const Handler largeIcon = on(c.iconList, &IconListCommands::showLargeIcons);
+    const Handler list = on(c.iconList, &IconListCommands::showList);
+    const Handler bestImage = on(c.iconList, &IconListCommands::toggleBestImage);
+    const Handler unique = on(c.iconList, &IconListCommands::toggleHideDuplicates);
+    const Handler options = on(c.program, &ProgramCommands::openOptions);
+    const Handler webPage = on(c.save, &SaveCommands::createWebPage);
+    const Handler convert = on(c.save, &SaveCommands::openConverter);
+    const Handler share = on(c.tools, &ToolCommands::mailFriends);
+    const Handler capture = on(c.tools, &ToolCommands::captureScreen);
+    const Handler check = on(c.tools, &ToolCommands::checkForUpdate);
+    const Handler centre = on(c.desktop, &DesktopCommands::wallpaperCentred);
+    const Handler tile = on(c.desktop, &DesktopCommands::wallpaperTiled);
+    const Handler stretch = on(c.desktop, &DesktopCommands::wallpaperStretched);
+    const Handler help = on(c.desktop, &DesktopCommands::openHelp);
+    const Handler homepage = on(c.desktop, &DesktopCommands::openHomepage);
+    const Handler email = on(c.desktop, &DesktopCommands::mailAuthor);
+    const Handler about = on(c.program, &ProgramCommands::openAbout);
 
     // "Exit the current application", in Chinese.
     const char* const exitHint =

@@ -48,7 +48,7 @@ public:
     // The path of Option.ini, in the program folder.
     virtual std::string settingsPath() const = 0;
     // Loads the settings from Option.ini again, so the next command uses them.
-    virtual void formCreate() = 0;
+    virtual void loadSettings() = 0;
     virtual const IconCatalogue& catalogue() const = 0;
     // The selected row of the icon list, or -1.
     virtual int selectedIndex() const = 0;

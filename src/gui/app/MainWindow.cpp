@@ -3,9 +3,9 @@
 #include "codecs/GifLzw.h"
 #include "core/FileName.h"
 #include "gui/app/CommandTable.h"
-#include "gui/iconlist/IconItemDelegate.h"
 #include "gui/app/ProgressPage.h"
 #include "gui/app/StatusPanels.h"
+#include "gui/iconlist/IconItemDelegate.h"
 
 #include <QAction>
 #include <QApplication>
@@ -51,17 +51,45 @@ constexpr int kCellProbe = 44;
 
 QString fromStd(const std::string& text) { return QString::fromStdString(text); }
 
-QToolButton* makeSpeedButton(const QString& name, const QString& hint, Picture picture, QWidget* parent)
+// One of the small buttons under a source list.
+struct SourceButton {
+    const char* name;
+    const char* hint;
+    Picture picture;
+    void (HarvestCommands::*command)();
+};
+
+constexpr SourceButton kFolderButtons[] = {
+    {"SpeedButton1", "Add a folder", Picture::AddFolder, &HarvestCommands::addFolder},
+    {"SpeedButton2", "Delete a folder", Picture::DeleteFolder, &HarvestCommands::deleteSelectedFolder},
+    {"SpeedButton3", "Delete all folders", Picture::DeleteAllFolders, &HarvestCommands::deleteAllFolders},
+};
+constexpr SourceButton kFileButtons[] = {
+    {"SpeedButton4", "Add a file", Picture::AddFile, &HarvestCommands::addFile},
+    {"SpeedButton5", "Delete a file", Picture::DeleteFile, &HarvestCommands::deleteSelectedFile},
+    {"SpeedButton6", "Delete all files", Picture::DeleteAllFiles, &HarvestCommands::deleteAllFiles},
+};
+
+// A row of buttons that run their commands, to go under a source list.
+template <std::size_t N>
+QHBoxLayout* sourceButtons(const SourceButton (&buttons)[N], HarvestCommands& commands, QWidget* parent)
 {
-    auto* button = new QToolButton(parent);
-    button->setObjectName(name);
-    button->setToolTip(hint);
-    button->setStatusTip(hint);
-    button->setIcon(toolbarPicture(picture));
-    button->setIconSize(QSize(20, 20));
-    button->setAutoRaise(true);
-    button->setFixedSize(26, 26);
-    return button;
+    auto* row = new QHBoxLayout;
+    for (const SourceButton& b : buttons) {
+        auto* button = new QToolButton(parent);
+        button->setObjectName(QLatin1String(b.name));
+        button->setToolTip(QLatin1String(b.hint));
+        button->setStatusTip(QLatin1String(b.hint));
+        button->setIcon(toolbarPicture(b.picture));
+        button->setIconSize(QSize(20, 20));
+        button->setAutoRaise(true);
+        button->setFixedSize(26, 26);
+        QObject::connect(button, &QToolButton::clicked, button,
+                         [&commands, command = b.command] { (commands.*command)(); });
+        row->addWidget(button);
+    }
+    row->addStretch();
+    return row;
 }
 
 } // namespace
@@ -87,12 +115,12 @@ MainWindow::MainWindow(Prompts& prompts, std::string programFolder, QWidget* par
     statusPanels_ = new StatusPanels(statusBar());
     resize(615, 436);
     codecs::attachLzwCoders(imgIcon_.params());
-    formCreate();
+    loadSettings();
 
     timVextral_ = new QTimer(this);
     timVextral_->setObjectName(QStringLiteral("TimVextral"));
     timVextral_->setInterval(100);
-    connect(timVextral_, &QTimer::timeout, this, &MainWindow::timVextralTimer);
+    connect(timVextral_, &QTimer::timeout, this, &MainWindow::startFromArguments);
     timVextral_->start();
 }
 
@@ -177,15 +205,6 @@ QWidget* MainWindow::buildSourcePage()
     chbDirectory_->setChecked(true);
     lstDirectory_ = new QListWidget(tabFile_);
     lstDirectory_->setObjectName(QStringLiteral("lstDirectory"));
-    auto* folderButtons = new QHBoxLayout;
-    auto* sb1 =
-        makeSpeedButton(QStringLiteral("SpeedButton1"), QStringLiteral("Add a folder"), Picture::AddFolder, tabFile_);
-    auto* sb2 = makeSpeedButton(QStringLiteral("SpeedButton2"), QStringLiteral("Delete a folder"),
-                                Picture::DeleteFolder, tabFile_);
-    auto* sb3 = makeSpeedButton(QStringLiteral("SpeedButton3"), QStringLiteral("Delete all folders"),
-                                Picture::DeleteAllFolders, tabFile_);
-    for (auto* b : {sb1, sb2, sb3}) folderButtons->addWidget(b);
-    folderButtons->addStretch();
     chbFile_ = new QCheckBox(QStringLiteral("Scan selected files"), tabFile_);
     chbFile_->setObjectName(QStringLiteral("chbFile"));
     chbFile_->setChecked(true);
@@ -193,29 +212,13 @@ QWidget* MainWindow::buildSourcePage()
     lstFile_->setObjectName(QStringLiteral("lstFile"));
     lstFile_->setToolTip(QStringLiteral("Files to scan"));
     lstFile_->setStatusTip(QStringLiteral("Files to scan"));
-    auto* fileButtons = new QHBoxLayout;
-    auto* sb4 =
-        makeSpeedButton(QStringLiteral("SpeedButton4"), QStringLiteral("Add a file"), Picture::AddFile, tabFile_);
-    auto* sb5 =
-        makeSpeedButton(QStringLiteral("SpeedButton5"), QStringLiteral("Delete a file"), Picture::DeleteFile, tabFile_);
-    auto* sb6 = makeSpeedButton(QStringLiteral("SpeedButton6"), QStringLiteral("Delete all files"),
-                                Picture::DeleteAllFiles, tabFile_);
-    for (auto* b : {sb4, sb5, sb6}) fileButtons->addWidget(b);
-    fileButtons->addStretch();
     files->addWidget(chbDirectory_);
     files->addWidget(lstDirectory_, 1);
-    files->addLayout(folderButtons);
+    files->addLayout(sourceButtons(kFolderButtons, harvestCommands_, tabFile_));
     files->addSpacing(4);
     files->addWidget(chbFile_);
     files->addWidget(lstFile_, 1);
-    files->addLayout(fileButtons);
-    HarvestCommands& c = harvestCommands_;
-    connect(sb1, &QToolButton::clicked, this, [&c] { c.speedButton1Click(); });
-    connect(sb2, &QToolButton::clicked, this, [&c] { c.speedButton2Click(); });
-    connect(sb3, &QToolButton::clicked, this, [&c] { c.speedButton3Click(); });
-    connect(sb4, &QToolButton::clicked, this, [&c] { c.speedButton4Click(); });
-    connect(sb5, &QToolButton::clicked, this, [&c] { c.speedButton5Click(); });
-    connect(sb6, &QToolButton::clicked, this, [&c] { c.speedButton6Click(); });
+    files->addLayout(sourceButtons(kFileButtons, harvestCommands_, tabFile_));
     // The Delete key deletes the selected entry, as the list's delete button does.
     lstDirectory_->installEventFilter(this);
     lstFile_->installEventFilter(this);
@@ -249,8 +252,8 @@ void MainWindow::buildIconList(QWidget* parent)
     connect(listIcon_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this](const QItemSelection& selected, const QItemSelection& deselected) {
                 // Every item whose selection changed is shown, the deselected first.
-                for (const QModelIndex& i : deselected.indexes()) listIconSelectItem(i.row());
-                for (const QModelIndex& i : selected.indexes()) listIconSelectItem(i.row());
+                for (const QModelIndex& i : deselected.indexes()) showIconRecord(i.row());
+                for (const QModelIndex& i : selected.indexes()) showIconRecord(i.row());
             });
 }
 
@@ -332,10 +335,10 @@ void MainWindow::pump()
     QCoreApplication::processEvents();
 }
 
-void MainWindow::timVextralTimer()
+void MainWindow::startFromArguments()
 {
     timVextral_->stop();
-    if (lstFile_->count() > 0 || lstDirectory_->count() > 0) harvestCommands_.tbtSearchClick();
+    if (lstFile_->count() > 0 || lstDirectory_->count() > 0) harvestCommands_.startHarvest();
 }
 
 void MainWindow::showProgressPage() { page1_->setCurrentWidget(progressPage_); }
@@ -430,7 +433,7 @@ int MainWindow::selectedIndex() const
     return selected.isEmpty() ? -1 : selected.first().row();
 }
 
-void MainWindow::listIconSelectItem(int i)
+void MainWindow::showIconRecord(int i)
 {
     if (i < 0 || i >= catalogue_.recordCount()) return;
     const IconRecord& record = catalogue_.record(i);
@@ -439,7 +442,7 @@ void MainWindow::listIconSelectItem(int i)
 
 std::string MainWindow::settingsPath() const { return programFolder_ + "/" + settings::kSettingsFileName; }
 
-void MainWindow::formCreate()
+void MainWindow::loadSettings()
 {
     const settings::ProfileFile file(settingsPath());
     if (const auto problem = settings_.load(file)) prompts_.error(this, QString::fromStdString(*problem));
@@ -453,11 +456,11 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* e)
     const auto* key = e->type() == QEvent::KeyPress ? static_cast<QKeyEvent*>(e) : nullptr;
     if (key && key->key() == Qt::Key_Delete && (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
         if (watched == lstDirectory_) {
-            harvestCommands_.speedButton2Click();
+            harvestCommands_.deleteSelectedFolder();
             return true;
         }
         if (watched == lstFile_) {
-            harvestCommands_.speedButton5Click();
+            harvestCommands_.deleteSelectedFile();
             return true;
         }
     }

@@ -1,18 +1,18 @@
 #pragma once
 
 #include "codecs/ImageBuffer.h"
+#include "gui/app/MainView.h"
 #include "gui/commands/DesktopCommands.h"
-#include "gui/common/DialogHost.h"
 #include "gui/commands/HarvestCommands.h"
 #include "gui/commands/IconListCommands.h"
+#include "gui/commands/ProgramCommands.h"
+#include "gui/commands/SaveCommands.h"
+#include "gui/commands/ToolCommands.h"
+#include "gui/common/DialogHost.h"
+#include "gui/common/Prompts.h"
+#include "gui/common/SavePicture.h"
 #include "gui/iconlist/IconListModel.h"
 #include "gui/iconlist/ListWidgetSource.h"
-#include "gui/app/MainView.h"
-#include "gui/commands/ProgramCommands.h"
-#include "gui/common/Prompts.h"
-#include "gui/commands/SaveCommands.h"
-#include "gui/common/SavePicture.h"
-#include "gui/commands/ToolCommands.h"
 #include "harvest/HarvestRun.h"
 #include "harvest/IconCatalogue.h"
 #include "settings/Settings.h"
@@ -89,10 +89,10 @@ public:
 
 public slots:
     // Shows record i of the catalogue in status panels 1 to 3.
-    void listIconSelectItem(int i);
+    void showIconRecord(int i);
     // Loads the settings from Option.ini (at creation, and after the options dialog).
-    void formCreate() override;
-    void timVextralTimer();
+    void loadSettings() override;
+    void startFromArguments();
 
 protected:
     bool event(QEvent* e) override;

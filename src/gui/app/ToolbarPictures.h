@@ -5,8 +5,8 @@
 namespace vextral::gui {
 
 // The pictures of the toolbar (32 x 32), of the source-list buttons and of
-// the options dialog's browse button (20 x 20), drawn here so they look the
-// same on every desktop.
+// the options dialog's browse button (20 x 20): the SVG files of app/toolbar/,
+// built into the program, so they look the same on every desktop.
 enum class Picture {
     Files,
     Folders,
@@ -31,6 +31,10 @@ enum class Picture {
     Browse
 };
 
+// The picture drawn at its own size and at twice it; a null icon should its
+// file be missing or unreadable.
 QIcon toolbarPicture(Picture picture);
+// The picture's file among the program's resources (":/toolbar/save.svg").
+QString toolbarPicturePath(Picture picture);
 
 } // namespace vextral::gui

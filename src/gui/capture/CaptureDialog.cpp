@@ -149,14 +149,14 @@ CaptureDialog::CaptureDialog(SavePicture& savePicture, const settings::Settings&
     buttons->addWidget(spbSave);
     buttons->addWidget(spbClipboard);
     layout->addLayout(buttons, 1, 0, 1, 2);
-    connect(spbCapture, &QPushButton::clicked, this, &CaptureDialog::spbCaptureClick);
-    connect(spbSave, &QToolButton::clicked, this, &CaptureDialog::spbSaveClick);
-    connect(spbClipboard, &QToolButton::clicked, this, &CaptureDialog::spbClipboardClick);
+    connect(spbCapture, &QPushButton::clicked, this, &CaptureDialog::startCapture);
+    connect(spbSave, &QToolButton::clicked, this, &CaptureDialog::save);
+    connect(spbClipboard, &QToolButton::clicked, this, &CaptureDialog::copyToClipboard);
 
     if (parent) parent->installEventFilter(this);
 }
 
-void CaptureDialog::spbCaptureClick()
+void CaptureDialog::startCapture()
 {
     int width = 33, height = 33;
     if (radioSmall_->isChecked()) {
@@ -217,7 +217,7 @@ void CaptureDialog::prepareIcon()
     imgIcon_.resample(width, height);
 }
 
-void CaptureDialog::spbSaveClick()
+void CaptureDialog::save()
 {
     if (captured_.empty()) {
         prompts_.information(this, QStringLiteral("Nothing captured yet."));
@@ -241,7 +241,7 @@ void CaptureDialog::spbSaveClick()
     }
 }
 
-void CaptureDialog::spbClipboardClick()
+void CaptureDialog::copyToClipboard()
 {
     if (captured_.empty()) {
         prompts_.information(this, QStringLiteral("Nothing captured yet."));

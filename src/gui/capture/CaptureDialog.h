@@ -39,9 +39,9 @@ public:
     const codecs::ImageBuffer& imgIcon() const { return imgIcon_; }
 
 public slots:
-    void spbCaptureClick();
-    void spbSaveClick();
-    void spbClipboardClick();
+    void startCapture();
+    void save();
+    void copyToClipboard();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* e) override;

@@ -154,7 +154,7 @@ void CaptureOverlay::finish(int status, const QImage& picture)
 OverlayCaptureBackend::OverlayCaptureBackend(QObject* parent) : QObject(parent), timer_(new QTimer(this))
 {
     timer_->setSingleShot(true);
-    connect(timer_, &QTimer::timeout, this, &OverlayCaptureBackend::grabAndShow);
+    connect(timer_, &QTimer::timeout, this, &OverlayCaptureBackend::grabScreen);
 }
 
 OverlayCaptureBackend::~OverlayCaptureBackend() { delete overlay_.data(); }
@@ -210,7 +210,7 @@ void OverlayCaptureBackend::reportOnce(int status, const codecs::Picture* pictur
     if (callback) callback(status, picture);
 }
 
-void OverlayCaptureBackend::grabAndShow()
+void OverlayCaptureBackend::grabScreen()
 {
     QScreen* screen = QGuiApplication::screenAt(QCursor::pos());
     if (!screen) screen = QGuiApplication::primaryScreen();

@@ -71,7 +71,7 @@ public:
     CaptureOverlay* overlay() const { return overlay_; }
 
 private:
-    void grabAndShow();
+    void grabScreen();
     void reportOnce(int status, const codecs::Picture* picture);
 
     int width_ = 100;

@@ -79,7 +79,7 @@ void openAddress(MainView& view, const QUrl& url)
 
 } // namespace
 
-void DesktopCommands::menuClipboardClick()
+void DesktopCommands::copyToClipboard()
 {
     const int i = selectedIcon(view_);
     if (i < 0) {
@@ -93,11 +93,11 @@ void DesktopCommands::menuClipboardClick()
     QGuiApplication::clipboard()->setImage(toQImage(picture.picture()));
 }
 
-void DesktopCommands::menuCentreClick() { setWallpaper(view_, desktop::WallpaperMode::Center); }
-void DesktopCommands::menuTiledClick() { setWallpaper(view_, desktop::WallpaperMode::Tile); }
-void DesktopCommands::menuStretchClick() { setWallpaper(view_, desktop::WallpaperMode::Stretch); }
+void DesktopCommands::wallpaperCentred() { setWallpaper(view_, desktop::WallpaperMode::Center); }
+void DesktopCommands::wallpaperTiled() { setWallpaper(view_, desktop::WallpaperMode::Tile); }
+void DesktopCommands::wallpaperStretched() { setWallpaper(view_, desktop::WallpaperMode::Stretch); }
 
-void DesktopCommands::menuRunClick()
+void DesktopCommands::runEditor()
 {
     const int i = selectedIcon(view_);
     if (i < 0) {
@@ -125,11 +125,11 @@ void DesktopCommands::menuRunClick()
                               QStringLiteral("Cannot start the editor \"%1\": %2").arg(editor, process.errorString()));
 }
 
-void DesktopCommands::tbtHelpClick() { openUserGuide(view_, userGuidePlaces()); }
+void DesktopCommands::openHelp() { openUserGuide(view_, userGuidePlaces()); }
 
-void DesktopCommands::menuHompageClick() { openAddress(view_, QUrl(QString::fromLatin1(product::kHomePage))); }
+void DesktopCommands::openHomepage() { openAddress(view_, QUrl(QString::fromLatin1(product::kHomePage))); }
 
-void DesktopCommands::menuEmailClick() { openAddress(view_, QUrl(QString::fromLatin1(product::kAuthorMail))); }
+void DesktopCommands::mailAuthor() { openAddress(view_, QUrl(QString::fromLatin1(product::kAuthorMail))); }
 
 QStringList userGuidePlaces()
 {

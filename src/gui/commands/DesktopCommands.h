@@ -13,14 +13,14 @@ class DesktopCommands {
 public:
     explicit DesktopCommands(MainView& view) : view_(view) {}
 
-    void menuClipboardClick();
-    void menuCentreClick();
-    void menuTiledClick();
-    void menuStretchClick();
-    void menuRunClick();
-    void tbtHelpClick();
-    void menuHompageClick();
-    void menuEmailClick();
+    void copyToClipboard();
+    void wallpaperCentred();
+    void wallpaperTiled();
+    void wallpaperStretched();
+    void runEditor();
+    void openHelp();
+    void openHomepage();
+    void mailAuthor();
 
 private:
     MainView& view_;

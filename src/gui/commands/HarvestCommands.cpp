@@ -1,8 +1,8 @@
 #include "gui/commands/HarvestCommands.h"
 
-#include "gui/iconlist/ListWidgetSource.h"
 #include "gui/app/MainView.h"
 #include "gui/common/Prompts.h"
+#include "gui/iconlist/ListWidgetSource.h"
 #include "harvest/HarvestRun.h"
 
 #include <QCheckBox>
@@ -27,11 +27,11 @@ void deleteSelectedEntry(QListWidget& list)
 
 } // namespace
 
-void HarvestCommands::tbtDirectoryClick() { flip(view_.scanFoldersSwitch()); }
+void HarvestCommands::toggleFolderScan() { flip(view_.scanFoldersSwitch()); }
 
-void HarvestCommands::tbtFileClick() { flip(view_.scanFilesSwitch()); }
+void HarvestCommands::toggleFileScan() { flip(view_.scanFilesSwitch()); }
 
-void HarvestCommands::tbtSearchClick()
+void HarvestCommands::startHarvest()
 {
     if (view_.harvestRun().active()) return;
     // Clean would take the list out from under the run, so it waits for the end.
@@ -49,20 +49,20 @@ void HarvestCommands::tbtSearchClick()
     if (failure) view_.prompts().error(view_.windowWidget(), *failure);
 }
 
-void HarvestCommands::menuStopClick() { view_.harvestRun().stop(); }
+void HarvestCommands::stopHarvest() { view_.harvestRun().stop(); }
 
-void HarvestCommands::speedButton1Click()
+void HarvestCommands::addFolder()
 {
     const QString folder =
         view_.prompts().browseFolder(view_.windowWidget(), QStringLiteral("Please select a directory to scan."));
     if (!folder.isEmpty()) addSourceEntry(view_.folderList(), folder);
 }
 
-void HarvestCommands::speedButton2Click() { deleteSelectedEntry(view_.folderList()); }
+void HarvestCommands::deleteSelectedFolder() { deleteSelectedEntry(view_.folderList()); }
 
-void HarvestCommands::speedButton3Click() { view_.folderList().clear(); }
+void HarvestCommands::deleteAllFolders() { view_.folderList().clear(); }
 
-void HarvestCommands::speedButton4Click()
+void HarvestCommands::addFile()
 {
     const QList<FileFilter> filters = {
         {QStringLiteral("exe,dll,cpl,scr,icl,ocx,ico,nil,bmp,jpg files"),
@@ -83,8 +83,8 @@ void HarvestCommands::speedButton4Click()
     if (!file.isEmpty()) addSourceEntry(view_.fileList(), file);
 }
 
-void HarvestCommands::speedButton5Click() { deleteSelectedEntry(view_.fileList()); }
+void HarvestCommands::deleteSelectedFile() { deleteSelectedEntry(view_.fileList()); }
 
-void HarvestCommands::speedButton6Click() { view_.fileList().clear(); }
+void HarvestCommands::deleteAllFiles() { view_.fileList().clear(); }
 
 } // namespace vextral::gui

@@ -10,17 +10,19 @@ class HarvestCommands {
 public:
     explicit HarvestCommands(MainView& view) : view_(view) {}
 
-    void tbtDirectoryClick(); // Extract From Folders: flips the switch
-    void tbtFileClick();      // Extract From Files: flips the switch
-    void tbtSearchClick();    // Start: returns when the run has ended
-    void menuStopClick();
+    void toggleFolderScan();
+    void toggleFileScan();
+    // Returns when the run has ended.
+    void startHarvest();
+    void stopHarvest();
 
-    void speedButton1Click(); // add a folder
-    void speedButton2Click(); // delete the selected folder (none selected: nothing)
-    void speedButton3Click(); // delete all folders
-    void speedButton4Click(); // add a file
-    void speedButton5Click(); // delete the selected file (none selected: nothing)
-    void speedButton6Click(); // delete all files
+    // Deleting the selected entry does nothing when none is selected.
+    void addFolder();
+    void deleteSelectedFolder();
+    void deleteAllFolders();
+    void addFile();
+    void deleteSelectedFile();
+    void deleteAllFiles();
 
 private:
     MainView& view_;

@@ -9,15 +9,15 @@
 
 namespace vextral::gui {
 
-void IconListCommands::menuCleanClick() { view_.cleanIconList(); }
+void IconListCommands::cleanIconList() { view_.cleanIconList(); }
 
-void IconListCommands::menuLargeIconClick() { view_.showIcons(IconLayout::LargeIcon); }
+void IconListCommands::showLargeIcons() { view_.showIcons(IconLayout::LargeIcon); }
 
-void IconListCommands::menuListClick() { view_.showIcons(IconLayout::List); }
+void IconListCommands::showList() { view_.showIcons(IconLayout::List); }
 
-void IconListCommands::menuUniqueClick() { toggleIconSetting("Unique", view_.settings().unique); }
+void IconListCommands::toggleHideDuplicates() { toggleIconSetting("Unique", view_.settings().unique); }
 
-void IconListCommands::menuBestImageClick() { toggleIconSetting("BestImage", view_.settings().bestImage); }
+void IconListCommands::toggleBestImage() { toggleIconSetting("BestImage", view_.settings().bestImage); }
 
 void IconListCommands::toggleIconSetting(const char* key, bool current)
 {
@@ -29,7 +29,7 @@ void IconListCommands::toggleIconSetting(const char* key, bool current)
     } catch (const std::exception& e) {
         view_.prompts().error(view_.windowWidget(), QString::fromUtf8(e.what()));
     }
-    view_.formCreate();
+    view_.loadSettings();
 }
 
 } // namespace vextral::gui

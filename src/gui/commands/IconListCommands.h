@@ -10,14 +10,14 @@ class IconListCommands {
 public:
     explicit IconListCommands(MainView& view) : view_(view) {}
 
-    void menuCleanClick();
-    void menuLargeIconClick();
-    void menuListClick();
+    void cleanIconList();
+    void showLargeIcons();
+    void showList();
     // Switches Icon/Unique in Option.ini; the next harvest obeys it.
-    void menuUniqueClick();
+    void toggleHideDuplicates();
     // Switches Icon/BestImage in Option.ini: Save all, the web gallery and
     // printing draw each icon from its own best image.
-    void menuBestImageClick();
+    void toggleBestImage();
 
 private:
     // Writes the Icon section's key as the opposite of current, then reloads

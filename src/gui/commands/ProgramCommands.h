@@ -9,9 +9,9 @@ class ProgramCommands {
 public:
     explicit ProgramCommands(MainView& view) : view_(view) {}
 
-    void menuExitClick();
-    void menuOptionsClick();
-    void menuAboutClick();
+    void exitProgram();
+    void openOptions();
+    void openAbout();
 
 private:
     MainView& view_;

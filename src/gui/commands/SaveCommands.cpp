@@ -3,13 +3,13 @@
 #include "codecs/ImageBuffer.h"
 #include "core/Error.h"
 #include "export/IconFile.h"
-#include "gui/convert/ConvertDialog.h"
-#include "gui/common/DialogHost.h"
 #include "gui/app/MainView.h"
-#include "gui/print/PrintDialog.h"
+#include "gui/common/DialogHost.h"
 #include "gui/common/Prompts.h"
-#include "gui/saveall/SaveAllDialog.h"
 #include "gui/common/SavePicture.h"
+#include "gui/convert/ConvertDialog.h"
+#include "gui/print/PrintDialog.h"
+#include "gui/saveall/SaveAllDialog.h"
 #include "gui/webpage/WebPageDialog.h"
 #include "settings/Settings.h"
 
@@ -33,7 +33,7 @@ void showCentred(MainView& view, QDialog* dialog)
 
 } // namespace
 
-void SaveCommands::menuSaveClick()
+void SaveCommands::saveSelectedIcon()
 {
     const IconCatalogue& catalogue = view_.catalogue();
     const int i = view_.selectedIndex();
@@ -56,7 +56,7 @@ void SaveCommands::menuSaveClick()
     }
 }
 
-void SaveCommands::menuSaveallClick()
+void SaveCommands::saveAll()
 {
     auto* dialog =
         new SaveAllDialog(view_.catalogue(), view_.settings().jpegQuality, view_.prompts(), view_.windowWidget());
@@ -64,17 +64,17 @@ void SaveCommands::menuSaveallClick()
     showCentred(view_, dialog);
 }
 
-void SaveCommands::tbtWebPageClick()
+void SaveCommands::createWebPage()
 {
     showCentred(view_, new WebPageDialog(view_.catalogue(), view_.settings(), view_.prompts(), view_.windowWidget()));
 }
 
-void SaveCommands::menuConvertClick()
+void SaveCommands::openConverter()
 {
     showCentred(view_, new ConvertDialog(view_.savePicture(), view_.settings(), view_.prompts(), view_.windowWidget()));
 }
 
-void SaveCommands::menuPrintClick()
+void SaveCommands::printIcons()
 {
     if (view_.catalogue().itemCount() == 0) {
         view_.prompts().information(view_.windowWidget(), QStringLiteral("No icon."));

@@ -12,11 +12,11 @@ class SaveCommands {
 public:
     explicit SaveCommands(MainView& view) : view_(view) {}
 
-    void menuSaveClick();
-    void menuSaveallClick();
-    void menuConvertClick();
-    void tbtWebPageClick();
-    void menuPrintClick();
+    void saveSelectedIcon();
+    void saveAll();
+    void openConverter();
+    void createWebPage();
+    void printIcons();
 
 private:
     MainView& view_;

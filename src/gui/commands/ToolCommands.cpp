@@ -1,13 +1,13 @@
 #include "gui/commands/ToolCommands.h"
 
+#include "gui/app/MainView.h"
 #include "gui/capture/CaptureDialog.h"
 #include "gui/capture/CaptureOverlay.h"
-#include "gui/update/CheckDialog.h"
 #include "gui/common/DialogHost.h"
+#include "gui/common/Prompts.h"
 #include "gui/edit/EditDialog.h"
 #include "gui/mail/FriendDialog.h"
-#include "gui/app/MainView.h"
-#include "gui/common/Prompts.h"
+#include "gui/update/CheckDialog.h"
 #include "harvest/IconCatalogue.h"
 
 #include <QScreen>
@@ -16,7 +16,7 @@
 namespace vextral::gui {
 
 // The icon editor.
-void ToolCommands::menuEditClick()
+void ToolCommands::editIcon()
 {
     const int i = view_.selectedIndex();
     if (i < 0 || i >= view_.catalogue().itemCount()) {
@@ -32,22 +32,22 @@ void ToolCommands::menuEditClick()
 }
 
 // Screen capture.
-void ToolCommands::menuCaptureClick()
+void ToolCommands::captureScreen()
 {
     view_.dialogs().show(new CaptureDialog(view_.savePicture(), view_.settings(), view_.prompts(),
                                            &overlayCaptureBackend(), view_.windowWidget()));
 }
 
 // The mail dialog.
-void ToolCommands::menuFriendClick()
+void ToolCommands::mailFriends()
 {
     view_.dialogs().show(new FriendDialog(
         view_.settingsPath(), view_.prompts(), [this](QDialog* dialog) { view_.dialogs().show(dialog); },
-        [this] { view_.formCreate(); }, view_.windowWidget()));
+        [this] { view_.loadSettings(); }, view_.windowWidget()));
 }
 
 // The update check.
-void ToolCommands::menuCheckClick()
+void ToolCommands::checkForUpdate()
 {
     view_.dialogs().show(
         new CheckDialog(view_.programFolder(), view_.settingsPath(), view_.prompts(), view_.windowWidget()));

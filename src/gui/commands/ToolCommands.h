@@ -11,10 +11,10 @@ class ToolCommands {
 public:
     explicit ToolCommands(MainView& view) : view_(view) {}
 
-    void menuEditClick();
-    void menuCaptureClick();
-    void menuFriendClick();
-    void menuCheckClick();
+    void editIcon();
+    void captureScreen();
+    void mailFriends();
+    void checkForUpdate();
 
 private:
     MainView& view_;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/ProductInfo.h"
+
 #include <QColor>
 #include <QString>
 #include <QStringList>
@@ -83,7 +85,7 @@ private:
 };
 
 // The title of every message box and of the application.
-inline QString applicationTitle() { return QStringLiteral("Vextral 2.1"); }
+inline QString applicationTitle() { return QStringLiteral("Vextral ") + QString::fromLatin1(product::kVersion); }
 
 // Error texts end with a full stop in the error box.
 QString errorBoxText(const QString& message);

@@ -5,6 +5,7 @@
 #include "codecs/PictureReader.h"
 #include "core/Error.h"
 #include "export/ConvertPreview.h"
+#include "gui/common/ButtonRow.h"
 #include "gui/common/PictureImage.h"
 #include "gui/common/Prompts.h"
 #include "gui/common/SavePicture.h"
@@ -64,26 +65,20 @@ ConvertDialog::ConvertDialog(SavePicture& savePicture, const settings::Settings&
     boxLayout->addWidget(imgPicture_);
     layout->addWidget(box, 1, 0);
 
-    auto* buttons = new QVBoxLayout;
-    auto* spbOpen = new QPushButton(QStringLiteral("&Load"), this);
-    spbSave_ = new QPushButton(QStringLiteral("&Save"), this);
-    auto* spbCancel = new QPushButton(QStringLiteral("&Cancel"), this);
-    spbOpen->setObjectName(QStringLiteral("spbOpen"));
-    spbSave_->setObjectName(QStringLiteral("spbSave"));
-    spbCancel->setObjectName(QStringLiteral("spbCancel"));
+    // Load and Save keep the dialog open; Return presses no button.
+    auto* buttons = buttonRow(this, Qt::Vertical);
+    auto* spbOpen = addButton(buttons, "spbOpen", "&Load", QDialogButtonBox::ActionRole);
+    spbSave_ = addButton(buttons, "spbSave", "&Save", QDialogButtonBox::ActionRole);
+    auto* spbCancel = addButton(buttons, "spbCancel", "&Cancel", QDialogButtonBox::RejectRole);
     spbSave_->setEnabled(false);
-    for (QPushButton* b : {spbOpen, spbSave_, spbCancel}) {
-        b->setAutoDefault(false);
-        buttons->addWidget(b);
-    }
-    buttons->addStretch();
-    layout->addLayout(buttons, 1, 1);
-    connect(spbOpen, &QPushButton::clicked, this, &ConvertDialog::spbOpenClick);
-    connect(spbSave_, &QPushButton::clicked, this, &ConvertDialog::spbSaveClick);
-    connect(spbCancel, &QPushButton::clicked, this, &QDialog::reject);
+    for (QPushButton* b : {spbOpen, spbSave_, spbCancel}) b->setAutoDefault(false);
+    layout->addWidget(buttons, 1, 1, Qt::AlignTop);
+    connect(spbOpen, &QPushButton::clicked, this, &ConvertDialog::load);
+    connect(spbSave_, &QPushButton::clicked, this, &ConvertDialog::save);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 }
 
-void ConvertDialog::spbOpenClick()
+void ConvertDialog::load()
 {
     const QString file = prompts_.openFile(this, QStringLiteral("Open"), allImagesFilter());
     if (!file.isEmpty()) {
@@ -99,7 +94,7 @@ void ConvertDialog::spbOpenClick()
     spbSave_->setEnabled(true);
 }
 
-void ConvertDialog::spbSaveClick()
+void ConvertDialog::save()
 {
     if (loaded_.empty()) {
         prompts_.information(this, QStringLiteral("Please load a picture first."));

@@ -37,8 +37,8 @@ public:
     const codecs::ImageBuffer& imgFile() const { return imgFile_; }
 
 public slots:
-    void spbOpenClick(); // "&Load"
-    void spbSaveClick(); // "&Save"
+    void load();
+    void save();
 
 private:
     void showPreview();

@@ -4,6 +4,7 @@
 #include "core/Error.h"
 #include "export/IconEdit.h"
 #include "export/IconFile.h"
+#include "gui/common/ButtonRow.h"
 #include "gui/common/Prompts.h"
 #include "gui/common/SavePicture.h"
 #include "gui/common/UpDownEdit.h"
@@ -130,32 +131,27 @@ EditDialog::EditDialog(const IconCatalogue& catalogue, int index, SavePicture& s
     layout->addLayout(colourRow, 2, 1);
     showBackground();
 
-    auto* buttons = new QVBoxLayout;
-    auto* save = new QPushButton(QStringLiteral("&Save"), this);
-    save->setObjectName(QStringLiteral("SpeedButton1"));
-    auto* cancel = new QPushButton(QStringLiteral("&Cancel"), this);
-    cancel->setObjectName(QStringLiteral("SpeedButton2"));
-    for (QPushButton* b : {save, cancel}) {
-        b->setAutoDefault(false);
-        buttons->addWidget(b);
-    }
-    buttons->addStretch();
-    layout->addLayout(buttons, 0, 2, 3, 1);
-    connect(save, &QPushButton::clicked, this, &EditDialog::speedButton1Click);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    // Save keeps the dialog open for another picture; Return presses no button.
+    auto* buttons = buttonRow(this, Qt::Vertical);
+    auto* save = addButton(buttons, "SpeedButton1", "&Save", QDialogButtonBox::ActionRole);
+    auto* cancel = addButton(buttons, "SpeedButton2", "&Cancel", QDialogButtonBox::RejectRole);
+    for (QPushButton* b : {save, cancel}) b->setAutoDefault(false);
+    layout->addWidget(buttons, 0, 2, 3, 1, Qt::AlignTop);
+    connect(save, &QPushButton::clicked, this, &EditDialog::save);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 }
 
 bool EditDialog::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == labColor_ && event->type() == QEvent::MouseButtonRelease &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-        labColorClick();
+        chooseBackground();
         return true;
     }
     return QDialog::eventFilter(watched, event);
 }
 
-void EditDialog::labColorClick()
+void EditDialog::chooseBackground()
 {
     if (const auto colour = prompts_.chooseColour(this)) {
         background_ = *colour;
@@ -171,7 +167,7 @@ void EditDialog::showBackground()
     labColor_->setPalette(p);
 }
 
-void EditDialog::speedButton1Click()
+void EditDialog::save()
 {
     const auto choice = savePicture_.ask(this, codecs::SaveDialogUser::Editor);
     if (!choice) return;

@@ -39,8 +39,8 @@ public:
     QColor backgroundColour() const { return background_; }
 
 public slots:
-    void labColorClick();
-    void speedButton1Click(); // "&Save"
+    void chooseBackground();
+    void save();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

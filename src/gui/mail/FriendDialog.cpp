@@ -2,6 +2,7 @@
 
 #include "core/Error.h"
 #include "core/Text.h"
+#include "gui/common/ButtonRow.h"
 #include "gui/common/Prompts.h"
 #include "gui/options/OptionsDialog.h"
 #include "net/MoxMsg.h"
@@ -134,25 +135,24 @@ FriendDialog::FriendDialog(std::string settingsPath, Prompts& prompts, std::func
     columns->addLayout(left, 3);
     columns->addLayout(right, 2);
 
-    auto* buttons = new QHBoxLayout;
+    // Send keeps the dialog open; Internet Settings stands apart from the two.
+    auto* buttons = buttonRow(this);
     spbSend_ = button("spbSend", "&Send", this);
     spbSend_->setIcon(style()->standardIcon(QStyle::SP_ArrowRight));
-    auto* spbClose = button("spbClose", "&Close", this);
     auto* spbSettings = button("spbSettings", "Internet &Settings", this);
-    buttons->addWidget(spbSend_);
-    buttons->addWidget(spbClose);
-    buttons->addStretch();
-    buttons->addWidget(spbSettings);
+    buttons->addButton(spbSend_, QDialogButtonBox::ActionRole);
+    buttons->addButton(button("spbClose", "&Close", this), QDialogButtonBox::RejectRole);
+    buttons->addButton(spbSettings, QDialogButtonBox::HelpRole);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(columns, 1);
-    layout->addLayout(buttons);
+    layout->addWidget(buttons);
 
-    connect(spbAdd, &QPushButton::clicked, this, &FriendDialog::spbAddClick);
-    connect(spbDelete, &QPushButton::clicked, this, &FriendDialog::spbDeleteClick);
-    connect(spbSend_, &QPushButton::clicked, this, &FriendDialog::spbSendClick);
-    connect(spbClose, &QPushButton::clicked, this, &FriendDialog::spbCloseClick);
-    connect(spbSettings, &QPushButton::clicked, this, &FriendDialog::spbSettingsClick);
+    connect(spbAdd, &QPushButton::clicked, this, &FriendDialog::addAttachment);
+    connect(spbDelete, &QPushButton::clicked, this, &FriendDialog::deleteAttachment);
+    connect(spbSend_, &QPushButton::clicked, this, &FriendDialog::send);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QWidget::close);
+    connect(spbSettings, &QPushButton::clicked, this, &FriendDialog::openInternetSettings);
 
     // The status label follows the client. The label is watched: a send
     // outlives a dialog closed during it.
@@ -187,7 +187,7 @@ void FriendDialog::setStatus(const QString& text)
 
 void FriendDialog::showTotal() { labTotal_->setText(QStringLiteral("Total: %1 images").arg(lstWallpaper_->count())); }
 
-void FriendDialog::spbAddClick()
+void FriendDialog::addAttachment()
 {
     // Any file may be attached: the open dialog has no type filter.
     const QString file = prompts_.openFile(this, QStringLiteral("Open"), {});
@@ -195,7 +195,7 @@ void FriendDialog::spbAddClick()
     showTotal();
 }
 
-void FriendDialog::spbDeleteClick()
+void FriendDialog::deleteAttachment()
 {
     const int row = lstWallpaper_->currentRow();
     if (row >= 0 && lstWallpaper_->currentItem() && lstWallpaper_->currentItem()->isSelected())
@@ -203,9 +203,7 @@ void FriendDialog::spbDeleteClick()
     showTotal();
 }
 
-void FriendDialog::spbCloseClick() { close(); }
-
-void FriendDialog::spbSettingsClick()
+void FriendDialog::openInternetSettings()
 {
     auto* options = new OptionsDialog(settings::ProfileFile(settingsPath_), prompts_, reload_,
                                       parentWidget() ? parentWidget() : this);
@@ -222,13 +220,13 @@ void FriendDialog::spbSettingsClick()
     if (const auto& problem = options->loadProblem()) prompts_.error(options, QString::fromStdString(*problem));
 }
 
-void FriendDialog::spbSendClick()
+void FriendDialog::send()
 {
     if (sending_) return;
     const settings::InternetOptions settings = settings::InternetOptions::load(settings::ProfileFile(settingsPath_));
     if (settings.replyTo.empty() || settings.smtp.empty()) {
         prompts_.information(this, QStringLiteral("Please enter your email settings first."));
-        spbSettingsClick();
+        openInternetSettings();
         return;
     }
     if (editTo_->text().isEmpty() || editSubject_->text().isEmpty()) {

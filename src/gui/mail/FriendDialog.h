@@ -39,11 +39,10 @@ public:
     ~FriendDialog() override;
 
 public slots:
-    void spbAddClick();
-    void spbDeleteClick();
-    void spbSendClick();
-    void spbCloseClick();
-    void spbSettingsClick();
+    void addAttachment();
+    void deleteAttachment();
+    void send();
+    void openInternetSettings();
 
 protected:
     void hideEvent(QHideEvent* e) override;

@@ -1,7 +1,8 @@
 #include "gui/options/OptionsDialog.h"
 
-#include "gui/common/Prompts.h"
 #include "gui/app/ToolbarPictures.h"
+#include "gui/common/ButtonRow.h"
+#include "gui/common/Prompts.h"
 #include "gui/common/UpDownEdit.h"
 
 #include <QCheckBox>
@@ -108,17 +109,14 @@ OptionsDialog::OptionsDialog(const settings::ProfileFile& file, Prompts& prompts
     pctOption_->addTab(buildInternetPage(), QStringLiteral("Internet Settings"));
     layout->addWidget(pctOption_, 1);
 
-    auto* buttons = new QHBoxLayout;
-    auto* ok = named(new QPushButton(QStringLiteral("&OK"), this), "SpeedButton1");
-    auto* cancel = named(new QPushButton(QStringLiteral("&Cancel"), this), "SpeedButton2");
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
-    layout->addLayout(buttons);
-    connect(ok, &QPushButton::clicked, this, &OptionsDialog::speedButton1Click);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    auto* buttons = buttonRow(this);
+    addButton(buttons, "SpeedButton1", "&OK", QDialogButtonBox::AcceptRole);
+    addButton(buttons, "SpeedButton2", "&Cancel", QDialogButtonBox::RejectRole);
+    layout->addWidget(buttons);
+    connect(buttons, &QDialogButtonBox::accepted, this, &OptionsDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
-    // FormCreate: the pages Icon and Search.
+    // The pages Icon and Search.
     settings::OptionsForm f;
     loadProblem_ = f.load(file_);
     showForm(f);
@@ -147,7 +145,7 @@ QWidget* OptionsDialog::buildIconPage()
     colourRow->addWidget(select);
     colourRow->addStretch();
     grid->addLayout(colourRow, 1, 1, 1, 3);
-    connect(select, &QPushButton::clicked, this, &OptionsDialog::speedButton4Click);
+    connect(select, &QPushButton::clicked, this, &OptionsDialog::chooseBackground);
 
     grid->setRowMinimumHeight(2, 8);
     grid->addWidget(heading(QStringLiteral("Icon Editor"), page), 3, 0, 1, 4);
@@ -159,7 +157,7 @@ QWidget* OptionsDialog::buildIconPage()
     browse->setIconSize(QSize(20, 20));
     browse->setToolTip(QStringLiteral("Browse"));
     grid->addWidget(browse, 4, 3);
-    connect(browse, &QToolButton::clicked, this, &OptionsDialog::speedButton3Click);
+    connect(browse, &QToolButton::clicked, this, &OptionsDialog::browseEditor);
 
     grid->setRowMinimumHeight(5, 8);
     grid->addWidget(heading(QStringLiteral("Jpeg quanlity"), page), 6, 0, 1, 4);
@@ -179,8 +177,8 @@ QWidget* OptionsDialog::buildIconPage()
     ends->addStretch();
     ends->addWidget(new QLabel(QStringLiteral("Best quality"), page));
     grid->addLayout(ends, 8, 1, 1, 2);
-    connect(tbrImage_, &QSlider::valueChanged, this, &OptionsDialog::tbrImageChange);
-    tbrImageChange();
+    connect(tbrImage_, &QSlider::valueChanged, this, &OptionsDialog::showJpegQuality);
+    showJpegQuality();
 
     grid->setRowStretch(9, 1);
     return page;
@@ -224,8 +222,8 @@ QWidget* OptionsDialog::buildSearchPage()
              "editIcon");
     quantity(QStringLiteral("File quantity"), radioFile_, "radioFile", radioFileNumber_, "radioFileNumber", editFile_,
              "editFile");
-    connect(radioIconNumber_, &QRadioButton::clicked, this, &OptionsDialog::radioIconNumberClick);
-    connect(radioFileNumber_, &QRadioButton::clicked, this, &OptionsDialog::radioFileNumberClick);
+    connect(radioIconNumber_, &QRadioButton::clicked, this, &OptionsDialog::chooseIconsUpTo);
+    connect(radioFileNumber_, &QRadioButton::clicked, this, &OptionsDialog::chooseFilesUpTo);
 
     chbSubFolders_ = named(new QCheckBox(QStringLiteral("Include subfolders"), page), "chbSubFolders");
     chbSubFolders_->setChecked(true);
@@ -307,11 +305,11 @@ QWidget* OptionsDialog::buildInternetPage()
 bool OptionsDialog::eventFilter(QObject* watched, QEvent* e)
 {
     // Shown by choosing its tab, or with the dialog while it is the current page.
-    if (watched == tabSheet3_ && e->type() == QEvent::Show && !e->spontaneous()) tabSheet3Show();
+    if (watched == tabSheet3_ && e->type() == QEvent::Show && !e->spontaneous()) loadInternetPage();
     return QDialog::eventFilter(watched, e);
 }
 
-void OptionsDialog::tabSheet3Show()
+void OptionsDialog::loadInternetPage()
 {
     const settings::InternetOptions net = settings::InternetOptions::load(file_);
     editSmtp_->setText(fromStd(net.smtp));
@@ -384,28 +382,28 @@ void OptionsDialog::showBackground(settings::Colour colour)
     labColor_->setPalette(palette);
 }
 
-void OptionsDialog::tbrImageChange() { labImage_->setText(QStringLiteral("%1%").arg(tbrImage_->value())); }
+void OptionsDialog::showJpegQuality() { labImage_->setText(QStringLiteral("%1%").arg(tbrImage_->value())); }
 
-void OptionsDialog::radioIconNumberClick()
+void OptionsDialog::chooseIconsUpTo()
 {
     settings::OptionsForm f = form();
     f.chooseIconsUpTo();
     showQuantities(f);
 }
 
-void OptionsDialog::radioFileNumberClick()
+void OptionsDialog::chooseFilesUpTo()
 {
     settings::OptionsForm f = form();
     f.chooseFilesUpTo();
     showQuantities(f);
 }
 
-void OptionsDialog::speedButton4Click()
+void OptionsDialog::chooseBackground()
 {
     if (const auto colour = prompts_.chooseColour(this)) showBackground(colourOf(*colour));
 }
 
-void OptionsDialog::speedButton3Click()
+void OptionsDialog::browseEditor()
 {
     const QList<FileFilter> filters = {
         {QStringLiteral("exe files(*.exe)"), QStringLiteral("*.exe")},
@@ -415,7 +413,7 @@ void OptionsDialog::speedButton3Click()
     if (!path.isEmpty()) editDirectory_->setText(path);
 }
 
-void OptionsDialog::speedButton1Click()
+void OptionsDialog::accept()
 {
     try {
         form().store(file_);
@@ -425,7 +423,7 @@ void OptionsDialog::speedButton1Click()
         return;
     }
     if (reload_) reload_();
-    accept();
+    QDialog::accept();
 }
 
 } // namespace vextral::gui

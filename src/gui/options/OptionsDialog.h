@@ -30,7 +30,7 @@ class Prompts;
 class OptionsDialog final : public QDialog {
     Q_OBJECT
 public:
-    // reload is run after the file has been written (the main window's formCreate).
+    // reload is run after the file has been written (the main window's loadSettings).
     OptionsDialog(const settings::ProfileFile& file, Prompts& prompts, std::function<void()> reload,
                   QWidget* parent = nullptr);
 
@@ -39,13 +39,15 @@ public:
     const std::optional<std::string>& loadProblem() const { return loadProblem_; }
 
 public slots:
-    void speedButton1Click(); // OK
-    void speedButton3Click(); // the editor's browse button
-    void speedButton4Click(); // "&Select": the background colour
-    void tbrImageChange();
-    void radioIconNumberClick();
-    void radioFileNumberClick();
-    void tabSheet3Show();
+    // Checks and stores the form, reloads the main window's settings and
+    // closes; a bad value leaves the dialog open.
+    void accept() override;
+    void browseEditor();
+    void chooseBackground();
+    void showJpegQuality();
+    void chooseIconsUpTo();
+    void chooseFilesUpTo();
+    void loadInternetPage();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* e) override;

@@ -4,6 +4,8 @@
 #include "core/Text.h"
 #include "desktop/PrintLayout.h"
 #include "export/BestImage.h"
+#include "gui/common/ButtonRow.h"
+#include "gui/common/FormGroups.h"
 #include "gui/common/Gauge.h"
 #include "gui/common/Prompts.h"
 #include "gui/common/UpDownEdit.h"
@@ -75,13 +77,6 @@ QImage bestImageOverWhite(const IconCatalogue& catalogue, int i, const QRect& re
     return image;
 }
 
-QLineEdit* edit(const char* name, const QString& text, QWidget* parent)
-{
-    auto* e = new QLineEdit(text, parent);
-    e->setObjectName(QLatin1String(name));
-    return e;
-}
-
 } // namespace
 
 PrintDialog::PrintDialog(const IconCatalogue& catalogue, Prompts& prompts, QWidget* parent)
@@ -98,38 +93,26 @@ PrintDialog::PrintDialog(const IconCatalogue& catalogue, Prompts& prompts, QWidg
     auto* layout = new QGridLayout(this);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
-    auto* range = new QGroupBox(QStringLiteral("Print range"), this);
-    auto* rangeGrid = new QGridLayout(range);
-    radioAllIcon_ = new QRadioButton(QStringLiteral("Print all icons"), range);
-    radioAllIcon_->setObjectName(QStringLiteral("radioAllIcon"));
-    radioAllIcon_->setChecked(true);
-    radioBottom_ = new QRadioButton(QStringLiteral("From"), range);
-    radioBottom_->setObjectName(QStringLiteral("radioBottom"));
-    editBottom_ = edit("editBottom", QString(), range);
-    editTop_ = edit("editTop", QString(), range);
-    rangeGrid->addWidget(radioAllIcon_, 0, 0, 1, 4);
-    rangeGrid->addWidget(radioBottom_, 1, 0);
-    rangeGrid->addWidget(editBottom_, 1, 1);
-    rangeGrid->addWidget(new QLabel(QStringLiteral("To"), range), 1, 2);
-    rangeGrid->addWidget(editTop_, 1, 3);
-    layout->addWidget(range, 0, 0, 1, 2);
+    RangeControls range;
+    layout->addWidget(rangeGroup(QStringLiteral("Print range"), QStringLiteral("Print all icons"), "radioAllIcon",
+                                 "radioBottom", range, this),
+                      0, 0, 1, 2);
+    radioAllIcon_ = range.all;
+    radioBottom_ = range.from;
+    editBottom_ = range.bottom;
+    editTop_ = range.top;
 
-    auto* size = new QGroupBox(QStringLiteral("Icon Size"), this);
-    auto* sizeGrid = new QGridLayout(size);
-    editWidth_ = edit("editWidth", QStringLiteral("100"), size);
-    editHeight_ = edit("editHeight", QStringLiteral("100"), size);
-    sizeGrid->addWidget(new QLabel(QStringLiteral("Width:"), size), 0, 0);
-    sizeGrid->addWidget(upDownEdit(editWidth_, 0, 100, size), 0, 1);
-    sizeGrid->addWidget(new QLabel(QStringLiteral("Height:"), size), 1, 0);
-    sizeGrid->addWidget(upDownEdit(editHeight_, 0, 100, size), 1, 1);
-    layout->addWidget(size, 1, 0);
+    SizeEdits size;
+    layout->addWidget(sizeGroup(QStringLiteral("Icon Size"), QStringLiteral("100"), 100, false, size, this), 1, 0);
+    editWidth_ = size.width;
+    editHeight_ = size.height;
 
     auto* spacing = new QGroupBox(QStringLiteral("Layout"), this);
     auto* spacingGrid = new QGridLayout(spacing);
-    editCount_ = edit("editCount", QStringLiteral("16"), spacing);
-    editIcon_ = edit("editIcon", QStringLiteral("15"), spacing);
-    editLeftPad_ = edit("editLeftPad", QStringLiteral("16"), spacing);
-    editTopPad_ = edit("editTopPad", QStringLiteral("16"), spacing);
+    editCount_ = namedEdit("editCount", QStringLiteral("16"), spacing);
+    editIcon_ = namedEdit("editIcon", QStringLiteral("15"), spacing);
+    editLeftPad_ = namedEdit("editLeftPad", QStringLiteral("16"), spacing);
+    editTopPad_ = namedEdit("editTopPad", QStringLiteral("16"), spacing);
     const std::pair<const char*, QLineEdit*> rows[] = {{"Column Count:", editCount_},
                                                        {"Icon Padding", editIcon_},
                                                        {"Left Padding", editLeftPad_},
@@ -144,32 +127,25 @@ PrintDialog::PrintDialog(const IconCatalogue& catalogue, Prompts& prompts, QWidg
     gaugeCurrent_->setObjectName(QStringLiteral("GaugeCurrent"));
     layout->addWidget(gaugeCurrent_, 2, 0, 1, 2);
 
-    auto* buttons = new QHBoxLayout;
-    print_ = new QPushButton(QStringLiteral("&Print"), this);
-    print_->setObjectName(QStringLiteral("SpeedButton1"));
-    auto* setup = new QPushButton(QStringLiteral("Printer &Setup"), this);
-    setup->setObjectName(QStringLiteral("SpeedButton3"));
-    auto* cancel = new QPushButton(QStringLiteral("&Cancel"), this);
-    cancel->setObjectName(QStringLiteral("SpeedButton2"));
-    buttons->addStretch();
-    buttons->addWidget(print_);
-    buttons->addWidget(setup);
-    buttons->addWidget(cancel);
-    layout->addLayout(buttons, 3, 0, 1, 2);
-    connect(print_, &QPushButton::clicked, this, &PrintDialog::speedButton1Click);
-    connect(setup, &QPushButton::clicked, this, &PrintDialog::speedButton3Click);
-    connect(cancel, &QPushButton::clicked, this, &PrintDialog::speedButton2Click);
+    auto* buttons = buttonRow(this);
+    print_ = addButton(buttons, "SpeedButton1", "&Print", QDialogButtonBox::AcceptRole);
+    auto* setup = addButton(buttons, "SpeedButton3", "Printer &Setup", QDialogButtonBox::ActionRole);
+    addButton(buttons, "SpeedButton2", "&Cancel", QDialogButtonBox::RejectRole);
+    layout->addWidget(buttons, 3, 0, 1, 2);
+    connect(buttons, &QDialogButtonBox::accepted, this, &PrintDialog::print);
+    connect(setup, &QPushButton::clicked, this, &PrintDialog::openPrinterSetup);
+    connect(buttons, &QDialogButtonBox::rejected, this, &PrintDialog::cancel);
 }
 
 PrintDialog::~PrintDialog() = default;
 
-void PrintDialog::speedButton2Click()
+void PrintDialog::cancel()
 {
     runState_ = 2;
     close();
 }
 
-void PrintDialog::speedButton3Click() { setupPrinter(this, *printer_); }
+void PrintDialog::openPrinterSetup() { setupPrinter(this, *printer_); }
 
 bool PrintDialog::choosePdfWhenNoPrinter()
 {
@@ -188,7 +164,7 @@ bool PrintDialog::choosePdfWhenNoPrinter()
     return true;
 }
 
-void PrintDialog::speedButton1Click()
+void PrintDialog::print()
 {
     if (runState_ == 1) return;
     desktop::PrintRange range;

@@ -42,9 +42,10 @@ public:
     int runState() const { return runState_; }
 
 public slots:
-    void speedButton1Click(); // Print
-    void speedButton2Click(); // Cancel
-    void speedButton3Click(); // Printer Setup
+    void print();
+    // Stops a print under way and closes.
+    void cancel();
+    void openPrinterSetup();
 
 private:
     bool choosePdfWhenNoPrinter();

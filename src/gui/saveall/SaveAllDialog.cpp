@@ -1,10 +1,11 @@
 #include "gui/saveall/SaveAllDialog.h"
 
 #include "export/SaveAll.h"
-#include "gui/saveall/FolderTree.h"
+#include "gui/common/ButtonRow.h"
+#include "gui/common/FormGroups.h"
 #include "gui/common/Gauge.h"
 #include "gui/common/Prompts.h"
-#include "gui/common/UpDownEdit.h"
+#include "gui/saveall/FolderTree.h"
 
 #include <QButtonGroup>
 #include <QFile>
@@ -82,22 +83,13 @@ SaveAllDialog::SaveAllDialog(const IconCatalogue& catalogue, int jpegQuality, Pr
     namingGrid->addWidget(radioNumber_, 1, 0);
     namingGrid->addWidget(editImage_, 1, 1);
     namingGrid->addWidget(label2, 1, 2);
-    connect(radioFilename_, &QRadioButton::clicked, this, &SaveAllDialog::radioFilenameClick);
+    connect(radioFilename_, &QRadioButton::clicked, this, &SaveAllDialog::clearPrefix);
     layout->addWidget(naming, 2, 1);
 
-    auto* size = new QGroupBox(QStringLiteral("Image Size"), this);
-    auto* sizeGrid = new QGridLayout(size);
-    editWidth_ = new QLineEdit(QStringLiteral("32"), size);
-    editWidth_->setObjectName(QStringLiteral("editWidth"));
-    editHeight_ = new QLineEdit(QStringLiteral("32"), size);
-    editHeight_->setObjectName(QStringLiteral("editHeight"));
-    sizeGrid->addWidget(new QLabel(QStringLiteral("Width:"), size), 0, 0);
-    sizeGrid->addWidget(upDownEdit(editWidth_, 0, kMaxSide, size), 0, 1);
-    sizeGrid->addWidget(new QLabel(QStringLiteral("Pixels"), size), 0, 2);
-    sizeGrid->addWidget(new QLabel(QStringLiteral("Height:"), size), 1, 0);
-    sizeGrid->addWidget(upDownEdit(editHeight_, 0, kMaxSide, size), 1, 1);
-    sizeGrid->addWidget(new QLabel(QStringLiteral("Pixels"), size), 1, 2);
-    layout->addWidget(size, 3, 1);
+    SizeEdits size;
+    layout->addWidget(sizeGroup(QStringLiteral("Image Size"), QStringLiteral("32"), kMaxSide, true, size, this), 3, 1);
+    editWidth_ = size.width;
+    editHeight_ = size.height;
 
     auto* progress = new QWidget(this);
     auto* progressLayout = new QVBoxLayout(progress);
@@ -108,22 +100,17 @@ SaveAllDialog::SaveAllDialog(const IconCatalogue& catalogue, int jpegQuality, Pr
     progressLayout->addWidget(gaugeCurrent_);
     layout->addWidget(progress, 4, 1);
 
-    auto* buttons = new QHBoxLayout;
-    auto* ok = new QPushButton(QStringLiteral("&OK"), this);
-    ok->setObjectName(QStringLiteral("SpeedButton1"));
-    auto* cancel = new QPushButton(QStringLiteral("&Cancel"), this);
-    cancel->setObjectName(QStringLiteral("SpeedButton2"));
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
-    layout->addLayout(buttons, 5, 0, 1, 2);
-    connect(ok, &QPushButton::clicked, this, &SaveAllDialog::speedButton1Click);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    auto* buttons = buttonRow(this);
+    addButton(buttons, "SpeedButton1", "&OK", QDialogButtonBox::AcceptRole);
+    addButton(buttons, "SpeedButton2", "&Cancel", QDialogButtonBox::RejectRole);
+    layout->addWidget(buttons, 5, 0, 1, 2);
+    connect(buttons, &QDialogButtonBox::accepted, this, &SaveAllDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 }
 
-void SaveAllDialog::radioFilenameClick() { editImage_->clear(); }
+void SaveAllDialog::clearPrefix() { editImage_->clear(); }
 
-void SaveAllDialog::speedButton1Click()
+void SaveAllDialog::accept()
 {
     const QString folder = dirSaveAll_->selectedFolderPath();
     if (folder.isEmpty()) {
@@ -151,7 +138,7 @@ void SaveAllDialog::speedButton1Click()
         return;
     }
     if (job.renamed > 0) prompts_.information(this, renamedText(job.renamed));
-    accept();
+    QDialog::accept();
 }
 
 } // namespace vextral::gui

@@ -31,8 +31,9 @@ public:
     FolderTree* folderTree() const { return dirSaveAll_; }
 
 public slots:
-    void speedButton1Click(); // OK: the run
-    void radioFilenameClick();
+    // Saves every icon, then closes; a failure leaves the dialog open.
+    void accept() override;
+    void clearPrefix();
 
 private:
     const IconCatalogue& catalogue_;

@@ -1,5 +1,6 @@
 #include "gui/update/CheckDialog.h"
 
+#include "gui/common/ButtonRow.h"
 #include "gui/common/Prompts.h"
 #include "net/UpdateCheck.h"
 #include "settings/ProfileFile.h"
@@ -85,23 +86,23 @@ CheckDialog::CheckDialog(const std::string& programFolder, const std::string& se
     lstCheck_->setObjectName(QStringLiteral("LstCheck"));
     lstCheck_->hide();
 
-    auto* buttons = new QHBoxLayout;
+    auto* buttons = buttonRow(this);
     spbCheck_ = button("spbCheck", "C&heck", QStyle::SP_BrowserReload, this);
     spbDownload_ = button("spbDownload", "&Download", QStyle::SP_ArrowDown, this);
     spbDownload_->setEnabled(false);
-    auto* spbCancel = button("spbCancel", "&Cancel", QStyle::SP_DialogCancelButton, this);
-    buttons->addWidget(spbCheck_);
-    buttons->addWidget(spbDownload_);
-    buttons->addWidget(spbCancel);
-    layout->addLayout(buttons);
-    connect(spbCheck_, &QPushButton::clicked, this, &CheckDialog::spbCheckClick);
-    connect(spbDownload_, &QPushButton::clicked, this, &CheckDialog::spbDownloadClick);
-    connect(spbCancel, &QPushButton::clicked, this, &CheckDialog::spbCancelClick);
+    buttons->addButton(spbCheck_, QDialogButtonBox::ActionRole);
+    buttons->addButton(spbDownload_, QDialogButtonBox::ActionRole);
+    buttons->addButton(button("spbCancel", "&Cancel", QStyle::SP_DialogCancelButton, this),
+                       QDialogButtonBox::RejectRole);
+    layout->addWidget(buttons);
+    connect(spbCheck_, &QPushButton::clicked, this, &CheckDialog::check);
+    connect(spbDownload_, &QPushButton::clicked, this, &CheckDialog::download);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 }
 
 CheckDialog::~CheckDialog() = default;
 
-void CheckDialog::spbCheckClick()
+void CheckDialog::check()
 {
     if (running_) return;
     running_ = true;
@@ -133,7 +134,7 @@ void CheckDialog::spbCheckClick()
     spbDownload_->setEnabled(true);
 }
 
-void CheckDialog::spbDownloadClick()
+void CheckDialog::download()
 {
     // The location comes from a server nobody vouches for: only a web page is opened.
     const QUrl url(QString::fromStdString(fLocation_), QUrl::StrictMode);
@@ -145,8 +146,6 @@ void CheckDialog::spbDownloadClick()
     }
     QDesktopServices::openUrl(url);
 }
-
-void CheckDialog::spbCancelClick() { reject(); }
 
 void CheckDialog::hideEvent(QHideEvent* e)
 {

@@ -37,9 +37,8 @@ public:
     const std::string& location() const { return fLocation_; }
 
 public slots:
-    void spbCheckClick();
-    void spbDownloadClick();
-    void spbCancelClick();
+    void check();
+    void download();
 
 protected:
     void hideEvent(QHideEvent* e) override;

@@ -2,6 +2,8 @@
 
 #include "core/Error.h"
 #include "export/WebPage.h"
+#include "gui/common/ButtonRow.h"
+#include "gui/common/FormGroups.h"
 #include "gui/common/Gauge.h"
 #include "gui/common/Prompts.h"
 #include "gui/common/UpDownEdit.h"
@@ -30,13 +32,6 @@ namespace vextral::gui {
 namespace {
 
 const char* const kBrowseTitle = "Please select a directory to save the web file.";
-
-QLineEdit* edit(const char* name, const char* text, QWidget* parent)
-{
-    auto* e = new QLineEdit(QString::fromLatin1(text), parent);
-    e->setObjectName(QString::fromLatin1(name));
-    return e;
-}
 
 std::string typed(const QLineEdit* e) { return e->text().trimmed().toStdString(); }
 
@@ -69,17 +64,17 @@ WebPageDialog::WebPageDialog(const IconCatalogue& catalogue, const settings::Set
     auto* pageOptions = new QWidget(pages);
     auto* pageGrid = new QGridLayout(pageOptions);
     pageGrid->addWidget(new QLabel(QStringLiteral("Output Directory:"), pageOptions), 0, 0);
-    editFile_ = edit("editFile", "", pageOptions);
+    editFile_ = namedEdit("editFile", QString(), pageOptions);
     auto* browse = new QPushButton(QStringLiteral("..."), pageOptions);
     browse->setObjectName(QStringLiteral("SpeedButton1"));
-    connect(browse, &QPushButton::clicked, this, &WebPageDialog::speedButton1Click);
+    connect(browse, &QPushButton::clicked, this, &WebPageDialog::browseFolder);
     pageGrid->addWidget(editFile_, 0, 1);
     pageGrid->addWidget(browse, 0, 2);
     auto* options = new QGroupBox(QStringLiteral("Page Options"), pageOptions);
     auto* optionsGrid = new QGridLayout(options);
-    editTitle_ = edit("editTitle", "", options);
-    editTable_ = edit("editTable", "1", options);
-    editCount_ = edit("editCount", "5", options);
+    editTitle_ = namedEdit("editTitle", QString(), options);
+    editTable_ = namedEdit("editTable", QStringLiteral("1"), options);
+    editCount_ = namedEdit("editCount", QStringLiteral("5"), options);
     optionsGrid->addWidget(new QLabel(QStringLiteral("Page Title:"), options), 0, 0);
     optionsGrid->addWidget(editTitle_, 0, 1);
     optionsGrid->addWidget(new QLabel(QStringLiteral("Border:"), options), 1, 0);
@@ -92,21 +87,13 @@ WebPageDialog::WebPageDialog(const IconCatalogue& catalogue, const settings::Set
     // Image Options
     auto* imageOptions = new QWidget(pages);
     auto* imageGrid = new QGridLayout(imageOptions);
-    auto* quantity = new QGroupBox(QStringLiteral("Image quantity"), imageOptions);
-    auto* quantityGrid = new QGridLayout(quantity);
-    radioAll_ = new QRadioButton(QStringLiteral("All icons"), quantity);
-    radioAll_->setObjectName(QStringLiteral("radioAll"));
-    radioAll_->setChecked(true);
-    auto* radioSelect = new QRadioButton(QStringLiteral("From"), quantity);
-    radioSelect->setObjectName(QStringLiteral("radioSelect"));
-    editBottom_ = edit("editBottom", "", quantity);
-    editTop_ = edit("editTop", "", quantity);
-    quantityGrid->addWidget(radioAll_, 0, 0, 1, 4);
-    quantityGrid->addWidget(radioSelect, 1, 0);
-    quantityGrid->addWidget(editBottom_, 1, 1);
-    quantityGrid->addWidget(new QLabel(QStringLiteral("To"), quantity), 1, 2);
-    quantityGrid->addWidget(editTop_, 1, 3);
-    imageGrid->addWidget(quantity, 0, 0, 1, 2);
+    RangeControls range;
+    imageGrid->addWidget(rangeGroup(QStringLiteral("Image quantity"), QStringLiteral("All icons"), "radioAll",
+                                    "radioSelect", range, imageOptions),
+                         0, 0, 1, 2);
+    radioAll_ = range.all;
+    editBottom_ = range.bottom;
+    editTop_ = range.top;
 
     auto* types = new QGroupBox(QStringLiteral("File Type"), imageOptions);
     types->setObjectName(QStringLiteral("rgpFile"));
@@ -122,17 +109,11 @@ WebPageDialog::WebPageDialog(const IconCatalogue& catalogue, const settings::Set
     rgpFile_->button(2)->setChecked(true);
     imageGrid->addWidget(types, 1, 0);
 
-    auto* size = new QGroupBox(QStringLiteral("Image Size"), imageOptions);
-    auto* sizeGrid = new QGridLayout(size);
-    editWidth_ = edit("editWidth", "32", size);
-    editHeight_ = edit("editHeight", "32", size);
-    sizeGrid->addWidget(new QLabel(QStringLiteral("Width:"), size), 0, 0);
-    sizeGrid->addWidget(upDownEdit(editWidth_, 0, 100, size), 0, 1);
-    sizeGrid->addWidget(new QLabel(QStringLiteral("Pixels"), size), 0, 2);
-    sizeGrid->addWidget(new QLabel(QStringLiteral("Height:"), size), 1, 0);
-    sizeGrid->addWidget(upDownEdit(editHeight_, 0, 100, size), 1, 1);
-    sizeGrid->addWidget(new QLabel(QStringLiteral("Pixels"), size), 1, 2);
-    imageGrid->addWidget(size, 1, 1);
+    SizeEdits size;
+    imageGrid->addWidget(sizeGroup(QStringLiteral("Image Size"), QStringLiteral("32"), 100, true, size, imageOptions),
+                         1, 1);
+    editWidth_ = size.width;
+    editHeight_ = size.height;
     pages->addTab(imageOptions, QStringLiteral("Image Options"));
     pages->setCurrentIndex(0);
 
@@ -145,25 +126,22 @@ WebPageDialog::WebPageDialog(const IconCatalogue& catalogue, const settings::Set
     lstIcon_->setObjectName(QStringLiteral("LstIcon"));
     lstIcon_->hide();
 
-    auto* buttons = new QHBoxLayout;
-    ok_ = new QPushButton(QStringLiteral("&OK"), this);
-    ok_->setObjectName(QStringLiteral("SpeedButton5"));
-    auto* cancel = new QPushButton(QStringLiteral("&Cancel"), this);
-    cancel->setObjectName(QStringLiteral("SpeedButton6"));
-    buttons->addStretch();
-    buttons->addWidget(ok_);
-    buttons->addWidget(cancel);
-    layout->addLayout(buttons);
-    connect(ok_, &QPushButton::clicked, this, &WebPageDialog::speedButton5Click);
-    connect(cancel, &QPushButton::clicked, this, &WebPageDialog::speedButton6Click);
+    auto* buttons = buttonRow(this);
+    ok_ = addButton(buttons, "SpeedButton5", "&OK", QDialogButtonBox::AcceptRole);
+    addButton(buttons, "SpeedButton6", "&Cancel", QDialogButtonBox::RejectRole);
+    layout->addWidget(buttons);
+    connect(buttons, &QDialogButtonBox::accepted, this, &WebPageDialog::createPage);
+    connect(buttons, &QDialogButtonBox::rejected, this, &WebPageDialog::cancel);
+    // Return presses the browse button, the first of the dialog's buttons.
+    browse->setDefault(true);
 }
 
-void WebPageDialog::speedButton1Click()
+void WebPageDialog::browseFolder()
 {
     editFile_->setText(prompts_.browseFolder(this, QString::fromLatin1(kBrowseTitle)));
 }
 
-void WebPageDialog::speedButton6Click()
+void WebPageDialog::cancel()
 {
     if (state_ == State::Running) {
         gaugeTotal_->setValue(0);
@@ -180,7 +158,7 @@ void WebPageDialog::closeEvent(QCloseEvent* e)
     QDialog::closeEvent(e);
 }
 
-void WebPageDialog::speedButton5Click()
+void WebPageDialog::createPage()
 {
     if (state_ == State::Running) return;
     exporting::WebPageJob job;

@@ -32,9 +32,10 @@ public:
     State state() const { return state_; }
 
 public slots:
-    void speedButton1Click(); // browse for the folder
-    void speedButton5Click(); // OK: the run
-    void speedButton6Click(); // Cancel: stops a run, or closes
+    void browseFolder();
+    void createPage();
+    // Stops a run under way, or closes.
+    void cancel();
 
 protected:
     void closeEvent(QCloseEvent* e) override;

@@ -8,12 +8,12 @@
 #include "gui/support/ScriptedPrompts.h"
 
 #include "gui/common/Gauge.h"
+#include "gui/support/Widgets.h"
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDialog>
 #include <QDropEvent>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QListView>
 #include <QListWidget>
@@ -23,6 +23,7 @@
 #include <QStatusTipEvent>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -33,38 +34,19 @@
 
 using namespace vextral;
 using vextral::gui::MainWindow;
+using vextral::test::control;
+using vextral::test::entries;
 using vextral::test::fixture;
 using vextral::test::ScriptedPrompts;
+using vextral::test::waitUntil;
 
 namespace {
-
-template <typename T>
-T* child(QObject* parent, const char* name)
-{
-    T* found = parent->findChild<T*>(QString::fromLatin1(name));
-    if (!found) throw std::runtime_error(std::string("no control ") + name);
-    return found;
-}
-
-QStringList entries(QListWidget* list)
-{
-    QStringList out;
-    for (int i = 0; i < list->count(); ++i) out << list->item(i)->text();
-    return out;
-}
 
 QString fixturePath(const char* name) { return QString::fromStdString(fixture(name).string()); }
 
 QString panel(MainWindow& w, int i)
 {
-    return child<QLabel>(&w, QStringLiteral("statusPanel%1").arg(i).toLatin1().constData())->text();
-}
-
-void waitFor(int ms)
-{
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms) QTest::qWait(10);
+    return control<QLabel>(&w, QStringLiteral("statusPanel%1").arg(i).toLatin1().constData())->text();
 }
 
 } // namespace
@@ -79,9 +61,9 @@ TEST(MainWindow, DropsSortFilesFromFolders)
     const QString missing = folder + QStringLiteral("/not-there.dll");
     w.addDroppedNames(
         {folder, fixturePath("icons32.dll"), missing, fixturePath("icons32.dll"), QString(300, QLatin1Char('x'))});
-    EXPECT_EQ(entries(child<QListWidget>(&w, "lstFile")),
+    EXPECT_EQ(entries(control<QListWidget>(&w, "lstFile")),
               (QStringList {fixturePath("icons32.dll"), fixturePath("icons32.dll")}));
-    EXPECT_EQ(entries(child<QListWidget>(&w, "lstDirectory")), (QStringList {folder, missing}));
+    EXPECT_EQ(entries(control<QListWidget>(&w, "lstDirectory")), (QStringList {folder, missing}));
 
     // A real drop event from a file manager.
     QMimeData mime;
@@ -91,8 +73,8 @@ TEST(MainWindow, DropsSortFilesFromFolders)
     EXPECT_TRUE(enter.isAccepted());
     QDropEvent drop(QPointF(300, 200), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(&w, &drop);
-    EXPECT_EQ(child<QListWidget>(&w, "lstFile")->count(), 3);
-    EXPECT_EQ(child<QListWidget>(&w, "lstDirectory")->count(), 3);
+    EXPECT_EQ(control<QListWidget>(&w, "lstFile")->count(), 3);
+    EXPECT_EQ(control<QListWidget>(&w, "lstDirectory")->count(), 3);
 }
 
 TEST(MainWindow, TheThreeFacesOfEachSwitchStayInStep)
@@ -101,9 +83,9 @@ TEST(MainWindow, TheThreeFacesOfEachSwitchStayInStep)
     vextral::test::TempDir home;
     MainWindow w(prompts, home.path().string());
     w.show();
-    auto* box = child<QCheckBox>(&w, "chbFile");
-    auto* button = child<QToolButton>(&w, "tbtFile");
-    auto* item = child<QAction>(&w, "menuFiles");
+    auto* box = control<QCheckBox>(&w, "chbFile");
+    auto* button = control<QToolButton>(&w, "tbtFile");
+    auto* item = control<QAction>(&w, "menuFiles");
     EXPECT_TRUE(box->isChecked() && button->isChecked() && item->isChecked());
 
     QTest::mouseClick(box, Qt::LeftButton);
@@ -115,13 +97,13 @@ TEST(MainWindow, TheThreeFacesOfEachSwitchStayInStep)
     item->trigger();
     EXPECT_FALSE(box->isChecked() || button->isChecked() || item->isChecked());
 
-    auto* folders = child<QCheckBox>(&w, "chbDirectory");
-    child<QAction>(&w, "menuFolders")->trigger();
+    auto* folders = control<QCheckBox>(&w, "chbDirectory");
+    control<QAction>(&w, "menuFolders")->trigger();
     EXPECT_FALSE(folders->isChecked());
-    EXPECT_FALSE(child<QToolButton>(&w, "tbtDirectory")->isChecked());
-    QTest::mouseClick(child<QToolButton>(&w, "tbtDirectory"), Qt::LeftButton);
+    EXPECT_FALSE(control<QToolButton>(&w, "tbtDirectory")->isChecked());
+    QTest::mouseClick(control<QToolButton>(&w, "tbtDirectory"), Qt::LeftButton);
     EXPECT_TRUE(folders->isChecked());
-    EXPECT_TRUE(child<QAction>(&w, "menuFolders")->isChecked());
+    EXPECT_TRUE(control<QAction>(&w, "menuFolders")->isChecked());
 }
 
 TEST(MainWindow, HarvestsSelectsAndCleans)
@@ -131,17 +113,17 @@ TEST(MainWindow, HarvestsSelectsAndCleans)
     MainWindow w(prompts, home.path().string());
     w.show();
     w.addDroppedNames({fixturePath("library.nil"), fixturePath("library.icl")});
-    child<QToolButton>(&w, "tbtDirectory")->click(); // files only
-    child<QToolButton>(&w, "tbtSearch")->click();
+    control<QToolButton>(&w, "tbtDirectory")->click(); // files only
+    control<QToolButton>(&w, "tbtSearch")->click();
     EXPECT_EQ(w.catalogue().itemCount(), 5);
-    auto* view = child<QListView>(&w, "ListIcon");
+    auto* view = control<QListView>(&w, "ListIcon");
     EXPECT_EQ(view->model()->rowCount(), 5);
-    EXPECT_EQ(child<QLabel>(&w, "staSearch")->text(), "Finished");
-    EXPECT_EQ(child<QLabel>(&w, "staIcon")->text(), "Extracted 5 icons");
-    EXPECT_EQ(child<QLabel>(&w, "staFile")->text(), "Scanned 2 files");
-    EXPECT_EQ(child<vextral::gui::Gauge>(&w, "GaugeTotal")->value(), 100);
-    EXPECT_EQ(child<QTabWidget>(&w, "Page1")->currentWidget()->objectName(), "tabProgress");
-    EXPECT_TRUE(child<QToolButton>(&w, "tbtSearch")->isEnabled());
+    EXPECT_EQ(control<QLabel>(&w, "staSearch")->text(), "Finished");
+    EXPECT_EQ(control<QLabel>(&w, "staIcon")->text(), "Extracted 5 icons");
+    EXPECT_EQ(control<QLabel>(&w, "staFile")->text(), "Scanned 2 files");
+    EXPECT_EQ(control<vextral::gui::Gauge>(&w, "GaugeTotal")->value(), 100);
+    EXPECT_EQ(control<QTabWidget>(&w, "Page1")->currentWidget()->objectName(), "tabProgress");
+    EXPECT_TRUE(control<QToolButton>(&w, "tbtSearch")->isEnabled());
 
     // The fifth icon is icon 2 of library.icl.
     view->selectionModel()->select(view->model()->index(4, 0), QItemSelectionModel::ClearAndSelect);
@@ -153,26 +135,26 @@ TEST(MainWindow, HarvestsSelectsAndCleans)
     EXPECT_EQ(panel(w, 3), "No:2");
 
     // Clean empties the list; images and records stay until the next run.
-    child<QAction>(&w, "menuClean")->trigger();
+    control<QAction>(&w, "menuClean")->trigger();
     EXPECT_EQ(view->model()->rowCount(), 0);
     EXPECT_EQ(w.catalogue().itemCount(), 0);
     EXPECT_EQ(w.catalogue().imageCount(), 5);
     EXPECT_EQ(w.catalogue().record(4).iconIndex, 2);
 
     // The view modes are radio items.
-    child<QAction>(&w, "menuList")->trigger();
+    control<QAction>(&w, "menuList")->trigger();
     EXPECT_EQ(view->viewMode(), QListView::ListMode);
-    EXPECT_FALSE(child<QAction>(&w, "menuLargeIcon")->isChecked());
-    child<QAction>(&w, "menuLargeIcon")->trigger();
+    EXPECT_FALSE(control<QAction>(&w, "menuLargeIcon")->isChecked());
+    control<QAction>(&w, "menuLargeIcon")->trigger();
     EXPECT_EQ(view->viewMode(), QListView::IconMode);
-    EXPECT_FALSE(child<QAction>(&w, "menuList")->isChecked());
+    EXPECT_FALSE(control<QAction>(&w, "menuList")->isChecked());
 
     // Both switches off: the run clears the catalogue and finishes.
-    child<QAction>(&w, "menuFiles")->trigger();
-    child<QAction>(&w, "menuFolders")->trigger();
-    child<QAction>(&w, "menuStart")->trigger();
+    control<QAction>(&w, "menuFiles")->trigger();
+    control<QAction>(&w, "menuFolders")->trigger();
+    control<QAction>(&w, "menuStart")->trigger();
     EXPECT_EQ(w.catalogue().imageCount(), 0);
-    EXPECT_EQ(child<QLabel>(&w, "staSearch")->text(), "Finished");
+    EXPECT_EQ(control<QLabel>(&w, "staSearch")->text(), "Finished");
 }
 
 TEST(MainWindow, StartUpTimerHarvestsArgumentsOnceAndOnlyOnce)
@@ -182,17 +164,19 @@ TEST(MainWindow, StartUpTimerHarvestsArgumentsOnceAndOnlyOnce)
     {
         MainWindow w(prompts, home.path().string());
         w.addDroppedNames({fixturePath("multi.ico")});
-        waitFor(300);
-        EXPECT_EQ(w.catalogue().itemCount(), 1);
+        ASSERT_TRUE(waitUntil([&w] { return w.catalogue().itemCount() == 1; }));
+        // The timer has stopped itself: nothing dropped later starts a run.
+        EXPECT_FALSE(control<QTimer>(&w, "TimVextral")->isActive());
         w.addDroppedNames({fixturePath("library.icl")});
-        waitFor(300);
-        EXPECT_EQ(w.catalogue().itemCount(), 1); // it never fires again
+        QCoreApplication::processEvents();
+        EXPECT_EQ(w.catalogue().itemCount(), 1);
     }
     MainWindow empty(prompts, home.path().string());
-    waitFor(300);
-    EXPECT_EQ(empty.run().runFlag(), ""); // no run with both lists empty
+    auto* timer = control<QTimer>(&empty, "TimVextral");
+    ASSERT_TRUE(waitUntil([timer] { return !timer->isActive(); })); // it has fired
+    EXPECT_EQ(empty.run().runFlag(), "");                           // no run with both lists empty
     empty.addDroppedNames({fixturePath("multi.ico")});
-    waitFor(300);
+    QCoreApplication::processEvents();
     EXPECT_EQ(empty.catalogue().itemCount(), 0);
 }
 
@@ -201,66 +185,38 @@ TEST(MainWindow, ToolbarButtonsRunTheirHintsCommands)
     ScriptedPrompts prompts;
     vextral::test::TempDir home;
     MainWindow w(prompts, home.path().string());
-    // "Share Icons With Friends" (tbtFriend) opens the mail dialog over the disabled window.
-    child<QToolButton>(&w, "tbtFriend")->click();
-    auto* mail = w.findChild<QDialog*>(QStringLiteral("FormFriend"));
-    ASSERT_TRUE(mail);
-    EXPECT_FALSE(w.isEnabled());
-    delete mail;
-    EXPECT_TRUE(w.isEnabled());
-    // "Capture Screen" (tbtCapture) opens its dialog over the disabled window.
-    prompts.informations.clear();
-    child<QToolButton>(&w, "tbtCapture")->click();
-    auto* capture = w.findChild<QDialog*>(QStringLiteral("FormCapture"));
-    ASSERT_TRUE(capture);
-    EXPECT_FALSE(w.isEnabled());
-    EXPECT_TRUE(prompts.informations.isEmpty());
-    delete capture;
-    EXPECT_TRUE(w.isEnabled());
-    // "Save" (tbtSaveall) and "Edit" (tbtCentre) ask for a selection; "Save all" (tbtPrint) opens its dialog.
-    prompts.informations.clear();
-    child<QToolButton>(&w, "tbtSaveall")->click();
-    child<QToolButton>(&w, "tbtCentre")->click();
+    // The buttons that open a dialog: ToolbarTest. "Save" (tbtSaveall) and
+    // "Edit" (tbtCentre) ask for a selection.
+    control<QToolButton>(&w, "tbtSaveall")->click();
+    control<QToolButton>(&w, "tbtCentre")->click();
     EXPECT_EQ(prompts.informations, (QStringList {"Please select an icon to save.", "Please select an icon to edit."}));
     EXPECT_TRUE(w.isEnabled());
-    child<QToolButton>(&w, "tbtPrint")->click();
+    // Hiding the Save all dialog enables the window again.
+    control<QToolButton>(&w, "tbtPrint")->click();
     auto* saveAll = w.findChild<QDialog*>(QStringLiteral("FormSaveAll"));
     ASSERT_TRUE(saveAll);
-    EXPECT_FALSE(w.isEnabled());
     saveAll->hide();
     EXPECT_TRUE(w.isEnabled());
     delete saveAll;
 
     // The pop-up's "Save all" and "Print" run the main menu's commands.
     prompts.informations.clear();
-    child<QAction>(&w, "popupSaveall")->trigger();
+    control<QAction>(&w, "popupSaveall")->trigger();
     EXPECT_TRUE(w.findChild<QDialog*>(QStringLiteral("FormSaveAll")));
     delete w.findChild<QDialog*>(QStringLiteral("FormSaveAll"));
-    child<QAction>(&w, "popupPrint")->trigger();
-    child<QToolButton>(&w, "tbtEdit")->click(); // the toolbar's "Print"; the catalogue is empty
+    control<QAction>(&w, "popupPrint")->trigger();
+    control<QToolButton>(&w, "tbtEdit")->click(); // the toolbar's "Print"; the catalogue is empty
     EXPECT_EQ(prompts.informations, (QStringList {"No icon.", "No icon."}));
 
     // Stop outside a run sets the gauges and the flag.
-    child<QToolButton>(&w, "tbtStop")->click();
+    control<QToolButton>(&w, "tbtStop")->click();
     EXPECT_EQ(w.run().runFlag(), "2");
-    EXPECT_EQ(child<vextral::gui::Gauge>(&w, "GaugeCurrent")->value(), 100);
-    EXPECT_EQ(child<vextral::gui::Gauge>(&w, "GaugeTotal")->value(), 100);
+    EXPECT_EQ(control<vextral::gui::Gauge>(&w, "GaugeCurrent")->value(), 100);
+    EXPECT_EQ(control<vextral::gui::Gauge>(&w, "GaugeTotal")->value(), 100);
 
-    EXPECT_EQ(child<QToolButton>(&w, "tbtPrint")->toolTip(), "Save all");
-    EXPECT_EQ(child<QAction>(&w, "menuStart")->shortcut(), QKeySequence(QStringLiteral("Ctrl+B")));
-    EXPECT_EQ(child<QAction>(&w, "menuExit")->statusTip(), QString::fromUtf8("退出当前应用程序"));
-}
-
-TEST(MainWindow, HintsGoToTheFirstStatusPanel)
-{
-    ScriptedPrompts prompts;
-    vextral::test::TempDir home;
-    MainWindow w(prompts, home.path().string());
-    child<QAction>(&w, "menuSave")->showStatusText(&w);
-    EXPECT_EQ(panel(w, 0), "Save selected icon");
-    QStatusTipEvent tip(QStringLiteral("Files to scan"));
-    QApplication::sendEvent(child<QListWidget>(&w, "lstFile"), &tip);
-    EXPECT_EQ(panel(w, 0), "Files to scan");
+    EXPECT_EQ(control<QToolButton>(&w, "tbtPrint")->toolTip(), "Save all");
+    EXPECT_EQ(control<QAction>(&w, "menuStart")->shortcut(), QKeySequence(QStringLiteral("Ctrl+B")));
+    EXPECT_EQ(control<QAction>(&w, "menuExit")->statusTip(), QString::fromUtf8("退出当前应用程序"));
 }
 
 TEST(MainWindow, SourceListButtonsUseTheDialogs)
@@ -268,21 +224,21 @@ TEST(MainWindow, SourceListButtonsUseTheDialogs)
     ScriptedPrompts prompts;
     vextral::test::TempDir home;
     MainWindow w(prompts, home.path().string());
-    auto* folders = child<QListWidget>(&w, "lstDirectory");
-    auto* files = child<QListWidget>(&w, "lstFile");
+    auto* folders = control<QListWidget>(&w, "lstDirectory");
+    auto* files = control<QListWidget>(&w, "lstFile");
     prompts.folderAnswers = {QStringLiteral("/tmp/a"), QString(), QStringLiteral("/tmp/a")};
-    for (int i = 0; i < 3; ++i) child<QToolButton>(&w, "SpeedButton1")->click();
+    for (int i = 0; i < 3; ++i) control<QToolButton>(&w, "SpeedButton1")->click();
     EXPECT_EQ(entries(folders), (QStringList {"/tmp/a", "/tmp/a"})); // a cancel adds nothing; no duplicate check
-    child<QToolButton>(&w, "SpeedButton2")->click();                 // nothing selected: nothing happens
+    control<QToolButton>(&w, "SpeedButton2")->click();               // nothing selected: nothing happens
     EXPECT_EQ(folders->count(), 2);
     folders->setCurrentRow(0);
-    child<QToolButton>(&w, "SpeedButton2")->click();
+    control<QToolButton>(&w, "SpeedButton2")->click();
     EXPECT_EQ(folders->count(), 1);
-    child<QToolButton>(&w, "SpeedButton3")->click();
+    control<QToolButton>(&w, "SpeedButton3")->click();
     EXPECT_EQ(folders->count(), 0);
 
     prompts.fileAnswers = {fixturePath("tie.ico")};
-    child<QToolButton>(&w, "SpeedButton4")->click();
+    control<QToolButton>(&w, "SpeedButton4")->click();
     EXPECT_EQ(entries(files), QStringList {fixturePath("tie.ico")});
     QStringList texts;
     for (const gui::FileFilter& f : prompts.openFilters) texts << f.text;
@@ -293,7 +249,7 @@ TEST(MainWindow, SourceListButtonsUseTheDialogs)
     EXPECT_EQ(prompts.openFilters.first().patterns, "*.exe;*.dll;*.cpl;*.scr;*.icl;*.ocx;*.ico;*.nil;*.bmp;*.jpg");
     EXPECT_EQ(prompts.openFilters.last().patterns, "*.*");
     files->setCurrentRow(0);
-    child<QToolButton>(&w, "SpeedButton5")->click();
+    control<QToolButton>(&w, "SpeedButton5")->click();
     EXPECT_EQ(files->count(), 0);
 }
 
@@ -303,14 +259,14 @@ TEST(MainWindow, SourceEntriesGoOnlyWhenSelectedAndShowTheirPath)
     vextral::test::TempDir home;
     MainWindow w(prompts, home.path().string());
     w.show();
-    auto* folders = child<QListWidget>(&w, "lstDirectory");
-    auto* files = child<QListWidget>(&w, "lstFile");
+    auto* folders = control<QListWidget>(&w, "lstDirectory");
+    auto* files = control<QListWidget>(&w, "lstFile");
     const QString deep = QStringLiteral("/tmp/a folder with a long name/and another one below it/icons");
     prompts.folderAnswers = {deep};
-    child<QToolButton>(&w, "SpeedButton1")->click();
+    control<QToolButton>(&w, "SpeedButton1")->click();
     w.addDroppedNames({QStringLiteral("/tmp/b"), fixturePath("tie.ico"), fixturePath("multi.ico")});
     prompts.fileAnswers = {fixturePath("library.icl")};
-    child<QToolButton>(&w, "SpeedButton4")->click();
+    control<QToolButton>(&w, "SpeedButton4")->click();
     // Each entry's tool tip is its full path, however it came in.
     for (QListWidget* list : {folders, files}) {
         for (int i = 0; i < list->count(); ++i)
@@ -324,8 +280,8 @@ TEST(MainWindow, SourceEntriesGoOnlyWhenSelectedAndShowTheirPath)
         ASSERT_EQ(list->currentRow(), 0);
         ASSERT_TRUE(list->selectedItems().isEmpty());
     }
-    child<QToolButton>(&w, "SpeedButton2")->click();
-    child<QToolButton>(&w, "SpeedButton5")->click();
+    control<QToolButton>(&w, "SpeedButton2")->click();
+    control<QToolButton>(&w, "SpeedButton5")->click();
     EXPECT_EQ(folders->count(), 2);
     EXPECT_EQ(files->count(), 3);
 
@@ -348,7 +304,7 @@ TEST(MainWindow, AboutBoxDisablesTheWindowWhileShown)
     vextral::test::TempDir home;
     MainWindow w(prompts, home.path().string());
     w.show();
-    child<QAction>(&w, "menuAbout")->trigger();
+    control<QAction>(&w, "menuAbout")->trigger();
     auto* about = w.findChild<QDialog*>(QStringLiteral("AboutBox"));
     ASSERT_TRUE(about);
     EXPECT_TRUE(about->isVisible());
@@ -379,12 +335,12 @@ TEST(MainWindow, LoadsOptionIniAndHarvestsAddedFolders)
         std::filesystem::copy_file(fixture("library.icl"), tree / "icons/deep/library.icl");
         std::filesystem::copy_file(fixture("tie.ico"), tree / "icons/tie.ico");
         prompts.folderAnswers = {QString::fromStdString((tree / "icons").string())};
-        child<QToolButton>(&w, "SpeedButton1")->click();
-        child<QToolButton>(&w, "tbtSearch")->click();
+        control<QToolButton>(&w, "SpeedButton1")->click();
+        control<QToolButton>(&w, "tbtSearch")->click();
         EXPECT_EQ(w.catalogue().itemCount(), 4);
-        EXPECT_EQ(child<QLabel>(&w, "staFound")->text(), "0 files"); // reported before the folder is listed
-        EXPECT_EQ(child<QLabel>(&w, "staSearch")->text(), "Finished");
-        EXPECT_EQ(child<QListWidget>(&w, "LstIcon")->count(), 2);
+        EXPECT_EQ(control<QLabel>(&w, "staFound")->text(), "0 files"); // reported before the folder is listed
+        EXPECT_EQ(control<QLabel>(&w, "staSearch")->text(), "Finished");
+        EXPECT_EQ(control<QListWidget>(&w, "LstIcon")->count(), 2);
     }
     // A background that is no colour is reported once; the rest of the file still counts.
     std::ofstream(home / "Option.ini") << "[Icon]\nBackground=light pink\n[File]\nIcon=0\nIcon Number=2\n";
@@ -403,7 +359,7 @@ TEST(MainWindow, DialogsAreDestroyedWhenClosedWhicheverWayTheyClose)
     w.show();
     // Save all five times: OK (a folder chosen, nothing to save), Cancel, the close box, OK, Cancel.
     for (int round = 0; round < 5; ++round) {
-        child<QAction>(&w, "menuSaveall")->trigger();
+        control<QAction>(&w, "menuSaveall")->trigger();
         const auto open = w.findChildren<gui::SaveAllDialog*>();
         ASSERT_EQ(open.size(), 1) << round;
         gui::SaveAllDialog* dialog = open.first();
@@ -412,9 +368,9 @@ TEST(MainWindow, DialogsAreDestroyedWhenClosedWhicheverWayTheyClose)
         switch (round % 3) {
         case 0:
             dialog->folderTree()->nodeFor(QString::fromStdString(out.path().string()))->setSelected(true);
-            child<QPushButton>(dialog, "SpeedButton1")->click();
+            control<QPushButton>(dialog, "SpeedButton1")->click();
             break;
-        case 1: child<QPushButton>(dialog, "SpeedButton2")->click(); break;
+        case 1: control<QPushButton>(dialog, "SpeedButton2")->click(); break;
         default: dialog->close(); break;
         }
         EXPECT_TRUE(w.isEnabled()) << round;
@@ -425,11 +381,11 @@ TEST(MainWindow, DialogsAreDestroyedWhenClosedWhicheverWayTheyClose)
     EXPECT_TRUE(prompts.errors.isEmpty());
 
     // About goes the same way; a dialog deleted while shown enables the window too.
-    child<QAction>(&w, "menuAbout")->trigger();
-    child<QPushButton>(w.findChild<QDialog*>(QStringLiteral("AboutBox")), "")->click();
+    control<QAction>(&w, "menuAbout")->trigger();
+    control<QPushButton>(w.findChild<QDialog*>(QStringLiteral("AboutBox")), "")->click();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(w.findChild<QDialog*>(QStringLiteral("AboutBox")));
-    child<QAction>(&w, "menuAbout")->trigger();
+    control<QAction>(&w, "menuAbout")->trigger();
     EXPECT_FALSE(w.isEnabled());
     delete w.findChild<QDialog*>(QStringLiteral("AboutBox"));
     EXPECT_TRUE(w.isEnabled());
@@ -462,107 +418,26 @@ TEST(MainWindow, ARunEndedByAnErrorLeavesTheWindowReadyForTheNext)
         return std::make_unique<HarvestRun>(catalogue, view, files, folders, std::move(pump));
     });
     w.addDroppedNames({fixturePath("library.nil"), QString::fromStdString(folder.path().string())});
-    auto* view = child<QListView>(&w, "ListIcon");
+    auto* view = control<QListView>(&w, "ListIcon");
 
-    child<QToolButton>(&w, "tbtSearch")->click();
+    control<QToolButton>(&w, "tbtSearch")->click();
     EXPECT_EQ(prompts.errors, QStringList {"Cannot read the folder list"});
     // The controls the run had taken are back, and the icons of the files phase show.
-    EXPECT_TRUE(child<QAction>(&w, "menuClean")->isEnabled());
-    EXPECT_TRUE(child<QAction>(&w, "menuStart")->isEnabled());
-    EXPECT_TRUE(child<QToolButton>(&w, "tbtSearch")->isEnabled());
+    EXPECT_TRUE(control<QAction>(&w, "menuClean")->isEnabled());
+    EXPECT_TRUE(control<QAction>(&w, "menuStart")->isEnabled());
+    EXPECT_TRUE(control<QToolButton>(&w, "tbtSearch")->isEnabled());
     EXPECT_FALSE(w.iconModel().updating());
-    EXPECT_TRUE(child<QListWidget>(&w, "LstIcon")->updatesEnabled());
+    EXPECT_TRUE(control<QListWidget>(&w, "LstIcon")->updatesEnabled());
     EXPECT_EQ(w.catalogue().itemCount(), 2);
     EXPECT_EQ(view->model()->rowCount(), 2);
-    EXPECT_NE(child<QLabel>(&w, "staSearch")->text(), "Finished");
+    EXPECT_NE(control<QLabel>(&w, "staSearch")->text(), "Finished");
 
     // The next Start runs to its end.
-    child<QAction>(&w, "menuStart")->trigger();
-    EXPECT_EQ(child<QLabel>(&w, "staSearch")->text(), "Finished");
+    control<QAction>(&w, "menuStart")->trigger();
+    EXPECT_EQ(control<QLabel>(&w, "staSearch")->text(), "Finished");
     EXPECT_EQ(w.catalogue().itemCount(), 2);
     EXPECT_EQ(view->model()->rowCount(), 2);
     EXPECT_EQ(prompts.errors.size(), 1);
-}
-
-TEST(MainWindow, StatusPanelsLieSideBySide)
-{
-    ScriptedPrompts prompts;
-    vextral::test::TempDir home;
-    MainWindow w(prompts, home.path().string());
-    w.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
-    auto* bar = child<QStatusBar>(&w, "status");
-    const int widths[4] = {336, 135, 76, 61};
-    // At the window's first size, its smallest and a larger one.
-    for (const QSize size : {w.size(), QSize(1, 1), QSize(1000, 500)}) {
-        w.resize(size);
-        QCoreApplication::processEvents();
-        QList<QRect> panels;
-        for (int i = 0; i < 4; ++i) {
-            auto* label = child<QLabel>(&w, QStringLiteral("statusPanel%1").arg(i).toLatin1().constData());
-            ASSERT_TRUE(label->isVisible());
-            panels << QRect(label->mapTo(bar, QPoint(0, 0)), label->size());
-            EXPECT_EQ(panels[i].width(), widths[i]) << i;
-            EXPECT_LE(panels[i].right(), bar->width() - 1) << i << " at window width " << w.width();
-            if (i > 0) {
-                EXPECT_EQ(panels[i].left(), panels[i - 1].right() + 1)
-                    << "panel " << i << " does not follow the one before at window width " << w.width();
-            }
-        }
-        // Nothing else of the status bar (a size grip, a message) lies over a panel.
-        for (QWidget* other : bar->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-            if (!other->isVisible() || other->isAncestorOf(child<QLabel>(&w, "statusPanel0"))) continue;
-            for (const QRect& panel : panels)
-                EXPECT_FALSE(other->geometry().intersects(panel)) << other->metaObject()->className();
-        }
-    }
-}
-
-namespace {
-
-// How many pixels of the view's viewport, as drawn, within rect have the colour.
-int pixelsOfColour(QListView* view, const QRect& rect, const QColor& colour)
-{
-    const QImage image = view->viewport()->grab().toImage();
-    int count = 0;
-    for (int y = std::max(0, rect.top()); y <= std::min(image.height() - 1, rect.bottom()); ++y)
-        for (int x = std::max(0, rect.left()); x <= std::min(image.width() - 1, rect.right()); ++x)
-            if (image.pixelColor(x, y).rgb() == colour.rgb()) ++count;
-    return count;
-}
-
-} // namespace
-
-TEST(MainWindow, TheSelectedIconStandsOutInBothViewsWithAndWithoutFocus)
-{
-    ScriptedPrompts prompts;
-    vextral::test::TempDir home;
-    MainWindow w(prompts, home.path().string());
-    w.show();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
-    w.addDroppedNames({fixturePath("library.nil"), fixturePath("library.icl")});
-    child<QToolButton>(&w, "tbtSearch")->click();
-    auto* view = child<QListView>(&w, "ListIcon");
-    ASSERT_EQ(view->model()->rowCount(), 5);
-    view->selectionModel()->setCurrentIndex(view->model()->index(1, 0), QItemSelectionModel::ClearAndSelect);
-    const QColor highlight = view->palette().color(QPalette::Active, QPalette::Highlight);
-    for (const char* mode : {"menuLargeIcon", "menuList"}) {
-        child<QAction>(&w, mode)->trigger();
-        for (bool focused : {true, false}) {
-            if (focused) {
-                view->setFocus();
-            } else {
-                child<QListWidget>(&w, "lstFile")->setFocus();
-            }
-            QCoreApplication::processEvents();
-            ASSERT_EQ(view->hasFocus(), focused);
-            auto cell = [view](int row) { return view->visualRect(view->model()->index(row, 0)); };
-            // A frame of 2 pixels around the 32 x 32 picture at the least, and its transparent pixels.
-            EXPECT_GE(pixelsOfColour(view, cell(1), highlight), 36 * 36 - 32 * 32)
-                << mode << (focused ? " with" : " without") << " focus";
-            for (int row : {0, 2}) EXPECT_EQ(pixelsOfColour(view, cell(row), highlight), 0) << mode << " row " << row;
-        }
-    }
 }
 
 TEST(MainWindow, DialogCaptionsAreThePrograms)
@@ -583,8 +458,8 @@ TEST(MainWindow, DialogCaptionsAreThePrograms)
     EXPECT_EQ(w.windowTitle(), "Vextral 2.1");
 
     // The About box is wide enough for its caption in a large bold face beside a title bar's controls.
-    child<QAction>(&w, "menuAbout")->trigger();
-    auto* about = child<QDialog>(&w, "AboutBox");
+    control<QAction>(&w, "menuAbout")->trigger();
+    auto* about = control<QDialog>(&w, "AboutBox");
     EXPECT_EQ(about->windowTitle(), "About Vextral");
     QFont caption = about->font();
     caption.setBold(true);
@@ -593,8 +468,8 @@ TEST(MainWindow, DialogCaptionsAreThePrograms)
     delete about;
 
     // Save all keeps its size.
-    child<QAction>(&w, "menuSaveall")->trigger();
-    auto* saveAll = child<QDialog>(&w, "FormSaveAll");
+    control<QAction>(&w, "menuSaveall")->trigger();
+    auto* saveAll = control<QDialog>(&w, "FormSaveAll");
     EXPECT_EQ(saveAll->windowTitle(), "Save all");
     QCoreApplication::processEvents();
     const QSize size = saveAll->size();
@@ -606,50 +481,4 @@ TEST(MainWindow, DialogCaptionsAreThePrograms)
         EXPECT_EQ(saveAll->size(), size);
     }
     delete saveAll;
-}
-
-namespace {
-
-// The rows of the icon list that show, in part or whole, in its viewport.
-QList<int> rowsInView(QListView* view)
-{
-    QList<int> rows;
-    for (int row = 0; row < view->model()->rowCount(); ++row) {
-        if (view->visualRect(view->model()->index(row, 0)).intersects(view->viewport()->rect())) rows << row;
-    }
-    return rows;
-}
-
-} // namespace
-
-TEST(MainWindow, SwitchingViewsKeepsTheFirstIconInView)
-{
-    ScriptedPrompts prompts;
-    vextral::test::TempDir home;
-    MainWindow w(prompts, home.path().string());
-    w.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
-    // More icons than the list lays out in one batch.
-    w.addDroppedNames(QStringList(1300, fixturePath("library.icl")));
-    child<QToolButton>(&w, "tbtSearch")->click();
-    auto* view = child<QListView>(&w, "ListIcon");
-    ASSERT_EQ(view->model()->rowCount(), 3900);
-
-    const std::pair<const char*, int> steps[] = {{"menuList", 3500}, {"menuLargeIcon", 2500}, {"menuList", 40}};
-    for (const auto& [mode, row] : steps) {
-        // Scrolled once the list has laid the row out.
-        ASSERT_TRUE(QTest::qWaitFor([view, row = row] {
-            view->scrollTo(view->model()->index(row, 0), QAbstractItemView::PositionAtTop);
-            return rowsInView(view).contains(row);
-        }));
-        const QList<int> before = rowsInView(view);
-        ASSERT_FALSE(before.isEmpty());
-        ASSERT_GT(before.first(), 0) << "the list is not scrolled";
-        child<QAction>(&w, mode)->trigger();
-        QTest::qWait(50);
-        const QList<int> after = rowsInView(view);
-        EXPECT_TRUE(after.contains(before.first()))
-            << mode << ": icon " << before.first() << " went out of view; in view from "
-            << (after.isEmpty() ? -1 : after.first());
-    }
 }

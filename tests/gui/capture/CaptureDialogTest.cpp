@@ -7,13 +7,12 @@
 #include "codecs/ImageBuffer.h"
 #include "codecs/PictureReader.h"
 #include "gui/capture/CaptureOverlay.h"
-#include "gui/support/DialogDesktop.h"
 #include "gui/common/DialogHost.h"
 #include "gui/common/PictureImage.h"
+#include "gui/support/DialogDesktop.h"
 #include "platform/IconExtractor.h"
 
 #include <QClipboard>
-#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -27,9 +26,13 @@
 
 using namespace vextral;
 using vextral::gui::CaptureDialog;
+using vextral::test::click;
 using vextral::test::control;
 using vextral::test::Desktop;
+using vextral::test::fileHead;
+using vextral::test::qtPath;
 using vextral::test::TempDir;
+using vextral::test::waitUntil;
 namespace fs = std::filesystem;
 
 namespace {
@@ -64,13 +67,6 @@ CaptureDialog* openDialog(Desktop& desk, desktop::CaptureBackend* backend)
     return d;
 }
 
-void click(QWidget* dialog, const char* name)
-{
-    QTest::mouseClick(control<QAbstractButton>(dialog, name), Qt::LeftButton);
-}
-
-QString q(const fs::path& p) { return QString::fromStdString(p.string()); }
-
 // A picture whose every pixel differs from its neighbours.
 codecs::Picture pattern(int side)
 {
@@ -92,22 +88,6 @@ void expectTopLeft(const codecs::Picture& picture, const codecs::Picture& want, 
     for (int y = 0; y < side; ++y)
         for (int x = 0; x < side; ++x) differing += picture.pixel(x, y) == want.pixel(x, y) ? 0 : 1;
     EXPECT_EQ(differing, 0) << what;
-}
-
-std::vector<std::uint8_t> head(const fs::path& file, std::size_t n)
-{
-    auto bytes = test::readBytes(file);
-    bytes.resize(std::min(bytes.size(), n));
-    return bytes;
-}
-
-// Processes events until done says so or five seconds pass.
-bool waitUntil(const std::function<bool()>& done)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < 5000) QTest::qWait(20);
-    return done();
 }
 
 } // namespace
@@ -252,10 +232,10 @@ TEST(CaptureDialog, SavesEveryFormatAtTheChosenSizeAndCopies)
                                                                        {"a.png", {0x89, 'P', 'N', 'G'}}};
     int index = 1;
     for (const auto& [name, magic] : files) {
-        desk.prompts.saveAnswers << gui::SaveChoice {q(dir / name), index++};
+        desk.prompts.saveAnswers << gui::SaveChoice {qtPath(dir / name), index++};
         click(d, "spbSave");
         ASSERT_TRUE(fs::exists(dir / name)) << name;
-        EXPECT_EQ(head(dir / name, magic.size()), magic) << name;
+        EXPECT_EQ(fileHead(dir / name, magic.size()), magic) << name;
     }
     EXPECT_TRUE(desk.prompts.errors.isEmpty()) << desk.prompts.errors.join('\n').toStdString();
     // The 33 x 33 square becomes 32 x 32 by dropping its last row and column.
@@ -269,21 +249,21 @@ TEST(CaptureDialog, SavesEveryFormatAtTheChosenSizeAndCopies)
 
     // "16x16 Icon": 16 x 16; a size typed in: that size.
     control<QRadioButton>(d, "radioSmall")->setChecked(true);
-    desk.prompts.saveAnswers << gui::SaveChoice {q(dir / "small.png"), 9};
+    desk.prompts.saveAnswers << gui::SaveChoice {qtPath(dir / "small.png"), 9};
     click(d, "spbSave");
     const auto small = (dir / "small.png").string();
     EXPECT_EQ(codecs::readPictureFile(small, *codecs::pictureInputFor(small)).width, 16);
     control<QRadioButton>(d, "radioOther")->setChecked(true);
     control<QLineEdit>(d, "editWidth")->setText("40");
     control<QLineEdit>(d, "editHeight")->setText("20");
-    desk.prompts.saveAnswers << gui::SaveChoice {q(dir / "other.bmp"), 1};
+    desk.prompts.saveAnswers << gui::SaveChoice {qtPath(dir / "other.bmp"), 1};
     click(d, "spbSave");
     const auto other = (dir / "other.bmp").string();
     const codecs::Picture otherPicture = codecs::readPictureFile(other, *codecs::pictureInputFor(other));
     EXPECT_EQ(std::pair(otherPicture.width, otherPicture.height), std::pair(40, 20));
 
     // A name no writer knows under a save-by-extension entry: said, not silently dropped.
-    desk.prompts.saveAnswers << gui::SaveChoice {q(dir / "a.xyz"), 6};
+    desk.prompts.saveAnswers << gui::SaveChoice {qtPath(dir / "a.xyz"), 6};
     click(d, "spbSave");
     EXPECT_FALSE(fs::exists(dir / "a.xyz"));
     ASSERT_EQ(desk.prompts.errors.size(), 1);
@@ -321,7 +301,14 @@ TEST(CaptureOverlay, GrabsTheSquareUnderThePointerFromTheScreen)
     label->setGeometry(40, 30, 32, 32);
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    QTest::qWait(200);
+    // Until the X server shows the label's corners, the still would not hold it.
+    const QImage shown = gui::toQImage(known);
+    ASSERT_TRUE(waitUntil([&] {
+        const QPoint at = label->mapToGlobal(QPoint(0, 0));
+        const QImage screen = window.screen()->grabWindow(0, at.x(), at.y(), 32, 32).toImage();
+        return screen.size() == QSize(32, 32) && (screen.pixel(0, 0) & 0xFFFFFFu) == (shown.pixel(0, 0) & 0xFFFFFFu) &&
+               (screen.pixel(31, 31) & 0xFFFFFFu) == (shown.pixel(31, 31) & 0xFFFFFFu);
+    }));
 
     gui::OverlayCaptureBackend backend;
     backend.setGrabDelay(50);
@@ -407,7 +394,7 @@ TEST(CaptureOverlay, TheDialogCapturesAnIconFromTheScreenAndSavesIt)
     EXPECT_EQ(std::pair(d->captured().width, d->captured().height), std::pair(33, 33));
     EXPECT_EQ(control<QLabel>(d, "imgCapture")->pixmap().size(), QSize(33, 33));
 
-    desk.prompts.saveAnswers << gui::SaveChoice {q(dir / "icon.png"), 9};
+    desk.prompts.saveAnswers << gui::SaveChoice {qtPath(dir / "icon.png"), 9};
     click(d, "spbSave");
     const auto file = (dir / "icon.png").string();
     expectTopLeft(codecs::readPictureFile(file, *codecs::pictureInputFor(file)), known, 32, "saved");

@@ -2,6 +2,7 @@
 #include "gui/saveall/SaveAllDialog.h"
 
 #include "gui/support/DialogDesktop.h"
+#include "gui/support/Widgets.h"
 #include "platform/IconExtractor.h"
 
 #include <QImage>
@@ -15,14 +16,9 @@
 
 using namespace vextral;
 using vextral::test::control;
+using vextral::test::fileText;
 
 namespace {
-
-std::string slurp(const std::filesystem::path& path)
-{
-    std::ifstream in(path);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 // The sheet of multi.ico's icon printed to a PDF and read back at one pixel a
 // point (the printer's resolution, so the picture is not rescaled).
@@ -86,7 +82,7 @@ TEST(BestImageMenu, TheOptionsMenuSwitchIsStoredAtOnceAndReachesSaveAllAndPrinti
     best->trigger();
     EXPECT_TRUE(best->isChecked());
     EXPECT_TRUE(desk.window.settings().bestImage);
-    EXPECT_NE(slurp(desk.home / "Option.ini").find("BestImage=1"), std::string::npos);
+    EXPECT_NE(fileText(desk.home / "Option.ini").find("BestImage=1"), std::string::npos);
     opened(true);
 
     // A window started afresh reads it back.
@@ -97,7 +93,7 @@ TEST(BestImageMenu, TheOptionsMenuSwitchIsStoredAtOnceAndReachesSaveAllAndPrinti
     best->trigger();
     EXPECT_FALSE(best->isChecked());
     EXPECT_FALSE(desk.window.settings().bestImage);
-    EXPECT_NE(slurp(desk.home / "Option.ini").find("BestImage=0"), std::string::npos);
+    EXPECT_NE(fileText(desk.home / "Option.ini").find("BestImage=0"), std::string::npos);
 }
 
 TEST(BestImageMenu, PrintingDrawsTheBestImageAtTheIconsSizeOnlyWhenAsked)

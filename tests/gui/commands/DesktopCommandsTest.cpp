@@ -6,18 +6,17 @@
 
 #include "TestSupport.h"
 #include "gui/support/ScriptedPrompts.h"
+#include "gui/support/Widgets.h"
 
 #include <QAction>
 #include <QClipboard>
 #include <QCoreApplication>
 #include <QDesktopServices>
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
 #include <QListView>
 #include <QTextBrowser>
-#include <QThread>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -29,13 +28,13 @@
 using namespace vextral;
 using vextral::gui::MainWindow;
 using vextral::test::fixture;
+using vextral::test::qtPath;
 using vextral::test::ScriptedPrompts;
 using vextral::test::TempDir;
+using vextral::test::waitUntil;
 namespace fs = std::filesystem;
 
 namespace {
-
-QString q(const fs::path& p) { return QString::fromStdString(p.string()); }
 
 // A main window whose program folder has a space in its path.
 struct Window {
@@ -49,7 +48,7 @@ struct Window {
         fs::create_directories(folder);
         if (!optionIni.empty()) std::ofstream(folder / "Option.ini") << optionIni;
         window.emplace(prompts, folder.string());
-        window->addDroppedNames({q(fixture("icons64.dll"))});
+        window->addDroppedNames({qtPath(fixture("icons64.dll"))});
         window->findChild<QToolButton*>(QStringLiteral("tbtSearch"))->click();
     }
     void trigger(const char* name) { window->findChild<QAction*>(QLatin1String(name))->trigger(); }
@@ -105,7 +104,7 @@ TEST(DesktopCommands, ClipboardTakesTheSelectedIconOverTheBackground)
 
     // The settings as Option.ini holds them now.
     std::ofstream(w.folder / "Option.ini") << "[Icon]\nBackground=clYellow\n";
-    w.window->formCreate();
+    w.window->loadSettings();
     w.trigger("menuClipboard");
     const QImage yellow = QGuiApplication::clipboard()->image();
     EXPECT_EQ(yellow.size(), QSize(32, 32));
@@ -157,7 +156,7 @@ TEST(DesktopCommands, WallpaperThroughGSettingsOrAClearError)
         EXPECT_EQ(gsettingsGet("picture-options"), option) << item;
         EXPECT_EQ(gsettingsGet("picture-uri"), uri);
         EXPECT_EQ(gsettingsGet("picture-uri-dark"), uri);
-        const QImage written(q(bmp));
+        const QImage written(qtPath(bmp));
         EXPECT_EQ(written.size(), QSize(32, 32));
         EXPECT_EQ(rgb(written), rgb(QGuiApplication::clipboard()->image())) << item;
         if (row == 0) {
@@ -171,7 +170,8 @@ TEST(DesktopCommands, WallpaperThroughGSettingsOrAClearError)
     fs::remove_all(w.folder);
     w.trigger("menuStretch");
     ASSERT_EQ(w.prompts.errors.size(), 1);
-    EXPECT_TRUE(w.prompts.errors[0].startsWith("Cannot create file " + q(bmp))) << w.prompts.errors[0].toStdString();
+    EXPECT_TRUE(w.prompts.errors[0].startsWith("Cannot create file " + qtPath(bmp)))
+        << w.prompts.errors[0].toStdString();
     EXPECT_EQ(gsettingsGet("picture-options"), "'centered'\n");
 }
 
@@ -191,14 +191,12 @@ TEST(DesktopCommands, EditorGetsTheFileAsOneArgument)
 
     w.select(0);
     w.trigger("menuRun");
-    QElapsedTimer clock;
-    clock.start();
-    while (!fs::exists(record) && clock.elapsed() < 10000) QThread::msleep(20);
+    waitUntil([&record] { return fs::exists(record); }, 10000);
     std::ifstream in(record);
     const std::string recorded((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_EQ(recorded, "1\n" + (w.folder / "Image.bmp").string() + "\n");
     // The picture over the settings' background, 24 bits a pixel.
-    const QImage image(q(w.folder / "Image.bmp"));
+    const QImage image(qtPath(w.folder / "Image.bmp"));
     EXPECT_EQ(image.size(), QSize(32, 32));
     EXPECT_EQ(image.pixelColor(0, 0), QColor(255, 0, 0));
     EXPECT_EQ(test::readBytes(w.folder / "Image.bmp").at(28), 24);
@@ -206,7 +204,7 @@ TEST(DesktopCommands, EditorGetsTheFileAsOneArgument)
 
     // An editor that cannot be started says so.
     std::ofstream(w.folder / "Option.ini") << "[Icon]\nEdit=/no/such/editor\n";
-    w.window->formCreate();
+    w.window->loadSettings();
     w.trigger("menuRun");
     ASSERT_EQ(w.prompts.errors.size(), 1);
     EXPECT_TRUE(w.prompts.errors[0].startsWith("Cannot start the editor \"/no/such/editor\": "))

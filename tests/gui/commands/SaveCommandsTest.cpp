@@ -1,15 +1,15 @@
 // Saving from the main window: the selected icon through the save dialog, and
 // every icon through the Save all dialog with its folder tree.
-#include "gui/saveall/FolderTree.h"
 #include "gui/app/MainWindow.h"
+#include "gui/saveall/FolderTree.h"
 #include "gui/saveall/SaveAllDialog.h"
 
 #include "TestSupport.h"
 #include "gui/support/ScriptedPrompts.h"
+#include "gui/support/Widgets.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
@@ -26,13 +26,13 @@ using namespace vextral;
 using vextral::gui::FolderTree;
 using vextral::gui::MainWindow;
 using vextral::test::fixture;
+using vextral::test::qtPath;
 using vextral::test::ScriptedPrompts;
 using vextral::test::TempDir;
+using vextral::test::waitUntil;
 namespace fs = std::filesystem;
 
 namespace {
-
-QString q(const fs::path& p) { return QString::fromStdString(p.string()); }
 
 std::string pil(const std::string& script, const fs::path& file)
 {
@@ -57,7 +57,7 @@ void harvest(MainWindow& w, const QStringList& files)
 bool chooseFolder(gui::SaveAllDialog& dialog, const fs::path& folder)
 {
     dialog.folderTree()->clearSelection();
-    QTreeWidgetItem* node = dialog.folderTree()->nodeFor(q(folder));
+    QTreeWidgetItem* node = dialog.folderTree()->nodeFor(qtPath(folder));
     if (node) node->setSelected(true);
     return node != nullptr;
 }
@@ -76,7 +76,7 @@ TEST(SaveSelectedIcon, WritesTheChosenFormatOverTheBackground)
     TempDir home, out;
     std::ofstream(home / "Option.ini") << "[Icon]\nBackground=clRed\n";
     MainWindow w(prompts, home.path().string());
-    harvest(w, {q(fixture("multi.ico"))});
+    harvest(w, {qtPath(fixture("multi.ico"))});
 
     // Nothing selected: a message and no dialog.
     w.findChild<QAction*>(QStringLiteral("menuSave"))->trigger();
@@ -84,12 +84,12 @@ TEST(SaveSelectedIcon, WritesTheChosenFormatOverTheBackground)
     EXPECT_TRUE(prompts.saveSuffixes.isEmpty());
 
     select(w, 0);
-    prompts.saveAnswers = {{q(out / "a.png"), 9}, {}, {q(out / "b.ico"), 5}, {q(out / "c.png"), 6}};
+    prompts.saveAnswers = {{qtPath(out / "a.png"), 9}, {}, {qtPath(out / "b.ico"), 5}, {qtPath(out / "c.png"), 6}};
     for (int i = 0; i < 4; ++i) w.findChild<QAction*>(QStringLiteral("menuSave"))->trigger();
     // The dialog opens on the entry used last, proposing its extension; a cancel leaves both.
     EXPECT_EQ(prompts.saveFilterIndexes, (QList<int> {1, 9, 9, 5}));
     EXPECT_EQ(prompts.saveSuffixes, (QStringList {"bmp", "png", "png", "ico"}));
-    EXPECT_EQ(prompts.saveInitialNames.last(), q(out / "b.ico"));
+    EXPECT_EQ(prompts.saveInitialNames.last(), qtPath(out / "b.ico"));
     EXPECT_EQ(prompts.fileFilters.size(), 9);
     EXPECT_EQ(prompts.fileFilters[4], "Icon File(*.ico)");
     // 32 x 32 over the settings' background: the transparent border is red.
@@ -101,16 +101,16 @@ TEST(SaveSelectedIcon, WritesTheChosenFormatOverTheBackground)
     EXPECT_TRUE(prompts.errors.isEmpty());
 
     // A file that cannot be created is reported.
-    prompts.saveAnswers = {{q(out / "no/such/d.png"), 9}};
+    prompts.saveAnswers = {{qtPath(out / "no/such/d.png"), 9}};
     w.findChild<QAction*>(QStringLiteral("menuSave"))->trigger();
     EXPECT_EQ(prompts.errors,
-              QStringList {"Cannot create file " + q(out / "no/such/d.png") + ": No such file or directory"});
+              QStringList {"Cannot create file " + qtPath(out / "no/such/d.png") + ": No such file or directory"});
 
     // An entry outside the table writes nothing; the name is kept, the entry is not.
-    prompts.saveAnswers = {{q(out / "e.png"), 10}, {}};
+    prompts.saveAnswers = {{qtPath(out / "e.png"), 10}, {}};
     for (int i = 0; i < 2; ++i) w.findChild<QAction*>(QStringLiteral("menuSave"))->trigger();
     EXPECT_FALSE(fs::exists(out / "e.png"));
-    EXPECT_EQ(prompts.saveInitialNames.last(), q(out / "e.png"));
+    EXPECT_EQ(prompts.saveInitialNames.last(), qtPath(out / "e.png"));
     EXPECT_EQ(prompts.saveFilterIndexes.last(), 9);
     EXPECT_EQ(prompts.saveSuffixes.last(), "png");
 }
@@ -127,11 +127,11 @@ TEST(FolderTree, PathRulesAndLiveFolders)
     tree.computerNode()->setSelected(true);
     EXPECT_EQ(tree.selectedFolderPath(), "");
 
-    QTreeWidgetItem* node = tree.nodeFor(q(base.path()));
+    QTreeWidgetItem* node = tree.nodeFor(qtPath(base.path()));
     ASSERT_TRUE(node);
     tree.clearSelection();
     node->setSelected(true);
-    EXPECT_EQ(tree.selectedFolderPath(), q(base.path()));
+    EXPECT_EQ(tree.selectedFolderPath(), qtPath(base.path()));
     node->setExpanded(true);
     ASSERT_EQ(node->childCount(), 3);
     EXPECT_EQ(node->child(0)->text(0), "A"); // without regard to case
@@ -140,17 +140,13 @@ TEST(FolderTree, PathRulesAndLiveFolders)
     EXPECT_EQ(node->child(1)->text(0), "B");
     tree.clearSelection();
     node->child(1)->setSelected(true);
-    EXPECT_EQ(tree.selectedFolderPath(), q(base / "b")); // the path keeps its case
+    EXPECT_EQ(tree.selectedFolderPath(), qtPath(base / "b")); // the path keeps its case
 
     // A folder made by another program appears; a removed one goes.
     fs::create_directory(base / "a2");
     fs::remove_all(base / "c");
-    QElapsedTimer t;
-    t.start();
-    while (node->childCount() != 3 || node->child(1)->data(0, Qt::DisplayRole).toString() != "A2") {
-        if (t.elapsed() > 5000) break;
-        QTest::qWait(20);
-    }
+    waitUntil(
+        [node] { return node->childCount() == 3 && node->child(1)->data(0, Qt::DisplayRole).toString() == "A2"; });
     ASSERT_EQ(node->childCount(), 3);
     EXPECT_EQ(node->child(1)->text(0), "A2");
     EXPECT_EQ(node->child(2)->text(0), "B");
@@ -185,7 +181,7 @@ TEST(FolderTree, OnlyFoldersWithSubfoldersShowAnArrow)
     for (int i = 0; i < 1500; ++i) std::ofstream(base / "many" / ("file" + std::to_string(i)));
     FolderTree tree;
     tree.show();
-    QTreeWidgetItem* node = tree.nodeFor(q(base.path()));
+    QTreeWidgetItem* node = tree.nodeFor(qtPath(base.path()));
     ASSERT_TRUE(node);
     node->setExpanded(true);
     std::map<QString, QTreeWidgetItem*> child;
@@ -217,7 +213,7 @@ TEST(SaveAllDialog, SavesEveryIconIntoTheChosenFolder)
     ScriptedPrompts prompts;
     TempDir home, out;
     MainWindow w(prompts, home.path().string());
-    harvest(w, {q(fixture("library.nil")), q(fixture("tie.ico"))});
+    harvest(w, {qtPath(fixture("library.nil")), qtPath(fixture("tie.ico"))});
     gui::SaveAllDialog dialog(w.catalogue(), 86, prompts);
     dialog.show();
     auto* ok = dialog.findChild<QPushButton*>(QStringLiteral("SpeedButton1"));
@@ -226,7 +222,7 @@ TEST(SaveAllDialog, SavesEveryIconIntoTheChosenFolder)
     ok->click();
     EXPECT_EQ(prompts.informations, QStringList {"Please select a folder to save icons."});
 
-    QTreeWidgetItem* node = dialog.folderTree()->nodeFor(q(out.path()));
+    QTreeWidgetItem* node = dialog.folderTree()->nodeFor(qtPath(out.path()));
     ASSERT_TRUE(node);
     node->setSelected(true);
     // A width that is no number stops the run before the first file; the dialog stays open.
@@ -263,7 +259,7 @@ TEST(SaveAllDialog, TellsOfRenamedIconsAndOfWhatStoppedARun)
     TempDir home, out;
     MainWindow w(prompts, home.path().string());
     // Each file twice: every icon's name is taken once already by the same run.
-    harvest(w, {q(fixture("library.nil")), q(fixture("tie.ico")), q(fixture("library.nil"))});
+    harvest(w, {qtPath(fixture("library.nil")), qtPath(fixture("tie.ico")), qtPath(fixture("library.nil"))});
     gui::SaveAllDialog dialog(w.catalogue(), 86, prompts);
     dialog.show();
     ASSERT_TRUE(chooseFolder(dialog, out.path()));
@@ -295,7 +291,7 @@ TEST(SaveAllDialog, TellsOfRenamedIconsAndOfWhatStoppedARun)
     // One renamed icon: said in the singular. A run without any says nothing.
     TempDir one, none;
     MainWindow single(prompts, home.path().string());
-    harvest(single, {q(fixture("tie.ico")), q(fixture("tie.ico"))});
+    harvest(single, {qtPath(fixture("tie.ico")), qtPath(fixture("tie.ico"))});
     for (const TempDir* folder : {&one, &none}) {
         gui::SaveAllDialog again(single.catalogue(), 86, prompts);
         again.show();
@@ -321,7 +317,7 @@ TEST(SaveAllDialog, TellsOfRenamedIconsAndOfWhatStoppedARun)
     prompts.errors.clear();
     ok->click();
     ASSERT_EQ(prompts.errors.size(), 1);
-    EXPECT_TRUE(prompts.errors[0].startsWith("Cannot create file " + q(part / "library.nil_1.png") + ": "))
+    EXPECT_TRUE(prompts.errors[0].startsWith("Cannot create file " + qtPath(part / "library.nil_1.png") + ": "))
         << prompts.errors[0].toStdString();
     EXPECT_TRUE(prompts.informations.isEmpty());
     EXPECT_TRUE(dialog.isVisible());

@@ -2,6 +2,7 @@
 
 #include "TestSupport.h"
 #include "gui/support/ScriptedPrompts.h"
+#include "gui/support/Widgets.h"
 
 #include <QAction>
 #include <QLabel>
@@ -15,27 +16,15 @@
 
 using namespace vextral;
 using vextral::gui::MainWindow;
+using vextral::test::control;
+using vextral::test::fileText;
 using vextral::test::fixture;
 using vextral::test::ScriptedPrompts;
 using vextral::test::TempDir;
 
 namespace {
 
-template <typename T>
-T* child(QObject* parent, const QString& name)
-{
-    T* found = parent->findChild<T*>(name);
-    if (!found) throw std::runtime_error("no control " + name.toStdString());
-    return found;
-}
-
-QString text(MainWindow& w, const char* label) { return child<QLabel>(&w, QString::fromLatin1(label))->text(); }
-
-std::string slurp(const std::filesystem::path& path)
-{
-    std::ifstream in(path);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+QString text(MainWindow& w, const char* label) { return control<QLabel>(&w, QString::fromLatin1(label))->text(); }
 
 } // namespace
 
@@ -49,12 +38,12 @@ TEST(UniqueIcons, TheOptionsMenuSwitchHidesDuplicatesFromTheNextHarvest)
     const std::string folder = icons.path().string();
 
     MainWindow w(prompts, home.path().string());
-    auto* unique = child<QAction>(&w, QStringLiteral("menuUnique"));
+    auto* unique = control<QAction>(&w, QStringLiteral("menuUnique"));
     EXPECT_EQ(unique->text(), "Hide duplicates");
     EXPECT_TRUE(unique->isCheckable());
     EXPECT_FALSE(unique->isChecked());
     // In the Options menu after the view modes, before the separator of "Options...".
-    auto* list = child<QAction>(&w, QStringLiteral("menuList"));
+    auto* list = control<QAction>(&w, QStringLiteral("menuList"));
     ASSERT_FALSE(list->associatedObjects().isEmpty());
     const QList<QAction*> items = qobject_cast<QMenu*>(list->associatedObjects().first())->actions();
     const auto at = items.indexOf(unique);
@@ -63,25 +52,25 @@ TEST(UniqueIcons, TheOptionsMenuSwitchHidesDuplicatesFromTheNextHarvest)
     EXPECT_TRUE(items[at + 1]->isSeparator());
 
     w.addDroppedNames({QString::fromStdString(folder)});
-    child<QToolButton>(&w, QStringLiteral("tbtFile"))->click(); // folders only
-    auto* view = child<QListView>(&w, QStringLiteral("ListIcon"));
+    control<QToolButton>(&w, QStringLiteral("tbtFile"))->click(); // folders only
+    auto* view = control<QListView>(&w, QStringLiteral("ListIcon"));
 
     // Off: both copies are shown.
-    child<QToolButton>(&w, QStringLiteral("tbtSearch"))->click();
+    control<QToolButton>(&w, QStringLiteral("tbtSearch"))->click();
     EXPECT_EQ(view->model()->rowCount(), 9);
     EXPECT_EQ(text(w, "staIcon"), "Extracted 9 icons");
 
     unique->trigger();
     EXPECT_TRUE(unique->isChecked());
     EXPECT_TRUE(w.settings().unique);
-    EXPECT_NE(slurp(home / "Option.ini").find("[Icon]\nUnique=1"), std::string::npos);
+    EXPECT_NE(fileText(home / "Option.ini").find("[Icon]\nUnique=1"), std::string::npos);
 
-    child<QToolButton>(&w, QStringLiteral("tbtSearch"))->click();
+    control<QToolButton>(&w, QStringLiteral("tbtSearch"))->click();
     EXPECT_EQ(view->model()->rowCount(), 5);
     EXPECT_EQ(text(w, "staIcon"), "Extracted 5 icons (4 duplicates hidden)");
     view->selectionModel()->select(view->model()->index(4, 0), QItemSelectionModel::ClearAndSelect);
-    EXPECT_EQ(child<QLabel>(&w, QStringLiteral("statusPanel1"))->text(), "Filename:c.ico");
-    EXPECT_EQ(child<QLabel>(&w, QStringLiteral("statusPanel3"))->text(), "No:5");
+    EXPECT_EQ(control<QLabel>(&w, QStringLiteral("statusPanel1"))->text(), "Filename:c.ico");
+    EXPECT_EQ(control<QLabel>(&w, QStringLiteral("statusPanel3"))->text(), "No:5");
 
     // The tool tip names the source and lists the icon's images as its file holds them.
     EXPECT_EQ(view->model()->index(4, 0).data(Qt::ToolTipRole).toString(),
@@ -98,6 +87,6 @@ TEST(UniqueIcons, TheOptionsMenuSwitchHidesDuplicatesFromTheNextHarvest)
     unique->trigger();
     EXPECT_FALSE(unique->isChecked());
     MainWindow again(prompts, home.path().string());
-    EXPECT_FALSE(child<QAction>(&again, QStringLiteral("menuUnique"))->isChecked());
+    EXPECT_FALSE(control<QAction>(&again, QStringLiteral("menuUnique"))->isChecked());
     EXPECT_TRUE(prompts.errors.isEmpty());
 }

@@ -6,8 +6,10 @@
 #include "TestSupport.h"
 #include "gui/support/ModalBoxes.h"
 #include "gui/support/QtPrinting.h"
+#include "gui/support/Widgets.h"
 
 #include <QAbstractItemModel>
+#include <QColorDialog>
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
@@ -25,12 +27,11 @@
 #include <fstream>
 
 using namespace vextral;
+using vextral::test::qtPath;
 using vextral::test::TempDir;
 namespace fs = std::filesystem;
 
 namespace {
-
-QString q(const fs::path& p) { return QString::fromStdString(p.string()); }
 
 // The program's working folder, for the life of the object.
 class ScopedWorkingFolder {
@@ -71,25 +72,25 @@ TEST(QtPrompts, SourceBrowsersStartAtHomeOrTheLastFolderAndShowTheFilterTexts)
     for (const char* name : {"FOO.EXE", "bar.dll", "Tie.Ico", "notes", "readme.txt"})
         std::ofstream(icons / name) << "x";
     const vextral::test::ScopedEnv homeVariable("HOME", home.path().string());
-    const ScopedWorkingFolder workingFolder(q(work.path()));
+    const ScopedWorkingFolder workingFolder(qtPath(work.path()));
     gui::QtPrompts prompts;
     gui::MainWindow w(prompts, home.path().string());
     w.show();
 
     // The folder browser opens in the home folder, not the working folder.
     test::answerNextModal<QFileDialog>([&](QFileDialog& dialog) {
-        EXPECT_EQ(dialog.directory().absolutePath(), q(home.path()));
-        dialog.setDirectory(q(icons.path()));
+        EXPECT_EQ(dialog.directory().absolutePath(), qtPath(home.path()));
+        dialog.setDirectory(qtPath(icons.path()));
         static_cast<QDialog&>(dialog).accept(); // what the Open or Choose button does
     });
     w.findChild<QToolButton*>(QStringLiteral("SpeedButton1"))->click();
     ASSERT_EQ(w.folderList().count(), 1);
-    EXPECT_EQ(w.folderList().item(0)->text(), q(icons.path()));
+    EXPECT_EQ(w.folderList().item(0)->text(), qtPath(icons.path()));
 
     // The open dialog opens in the folder used last, shows each filter text
     // exactly as written and matches names without regard to case.
     test::answerNextModal<QFileDialog>([&](QFileDialog& dialog) {
-        EXPECT_EQ(dialog.directory().absolutePath(), q(icons.path()));
+        EXPECT_EQ(dialog.directory().absolutePath(), qtPath(icons.path()));
         auto* types = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
         ASSERT_TRUE(types);
         QStringList texts;
@@ -115,17 +116,17 @@ TEST(QtPrompts, SourceBrowsersStartAtHomeOrTheLastFolderAndShowTheFilterTexts)
     });
     w.findChild<QToolButton*>(QStringLiteral("SpeedButton4"))->click();
     ASSERT_EQ(w.fileList().count(), 1);
-    EXPECT_EQ(w.fileList().item(0)->text(), q(icons / "FOO.EXE"));
+    EXPECT_EQ(w.fileList().item(0)->text(), qtPath(icons / "FOO.EXE"));
 
     // A cancel changes nothing; the next dialog opens where the last choice was made.
     test::answerNextModal<QFileDialog>([&](QFileDialog& dialog) {
-        EXPECT_EQ(dialog.directory().absolutePath(), q(icons.path()));
-        dialog.setDirectory(q(icons / "sub"));
+        EXPECT_EQ(dialog.directory().absolutePath(), qtPath(icons.path()));
+        dialog.setDirectory(qtPath(icons / "sub"));
         dialog.reject();
     });
     w.findChild<QToolButton*>(QStringLiteral("SpeedButton1"))->click();
     test::answerNextModal<QFileDialog>([&](QFileDialog& dialog) {
-        EXPECT_EQ(dialog.directory().absolutePath(), q(icons.path()));
+        EXPECT_EQ(dialog.directory().absolutePath(), qtPath(icons.path()));
         dialog.reject();
     });
     w.findChild<QToolButton*>(QStringLiteral("SpeedButton4"))->click();
@@ -178,4 +179,33 @@ TEST(QtPrompts, MessageBoxesWrapLongFileNamesWithinTheScreen)
     EXPECT_EQ(gui::breakableText(QString(65, QLatin1Char('x'))), QString(30, QLatin1Char('x')) + QChar(0x200B) +
                                                                      QString(30, QLatin1Char('x')) + QChar(0x200B) +
                                                                      QString(5, QLatin1Char('x')));
+}
+
+TEST(QtPrompts, TheColourDialogOpensWithTheColourItLastReturned)
+{
+    gui::QtPrompts prompts;
+    QWidget parent;
+    QColor opened;
+    test::answerNextModal<QColorDialog>([&](QColorDialog& dialog) {
+        opened = dialog.currentColor();
+        dialog.setCurrentColor(QColor(255, 128, 64));
+        dialog.accept();
+    });
+    EXPECT_EQ(prompts.chooseColour(&parent), QColor(255, 128, 64));
+    EXPECT_EQ(opened, QColor(Qt::black)); // the first time
+
+    test::answerNextModal<QColorDialog>([&](QColorDialog& dialog) {
+        opened = dialog.currentColor();
+        dialog.setCurrentColor(QColor(Qt::blue));
+        dialog.reject();
+    });
+    EXPECT_EQ(prompts.chooseColour(&parent), std::nullopt);
+    EXPECT_EQ(opened, QColor(255, 128, 64));
+
+    test::answerNextModal<QColorDialog>([&](QColorDialog& dialog) {
+        opened = dialog.currentColor();
+        dialog.reject();
+    });
+    EXPECT_EQ(prompts.chooseColour(&parent), std::nullopt);
+    EXPECT_EQ(opened, QColor(255, 128, 64)); // a cancel does not count
 }

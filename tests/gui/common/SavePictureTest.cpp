@@ -6,11 +6,11 @@
 #include "TestSupport.h"
 #include "gui/support/ModalBoxes.h"
 #include "gui/support/QtPrinting.h"
+#include "gui/support/Widgets.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QListView>
@@ -24,13 +24,14 @@
 #include <memory>
 
 using namespace vextral;
+using vextral::test::fileHead;
 using vextral::test::fixture;
+using vextral::test::qtPath;
 using vextral::test::TempDir;
+using vextral::test::waitUntil;
 namespace fs = std::filesystem;
 
 namespace {
-
-QString q(const fs::path& p) { return QString::fromStdString(p.string()); }
 
 void answerNextFileDialog(std::function<void(QFileDialog&)> act) { test::answerNextModal<QFileDialog>(std::move(act)); }
 
@@ -59,13 +60,6 @@ void typeNameAndAccept(QFileDialog& dialog, const QString& name)
     static_cast<QDialog&>(dialog).accept(); // what the Save button does
 }
 
-std::vector<std::uint8_t> head(const fs::path& file, std::size_t n)
-{
-    std::vector<std::uint8_t> bytes = test::readBytes(file);
-    bytes.resize(std::min(bytes.size(), n));
-    return bytes;
-}
-
 const std::vector<std::uint8_t> kJpegStart = {0xFF, 0xD8, 0xFF};
 const std::vector<std::uint8_t> kPngStart = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
 
@@ -78,10 +72,8 @@ TEST(SavePicture, ReopensOnTheLastEntryAndAddsTheShownEntrysExtension)
     gui::MainWindow w(prompts, home.path().string());
     w.show();
     // The start-up timer harvests the dropped file.
-    w.addDroppedNames({q(fixture("multi.ico"))});
-    QElapsedTimer t;
-    t.start();
-    while (w.catalogue().itemCount() == 0 && t.elapsed() < 5000) QTest::qWait(20);
+    w.addDroppedNames({qtPath(fixture("multi.ico"))});
+    waitUntil([&w] { return w.catalogue().itemCount() != 0; });
     ASSERT_EQ(w.catalogue().itemCount(), 1);
     auto* view = w.findChild<QListView*>(QStringLiteral("ListIcon"));
     view->selectionModel()->select(view->model()->index(0, 0), QItemSelectionModel::ClearAndSelect);
@@ -92,10 +84,10 @@ TEST(SavePicture, ReopensOnTheLastEntryAndAddsTheShownEntrysExtension)
         EXPECT_EQ(dialog.selectedNameFilter(), "Bmp File(*.bmp)");
         EXPECT_EQ(dialog.nameFilters(), w.savePicture().filters());
         chooseFilter(dialog, QStringLiteral("Jpg File(*.jpg)"));
-        typeNameAndAccept(dialog, q(out / "first.jpg"));
+        typeNameAndAccept(dialog, qtPath(out / "first.jpg"));
     });
     save->trigger();
-    EXPECT_EQ(head(out / "first.jpg", 3), kJpegStart);
+    EXPECT_EQ(fileHead(out / "first.jpg", 3), kJpegStart);
 
     // It reopens on "Jpg File", and a name typed without an extension gets ".jpg".
     answerNextFileDialog([&](QFileDialog& dialog) {
@@ -104,7 +96,7 @@ TEST(SavePicture, ReopensOnTheLastEntryAndAddsTheShownEntrysExtension)
         typeNameAndAccept(dialog, QStringLiteral("third"));
     });
     save->trigger();
-    EXPECT_EQ(head(out / "third.jpg", 3), kJpegStart);
+    EXPECT_EQ(fileHead(out / "third.jpg", 3), kJpegStart);
     EXPECT_FALSE(fs::exists(out / "third"));
 
     // Another entry picked in the dialog brings its own extension.
@@ -114,11 +106,11 @@ TEST(SavePicture, ReopensOnTheLastEntryAndAddsTheShownEntrysExtension)
         typeNameAndAccept(dialog, QStringLiteral("fourth"));
     });
     save->trigger();
-    EXPECT_EQ(head(out / "fourth.png", 8), kPngStart);
+    EXPECT_EQ(fileHead(out / "fourth.png", 8), kPngStart);
     EXPECT_FALSE(fs::exists(out / "fourth.jpg"));
     EXPECT_EQ(w.savePicture().filterIndex(), 9);
     EXPECT_EQ(w.savePicture().defaultExtension(), "png");
-    EXPECT_EQ(w.savePicture().lastName(), q(out / "fourth.png"));
+    EXPECT_EQ(w.savePicture().lastName(), qtPath(out / "fourth.png"));
 
     // A cancel changes nothing.
     answerNextFileDialog([](QFileDialog& dialog) {
@@ -126,7 +118,7 @@ TEST(SavePicture, ReopensOnTheLastEntryAndAddsTheShownEntrysExtension)
         dialog.reject();
     });
     save->trigger();
-    EXPECT_EQ(w.savePicture().lastName(), q(out / "fourth.png"));
+    EXPECT_EQ(w.savePicture().lastName(), qtPath(out / "fourth.png"));
     EXPECT_EQ(w.savePicture().filterIndex(), 9);
 }
 

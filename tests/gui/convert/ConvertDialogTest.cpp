@@ -20,16 +20,15 @@
 
 using namespace vextral;
 using vextral::gui::ConvertDialog;
+using vextral::test::click;
 using vextral::test::control;
 using vextral::test::Desktop;
+using vextral::test::fileHead;
+using vextral::test::qtPath;
 using vextral::test::TempDir;
 namespace fs = std::filesystem;
 
 namespace {
-
-QString q(const fs::path& p) { return QString::fromStdString(p.string()); }
-
-void click(QWidget* dialog, const char* name) { QTest::mouseClick(control<QPushButton>(dialog, name), Qt::LeftButton); }
 
 // The preview as the dialog shows it; null when it shows nothing.
 QImage preview(QWidget* dialog) { return control<QLabel>(dialog, "imgPicture")->pixmap().toImage(); }
@@ -37,14 +36,14 @@ QImage preview(QWidget* dialog) { return control<QLabel>(dialog, "imgPicture")->
 // Loads file with "&Load", the open dialog answering it.
 void load(Desktop& desk, ConvertDialog* d, const fs::path& file)
 {
-    desk.prompts.fileAnswers << q(file);
+    desk.prompts.fileAnswers << qtPath(file);
     click(d, "spbOpen");
 }
 
 // Saves with "&Save", the save dialog answering file under filter entry index.
 void save(Desktop& desk, ConvertDialog* d, const fs::path& file, int index)
 {
-    desk.prompts.saveAnswers << gui::SaveChoice {q(file), index};
+    desk.prompts.saveAnswers << gui::SaveChoice {qtPath(file), index};
     click(d, "spbSave");
 }
 
@@ -65,13 +64,6 @@ void writePicture(const fs::path& file, int width, int height, void (*writer)(co
     buffer.params().sampleBits = paletteBits;
     if (paletteBits < 8) buffer.params().samples = 1;
     writer(buffer, file.string());
-}
-
-std::vector<std::uint8_t> head(const fs::path& file, std::size_t n)
-{
-    auto bytes = test::readBytes(file);
-    bytes.resize(std::min(bytes.size(), n));
-    return bytes;
 }
 
 int le32(const std::vector<std::uint8_t>& b, std::size_t at)
@@ -203,7 +195,7 @@ TEST(ConvertDialog, AFailedOrCancelledLoadKeepsThePictureLoadedBefore)
     EXPECT_EQ(preview(d), before);
     EXPECT_EQ(d->loadedPicture().pixels, loaded.pixels);
     save(desk, d, dir / "out.bmp", 1);
-    const auto bmp = head(dir / "out.bmp", 26);
+    const auto bmp = fileHead(dir / "out.bmp", 26);
     ASSERT_EQ(bmp.size(), 26U);
     EXPECT_EQ(le32(bmp, 18), 30);
     EXPECT_EQ(le32(bmp, 22), 20);
@@ -229,7 +221,7 @@ TEST(ConvertDialog, SaveWritesTheLoadedPictureInTheChosenFormatAndStaysOpen)
     TempDir dir;
     test::writeBytes(desk.home / "Option.ini",
                      {'[', 'I', 'c', 'o', 'n', ']', '\n', 'J', 'p', 'e', 'g', '=', '4', '0', '\n'});
-    desk.window.formCreate();
+    desk.window.loadSettings();
     writePicture(dir / "colours.png", 100, 50, codecs::writePng);
     writePicture(dir / "PALETTE.GIF", 40, 30, codecs::writeGif, 4); // a 16-colour table
 
@@ -239,7 +231,7 @@ TEST(ConvertDialog, SaveWritesTheLoadedPictureInTheChosenFormatAndStaysOpen)
     save(desk, d, dir / "full.bmp", 1);
     ASSERT_EQ(desk.prompts.fileFilters.size(), 9);
     EXPECT_EQ(desk.prompts.fileFilters[3], "Pcx File(*.pcx)");
-    const auto bmp = head(dir / "full.bmp", 26);
+    const auto bmp = fileHead(dir / "full.bmp", 26);
     ASSERT_EQ(bmp.size(), 26U);
     EXPECT_EQ(le32(bmp, 18), 100); // the picture, not its preview
     EXPECT_EQ(le32(bmp, 22), 50);
@@ -248,7 +240,7 @@ TEST(ConvertDialog, SaveWritesTheLoadedPictureInTheChosenFormatAndStaysOpen)
 
     // True colour from a PNG: 8 bits in 3 planes.
     save(desk, d, dir / "true.pcx", 4);
-    auto pcx = head(dir / "true.pcx", 66);
+    auto pcx = fileHead(dir / "true.pcx", 66);
     ASSERT_EQ(pcx.size(), 66U);
     EXPECT_EQ(pcx[0], 10);
     EXPECT_EQ(pcx[3], 8);
@@ -257,13 +249,13 @@ TEST(ConvertDialog, SaveWritesTheLoadedPictureInTheChosenFormatAndStaysOpen)
     // JPEG with the quality of the settings; the tail of each entry by extension.
     save(desk, d, dir / "q.jpg", 2);
     EXPECT_EQ(d->imgFile().params().jpegQuality, 40);
-    EXPECT_EQ(head(dir / "q.jpg", 3), (std::vector<std::uint8_t> {0xFF, 0xD8, 0xFF}));
+    EXPECT_EQ(fileHead(dir / "q.jpg", 3), (std::vector<std::uint8_t> {0xFF, 0xD8, 0xFF}));
     save(desk, d, dir / "i.ico", 5);
-    EXPECT_EQ(head(dir / "i.ico", 4), (std::vector<std::uint8_t> {0, 0, 1, 0}));
+    EXPECT_EQ(fileHead(dir / "i.ico", 4), (std::vector<std::uint8_t> {0, 0, 1, 0}));
     save(desk, d, dir / "c.cur", 6);
-    EXPECT_EQ(head(dir / "c.cur", 4), (std::vector<std::uint8_t> {0, 0, 2, 0}));
+    EXPECT_EQ(fileHead(dir / "c.cur", 4), (std::vector<std::uint8_t> {0, 0, 2, 0}));
     save(desk, d, dir / "typed.png", 7); // "Wmf File", a name typed as .png: a PNG
-    EXPECT_EQ(head(dir / "typed.png", 4), (std::vector<std::uint8_t> {0x89, 'P', 'N', 'G'}));
+    EXPECT_EQ(fileHead(dir / "typed.png", 4), (std::vector<std::uint8_t> {0x89, 'P', 'N', 'G'}));
     save(desk, d, dir / "t.tga", 8);
     const auto tga = test::readBytes(dir / "t.tga");
     ASSERT_GT(tga.size(), 18U);
@@ -274,7 +266,7 @@ TEST(ConvertDialog, SaveWritesTheLoadedPictureInTheChosenFormatAndStaysOpen)
     load(desk, d, dir / "PALETTE.GIF");
     EXPECT_EQ(preview(d).size(), QSize(40, 30)) << desk.prompts.errors.join(u'\n').toStdString();
     save(desk, d, dir / "palette.pcx", 4);
-    pcx = head(dir / "palette.pcx", 66);
+    pcx = fileHead(dir / "palette.pcx", 66);
     ASSERT_EQ(pcx.size(), 66U);
     EXPECT_EQ(pcx[3], 4);
     EXPECT_EQ(pcx[65], 1);
@@ -283,7 +275,7 @@ TEST(ConvertDialog, SaveWritesTheLoadedPictureInTheChosenFormatAndStaysOpen)
     // A file that cannot be made is said so, and the dialog stays.
     save(desk, d, dir / "missing" / "x.png", 9);
     ASSERT_EQ(desk.prompts.errors.size(), 1);
-    EXPECT_TRUE(desk.prompts.errors[0].startsWith("Cannot create file " + q(dir / "missing" / "x.png")))
+    EXPECT_TRUE(desk.prompts.errors[0].startsWith("Cannot create file " + qtPath(dir / "missing" / "x.png")))
         << desk.prompts.errors[0].toStdString();
     EXPECT_TRUE(d->isVisible());
     // The save dialog reopens on the entry used last.

@@ -20,23 +20,21 @@
 
 using namespace vextral;
 using vextral::gui::EditDialog;
+using vextral::test::click;
 using vextral::test::control;
 using vextral::test::Desktop;
+using vextral::test::qtPath;
 using vextral::test::TempDir;
 namespace fs = std::filesystem;
 
 namespace {
-
-QString q(const fs::path& p) { return QString::fromStdString(p.string()); }
-
-void click(QWidget* dialog, const char* name) { QTest::mouseClick(control<QPushButton>(dialog, name), Qt::LeftButton); }
 
 QLineEdit* edit(QWidget* dialog, const char* name) { return control<QLineEdit>(dialog, name); }
 
 // The main window with the icons of multi.ico harvested and the first selected.
 void harvestAndSelect(Desktop& desk)
 {
-    desk.window.addDroppedNames({q(test::fixture("multi.ico"))});
+    desk.window.addDroppedNames({qtPath(test::fixture("multi.ico"))});
     desk.window.findChild<QToolButton*>(QStringLiteral("tbtSearch"))->click();
     auto* view = desk.window.findChild<QListView*>(QStringLiteral("ListIcon"));
     view->selectionModel()->select(view->model()->index(0, 0), QItemSelectionModel::ClearAndSelect);
@@ -45,7 +43,7 @@ void harvestAndSelect(Desktop& desk)
 // Saves with "&Save", the save dialog answering file under filter entry index.
 void save(Desktop& desk, EditDialog* d, const fs::path& file, int index)
 {
-    desk.prompts.saveAnswers << gui::SaveChoice {q(file), index};
+    desk.prompts.saveAnswers << gui::SaveChoice {qtPath(file), index};
     click(d, "SpeedButton1");
 }
 
@@ -151,7 +149,7 @@ TEST(EditDialog, EachSaveBuildsThePictureAfresh)
     test::writeBytes(desk.home / "Option.ini",
                      {'[', 'I', 'c', 'o', 'n', ']', '\n', 'J', 'p', 'e', 'g', '=', '2', '0', '\n', 'B', 'a',
                       'c', 'k', 'g', 'r', 'o', 'u', 'n',  'd', '=', 'c', 'l', 'B', 'l', 'u', 'e',  '\n'});
-    desk.window.formCreate();
+    desk.window.loadSettings();
     harvestAndSelect(desk);
     EditDialog* d = desk.open<EditDialog>("menuEdit");
     ASSERT_TRUE(d);
@@ -212,7 +210,7 @@ TEST(EditDialog, EveryEntryOfTheSaveDialogWritesItsFormat)
     TempDir dir;
     test::writeBytes(desk.home / "Option.ini",
                      {'[', 'I', 'c', 'o', 'n', ']', '\n', 'J', 'p', 'e', 'g', '=', '2', '0', '\n'});
-    desk.window.formCreate();
+    desk.window.loadSettings();
     harvestAndSelect(desk);
     EditDialog* d = desk.open<EditDialog>("menuEdit");
     ASSERT_TRUE(d);
@@ -296,7 +294,7 @@ TEST(EditDialog, BadTextsAndFilesStopTheSaveAndTheDialogStays)
     edit(d, "editWidth")->setText("32");
     save(desk, d, dir / "no/such/x.png", 9);
     EXPECT_EQ(desk.prompts.errors,
-              QStringList {"Cannot create file " + q(dir / "no/such/x.png") + ": No such file or directory"});
+              QStringList {"Cannot create file " + qtPath(dir / "no/such/x.png") + ": No such file or directory"});
     EXPECT_TRUE(d->isVisible());
     EXPECT_FALSE(desk.window.isEnabled());
 }

@@ -26,7 +26,9 @@
 
 using namespace vextral;
 using vextral::gui::FriendDialog;
+using vextral::test::click;
 using vextral::test::control;
+using vextral::test::waitUntil;
 namespace fs = std::filesystem;
 
 namespace {
@@ -70,7 +72,6 @@ struct Desktop : test::Desktop {
     FriendDialog* openMail() { return open<FriendDialog>("menuFriend"); }
 };
 
-void click(QWidget* d, const char* name) { control<QPushButton>(d, name)->click(); }
 QString status(QWidget* d) { return control<QLabel>(d, "labStatus")->text(); }
 
 // What the status label and the Send button showed while a send ran.

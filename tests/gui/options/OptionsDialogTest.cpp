@@ -1,102 +1,9 @@
 // The options dialog, opened from the main window as a user opens it: its
 // pages and controls, what OK writes to Option.ini and what the main window
 // then does with it, and what Cancel and bad values leave alone.
-#include "gui/options/OptionsDialog.h"
-#include "gui/app/MainWindow.h"
-#include "settings/ProfileFile.h"
+#include "gui/options/OptionsDesktop.h"
 
-#include "TestSupport.h"
-#include "gui/support/DialogDesktop.h"
-#include "gui/support/ModalBoxes.h"
-#include "gui/support/ScriptedPrompts.h"
-
-#include <QAction>
-#include <QCheckBox>
-#include <QColorDialog>
-#include <QGroupBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QScreen>
-#include <QSlider>
-#include <QTabWidget>
-#include <QTest>
-#include <QToolButton>
-
-#include <gtest/gtest.h>
-
-using namespace vextral;
-using vextral::gui::MainWindow;
-using vextral::gui::OptionsDialog;
-using vextral::test::control;
-using vextral::test::fixture;
-using vextral::test::ScriptedPrompts;
-using vextral::test::TempDir;
-namespace fs = std::filesystem;
-
-namespace {
-
-// The desktop with the settings file of its program folder.
-struct Desktop : test::Desktop {
-    fs::path ini() const { return home / "Option.ini"; }
-    std::string iniText() const
-    {
-        if (!fs::exists(ini())) return "(no file)";
-        const auto bytes = test::readBytes(ini());
-        return {bytes.begin(), bytes.end()};
-    }
-    // Writes Option.ini and has the main window load it.
-    void writeIni(const std::string& text)
-    {
-        test::writeBytes(ini(), std::vector<std::uint8_t>(text.begin(), text.end()));
-        window.formCreate();
-    }
-    // The value of a key as the file holds it now.
-    std::optional<std::string> stored(const char* section, const char* key) const
-    {
-        return settings::ProfileFile(ini().string()).read().value(section, key);
-    }
-    // Opens the dialog with "Options..." and returns it.
-    OptionsDialog* open() { return test::Desktop::open<OptionsDialog>("menuOptions"); }
-};
-
-void showPage(OptionsDialog* d, int page)
-{
-    control<QTabWidget>(d, "pctOption")->setCurrentIndex(page);
-    QCoreApplication::processEvents();
-}
-
-// Clicks a control as a user does; a check box or radio button on its box,
-// which is all of it that takes a click when the control is wider than its text.
-void click(QWidget* dialog, const char* name)
-{
-    auto* w = control<QWidget>(dialog, name);
-    const bool box = qobject_cast<QCheckBox*>(w) || qobject_cast<QRadioButton*>(w);
-    QTest::mouseClick(w, Qt::LeftButton, Qt::NoModifier, box ? QPoint(6, w->height() / 2) : QPoint());
-}
-
-void type(QWidget* dialog, const char* name, const QString& text)
-{
-    auto* edit = control<QLineEdit>(dialog, name);
-    edit->selectAll();
-    QTest::keyClicks(edit, text);
-}
-
-bool checked(QWidget* dialog, const char* name) { return control<QAbstractButton>(dialog, name)->isChecked(); }
-
-QStringList texts(QWidget* dialog)
-{
-    QStringList out;
-    for (auto* label : dialog->findChildren<QLabel*>()) out << label->text();
-    for (auto* group : dialog->findChildren<QGroupBox*>()) out << group->title();
-    return out;
-}
-
-QColor swatch(QWidget* dialog) { return control<QLabel>(dialog, "labColor")->palette().color(QPalette::Window); }
-
-} // namespace
+using namespace vextral::test::options;
 
 TEST(OptionsDialog, OpensFromTheMenuAndTheToolbarAndGoesWhenClosed)
 {
@@ -424,52 +331,6 @@ TEST(OptionsDialog, ABadNumberWritesNothingAndKeepsTheDialogOpen)
     EXPECT_FALSE(desk.window.settings().fileTypes.has(FileType::Bmp));
 }
 
-TEST(OptionsDialog, TheInternetPageIsLoadedEachTimeItIsShown)
-{
-    Desktop desk;
-    desk.writeIni("[Internet]\nSmtpIp=mail.example\nReplyto=me@example.org\nConnection=45\nProxy=1\n"
-                  "ProxyIP=proxy.example\nProxyPort=3128\n");
-    OptionsDialog* d = desk.open();
-    EXPECT_EQ(control<QLineEdit>(d, "editSmtp")->text(), ""); // not shown yet
-    showPage(d, 2);
-    EXPECT_EQ(control<QLineEdit>(d, "editSmtp")->text(), "mail.example");
-    EXPECT_EQ(control<QLineEdit>(d, "editReply")->text(), "me@example.org");
-    EXPECT_EQ(control<QLineEdit>(d, "editConnection")->text(), "45");
-    EXPECT_TRUE(checked(d, "chbProxy"));
-    EXPECT_EQ(control<QLineEdit>(d, "editProxy")->text(), "proxy.example");
-    EXPECT_EQ(control<QLineEdit>(d, "editProxyPort")->text(), "3128");
-
-    // Typed, left and shown again: the stored values are back.
-    type(d, "editSmtp", QStringLiteral("typed.example"));
-    type(d, "editProxyPort", QStringLiteral("8000"));
-    click(d, "chbProxy");
-    showPage(d, 0);
-    EXPECT_EQ(control<QLineEdit>(d, "editSmtp")->text(), "typed.example"); // until the page shows again
-    showPage(d, 2);
-    EXPECT_EQ(control<QLineEdit>(d, "editSmtp")->text(), "mail.example");
-    EXPECT_EQ(control<QLineEdit>(d, "editProxyPort")->text(), "3128");
-    EXPECT_TRUE(checked(d, "chbProxy"));
-
-    // Typed and confirmed from another page: what was typed is written, the timeout as typed.
-    type(d, "editSmtp", QStringLiteral("smtp.example"));
-    type(d, "editConnection", QStringLiteral("soon"));
-    click(d, "chbProxy");
-    showPage(d, 1);
-    click(d, "SpeedButton1");
-    EXPECT_EQ(desk.stored("Internet", "SmtpIp"), "smtp.example");
-    EXPECT_EQ(desk.stored("Internet", "Connection"), "soon");
-    EXPECT_EQ(desk.stored("Internet", "Proxy"), "0");
-    EXPECT_EQ(desk.stored("Internet", "ProxyIP"), "proxy.example");
-    desk.settle();
-
-    // Confirmed without showing the page: the stored values stay.
-    d = desk.open();
-    click(d, "SpeedButton1");
-    EXPECT_EQ(desk.stored("Internet", "SmtpIp"), "smtp.example");
-    EXPECT_EQ(desk.stored("Internet", "Replyto"), "me@example.org");
-    EXPECT_EQ(desk.stored("Internet", "ProxyPort"), "3128");
-}
-
 TEST(OptionsDialog, TheColourAndTheEditorAreChosenInTheMainWindowsDialogs)
 {
     Desktop desk;
@@ -524,33 +385,4 @@ TEST(OptionsDialog, ABackgroundThatIsNoColourIsReportedWhenTheDialogOpens)
     EXPECT_EQ(control<QSlider>(d, "tbrImage")->value(), 70);
     click(d, "SpeedButton1");
     EXPECT_EQ(desk.stored("Icon", "Background"), "clWhite");
-}
-
-TEST(QtPrompts, TheColourDialogOpensWithTheColourItLastReturned)
-{
-    gui::QtPrompts prompts;
-    QWidget parent;
-    QColor opened;
-    test::answerNextModal<QColorDialog>([&](QColorDialog& dialog) {
-        opened = dialog.currentColor();
-        dialog.setCurrentColor(QColor(255, 128, 64));
-        dialog.accept();
-    });
-    EXPECT_EQ(prompts.chooseColour(&parent), QColor(255, 128, 64));
-    EXPECT_EQ(opened, QColor(Qt::black)); // the first time
-
-    test::answerNextModal<QColorDialog>([&](QColorDialog& dialog) {
-        opened = dialog.currentColor();
-        dialog.setCurrentColor(QColor(Qt::blue));
-        dialog.reject();
-    });
-    EXPECT_EQ(prompts.chooseColour(&parent), std::nullopt);
-    EXPECT_EQ(opened, QColor(255, 128, 64));
-
-    test::answerNextModal<QColorDialog>([&](QColorDialog& dialog) {
-        opened = dialog.currentColor();
-        dialog.reject();
-    });
-    EXPECT_EQ(prompts.chooseColour(&parent), std::nullopt);
-    EXPECT_EQ(opened, QColor(255, 128, 64)); // a cancel does not count
 }

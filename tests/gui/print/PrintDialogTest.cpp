@@ -5,8 +5,8 @@
 
 #include "TestSupport.h"
 #include "desktop/PrintLayout.h"
-#include "gui/support/DialogDesktop.h"
 #include "gui/common/Gauge.h"
+#include "gui/support/DialogDesktop.h"
 #include "gui/support/ScriptedPrompts.h"
 
 #include <QFileInfo>

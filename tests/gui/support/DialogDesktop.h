@@ -1,10 +1,11 @@
 #pragma once
 
 // What the tests of the main window's dialogs share: a main window to open
-// them from, and their controls found by name.
+// them from (and, through Widgets.h, their controls found by name).
 #include "TestSupport.h"
 #include "gui/app/MainWindow.h"
 #include "gui/support/ScriptedPrompts.h"
+#include "gui/support/Widgets.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -34,16 +35,5 @@ struct Desktop {
     // Dialogs closed are deleted when control returns to the event loop.
     void settle() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 };
-
-// The dialog's control of that name; a failure, and an exception that ends
-// the test, when there is none.
-template <typename T>
-T* control(QWidget* dialog, const char* name)
-{
-    T* found = dialog->findChild<T*>(QLatin1String(name));
-    EXPECT_TRUE(found) << name;
-    if (!found) throw std::runtime_error(std::string("no control ") + name);
-    return found;
-}
 
 } // namespace vextral::test

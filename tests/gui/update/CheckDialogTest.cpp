@@ -6,6 +6,7 @@
 #include "core/ProductInfo.h"
 #include "gui/support/DialogDesktop.h"
 #include "gui/support/ScriptedPrompts.h"
+#include "gui/support/Widgets.h"
 #include "support/HttpPeer.h"
 #include "support/TextFiles.h"
 
@@ -28,6 +29,7 @@
 using namespace vextral;
 using vextral::gui::CheckDialog;
 using vextral::test::control;
+using vextral::test::fileText;
 using vextral::test::ScriptedHttpServer;
 using vextral::test::ScriptedPrompts;
 using vextral::test::TempDir;
@@ -35,7 +37,6 @@ using vextral::test::TempDir;
 namespace {
 
 using vextral::test::put;
-using vextral::test::slurp;
 
 // Catches every address handed to the desktop to open, whatever its scheme.
 struct OpenedUrls {
@@ -109,7 +110,7 @@ TEST(CheckDialog, ChecksShowTheLatestVersionAndDownloadOpensIt)
     EXPECT_EQ(d.text("labLatestVer"), "Version number:2.6");
     EXPECT_EQ(d.text("labLatestDate"), "Release date:July 4, 2002");
     EXPECT_TRUE(d.enabled("spbDownload"));
-    EXPECT_EQ(slurp(d.program / "update.ini"), first + "\r\n");
+    EXPECT_EQ(fileText(d.program / "update.ini"), first + "\r\n");
     OpenedUrls opened;
     d.click("spbDownload");
     EXPECT_EQ(opened.urls, QList<QUrl> {QUrl("http://mirror.example/vextral26.zip")});
@@ -120,7 +121,7 @@ TEST(CheckDialog, ChecksShowTheLatestVersionAndDownloadOpensIt)
     put(site / "update.ini", second);
     d.click("spbCheck");
     EXPECT_EQ(d.entries(), 2);
-    EXPECT_EQ(slurp(d.program / "update.ini"), first + "\r\n" + second + "\r\n");
+    EXPECT_EQ(fileText(d.program / "update.ini"), first + "\r\n" + second + "\r\n");
     EXPECT_EQ(d.text("labLatestVer"), "Version number:2.6");
     Dialog fresh(server.url("/update.ini"));
     fresh.click("spbCheck");
@@ -160,7 +161,7 @@ TEST(CheckDialog, AFailedCheckChangesNothingAndCheckWaitsMeanwhile)
     });
     Dialog d(server.url());
     d.click("spbCheck");
-    const std::string stored = slurp(d.program / "update.ini");
+    const std::string stored = fileText(d.program / "update.ini");
 
     bool checkEnabledMeanwhile = true;
     QTimer::singleShot(200, [&] { checkEnabledMeanwhile = d.enabled("spbCheck"); });
@@ -174,7 +175,7 @@ TEST(CheckDialog, AFailedCheckChangesNothingAndCheckWaitsMeanwhile)
     EXPECT_EQ(d.prompts.errors, QStringList {"Socket readln aborted"});
     EXPECT_EQ(d.text("labLatestVer"), "Version number:3.1");
     EXPECT_TRUE(d.enabled("spbDownload"));
-    EXPECT_EQ(slurp(d.program / "update.ini"), stored);
+    EXPECT_EQ(fileText(d.program / "update.ini"), stored);
 
     Dialog refused("http://127.0.0.1:" + std::to_string(test::refusedPort()) + "/update.ini");
     refused.click("spbCheck");

@@ -1,10 +1,11 @@
 // The "Create Web Page" dialog: its controls, and the gallery run it starts.
 #include "gui/webpage/WebPageDialog.h"
-#include "gui/common/Gauge.h"
 #include "gui/app/MainWindow.h"
+#include "gui/common/Gauge.h"
 
 #include "TestSupport.h"
 #include "gui/support/ScriptedPrompts.h"
+#include "gui/support/Widgets.h"
 #include "platform/IconExtractor.h"
 
 #include <QCoreApplication>
@@ -23,107 +24,89 @@
 
 using namespace vextral;
 using vextral::gui::WebPageDialog;
+using vextral::test::catalogueOf;
+using vextral::test::control;
 using vextral::test::fixture;
+using vextral::test::qtPath;
 using vextral::test::ScriptedPrompts;
 using vextral::test::TempDir;
 namespace fs = std::filesystem;
 
-namespace {
-
-IconCatalogue catalogueOf(int n)
-{
-    IconCatalogue c;
-    const std::string path = fixture("library.icl").string();
-    const auto source = platform::IconSource::open(path);
-    for (int k = 0; k < n; ++k) c.add(*source.icon(k % source.count()), k % source.count(), path);
-    return c;
-}
-
-template <typename T>
-T* child(QWidget& w, const char* name)
-{
-    T* found = w.findChild<T*>(QString::fromLatin1(name));
-    EXPECT_TRUE(found) << name;
-    return found;
-}
-
-QString q(const fs::path& p) { return QString::fromStdString(p.string()); }
-
-} // namespace
+namespace {} // namespace
 
 TEST(WebPageDialog, ControlsAndStartValues)
 {
     ScriptedPrompts prompts;
-    const IconCatalogue icons = catalogueOf(3);
+    const IconCatalogue icons = catalogueOf("library.icl", 3);
     const settings::Settings settings;
     WebPageDialog d(icons, settings, prompts);
     EXPECT_EQ(d.objectName(), "FormWebPage");
     EXPECT_EQ(d.windowTitle(), "Create Web Page");
-    EXPECT_EQ(child<QLabel>(d, "Label1")->text(), "Create Web Page");
-    auto* pages = child<QTabWidget>(d, "PageControl1");
+    EXPECT_EQ(control<QLabel>(&d, "Label1")->text(), "Create Web Page");
+    auto* pages = control<QTabWidget>(&d, "PageControl1");
     EXPECT_EQ(pages->currentIndex(), 0);
     EXPECT_EQ(pages->tabText(0), "Page Options");
     EXPECT_EQ(pages->tabText(1), "Image Options");
     const std::pair<const char*, const char*> edits[] = {{"editFile", ""},    {"editTitle", ""},   {"editTable", "1"},
                                                          {"editCount", "5"},  {"editBottom", ""},  {"editTop", ""},
                                                          {"editWidth", "32"}, {"editHeight", "32"}};
-    for (const auto& [name, text] : edits) EXPECT_EQ(child<QLineEdit>(d, name)->text(), text) << name;
-    EXPECT_TRUE(child<QRadioButton>(d, "radioAll")->isChecked());
-    EXPECT_EQ(child<QRadioButton>(d, "radioAll")->text(), "All icons");
-    EXPECT_FALSE(child<QRadioButton>(d, "radioSelect")->isChecked());
-    EXPECT_EQ(child<QRadioButton>(d, "radioSelect")->text(), "From");
-    EXPECT_EQ(child<QRadioButton>(d, "rgpFile0")->text(), "Bmp File");
-    EXPECT_EQ(child<QRadioButton>(d, "rgpFile1")->text(), "Jpg File");
-    EXPECT_EQ(child<QRadioButton>(d, "rgpFile2")->text(), "Gif File");
-    EXPECT_TRUE(child<QRadioButton>(d, "rgpFile2")->isChecked());
-    EXPECT_EQ(child<gui::Gauge>(d, "GaugeTotal")->value(), 0);
-    EXPECT_EQ(child<QPushButton>(d, "SpeedButton5")->text(), "&OK");
-    EXPECT_EQ(child<QPushButton>(d, "SpeedButton6")->text(), "&Cancel");
-    EXPECT_TRUE(child<QListWidget>(d, "LstIcon")->isHidden());
+    for (const auto& [name, text] : edits) EXPECT_EQ(control<QLineEdit>(&d, name)->text(), text) << name;
+    EXPECT_TRUE(control<QRadioButton>(&d, "radioAll")->isChecked());
+    EXPECT_EQ(control<QRadioButton>(&d, "radioAll")->text(), "All icons");
+    EXPECT_FALSE(control<QRadioButton>(&d, "radioSelect")->isChecked());
+    EXPECT_EQ(control<QRadioButton>(&d, "radioSelect")->text(), "From");
+    EXPECT_EQ(control<QRadioButton>(&d, "rgpFile0")->text(), "Bmp File");
+    EXPECT_EQ(control<QRadioButton>(&d, "rgpFile1")->text(), "Jpg File");
+    EXPECT_EQ(control<QRadioButton>(&d, "rgpFile2")->text(), "Gif File");
+    EXPECT_TRUE(control<QRadioButton>(&d, "rgpFile2")->isChecked());
+    EXPECT_EQ(control<gui::Gauge>(&d, "GaugeTotal")->value(), 0);
+    EXPECT_EQ(control<QPushButton>(&d, "SpeedButton5")->text(), "&OK");
+    EXPECT_EQ(control<QPushButton>(&d, "SpeedButton6")->text(), "&Cancel");
+    EXPECT_TRUE(control<QListWidget>(&d, "LstIcon")->isHidden());
     EXPECT_EQ(d.state(), WebPageDialog::State::Idle);
 
     prompts.folderAnswers = {"/tmp/gallery"};
-    child<QPushButton>(d, "SpeedButton1")->click();
-    EXPECT_EQ(child<QLineEdit>(d, "editFile")->text(), "/tmp/gallery");
-    child<QPushButton>(d, "SpeedButton1")->click(); // cancelled
-    EXPECT_EQ(child<QLineEdit>(d, "editFile")->text(), "");
+    control<QPushButton>(&d, "SpeedButton1")->click();
+    EXPECT_EQ(control<QLineEdit>(&d, "editFile")->text(), "/tmp/gallery");
+    control<QPushButton>(&d, "SpeedButton1")->click(); // cancelled
+    EXPECT_EQ(control<QLineEdit>(&d, "editFile")->text(), "");
 }
 
 TEST(WebPageDialog, RefusesWhatCannotRun)
 {
     ScriptedPrompts prompts;
     TempDir out;
-    const IconCatalogue icons = catalogueOf(5), none;
+    const IconCatalogue icons = catalogueOf("library.icl", 5), none;
     const settings::Settings settings;
     WebPageDialog d(icons, settings, prompts);
-    child<QPushButton>(d, "SpeedButton5")->click();
+    control<QPushButton>(&d, "SpeedButton5")->click();
     ASSERT_EQ(prompts.informations.size(), 1);
     EXPECT_EQ(prompts.informations[0], "Please select a directory to save the web file.");
 
-    child<QLineEdit>(d, "editFile")->setText(q(out.path()));
-    child<QRadioButton>(d, "radioSelect")->setChecked(true);
-    child<QLineEdit>(d, "editBottom")->setText("3");
-    child<QLineEdit>(d, "editTop")->setText("2");
-    child<QPushButton>(d, "SpeedButton5")->click();
+    control<QLineEdit>(&d, "editFile")->setText(qtPath(out.path()));
+    control<QRadioButton>(&d, "radioSelect")->setChecked(true);
+    control<QLineEdit>(&d, "editBottom")->setText("3");
+    control<QLineEdit>(&d, "editTop")->setText("2");
+    control<QPushButton>(&d, "SpeedButton5")->click();
     ASSERT_EQ(prompts.informations.size(), 2);
     EXPECT_EQ(prompts.informations[1], "No icon.");
 
-    child<QLineEdit>(d, "editTop")->setText("four");
-    child<QPushButton>(d, "SpeedButton5")->click();
+    control<QLineEdit>(&d, "editTop")->setText("four");
+    control<QPushButton>(&d, "SpeedButton5")->click();
     ASSERT_EQ(prompts.errors.size(), 1);
     EXPECT_EQ(prompts.errors[0], "'four' is not a valid integer value");
 
-    child<QLineEdit>(d, "editTop")->setText("4");
-    child<QLineEdit>(d, "editWidth")->setText("x");
-    child<QPushButton>(d, "SpeedButton5")->click();
+    control<QLineEdit>(&d, "editTop")->setText("4");
+    control<QLineEdit>(&d, "editWidth")->setText("x");
+    control<QPushButton>(&d, "SpeedButton5")->click();
     ASSERT_EQ(prompts.errors.size(), 2);
     EXPECT_EQ(prompts.errors[1], "'x' is not a valid integer value");
     EXPECT_FALSE(fs::exists(out / "index.htm"));
-    EXPECT_TRUE(child<QPushButton>(d, "SpeedButton5")->isEnabled());
+    EXPECT_TRUE(control<QPushButton>(&d, "SpeedButton5")->isEnabled());
 
     WebPageDialog empty(none, settings, prompts);
-    child<QLineEdit>(empty, "editFile")->setText(q(out.path()));
-    child<QPushButton>(empty, "SpeedButton5")->click();
+    control<QLineEdit>(&empty, "editFile")->setText(qtPath(out.path()));
+    control<QPushButton>(&empty, "SpeedButton5")->click();
     EXPECT_EQ(prompts.informations.last(), "No icon.");
 }
 
@@ -131,24 +114,24 @@ TEST(WebPageDialog, RunWritesTheGalleryAndStaysOpen)
 {
     ScriptedPrompts prompts;
     TempDir out;
-    const IconCatalogue icons = catalogueOf(12);
+    const IconCatalogue icons = catalogueOf("library.icl", 12);
     settings::Settings settings;
     WebPageDialog d(icons, settings, prompts);
     d.show();
-    child<QLineEdit>(d, "editFile")->setText(q(out.path()));
-    child<QLineEdit>(d, "editTitle")->setText("Icons & more");
-    child<QPushButton>(d, "SpeedButton5")->click();
+    control<QLineEdit>(&d, "editFile")->setText(qtPath(out.path()));
+    control<QLineEdit>(&d, "editTitle")->setText("Icons & more");
+    control<QPushButton>(&d, "SpeedButton5")->click();
     EXPECT_TRUE(prompts.errors.isEmpty()) << prompts.errors.join(", ").toStdString();
     for (int n = 1; n <= 12; ++n) EXPECT_TRUE(fs::exists(out / (std::to_string(n) + ".gif"))) << n;
     ASSERT_TRUE(fs::exists(out / "index.htm"));
     EXPECT_EQ(d.state(), WebPageDialog::State::Stopped);
-    EXPECT_EQ(child<gui::Gauge>(d, "GaugeTotal")->value(), 100);
+    EXPECT_EQ(control<gui::Gauge>(&d, "GaugeTotal")->value(), 100);
     EXPECT_TRUE(d.isVisible());
-    auto* lines = child<QListWidget>(d, "LstIcon");
+    auto* lines = control<QListWidget>(&d, "LstIcon");
     ASSERT_GT(lines->count(), 3);
     EXPECT_EQ(lines->item(2)->text(), "<title>Icons &amp; more</title>");
     EXPECT_EQ(lines->item(lines->count() - 4)->text(), "<th><img src=\"12.gif\" height=32 width=32></th>");
-    child<QPushButton>(d, "SpeedButton6")->click();
+    control<QPushButton>(&d, "SpeedButton6")->click();
     EXPECT_FALSE(d.isVisible());
 }
 
@@ -156,13 +139,13 @@ TEST(WebPageDialog, CancelStopsARunAndOkIsDisabledMeanwhile)
 {
     ScriptedPrompts prompts;
     TempDir out;
-    const IconCatalogue icons = catalogueOf(300);
+    const IconCatalogue icons = catalogueOf("library.icl", 300);
     settings::Settings settings;
     WebPageDialog d(icons, settings, prompts);
     d.show();
-    child<QLineEdit>(d, "editFile")->setText(q(out.path()));
-    auto* ok = child<QPushButton>(d, "SpeedButton5");
-    auto* cancel = child<QPushButton>(d, "SpeedButton6");
+    control<QLineEdit>(&d, "editFile")->setText(qtPath(out.path()));
+    auto* ok = control<QPushButton>(&d, "SpeedButton5");
+    auto* cancel = control<QPushButton>(&d, "SpeedButton6");
     bool okEnabledDuringRun = true;
     WebPageDialog::State stateDuringRun = WebPageDialog::State::Idle;
     QTimer::singleShot(0, &d, [&] {
@@ -178,7 +161,7 @@ TEST(WebPageDialog, CancelStopsARunAndOkIsDisabledMeanwhile)
     EXPECT_TRUE(fs::exists(out / "1.gif"));
     EXPECT_FALSE(fs::exists(out / "300.gif"));
     EXPECT_FALSE(fs::exists(out / "index.htm"));
-    EXPECT_EQ(child<gui::Gauge>(d, "GaugeTotal")->value(), 0);
+    EXPECT_EQ(control<gui::Gauge>(&d, "GaugeTotal")->value(), 0);
     EXPECT_TRUE(d.isVisible());
     EXPECT_TRUE(ok->isEnabled());
     cancel->click();
@@ -197,9 +180,9 @@ TEST(WebPageDialog, ToolbarButtonOpensAFreshDialogAndDisablesTheWindow)
         EXPECT_TRUE(prompts.informations.isEmpty());
         EXPECT_TRUE(d->isVisible());
         EXPECT_FALSE(w.isEnabled());
-        EXPECT_EQ(child<QLineEdit>(*d, "editTitle")->text(), "");
-        child<QLineEdit>(*d, "editTitle")->setText("changed");
-        child<QPushButton>(*d, "SpeedButton6")->click();
+        EXPECT_EQ(control<QLineEdit>(d, "editTitle")->text(), "");
+        control<QLineEdit>(d, "editTitle")->setText("changed");
+        control<QPushButton>(d, "SpeedButton6")->click();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         EXPECT_TRUE(w.isEnabled());
         EXPECT_FALSE(w.findChild<WebPageDialog*>(QStringLiteral("FormWebPage"))) << round;
@@ -210,18 +193,18 @@ TEST(WebPageDialog, FromToUnderBmpOverTheSettingsBackground)
 {
     ScriptedPrompts prompts;
     TempDir out, all;
-    const IconCatalogue icons = catalogueOf(3);
+    const IconCatalogue icons = catalogueOf("library.icl", 3);
     settings::Settings settings;
     settings.background = 0x000000FF; // red
     WebPageDialog d(icons, settings, prompts);
-    child<QLineEdit>(d, "editFile")->setText(q(all.path()));
-    child<QRadioButton>(d, "rgpFile0")->setChecked(true);
-    child<QPushButton>(d, "SpeedButton5")->click();
-    child<QLineEdit>(d, "editFile")->setText(q(out.path()));
-    child<QRadioButton>(d, "radioSelect")->setChecked(true);
-    child<QLineEdit>(d, "editBottom")->setText("3");
-    child<QLineEdit>(d, "editTop")->setText("4");
-    child<QPushButton>(d, "SpeedButton5")->click();
+    control<QLineEdit>(&d, "editFile")->setText(qtPath(all.path()));
+    control<QRadioButton>(&d, "rgpFile0")->setChecked(true);
+    control<QPushButton>(&d, "SpeedButton5")->click();
+    control<QLineEdit>(&d, "editFile")->setText(qtPath(out.path()));
+    control<QRadioButton>(&d, "radioSelect")->setChecked(true);
+    control<QLineEdit>(&d, "editBottom")->setText("3");
+    control<QLineEdit>(&d, "editTop")->setText("4");
+    control<QPushButton>(&d, "SpeedButton5")->click();
     EXPECT_TRUE(prompts.errors.isEmpty());
     EXPECT_EQ(test::readBytes(out / "1.bmp"), test::readBytes(all / "3.bmp"));
     ASSERT_TRUE(fs::exists(out / "2.bmp"));
@@ -239,15 +222,15 @@ TEST(WebPageDialog, ClosingDuringARunStopsItSafely)
 {
     ScriptedPrompts prompts;
     TempDir out;
-    const IconCatalogue icons = catalogueOf(300);
+    const IconCatalogue icons = catalogueOf("library.icl", 300);
     const settings::Settings settings;
     auto* d = new WebPageDialog(icons, settings, prompts);
     d->setAttribute(Qt::WA_DeleteOnClose);
     QPointer<WebPageDialog> alive(d);
     d->show();
-    child<QLineEdit>(*d, "editFile")->setText(q(out.path()));
+    control<QLineEdit>(d, "editFile")->setText(qtPath(out.path()));
     QTimer::singleShot(0, d, [d] { d->close(); });
-    child<QPushButton>(*d, "SpeedButton5")->click();
+    control<QPushButton>(d, "SpeedButton5")->click();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(alive);
     EXPECT_TRUE(fs::exists(out / "1.gif"));

@@ -1,0 +1,58 @@
+#include "gui/common/FormGroups.h"
+
+#include "gui/common/UpDownEdit.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+
+#include <utility>
+
+namespace vextral::gui {
+
+QLineEdit* namedEdit(const char* name, const QString& text, QWidget* parent)
+{
+    auto* e = new QLineEdit(text, parent);
+    e->setObjectName(QLatin1String(name));
+    return e;
+}
+
+QGroupBox* sizeGroup(const QString& title, const QString& start, int highest, bool pixels, SizeEdits& edits,
+                     QWidget* parent)
+{
+    auto* group = new QGroupBox(title, parent);
+    auto* grid = new QGridLayout(group);
+    edits.width = namedEdit("editWidth", start, group);
+    edits.height = namedEdit("editHeight", start, group);
+    const std::pair<const char*, QLineEdit*> rows[] = {{"Width:", edits.width}, {"Height:", edits.height}};
+    for (int i = 0; i < 2; ++i) {
+        grid->addWidget(new QLabel(QLatin1String(rows[i].first), group), i, 0);
+        grid->addWidget(upDownEdit(rows[i].second, 0, highest, group), i, 1);
+        if (pixels) grid->addWidget(new QLabel(QStringLiteral("Pixels"), group), i, 2);
+    }
+    return group;
+}
+
+QGroupBox* rangeGroup(const QString& title, const QString& allCaption, const char* allName, const char* fromName,
+                      RangeControls& controls, QWidget* parent)
+{
+    auto* group = new QGroupBox(title, parent);
+    auto* grid = new QGridLayout(group);
+    controls.all = new QRadioButton(allCaption, group);
+    controls.all->setObjectName(QLatin1String(allName));
+    controls.all->setChecked(true);
+    controls.from = new QRadioButton(QStringLiteral("From"), group);
+    controls.from->setObjectName(QLatin1String(fromName));
+    controls.bottom = namedEdit("editBottom", QString(), group);
+    controls.top = namedEdit("editTop", QString(), group);
+    grid->addWidget(controls.all, 0, 0, 1, 4);
+    grid->addWidget(controls.from, 1, 0);
+    grid->addWidget(controls.bottom, 1, 1);
+    grid->addWidget(new QLabel(QStringLiteral("To"), group), 1, 2);
+    grid->addWidget(controls.top, 1, 3);
+    return group;
+}
+
+} // namespace vextral::gui
