@@ -15,12 +15,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <string>
-#include <unistd.h>
 
 using namespace vextral::net;
 using Clock = std::chrono::steady_clock;
@@ -61,11 +59,9 @@ int main(int argc, char** argv)
     for (int round = 0; round < 3; ++round) {
         auto start = Clock::now();
         {
-            const int fd = ::open(oursOut.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            FileStream target(fd, oursOut.string());
+            StringStream target;
             encodeFile(file, events, target);
-            target.flush();
-            ::close(fd);
+            std::ofstream(oursOut, std::ios::binary) << target.text();
         }
         ours = std::min(ours, seconds(start));
 

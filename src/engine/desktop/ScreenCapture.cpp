@@ -1,7 +1,5 @@
 #include "desktop/ScreenCapture.h"
 
-#include "codecs/ImageBuffer.h"
-#include "codecs/Writers.h"
 #include "core/Error.h"
 
 #include <cstdio>
@@ -125,6 +123,8 @@ bool ScreenCapture::startCapture()
     });
     if (!started) {
         restore();
+        const std::string why = backend_->lastError();
+        if (!why.empty()) throw Error(why);
         return false;
     }
     capturing_ = true;
@@ -167,17 +167,6 @@ void ScreenCapture::report(int status, const codecs::Picture* bitmap)
         return;
     }
     const codecs::Picture picture = *bitmap;
-    if (image) image(picture);
-    if (copyClipboard && copyToClipboard) copyToClipboard(picture);
-    if (saveToFile && !filename.empty()) {
-        try {
-            codecs::ImageBuffer buffer;
-            buffer.picture() = picture;
-            codecs::writeBmp(buffer, filename);
-        } catch (const Error&) {
-            if (showError) showError("Cannot save file " + filename);
-        }
-    }
     if (onCaptureSuccess) onCaptureSuccess(picture);
 }
 

@@ -77,10 +77,7 @@ public:
     bool cursorShadow = false;
     bool imageShadow = false;
     settings::Colour shadowColor = 0x00000000; // black
-    bool copyClipboard = false;
     bool soundsEnabled = true;
-    bool saveToFile = false;
-    std::string filename;
     ZoomFilter zoomFilter = ZoomFilter::tzfNone;
 
     // Properties with a range: a value outside it leaves the old one.
@@ -103,18 +100,15 @@ public:
     // The application getting out of the way while a capture runs, and coming back.
     std::function<void()> minimizeApplication;
     std::function<void()> restoreApplication;
-    // Where a finished capture goes besides the events: the picture control,
-    // the clipboard, and the error box for a failed save to file.
-    std::function<void(const codecs::Picture&)> image;
-    std::function<void(const codecs::Picture&)> copyToClipboard;
-    std::function<void(const std::string&)> showError;
-
     std::function<void()> onCaptureStart;
     std::function<void(const codecs::Picture&)> onCaptureSuccess;
     std::function<void(int status)> onCaptureError;
     std::function<void()> onUserCancelled;
 
-    // Sends the properties and starts a capture; true when the backend started one.
+    // Sends the properties and starts a capture; true when the backend started
+    // one, false when there is no backend or it refused without a word.
+    // Throws vextral::Error with the backend's reason when it refused with one
+    // (the application is restored first).
     bool startCapture();
     void stopCapture();
     // The user brought the application back while a capture was under way: it ends.

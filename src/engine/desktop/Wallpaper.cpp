@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <optional>
 #include <string_view>
 
 namespace vextral::desktop {
@@ -78,7 +79,6 @@ std::string commandText(const Command& command)
 // The first line of what a failed program said, else its exit status.
 std::string complaint(const platform::ProgramRun& run)
 {
-    if (!run.started) return run.failure;
     if (run.timedOut) return "no answer within " + std::to_string(std::chrono::seconds(kStepTime).count()) + " seconds";
     std::string said = run.errors.empty() ? run.output : run.errors;
     said = said.substr(0, said.find('\n'));
@@ -87,12 +87,29 @@ std::string complaint(const platform::ProgramRun& run)
     return run.exitStatus < 0 ? std::string("ended by a signal") : "exit status " + std::to_string(run.exitStatus);
 }
 
+[[noreturn]] void cannotSet(const Command& command, const std::string& why)
+{
+    throw Error("Cannot set the wallpaper: " + commandText(command) + ": " + why);
+}
+
+// Runs one command; the reason it failed, or nothing when it succeeded.
+std::optional<std::string> failureOf(const Command& command, std::string* output = nullptr)
+{
+    try {
+        platform::ProgramRun run = platform::runProgram(command, kStepTime);
+        if (!run.succeeded()) return complaint(run);
+        if (output) *output = std::move(run.output);
+        return std::nullopt;
+    } catch (const platform::ProgramError& e) {
+        return e.reason();
+    }
+}
+
 void runSteps(const std::vector<WallpaperStep>& steps)
 {
     for (const WallpaperStep& step : steps) {
-        const platform::ProgramRun run = platform::runProgram(step.command, kStepTime);
-        if (!run.succeeded() && !step.optional)
-            throw Error("Cannot set the wallpaper: " + commandText(step.command) + ": " + complaint(run));
+        const std::optional<std::string> failure = failureOf(step.command);
+        if (failure && !step.optional) cannotSet(step.command, *failure);
     }
 }
 
@@ -232,9 +249,9 @@ void applyWallpaper(DesktopKind kind, const std::string& file, WallpaperMode mod
         return;
     }
     const Command list = xfceListCommand();
-    const platform::ProgramRun run = platform::runProgram(list, kStepTime);
-    if (!run.succeeded()) throw Error("Cannot set the wallpaper: " + commandText(list) + ": " + complaint(run));
-    runSteps(xfceWallpaperSteps(run.output, file, mode));
+    std::string listing;
+    if (const std::optional<std::string> failure = failureOf(list, &listing)) cannotSet(list, *failure);
+    runSteps(xfceWallpaperSteps(listing, file, mode));
 }
 
 std::string fileUri(const std::string& path)

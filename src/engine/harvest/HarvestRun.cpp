@@ -148,8 +148,8 @@ bool HarvestRun::foldersPhase()
         view_.setSearchFolder(dir);
         view_.setFound(countText("", static_cast<long long>(filesFound_) + countFiles, " files"));
     };
-    search_.onError = [this](const std::string& dir, int errorNumber) {
-        report(HarvestProblem::Kind::Folder, dir, std::strerror(errorNumber));
+    search_.onError = [this](const std::string& dir, const std::string& reason) {
+        report(HarvestProblem::Kind::Folder, dir, reason);
     };
     search_.onChanged = [this, &recycle](std::int32_t countFiles, std::int32_t) {
         for (const FilePack& pack : search_.list()) {

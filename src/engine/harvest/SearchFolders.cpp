@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
@@ -124,14 +125,14 @@ void SearchFolders::execute()
         if (const auto start = startFolder(scanDir, error)) {
             scan(walk, *start);
         } else if (onError) {
-            onError(scanDir, error);
+            onError(scanDir, std::strerror(error));
         }
         break;
     case ScanOptions::soSpecifiedDisk:
         if (const auto start = startFolder(scanDir, error)) {
             if ((walk.drive = walk.mounts.mountOf(*start))) scan(walk, walk.drive->point);
         } else if (onError) {
-            onError(scanDir, error);
+            onError(scanDir, std::strerror(error));
         }
         break;
     case ScanOptions::soAllDisks:
@@ -152,7 +153,7 @@ void SearchFolders::scan(Walk& walk, const std::string& folder)
     if (here && here->kind() == platform::DriveKind::Pseudo) return;
 
     const Listing listing = listFolder(folder);
-    if (listing.error != 0 && onError) onError(folder, listing.error);
+    if (listing.error != 0 && onError) onError(folder, std::strerror(listing.error));
     if (!listing.opened) return;
     if (!walk.visited.insert({listing.dev, listing.ino}).second) return; // reached again through a bind mount
     const std::string dir = withSlash(folder);

@@ -42,9 +42,9 @@ public:
     std::function<void(const std::string& dir, std::int32_t countFiles, std::int32_t sizeOfFiles)> onProcess;
     // Once when a search has ended, also when it was stopped.
     std::function<void(std::int32_t countFiles, std::int32_t sizeOfFiles)> onChanged;
-    // A folder that could not be listed (the start included), with the errno
-    // of the failure; the search goes on with the rest.
-    std::function<void(const std::string& dir, int errorNumber)> onError;
+    // A folder that could not be listed (the start included), with the
+    // system's reason ("Permission denied"); the search goes on with the rest.
+    std::function<void(const std::string& dir, const std::string& reason)> onError;
     std::function<void()> pump;
     // The mounts to go by; the system's own when not set.
     std::optional<platform::MountTable> mounts;

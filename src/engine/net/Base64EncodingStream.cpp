@@ -1,9 +1,7 @@
 #include "net/Base64EncodingStream.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
-#include <unistd.h>
 
 #include "core/Error.h"
 
@@ -58,70 +56,6 @@ std::int64_t StringStream::seek(std::int64_t offset, SeekOrigin origin)
     if (target < 0 || target > static_cast<std::int64_t>(text_.size())) invalidOperation();
     position_ = static_cast<std::size_t>(target);
     return target;
-}
-
-// ---- FileStream ----
-
-namespace {
-constexpr std::size_t kFileBuffer = 1 << 16;
-}
-
-FileStream::FileStream(int fd, std::string fileName) : fd_(fd), fileName_(std::move(fileName)) {}
-
-FileStream::~FileStream()
-{
-    try {
-        flush();
-    } catch (const Error&) {
-        // A failed final write shows through the caller's own flush() call.
-    }
-}
-
-void FileStream::flush()
-{
-    std::size_t done = 0;
-    while (done < pending_.size()) {
-        const ssize_t n = ::write(fd_, pending_.data() + done, pending_.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            const int error = n < 0 ? errno : ENOSPC;
-            pending_.clear();
-            throw Error("Cannot write to file " + fileName_ + ": " + std::strerror(error));
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    pending_.clear();
-}
-
-std::size_t FileStream::read(void* buffer, std::size_t count)
-{
-    flush();
-    for (;;) {
-        const ssize_t n = ::read(fd_, buffer, count);
-        if (n >= 0) return static_cast<std::size_t>(n);
-        if (errno != EINTR) throw Error("Cannot read file " + fileName_ + ": " + std::strerror(errno));
-    }
-}
-
-std::size_t FileStream::write(const void* buffer, std::size_t count)
-{
-    if (pending_.size() + count > kFileBuffer) flush();
-    if (count >= kFileBuffer) {
-        pending_.assign(static_cast<const char*>(buffer), count);
-        flush();
-    } else {
-        pending_.append(static_cast<const char*>(buffer), count);
-    }
-    return count;
-}
-
-std::int64_t FileStream::seek(std::int64_t offset, SeekOrigin origin)
-{
-    flush();
-    const int whence = origin == SeekOrigin::Beginning ? SEEK_SET : origin == SeekOrigin::Current ? SEEK_CUR : SEEK_END;
-    const off_t at = ::lseek(fd_, static_cast<off_t>(offset), whence);
-    if (at < 0) invalidOperation();
-    return at;
 }
 
 // ---- Base64EncodingStream ----

@@ -2,7 +2,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
 namespace vextral::net {
@@ -33,25 +32,6 @@ private:
     std::size_t position_ = 0;
 };
 
-// A stream over an open POSIX file descriptor, which it does not close.
-// Writes are buffered; flush() (or destruction) hands them to the file.
-class FileStream final : public Stream {
-public:
-    FileStream(int fd, std::string fileName);
-    ~FileStream() override;
-    FileStream(const FileStream&) = delete;
-    FileStream& operator=(const FileStream&) = delete;
-    std::size_t read(void* buffer, std::size_t count) override;
-    std::size_t write(const void* buffer, std::size_t count) override;
-    std::int64_t seek(std::int64_t offset, SeekOrigin origin) override;
-    void flush();
-
-private:
-    int fd_;
-    std::string fileName_;
-    std::string pending_;
-};
-
 // Write-only Base64 encoder (the alphabet of RFC 2045) in front of a target
 // stream it does not own. Lines break after every 76 characters by the running
 // count of characters produced, so the text does not depend on how the input
@@ -80,7 +60,6 @@ public:
     void finish();
 
     std::int64_t inputCount() const { return inputCount_; }
-    std::int64_t outputCount() const { return outputCount_; }
 
 private:
     Stream* target_;

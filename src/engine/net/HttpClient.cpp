@@ -2,6 +2,7 @@
 
 #include "core/Error.h"
 #include "core/Text.h"
+#include "net/TcpConnection.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/ReaderLimits.h"
-#include "net/TcpConnection.h"
+#include "net/Pump.h"
 
 #include <chrono>
 #include <cstddef>
@@ -10,6 +10,8 @@
 #include <string_view>
 
 namespace vextral::net {
+
+class TcpConnection;
 
 // The parts of an "http://host[:port][/path]" address.
 struct HttpUrl {

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "core/Error.h"
+#include "core/FileDescriptor.h"
 #include "core/FileName.h"
 #include "net/MimeTypes.h"
 
@@ -107,19 +108,21 @@ static std::string temporaryFolder()
     return folder;
 }
 
-int createTempFile(std::string& name)
+// Creates a new empty file "mox..." in the temporary folder, open for reading
+// and writing; name receives its path. Throws vextral::Error when it cannot.
+static FileDescriptor createTempFile(std::string& name)
 {
     std::string pattern = temporaryFolder() + "/moxXXXXXX";
-    const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
-    if (fd < 0) throw Error("Cannot create file " + pattern + ": " + std::strerror(errno));
+    FileDescriptor file(::mkostemp(pattern.data(), O_CLOEXEC));
+    if (!file) throw Error("Cannot create file " + pattern + ": " + std::strerror(errno));
     name = pattern;
-    return fd;
+    return file;
 }
 
 std::string newTempFileName()
 {
     std::string name;
-    ::close(createTempFile(name));
+    createTempFile(name); // closed at once: only the unused name is wanted
     ::unlink(name.c_str());
     return name;
 }

@@ -72,9 +72,5 @@ std::string newBoundary();
 // A name for a new file "mox..." in the temporary folder ($TMPDIR or /tmp);
 // the file does not exist when this returns (the caller creates it).
 std::string newTempFileName();
-// Creates a new empty file "mox..." in the temporary folder, open for reading
-// and writing, and returns its descriptor (the caller closes and deletes it);
-// name receives its path. Throws vextral::Error when it cannot.
-int createTempFile(std::string& name);
 
 } // namespace vextral::net

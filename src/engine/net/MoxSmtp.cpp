@@ -4,6 +4,7 @@
 #include "core/Percent.h"
 #include "net/Base64EncodingStream.h"
 #include "net/MailCompose.h"
+#include "net/TcpConnection.h"
 
 #include <algorithm>
 #include <cctype>
@@ -65,6 +66,8 @@ int codeNumber(const std::string& code)
     return std::stoi(code);
 }
 
+std::string notSent(const std::string& reason) { return "The mail was not sent: " + reason; }
+
 std::string base64Line(const std::string& data)
 {
     std::string text = base64Encode(data);
@@ -75,7 +78,7 @@ std::string base64Line(const std::string& data)
 
 } // namespace
 
-MoxSmtp::MoxSmtp(Pump pump) : pump_(pump), socket_(std::move(pump)) {}
+MoxSmtp::MoxSmtp(Pump pump) : pump_(pump), socket_(std::make_unique<TcpConnection>(std::move(pump))) {}
 
 MoxSmtp::~MoxSmtp() = default;
 
@@ -102,8 +105,8 @@ void MoxSmtp::connect()
     const std::string target = host + '\n' + std::to_string(portNumber(port)) + '\n' +
                                std::to_string(static_cast<int>(security)) + '\n' + userName + '\n' + password;
     cancelled_ = false;
-    if (connected_ && socket_.isOpen() && target != openedWith_) closeConnection();
-    if (connected_ && socket_.isOpen()) {
+    if (connected_ && socket_->isOpen() && target != openedWith_) closeConnection();
+    if (connected_ && socket_->isOpen()) {
         // The connection of an earlier message: keep it when the server
         // still answers, else start afresh (quietly: it merely timed out).
         failed_ = false;
@@ -134,7 +137,7 @@ bool MoxSmtp::open()
     if (onConnecting) onConnecting();
     reader_.clear();
     const std::string where = host + ":" + std::to_string(number);
-    const Status status = socket_.connect(host, number, milliseconds(timeOut));
+    const Status status = socket_->connect(host, number, milliseconds(timeOut));
     if (status != Status::Ok && cancelled_) {
         lastError_ = "Cancelled.";
         return false;
@@ -153,12 +156,12 @@ bool MoxSmtp::open()
 
 bool MoxSmtp::startTls()
 {
-    const Status status = socket_.startTls(host, milliseconds(timeOut));
+    const Status status = socket_->startTls(host, milliseconds(timeOut));
     if (status == Status::Ok) return true;
     if (cancelled_)
         fail("Cancelled.");
     else if (status == Status::TlsFailed)
-        fail("TLS failed: " + socket_.tlsError());
+        fail("TLS failed: " + socket_->tlsError());
     else
         fail("TLS failed: the server did not complete the handshake.");
     return false;
@@ -240,19 +243,19 @@ void MoxSmtp::quit()
         cancel();
         return;
     }
-    if (connected_ && socket_.isOpen() && sendText("QUIT\r\n")) readReply(std::min(timeOut, quitLimit));
+    if (connected_ && socket_->isOpen() && sendText("QUIT\r\n")) readReply(std::min(timeOut, quitLimit));
     closeConnection();
 }
 
 void MoxSmtp::cancel()
 {
     cancelled_ = true;
-    socket_.cancel();
+    socket_->cancel();
 }
 
 void MoxSmtp::closeConnection()
 {
-    socket_.close();
+    socket_->close();
     reader_.clear();
     if (connected_) {
         connected_ = false;
@@ -262,7 +265,7 @@ void MoxSmtp::closeConnection()
 
 std::string MoxSmtp::localHostName() const
 {
-    if (!socket_.isOpen()) return {};
+    if (!socket_->isOpen()) return {};
     char name[256] = {};
     if (gethostname(name, sizeof name - 1) != 0) return {};
     return name;
@@ -273,7 +276,7 @@ std::string MoxSmtp::localHostName() const
 bool MoxSmtp::sendText(const std::string& text, const std::string& shown)
 {
     if (pump_) pump_();
-    const Status status = socket_.send(text, milliseconds(timeOut));
+    const Status status = socket_->send(text, milliseconds(timeOut));
     if (status != Status::Ok) {
         failed_ = true;
         replyCode_.clear();
@@ -300,7 +303,7 @@ bool MoxSmtp::readReply(std::uint32_t limit)
         if (pump_) pump_();
         const auto left = std::chrono::duration_cast<milliseconds>(deadline - std::chrono::steady_clock::now());
         std::string chunk;
-        const Status status = left.count() > 0 ? socket_.receive(chunk, 1024, left) : Status::TimedOut;
+        const Status status = left.count() > 0 ? socket_->receive(chunk, 1024, left) : Status::TimedOut;
         SmtpReplyReader::Status read = SmtpReplyReader::Status::Incomplete;
         if (status == Status::Ok) read = reader_.feed(chunk, reply);
         if (status == Status::Ok && read == SmtpReplyReader::Status::Complete) break;
@@ -360,11 +363,11 @@ void MoxSmtp::handleError()
 
 // --- Sending ------------------------------------------------------------
 
-bool MoxSmtp::sendMessage(const MoxMsg& message)
+void MoxSmtp::sendMessage(const MoxMsg& message)
 {
     if (busy_) throw Error("A message is being sent.");
     Busy busy(*this);
-    if (!connected_) throw Error("Not connected.");
+    if (!connected_) throw SmtpError("Not connected.", lastError_);
     if (message.from.empty()) throw Error("\"From\" field not specified.");
     if (message.sendTo.empty()) throw Error("\"SendTo\" field not specified.");
     cancelled_ = false;
@@ -381,7 +384,7 @@ bool MoxSmtp::sendMessage(const MoxMsg& message)
     for (std::string& line : lines) line = oneLine(std::move(line));
     if (quitRequested_) {
         lastError_ = "Cancelled.";
-        return false;
+        throw SmtpError(notSent(lastError_), lastError_);
     }
     if (onBeforeSend) onBeforeSend();
 
@@ -392,12 +395,11 @@ bool MoxSmtp::sendMessage(const MoxMsg& message)
         for (std::string& address : recipients) address = oneLine(std::move(address));
         if (sendToList(sender, recipients, lines) <= 0) {
             handleError();
-            return false;
+            throw SmtpError(notSent(lastError_), lastError_);
         }
     }
     if (sendPercent_ < 100 && onSendProgress) onSendProgress(100);
     if (onAfterSend) onAfterSend();
-    return true;
 }
 
 int MoxSmtp::sendToList(const std::string& sender, const std::vector<std::string>& recipients,

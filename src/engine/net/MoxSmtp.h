@@ -2,14 +2,32 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "core/Error.h"
 #include "net/MoxMsg.h"
+#include "net/Pump.h"
 #include "net/SmtpReply.h"
-#include "net/TcpConnection.h"
 
 namespace vextral::net {
+
+class TcpConnection;
+
+// A message that was not sent. Its text is the message for the user ("Not
+// connected.", "The mail was not sent: 550 No such user here"); reason()
+// says what went wrong in the dialogue: the server's reply ("535 5.7.8
+// Authentication failed") or a description ("Host mail.example.org not
+// found."), empty when nothing was tried.
+class SmtpError : public Error {
+public:
+    SmtpError(const std::string& message, std::string reason) : Error(message), reason_(std::move(reason)) {}
+    const std::string& reason() const { return reason_; }
+
+private:
+    std::string reason_;
+};
 
 // How the connection to the server is protected.
 enum class SmtpSecurity {
@@ -29,9 +47,12 @@ enum class SmtpSecurity {
 //     smtp.host = "mail.example.org";
 //     smtp.timeOut = 20000;
 //     smtp.onSendProgress = [&](int percent) { ... };
-//     smtp.connect();                     // never throws; see connected() / lastError()
-//     bool sent = smtp.sendMessage(msg);  // throws vextral::Error "Not connected." etc.
-//     if (!sent) show(smtp.lastError());  // the server's reply (or what went wrong)
+//     smtp.connect();                     // never throws; see connected()
+//     try {
+//         smtp.sendMessage(msg);
+//     } catch (const SmtpError& e) {      // "Not connected.", "The mail was not sent: ..."
+//         show(e.what(), e.reason());     // the reason: the server's reply, or what went wrong
+//     }
 //     smtp.quit();                        // when the dialog closes / the program ends
 //
 // The dialogue: greeting 220; HELO (or EHLO when TLS or a login is asked for)
@@ -40,15 +61,19 @@ enum class SmtpSecurity {
 // address, DATA 354, the composed lines each followed by CR LF, CR LF "."
 // CR LF 250, RSET 250. Reply codes must match exactly (251 is a failure).
 //
-// Failures: a connection that cannot be opened leaves the client
-// disconnected with no onError (sendMessage then throws "Not connected.").
-// Any other failure - a reply with the wrong code, no reply within timeOut,
-// the server closing the connection, a reply line over 4 KiB, a TLS or login
-// failure - runs the error handling: the connection is closed (onQuit),
-// onError fires with the reply code (0 when there was no reply) and the
-// reply text (or a description of what went wrong), and the step fails. A
-// failed transaction stops the send (later recipient lists are not tried)
-// and sendMessage returns false without firing onAfterSend.
+// Failures reach the caller one way: sendMessage throws SmtpError. A
+// connection that cannot be opened leaves the client disconnected with no
+// onError; the next sendMessage throws "Not connected." with the reason
+// ("Cannot connect to host:port."). Any other failure - a reply with the
+// wrong code, no reply within timeOut, the server closing the connection, a
+// reply line over 4 KiB, a TLS or login failure - runs the error handling:
+// the connection is closed (onQuit), onError fires for listeners with the
+// reply code (0 when there was no reply) and the reply text (or a
+// description of what went wrong), and the step fails. A failed greeting or
+// login leaves the client disconnected (so sendMessage throws "Not
+// connected." with that reason); a failed transaction stops the send (later
+// recipient lists are not tried) and sendMessage throws "The mail was not
+// sent: " and the reason, without firing onAfterSend.
 class MoxSmtp {
 public:
     explicit MoxSmtp(Pump pump = {});
@@ -88,15 +113,16 @@ public:
     void connect();
 
     // Sends one message: one transaction for each non-empty recipient list.
-    // Throws vextral::Error "Not connected." (no connection), "\"From\" field
-    // not specified." or "\"SendTo\" field not specified." before anything is
-    // sent, and the composer's file error when an attachment cannot be read.
-    // Returns true when every transaction succeeded, false after a failure
-    // (reported through onError and lastError()). The connection stays open
-    // after a success. The pump runs during the call: a second sendMessage
-    // from it throws "A message is being sent."; a second connect() from it
-    // does nothing. Do not destroy the client from the pump (deleteLater).
-    bool sendMessage(const MoxMsg& message);
+    // Throws SmtpError "Not connected." (no connection, with the reason the
+    // last connect() failed), vextral::Error "\"From\" field not specified."
+    // or "\"SendTo\" field not specified." before anything is sent, the
+    // composer's file error when an attachment cannot be read, and SmtpError
+    // "The mail was not sent: <reason>" when a transaction fails (onError has
+    // fired). Returns when every transaction succeeded; the connection stays
+    // open. The pump runs during the call: a second sendMessage from it
+    // throws "A message is being sent."; a second connect() from it does
+    // nothing. Do not destroy the client from the pump (deleteLater).
+    void sendMessage(const MoxMsg& message);
 
     // Sends QUIT (waiting for its reply at most timeOut, and at most five
     // seconds) and closes the connection; nothing when not connected.
@@ -111,13 +137,8 @@ public:
     void cancel();
 
     bool connected() const { return connected_; }
-    bool failed() const { return failed_; }
     const std::string& replyCode() const { return replyCode_; } // last reply's code
     const std::string& replyText() const { return replyText_; } // last reply's text (at most 64 characters)
-    // What went wrong last, for the user: the server's reply ("554 Relay
-    // denied") or a description ("The connection timed out."); empty when
-    // nothing has failed since connect().
-    const std::string& lastError() const { return lastError_; }
     // The server's capabilities from its last EHLO reply (upper case, one
     // per line: "STARTTLS", "AUTH PLAIN LOGIN", ...); empty after HELO.
     const std::vector<std::string>& extensions() const { return extensions_; }
@@ -151,12 +172,14 @@ private:
     std::string localHostName() const;
 
     Pump pump_;
-    TcpConnection socket_;
+    std::unique_ptr<TcpConnection> socket_;
     SmtpReplyReader reader_;
     bool connected_ = false;
     bool failed_ = false;
     std::string replyCode_;
     std::string replyText_;
+    // What went wrong last: the server's reply or a description; empty when
+    // nothing has failed since connect(). The reason of the SmtpError thrown.
     std::string lastError_;
     std::vector<std::string> replyLines_;
     std::vector<std::string> extensions_;

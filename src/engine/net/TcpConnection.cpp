@@ -1,5 +1,7 @@
 #include "net/TcpConnection.h"
 
+#include "core/FileDescriptor.h"
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <condition_variable>
@@ -80,7 +82,7 @@ void ignoreSigpipe()
 
 struct TcpConnection::State {
     Pump pump;
-    int fd = -1;
+    FileDescriptor socket;
     SSL_CTX* ctx = nullptr;
     SSL* ssl = nullptr;
     bool cancelled = false;
@@ -98,10 +100,7 @@ struct TcpConnection::State {
             SSL_free(ssl);
             ssl = nullptr;
         }
-        if (fd >= 0) {
-            ::close(fd);
-            fd = -1;
-        }
+        socket.reset();
     }
 
     void runPump()
@@ -117,7 +116,7 @@ struct TcpConnection::State {
         return true;
     }
 
-    // Waits until fd is ready for events or the deadline passes, running the
+    // Waits until the socket is ready for events or the deadline passes, running the
     // pump between short polls. Ok, TimedOut, or Closed (hang-up with nothing
     // to read is left to the read itself to report).
     Status waitFor(short events, Clock::time_point deadline)
@@ -127,7 +126,7 @@ struct TcpConnection::State {
             const auto now = Clock::now();
             if (now >= deadline) return Status::TimedOut;
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now);
-            pollfd p {fd, events, 0};
+            pollfd p {socket.get(), events, 0};
             const int n = ::poll(&p, 1, static_cast<int>(std::min(left, slice).count()) + 1);
             if (n > 0) return Status::Ok;
             if (n < 0 && errno != EINTR) return Status::Failed;
@@ -188,9 +187,9 @@ TcpConnection::Status TcpConnection::connect(const std::string& host, int port, 
     const auto deadline = Clock::now() + limit;
     Status status = Status::ConnectFailed;
     for (addrinfo* a = lookup->result; a; a = a->ai_next) {
-        const int fd = ::socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a->ai_protocol);
-        if (fd < 0) continue;
-        s.fd = fd;
+        s.socket.reset(::socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a->ai_protocol));
+        if (!s.socket) continue;
+        const int fd = s.socket.get();
         if (::connect(fd, a->ai_addr, a->ai_addrlen) == 0) return Status::Ok;
         if (errno == EINPROGRESS) {
             const Status waited = s.waitFor(POLLOUT, deadline);
@@ -212,7 +211,7 @@ TcpConnection::Status TcpConnection::connect(const std::string& host, int port, 
 TcpConnection::Status TcpConnection::send(std::string_view bytes, std::chrono::milliseconds limit)
 {
     State& s = *state_;
-    if (s.fd < 0) return Status::Closed;
+    if (!s.socket) return Status::Closed;
     const auto deadline = Clock::now() + limit;
     while (!bytes.empty()) {
         if (s.ssl) {
@@ -230,7 +229,7 @@ TcpConnection::Status TcpConnection::send(std::string_view bytes, std::chrono::m
             s.tlsError = opensslErrors();
             return error == SSL_ERROR_ZERO_RETURN || error == SSL_ERROR_SYSCALL ? Status::Closed : Status::Failed;
         }
-        const ssize_t n = ::send(s.fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+        const ssize_t n = ::send(s.socket.get(), bytes.data(), bytes.size(), MSG_NOSIGNAL);
         if (n > 0) {
             bytes.remove_prefix(static_cast<std::size_t>(n));
             continue;
@@ -248,7 +247,7 @@ TcpConnection::Status TcpConnection::send(std::string_view bytes, std::chrono::m
 TcpConnection::Status TcpConnection::receive(std::string& out, std::size_t max, std::chrono::milliseconds limit)
 {
     State& s = *state_;
-    if (s.fd < 0) return Status::Closed;
+    if (!s.socket) return Status::Closed;
     if (max == 0) return Status::Ok;
     const auto deadline = Clock::now() + limit;
     const std::size_t start = out.size();
@@ -271,7 +270,7 @@ TcpConnection::Status TcpConnection::receive(std::string& out, std::size_t max, 
             s.tlsError = opensslErrors();
             return finish(0, Status::Failed);
         }
-        const ssize_t n = ::recv(s.fd, out.data() + start, max, 0);
+        const ssize_t n = ::recv(s.socket.get(), out.data() + start, max, 0);
         if (n > 0) return finish(static_cast<std::size_t>(n), Status::Ok);
         if (n == 0) return finish(0, Status::Closed);
         if (errno == EINTR) continue;
@@ -287,7 +286,7 @@ TcpConnection::Status TcpConnection::startTls(const std::string& serverName, std
 {
     State& s = *state_;
     s.tlsError.clear();
-    if (s.fd < 0) return Status::Closed;
+    if (!s.socket) return Status::Closed;
     if (s.ssl) return Status::Ok;
     ERR_clear_error();
     if (!s.ctx) {
@@ -306,7 +305,7 @@ TcpConnection::Status TcpConnection::startTls(const std::string& serverName, std
         SSL_CTX_set_options(s.ctx, SSL_OP_IGNORE_UNEXPECTED_EOF);
     }
     s.ssl = SSL_new(s.ctx);
-    if (!s.ssl || SSL_set_fd(s.ssl, s.fd) != 1) {
+    if (!s.ssl || SSL_set_fd(s.ssl, s.socket.get()) != 1) {
         s.tlsError = opensslErrors();
         s.closeSocket();
         return Status::TlsFailed;
@@ -350,7 +349,7 @@ TcpConnection::Status TcpConnection::startTls(const std::string& serverName, std
 
 const std::string& TcpConnection::tlsError() const { return state_->tlsError; }
 
-bool TcpConnection::isOpen() const { return state_->fd >= 0; }
+bool TcpConnection::isOpen() const { return state_->socket.valid(); }
 
 bool TcpConnection::isTls() const { return state_->ssl != nullptr; }
 

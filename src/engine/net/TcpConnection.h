@@ -1,32 +1,31 @@
 #pragma once
 
+#include "net/Pump.h"
+
 #include <chrono>
 #include <cstddef>
-#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
 
 namespace vextral::net {
 
-// Called between waits (every few tens of milliseconds) so that a window keeps
-// responding while the network is slow; may be empty.
-using Pump = std::function<void()>;
-
 // One client TCP connection over POSIX sockets, optionally upgraded to TLS.
 // Every operation waits at most the limit it is given, calling the pump
 // between short polls; none blocks beyond its limit, whatever the peer does.
-// Results are statuses, not exceptions: each protocol words its own messages.
+// Results are statuses, not exceptions: each protocol of this folder words its
+// own messages and throws them as vextral::Error, so the statuses never leave
+// net/ (the public headers of the clients do not include this one).
 class TcpConnection {
 public:
     enum class Status {
         Ok,
-        LookupFailed,  // the host name did not resolve (or not within the limit)
-        ConnectFailed, // refused, unreachable, or not within the limit
-        TimedOut,      // nothing (more) arrived or could be sent within the limit
-        Closed,        // the peer closed the connection (or it was never open)
-        Failed,        // another socket error
-        TlsFailed,     // handshake, certificate or host name verification failed
+        LookupFailed,    // the host name did not resolve (or not within the limit)
+        ConnectFailed,   // refused, unreachable, or not within the limit
+        TimedOut,        // nothing (more) arrived or could be sent within the limit
+        Closed,          // the peer closed the connection (or it was never open)
+        Failed,          // another socket error
+        TlsFailed,       // handshake, certificate or host name verification failed
         LookupTimedOut,  // connect(): the lookup did not finish within the limit (or was cancelled)
         ConnectTimedOut, // connect(): the connect did not finish within the limit (or was cancelled)
     };

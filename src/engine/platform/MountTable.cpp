@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <set>
@@ -76,11 +78,33 @@ MountTable MountTable::fromText(const std::string& procMounts)
     return MountTable(std::move(mounts));
 }
 
-MountTable MountTable::current()
+MountTable MountTable::fromFile(const std::string& path)
 {
-    std::ifstream in("/proc/self/mounts");
-    return fromText(std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()));
+    constexpr std::size_t kMaxTable = 16 << 20;
+    MountTable unread;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        unread.problem_ = "Cannot read " + path + ": " + std::strerror(errno);
+        return unread;
+    }
+    // The /proc files have no size: read in pieces, never past the limit.
+    std::string text;
+    char piece[65536];
+    while (in.read(piece, sizeof piece) || in.gcount() > 0) {
+        text.append(piece, static_cast<std::size_t>(in.gcount()));
+        if (text.size() > kMaxTable) {
+            unread.problem_ = "Cannot read " + path + ": it is larger than 16 MiB";
+            return unread;
+        }
+    }
+    if (in.bad()) {
+        unread.problem_ = "Cannot read " + path + ": " + std::strerror(errno);
+        return unread;
+    }
+    return fromText(text);
 }
+
+MountTable MountTable::current() { return fromFile("/proc/self/mounts"); }
 
 const Mount* MountTable::mountOf(const std::string& path) const
 {

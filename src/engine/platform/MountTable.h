@@ -28,7 +28,14 @@ public:
     MountTable() = default;
     explicit MountTable(std::vector<Mount> mounts) : mounts_(std::move(mounts)) {}
     static MountTable fromText(const std::string& procMounts);
+    // The table a file in the format of /proc/self/mounts holds; empty, with
+    // problem() saying why, when it cannot be read (or is over 16 MiB).
+    static MountTable fromFile(const std::string& path);
+    // fromFile("/proc/self/mounts").
     static MountTable current();
+
+    // Why the mounts could not be read; empty when they were.
+    const std::string& problem() const { return problem_; }
 
     const std::vector<Mount>& mounts() const { return mounts_; }
     // The mount that holds path (the longest mount point that is a prefix of
@@ -43,6 +50,7 @@ public:
 
 private:
     std::vector<Mount> mounts_;
+    std::string problem_;
 };
 
 // Whether path lies in a recycle bin: a folder at the top of a mounted file

@@ -61,15 +61,9 @@ ProgramRun runProgram(const std::vector<std::string>& argv, std::chrono::millise
 {
     using Clock = std::chrono::steady_clock;
     ProgramRun run;
-    if (argv.empty() || argv[0].empty()) {
-        run.failure = "no program named";
-        return run;
-    }
+    if (argv.empty() || argv[0].empty()) throw ProgramError("a program", "no program named");
     Pipe out, err;
-    if (!makePipe(out) || !makePipe(err)) {
-        run.failure = std::strerror(errno);
-        return run;
-    }
+    if (!makePipe(out) || !makePipe(err)) throw ProgramError(argv[0], std::strerror(errno));
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
@@ -84,11 +78,7 @@ ProgramRun runProgram(const std::vector<std::string>& argv, std::chrono::millise
     posix_spawn_file_actions_destroy(&actions);
     out.write.reset();
     err.write.reset();
-    if (status != 0) {
-        run.failure = std::strerror(status);
-        return run;
-    }
-    run.started = true;
+    if (status != 0) throw ProgramError(argv[0], std::strerror(status));
 
     const auto deadline = Clock::now() + limit;
     bool outOpen = true, errOpen = true, exited = false;
@@ -111,10 +101,7 @@ ProgramRun runProgram(const std::vector<std::string>& argv, std::chrono::millise
         if (errOpen) errOpen = drain(err.read, run.errors, maxOutput);
         pid_t done;
         while ((done = ::waitpid(pid, &waitStatus, WNOHANG)) < 0 && errno == EINTR) {}
-        if (done < 0) {
-            run.failure = std::strerror(errno); // reaped elsewhere: its status is lost
-            return run;
-        }
+        if (done < 0) throw ProgramError(argv[0], std::strerror(errno)); // reaped elsewhere: its status is lost
         exited = done == pid;
     }
     if (outOpen) drain(out.read, run.output, maxOutput);

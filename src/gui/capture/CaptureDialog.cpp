@@ -178,9 +178,10 @@ void CaptureDialog::startCapture()
     }
     capture_.setCaptureWidth(width);
     capture_.setCaptureHeight(height);
-    if (!capture_.startCapture() && backend_) {
-        const std::string why = backend_->lastError();
-        if (!why.empty()) prompts_.error(this, QString::fromStdString(why));
+    try {
+        capture_.startCapture();
+    } catch (const Error& e) {
+        prompts_.error(this, QString::fromStdString(e.what()));
     }
 }
 

@@ -271,11 +271,14 @@ void FriendDialog::send()
     QPointer<FriendDialog> self(this);
     sending_ = true;
     spbSend_->setEnabled(false);
-    bool sent = false;
     std::optional<QString> failure;
+    std::string reason;
     try {
         smtp->connect();
-        sent = smtp->sendMessage(msg);
+        smtp->sendMessage(msg);
+    } catch (const net::SmtpError& e) {
+        failure = QString::fromStdString(e.what());
+        reason = e.reason();
     } catch (const std::exception& e) {
         failure = QString::fromStdString(e.what());
     }
@@ -287,12 +290,8 @@ void FriendDialog::send()
     if (!isVisible()) return;
     if (failure) {
         // "Not connected." says little on its own: the label tells why.
-        if (!smtp->lastError().empty()) setStatus(QString::fromStdString(smtp->lastError()));
+        if (!reason.empty()) setStatus(QString::fromStdString(reason));
         prompts_.error(this, *failure);
-    } else if (!sent) {
-        const QString reply = QString::fromStdString(smtp->lastError());
-        setStatus(reply);
-        prompts_.error(this, QStringLiteral("The mail was not sent: %1").arg(reply));
     }
 }
 

@@ -3,7 +3,7 @@
 #include "desktop/ScreenCapture.h"
 
 #include "TestSupport.h"
-#include "codecs/PictureReader.h"
+#include "core/Error.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,6 @@
 
 using namespace vextral;
 using namespace vextral::desktop;
-using vextral::test::TempDir;
 
 namespace {
 
@@ -34,6 +33,8 @@ struct ScriptedBackend final : CaptureBackend {
         return acceptStart;
     }
     void stopCapture() override { calls.push_back("stop"); }
+    std::string refusal;
+    std::string lastError() const override { return refusal; }
     void setCaptureProperty(int id, std::int32_t value) override
     {
         if (calls.empty() || calls.back() != "properties") calls.push_back("properties");
@@ -54,9 +55,6 @@ struct Journal {
         };
         capture.onCaptureError = [this](int status) { events.push_back("error " + std::to_string(status)); };
         capture.onUserCancelled = [this] { events.push_back("cancelled"); };
-        capture.image = [this](const codecs::Picture&) { events.push_back("image"); };
-        capture.copyToClipboard = [this](const codecs::Picture&) { events.push_back("clipboard"); };
-        capture.showError = [this](const std::string& text) { events.push_back(text); };
     }
 };
 
@@ -133,7 +131,7 @@ TEST(ScreenCapture, DefaultsRangesAndZoomFilters)
     EXPECT_EQ(capture.shadowDirection(), 315);
     EXPECT_EQ(capture.shadowDither(), 5);
     EXPECT_TRUE(capture.soundsEnabled);
-    EXPECT_FALSE(capture.copyClipboard || capture.saveToFile || capture.includeCursor || capture.imageShadow);
+    EXPECT_FALSE(capture.includeCursor || capture.cursorShadow || capture.imageShadow);
     EXPECT_EQ(capture.version(), "1.23");
 
     // The capture size: above 0 and within the screen, else the old value stays.
@@ -178,45 +176,18 @@ TEST(ScreenCapture, DefaultsRangesAndZoomFilters)
 
 TEST(ScreenCapture, EachEndOfACaptureRestoresTheApplicationAndFiresItsEvent)
 {
-    TempDir dir;
     ScriptedBackend backend;
     ScreenCapture capture(&backend, 1024, 768);
     Journal journal;
     journal.attach(capture);
     const codecs::Picture picture = square(33);
 
-    // Success: the picture control, then the event; the clipboard and the
-    // file only when asked for.
+    // Success: the event with the picture.
     ASSERT_TRUE(capture.startCapture());
     EXPECT_TRUE(capture.capturing());
     backend.callback(1, &picture);
     EXPECT_FALSE(capture.capturing());
-    EXPECT_EQ(journal.events,
-              (std::vector<std::string> {"minimize", "start event", "restore", "image", "success 33x33"}));
-
-    journal.events.clear();
-    capture.copyClipboard = true;
-    capture.saveToFile = true;
-    capture.filename = (dir / "grab.bmp").string();
-    capture.startCapture();
-    backend.callback(1, &picture);
-    EXPECT_EQ(journal.events,
-              (std::vector<std::string> {"minimize", "start event", "restore", "image", "clipboard", "success 33x33"}));
-    const codecs::Picture saved =
-        codecs::readPictureFile(capture.filename, *codecs::pictureInputFor(capture.filename)).value();
-    EXPECT_EQ(saved.width, 33);
-    EXPECT_EQ(saved.height, 33);
-    EXPECT_EQ(saved.pixel(32, 10), picture.pixel(32, 10));
-
-    // A file that cannot be written: the error box's text, and the capture still succeeds.
-    journal.events.clear();
-    capture.copyClipboard = false;
-    capture.filename = (dir / "missing" / "grab.bmp").string();
-    capture.startCapture();
-    backend.callback(1, &picture);
-    EXPECT_EQ(journal.events, (std::vector<std::string> {"minimize", "start event", "restore", "image",
-                                                         "Cannot save file " + capture.filename, "success 33x33"}));
-    capture.saveToFile = false;
+    EXPECT_EQ(journal.events, (std::vector<std::string> {"minimize", "start event", "restore", "success 33x33"}));
 
     // Cancelled, an error status, and status 1 without a picture.
     for (const auto& [status, withPicture, event] :
@@ -247,6 +218,19 @@ TEST(ScreenCapture, RefusedStartRestoresRestoringByHandStopsAndNoBackendDoesNoth
         EXPECT_FALSE(capture.startCapture());
         EXPECT_FALSE(capture.capturing());
         EXPECT_EQ(journal.events, (std::vector<std::string> {"minimize", "start event", "restore"}));
+
+        // A refusal with a reason is an error with that text, after the restore.
+        journal.events.clear();
+        backend.refusal = "Cannot capture the screen: no display";
+        try {
+            capture.startCapture();
+            ADD_FAILURE() << "no error";
+        } catch (const vextral::Error& e) {
+            EXPECT_STREQ(e.what(), "Cannot capture the screen: no display");
+        }
+        EXPECT_FALSE(capture.capturing());
+        EXPECT_EQ(journal.events, (std::vector<std::string> {"minimize", "start event", "restore"}));
+        backend.refusal.clear();
 
         // The user brings the application back during a capture: the backend stops it.
         backend.acceptStart = true;

@@ -120,3 +120,15 @@ TEST(Wallpaper, PlasmaAndXfceCommands)
     EXPECT_EQ(fresh[0].command[4], "/backdrop/screen0/monitor0/workspace0/image-style");
     EXPECT_EQ(fresh[0].command.back(), "1");
 }
+
+TEST(Wallpaper, AProgramThatCannotBeStartedIsAnErrorWithTheSystemsReason)
+{
+    TempDir empty;
+    test::ScopedEnv path("PATH", empty.path().string());
+    const std::string error =
+        refusal([] { applyWallpaper(DesktopKind::Kde, "/tmp/Vextral.bmp", WallpaperMode::Tile); });
+    EXPECT_EQ(error.rfind("Cannot set the wallpaper: dbus-send ", 0), 0u) << error;
+    EXPECT_EQ(error.substr(error.size() - std::string(": No such file or directory").size()),
+              ": No such file or directory")
+        << error;
+}

@@ -101,54 +101,60 @@ TEST(FoldersPhase, SearchesEachFolderThenExtractsWhatItFound)
     w.expectEnded();
 }
 
-TEST(FoldersPhase, FileAndIconLimitsAndFileTypes)
+namespace {
+
+// One limit of the Files page and what a run under it extracts.
+struct Limit {
+    const char* name;
+    bool files;            // the file limit (else the icon limit)
+    int number;            // its value
+    bool withFiles;        // a files phase with icons32.dll (4 icons) runs first
+    int icons;             // the icons extracted
+    bool ended;            // the run ends with both gauges at 100
+    const char* extracted; // the last "Extracted" text; nullptr: not checked
+};
+
+void PrintTo(const Limit& limit, std::ostream* out) { *out << limit.name; }
+
+class FoldersPhaseLimit : public ::testing::TestWithParam<Limit> {};
+
+} // namespace
+
+TEST_P(FoldersPhaseLimit, StopsTheRunWhereItSays)
 {
-    {
-        // A file limit of 1 extracts nothing and ends with both gauges at 100.
-        World w;
-        settings::Settings s;
+    const Limit& limit = GetParam();
+    World w;
+    settings::Settings s;
+    if (limit.files) {
         s.file = false;
-        s.fileNumber = 1;
-        w.run.setSettings(s);
-        w.run.start(false, true);
-        EXPECT_EQ(w.catalogue.itemCount(), 0);
-        EXPECT_EQ(w.view.current.back(), 100);
-        EXPECT_EQ(w.view.total.back(), 100);
-        w.expectEnded();
-    }
-    {
-        // A limit of 3 extracts the first two files.
-        World w;
-        settings::Settings s;
-        s.file = false;
-        s.fileNumber = 3;
-        w.run.setSettings(s);
-        w.run.start(false, true);
-        EXPECT_EQ(w.catalogue.itemCount(), 4);
-    }
-    {
-        // An icon limit of 10 leaves exactly 10 icons.
-        World w;
-        settings::Settings s;
+        s.fileNumber = limit.number;
+    } else {
         s.icon = false;
-        s.iconNumber = 10;
-        w.run.setSettings(s);
-        w.run.start(false, true);
-        EXPECT_EQ(w.catalogue.itemCount(), 10);
-        EXPECT_EQ(w.view.extracted.back(), "Extracted 10 icons");
-        w.expectEnded();
+        s.iconNumber = limit.number;
     }
-    {
-        // Icons of the files phase use up the limit too.
-        World w;
-        settings::Settings s;
-        s.icon = false;
-        s.iconNumber = 5;
-        w.run.setSettings(s);
-        w.files.paths = {fixture("icons32.dll").string()}; // 4 icons, unlimited in the files phase
-        w.run.start(true, true);
-        EXPECT_EQ(w.catalogue.itemCount(), 5);
-    }
+    w.run.setSettings(s);
+    if (limit.withFiles) w.files.paths = {fixture("icons32.dll").string()}; // unlimited in the files phase
+    w.run.start(limit.withFiles, true);
+    EXPECT_EQ(w.catalogue.itemCount(), limit.icons);
+    if (!limit.ended) return;
+    EXPECT_EQ(w.view.current.back(), 100);
+    EXPECT_EQ(w.view.total.back(), 100);
+    w.expectEnded();
+    if (!limit.extracted) return;
+    ASSERT_FALSE(w.view.extracted.empty());
+    EXPECT_EQ(w.view.extracted.back(), limit.extracted);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, FoldersPhaseLimit,
+                         ::testing::Values(Limit {"OneFileExtractsNothing", true, 1, false, 0, true, nullptr},
+                                           Limit {"ThreeFilesExtractTheFirstTwo", true, 3, false, 4, false, nullptr},
+                                           Limit {"TenIconsLeaveExactlyTen", false, 10, false, 10, true,
+                                                  "Extracted 10 icons"},
+                                           Limit {"IconsOfTheFilesPhaseCountToo", false, 5, true, 5, false, nullptr}),
+                         [](const ::testing::TestParamInfo<Limit>& tested) { return std::string(tested.param.name); });
+
+TEST(FoldersPhase, FileTypes)
+{
     {
         // Every type off: nothing is found and the run ends normally; with .bmp
         // and .nil alone only those are found.

@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include <cerrno>
+#include <cstring>
 #include <ctime>
 #include <fstream>
 #include <sys/stat.h>
@@ -255,7 +256,7 @@ TEST(SearchFolders, ALinkNamedAsTheStartIsSearchedLinksBelowItAreNot)
     Recorded r;
     record(s, r);
     std::vector<std::string> errors;
-    s.onError = [&](const std::string& dir, int) { errors.push_back(dir); };
+    s.onError = [&](const std::string& dir, const std::string&) { errors.push_back(dir); };
     s.execute();
     EXPECT_EQ(names(s), (std::vector<std::string> {real + "/a.dll", real + "/sub/b.dll"}));
     EXPECT_EQ(r.processed, (std::vector<std::string> {real, real + "/sub"}));
@@ -278,13 +279,13 @@ TEST(SearchFolders, ReportsFoldersItCannotListAndGoesOn)
     fs::create_symlink(tree / "missing", tree / "dangling");
     struct Failure {
         std::string dir;
-        int error;
+        std::string reason;
         bool operator==(const Failure&) const = default;
     };
     std::vector<Failure> failures;
     auto watch = [&](SearchFolders& s) {
         failures.clear();
-        s.onError = [&](const std::string& dir, int error) { failures.push_back({dir, error}); };
+        s.onError = [&](const std::string& dir, const std::string& reason) { failures.push_back({dir, reason}); };
     };
 
     // A start below a file, a start that does not exist, a dangling link as the start.
@@ -293,7 +294,7 @@ TEST(SearchFolders, ReportsFoldersItCannotListAndGoesOn)
         SearchFolders s = searchIn(start, "*");
         watch(s);
         s.execute();
-        EXPECT_EQ(failures, (std::vector<Failure> {{start.string(), error}})) << start;
+        EXPECT_EQ(failures, (std::vector<Failure> {{start.string(), std::strerror(error)}})) << start;
         EXPECT_EQ(s.countFiles(), 0);
     }
 
@@ -304,7 +305,7 @@ TEST(SearchFolders, ReportsFoldersItCannotListAndGoesOn)
     s.pump = [&] { fs::remove_all(tree / "b"); };
     s.execute();
     const std::string root = tree.path().string();
-    EXPECT_EQ(failures, (std::vector<Failure> {{root + "/b", ENOENT}}));
+    EXPECT_EQ(failures, (std::vector<Failure> {{root + "/b", std::strerror(ENOENT)}}));
     EXPECT_EQ(names(s), (std::vector<std::string> {root + "/a/1.ico", root + "/c/3.ico"}));
 
     // A folder without read permission (root reads it all the same).
@@ -315,6 +316,6 @@ TEST(SearchFolders, ReportsFoldersItCannotListAndGoesOn)
         watch(l);
         l.execute();
         fs::permissions(tree / "locked", fs::perms::owner_all);
-        EXPECT_EQ(failures, (std::vector<Failure> {{root + "/locked", EACCES}}));
+        EXPECT_EQ(failures, (std::vector<Failure> {{root + "/locked", std::strerror(EACCES)}}));
     }
 }

@@ -1,12 +1,16 @@
 #include "net/HttpClient.h"
 
 #include "core/Error.h"
-#include "engine/net/HttpTestServer.h"
+#include "support/HttpPeer.h"
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
 #include <chrono>
+#include <netinet/in.h>
 #include <string>
+#include <sys/socket.h>
+#include <unistd.h>
 
 using namespace vextral;
 using namespace vextral::net;

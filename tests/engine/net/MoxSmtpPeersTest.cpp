@@ -4,8 +4,9 @@
 
 #include "core/Error.h"
 
-#include "engine/net/SmtpTestServer.h"
-#include "engine/net/TcpTestPeers.h"
+#include "support/NetPeers.h"
+#include "support/SmtpPeer.h"
+#include "support/Wait.h"
 
 #include <chrono>
 #include <gtest/gtest.h>
@@ -23,6 +24,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// A peer that is slow on purpose: the pieces of its replies arrive apart.
 void pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
 // Waits for the client to go away (or two seconds).
@@ -70,6 +72,15 @@ Peer::Script smallServer(std::string rcptReply, bool hangUp = false)
     };
 }
 
+MoxMsg shortMessage()
+{
+    MoxMsg msg;
+    msg.from = "me@x.org";
+    msg.sendTo = "you@y.org";
+    msg.text = {"hi"};
+    return msg;
+}
+
 struct Client {
     MoxSmtp smtp;
     test::SmtpEvents events {smtp};
@@ -86,75 +97,80 @@ struct Client {
         smtp.connect();
         took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
     }
+    // Why a message cannot be sent now: the reason of what sendMessage throws.
+    std::string reason() { return test::sendFailure(smtp, shortMessage()).reason; }
 };
-
-MoxMsg shortMessage()
-{
-    MoxMsg msg;
-    msg.from = "me@x.org";
-    msg.sendTo = "you@y.org";
-    msg.text = {"hi"};
-    return msg;
-}
 
 } // namespace
 
-TEST(MoxSmtpPeers, GreetingsThatFailEndWithinTheLimit)
+namespace {
+
+// A greeting that goes wrong, and how the client ends it: within its time,
+// disconnected, the error event fired once, nothing sent.
+struct FailingGreeting {
+    const char* name;
+    Peer::Script peer;
+    std::uint32_t timeOut;
+    std::chrono::milliseconds atLeast, below; // how long connect() takes
+    const char* event;                        // how the onError text begins ("code text")
+    const char* reason;                       // a part of the reason the send then gives
+};
+
+void PrintTo(const FailingGreeting& greeting, std::ostream* out) { *out << greeting.name; }
+
+class MoxSmtpGreeting : public ::testing::TestWithParam<FailingGreeting> {};
+
+} // namespace
+
+TEST_P(MoxSmtpGreeting, FailsWithinTheLimit)
 {
-    {
-        Peer silent(untilClosed);
-        Client run(silent.port());
-        run.connect();
-        EXPECT_FALSE(run.smtp.connected());
-        EXPECT_GE(run.took, 380ms);
-        EXPECT_LT(run.took, 900ms);
-        ASSERT_EQ(run.events.errors.size(), 1u);
-        EXPECT_EQ(run.events.errors[0].substr(0, 2), "0 ");
-        EXPECT_NE(run.smtp.lastError().find("did not answer"), std::string::npos);
-    }
-    {
-        Peer refusing([](int fd) {
-            Peer::write(fd, "554 No service for you\r\n");
-            untilClosed(fd);
-        });
-        Client run(refusing.port());
-        run.connect();
-        EXPECT_FALSE(run.smtp.connected());
-        EXPECT_EQ(run.events.errors, std::vector<std::string> {"554 No service for you"});
-        EXPECT_EQ(run.events.quits, 1);
-        EXPECT_TRUE(run.events.sent.empty()); // no HELO after a refused greeting
-    }
-    {
-        Peer closing([](int fd) { Peer::write(fd, "220-mail.example.org\r\n220-more to"); });
-        Client run(closing.port(), 5000);
-        run.connect();
-        EXPECT_FALSE(run.smtp.connected());
-        EXPECT_LT(run.took, 1000ms); // a closed connection ends the wait
-        EXPECT_NE(run.smtp.lastError().find("closed"), std::string::npos);
-    }
-    {
-        Peer endless([](int fd) {
-            Peer::write(fd, "220 ");
-            const auto stop = Clock::now() + 3s;
-            while (Clock::now() < stop && ::send(fd, std::string(1024, 'x').data(), 1024, MSG_NOSIGNAL) > 0) {}
-        });
-        Client run(endless.port(), 2000);
-        run.connect();
-        EXPECT_FALSE(run.smtp.connected());
-        EXPECT_LT(run.took, 2000ms);
-        EXPECT_NE(run.smtp.lastError().find("too long"), std::string::npos);
-    }
-    {
-        Peer trickling([](int fd) {
-            const std::string line = "220-still greeting\r\n";
-            for (int i = 0; i < 200 && ::send(fd, line.data(), line.size(), MSG_NOSIGNAL) > 0; ++i) pause(10);
-        });
-        Client run(trickling.port(), 500);
-        run.connect();
-        EXPECT_FALSE(run.smtp.connected());
-        EXPECT_LT(run.took, 1000ms); // the limit is for the whole reply
-    }
+    const FailingGreeting& greeting = GetParam();
+    Peer peer(greeting.peer);
+    Client run(peer.port(), greeting.timeOut);
+    run.connect();
+    EXPECT_FALSE(run.smtp.connected());
+    EXPECT_GE(run.took, greeting.atLeast);
+    EXPECT_LT(run.took, greeting.below);
+    ASSERT_EQ(run.events.errors.size(), 1u);
+    EXPECT_EQ(run.events.errors[0].rfind(greeting.event, 0), 0u) << run.events.errors[0];
+    EXPECT_EQ(run.events.quits, 1);
+    EXPECT_TRUE(run.events.sent.empty()); // no HELO after a failed greeting
+    const test::SendFailure failure = test::sendFailure(run.smtp, shortMessage());
+    EXPECT_EQ(failure.message, "Not connected.");
+    EXPECT_NE(failure.reason.find(greeting.reason), std::string::npos) << failure.reason;
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Peers, MoxSmtpGreeting,
+    ::testing::Values(FailingGreeting {"Silent", untilClosed, 400, 380ms, 900ms, "0 ", "did not answer"},
+                      FailingGreeting {"Refusing",
+                                       [](int fd) {
+                                           Peer::write(fd, "554 No service for you\r\n");
+                                           untilClosed(fd);
+                                       },
+                                       400, 0ms, 900ms, "554 No service for you", "554 No service for you"},
+                      // A closed connection ends the wait.
+                      FailingGreeting {"Closing",
+                                       [](int fd) { Peer::write(fd, "220-mail.example.org\r\n220-more to"); }, 5000,
+                                       0ms, 1000ms, "0 ", "closed"},
+                      FailingGreeting {"Endless",
+                                       [](int fd) {
+                                           Peer::write(fd, "220 ");
+                                           const auto stop = Clock::now() + 3s;
+                                           while (Clock::now() < stop &&
+                                                  ::send(fd, std::string(1024, 'x').data(), 1024, MSG_NOSIGNAL) > 0) {}
+                                       },
+                                       2000, 0ms, 2000ms, "0 ", "too long"},
+                      // The limit is for the whole reply, however many lines keep coming.
+                      FailingGreeting {"Trickling",
+                                       [](int fd) {
+                                           const std::string line = "220-still greeting\r\n";
+                                           for (int i = 0;
+                                                i < 200 && ::send(fd, line.data(), line.size(), MSG_NOSIGNAL) > 0; ++i)
+                                               pause(10);
+                                       },
+                                       500, 0ms, 1000ms, "0 ", "did not answer"}),
+    [](const ::testing::TestParamInfo<FailingGreeting>& tested) { return std::string(tested.param.name); });
 
 TEST(MoxSmtpPeers, CancelFromThePumpEndsTheWait)
 {
@@ -206,11 +222,12 @@ TEST(MoxSmtpPeers, QuitFromThePumpDuringASend)
     ASSERT_TRUE(smtp.connected());
     sending = true;
     const auto start = Clock::now();
-    EXPECT_FALSE(smtp.sendMessage(shortMessage()));
+    const test::SendFailure failure = test::sendFailure(smtp, shortMessage());
     EXPECT_LT(Clock::now() - start, 1s);
+    EXPECT_EQ(failure.message, "The mail was not sent: Cancelled.");
+    EXPECT_EQ(failure.reason, "Cancelled.");
     EXPECT_EQ(reentered, "A message is being sent.");
     EXPECT_FALSE(smtp.connected());
-    EXPECT_EQ(smtp.lastError(), "Cancelled.");
     EXPECT_EQ(std::count(events.sent.begin(), events.sent.end(), "QUIT\r\n"), 0);
     EXPECT_EQ(std::count(events.sent.begin(), events.sent.end(), "MAIL FROM:<me@x.org>\r\n"), 1);
 }
@@ -231,7 +248,7 @@ TEST(MoxSmtpPeers, RepliesInOneOrSeveralPieces)
     });
     Client run(peer.port(), 2000);
     run.connect();
-    EXPECT_TRUE(run.smtp.connected()) << run.smtp.lastError();
+    EXPECT_TRUE(run.smtp.connected()) << run.reason();
     EXPECT_EQ(run.events.received, (std::vector<std::string> {"220 ready", "250 Hello there"}));
     EXPECT_EQ(run.smtp.replyText(), "Hello there");
 }
@@ -242,7 +259,7 @@ TEST(MoxSmtpPeers, ExactCodesAndAReopenedConnection)
     Client run(relaying.port(), 2000);
     run.connect();
     ASSERT_TRUE(run.smtp.connected());
-    EXPECT_FALSE(run.smtp.sendMessage(shortMessage())); // 251 is not 250
+    EXPECT_EQ(run.reason(), "251 User not local; will forward"); // 251 is not 250
     EXPECT_EQ(run.events.errors, std::vector<std::string> {"251 User not local; will forward"});
     EXPECT_EQ(std::count(run.events.sent.begin(), run.events.sent.end(), "DATA\r\n"), 0);
 
@@ -250,11 +267,11 @@ TEST(MoxSmtpPeers, ExactCodesAndAReopenedConnection)
     Peer once(smallServer("250 ok", true));
     Client again(once.port(), 2000);
     again.connect();
-    ASSERT_TRUE(again.smtp.sendMessage(shortMessage()));
-    pause(50);
+    ASSERT_EQ(test::sendFailure(again.smtp, shortMessage()).message, "");
+    ASSERT_TRUE(test::waitFor([&] { return once.served() == 1; }, 2s)) << "the server hung up";
     again.connect();
     ASSERT_TRUE(again.smtp.connected());
-    EXPECT_TRUE(again.smtp.sendMessage(shortMessage()));
+    EXPECT_EQ(test::sendFailure(again.smtp, shortMessage()).message, "");
     EXPECT_EQ(once.connections(), 2);
     EXPECT_TRUE(again.events.errors.empty());
     again.smtp.quit();

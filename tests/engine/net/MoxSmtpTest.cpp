@@ -2,9 +2,9 @@
 
 #include "TestSupport.h"
 #include "core/Error.h"
-#include "engine/net/SmtpTestServer.h"
-#include "engine/net/TcpTestPeers.h"
 #include "net/Base64EncodingStream.h"
+#include "support/NetPeers.h"
+#include "support/SmtpPeer.h"
 
 #include <chrono>
 #include <gtest/gtest.h>
@@ -32,15 +32,7 @@ MoxMsg message(const std::string& sendTo, const std::string& cc = {}, const std:
 }
 
 // The message of the error sendMessage throws; empty when it throws none.
-std::string errorOf(MoxSmtp& smtp, const MoxMsg& msg)
-{
-    try {
-        smtp.sendMessage(msg);
-    } catch (const vextral::Error& e) {
-        return e.what();
-    }
-    return {};
-}
+std::string errorOf(MoxSmtp& smtp, const MoxMsg& msg) { return test::sendFailure(smtp, msg).message; }
 
 std::string headerBlock(const std::string& data) { return data.substr(0, data.find("\r\n\r\n")); }
 
@@ -56,12 +48,11 @@ TEST(MoxSmtp, OneTransactionForEachRecipientFieldOnOneConnection)
     smtp.port = std::to_string(server.port());
     smtp.timeOut = 5000;
     smtp.connect();
-    ASSERT_TRUE(smtp.connected()) << smtp.lastError();
-    EXPECT_FALSE(smtp.failed());
+    ASSERT_TRUE(smtp.connected());
     EXPECT_EQ(events.connects, 1);
 
     // One recipient: upper case lowered, the display name dropped, the sender's case kept.
-    ASSERT_TRUE(smtp.sendMessage(message("\"A Friend\" <Friend@Example.COM>")));
+    ASSERT_EQ(errorOf(smtp, message("\"A Friend\" <Friend@Example.COM>")), "");
     MailRecord first = server.mail(1);
     EXPECT_FALSE(first.ehlo); // the classic HELO dialogue
     EXPECT_FALSE(first.helo.empty());
@@ -88,7 +79,7 @@ TEST(MoxSmtp, OneTransactionForEachRecipientFieldOnOneConnection)
     smtp.connect();
     ASSERT_TRUE(smtp.connected());
     EXPECT_EQ(events.connects, 1);
-    ASSERT_TRUE(smtp.sendMessage(message("a@x.org, B@x.org", "c@x.org", "")));
+    ASSERT_EQ(errorOf(smtp, message("a@x.org, B@x.org", "c@x.org", "")), "");
     MailRecord to = server.mail(2);
     MailRecord cc = server.mail(3);
     EXPECT_EQ(to.to, (std::vector<std::string> {"a@x.org", "b@x.org"}));
@@ -98,7 +89,7 @@ TEST(MoxSmtp, OneTransactionForEachRecipientFieldOnOneConnection)
     EXPECT_EQ(to.data.find("BCC"), std::string::npos);
 
     // A blind copy gets a transaction of its own, still without a BCC header.
-    ASSERT_TRUE(smtp.sendMessage(message("a@x.org", "", "Hidden@x.org")));
+    ASSERT_EQ(errorOf(smtp, message("a@x.org", "", "Hidden@x.org")), "");
     EXPECT_EQ(server.mail(5).to, std::vector<std::string> {"hidden@x.org"});
     EXPECT_EQ(server.mail(5).data.find("idden"), std::string::npos);
     EXPECT_EQ(events.errors.size(), 0u);
@@ -128,7 +119,7 @@ TEST(MoxSmtp, AnAttachmentArrivesWhole)
     msg.attachedFiles.add((dir / "icons.bin").string());
     const auto start = std::chrono::steady_clock::now();
     smtp.connect();
-    ASSERT_TRUE(smtp.sendMessage(msg)) << smtp.lastError();
+    ASSERT_EQ(errorOf(smtp, msg), "");
     const auto took = std::chrono::steady_clock::now() - start;
     const std::string data = server.mail(1).data;
     const std::string encoded = vextral::net::base64Encode(std::string(bytes.begin(), bytes.end()));
@@ -158,12 +149,13 @@ TEST(MoxSmtp, RejectedTransactionsAreReportedAndStopTheSend)
     EXPECT_TRUE(events.sent.size() == 1 && events.sent[0].rfind("HELO ", 0) == 0); // nothing sent
 
     // To succeeds, CC is refused, BCC is never tried.
-    EXPECT_FALSE(smtp.sendMessage(message("a@x.org", "nobody@x.org", "e@x.org")));
+    const test::SendFailure refused = test::sendFailure(smtp, message("a@x.org", "nobody@x.org", "e@x.org"));
+    EXPECT_EQ(refused.message, "The mail was not sent: 550 No such user here");
+    EXPECT_EQ(refused.reason, "550 No such user here");
     EXPECT_EQ(server.mail(1).to, std::vector<std::string> {"a@x.org"});
     EXPECT_EQ(server.mailCount(), 1);
     ASSERT_EQ(events.errors.size(), 1u);
     EXPECT_EQ(events.errors[0], "550 No such user here");
-    EXPECT_EQ(smtp.lastError(), "550 No such user here");
     EXPECT_EQ(events.afterSends, 0);
     EXPECT_FALSE(smtp.connected());
     EXPECT_EQ(events.quits, 1);
@@ -172,7 +164,7 @@ TEST(MoxSmtp, RejectedTransactionsAreReportedAndStopTheSend)
     // A To ending in a comma sends an empty address as well (this server takes it).
     smtp.connect();
     ASSERT_TRUE(smtp.connected());
-    EXPECT_TRUE(smtp.sendMessage(message("a@x.org,")));
+    EXPECT_EQ(errorOf(smtp, message("a@x.org,")), "");
     EXPECT_EQ(std::count(events.sent.begin(), events.sent.end(), "RCPT TO:<>\r\n"), 1);
     EXPECT_EQ(server.mail(2).to, (std::vector<std::string> {"a@x.org", "<>"})); // its way of writing it
     EXPECT_EQ(events.errors.size(), 1u);
@@ -180,17 +172,19 @@ TEST(MoxSmtp, RejectedTransactionsAreReportedAndStopTheSend)
     // A server that cannot be reached (the open connection is to another port):
     // no error event, and no connection to send on.
     smtp.port = std::to_string(test::unusedPort());
+    // The next send says so, with the reason.
     smtp.connect();
     EXPECT_FALSE(smtp.connected());
-    EXPECT_TRUE(smtp.failed());
-    EXPECT_NE(smtp.lastError().find("Cannot connect"), std::string::npos);
     EXPECT_EQ(events.errors.size(), 1u);
-    EXPECT_EQ(errorOf(smtp, message("a@x.org")), "Not connected.");
+    const test::SendFailure unreachable = test::sendFailure(smtp, message("a@x.org"));
+    EXPECT_EQ(unreachable.message, "Not connected.");
+    EXPECT_EQ(unreachable.reason, "Cannot connect to localhost:" + smtp.port + ".");
 
     // A port that is not a number means 25.
     smtp.port = "abc";
     smtp.connect();
-    EXPECT_NE(smtp.lastError().find(":25"), std::string::npos) << smtp.lastError();
+    const std::string reason = test::sendFailure(smtp, message("a@x.org")).reason;
+    EXPECT_NE(reason.find(":25"), std::string::npos) << reason;
 }
 
 TEST(MoxSmtp, AddressHelpers)

@@ -4,8 +4,8 @@
 #include "net/MoxSmtp.h"
 
 #include "TestSupport.h"
-#include "engine/net/SmtpTestServer.h"
-#include "engine/net/TcpTestPeers.h"
+#include "support/NetPeers.h"
+#include "support/SmtpPeer.h"
 
 #include <gtest/gtest.h>
 
@@ -68,8 +68,8 @@ TEST(MoxSmtpTls, StartTlsAndTlsWithALogin)
         test::SmtpEvents events(smtp);
         configure(smtp, server.port(), security);
         smtp.connect();
-        ASSERT_TRUE(smtp.connected()) << smtp.lastError();
-        ASSERT_TRUE(smtp.sendMessage(message())) << smtp.lastError();
+        ASSERT_TRUE(smtp.connected()) << test::sendFailure(smtp, message()).reason;
+        ASSERT_EQ(test::sendFailure(smtp, message()).message, "");
         const test::MailRecord mail = server.mail(1);
         EXPECT_TRUE(mail.ehlo);
         EXPECT_TRUE(mail.tls);
@@ -99,6 +99,11 @@ TEST(MoxSmtpTls, WrongPasswordAndWrongHostAreRefused)
         EXPECT_FALSE(smtp.connected());
         ASSERT_EQ(events.errors.size(), 1u);
         EXPECT_EQ(events.errors[0].substr(0, 4), "535 ") << events.errors[0];
+        // The caller learns it from the send: not connected, because of the refused login.
+        const test::SendFailure failure = test::sendFailure(smtp, message());
+        EXPECT_EQ(failure.message, "Not connected.");
+        EXPECT_EQ(failure.reason.substr(0, 4), "535 ") << failure.reason;
+        EXPECT_EQ(server.mailCount(), 0);
     }
     for (const auto& [mode, security] :
          {std::pair {"starttls", SmtpSecurity::StartTls}, std::pair {"tls", SmtpSecurity::Tls}}) {
@@ -112,6 +117,7 @@ TEST(MoxSmtpTls, WrongPasswordAndWrongHostAreRefused)
         EXPECT_FALSE(smtp.connected());
         ASSERT_EQ(events.errors.size(), 1u);
         EXPECT_NE(events.errors[0].find("TLS failed"), std::string::npos) << events.errors[0];
+        EXPECT_EQ(test::sendFailure(smtp, message()).reason.rfind("TLS failed: ", 0), 0u);
         EXPECT_EQ(server.mailCount(), 0);
         EXPECT_EQ(std::count_if(events.sent.begin(), events.sent.end(),
                                 [](const std::string& s) { return s.rfind("AUTH", 0) == 0; }),

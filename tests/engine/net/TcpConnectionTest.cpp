@@ -1,7 +1,7 @@
 #include "net/TcpConnection.h"
 
 #include "TestSupport.h"
-#include "engine/net/TcpTestPeers.h"
+#include "support/NetPeers.h"
 
 #include <chrono>
 #include <gtest/gtest.h>
@@ -93,7 +93,7 @@ TEST(TcpConnection, TlsVerifiesTheCertificateAndTheHostName)
     ASSERT_TRUE(test::makeCertificates(dir.path(), {"localhost"}));
     ASSERT_TRUE(test::makeCertificates(dir.path(), {"otherhost.test"}, "other"));
     test::ScopedEnv trust("SSL_CERT_FILE", (dir / "ca.pem").string());
-    test::PythonServer good(test::netTestFile("tls_echo_server.py"), dir.path(),
+    test::PythonServer good(test::supportFile("tls_echo_server.py"), dir.path(),
                             {(dir / "server.pem").string(), (dir / "server.key").string()});
     ASSERT_TRUE(good.running());
 
@@ -115,7 +115,7 @@ TEST(TcpConnection, TlsVerifiesTheCertificateAndTheHostName)
     EXPECT_FALSE(connection.isOpen());
 
     // A certificate for another host, from the trusted CA.
-    test::PythonServer other(test::netTestFile("tls_echo_server.py"), dir.path(),
+    test::PythonServer other(test::supportFile("tls_echo_server.py"), dir.path(),
                              {(dir / "other.pem").string(), (dir / "other.key").string()});
     ASSERT_TRUE(other.running());
     ASSERT_EQ(connection.connect("localhost", other.port(), 2s), Status::Ok);

@@ -3,7 +3,8 @@
 #include "TestSupport.h"
 #include "core/Error.h"
 #include "core/ProductInfo.h"
-#include "engine/net/HttpTestServer.h"
+#include "support/HttpPeer.h"
+#include "support/TextFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -18,15 +19,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
-std::string slurp(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void put(const std::filesystem::path& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+using vextral::test::put;
+using vextral::test::slurp;
 
 UpdateConnection quick()
 {
@@ -87,7 +81,18 @@ TEST(UpdateCheck, AFailedFetchOrWriteLeavesTheFileAsItWas)
     put(program / "update.ini", "old");
     UpdateCheck check(program.path().string(), quick());
     const std::string refused = "http://127.0.0.1:" + std::to_string(test::refusedPort()) + "/update.ini";
-    EXPECT_THROW(check.check(refused), Error);
+    // The failures of the fetch reach the caller as errors with the client's words.
+    const auto failure = [&check](const std::string& url) {
+        try {
+            check.check(url);
+        } catch (const Error& e) {
+            return std::string(e.what());
+        }
+        return std::string("(no error)");
+    };
+    EXPECT_EQ(failure(refused), "Connection Failed");
+    test::ScriptedHttpServer silent([](int, const test::ScriptedHttpServer::Connection& c) { c.wait(3000); });
+    EXPECT_EQ(failure(silent.url()), "Socket readln aborted");
     EXPECT_TRUE(check.bodies().empty());
     EXPECT_EQ(slurp(program / "update.ini"), "old");
 

@@ -21,3 +21,15 @@ TEST(MountTable, FilesMountedOverFilesAreNoDrives)
                                               folder + " ext4 rw 0 0\n");
     EXPECT_EQ(t.drives(), (std::vector<std::string> {"/", folder}));
 }
+
+TEST(MountTable, AFileThatCannotBeReadGivesNoMountsAndTheReason)
+{
+    const MountTable missing = MountTable::fromFile("/nonexistent/vextral/mounts");
+    EXPECT_TRUE(missing.mounts().empty());
+    EXPECT_EQ(missing.problem(), "Cannot read /nonexistent/vextral/mounts: No such file or directory");
+
+    const MountTable mine = MountTable::current();
+    EXPECT_EQ(mine.problem(), "");
+    EXPECT_FALSE(mine.mounts().empty());
+    EXPECT_TRUE(mine.mountAt("/")) << "the root file system is listed";
+}

@@ -15,16 +15,21 @@ TEST(RunProgram, ArgumentsStatusAndOutput)
     EXPECT_EQ(run.output, "a b|c'd|$HOME|");
 
     run = runProgram({"sh", "-c", "echo out; echo oops >&2; exit 3"}, 10s);
-    EXPECT_TRUE(run.started);
+    EXPECT_FALSE(run.timedOut);
     EXPECT_FALSE(run.succeeded());
     EXPECT_EQ(run.exitStatus, 3);
     EXPECT_EQ(run.output, "out\n");
     EXPECT_EQ(run.errors, "oops\n");
 
-    run = runProgram({"vextral-no-such-program"}, 10s);
-    EXPECT_FALSE(run.started);
-    EXPECT_EQ(run.failure, "No such file or directory");
-    EXPECT_FALSE(runProgram({}, 10s).started);
+    // A program that cannot be started is an error with the system's reason.
+    try {
+        runProgram({"vextral-no-such-program"}, 10s);
+        ADD_FAILURE() << "no error";
+    } catch (const ProgramError& e) {
+        EXPECT_STREQ(e.what(), "Cannot run vextral-no-such-program: No such file or directory");
+        EXPECT_EQ(e.reason(), "No such file or directory");
+    }
+    EXPECT_THROW(runProgram({}, 10s), vextral::Error);
 
     // Output past the limit is read and dropped: the program is not stopped by a full pipe.
     run = runProgram({"head", "-c", "3000000", "/dev/zero"}, 10s, 1000);

@@ -7,6 +7,7 @@
 #include "gui/options/OptionsDialog.h"
 #include "gui/support/DialogDesktop.h"
 #include "settings/ProfileFile.h"
+#include "support/SmtpPeer.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -21,12 +22,7 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <fstream>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 using namespace vextral;
 using vextral::gui::FriendDialog;
@@ -37,101 +33,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// An SMTP server of aiosmtpd that keeps every message it accepts as
-// mailN.eml in a folder and refuses recipients whose address holds "reject".
-// Stopped (killed) by the destructor.
-class SmtpServer {
-public:
-    explicit SmtpServer(const fs::path& dir) : mails_(dir / "mails")
-    {
-        fs::create_directories(mails_);
-        const fs::path script = dir / "smtp_server.py";
-        std::ofstream(script) << R"(
-import os, socket, sys, time
-from aiosmtpd.controller import Controller
-from aiosmtpd.smtp import AuthResult
-portfile, outdir = sys.argv[1], sys.argv[2]
-def authenticator(server, session, envelope, mechanism, auth_data):
-    with open(os.path.join(outdir, 'logins.txt'), 'a') as f:
-        f.write('%s %s\n' % (auth_data.login.decode(), auth_data.password.decode()))
-    return AuthResult(success=auth_data.password == b'secret', handled=False)
-class Handler:
-    async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
-        if 'reject' in address:
-            return '550 5.1.1 No such user here'
-        envelope.rcpt_tos.append(address)
-        return '250 OK'
-    async def handle_DATA(self, server, session, envelope):
-        name = os.path.join(outdir, 'mail%d.eml' % len(os.listdir(outdir)))
-        with open(name + '.tmp', 'wb') as f:
-            f.write(envelope.original_content)
-        os.rename(name + '.tmp', name)
-        return '250 Message accepted'
-s = socket.socket()
-s.bind(('127.0.0.1', 0))
-port = s.getsockname()[1]
-s.close()
-controller = Controller(Handler(), hostname='127.0.0.1', port=port, authenticator=authenticator,
-                        auth_require_tls=False)
-controller.start()
-with open(portfile + '.tmp', 'w') as f:
-    f.write(str(port))
-os.rename(portfile + '.tmp', portfile)
-while True:
-    time.sleep(1)
-)";
-        const fs::path portFile = dir / "port";
-        pid_ = fork();
-        if (pid_ == 0) {
-            execl("/usr/bin/python3", "python3", script.c_str(), portFile.c_str(), mails_.c_str(), nullptr);
-            _exit(127);
-        }
-        waitUntil([&portFile] { return fs::exists(portFile); }, 10000);
-        std::ifstream(portFile) >> port_;
-    }
-    ~SmtpServer()
-    {
-        if (pid_ > 0) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-    SmtpServer(const SmtpServer&) = delete;
-    SmtpServer& operator=(const SmtpServer&) = delete;
-    int port() const { return port_; }
-    std::string logins() const
-    {
-        std::ifstream in(mails_ / "logins.txt");
-        return {std::istreambuf_iterator<char>(in), {}};
-    }
-    std::vector<fs::path> mails() const
-    {
-        std::vector<fs::path> found;
-        for (const auto& e : fs::directory_iterator(mails_))
-            if (e.path().extension() == ".eml") found.push_back(e.path());
-        std::sort(found.begin(), found.end());
-        return found;
-    }
-
-private:
-    fs::path mails_;
-    pid_t pid_ = -1;
-    int port_ = 0;
+// The shared aiosmtpd server, refusing one recipient and taking one login.
+struct SmtpServer : test::SmtpTestServer {
+    SmtpServer() : SmtpTestServer({"--reject", "reject@example.net", "--login", "ann:secret"}) {}
+    std::vector<fs::path> mails() const { return messageFiles(); }
 };
-
-// A port nothing listens on.
-int unusedPort()
-{
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a {};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    socklen_t n = sizeof a;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&a), &n);
-    close(fd);
-    return ntohs(a.sin_port);
-}
 
 // Python's email package reads a received mail: the decoded subject, then
 // per part its content type, its file name and its content (text as UTF-8),
@@ -190,7 +96,7 @@ struct Watch {
 TEST(FriendDialog, SendsTheMailWithItsAttachmentToTheServer)
 {
     Desktop desk;
-    SmtpServer server(desk.home.path());
+    SmtpServer server;
     ASSERT_GT(server.port(), 0) << "aiosmtpd did not start";
     desk.writeIni("[Internet]\nSmtpIp=127.0.0.1\nReplyto=me@example.org\nConnection=10\nSmtpPort=" +
                   std::to_string(server.port()) + "\n");
@@ -260,7 +166,7 @@ TEST(FriendDialog, SendsTheMailWithItsAttachmentToTheServer)
 TEST(FriendDialog, RefusedRecipientsUnreachableServersAndMissingSettings)
 {
     Desktop desk;
-    SmtpServer server(desk.home.path());
+    SmtpServer server;
     ASSERT_GT(server.port(), 0) << "aiosmtpd did not start";
 
     // No settings: the information box, then the options dialog on its Internet page.
@@ -345,7 +251,7 @@ TEST(FriendDialog, RefusedRecipientsUnreachableServersAndMissingSettings)
 
     // Nobody listening: "Not connected." in the error box, no success.
     desk.writeIni("[Internet]\nSmtpIp=127.0.0.1\nReplyto=me@example.org\nConnection=2\nSmtpPort=" +
-                  std::to_string(unusedPort()) + "\n");
+                  std::to_string(test::unusedPort()) + "\n");
     desk.prompts.errors.clear();
     control<QLabel>(d, "labStatus")->setText(QStringLiteral("Status:"));
     click(d, "spbSend");

@@ -4,10 +4,11 @@
 
 #include "TestSupport.h"
 #include "core/ProductInfo.h"
-#include "engine/net/HttpTestServer.h"
 #include "gui/support/DialogDesktop.h"
 #include "gui/support/ScriptedPrompts.h"
 #include "gui/support/Widgets.h"
+#include "support/HttpPeer.h"
+#include "support/TextFiles.h"
 
 #include <QDesktopServices>
 #include <QElapsedTimer>
@@ -35,7 +36,7 @@ using vextral::test::TempDir;
 
 namespace {
 
-void put(const std::filesystem::path& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+using vextral::test::put;
 
 // Catches every address handed to the desktop to open, whatever its scheme.
 struct OpenedUrls {

@@ -1,10 +1,12 @@
 #pragma once
 
-// Real peers for the network tests, all on 127.0.0.1 and all stopped by
-// their destructors: a C++ thread that serves one scripted conversation, a
-// Python script run as a server, and TLS certificates made with openssl.
+// Real peers for the network tests (engine and GUI), all on 127.0.0.1 and all
+// stopped by their destructors: a C++ thread that serves one scripted
+// conversation, a Python script run as a server, and TLS certificates made
+// with openssl. The HTTP and SMTP servers are in HttpPeer.h and SmtpPeer.h.
 
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -25,22 +27,30 @@ public:
     ScriptedPeer& operator=(const ScriptedPeer&) = delete;
     int port() const { return port_; }
     int connections() const { return connections_; }
+    // Connections whose script has returned and whose socket is closed.
+    int served() const { return served_; }
 
     // Helpers for scripts: write all of text; read until text holds needle
-    // (or the peer closes or two seconds pass); true when it was found.
+    // (or the peer closes or limit passes); true when it was found.
     static void write(int fd, const std::string& text);
-    static bool readUntil(int fd, const std::string& needle, std::string* text = nullptr);
+    static bool readUntil(int fd, const std::string& needle, std::string* text = nullptr,
+                          std::chrono::milliseconds limit = std::chrono::seconds(2));
 
 private:
     int listener_ = -1;
     int port_ = 0;
     std::atomic<bool> stop_ {false};
     std::atomic<int> connections_ {0};
+    std::atomic<int> served_ {0};
     std::thread thread_;
 };
 
-// A helper file of these tests (a server script) by name.
-std::filesystem::path netTestFile(const std::string& name);
+// Listens on 127.0.0.1 at a free port (written to *port); the descriptor,
+// -1 when that failed.
+int listenLocal(int* port);
+
+// A helper file of these peers (a server script of tests/support) by name.
+std::filesystem::path supportFile(const std::string& name);
 
 // A port nothing listens on (bound, then released at once).
 int unusedPort();

@@ -1,12 +1,13 @@
-#include "engine/net/SmtpTestServer.h"
+#include "support/SmtpPeer.h"
 
 #include "net/MoxSmtp.h"
+#include "support/Wait.h"
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <thread>
 
 namespace vextral::test {
 
@@ -14,15 +15,14 @@ SmtpTestServer::SmtpTestServer(const std::vector<std::string>& arguments)
 {
     std::vector<std::string> args {dir_.path().string()};
     args.insert(args.end(), arguments.begin(), arguments.end());
-    server_ = std::make_unique<PythonServer>(netTestFile("smtp_test_server.py"), dir_.path(), args);
+    server_ = std::make_unique<PythonServer>(supportFile("smtp_test_server.py"), dir_.path(), args);
 }
 
 MailRecord SmtpTestServer::mail(int n) const
 {
     MailRecord record;
     const std::filesystem::path path = dir_ / ("mail-" + std::to_string(n) + ".txt");
-    for (int i = 0; i < 150 && !std::filesystem::exists(path); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    waitFor([&] { return std::filesystem::exists(path); }, std::chrono::seconds(3));
     std::ifstream in(path, std::ios::binary);
     std::string line;
     while (std::getline(in, line) && !line.empty()) {
@@ -47,6 +47,38 @@ int SmtpTestServer::mailCount() const
     int count = 0;
     while (std::filesystem::exists(dir_ / ("mail-" + std::to_string(count + 1) + ".txt"))) ++count;
     return count;
+}
+
+std::vector<std::filesystem::path> SmtpTestServer::messageFiles() const
+{
+    std::vector<std::pair<int, std::filesystem::path>> found;
+    for (const auto& entry : std::filesystem::directory_iterator(dir_.path())) {
+        const std::string name = entry.path().filename().string();
+        if (entry.path().extension() == ".eml" && name.rfind("mail-", 0) == 0)
+            found.emplace_back(std::stoi(name.substr(5)), entry.path());
+    }
+    std::sort(found.begin(), found.end());
+    std::vector<std::filesystem::path> files;
+    for (auto& [number, path] : found) files.push_back(std::move(path));
+    return files;
+}
+
+std::string SmtpTestServer::logins() const
+{
+    std::ifstream in(dir_ / "logins.txt", std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+SendFailure sendFailure(net::MoxSmtp& smtp, const net::MoxMsg& message)
+{
+    try {
+        smtp.sendMessage(message);
+    } catch (const net::SmtpError& e) {
+        return {e.what(), e.reason()};
+    } catch (const Error& e) {
+        return {e.what(), {}};
+    }
+    return {};
 }
 
 SmtpEvents::SmtpEvents(net::MoxSmtp& smtp)

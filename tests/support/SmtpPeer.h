@@ -1,18 +1,21 @@
 #pragma once
 
-// The SMTP server of the mail tests (Debian's aiosmtpd, run by
-// smtp_test_server.py) and a recorder of a client's events.
+// The SMTP server of the mail tests, engine and GUI (Debian's aiosmtpd, run
+// by smtp_test_server.py), a recorder of a client's events, and what a send
+// that fails throws.
 
 #include "TestSupport.h"
-#include "engine/net/TcpTestPeers.h"
+#include "support/NetPeers.h"
 
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace vextral::net {
 class MoxSmtp;
-}
+struct MoxMsg;
+} // namespace vextral::net
 
 namespace vextral::test {
 
@@ -29,7 +32,8 @@ struct MailRecord {
 
 class SmtpTestServer {
 public:
-    // Extra arguments of smtp_test_server.py (--tls-mode, --cert, --login, --reject).
+    // Extra arguments of smtp_test_server.py (--tls-mode, --cert, --login,
+    // --reject, --only-login).
     explicit SmtpTestServer(const std::vector<std::string>& arguments = {});
     bool running() const { return server_->running(); }
     int port() const { return server_->port(); }
@@ -38,6 +42,11 @@ public:
     MailRecord mail(int n) const;
     // Transactions accepted so far.
     int mailCount() const;
+    // The messages accepted and not removed since, as files of their own
+    // (mail-N.eml), in the order they came.
+    std::vector<std::filesystem::path> messageFiles() const;
+    // Every login tried, one "USER PASSWORD" line each (with --login).
+    std::string logins() const;
 
 private:
     TempDir dir_;
@@ -55,5 +64,13 @@ struct SmtpEvents {
     std::vector<std::string> sent;
     std::vector<std::string> received;
 };
+
+// What sendMessage threw: its text and, for an SmtpError, its reason; both
+// empty when it sent the message.
+struct SendFailure {
+    std::string message;
+    std::string reason;
+};
+SendFailure sendFailure(net::MoxSmtp& smtp, const net::MoxMsg& message);
 
 } // namespace vextral::test

@@ -1,4 +1,6 @@
-#include "engine/net/TcpTestPeers.h"
+#include "support/NetPeers.h"
+
+#include "support/Wait.h"
 
 #include "TestSupport.h"
 
@@ -17,8 +19,6 @@
 extern char** environ;
 
 namespace vextral::test {
-
-namespace {
 
 int listenLocal(int* port)
 {
@@ -39,8 +39,6 @@ int listenLocal(int* port)
     return fd;
 }
 
-} // namespace
-
 ScriptedPeer::ScriptedPeer(Script script)
 {
     listener_ = listenLocal(&port_);
@@ -53,6 +51,7 @@ ScriptedPeer::ScriptedPeer(Script script)
             ++connections_;
             script(fd);
             ::close(fd);
+            ++served_;
         }
     });
 }
@@ -74,10 +73,10 @@ void ScriptedPeer::write(int fd, const std::string& text)
     }
 }
 
-bool ScriptedPeer::readUntil(int fd, const std::string& needle, std::string* text)
+bool ScriptedPeer::readUntil(int fd, const std::string& needle, std::string* text, std::chrono::milliseconds limit)
 {
     std::string got;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    const auto deadline = std::chrono::steady_clock::now() + limit;
     while (got.find(needle) == std::string::npos && std::chrono::steady_clock::now() < deadline) {
         pollfd p {fd, POLLIN, 0};
         if (::poll(&p, 1, 20) <= 0) continue;
@@ -90,9 +89,9 @@ bool ScriptedPeer::readUntil(int fd, const std::string& needle, std::string* tex
     return got.find(needle) != std::string::npos;
 }
 
-std::filesystem::path netTestFile(const std::string& name)
+std::filesystem::path supportFile(const std::string& name)
 {
-    return std::filesystem::path(VEXTRAL_FIXTURES).parent_path() / "engine" / "net" / name;
+    return std::filesystem::path(VEXTRAL_FIXTURES).parent_path() / "support" / name;
 }
 
 int unusedPort()
@@ -118,20 +117,19 @@ PythonServer::PythonServer(const std::filesystem::path& script, const std::files
         pid_ = -1;
         return;
     }
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (std::chrono::steady_clock::now() < deadline) {
-        std::ifstream in(portFile);
-        int port = 0;
-        if (in >> port && port > 0) {
-            port_ = port;
-            break;
-        }
-        if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
-            pid_ = -1;
-            break;
-        }
-        ::usleep(20000);
-    }
+    waitFor(
+        [&] {
+            std::ifstream in(portFile);
+            int port = 0;
+            if (in >> port && port > 0) {
+                port_ = port;
+                return true;
+            }
+            if (waitpid(pid_, nullptr, WNOHANG) != pid_) return false;
+            pid_ = -1; // it ended without a port
+            return true;
+        },
+        std::chrono::seconds(10), std::chrono::milliseconds(20));
     std::error_code ignored;
     std::filesystem::remove(portFile, ignored);
 }
@@ -140,10 +138,7 @@ PythonServer::~PythonServer()
 {
     if (pid_ <= 0) return;
     ::kill(pid_, SIGTERM);
-    for (int i = 0; i < 100; ++i) {
-        if (waitpid(pid_, nullptr, WNOHANG) == pid_) return;
-        ::usleep(20000);
-    }
+    if (waitFor([this] { return waitpid(pid_, nullptr, WNOHANG) == pid_; }, std::chrono::seconds(2))) return;
     ::kill(pid_, SIGKILL);
     waitpid(pid_, nullptr, 0);
 }

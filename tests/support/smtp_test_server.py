@@ -6,9 +6,12 @@
 Listens on 127.0.0.1 (a free port written to PORTFILE). Every accepted
 transaction is stored as OUTDIR/mail-N.txt (N from 1): lines "helo: NAME",
 "ehlo: 0|1", "tls: 0|1", "login: USER", "from: SENDER", one "to: ADDRESS"
-for each recipient, an empty line, then the message text as received. A RCPT TO of the --reject address gets "550 No such user here".
-With --login the server offers AUTH PLAIN and LOGIN (LOGIN alone with
---only-login) and accepts only that user and password. Runs until killed.
+for each recipient, an empty line, then the message text as received; the
+message text alone goes to OUTDIR/mail-N.eml. A RCPT TO of the --reject
+address gets "550 No such user here". With --login the server offers AUTH
+PLAIN and LOGIN (LOGIN alone with --only-login), accepts only that user and
+password, and appends every try as "USER PASSWORD" to OUTDIR/logins.txt.
+Runs until killed.
 """
 import argparse
 import asyncio
@@ -39,10 +42,13 @@ class Handler:
                 "login: %s" % (session.auth_data if session.authenticated else ""),
                 "from: %s" % envelope.mail_from]
         head += ["to: %s" % address for address in envelope.rcpt_tos]
-        path = os.path.join(self.outdir, "mail-%d.txt" % self.count)
-        with open(path + ".tmp", "wb") as f:
+        base = os.path.join(self.outdir, "mail-%d" % self.count)
+        with open(base + ".eml.tmp", "wb") as f:
+            f.write(envelope.original_content)
+        os.rename(base + ".eml.tmp", base + ".eml")
+        with open(base + ".txt.tmp", "wb") as f:
             f.write(("\n".join(head) + "\n\n").encode("utf-8") + envelope.original_content)
-        os.rename(path + ".tmp", path)
+        os.rename(base + ".txt.tmp", base + ".txt")
         return "250 Message accepted for delivery"
 
 
@@ -69,8 +75,11 @@ def main():
         user, password = args.login.split(":", 1)
 
         def authenticator(server, session, envelope, mechanism, auth_data):
-            ok = (isinstance(auth_data, LoginPassword) and auth_data.login.decode() == user
-                  and auth_data.password.decode() == password)
+            if not isinstance(auth_data, LoginPassword):
+                return AuthResult(success=False, handled=False)
+            with open(os.path.join(args.outdir, "logins.txt"), "a") as f:
+                f.write("%s %s\n" % (auth_data.login.decode(), auth_data.password.decode()))
+            ok = auth_data.login.decode() == user and auth_data.password.decode() == password
             return AuthResult(success=ok, handled=False, auth_data=user if ok else None)
 
     handler = Handler(args.outdir, args.reject)
