@@ -123,20 +123,29 @@ std::string buildRequest(const HttpUrl& url, bool viaProxy, const std::string& c
 
 std::size_t ResponseHeaderReader::feed(std::string_view bytes)
 {
-    const auto tooLong = [] { throw Error("The server sent a header line longer than 8 KiB"); };
+    const char* const tooLong = "The server sent a header line longer than 8 KiB";
     std::size_t used = 0;
-    while (!complete_ && used < bytes.size()) {
+    while (!complete_ && problem_.empty() && used < bytes.size()) {
         const std::size_t lf = bytes.find('\n', used);
         const bool ended = lf != std::string_view::npos;
         const std::size_t take = (ended ? lf + 1 : bytes.size()) - used;
         // Checked before the bytes are kept: the reader never holds more than its limits.
-        if (text_.size() - lineStart_ + take > limits_.httpHeaderLine + 2) tooLong(); // the line, its CR and its LF
-        if (text_.size() + take > limits_.httpHeaderBytes) throw Error("The server sent a header longer than 1 MiB");
+        if (text_.size() - lineStart_ + take > limits_.httpHeaderLine + 2) { // the line, its CR and its LF
+            problem_ = tooLong;
+            break;
+        }
+        if (text_.size() + take > limits_.httpHeaderBytes) {
+            problem_ = "The server sent a header longer than 1 MiB";
+            break;
+        }
         text_.append(bytes.substr(used, take));
         used += take;
         std::string_view line(text_.data() + lineStart_, text_.size() - lineStart_ - (ended ? 1 : 0));
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        if (line.size() > limits_.httpHeaderLine) tooLong();
+        if (line.size() > limits_.httpHeaderLine) {
+            problem_ = tooLong;
+            break;
+        }
         if (!ended) break;
         takeLine(line);
         lineStart_ = text_.size();
@@ -226,6 +235,7 @@ HttpResponse HttpClient::fetch(const HttpUrl& url)
         if (status != TcpConnection::Status::Ok) throw Error("Connection lost while reading the answer");
         const std::size_t linesBefore = header.lines();
         const std::size_t used = header.feed(piece);
+        if (!header.problem().empty()) throw Error(header.problem());
         response.body.append(piece, used, std::string::npos);
         if (header.lines() != linesBefore) deadline = Clock::now() + timeLimit; // a new line, a new wait
     }

@@ -48,16 +48,20 @@ std::string buildRequest(const HttpUrl& url, bool viaProxy, const std::string& c
 // line as a number, 0 when it is none), the redirect target of a "Location:"
 // line and the cookie of a "Set-Cookie:" line (names in any letter case).
 // Lines end with LF or CR LF. A line longer than limits.httpHeaderLine or a
-// header longer than limits.httpHeaderBytes raises an error: a server cannot
+// header longer than limits.httpHeaderBytes is refused (problem()): a server cannot
 // fill the memory. A Location is kept up to limits.httpLocation characters.
 class ResponseHeaderReader {
 public:
     explicit ResponseHeaderReader(const ReaderLimits& limits = {}) : limits_(limits) {}
 
     // Takes bytes and returns how many of them belong to the header; those
-    // after the empty line are the body's. Takes nothing once complete.
+    // after the empty line are the body's. Takes nothing once complete, or
+    // once the header broke a limit (then problem() says which).
     std::size_t feed(std::string_view bytes);
     bool complete() const { return complete_; }
+    // Why the header was refused ("The server sent a header line longer than
+    // 8 KiB", ...); empty while it is within its limits.
+    const std::string& problem() const { return problem_; }
     // Lines read whole so far (the empty line that ends the header counts).
     std::size_t lines() const { return lines_; }
 
@@ -75,6 +79,7 @@ private:
     std::size_t lineStart_ = 0; // where the line being read begins in text_
     std::size_t lines_ = 0;
     bool complete_ = false;
+    std::string problem_;
     int status_ = 0;
     std::optional<std::string> location_;
     std::optional<std::string> cookie_;

@@ -141,14 +141,29 @@ TEST(HttpClient, HeaderReaderGivesTheSameResultForAnySplitOfTheBytes)
     EXPECT_FALSE(injected.cookie());
 
     ResponseHeaderReader longLine;
-    EXPECT_EQ(errorOf([&] { longLine.feed("HTTP/1.0 200 OK\r\nX: " + std::string(9000, 'x')); }),
-              "The server sent a header line longer than 8 KiB");
+    EXPECT_TRUE(longLine.problem().empty());
+    longLine.feed("HTTP/1.0 200 OK\r\nX: " + std::string(9000, 'x'));
+    EXPECT_EQ(longLine.problem(), "The server sent a header line longer than 8 KiB");
+    EXPECT_FALSE(longLine.complete());
+    EXPECT_EQ(longLine.feed("\r\n\r\n"), 0u); // nothing more is taken
     ResponseHeaderReader longHeader;
     const std::string line = "X-Filler: " + std::string(1000, 'x') + "\r\n";
-    EXPECT_EQ(errorOf([&] {
-                  for (int i = 0; i < 1100; ++i) longHeader.feed(line);
-              }),
-              "The server sent a header longer than 1 MiB");
+    for (int i = 0; i < 1100; ++i) longHeader.feed(line);
+    EXPECT_EQ(longHeader.problem(), "The server sent a header longer than 1 MiB");
+    EXPECT_LE(longHeader.text().size(), ReaderLimits {}.httpHeaderBytes);
+}
+
+TEST(HttpClient, AHeaderBeyondItsLimitsEndsTheFetchWithTheReason)
+{
+    ScriptedHttpServer longLine(answer("HTTP/1.0 200 OK\r\nX: " + std::string(9000, 'x') + "\r\n\r\nbody"));
+    HttpClient client = quickClient();
+    EXPECT_EQ(errorOf([&] { client.get(longLine.url()); }), "The server sent a header line longer than 8 KiB");
+    ReaderLimits small;
+    small.httpHeaderBytes = 64;
+    client.limits = small;
+    ScriptedHttpServer longHeader(answer("HTTP/1.0 200 OK\r\n" + std::string(8, 'X') + ": " + std::string(40, 'y') +
+                                         "\r\nZ: " + std::string(40, 'z') + "\r\n\r\n"));
+    EXPECT_EQ(errorOf([&] { client.get(longHeader.url()); }), "The server sent a header longer than 1 MiB");
 }
 
 TEST(HttpClient, RedirectsAreFollowedWithTheirCookieAndLoopsEnd)
@@ -281,10 +296,10 @@ TEST(ReaderLimits, HttpHeaderLineHeaderAndLocation)
     EXPECT_EQ(fed({}, header).location(), "http://a.example/update.ini");
     ReaderLimits shortLines;
     shortLines.httpHeaderLine = 17;
-    EXPECT_EQ(errorOf([&] { fed(shortLines, header); }), "The server sent a header line longer than 8 KiB");
+    EXPECT_EQ(fed(shortLines, header).problem(), "The server sent a header line longer than 8 KiB");
     ReaderLimits shortHeader;
     shortHeader.httpHeaderBytes = 40;
-    EXPECT_EQ(errorOf([&] { fed(shortHeader, header); }), "The server sent a header longer than 1 MiB");
+    EXPECT_EQ(fed(shortHeader, header).problem(), "The server sent a header longer than 1 MiB");
     ReaderLimits shortLocation;
     shortLocation.httpLocation = 8;
     EXPECT_EQ(fed(shortLocation, header).location(), "http://a");
