@@ -5,6 +5,7 @@
 #include "codecs/GifLzw.h"
 #include "codecs/ImageBuffer.h"
 #include "codecs/OutputFormats.h"
+#include "codecs/Writers.h"
 #include "core/FileName.h"
 #include "platform/PictureFile.h"
 
@@ -152,7 +153,7 @@ bool convert(const std::string& in, const std::string& out, codecs::OutputFormat
     buffer.params().jpegQuality = jpegQuality;
     try {
         platform::loadPicture(buffer, in);
-        codecs::outputFormat(format).writer(buffer, out);
+        codecs::writeToFile(codecs::outputFormat(format).writer, buffer, out);
     } catch (const std::exception& e) {
         err << kCommand << ": " << in << ": " << e.what() << "\n";
         return false;

@@ -80,7 +80,6 @@ public:
     void finish();
 
     std::int64_t inputCount() const { return inputCount_; }
-    std::int64_t outputCount() const { return outputCount_; }
 
 private:
     Stream* target_;

@@ -51,7 +51,7 @@ codecs::Picture readIcon(const std::string& fileName, const codecs::PictureInput
 void loadPicture(codecs::ImageBuffer& buffer, const std::string& fileName)
 {
     const std::optional<codecs::PictureInput> input = codecs::pictureInputFor(fileName);
-    if (!input) throw Error(codecs::unknownExtensionMessage(fileName));
+    if (!input) throw Error(unknownExtensionMessage(fileName));
     switch (input->kind) {
     case codecs::PictureReaderKind::Gif: loadGif(buffer, fileName, *input); return;
     case codecs::PictureReaderKind::Icon: buffer.picture() = readIcon(fileName, *input); return;

@@ -1,0 +1,154 @@
+// Saving under an entry that goes by the typed name's extension, through the
+// real save dialog (QtPrompts over Qt's own QFileDialog) and the real error
+// box: a name no writer knows is refused with a message and writes nothing.
+#include "gui/app/MainWindow.h"
+#include "gui/common/Prompts.h"
+#include "gui/convert/ConvertDialog.h"
+
+#include "TestSupport.h"
+#include "gui/support/ModalBoxes.h"
+
+#include <QAction>
+#include <QElapsedTimer>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QListView>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace vextral;
+using vextral::test::fixture;
+using vextral::test::TempDir;
+namespace fs = std::filesystem;
+
+namespace {
+
+QString q(const fs::path& p) { return QString::fromStdString(p.string()); }
+
+// Types name into the file dialog's name box, as a user does, and accepts.
+void typeNameAndAccept(QFileDialog& dialog, const QString& name)
+{
+    auto* edit = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    if (!edit) {
+        ADD_FAILURE() << "the dialog has no file name box";
+        dialog.reject();
+        return;
+    }
+    dialog.activateWindow();
+    edit->setFocus(Qt::MouseFocusReason);
+    EXPECT_TRUE(QTest::qWaitFor([edit] { return edit->hasFocus(); }, 3000));
+    edit->setText(name);
+    static_cast<QDialog&>(dialog).accept(); // what the Save or Open button does
+}
+
+// What the save dialog's answer brought up: the text of the error box, if one opened.
+struct SaveOutcome {
+    bool answered = false;
+    QString error;
+};
+
+// Answers the next save dialog with name under filter entry and, when an
+// error box is expected to follow, that box with OK.
+std::shared_ptr<SaveOutcome> answerSave(const QString& entry, const QString& name, bool errorBoxFollows)
+{
+    auto outcome = std::make_shared<SaveOutcome>();
+    test::answerNextModal<QFileDialog>([outcome, entry, name, errorBoxFollows](QFileDialog& dialog) {
+        EXPECT_TRUE(test::chooseFileType(dialog, entry)) << entry.toStdString();
+        outcome->answered = true;
+        typeNameAndAccept(dialog, name);
+        if (!errorBoxFollows) return;
+        test::answerNextModal<QMessageBox>([outcome](QMessageBox& box) {
+            outcome->error = box.text();
+            outcome->error.remove(QChar(0x200B)); // break opportunities
+            box.accept();
+        });
+    });
+    return outcome;
+}
+
+// The main window over a program folder of its own with multi.ico's icon selected.
+struct Window {
+    gui::QtPrompts prompts;
+    TempDir home;
+    gui::MainWindow w {prompts, home.path().string()};
+
+    Window()
+    {
+        w.show();
+        w.addDroppedNames({q(fixture("multi.ico"))});
+        QElapsedTimer t;
+        t.start();
+        while (w.catalogue().itemCount() == 0 && t.elapsed() < 5000) QTest::qWait(20);
+        EXPECT_EQ(w.catalogue().itemCount(), 1);
+        auto* view = w.findChild<QListView*>(QStringLiteral("ListIcon"));
+        view->selectionModel()->select(view->model()->index(0, 0), QItemSelectionModel::ClearAndSelect);
+    }
+};
+
+std::vector<std::string> namesIn(const fs::path& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
+    return names;
+}
+
+} // namespace
+
+TEST(SaveChoice, TheMainWindowRefusesANameNoWriterKnows)
+{
+    Window window;
+    TempDir out;
+    QAction* save = window.w.findChild<QAction*>(QStringLiteral("menuSave"));
+    for (const char* entry : {"Cur File(*.cur)", "Wmf File(*.wmf)"}) {
+        const auto outcome = answerSave(QString::fromLatin1(entry), q(out / "a.xyz"), true);
+        save->trigger();
+        EXPECT_TRUE(outcome->answered) << entry;
+        EXPECT_EQ(outcome->error, "Unknown picture file extension (.xyz).") << entry;
+        EXPECT_EQ(namesIn(out.path()), std::vector<std::string> {}) << entry;
+    }
+    // A name a writer knows is written by it under the same entry.
+    const auto outcome = answerSave(QStringLiteral("Cur File(*.cur)"), q(out / "a.png"), false);
+    save->trigger();
+    EXPECT_TRUE(outcome->answered);
+    const auto png = test::readBytes(out / "a.png");
+    ASSERT_GE(png.size(), 4u);
+    EXPECT_EQ(png[1], 'P');
+    // "Icon File" writes the icon itself, whatever the name.
+    const auto icon = answerSave(QStringLiteral("Icon File(*.ico)"), q(out / "b.xyz"), false);
+    save->trigger();
+    EXPECT_TRUE(icon->answered);
+    EXPECT_EQ(test::readBytes(out / "b.xyz"), test::readBytes(fixture("multi.ico")));
+}
+
+TEST(SaveChoice, TheConverterRefusesANameNoWriterKnows)
+{
+    Window window;
+    TempDir out;
+    window.w.findChild<QAction*>(QStringLiteral("menuConvert"))->trigger();
+    auto* convert = window.w.findChild<gui::ConvertDialog*>();
+    ASSERT_TRUE(convert);
+    test::answerNextModal<QFileDialog>(
+        [](QFileDialog& dialog) { typeNameAndAccept(dialog, q(fixture("picture.bmp"))); });
+    convert->findChild<QPushButton*>(QStringLiteral("spbOpen"))->click();
+    ASSERT_FALSE(convert->loadedPicture().empty());
+    QPushButton* save = convert->findChild<QPushButton*>(QStringLiteral("spbSave"));
+    for (const char* entry : {"Icon File(*.ico)", "Cur File(*.cur)", "Wmf File(*.wmf)"}) {
+        const auto outcome = answerSave(QString::fromLatin1(entry), q(out / "a.xyz"), true);
+        save->click();
+        EXPECT_TRUE(outcome->answered) << entry;
+        EXPECT_EQ(outcome->error, "Unknown picture file extension (.xyz).") << entry;
+        EXPECT_EQ(namesIn(out.path()), std::vector<std::string> {}) << entry;
+    }
+    const auto outcome = answerSave(QStringLiteral("Icon File(*.ico)"), q(out / "a.cur"), false);
+    save->click();
+    EXPECT_TRUE(outcome->answered);
+    const auto cur = test::readBytes(out / "a.cur");
+    ASSERT_GE(cur.size(), 4u);
+    EXPECT_EQ(cur[2], 2); // a cursor: the name's extension chose the writer
+    convert->close();
+}
