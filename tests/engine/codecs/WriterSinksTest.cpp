@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+
 using namespace vextral;
 using namespace vextral::codecs;
 
@@ -16,11 +19,8 @@ namespace {
 Picture noise(int w, int h)
 {
     Picture p = Picture::make(w, h);
-    std::uint32_t x = 987654321;
-    for (auto& b : p.pixels) {
-        x = x * 1103515245 + 12345;
-        b = static_cast<std::uint8_t>(x >> 16);
-    }
+    std::mt19937 random(12345);
+    std::generate(p.pixels.begin(), p.pixels.end(), [&random] { return static_cast<std::uint8_t>(random()); });
     return p;
 }
 

@@ -19,32 +19,18 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 using namespace vextral;
 using vextral::test::fixture;
 using vextral::test::TempDir;
+using vextral::test::typeNameAndAccept;
 namespace fs = std::filesystem;
 
 namespace {
 
 QString q(const fs::path& p) { return QString::fromStdString(p.string()); }
-
-// Types name into the file dialog's name box, as a user does, and accepts.
-void typeNameAndAccept(QFileDialog& dialog, const QString& name)
-{
-    auto* edit = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-    if (!edit) {
-        ADD_FAILURE() << "the dialog has no file name box";
-        dialog.reject();
-        return;
-    }
-    dialog.activateWindow();
-    edit->setFocus(Qt::MouseFocusReason);
-    EXPECT_TRUE(QTest::qWaitFor([edit] { return edit->hasFocus(); }, 3000));
-    edit->setText(name);
-    static_cast<QDialog&>(dialog).accept(); // what the Save or Open button does
-}
 
 // What the save dialog's answer brought up: the text of the error box, if one opened.
 struct SaveOutcome {
@@ -97,6 +83,19 @@ std::vector<std::string> namesIn(const fs::path& folder)
     return names;
 }
 
+// Saves a.xyz under each entry by save, which opens the save dialog: each
+// time the error box names the extension and the folder stays empty.
+void expectRefused(std::initializer_list<const char*> entries, const fs::path& out, const std::function<void()>& save)
+{
+    for (const char* entry : entries) {
+        const auto outcome = answerSave(QString::fromLatin1(entry), q(out / "a.xyz"), true);
+        save();
+        EXPECT_TRUE(outcome->answered) << entry;
+        EXPECT_EQ(outcome->error, "Unknown picture file extension (.xyz).") << entry;
+        EXPECT_EQ(namesIn(out), std::vector<std::string> {}) << entry;
+    }
+}
+
 } // namespace
 
 TEST(SaveChoice, TheMainWindowRefusesANameNoWriterKnows)
@@ -104,13 +103,7 @@ TEST(SaveChoice, TheMainWindowRefusesANameNoWriterKnows)
     Window window;
     TempDir out;
     QAction* save = window.w.findChild<QAction*>(QStringLiteral("menuSave"));
-    for (const char* entry : {"Cur File(*.cur)", "Wmf File(*.wmf)"}) {
-        const auto outcome = answerSave(QString::fromLatin1(entry), q(out / "a.xyz"), true);
-        save->trigger();
-        EXPECT_TRUE(outcome->answered) << entry;
-        EXPECT_EQ(outcome->error, "Unknown picture file extension (.xyz).") << entry;
-        EXPECT_EQ(namesIn(out.path()), std::vector<std::string> {}) << entry;
-    }
+    expectRefused({"Cur File(*.cur)", "Wmf File(*.wmf)"}, out.path(), [save] { save->trigger(); });
     // A name a writer knows is written by it under the same entry.
     const auto outcome = answerSave(QStringLiteral("Cur File(*.cur)"), q(out / "a.png"), false);
     save->trigger();
@@ -137,13 +130,7 @@ TEST(SaveChoice, TheConverterRefusesANameNoWriterKnows)
     convert->findChild<QPushButton*>(QStringLiteral("spbOpen"))->click();
     ASSERT_FALSE(convert->loadedPicture().empty());
     QPushButton* save = convert->findChild<QPushButton*>(QStringLiteral("spbSave"));
-    for (const char* entry : {"Icon File(*.ico)", "Cur File(*.cur)", "Wmf File(*.wmf)"}) {
-        const auto outcome = answerSave(QString::fromLatin1(entry), q(out / "a.xyz"), true);
-        save->click();
-        EXPECT_TRUE(outcome->answered) << entry;
-        EXPECT_EQ(outcome->error, "Unknown picture file extension (.xyz).") << entry;
-        EXPECT_EQ(namesIn(out.path()), std::vector<std::string> {}) << entry;
-    }
+    expectRefused({"Icon File(*.ico)", "Cur File(*.cur)", "Wmf File(*.wmf)"}, out.path(), [save] { save->click(); });
     const auto outcome = answerSave(QStringLiteral("Icon File(*.ico)"), q(out / "a.cur"), false);
     save->click();
     EXPECT_TRUE(outcome->answered);

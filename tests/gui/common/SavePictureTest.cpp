@@ -26,6 +26,7 @@
 using namespace vextral;
 using vextral::test::fixture;
 using vextral::test::TempDir;
+using vextral::test::typeNameAndAccept;
 namespace fs = std::filesystem;
 
 namespace {
@@ -39,24 +40,6 @@ void chooseFilter(QFileDialog& dialog, const QString& entry)
 {
     ASSERT_TRUE(test::chooseFileType(dialog, entry)) << entry.toStdString();
     EXPECT_EQ(dialog.selectedNameFilter(), entry);
-}
-
-// Types name into the dialog's file name box, as a user does, and accepts.
-// The box must have the keyboard focus: typing then drops the selection of
-// the file the dialog opened on, which would otherwise be the answer.
-void typeNameAndAccept(QFileDialog& dialog, const QString& name)
-{
-    auto* edit = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-    if (!edit) {
-        ADD_FAILURE() << "the dialog has no file name box";
-        dialog.reject();
-        return;
-    }
-    dialog.activateWindow();
-    edit->setFocus(Qt::MouseFocusReason);
-    EXPECT_TRUE(QTest::qWaitFor([edit] { return edit->hasFocus(); }, 3000));
-    edit->setText(name);
-    static_cast<QDialog&>(dialog).accept(); // what the Save button does
 }
 
 std::vector<std::uint8_t> head(const fs::path& file, std::size_t n)
