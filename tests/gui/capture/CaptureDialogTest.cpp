@@ -7,9 +7,10 @@
 #include "codecs/ImageBuffer.h"
 #include "codecs/PictureReader.h"
 #include "gui/capture/CaptureOverlay.h"
-#include "gui/support/DialogDesktop.h"
 #include "gui/common/DialogHost.h"
 #include "gui/common/PictureImage.h"
+#include "gui/support/DialogDesktop.h"
+#include "gui/support/ScriptedCapture.h"
 #include "platform/IconExtractor.h"
 
 #include <QClipboard>
@@ -29,33 +30,11 @@ using namespace vextral;
 using vextral::gui::CaptureDialog;
 using vextral::test::control;
 using vextral::test::Desktop;
+using vextral::test::ScriptedBackend;
 using vextral::test::TempDir;
 namespace fs = std::filesystem;
 
 namespace {
-
-// Answers starts as told and keeps the callback for the test to report through.
-struct ScriptedBackend final : desktop::CaptureBackend {
-    int width = 0, height = 0, starts = 0;
-    bool acceptStart = true;
-    std::string refusal;
-    Callback callback;
-
-    int dllVersion() override { return 100; }
-    bool startCapture(desktop::CaptureMode, Callback cb) override
-    {
-        ++starts;
-        callback = acceptStart ? std::move(cb) : nullptr;
-        return acceptStart;
-    }
-    void stopCapture() override {}
-    void setCaptureProperty(int id, std::int32_t value) override
-    {
-        if (id == desktop::captureProperty::kWidth) width = value;
-        if (id == desktop::captureProperty::kHeight) height = value;
-    }
-    std::string lastError() const override { return refusal; }
-};
 
 CaptureDialog* openDialog(Desktop& desk, desktop::CaptureBackend* backend)
 {

@@ -2,11 +2,16 @@
 // real save dialog (QtPrompts over Qt's own QFileDialog) and the real error
 // box: a name no writer knows is refused with a message and writes nothing.
 #include "gui/app/MainWindow.h"
+#include "gui/capture/CaptureDialog.h"
+#include "gui/common/DialogHost.h"
 #include "gui/common/Prompts.h"
 #include "gui/convert/ConvertDialog.h"
+#include "gui/edit/EditDialog.h"
 
 #include "TestSupport.h"
+#include "gui/support/DialogDesktop.h"
 #include "gui/support/ModalBoxes.h"
+#include "gui/support/ScriptedCapture.h"
 
 #include <QAction>
 #include <QElapsedTimer>
@@ -66,13 +71,7 @@ struct Window {
     Window()
     {
         w.show();
-        w.addDroppedNames({q(fixture("multi.ico"))});
-        QElapsedTimer t;
-        t.start();
-        while (w.catalogue().itemCount() == 0 && t.elapsed() < 5000) QTest::qWait(20);
-        EXPECT_EQ(w.catalogue().itemCount(), 1);
-        auto* view = w.findChild<QListView*>(QStringLiteral("ListIcon"));
-        view->selectionModel()->select(view->model()->index(0, 0), QItemSelectionModel::ClearAndSelect);
+        EXPECT_TRUE(test::harvestAndSelect(w, q(fixture("multi.ico"))));
     }
 };
 
@@ -130,6 +129,7 @@ TEST(SaveChoice, TheConverterRefusesANameNoWriterKnows)
     convert->findChild<QPushButton*>(QStringLiteral("spbOpen"))->click();
     ASSERT_FALSE(convert->loadedPicture().empty());
     QPushButton* save = convert->findChild<QPushButton*>(QStringLiteral("spbSave"));
+    ASSERT_TRUE(save);
     expectRefused({"Icon File(*.ico)", "Cur File(*.cur)", "Wmf File(*.wmf)"}, out.path(), [save] { save->click(); });
     const auto outcome = answerSave(QStringLiteral("Icon File(*.ico)"), q(out / "a.cur"), false);
     save->click();
@@ -138,4 +138,43 @@ TEST(SaveChoice, TheConverterRefusesANameNoWriterKnows)
     ASSERT_GE(cur.size(), 4u);
     EXPECT_EQ(cur[2], 2); // a cursor: the name's extension chose the writer
     convert->close();
+}
+
+TEST(SaveChoice, TheCaptureDialogRefusesANameNoWriterKnows)
+{
+    Window window;
+    TempDir out;
+    test::ScriptedBackend backend;
+    auto* capture =
+        new gui::CaptureDialog(window.w.savePicture(), window.w.settings(), window.prompts, &backend, &window.w);
+    window.w.dialogs().show(capture);
+    QAbstractButton* start = capture->findChild<QAbstractButton*>(QStringLiteral("spbCapture"));
+    ASSERT_TRUE(start);
+    start->click();
+    ASSERT_TRUE(backend.callback);
+    const codecs::Picture grabbed = codecs::Picture::make(32, 32);
+    backend.callback(1, &grabbed);
+    ASSERT_FALSE(capture->captured().empty());
+    QAbstractButton* save = capture->findChild<QAbstractButton*>(QStringLiteral("spbSave"));
+    ASSERT_TRUE(save);
+    expectRefused({"Icon File(*.ico)", "Cur File(*.cur)", "Wmf File(*.wmf)"}, out.path(), [save] { save->click(); });
+    capture->close();
+}
+
+TEST(SaveChoice, TheEditorWritesEachEntrysOwnFormatWhateverTheName)
+{
+    Window window;
+    TempDir out;
+    window.w.findChild<QAction*>(QStringLiteral("menuEdit"))->trigger();
+    auto* edit = window.w.findChild<gui::EditDialog*>();
+    ASSERT_TRUE(edit);
+    QPushButton* save = edit->findChild<QPushButton*>(QStringLiteral("SpeedButton1"));
+    ASSERT_TRUE(save);
+    const auto outcome = answerSave(QStringLiteral("Cur File(*.cur)"), q(out / "a.xyz"), false);
+    save->click();
+    EXPECT_TRUE(outcome->answered);
+    const auto cur = test::readBytes(out / "a.xyz");
+    ASSERT_GE(cur.size(), 4u);
+    EXPECT_EQ(cur[2], 2); // a cursor
+    edit->close();
 }

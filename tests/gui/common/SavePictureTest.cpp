@@ -4,6 +4,7 @@
 #include "gui/common/Prompts.h"
 
 #include "TestSupport.h"
+#include "gui/support/DialogDesktop.h"
 #include "gui/support/ModalBoxes.h"
 #include "gui/support/QtPrinting.h"
 
@@ -60,14 +61,8 @@ TEST(SavePicture, ReopensOnTheLastEntryAndAddsTheShownEntrysExtension)
     TempDir home, out;
     gui::MainWindow w(prompts, home.path().string());
     w.show();
-    // The start-up timer harvests the dropped file.
-    w.addDroppedNames({q(fixture("multi.ico"))});
-    QElapsedTimer t;
-    t.start();
-    while (w.catalogue().itemCount() == 0 && t.elapsed() < 5000) QTest::qWait(20);
+    ASSERT_TRUE(test::harvestAndSelect(w, q(fixture("multi.ico"))));
     ASSERT_EQ(w.catalogue().itemCount(), 1);
-    auto* view = w.findChild<QListView*>(QStringLiteral("ListIcon"));
-    view->selectionModel()->select(view->model()->index(0, 0), QItemSelectionModel::ClearAndSelect);
     QAction* save = w.findChild<QAction*>(QStringLiteral("menuSave"));
 
     // First use: the dialog opens on "Bmp File"; the user picks "Jpg File" and types a full name.

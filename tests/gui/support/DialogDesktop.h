@@ -8,7 +8,10 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QEvent>
+#include <QListView>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -34,6 +37,20 @@ struct Desktop {
     // Dialogs closed are deleted when control returns to the event loop.
     void settle() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 };
+
+// Drops file on the window, waits for the start-up timer's harvest and
+// selects its first icon; false when no icon came.
+inline bool harvestAndSelect(gui::MainWindow& w, const QString& file)
+{
+    w.addDroppedNames({file});
+    QElapsedTimer t;
+    t.start();
+    while (w.catalogue().itemCount() == 0 && t.elapsed() < 5000) QTest::qWait(20);
+    if (w.catalogue().itemCount() == 0) return false;
+    auto* view = w.findChild<QListView*>(QStringLiteral("ListIcon"));
+    view->selectionModel()->select(view->model()->index(0, 0), QItemSelectionModel::ClearAndSelect);
+    return true;
+}
 
 // The dialog's control of that name; a failure, and an exception that ends
 // the test, when there is none.
