@@ -28,9 +28,7 @@
 #include <memory>
 
 using namespace vextral;
-using vextral::test::fixture;
-using vextral::test::TempDir;
-using vextral::test::typeNameAndAccept;
+using test::TempDir;
 namespace fs = std::filesystem;
 
 namespace {
@@ -51,7 +49,7 @@ std::shared_ptr<SaveOutcome> answerSave(const QString& entry, const QString& nam
     test::answerNextModal<QFileDialog>([outcome, entry, name, errorBoxFollows](QFileDialog& dialog) {
         EXPECT_TRUE(test::chooseFileType(dialog, entry)) << entry.toStdString();
         outcome->answered = true;
-        typeNameAndAccept(dialog, name);
+        test::typeNameAndAccept(dialog, name);
         if (!errorBoxFollows) return;
         test::answerNextModal<QMessageBox>([outcome](QMessageBox& box) {
             outcome->error = box.text();
@@ -71,7 +69,14 @@ struct Window {
     Window()
     {
         w.show();
-        EXPECT_TRUE(test::harvestAndSelect(w, q(fixture("multi.ico"))));
+        EXPECT_TRUE(test::harvestAndSelect(w, q(test::fixture("multi.ico"))));
+    }
+    // Triggers the menu item and returns the dialog it opened.
+    template <typename Dialog>
+    Dialog* open(const char* menuItem)
+    {
+        w.findChild<QAction*>(QLatin1String(menuItem))->trigger();
+        return w.findChild<Dialog*>();
     }
 };
 
@@ -114,18 +119,17 @@ TEST(SaveChoice, TheMainWindowRefusesANameNoWriterKnows)
     const auto icon = answerSave(QStringLiteral("Icon File(*.ico)"), q(out / "b.xyz"), false);
     save->trigger();
     EXPECT_TRUE(icon->answered);
-    EXPECT_EQ(test::readBytes(out / "b.xyz"), test::readBytes(fixture("multi.ico")));
+    EXPECT_EQ(test::readBytes(out / "b.xyz"), test::readBytes(test::fixture("multi.ico")));
 }
 
 TEST(SaveChoice, TheConverterRefusesANameNoWriterKnows)
 {
     Window window;
     TempDir out;
-    window.w.findChild<QAction*>(QStringLiteral("menuConvert"))->trigger();
-    auto* convert = window.w.findChild<gui::ConvertDialog*>();
+    auto* convert = window.open<gui::ConvertDialog>("menuConvert");
     ASSERT_TRUE(convert);
     test::answerNextModal<QFileDialog>(
-        [](QFileDialog& dialog) { typeNameAndAccept(dialog, q(fixture("picture.bmp"))); });
+        [](QFileDialog& dialog) { test::typeNameAndAccept(dialog, q(test::fixture("picture.bmp"))); });
     convert->findChild<QPushButton*>(QStringLiteral("spbOpen"))->click();
     ASSERT_FALSE(convert->loadedPicture().empty());
     QPushButton* save = convert->findChild<QPushButton*>(QStringLiteral("spbSave"));
@@ -165,8 +169,7 @@ TEST(SaveChoice, TheEditorWritesEachEntrysOwnFormatWhateverTheName)
 {
     Window window;
     TempDir out;
-    window.w.findChild<QAction*>(QStringLiteral("menuEdit"))->trigger();
-    auto* edit = window.w.findChild<gui::EditDialog*>();
+    auto* edit = window.open<gui::EditDialog>("menuEdit");
     ASSERT_TRUE(edit);
     QPushButton* save = edit->findChild<QPushButton*>(QStringLiteral("SpeedButton1"));
     ASSERT_TRUE(save);
