@@ -42,7 +42,6 @@ inline void checkWriteAndReread(codecs::ImageBuffer& buffer, const std::string& 
 {
     const codecs::Picture picture = buffer.picture();
     codecs::writeGif(buffer, path);
-    if (buffer.aborting) __builtin_trap();
     codecs::ImageBuffer again;
     codecs::attachLzwCoders(again.params());
     again.loadFromFile(path);
