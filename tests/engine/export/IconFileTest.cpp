@@ -161,7 +161,9 @@ TEST(SaveChoice, EveryEntryWritesItsFormatOrTheNamesFormat)
                 const auto bytes = readBytes(file);
                 EXPECT_TRUE(looksLike(choice.format, bytes)) << where;
                 // The icon itself, as its source holds it.
-                if (choice.format == OutputFormat::OriginalIcon) EXPECT_EQ(bytes, ico) << where;
+                if (choice.format == OutputFormat::OriginalIcon) {
+                    EXPECT_EQ(bytes, ico) << where;
+                }
                 continue;
             }
             // By extension: every extension of the table, in any letter case.
