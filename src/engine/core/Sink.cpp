@@ -23,7 +23,7 @@ void MemorySink::write(const void* data, std::size_t n)
     if (n == 0) return;
     const auto* bytes = static_cast<const std::uint8_t*>(data);
     const std::size_t over = std::min(n, bytes_.size() - position_);
-    std::memcpy(bytes_.data() + position_, bytes, over);
+    if (over != 0) std::memcpy(bytes_.data() + position_, bytes, over);
     bytes_.insert(bytes_.end(), bytes + over, bytes + n);
     position_ += n;
 }
