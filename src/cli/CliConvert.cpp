@@ -5,6 +5,7 @@
 #include "cli/FrontDoor.h"
 #include "codecs/ImageBuffer.h"
 #include "codecs/OutputFormats.h"
+#include "codecs/Writers.h"
 #include "core/FileName.h"
 #include "platform/PictureFile.h"
 
@@ -135,7 +136,7 @@ bool convert(const std::string& in, const std::string& out, codecs::OutputFormat
     buffer.params().jpegQuality = jpegQuality;
     try {
         platform::loadPicture(buffer, in).raiseIfFailed();
-        codecs::outputFormat(format).writer(buffer, out);
+        codecs::writeToFile(codecs::outputFormat(format).writer, buffer, out);
     } catch (const std::exception& e) {
         err << kCommand << ": " << in << ": " << e.what() << "\n";
         return false;

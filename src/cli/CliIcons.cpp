@@ -3,6 +3,7 @@
 #include "cli/Arguments.h"
 #include "cli/CliSupport.h"
 #include "cli/FrontDoor.h"
+#include "core/Error.h"
 #include "core/ReplacingFile.h"
 #include "platform/IconExtractor.h"
 
@@ -43,17 +44,6 @@ std::string describe(const platform::IconImageEntry& image)
                        std::to_string(image.info->bits);
     if (image.info->png) text += " png";
     return text;
-}
-
-// Writes the bytes as the file path, replacing it only when complete; 0, or
-// the errno of the failure.
-int writeFile(const std::string& path, const std::vector<std::uint8_t>& bytes)
-{
-    ReplacingFile file(path);
-    if (const int error = file.open()) return error;
-    errno = 0;
-    if (std::fwrite(bytes.data(), 1, bytes.size(), file.stream()) != bytes.size()) return errno != 0 ? errno : EIO;
-    return file.commit();
 }
 
 struct Options final : CommandOptions {
@@ -106,10 +96,13 @@ int listIcons(const Options& o, std::ostream& out, std::ostream& err)
                 std::filesystem::path(*extractDir) / (name + "_" + std::to_string(i) + ".ico");
             if (bytes.empty()) {
                 err << "vextral-cli icons: icon " << i << " of " << path << " has no readable image; not written\n";
-            } else if (const int error = writeFile(target.string(), bytes)) {
-                err << "vextral-cli icons: Cannot create file " << target.string() << ": " << std::strerror(error)
-                    << "\n";
-                status = 1;
+            } else {
+                try {
+                    writeFileAtomically(target.string(), bytes);
+                } catch (const Error& e) {
+                    err << "vextral-cli icons: " << e.what() << "\n";
+                    status = 1;
+                }
             }
         }
     }

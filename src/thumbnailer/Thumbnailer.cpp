@@ -1,16 +1,15 @@
 #include "thumbnailer/Thumbnailer.h"
 
-#include "core/ReplacingFile.h"
+#include "codecs/Writers.h"
+#include "core/Error.h"
+#include "core/Sink.h"
 #include "export/BestImage.h"
 
-#include <png.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/time.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <cstring>
 #include <exception>
 #include <new>
 
@@ -28,39 +27,6 @@ std::optional<int> parseSize(const std::string& text)
     }
     if (value < 1 || value > kMaxThumbnailSize) return std::nullopt;
     return value;
-}
-
-[[noreturn]] void pngFail(png_structp png, png_const_charp) { png_longjmp(png, 1); }
-void pngWarn(png_structp, png_const_charp) {}
-void pngAppend(png_structp png, png_bytep data, png_size_t n)
-{
-    auto* bytes = static_cast<std::vector<std::uint8_t>*>(png_get_io_ptr(png));
-    bytes->insert(bytes->end(), data, data + n);
-}
-void pngFlush(png_structp) {}
-
-// The libpng part; nothing that needs a destructor lives across setjmp.
-bool encodeRows(const std::vector<png_bytep>& rows, int width, int height, std::vector<std::uint8_t>& out)
-{
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, pngFail, pngWarn);
-    if (!png) return false;
-    png_infop info = png_create_info_struct(png);
-    if (!info) {
-        png_destroy_write_struct(&png, nullptr);
-        return false;
-    }
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        return false;
-    }
-    png_set_write_fn(png, &out, pngAppend, pngFlush);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
-                 PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    png_write_image(png, const_cast<png_bytepp>(rows.data()));
-    png_write_end(png, info);
-    png_destroy_write_struct(&png, &info);
-    return true;
 }
 
 extern "C" void onTimeLimit(int)
@@ -122,26 +88,6 @@ std::optional<Rgba> renderThumbnail(const std::string& input, int size)
     return Rgba {picture->width, picture->height, picture->argb()};
 }
 
-std::vector<std::uint8_t> encodePng(const Rgba& picture)
-{
-    // libpng takes bytes in the order R, G, B, A.
-    std::vector<std::uint8_t> bytes(picture.pixels.size() * 4);
-    for (std::size_t i = 0; i < picture.pixels.size(); ++i) {
-        const std::uint32_t p = picture.pixels[i];
-        bytes[i * 4] = static_cast<std::uint8_t>(p >> 16);
-        bytes[i * 4 + 1] = static_cast<std::uint8_t>(p >> 8);
-        bytes[i * 4 + 2] = static_cast<std::uint8_t>(p);
-        bytes[i * 4 + 3] = static_cast<std::uint8_t>(p >> 24);
-    }
-    std::vector<png_bytep> rows(static_cast<std::size_t>(picture.height));
-    for (int y = 0; y < picture.height; ++y) {
-        rows[static_cast<std::size_t>(y)] = bytes.data() + static_cast<std::size_t>(y) * picture.width * 4;
-    }
-    std::vector<std::uint8_t> out;
-    if (picture.width <= 0 || picture.height <= 0 || !encodeRows(rows, picture.width, picture.height, out)) return {};
-    return out;
-}
-
 bool applyLimits()
 {
     bool ok = true;
@@ -176,18 +122,13 @@ int run(const std::vector<std::string>& args, std::string& err)
             err = parsed->input + ": no icon to show\n";
             return 1;
         }
-        const std::vector<std::uint8_t> png = encodePng(*picture);
-        if (png.empty()) {
-            err = parsed->input + ": the picture cannot be encoded\n";
-            return 1;
-        }
-        // The picture is complete in memory; the file appears whole or not at all.
-        ReplacingFile file(parsed->output);
-        int failure = file.open();
-        if (failure == 0 && std::fwrite(png.data(), 1, png.size(), file.stream()) != png.size()) failure = errno;
-        if (failure == 0) failure = file.commit();
-        if (failure != 0) {
-            err = "cannot write " + parsed->output + ": " + std::strerror(failure) + "\n";
+        // The file appears whole or not at all; its messages name it.
+        try {
+            FileSink file(parsed->output);
+            codecs::writePngArgb(picture->width, picture->height, picture->pixels, file);
+            file.commit();
+        } catch (const Error& e) {
+            err = std::string(e.what()) + "\n";
             return 1;
         }
         return 0;

@@ -47,9 +47,6 @@ struct Rgba {
 // when the file holds no icon that can be drawn (damaged, empty, another type).
 std::optional<Rgba> renderThumbnail(const std::string& input, int size);
 
-// The picture as the bytes of a PNG file (8-bit RGBA, no interlace).
-std::vector<std::uint8_t> encodePng(const Rgba& picture);
-
 // Caps the process at kMemoryLimit (when kMemoryLimited) of address space and kTimeLimitSeconds of
 // processor and of real time; going past a time limit ends the process with
 // status 3 and no output. Returns false when a limit could not be set.

@@ -40,7 +40,7 @@ struct Layout {
 
 // The file header and the info header. A placeholder leaves the file size,
 // data offset, bit count and image size at 0.
-void writeHeaders(FileSink& sink, const Layout& l, const Picture& picture, const IOParams& params, bool final)
+void writeHeaders(Sink& sink, const Layout& l, const Picture& picture, const IOParams& params, bool final)
 {
     std::vector<std::uint8_t> h(14 + l.infoSize, 0);
     auto put16 = [&](std::size_t at, std::uint32_t v) {
@@ -79,9 +79,9 @@ void writeHeaders(FileSink& sink, const Layout& l, const Picture& picture, const
 
 } // namespace
 
-void writeBmp(ImageBuffer& buffer, const std::string& fileName)
+void writeBmp(ImageBuffer& buffer, Sink& sink)
 {
-    beginWrite(buffer, fileName);
+    beginWrite(buffer, sink);
     const IOParams& params = buffer.params();
     const Picture& source = buffer.picture();
 
@@ -95,7 +95,7 @@ void writeBmp(ImageBuffer& buffer, const std::string& fileName)
     const std::uint64_t dataOffset = 14 + l.infoSize + l.colours * l.entrySize;
     if (dataOffset + imageSize > 0xFFFFFFFFu ||
         (l.infoSize == 12 && (source.width > 0xFFFF || source.height > 0xFFFF))) {
-        throw Error("The picture is too large for a BMP file: " + fileName);
+        throw Error("The picture is too large for a BMP file: " + sink.name());
     }
     l.imageSize = static_cast<std::uint32_t>(imageSize);
     l.dataOffset = static_cast<std::uint32_t>(dataOffset);
@@ -118,7 +118,6 @@ void writeBmp(ImageBuffer& buffer, const std::string& fileName)
         table = quantizer->paddedTable(static_cast<int>(l.colours));
     }
 
-    FileSink sink(fileName);
     writeHeaders(sink, l, source, params, false);
     std::vector<std::uint8_t> row;
     for (const Bgr& c : table) {
@@ -129,9 +128,10 @@ void writeBmp(ImageBuffer& buffer, const std::string& fileName)
 
     const auto width = static_cast<std::size_t>(source.width);
     row.assign(l.rowBytes, 0);
+    bool stopped = false;
     for (int done = 0; done < source.height; ++done) {
         if (buffer.progress && !buffer.progress(static_cast<int>(100LL * done / source.height))) {
-            buffer.aborting = true;
+            stopped = true;
             break;
         }
         const int y = source.height - 1 - done;
@@ -147,13 +147,13 @@ void writeBmp(ImageBuffer& buffer, const std::string& fileName)
         sink.write(row);
     }
 
-    if (!buffer.aborting) {
+    // A stopped writer leaves the placeholder headers.
+    if (!stopped) {
         const std::uint64_t end = sink.position();
         sink.seek(0);
         writeHeaders(sink, l, source, params, true);
         sink.seek(end);
     }
-    sink.close();
 }
 
 } // namespace vextral::codecs

@@ -28,13 +28,13 @@ std::uint8_t nearestOfTwo(Bgr c, Bgr first, Bgr second)
 
 } // namespace
 
-void writeGif(ImageBuffer& buffer, const std::string& fileName)
+void writeGif(ImageBuffer& buffer, Sink& sink)
 {
-    beginWrite(buffer, fileName);
+    beginWrite(buffer, sink);
     const Picture& picture = buffer.picture();
     const IOParams& params = buffer.params();
     if (picture.width > 0xFFFF || picture.height > 0xFFFF) {
-        throw Error("Cannot write a picture larger than 65535 x 65535 pixels to " + fileName);
+        throw Error("Cannot write a picture larger than 65535 x 65535 pixels to " + sink.name());
     }
     // Output depth: the reader may have left 1 to 8 bits; anything else is 8.
     int bits = params.sampleBits;
@@ -71,7 +71,6 @@ void writeGif(ImageBuffer& buffer, const std::string& fileName)
         transparentIndex = quantizer.index(params.gifTransparentColor);
     }
 
-    FileSink file(fileName);
     std::vector<std::uint8_t> out;
     out.reserve(13 + 3 * static_cast<std::size_t>(tableSize) + 18 + indices.size() / 2);
     const auto le16 = [&out](std::uint32_t v) {
@@ -104,8 +103,7 @@ void writeGif(ImageBuffer& buffer, const std::string& fileName)
     out.push_back(params.gifInterlaced ? 0x40 : 0);
     encodeGif(out, picture.height, picture.width, params.gifInterlaced, indices.data(), bits);
     out.push_back(0x3B);
-    file.write(out);
-    file.close();
+    sink.write(out);
 }
 
 } // namespace vextral::codecs

@@ -47,34 +47,26 @@ std::vector<std::uint8_t> pictureAsIconFile(const Picture& source, bool cursor)
     return out;
 }
 
-void writeWhole(ImageBuffer& buffer, const std::string& fileName, const std::vector<std::uint8_t>& bytes)
-{
-    FileSink file(fileName);
-    file.write(bytes);
-    file.close();
-    (void)buffer;
-}
-
 } // namespace
 
-void writeIco(ImageBuffer& buffer, const std::string& fileName)
+void writeIco(ImageBuffer& buffer, Sink& sink)
 {
-    beginWrite(buffer, fileName);
-    writeWhole(buffer, fileName, pictureAsIconFile(buffer.picture(), false));
+    beginWrite(buffer, sink);
+    sink.write(pictureAsIconFile(buffer.picture(), false));
 }
 
-void writeCur(ImageBuffer& buffer, const std::string& fileName)
+void writeCur(ImageBuffer& buffer, Sink& sink)
 {
-    beginWrite(buffer, fileName);
-    writeWhole(buffer, fileName, pictureAsIconFile(buffer.picture(), true));
+    beginWrite(buffer, sink);
+    sink.write(pictureAsIconFile(buffer.picture(), true));
 }
 
 // A placeable Windows metafile: the 22-byte placeable header, the metafile
 // header, the window origin and extent, one StretchDIB record holding the
 // picture as a 24-bit DIB, and the end record. Sizes in records are in 16-bit words.
-void writeWmf(ImageBuffer& buffer, const std::string& fileName)
+void writeWmf(ImageBuffer& buffer, Sink& sink)
 {
-    beginWrite(buffer, fileName);
+    beginWrite(buffer, sink);
     const Picture picture = to24Bit(buffer.picture());
     if (picture.width > 32767 || picture.height > 32767) throw Error("The picture is too large for a metafile");
     const auto w = static_cast<std::uint16_t>(picture.width);
@@ -146,7 +138,7 @@ void writeWmf(ImageBuffer& buffer, const std::string& fileName)
     // End of file.
     putLe32(out, 3);
     putLe16(out, 0);
-    writeWhole(buffer, fileName, out);
+    sink.write(out);
 }
 
 } // namespace vextral::codecs

@@ -1,35 +1,15 @@
 #include "codecs/ImageBuffer.h"
 
 #include "codecs/GifReader.h"
-#include "codecs/OutputFormats.h"
-#include "codecs/PictureReader.h"
 #include "codecs/Writers.h"
-#include "core/Bytes.h"
 #include "core/Error.h"
 #include "core/FileName.h"
-#include "core/Text.h"
 
-#include <cerrno>
 #include <cmath>
-#include <cstring>
 
 namespace vextral::codecs {
 
 namespace {
-
-constexpr std::array<FormatRow, 11> kRegistry = {{
-    {1, "TIFF Bitmap", "TIF;TIFF"},
-    {2, "CompuServe Bitmap", "GIF"},
-    {3, "JPEG Bitmap", "JPG;JPEG;JPE"},
-    {4, "PaintBrush", "PCX"},
-    {5, "Windows Bitmap", "BMP;DIB;RLE"},
-    {6, "Windows Icon", "ICO"},
-    {7, "Windows Cursor", "CUR"},
-    {8, "Portable Network Graphics", "PNG"},
-    {9, "Windows Metafile", "WMF"},
-    {10, "Enhanced Windows Metafile", "EMF"},
-    {11, "Targa Bitmap", "TGA;TARGA;VDA;ICB;VST;PIX"},
-}};
 
 // The 8 x 8 Bayer matrix, indexed [x mod 8][y mod 8].
 constexpr std::uint8_t kBayer[8][8] = {{0, 32, 8, 40, 2, 34, 10, 42},  {48, 16, 56, 24, 50, 18, 58, 26},
@@ -120,38 +100,10 @@ void ImageBuffer::drawIcon(const Icon& icon)
     }
 }
 
-void ImageBuffer::saveToFile(const std::string& fileName)
-{
-    const auto format = pictureFormatForExtension(lowerExtension(fileName));
-    if (!format) {
-        aborting = true;
-        return;
-    }
-    outputFormat(*format).writer(*this, fileName);
-}
-
 ReadStatus ImageBuffer::loadFromFile(const std::string& fileName)
 {
     if (lowerExtension(fileName) != ".gif") return readFailure(unknownExtensionMessage(fileName));
     return readGifFile(*this, fileName);
-}
-
-const std::array<FormatRow, 11>& formatRegistry() { return kRegistry; }
-
-int formatIdForExtension(const std::string& ext)
-{
-    const std::string want = upperAscii(ext);
-    for (const FormatRow& row : kRegistry) {
-        std::string list = row.extensions;
-        std::size_t start = 0;
-        while (start <= list.size()) {
-            std::size_t end = list.find(';', start);
-            if (end == std::string::npos) end = list.size();
-            if (list.compare(start, end - start, want) == 0 && end - start == want.size()) return row.id;
-            start = end + 1;
-        }
-    }
-    return 0;
 }
 
 Picture to24Bit(const Picture& picture)
@@ -215,56 +167,16 @@ TwoColourPicture reduceToTwoColours(const Picture& picture)
     return out;
 }
 
-FileSink::FileSink(const std::string& path) : file_(path)
+void beginWrite(const ImageBuffer& buffer, const Sink& sink)
 {
-    if (const int error = file_.open()) fail("Cannot create file ", error);
+    if (buffer.picture().empty()) throw Error("Cannot write an empty picture to " + sink.name());
 }
 
-void FileSink::fail(const char* what, int error) const { throw Error(what + path() + ": " + std::strerror(error)); }
-
-void FileSink::writeFailed(int error) const { fail("Cannot write to file ", error ? error : EIO); }
-
-void FileSink::write(const void* data, std::size_t n)
+void writeToFile(PictureWriter writer, ImageBuffer& buffer, const std::string& fileName)
 {
-    if (n != 0 && std::fwrite(data, 1, n, handle()) != n) fail("Cannot write to file ", errno ? errno : EIO);
-}
-
-void FileSink::le16(std::uint16_t v)
-{
-    const std::uint8_t b[2] = {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8)};
-    write(b, 2);
-}
-
-void FileSink::le32(std::uint32_t v)
-{
-    const std::uint8_t b[4] = {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8),
-                               static_cast<std::uint8_t>(v >> 16), static_cast<std::uint8_t>(v >> 24)};
-    write(b, 4);
-}
-
-std::uint64_t FileSink::position() { return static_cast<std::uint64_t>(std::ftell(handle())); }
-
-void FileSink::seek(std::uint64_t position)
-{
-    if (std::fseek(handle(), static_cast<long>(position), SEEK_SET) != 0) fail("Cannot write to file ", errno);
-}
-
-void FileSink::close()
-{
-    if (!handle()) return;
-    const int error = file_.commit();
-    // A rename refused (the name is a folder, say) is a file that could not be created.
-    if (error == EISDIR || error == ENOTDIR || error == EACCES || error == EPERM || error == EROFS ||
-        error == ENAMETOOLONG || error == EBUSY) {
-        fail("Cannot create file ", error);
-    }
-    if (error) fail("Cannot write to file ", error);
-}
-
-void beginWrite(ImageBuffer& buffer, const std::string& fileName)
-{
-    buffer.aborting = false;
-    if (buffer.picture().empty()) throw Error("Cannot write an empty picture to " + fileName);
+    FileSink sink(fileName);
+    writer(buffer, sink);
+    sink.commit();
 }
 
 } // namespace vextral::codecs

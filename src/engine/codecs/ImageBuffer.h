@@ -4,11 +4,9 @@
 #include "codecs/Picture.h"
 #include "core/Icon.h"
 #include "core/ReadResult.h"
-#include "core/ReplacingFile.h"
+#include "core/Sink.h"
 #include "settings/ColourNames.h"
 
-#include <array>
-#include <cstdio>
 #include <functional>
 #include <string>
 
@@ -16,7 +14,8 @@ namespace vextral::codecs {
 
 // One picture with a background colour and the I/O parameters, through which
 // every picture the program writes passes. Callers fill the picture, adjust a
-// parameter or two and call a writer (or save-by-extension) with a file name.
+// parameter or two and call a writer (or save-by-extension) with a file name
+// or a sink.
 class ImageBuffer {
 public:
     ImageBuffer();
@@ -48,13 +47,13 @@ public:
     // desktop draws it.
     void drawIcon(const Icon& icon);
 
-    // Writers and readers clear this when they start and set it when they give up.
-    bool aborting = false;
-    // Called by writers with the percentage done; returning false aborts. Optional.
+    // Called by writers with the percentage done; returning false stops the
+    // writer after the rows written so far, and the file ends there. Optional.
     std::function<bool(int percent)> progress;
 
     // Chooses the writer by the name's extension (letter case ignored) from
-    // the output format table. An extension no writer knows sets aborting and
+    // the output format table (OutputFormats.cpp). An extension no writer
+    // knows throws vextral::Error "Unknown picture file extension (.EXT)" and
     // creates no file.
     void saveToFile(const std::string& fileName);
     // Chooses the reader by the extension: GIF files (codecs/GifReader.h),
@@ -68,16 +67,6 @@ private:
     IOParams params_;
     settings::Colour background_ = settings::kWhite;
 };
-
-struct FormatRow {
-    int id;
-    const char* description;
-    const char* extensions;
-};
-// The format registry: 11 rows (TIFF, GIF, JPEG, PCX, BMP, ICO, CUR, PNG, WMF, EMF, TGA).
-const std::array<FormatRow, 11>& formatRegistry();
-// The registry id whose extension list holds ext (without dot, any case); 0 when none.
-int formatIdForExtension(const std::string& ext);
 
 // The picture as 24 bits a pixel (1-bit pictures become black and white).
 Picture to24Bit(const Picture& picture);
@@ -94,40 +83,8 @@ TwoColourPicture reduceToTwoColours(const Picture& picture);
 // Luminance (21 red + 71 green + 7 blue) / 100, rounded halves to even.
 int luminance(Bgr c);
 
-// The file a writer produces. It is written under a temporary name beside
-// the target and takes the target's name at close(), replacing an existing
-// file (or a symbolic link) only then; a writer that fails or throws before
-// close() leaves the target as it was and no temporary file behind. Failures
-// throw vextral::Error: "Cannot create file %s: <reason>" when the file
-// cannot be made or named, "Cannot write to file %s: <reason>" when writing fails.
-class FileSink {
-public:
-    explicit FileSink(const std::string& path);
-    FileSink(const FileSink&) = delete;
-    FileSink& operator=(const FileSink&) = delete;
-
-    void write(const void* data, std::size_t n);
-    void write(const std::vector<std::uint8_t>& bytes) { write(bytes.data(), bytes.size()); }
-    void u8(std::uint8_t v) { write(&v, 1); }
-    void le16(std::uint16_t v);
-    void le32(std::uint32_t v);
-    std::uint64_t position();
-    void seek(std::uint64_t position);
-    // For writers whose library wrote through handle() and failed: raises
-    // "Cannot write to file %s: <reason>" (error is the errno seen, 0 if none).
-    [[noreturn]] void writeFailed(int error) const;
-    // Completes the file: after this the target holds it.
-    void close();
-    FILE* handle() const { return file_.stream(); }
-    const std::string& path() const { return file_.target(); }
-
-private:
-    [[noreturn]] void fail(const char* what, int error) const;
-    ReplacingFile file_;
-};
-
-// The start every writer shares: clears aborting and refuses an empty picture
-// ("Cannot write an empty picture to %s"), creating no file.
-void beginWrite(ImageBuffer& buffer, const std::string& fileName);
+// The start every writer shares: refuses an empty picture ("Cannot write an
+// empty picture to %s", the sink's name) before anything is written.
+void beginWrite(const ImageBuffer& buffer, const Sink& sink);
 
 } // namespace vextral::codecs

@@ -1,6 +1,8 @@
 #include "codecs/OutputFormats.h"
 
 #include "codecs/Writers.h"
+#include "core/Error.h"
+#include "core/FileName.h"
 #include "core/Text.h"
 
 #include <stdexcept>
@@ -111,6 +113,15 @@ std::optional<SaveFilterChoice> saveFilterChoice(SaveDialogUser user, int filter
                         : user == SaveDialogUser::Editor   ? kEditor
                                                            : kPictureOnly;
     return table[static_cast<std::size_t>(filterIndex - 1)];
+}
+
+// Save-by-extension lives beside the table it reads, so that a program
+// using one writer does not link every other.
+void ImageBuffer::saveToFile(const std::string& fileName)
+{
+    const auto format = pictureFormatForExtension(lowerExtension(fileName));
+    if (!format) throw Error(unknownExtensionMessage(fileName));
+    writeToFile(outputFormat(*format).writer, *this, fileName);
 }
 
 std::span<const SaveAllTypeRow> saveAllTypes() { return kSaveAllTypes; }

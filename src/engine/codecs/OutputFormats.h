@@ -5,6 +5,10 @@
 #include <span>
 #include <string>
 
+namespace vextral {
+class Sink;
+}
+
 namespace vextral::codecs {
 
 class ImageBuffer;
@@ -17,7 +21,8 @@ enum class OutputFormat { OriginalIcon, Bmp, Jpeg, Gif, Pcx, Tga, Png, Tiff, Ico
 // background and sized), or the icon itself as its source file holds it.
 enum class Writes { Picture, OriginalIcon };
 
-using PictureWriter = void (*)(ImageBuffer& buffer, const std::string& fileName);
+// A writer of an image buffer's picture into a sink (see Writers.h).
+using PictureWriter = void (*)(ImageBuffer& buffer, Sink& sink);
 
 struct OutputFormatRow {
     OutputFormat id;

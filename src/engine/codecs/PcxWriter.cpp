@@ -62,9 +62,9 @@ void rawLine(const std::uint8_t* values, std::size_t count, std::size_t step, st
 
 } // namespace
 
-void writePcx(ImageBuffer& buffer, const std::string& fileName)
+void writePcx(ImageBuffer& buffer, Sink& sink)
 {
-    beginWrite(buffer, fileName);
+    beginWrite(buffer, sink);
     const IOParams& params = buffer.params();
     const Picture& source = buffer.picture();
     const int depth = pcxDepth(params);
@@ -76,7 +76,7 @@ void writePcx(ImageBuffer& buffer, const std::string& fileName)
     const std::size_t bytesPerLine = (values + 1) & ~static_cast<std::size_t>(1);
     // The header holds the last column and row and the line length in 16 bits.
     if (width > 65536 || source.height > 65536 || bytesPerLine > 0xFFFF) {
-        throw Error("The picture is too large for a PCX file: " + fileName);
+        throw Error("The picture is too large for a PCX file: " + sink.name());
     }
 
     // The rows come from the 24-bit picture (depths 8 and 4 through the
@@ -121,7 +121,6 @@ void writePcx(ImageBuffer& buffer, const std::string& fileName)
     put16(&header[66], static_cast<unsigned>(bytesPerLine));
     put16(&header[68], depth == 24 ? 0 : 1);
 
-    FileSink sink(fileName);
     sink.write(header.data(), header.size());
 
     std::vector<std::uint8_t> line(values);
@@ -134,10 +133,8 @@ void writePcx(ImageBuffer& buffer, const std::string& fileName)
             rawLine(data, values, step, bytesPerLine, out);
     };
     for (int y = 0; y < source.height; ++y) {
-        if (buffer.progress && !buffer.progress(static_cast<int>(100LL * y / source.height))) {
-            buffer.aborting = true;
-            break;
-        }
+        // A stopped writer ends the file after the rows written, without the colour table.
+        if (buffer.progress && !buffer.progress(static_cast<int>(100LL * y / source.height))) return;
         out.clear();
         if (depth == 24) {
             const std::uint8_t* row = colour->row(y);
@@ -155,7 +152,7 @@ void writePcx(ImageBuffer& buffer, const std::string& fileName)
         sink.write(out);
     }
 
-    if (depth == 8 && !buffer.aborting) {
+    if (depth == 8) {
         out.assign(1, 12);
         for (const Bgr& c : quantizer->paddedTable(256)) {
             out.push_back(c.r);
@@ -164,7 +161,6 @@ void writePcx(ImageBuffer& buffer, const std::string& fileName)
         }
         sink.write(out);
     }
-    sink.close();
 }
 
 } // namespace vextral::codecs

@@ -199,14 +199,6 @@ std::optional<PictureInput> pictureInputFor(const std::string& fileName)
     return std::nullopt;
 }
 
-std::string unknownExtensionMessage(const std::string& fileName)
-{
-    const std::string name = fileNamePart(fileName);
-    const std::size_t dot = name.rfind('.');
-    return "Unknown picture file extension (." + (dot == std::string::npos ? std::string() : name.substr(dot + 1)) +
-           ")";
-}
-
 std::span<const char* const> allImagesExtensions() { return kAllImages; }
 
 FileBytes FileBytes::copyOf(std::span<const std::uint8_t> bytes)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "codecs/Picture.h"
+#include "core/FileName.h" // unknownExtensionMessage
 #include "core/ReadResult.h"
 #include "core/ReaderLimits.h"
 
@@ -38,10 +39,6 @@ struct PictureInput {
 // The input format of a file name, by its extension (letter case ignored);
 // nothing when the extension has no reader (.cur among them).
 std::optional<PictureInput> pictureInputFor(const std::string& fileName);
-
-// "Unknown picture file extension (.EXT)", EXT the extension as the name
-// writes it (empty when the name has none).
-std::string unknownExtensionMessage(const std::string& fileName);
 
 // The extensions of the converter's "All Images" filter, in its order.
 std::span<const char* const> allImagesExtensions();

@@ -3,42 +3,70 @@
 #include "codecs/Quantizer.h"
 #include "core/Error.h"
 
-#include <cerrno>
 #include <cmath>
+#include <cstring>
+#include <exception>
 #include <optional>
 #include <png.h>
+#include <stdexcept>
 
 namespace vextral::codecs {
 
 namespace {
 
-[[noreturn]] void pngFail(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+// libpng's error set-up for writing, all of it here: a libpng error keeps its
+// text and jumps back to the setjmp of encode(); a sink that throws is kept,
+// libpng is stopped by png_error, and the exception is raised again once
+// libpng has been left. No C++ exception crosses libpng.
+struct PngOutput {
+    Sink* sink;
+    std::exception_ptr failure;
+    char message[128];
+};
+
+[[noreturn]] void pngFail(png_structp png, png_const_charp message)
+{
+    auto* out = static_cast<PngOutput*>(png_get_error_ptr(png));
+    std::strncpy(out->message, message ? message : "", sizeof out->message - 1);
+    png_longjmp(png, 1);
+}
+
 void pngWarn(png_structp, png_const_charp) {}
 
 void pngWrite(png_structp png, png_bytep data, png_size_t n)
 {
-    auto* file = static_cast<FILE*>(png_get_io_ptr(png));
-    if (std::fwrite(data, 1, n, file) != n) png_error(png, "write failed");
+    auto* out = static_cast<PngOutput*>(png_get_io_ptr(png));
+    try {
+        out->sink->write(data, n);
+    } catch (...) {
+        out->failure = std::current_exception();
+    }
+    if (out->failure) png_error(png, "write failed");
 }
 
-void pngFlush(png_structp png) { std::fflush(static_cast<FILE*>(png_get_io_ptr(png))); }
+void pngFlush(png_structp) {}
 
 std::uint32_t perMetre(std::int32_t dpi) { return static_cast<std::uint32_t>(std::lround(dpi * 100.0 / 2.54)); }
 
+// What one file holds; unset options keep libpng's defaults.
 struct PngJob {
-    const Picture* picture; // 24-bit, or 1-bit for grey output
-    int colourType;
-    const Quantizer* quantizer; // colour type 3
-    const std::vector<std::uint8_t>* indices;
+    int width = 0, height = 0;
+    int colourType = PNG_COLOR_TYPE_RGB;
+    std::vector<png_bytep> rows; // height rows in the file's layout
+    bool bgr = false;            // rows hold blue, green, red
+    bool interlaced = false;
     std::vector<png_color> palette;
-    png_color_16 background;
+    std::optional<png_color_16> background;
+    std::optional<std::uint32_t> resolutionX, resolutionY; // pixels per metre
+    std::optional<int> filter, level;
 };
 
 // The libpng part; nothing that needs a destructor lives across setjmp.
-// Returns 0 on success, 1 when the structures cannot be made, 2 when writing fails.
-int writeRows(FILE* file, const PngJob& job, const IOParams& p, ImageBuffer& buffer)
+// Returns 0 on success, 1 when the structures cannot be made, 2 when writing
+// fails. A progress callback that returns false stops after a pass.
+int encode(PngOutput& out, const PngJob& job, const std::function<bool(int)>& progress)
 {
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, pngFail, pngWarn);
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &out, pngFail, pngWarn);
     if (!png) return 1;
     png_infop info = png_create_info_struct(png);
     if (!info) {
@@ -49,48 +77,52 @@ int writeRows(FILE* file, const PngJob& job, const IOParams& p, ImageBuffer& buf
         png_destroy_write_struct(&png, &info);
         return 2;
     }
-    const Picture& pic = *job.picture;
-    png_set_write_fn(png, file, pngWrite, pngFlush);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(pic.width), static_cast<png_uint_32>(pic.height),
-                 job.colourType == 0 ? 1 : 8, job.colourType,
-                 p.pngInterlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+    png_set_write_fn(png, &out, pngWrite, pngFlush);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(job.width), static_cast<png_uint_32>(job.height),
+                 job.colourType == PNG_COLOR_TYPE_GRAY ? 1 : 8, job.colourType,
+                 job.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
     if (job.colourType == PNG_COLOR_TYPE_PALETTE) {
         png_set_PLTE(png, info, job.palette.data(), static_cast<int>(job.palette.size()));
     }
-    png_set_pHYs(png, info, perMetre(p.resolutionX), perMetre(p.resolutionY), PNG_RESOLUTION_METER);
-    png_set_filter(png, PNG_FILTER_TYPE_BASE,
-                   p.pngFilter == 1   ? PNG_FILTER_SUB
-                   : p.pngFilter == 2 ? PNG_FILTER_PAETH
-                                      : PNG_FILTER_NONE);
-    png_color_16 bkgd = job.background;
-    png_set_bKGD(png, info, &bkgd);
-    png_set_compression_level(png, p.pngLevel < 0 ? 0 : p.pngLevel > 9 ? 9 : p.pngLevel);
-    if (job.colourType == PNG_COLOR_TYPE_RGB) png_set_bgr(png);
-    png_write_info(png, info);
-    const int passes = p.pngInterlaced ? png_set_interlace_handling(png) : 1;
-    for (int pass = 0; pass < passes && !buffer.aborting; ++pass) {
-        for (int y = 0; y < pic.height; ++y) {
-            png_bytep row = job.colourType == PNG_COLOR_TYPE_PALETTE
-                                ? const_cast<png_bytep>(job.indices->data() + static_cast<std::size_t>(y) *
-                                                                                  static_cast<std::size_t>(pic.width))
-                                : const_cast<png_bytep>(pic.row(y));
-            png_write_row(png, row);
-        }
-        if (buffer.progress && !buffer.progress((pass + 1) * 100 / passes)) buffer.aborting = true;
+    if (job.resolutionX && job.resolutionY)
+        png_set_pHYs(png, info, *job.resolutionX, *job.resolutionY, PNG_RESOLUTION_METER);
+    if (job.filter) png_set_filter(png, PNG_FILTER_TYPE_BASE, *job.filter);
+    if (job.background) {
+        png_color_16 bkgd = *job.background;
+        png_set_bKGD(png, info, &bkgd);
     }
-    if (!buffer.aborting) png_write_end(png, info);
+    if (job.level) png_set_compression_level(png, *job.level);
+    if (job.bgr) png_set_bgr(png);
+    png_write_info(png, info);
+    const int passes = job.interlaced ? png_set_interlace_handling(png) : 1;
+    bool stopped = false;
+    for (int pass = 0; pass < passes && !stopped; ++pass) {
+        for (png_bytep row : job.rows) png_write_row(png, row);
+        if (progress && !progress((pass + 1) * 100 / passes)) stopped = true;
+    }
+    // A stopped file ends after the passes written.
+    if (!stopped) png_write_end(png, info);
     png_destroy_write_struct(&png, &info);
     return 0;
 }
 
+void writeJob(const PngJob& job, Sink& sink, const std::function<bool(int)>& progress)
+{
+    PngOutput out {&sink, nullptr, {}};
+    const int result = encode(out, job, progress);
+    if (result == 1) throw Error("Error on creating PNG");
+    if (out.failure) std::rethrow_exception(out.failure);
+    if (result == 2) throw Error("Cannot write to file " + sink.name() + ": " + out.message);
+}
+
 } // namespace
 
-void writePng(ImageBuffer& buffer, const std::string& fileName)
+void writePng(ImageBuffer& buffer, Sink& sink)
 {
-    beginWrite(buffer, fileName);
+    beginWrite(buffer, sink);
     const IOParams& p = buffer.params();
-    PngJob job {};
+    PngJob job;
     // The buffer's picture is written as it is when it has the layout the
     // file wants; only other layouts are converted, into a picture of their own.
     std::optional<Picture> converted;
@@ -107,7 +139,7 @@ void writePng(ImageBuffer& buffer, const std::string& fileName)
         source = &*converted;
     }
     const Picture& picture = *source;
-    job.picture = &picture;
+    png_color_16 background {};
     if (job.colourType == PNG_COLOR_TYPE_PALETTE) {
         quantizer.emplace(picture, 256);
         for (const Bgr& c : quantizer->paddedTable(256)) job.palette.push_back({c.r, c.g, c.b});
@@ -116,25 +148,51 @@ void writePng(ImageBuffer& buffer, const std::string& fileName)
         for (int y = 0; y < picture.height; ++y) {
             for (int x = 0; x < picture.width; ++x) indices[i++] = quantizer->index(picture.pixel(x, y));
         }
-        job.quantizer = &*quantizer;
-        job.indices = &indices;
-        job.background.index = quantizer->index(p.pngBackground);
+        background.index = quantizer->index(p.pngBackground);
     } else if (job.colourType == PNG_COLOR_TYPE_GRAY) {
-        job.background.gray = luminance(p.pngBackground) >= 128 ? 1 : 0;
+        background.gray = luminance(p.pngBackground) >= 128 ? 1 : 0;
     } else {
-        job.background.red = p.pngBackground.r;
-        job.background.green = p.pngBackground.g;
-        job.background.blue = p.pngBackground.b;
+        background.red = p.pngBackground.r;
+        background.green = p.pngBackground.g;
+        background.blue = p.pngBackground.b;
     }
-    FileSink file(fileName);
-    errno = 0;
-    const int result = writeRows(file.handle(), job, p, buffer);
-    if (result == 1) throw Error("Error on creating PNG");
-    if (result == 2) {
-        buffer.aborting = true;
-        file.writeFailed(errno);
+    job.background = background;
+    job.width = picture.width;
+    job.height = picture.height;
+    for (int y = 0; y < picture.height; ++y) {
+        job.rows.push_back(job.colourType == PNG_COLOR_TYPE_PALETTE
+                               ? indices.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(picture.width)
+                               : const_cast<png_bytep>(picture.row(y)));
     }
-    file.close();
+    job.bgr = job.colourType == PNG_COLOR_TYPE_RGB;
+    job.interlaced = p.pngInterlaced;
+    job.resolutionX = perMetre(p.resolutionX);
+    job.resolutionY = perMetre(p.resolutionY);
+    job.filter = p.pngFilter == 1 ? PNG_FILTER_SUB : p.pngFilter == 2 ? PNG_FILTER_PAETH : PNG_FILTER_NONE;
+    job.level = p.pngLevel < 0 ? 0 : p.pngLevel > 9 ? 9 : p.pngLevel;
+    writeJob(job, sink, buffer.progress);
+}
+
+void writePngArgb(int width, int height, const std::vector<std::uint32_t>& argb, Sink& sink)
+{
+    if (width <= 0 || height <= 0) throw Error("Cannot write an empty picture to " + sink.name());
+    if (argb.size() != static_cast<std::size_t>(width) * static_cast<std::size_t>(height))
+        throw std::invalid_argument("writePngArgb: the pixels do not fill the picture");
+    // libpng takes bytes in the order R, G, B, A.
+    std::vector<std::uint8_t> bytes(argb.size() * 4);
+    for (std::size_t i = 0; i < argb.size(); ++i) {
+        const std::uint32_t p = argb[i];
+        bytes[i * 4] = static_cast<std::uint8_t>(p >> 16);
+        bytes[i * 4 + 1] = static_cast<std::uint8_t>(p >> 8);
+        bytes[i * 4 + 2] = static_cast<std::uint8_t>(p);
+        bytes[i * 4 + 3] = static_cast<std::uint8_t>(p >> 24);
+    }
+    PngJob job;
+    job.width = width;
+    job.height = height;
+    job.colourType = PNG_COLOR_TYPE_RGB_ALPHA;
+    for (int y = 0; y < height; ++y) job.rows.push_back(bytes.data() + static_cast<std::size_t>(y) * width * 4);
+    writeJob(job, sink, nullptr);
 }
 
 } // namespace vextral::codecs

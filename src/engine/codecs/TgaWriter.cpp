@@ -72,12 +72,12 @@ void encodeRow(const std::uint8_t* row, std::size_t width, std::vector<std::uint
 
 } // namespace
 
-void writeTga(ImageBuffer& buffer, const std::string& fileName)
+void writeTga(ImageBuffer& buffer, Sink& sink)
 {
-    beginWrite(buffer, fileName);
+    beginWrite(buffer, sink);
     const IOParams& params = buffer.params();
     if (buffer.picture().width > 0xFFFF || buffer.picture().height > 0xFFFF) {
-        throw Error("The picture is too large for a TGA file: " + fileName);
+        throw Error("The picture is too large for a TGA file: " + sink.name());
     }
     // Palette and grey outputs are never asked for: every TGA file is 24-bit.
     std::optional<Picture> converted;
@@ -97,16 +97,13 @@ void writeTga(ImageBuffer& buffer, const std::string& fileName)
     header[17] = 0x20;
     std::memcpy(&header[18], name.data(), name.size());
 
-    FileSink sink(fileName);
     sink.write(header);
 
     std::vector<std::uint8_t> out;
     out.reserve(width * 3 + width / 128 + 2);
     for (int y = 0; y < picture.height; ++y) {
-        if (buffer.progress && !buffer.progress(static_cast<int>(100LL * y / picture.height))) {
-            buffer.aborting = true;
-            break;
-        }
+        // A stopped writer ends the file after the rows written, without extension area or footer.
+        if (buffer.progress && !buffer.progress(static_cast<int>(100LL * y / picture.height))) return;
         if (params.tgaCompressed) {
             out.clear();
             encodeRow(picture.row(y), width, out);
@@ -114,10 +111,6 @@ void writeTga(ImageBuffer& buffer, const std::string& fileName)
         } else {
             sink.write(picture.row(y), width * 3);
         }
-    }
-    if (buffer.aborting) {
-        sink.close();
-        return;
     }
 
     std::array<std::uint8_t, kExtensionSize> area {};
@@ -145,7 +138,6 @@ void writeTga(ImageBuffer& buffer, const std::string& fileName)
     sink.le32(0);
     static constexpr char kSignature[18] = "TRUEVISION-XFILE.";
     sink.write(kSignature, sizeof kSignature);
-    sink.close();
 }
 
 } // namespace vextral::codecs

@@ -26,7 +26,7 @@ struct Entry {
 
 class Directory {
 public:
-    explicit Directory(FileSink& sink) : sink_(sink) {}
+    explicit Directory(Sink& sink) : sink_(sink) {}
 
     // An entry whose value bytes (little-endian already) fit in 4 bytes stay in
     // the entry; longer ones go to the end of the file now.
@@ -94,7 +94,7 @@ private:
         for (int i = 0; i < 4; ++i) at[i] = static_cast<std::uint8_t>(v >> (8 * i));
     }
 
-    FileSink& sink_;
+    Sink& sink_;
     std::vector<Entry> entries_;
 };
 
@@ -106,9 +106,9 @@ std::uint32_t tenThousandths(std::int32_t inches)
 
 } // namespace
 
-void writeTiff(ImageBuffer& buffer, const std::string& fileName)
+void writeTiff(ImageBuffer& buffer, Sink& sink)
 {
-    beginWrite(buffer, fileName);
+    beginWrite(buffer, sink);
     const IOParams& params = buffer.params();
     std::optional<Picture> converted;
     if (buffer.picture().bits != 24) converted = to24Bit(buffer.picture());
@@ -118,9 +118,8 @@ void writeTiff(ImageBuffer& buffer, const std::string& fileName)
     // Offsets are 32-bit: the pixels, the tag values and the directory must fit.
     const std::uint64_t texts =
         params.tiffDocumentName.size() + params.tiffDescription.size() + params.tiffPageName.size();
-    if (dataBytes + texts + 4096 > 0xFFFFFFFFu) throw Error("The picture is too large for a TIFF file: " + fileName);
+    if (dataBytes + texts + 4096 > 0xFFFFFFFFu) throw Error("The picture is too large for a TIFF file: " + sink.name());
 
-    FileSink sink(fileName);
     sink.write(std::vector<std::uint8_t>(8, 0));
     Directory dir(sink);
     dir.addLong(256, static_cast<std::uint32_t>(picture.width));
@@ -139,10 +138,8 @@ void writeTiff(ImageBuffer& buffer, const std::string& fileName)
 
     std::vector<std::uint8_t> row(rowBytes);
     for (int y = 0; y < picture.height; ++y) {
-        if (buffer.progress && !buffer.progress(static_cast<int>(100LL * y / picture.height))) {
-            buffer.aborting = true;
-            break;
-        }
+        // A stopped writer ends the file after the rows, with the header still blank.
+        if (buffer.progress && !buffer.progress(static_cast<int>(100LL * y / picture.height))) return;
         const std::uint8_t* p = picture.row(y);
         for (std::size_t i = 0; i < rowBytes; i += 3) {
             row[i] = p[i + 2];
@@ -150,10 +147,6 @@ void writeTiff(ImageBuffer& buffer, const std::string& fileName)
             row[i + 2] = p[i];
         }
         sink.write(row);
-    }
-    if (buffer.aborting) {
-        sink.close();
-        return;
     }
 
     dir.addShort(277, 3);
@@ -170,7 +163,6 @@ void writeTiff(ImageBuffer& buffer, const std::string& fileName)
     sink.seek(0);
     sink.write(std::vector<std::uint8_t> {'I', 'I', 42, 0});
     sink.le32(offset);
-    sink.close();
 }
 
 } // namespace vextral::codecs

@@ -1,26 +1,52 @@
 #pragma once
 
 #include "codecs/ImageBuffer.h"
+#include "codecs/OutputFormats.h"
+#include "core/Sink.h"
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace vextral::codecs {
 
-// The writers of an image buffer, one file each. Every one starts with
-// beginWrite (Cannot write an empty picture), converts the picture to 24 bits
-// unless it is 24- or 1-bit, creates the file (Cannot create file %s) and
-// closes it however the writing ends.
-void writeBmp(ImageBuffer& buffer, const std::string& fileName);
-void writeJpeg(ImageBuffer& buffer, const std::string& fileName);
-void writePng(ImageBuffer& buffer, const std::string& fileName);
-void writeTiff(ImageBuffer& buffer, const std::string& fileName);
-void writeGif(ImageBuffer& buffer, const std::string& fileName);
-void writePcx(ImageBuffer& buffer, const std::string& fileName);
-void writeTga(ImageBuffer& buffer, const std::string& fileName);
+// The writers of an image buffer. Each one's main form writes the file's
+// bytes to a sink: it starts with beginWrite (Cannot write an empty picture),
+// converts the picture to 24 bits unless it is 24- or 1-bit and writes;
+// messages name the file by the sink's name. A writer stopped by the buffer's
+// progress callback ends the file after the rows written so far.
+
+void writeBmp(ImageBuffer& buffer, Sink& sink);
+void writeJpeg(ImageBuffer& buffer, Sink& sink);
+void writePng(ImageBuffer& buffer, Sink& sink);
+void writeTiff(ImageBuffer& buffer, Sink& sink);
+void writeGif(ImageBuffer& buffer, Sink& sink);
+void writePcx(ImageBuffer& buffer, Sink& sink);
+void writeTga(ImageBuffer& buffer, Sink& sink);
 // The picture as a one-image 32-bit icon, as a cursor with hotspot 0, 0, and
 // as a placeable Windows metafile holding one stretched DIB.
-void writeIco(ImageBuffer& buffer, const std::string& fileName);
-void writeCur(ImageBuffer& buffer, const std::string& fileName);
-void writeWmf(ImageBuffer& buffer, const std::string& fileName);
+void writeIco(ImageBuffer& buffer, Sink& sink);
+void writeCur(ImageBuffer& buffer, Sink& sink);
+void writeWmf(ImageBuffer& buffer, Sink& sink);
+
+// A picture with straight alpha (0xAARRGGBB, rows top to bottom) as an 8-bit
+// RGBA PNG file without interlace, through the PNG writer's encoder.
+void writePngArgb(int width, int height, const std::vector<std::uint32_t>& argb, Sink& sink);
+
+// Writes the file fileName through a writer: a FileSink, the writer, the
+// commit. A writer that throws leaves the file as it was.
+void writeToFile(PictureWriter writer, ImageBuffer& buffer, const std::string& fileName);
+
+// The writers by file name.
+inline void writeBmp(ImageBuffer& b, const std::string& f) { writeToFile(writeBmp, b, f); }
+inline void writeJpeg(ImageBuffer& b, const std::string& f) { writeToFile(writeJpeg, b, f); }
+inline void writePng(ImageBuffer& b, const std::string& f) { writeToFile(writePng, b, f); }
+inline void writeTiff(ImageBuffer& b, const std::string& f) { writeToFile(writeTiff, b, f); }
+inline void writeGif(ImageBuffer& b, const std::string& f) { writeToFile(writeGif, b, f); }
+inline void writePcx(ImageBuffer& b, const std::string& f) { writeToFile(writePcx, b, f); }
+inline void writeTga(ImageBuffer& b, const std::string& f) { writeToFile(writeTga, b, f); }
+inline void writeIco(ImageBuffer& b, const std::string& f) { writeToFile(writeIco, b, f); }
+inline void writeCur(ImageBuffer& b, const std::string& f) { writeToFile(writeCur, b, f); }
+inline void writeWmf(ImageBuffer& b, const std::string& f) { writeToFile(writeWmf, b, f); }
 
 } // namespace vextral::codecs

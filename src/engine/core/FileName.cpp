@@ -17,4 +17,12 @@ std::string lowerExtension(const std::string& fileName)
     return dot == std::string::npos ? std::string() : lowerAscii(name.substr(dot));
 }
 
+std::string unknownExtensionMessage(const std::string& fileName)
+{
+    const std::string name = fileNamePart(fileName);
+    const std::size_t dot = name.rfind('.');
+    return "Unknown picture file extension (." + (dot == std::string::npos ? std::string() : name.substr(dot + 1)) +
+           ")";
+}
+
 } // namespace vextral

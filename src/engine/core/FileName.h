@@ -12,4 +12,9 @@ std::string fileNamePart(const std::string& path);
 // empty when there is none. Only the file-name part counts.
 std::string lowerExtension(const std::string& fileName);
 
+// "Unknown picture file extension (.EXT)", EXT the extension as the name
+// writes it (empty when the name has none): the error of a picture read or
+// saved by its name's extension when no reader or writer knows it.
+std::string unknownExtensionMessage(const std::string& fileName);
+
 } // namespace vextral

@@ -1,6 +1,9 @@
 #include "core/ReplacingFile.h"
 
+#include "core/Error.h"
+
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,13 +21,30 @@ mode_t newFileMode(const std::string& target)
     return 0666 & ~mask;
 }
 
+// A rename refused for the name itself (it is a folder, say) is a file that
+// could not be created; anything else went wrong while writing.
+bool refusesTheName(int error)
+{
+    return error == EISDIR || error == ENOTDIR || error == EACCES || error == EPERM || error == EROFS ||
+           error == ENAMETOOLONG || error == EBUSY || error == ENOENT || error == EEXIST || error == ENOTEMPTY;
+}
+
+constexpr char kCannotCreate[] = "Cannot create file ";
+constexpr char kCannotWrite[] = "Cannot write to file ";
+
 } // namespace
 
 ReplacingFile::ReplacingFile(std::string target) : target_(std::move(target)) {}
 
 ReplacingFile::~ReplacingFile() { discard(); }
 
-int ReplacingFile::open()
+void ReplacingFile::fail(const char* what, int error)
+{
+    discard();
+    throw Error(what + target_ + ": " + std::strerror(error != 0 ? error : EIO));
+}
+
+void ReplacingFile::open()
 {
     discard();
     const std::size_t slash = target_.find_last_of('/');
@@ -36,21 +56,38 @@ int ReplacingFile::open()
     if (fd < 0) {
         const int error = errno;
         temp_.clear();
-        return error;
+        fail(kCannotCreate, error);
     }
     stream_ = ::fdopen(fd, "wb");
     if (!stream_) {
         const int error = errno;
         ::close(fd);
-        discard();
-        return error;
+        fail(kCannotCreate, error);
     }
-    return 0;
 }
 
-int ReplacingFile::commit(bool sync)
+void ReplacingFile::write(const void* data, std::size_t n)
 {
-    if (!stream_) return EBADF;
+    if (!stream_) fail(kCannotWrite, EBADF);
+    errno = 0;
+    if (n != 0 && std::fwrite(data, 1, n, stream_) != n) fail(kCannotWrite, errno);
+}
+
+std::uint64_t ReplacingFile::position() const
+{
+    const long at = stream_ ? std::ftell(stream_) : 0;
+    return at > 0 ? static_cast<std::uint64_t>(at) : 0;
+}
+
+void ReplacingFile::seek(std::uint64_t position)
+{
+    if (!stream_) fail(kCannotWrite, EBADF);
+    if (std::fseek(stream_, static_cast<long>(position), SEEK_SET) != 0) fail(kCannotWrite, errno);
+}
+
+void ReplacingFile::commit(bool sync)
+{
+    if (!stream_) fail(kCannotWrite, EBADF);
     int error = 0;
     if (std::fflush(stream_) != 0) error = errno;
     if (!error && ::fchmod(::fileno(stream_), newFileMode(target_)) != 0) error = errno;
@@ -58,13 +95,12 @@ int ReplacingFile::commit(bool sync)
     const int closed = std::fclose(stream_);
     stream_ = nullptr;
     if (!error && closed != 0) error = errno;
-    if (!error && ::rename(temp_.c_str(), target_.c_str()) != 0) error = errno;
-    if (error) {
-        discard();
-        return error;
+    if (error) fail(kCannotWrite, error);
+    if (::rename(temp_.c_str(), target_.c_str()) != 0) {
+        error = errno;
+        fail(refusesTheName(error) ? kCannotCreate : kCannotWrite, error);
     }
     temp_.clear();
-    return 0;
 }
 
 void ReplacingFile::discard()
@@ -77,6 +113,14 @@ void ReplacingFile::discard()
         ::unlink(temp_.c_str());
         temp_.clear();
     }
+}
+
+void writeFileAtomically(const std::string& path, std::string_view bytes, bool sync)
+{
+    ReplacingFile file(path);
+    file.open();
+    file.write(bytes.data(), bytes.size());
+    file.commit(sync);
 }
 
 } // namespace vextral

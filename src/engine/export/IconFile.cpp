@@ -1,7 +1,9 @@
 #include "export/IconFile.h"
 
 #include "codecs/ImageBuffer.h"
+#include "codecs/Writers.h"
 #include "core/Bytes.h"
+#include "core/ReplacingFile.h"
 #include "platform/IconExtractor.h"
 
 #include <algorithm>
@@ -36,23 +38,28 @@ void writeIconFile(const Icon& icon, const std::string& sourceFile, int iconInde
     std::vector<std::uint8_t> bytes = platform::IconSource::open(sourceFile).originalIco(iconIndex);
     if (bytes.empty()) bytes = platform::iconToIcoBytes(icon);
     cursorToIcon(bytes);
-    codecs::FileSink file(fileName);
-    file.write(bytes);
-    file.close();
+    writeFileAtomically(fileName, bytes);
+}
+
+void writeSaveChoice(codecs::ImageBuffer& picture, const OriginalIcon* original, codecs::SaveFilterChoice choice,
+                     const std::string& fileName)
+{
+    const codecs::OutputFormatRow& format = codecs::outputFormat(choice.format);
+    if (format.writes == codecs::Writes::OriginalIcon && original) {
+        writeIconFile(original->icon, original->sourceFile, original->iconIndex, fileName);
+    } else if (choice.route == codecs::SaveRoute::ByExtension) {
+        picture.saveToFile(fileName);
+    } else {
+        codecs::writeToFile(format.writer, picture, fileName);
+    }
 }
 
 void writeCatalogueIcon(const IconCatalogue& catalogue, int i, codecs::ImageBuffer& picture,
                         codecs::SaveFilterChoice choice, const std::string& fileName)
 {
-    const codecs::OutputFormatRow& format = codecs::outputFormat(choice.format);
-    if (format.writes == codecs::Writes::OriginalIcon) {
-        const IconRecord& record = catalogue.record(i);
-        writeIconFile(catalogue.image(i), record.sourceFile, record.iconIndex, fileName);
-    } else if (choice.route == codecs::SaveRoute::ByExtension) {
-        picture.saveToFile(fileName);
-    } else {
-        format.writer(picture, fileName);
-    }
+    const IconRecord& record = catalogue.record(i);
+    const OriginalIcon original {catalogue.image(i), record.sourceFile, record.iconIndex};
+    writeSaveChoice(picture, &original, choice, fileName);
 }
 
 } // namespace vextral::exporting

@@ -21,10 +21,28 @@ void cursorToIcon(std::vector<std::uint8_t>& file);
 // image with its alpha (or 24-bit with its AND mask when it has no alpha).
 void writeIconFile(const Icon& icon, const std::string& sourceFile, int iconIndex, const std::string& fileName);
 
-// Writes icon i of the catalogue to fileName in a format: the icon's original
-// form, or the buffer's picture (already drawn and sized by the caller) by
-// the format's writer or, with SaveRoute::ByExtension, by the name's
-// extension.
+// The icon a save can write in its original form: its picture and where its
+// source file holds it (writeIconFile).
+struct OriginalIcon {
+    const Icon& icon;
+    std::string sourceFile;
+    int iconIndex = 0;
+};
+
+// The one save decision of every window that saves through the save dialog
+// (main window, editor, converter, capture) and of Save all: what the chosen
+// filter entry writes (codecs::saveFilterChoice), as fileName.
+// - An entry that writes the original icon writes original (writeIconFile);
+//   without one (a picture that is no icon) the picture as a one-image icon.
+// - SaveRoute::Writer: the picture (already drawn and sized by the caller)
+//   by the entry's format's writer, whatever the name's extension.
+// - SaveRoute::ByExtension: the picture by the writer of the name's
+//   extension; an extension no writer knows throws vextral::Error "Unknown
+//   picture file extension (.EXT)" and writes nothing.
+void writeSaveChoice(codecs::ImageBuffer& picture, const OriginalIcon* original, codecs::SaveFilterChoice choice,
+                     const std::string& fileName);
+
+// writeSaveChoice for icon i of the catalogue.
 void writeCatalogueIcon(const IconCatalogue& catalogue, int i, codecs::ImageBuffer& picture,
                         codecs::SaveFilterChoice choice, const std::string& fileName);
 

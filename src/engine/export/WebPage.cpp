@@ -2,15 +2,12 @@
 
 #include "codecs/ImageBuffer.h"
 #include "codecs/Picture.h"
+#include "codecs/Writers.h"
 #include "core/Error.h"
 #include "core/Percent.h"
 #include "core/ReplacingFile.h"
 #include "core/Text.h"
 #include "export/BestImage.h"
-
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 
 namespace vextral::exporting {
 
@@ -27,18 +24,9 @@ std::string cellSourceEnd(codecs::OutputFormat format)
 
 void writePage(const std::string& path, const std::vector<std::string>& lines)
 {
-    ReplacingFile file(path);
-    if (const int error = file.open(); error != 0) {
-        throw Error("Cannot create file " + path + ": " + std::strerror(error));
-    }
     std::string text = kByteOrderMark;
     for (const std::string& line : lines) text += line + kEol;
-    if (std::fwrite(text.data(), 1, text.size(), file.stream()) != text.size()) {
-        throw Error("Cannot write to file " + path + ": " + std::strerror(errno));
-    }
-    if (const int error = file.commit(); error != 0) {
-        throw Error("Cannot write to file " + path + ": " + std::strerror(error));
-    }
+    writeFileAtomically(path, text);
 }
 
 void finishPage(WebPageJob& job)
@@ -143,7 +131,7 @@ WebPageOutcome writeWebPage(const IconCatalogue& catalogue, WebPageJob& job)
             } else {
                 buffer.resample(width, height);
             }
-            row.writer(buffer, folder + std::to_string(n) + "." + row.extension);
+            codecs::writeToFile(row.writer, buffer, folder + std::to_string(n) + "." + row.extension);
             ++job.written;
             job.lines.push_back("<th><img src=\"" + std::to_string(n) + cellSourceEnd(format) +
                                 htmlEscaped(heightText) + " width=" + htmlEscaped(widthText) + "></th>");

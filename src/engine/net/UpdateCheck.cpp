@@ -52,16 +52,9 @@ UpdateConnection UpdateConnection::load(const settings::ProfileFile::Snapshot& i
 
 void writeUpdateFile(const std::string& path, const std::vector<std::string>& bodies)
 {
-    ReplacingFile file(path);
-    if (const int error = file.open(); error != 0)
-        throw Error("Cannot create file " + path + ": " + std::strerror(error));
-    for (const std::string& body : bodies) {
-        if ((!body.empty() && std::fwrite(body.data(), 1, body.size(), file.stream()) != body.size()) ||
-            std::fputs("\r\n", file.stream()) == EOF)
-            throw Error("Cannot write to file " + path + ": " + std::strerror(errno));
-    }
-    if (const int error = file.commit(); error != 0)
-        throw Error("Cannot write to file " + path + ": " + std::strerror(error));
+    std::string text;
+    for (const std::string& body : bodies) text += body + "\r\n";
+    writeFileAtomically(path, text);
 }
 
 UpdateInfo readUpdateFile(const std::string& path)

@@ -45,7 +45,7 @@ ReadStatus takePicture(codecs::ImageBuffer& buffer, ReadResult<codecs::Picture> 
 ReadStatus loadPicture(codecs::ImageBuffer& buffer, const std::string& fileName, const ReaderLimits& limits)
 {
     const std::optional<codecs::PictureInput> input = codecs::pictureInputFor(fileName);
-    if (!input) return readFailure(codecs::unknownExtensionMessage(fileName));
+    if (!input) return readFailure(unknownExtensionMessage(fileName));
     switch (input->kind) {
     case PictureReaderKind::Gif: return asTrueColour(buffer, codecs::readGifFile(buffer, fileName, limits));
     case PictureReaderKind::Icon: {

@@ -220,10 +220,11 @@ void ProfileFile::replace(const Snapshot& doc) const
     const char* eol = doc.crlf_ ? "\r\n" : "\n";
     for (const std::string& line : doc.lines_) text += line + eol;
 
-    ReplacingFile file(path_);
-    if (file.open() != 0) throw failure;
-    const bool written = std::fwrite(text.data(), 1, text.size(), file.stream()) == text.size();
-    if (!written || file.commit(true) != 0) throw failure;
+    try {
+        writeFileAtomically(path_, text, true);
+    } catch (const Error&) {
+        throw failure;
+    }
 }
 
 } // namespace vextral::settings

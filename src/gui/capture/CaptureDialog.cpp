@@ -4,6 +4,7 @@
 #include "codecs/PictureReader.h"
 #include "core/Error.h"
 #include "core/Text.h"
+#include "export/IconFile.h"
 #include "gui/app/ToolbarPictures.h"
 #include "gui/common/PictureImage.h"
 #include "gui/common/Prompts.h"
@@ -227,13 +228,7 @@ void CaptureDialog::save()
     try {
         prepareIcon();
         imgIcon_.params().jpegQuality = settings_.jpegQuality;
-        if (choice->target.route == codecs::SaveRoute::ByExtension) {
-            imgIcon_.saveToFile(fileName);
-            // A name whose extension no writer knows makes no file: say so.
-            if (imgIcon_.aborting) throw Error(codecs::unknownExtensionMessage(fileName));
-        } else {
-            codecs::outputFormat(choice->target.format).writer(imgIcon_, fileName);
-        }
+        exporting::writeSaveChoice(imgIcon_, nullptr, choice->target, fileName);
     } catch (const Error& e) {
         prompts_.error(this, QString::fromStdString(e.what()));
     }

@@ -4,6 +4,7 @@
 #include "codecs/PictureReader.h"
 #include "core/Error.h"
 #include "export/ConvertPreview.h"
+#include "export/IconFile.h"
 #include "gui/common/ButtonRow.h"
 #include "gui/common/PictureImage.h"
 #include "gui/common/Prompts.h"
@@ -104,11 +105,7 @@ void ConvertDialog::save()
     imgFile_.params().jpegQuality = settings_.jpegQuality;
     const std::string fileName = QFile::encodeName(choice->fileName).toStdString();
     try {
-        if (choice->target.route == codecs::SaveRoute::ByExtension) {
-            imgFile_.saveToFile(fileName);
-        } else {
-            codecs::outputFormat(choice->target.format).writer(imgFile_, fileName);
-        }
+        exporting::writeSaveChoice(imgFile_, nullptr, choice->target, fileName);
     } catch (const Error& e) {
         prompts_.error(this, QString::fromStdString(e.what()));
     }

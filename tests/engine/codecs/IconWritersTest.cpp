@@ -45,12 +45,11 @@ TEST(IconFileWriters, PicturesAsIconsCursorsAndMetafiles)
         << info;
     EXPECT_EQ(python(kPilPixels, (dir / "w.png").string()), pixelText(buffer.picture()));
 
-    // Unknown extensions write nothing and set aborting.
-    buffer.saveToFile((dir / "p.emf").string());
-    EXPECT_TRUE(buffer.aborting);
+    // Unknown extensions are an error and write nothing.
+    EXPECT_THROW(buffer.saveToFile((dir / "p.emf").string()), Error);
     EXPECT_FALSE(std::filesystem::exists(dir / "p.emf"));
-    buffer.saveToFile((dir / "noext").string());
-    EXPECT_TRUE(buffer.aborting);
+    EXPECT_THROW(buffer.saveToFile((dir / "noext").string()), Error);
+    EXPECT_FALSE(std::filesystem::exists(dir / "noext"));
 
     // Empty pictures and uncreatable files are errors, not silent successes.
     ImageBuffer empty;

@@ -9,6 +9,8 @@
 
 #include <sys/stat.h>
 
+#include <functional>
+
 using namespace vextral;
 using namespace vextral::codecs;
 namespace fs = std::filesystem;
@@ -46,17 +48,17 @@ TEST(ReplacingFile, TheTargetChangesOnlyWhenTheNewFileIsComplete)
     ::chmod(target.c_str(), 0640);
     {
         ReplacingFile file(target.string());
-        ASSERT_EQ(file.open(), 0);
-        std::fputs("new", file.stream());
+        file.open();
+        file.write("new", 3);
         // Abandoned before commit: the old file stays and no temporary file is left.
     }
     EXPECT_EQ(test::readBytes(target), (std::vector<std::uint8_t> {'o', 'l', 'd'}));
     EXPECT_EQ(namesIn(dir.path()), std::vector<std::string> {"a.txt"});
     {
         ReplacingFile file(target.string());
-        ASSERT_EQ(file.open(), 0);
-        std::fputs("new!", file.stream());
-        ASSERT_EQ(file.commit(), 0);
+        file.open();
+        file.write("new!", 4);
+        file.commit();
     }
     EXPECT_EQ(test::readBytes(target), (std::vector<std::uint8_t> {'n', 'e', 'w', '!'}));
     struct stat st {};
@@ -67,11 +69,11 @@ TEST(ReplacingFile, TheTargetChangesOnlyWhenTheNewFileIsComplete)
     // A folder in the way, or a missing folder: an error, nothing left behind.
     fs::create_directory(dir / "sub");
     ReplacingFile onFolder((dir / "sub").string());
-    ASSERT_EQ(onFolder.open(), 0);
-    EXPECT_NE(onFolder.commit(), 0);
+    onFolder.open();
+    EXPECT_THROW(onFolder.commit(), Error);
     EXPECT_EQ(namesIn(dir.path()), (std::vector<std::string> {"a.txt", "sub"}));
     ReplacingFile lost((dir / "no/such.txt").string());
-    EXPECT_EQ(lost.open(), ENOENT);
+    EXPECT_THROW(lost.open(), Error);
 }
 
 TEST(ReplacingFile, WritersReplaceAPlantedLinkInsteadOfWritingThroughIt)
@@ -112,4 +114,45 @@ TEST(ReplacingFile, AFullDiskLeavesTheOlderFileOfEveryFormatIntact)
     }
     // Only the good files remain: no temporary or truncated file.
     EXPECT_EQ(namesIn(disk.path()).size(), 10u);
+}
+
+TEST(ReplacingFile, FailuresSayWhatFailedWithTheSystemsReason)
+{
+    test::TempDir dir;
+    const auto messageOf = [](const std::function<void()>& act) {
+        try {
+            act();
+        } catch (const Error& e) {
+            return std::string(e.what());
+        }
+        return std::string("no error");
+    };
+    const std::string lost = (dir / "no/such.txt").string();
+    EXPECT_EQ(messageOf([&] { writeFileAtomically(lost, "text"); }),
+              "Cannot create file " + lost + ": No such file or directory");
+    fs::create_directory(dir / "sub");
+    const std::string folder = (dir / "sub").string();
+    EXPECT_EQ(messageOf([&] { writeFileAtomically(folder, "text"); }),
+              "Cannot create file " + folder + ": Is a directory");
+    EXPECT_EQ(namesIn(dir.path()), std::vector<std::string> {"sub"});
+    // Written whole, in one go, text or bytes.
+    writeFileAtomically((dir / "a.txt").string(), std::string("line\r\n"));
+    EXPECT_EQ(test::readBytes(dir / "a.txt"), (std::vector<std::uint8_t> {'l', 'i', 'n', 'e', '\r', '\n'}));
+    writeFileAtomically((dir / "a.txt").string(), std::vector<std::uint8_t> {0, 1, 2}, true);
+    EXPECT_EQ(test::readBytes(dir / "a.txt"), (std::vector<std::uint8_t> {0, 1, 2}));
+    // Used after it failed, or committed twice: an error, never a stray file.
+    ReplacingFile twice((dir / "b.txt").string());
+    twice.open();
+    twice.commit();
+    EXPECT_EQ(messageOf([&] { twice.commit(); }),
+              "Cannot write to file " + (dir / "b.txt").string() + ": Bad file descriptor");
+
+    test::SmallDisk disk(64 * 1024);
+    if (!disk.mounted()) GTEST_SKIP() << disk.error();
+    const std::string full = (disk / "full.bin").string();
+    writeFileAtomically(full, "old");
+    EXPECT_EQ(messageOf([&] { writeFileAtomically(full, std::string(1 << 20, 'x')); }),
+              "Cannot write to file " + full + ": No space left on device");
+    EXPECT_EQ(test::readBytes(full), (std::vector<std::uint8_t> {'o', 'l', 'd'}));
+    EXPECT_EQ(namesIn(disk.path()).size(), 1u);
 }

@@ -1,9 +1,14 @@
 #include "export/IconFile.h"
 
 #include "TestSupport.h"
+#include "core/Error.h"
+#include "core/Text.h"
 #include "platform/IconExtractor.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
 
 using namespace vextral;
 using namespace vextral::exporting;
@@ -50,4 +55,128 @@ TEST(IconFile, CursorsAreSavedAsIconsWithTheirImages)
         EXPECT_EQ(listing.rfind("--icon ", 0), 0u) << listing;
         EXPECT_NE(listing.find("--bit-depth="), std::string::npos) << listing;
     }
+}
+
+namespace {
+
+using codecs::OutputFormat;
+using codecs::SaveDialogUser;
+using codecs::SaveRoute;
+
+// Whether bytes start (or, for TGA, end) the way a file of the format does.
+bool looksLike(OutputFormat format, const std::vector<std::uint8_t>& bytes)
+{
+    const auto starts = [&bytes](std::initializer_list<std::uint8_t> head) {
+        return bytes.size() >= head.size() && std::equal(head.begin(), head.end(), bytes.begin());
+    };
+    switch (format) {
+    case OutputFormat::Bmp: return starts({'B', 'M'});
+    case OutputFormat::Jpeg: return starts({0xFF, 0xD8, 0xFF});
+    case OutputFormat::Gif: return starts({'G', 'I', 'F', '8'});
+    case OutputFormat::Pcx: return starts({0x0A, 5});
+    case OutputFormat::Png: return starts({0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A});
+    case OutputFormat::Tiff: return starts({'I', 'I', 42, 0});
+    case OutputFormat::OriginalIcon:
+    case OutputFormat::Ico: return starts({0, 0, 1, 0});
+    case OutputFormat::Cur: return starts({0, 0, 2, 0});
+    case OutputFormat::Wmf: return starts({0xD7, 0xCD, 0xC6, 0x9A});
+    case OutputFormat::Tga: {
+        const std::string footer("TRUEVISION-XFILE.\0", 18);
+        return bytes.size() > 18 && std::equal(footer.begin(), footer.end(), bytes.end() - 18);
+    }
+    }
+    return false;
+}
+
+struct SaveWorld {
+    TempDir dir;
+    std::string dll = test::fixture("icons64.dll").string();
+    Icon icon = *platform::IconSource::open(dll).icon(0);
+    OriginalIcon original {icon, dll, 0};
+    codecs::ImageBuffer picture;
+    SaveWorld()
+    {
+        picture.drawIcon(icon);
+    }
+    // What the windows of this user pass: the picture alone, or with its icon.
+    const OriginalIcon* originalFor(SaveDialogUser user) const
+    {
+        return user == SaveDialogUser::MainWindow || user == SaveDialogUser::Editor ? &original : nullptr;
+    }
+};
+
+std::vector<std::string> namesIn(const std::filesystem::path& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(folder)) names.push_back(e.path().filename().string());
+    return names;
+}
+
+const SaveDialogUser kUsers[] = {SaveDialogUser::MainWindow, SaveDialogUser::Editor, SaveDialogUser::Converter,
+                                 SaveDialogUser::Capture};
+
+} // namespace
+
+TEST(SaveChoice, AnUnknownExtensionByExtensionIsAnErrorAndWritesNothing)
+{
+    SaveWorld world;
+    int byExtension = 0;
+    for (SaveDialogUser user : kUsers) {
+        for (int index = 1; index <= codecs::kSaveFilterCount; ++index) {
+            const auto choice = codecs::saveFilterChoice(user, index);
+            ASSERT_TRUE(choice);
+            if (choice->route != SaveRoute::ByExtension) continue;
+            ++byExtension;
+            for (const auto& [name, message] : {std::pair {"a.xyz", "Unknown picture file extension (.xyz)"},
+                                                std::pair {"noext", "Unknown picture file extension (.)"}}) {
+                const std::string file = (world.dir / name).string();
+                try {
+                    writeSaveChoice(world.picture, world.originalFor(user), *choice, file);
+                    ADD_FAILURE() << static_cast<int>(user) << " entry " << index << ": " << name << " was written";
+                } catch (const Error& e) {
+                    EXPECT_EQ(std::string(e.what()), message) << static_cast<int>(user) << " entry " << index;
+                }
+                EXPECT_EQ(namesIn(world.dir.path()), std::vector<std::string> {}) << static_cast<int>(user);
+            }
+        }
+    }
+    // Main window: Cur and Wmf; editor: none; converter and capture: Icon, Cur and Wmf.
+    EXPECT_EQ(byExtension, 8);
+}
+
+TEST(SaveChoice, EveryEntryWritesItsFormatOrTheNamesFormat)
+{
+    SaveWorld world;
+    const auto ico = readBytes(test::fixture("multi.ico"));
+    for (SaveDialogUser user : kUsers) {
+        for (int index = 1; index <= codecs::kSaveFilterCount; ++index) {
+            const auto choice = *codecs::saveFilterChoice(user, index);
+            const std::string where = std::to_string(static_cast<int>(user)) + " entry " + std::to_string(index);
+            if (choice.route == SaveRoute::Writer) {
+                // The entry's own writer, whatever the name says.
+                const auto file = world.dir / ("w" + std::to_string(index) + ".xyz");
+                writeSaveChoice(world.picture, world.originalFor(user), choice, file.string());
+                const auto bytes = readBytes(file);
+                EXPECT_TRUE(looksLike(choice.format, bytes)) << where;
+                // The icon itself, as its source holds it.
+                if (choice.format == OutputFormat::OriginalIcon) {
+                    EXPECT_EQ(bytes, ico) << where;
+                }
+                continue;
+            }
+            // By extension: every extension of the table, in any letter case.
+            for (const codecs::OutputFormatRow& row : codecs::outputFormats()) {
+                if (row.writes != codecs::Writes::Picture) continue;
+                const auto file = world.dir / ("x" + std::to_string(index) + "." + upperAscii(row.extension));
+                writeSaveChoice(world.picture, world.originalFor(user), choice, file.string());
+                EXPECT_TRUE(looksLike(row.id, readBytes(file))) << where << " " << row.extension;
+            }
+        }
+    }
+    // The original icon's entry for a picture that is no icon: the picture as a one-image icon.
+    const auto file = world.dir / "picture.ico";
+    writeSaveChoice(world.picture, nullptr, {OutputFormat::OriginalIcon, SaveRoute::Writer}, file.string());
+    std::string listing;
+    ASSERT_EQ(runCommand("icotool -l " + shellQuote(file.string()), &listing), 0);
+    EXPECT_EQ(listing, "--icon --index=1 --width=32 --height=32 --bit-depth=32 --palette-size=0\n");
 }

@@ -10,6 +10,7 @@
 #include "gui/common/DialogHost.h"
 #include "gui/common/PictureImage.h"
 #include "gui/support/DialogDesktop.h"
+#include "gui/support/ScriptedCapture.h"
 #include "platform/IconExtractor.h"
 
 #include <QClipboard>
@@ -31,34 +32,12 @@ using vextral::test::control;
 using vextral::test::Desktop;
 using vextral::test::fileHead;
 using vextral::test::qtPath;
+using vextral::test::ScriptedBackend;
 using vextral::test::TempDir;
 using vextral::test::waitUntil;
 namespace fs = std::filesystem;
 
 namespace {
-
-// Answers starts as told and keeps the callback for the test to report through.
-struct ScriptedBackend final : desktop::CaptureBackend {
-    int width = 0, height = 0, starts = 0;
-    bool acceptStart = true;
-    std::string refusal;
-    Callback callback;
-
-    int dllVersion() override { return 100; }
-    bool startCapture(desktop::CaptureMode, Callback cb) override
-    {
-        ++starts;
-        callback = acceptStart ? std::move(cb) : nullptr;
-        return acceptStart;
-    }
-    void stopCapture() override {}
-    void setCaptureProperty(int id, std::int32_t value) override
-    {
-        if (id == desktop::captureProperty::kWidth) width = value;
-        if (id == desktop::captureProperty::kHeight) height = value;
-    }
-    std::string lastError() const override { return refusal; }
-};
 
 CaptureDialog* openDialog(Desktop& desk, desktop::CaptureBackend* backend)
 {

@@ -4,6 +4,7 @@
 #include "gui/common/Prompts.h"
 
 #include "TestSupport.h"
+#include "gui/support/DialogDesktop.h"
 #include "gui/support/ModalBoxes.h"
 #include "gui/support/QtPrinting.h"
 #include "gui/support/Widgets.h"
@@ -28,6 +29,7 @@ using vextral::test::fileHead;
 using vextral::test::fixture;
 using vextral::test::qtPath;
 using vextral::test::TempDir;
+using vextral::test::typeNameAndAccept;
 using vextral::test::waitUntil;
 namespace fs = std::filesystem;
 
@@ -42,24 +44,6 @@ void chooseFilter(QFileDialog& dialog, const QString& entry)
     EXPECT_EQ(dialog.selectedNameFilter(), entry);
 }
 
-// Types name into the dialog's file name box, as a user does, and accepts.
-// The box must have the keyboard focus: typing then drops the selection of
-// the file the dialog opened on, which would otherwise be the answer.
-void typeNameAndAccept(QFileDialog& dialog, const QString& name)
-{
-    auto* edit = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-    if (!edit) {
-        ADD_FAILURE() << "the dialog has no file name box";
-        dialog.reject();
-        return;
-    }
-    dialog.activateWindow();
-    edit->setFocus(Qt::MouseFocusReason);
-    EXPECT_TRUE(QTest::qWaitFor([edit] { return edit->hasFocus(); }, 3000));
-    edit->setText(name);
-    static_cast<QDialog&>(dialog).accept(); // what the Save button does
-}
-
 const std::vector<std::uint8_t> kJpegStart = {0xFF, 0xD8, 0xFF};
 const std::vector<std::uint8_t> kPngStart = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
 
@@ -71,12 +55,8 @@ TEST(SavePicture, ReopensOnTheLastEntryAndAddsTheShownEntrysExtension)
     TempDir home, out;
     gui::MainWindow w(prompts, home.path().string());
     w.show();
-    // The start-up timer harvests the dropped file.
-    w.addDroppedNames({qtPath(fixture("multi.ico"))});
-    waitUntil([&w] { return w.catalogue().itemCount() != 0; });
+    ASSERT_TRUE(test::harvestAndSelect(w, qtPath(fixture("multi.ico"))));
     ASSERT_EQ(w.catalogue().itemCount(), 1);
-    auto* view = w.findChild<QListView*>(QStringLiteral("ListIcon"));
-    view->selectionModel()->select(view->model()->index(0, 0), QItemSelectionModel::ClearAndSelect);
     QAction* save = w.findChild<QAction*>(QStringLiteral("menuSave"));
 
     // First use: the dialog opens on "Bmp File"; the user picks "Jpg File" and types a full name.

@@ -9,7 +9,10 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QEvent>
+#include <QListView>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -35,5 +38,16 @@ struct Desktop {
     // Dialogs closed are deleted when control returns to the event loop.
     void settle() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 };
+
+// Drops file on the window, waits for the start-up timer's harvest and
+// selects its first icon; false when no icon came.
+inline bool harvestAndSelect(gui::MainWindow& w, const QString& file)
+{
+    w.addDroppedNames({file});
+    if (!waitUntil([&] { return w.catalogue().itemCount() != 0; })) return false;
+    auto* view = w.findChild<QListView*>(QStringLiteral("ListIcon"));
+    view->selectionModel()->select(view->model()->index(0, 0), QItemSelectionModel::ClearAndSelect);
+    return true;
+}
 
 } // namespace vextral::test

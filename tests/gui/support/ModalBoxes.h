@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QPointer>
 #include <QTest>
 #include <QTimer>
@@ -64,6 +65,24 @@ inline bool chooseFileType(QFileDialog& dialog, const QString& text)
         QTest::keyClick(types, types->currentIndex() < target ? Qt::Key_Down : Qt::Key_Up);
     }
     return types->currentIndex() == target;
+}
+
+// Types name into a file dialog's file name box, as a user does, and accepts.
+// The box must have the keyboard focus: typing then drops the selection of
+// the file the dialog opened on, which would otherwise be the answer.
+inline void typeNameAndAccept(QFileDialog& dialog, const QString& name)
+{
+    auto* edit = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    if (!edit) {
+        ADD_FAILURE() << "the dialog has no file name box";
+        dialog.reject();
+        return;
+    }
+    dialog.activateWindow();
+    edit->setFocus(Qt::MouseFocusReason);
+    EXPECT_TRUE(QTest::qWaitFor([edit] { return edit->hasFocus(); }, 3000));
+    edit->setText(name);
+    static_cast<QDialog&>(dialog).accept(); // what the Save or Open button does
 }
 
 } // namespace vextral::test
