@@ -1,10 +1,10 @@
 #include "codecs/Writers.h"
 
+#include "codecs/LibPng.h"
 #include "codecs/Quantizer.h"
 #include "core/Error.h"
 
 #include <cmath>
-#include <cstring>
 #include <exception>
 #include <optional>
 #include <png.h>
@@ -14,28 +14,18 @@ namespace vextral::codecs {
 
 namespace {
 
-// libpng's error set-up for writing, all of it here: a libpng error keeps its
-// text and jumps back to the setjmp of encode(); a sink that throws is kept,
+// The sink behind libpng's write callback. A sink that throws is kept,
 // libpng is stopped by png_error, and the exception is raised again once
-// libpng has been left. No C++ exception crosses libpng.
-struct PngOutput {
+// libpng has been left (PngSession keeps libpng's own errors): no C++
+// exception crosses libpng.
+struct SinkOutput {
     Sink* sink;
     std::exception_ptr failure;
-    char message[128];
 };
-
-[[noreturn]] void pngFail(png_structp png, png_const_charp message)
-{
-    auto* out = static_cast<PngOutput*>(png_get_error_ptr(png));
-    std::strncpy(out->message, message ? message : "", sizeof out->message - 1);
-    png_longjmp(png, 1);
-}
-
-void pngWarn(png_structp, png_const_charp) {}
 
 void pngWrite(png_structp png, png_bytep data, png_size_t n)
 {
-    auto* out = static_cast<PngOutput*>(png_get_io_ptr(png));
+    auto* out = static_cast<SinkOutput*>(png_get_io_ptr(png));
     try {
         out->sink->write(data, n);
     } catch (...) {
@@ -61,59 +51,46 @@ struct PngJob {
     std::optional<int> filter, level;
 };
 
-// The libpng part; nothing that needs a destructor lives across setjmp.
-// Returns 0 on success, 1 when the structures cannot be made, 2 when writing
-// fails. A progress callback that returns false stops after a pass.
-int encode(PngOutput& out, const PngJob& job, const std::function<bool(int)>& progress)
-{
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &out, pngFail, pngWarn);
-    if (!png) return 1;
-    png_infop info = png_create_info_struct(png);
-    if (!info) {
-        png_destroy_write_struct(&png, nullptr);
-        return 1;
-    }
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        return 2;
-    }
-    png_set_write_fn(png, &out, pngWrite, pngFlush);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(job.width), static_cast<png_uint_32>(job.height),
-                 job.colourType == PNG_COLOR_TYPE_GRAY ? 1 : 8, job.colourType,
-                 job.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                 PNG_FILTER_TYPE_DEFAULT);
-    if (job.colourType == PNG_COLOR_TYPE_PALETTE) {
-        png_set_PLTE(png, info, job.palette.data(), static_cast<int>(job.palette.size()));
-    }
-    if (job.resolutionX && job.resolutionY)
-        png_set_pHYs(png, info, *job.resolutionX, *job.resolutionY, PNG_RESOLUTION_METER);
-    if (job.filter) png_set_filter(png, PNG_FILTER_TYPE_BASE, *job.filter);
-    if (job.background) {
-        png_color_16 bkgd = *job.background;
-        png_set_bKGD(png, info, &bkgd);
-    }
-    if (job.level) png_set_compression_level(png, *job.level);
-    if (job.bgr) png_set_bgr(png);
-    png_write_info(png, info);
-    const int passes = job.interlaced ? png_set_interlace_handling(png) : 1;
-    bool stopped = false;
-    for (int pass = 0; pass < passes && !stopped; ++pass) {
-        for (png_bytep row : job.rows) png_write_row(png, row);
-        if (progress && !progress((pass + 1) * 100 / passes)) stopped = true;
-    }
-    // A stopped file ends after the passes written.
-    if (!stopped) png_write_end(png, info);
-    png_destroy_write_struct(&png, &info);
-    return 0;
-}
-
+// Encodes the job into the sink. A progress callback that returns false
+// stops after a pass, and the file ends there.
 void writeJob(const PngJob& job, Sink& sink, const std::function<bool(int)>& progress)
 {
-    PngOutput out {&sink, nullptr, {}};
-    const int result = encode(out, job, progress);
-    if (result == 1) throw Error("Error on creating PNG");
+    PngSession session(PngSession::Kind::Write);
+    if (!session) throw Error("Error on creating PNG");
+    SinkOutput out {&sink, nullptr};
+    png_structp png = session.png();
+    png_infop info = session.info();
+    // Everything libpng may fail in runs inside the step, which holds nothing
+    // that needs a destructor.
+    const bool written = session.run([&] {
+        png_set_write_fn(png, &out, pngWrite, pngFlush);
+        png_set_IHDR(png, info, static_cast<png_uint_32>(job.width), static_cast<png_uint_32>(job.height),
+                     job.colourType == PNG_COLOR_TYPE_GRAY ? 1 : 8, job.colourType,
+                     job.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                     PNG_FILTER_TYPE_DEFAULT);
+        if (job.colourType == PNG_COLOR_TYPE_PALETTE) {
+            png_set_PLTE(png, info, job.palette.data(), static_cast<int>(job.palette.size()));
+        }
+        if (job.resolutionX && job.resolutionY)
+            png_set_pHYs(png, info, *job.resolutionX, *job.resolutionY, PNG_RESOLUTION_METER);
+        if (job.filter) png_set_filter(png, PNG_FILTER_TYPE_BASE, *job.filter);
+        if (job.background) {
+            png_color_16 bkgd = *job.background;
+            png_set_bKGD(png, info, &bkgd);
+        }
+        if (job.level) png_set_compression_level(png, *job.level);
+        if (job.bgr) png_set_bgr(png);
+        png_write_info(png, info);
+        const int passes = job.interlaced ? png_set_interlace_handling(png) : 1;
+        bool stopped = false;
+        for (int pass = 0; pass < passes && !stopped; ++pass) {
+            for (png_bytep row : job.rows) png_write_row(png, row);
+            if (progress && !progress((pass + 1) * 100 / passes)) stopped = true;
+        }
+        if (!stopped) png_write_end(png, info);
+    });
     if (out.failure) std::rethrow_exception(out.failure);
-    if (result == 2) throw Error("Cannot write to file " + sink.name() + ": " + out.message);
+    if (!written) throw Error("Cannot write to file " + sink.name() + ": " + session.message());
 }
 
 } // namespace
