@@ -9,8 +9,8 @@
 //     must be at most twice the bytes of the PNG files.
 #include "codecs/OutputFormats.h"
 #include "export/SaveAll.h"
-#include "gui/print/PrintDialog.h"
 #include "gui/common/Prompts.h"
+#include "gui/print/PrintDialog.h"
 #include "platform/IconExtractor.h"
 
 #include <QApplication>

@@ -1,11 +1,11 @@
 // Every bound of ReaderLimits that the picture readers and the icon image
 // decoders keep: a lowered field refuses an input that the defaults read,
 // with the text the reader gives at the real limit.
+#include "core/ReaderLimits.h"
 #include "codecs/IconImage.h"
 #include "codecs/ImageBuffer.h"
 #include "codecs/PictureReader.h"
 #include "codecs/Writers.h"
-#include "core/ReaderLimits.h"
 #include "engine/codecs/ConvertFixtures.h"
 #include "engine/codecs/WriterReadBack.h"
 
@@ -53,7 +53,8 @@ TEST(ReaderLimits, PictureFileBytes)
     ASSERT_TRUE(readPictureFile(file, input).ok());
     ReaderLimits low;
     low.pictureFileBytes = std::uint64_t {1} << 20;
-    EXPECT_EQ(readPictureFile(file, input, low).reason(), "Cannot open file " + file + ": the file is larger than 1 MiB");
+    EXPECT_EQ(readPictureFile(file, input, low).reason(),
+              "Cannot open file " + file + ": the file is larger than 1 MiB");
     EXPECT_EQ(checkPictureFile(file, low).reason(), "Cannot open file " + file + ": the file is larger than 1 MiB");
     EXPECT_TRUE(checkPictureFile(file).ok());
 }

@@ -94,10 +94,7 @@ struct SaveWorld {
     Icon icon = *platform::IconSource::open(dll).icon(0);
     OriginalIcon original {icon, dll, 0};
     codecs::ImageBuffer picture;
-    SaveWorld()
-    {
-        picture.drawIcon(icon);
-    }
+    SaveWorld() { picture.drawIcon(icon); }
     // What the windows of this user pass: the picture alone, or with its icon.
     const OriginalIcon* originalFor(SaveDialogUser user) const
     {

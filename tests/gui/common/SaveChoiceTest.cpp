@@ -11,8 +11,8 @@
 #include "TestSupport.h"
 #include "gui/support/DialogDesktop.h"
 #include "gui/support/ModalBoxes.h"
-#include "gui/support/Widgets.h"
 #include "gui/support/ScriptedCapture.h"
+#include "gui/support/Widgets.h"
 
 #include <QAction>
 #include <QElapsedTimer>
@@ -33,7 +33,6 @@ using test::TempDir;
 namespace fs = std::filesystem;
 
 namespace {
-
 
 // What the save dialog's answer brought up: the text of the error box, if one opened.
 struct SaveOutcome {
