@@ -64,7 +64,7 @@ public:
                 break;
             }
             case Mode::Masked: {
-                const double m = maskBits[x] ? 1.0 : 0.0;
+                const double m = maskBits && maskBits[x] ? 1.0 : 0.0;
                 o[0] = channel(c, 16) * (1 - m);
                 o[1] = channel(c, 8) * (1 - m);
                 o[2] = channel(c, 0) * (1 - m);
@@ -175,7 +175,7 @@ public:
                 break;
             case IconBuilder::Mode::Masked:
                 picture_.colour[i] = c & 0xFFFFFFu;
-                picture_.mask[i] = maskBits[x] ? 1 : 0;
+                picture_.mask[i] = maskBits && maskBits[x] ? 1 : 0;
                 break;
             case IconBuilder::Mode::Opaque: picture_.colour[i] = c & 0xFFFFFFu; break;
             }

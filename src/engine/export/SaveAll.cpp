@@ -37,7 +37,9 @@ std::string unusedName(const std::string& name, std::set<std::string>& used, int
     const std::size_t dot = name.find_last_of('.');
     const std::string stem = name.substr(0, dot), extension = name.substr(dot);
     for (int n = 2;; ++n) {
-        std::string candidate = stem + " (" + std::to_string(n) + ")" + extension;
+        std::string candidate = stem;
+        candidate += " (" + std::to_string(n) + ")";
+        candidate += extension;
         if (used.insert(candidate).second) {
             ++renamed;
             return candidate;

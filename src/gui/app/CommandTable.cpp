@@ -251,6 +251,7 @@ QMenu* buildCommands(QMainWindow& window, const std::vector<CommandRow>& rows)
             radios = nullptr;
             break;
         case Kind::Submenu:
+            if (!menu) break; // a submenu belongs to a menu row above it
             outer = menu;
             menu = menu->addMenu(text(r.caption));
             menu->menuAction()->setObjectName(text(r.name));
@@ -269,14 +270,14 @@ QMenu* buildCommands(QMainWindow& window, const std::vector<CommandRow>& rows)
         case Kind::Separator:
             if (menu) {
                 menu->addSeparator();
-            } else {
+            } else if (bar) {
                 bar->addSeparator();
             }
             break;
         case Kind::Command:
             if (menu) {
                 addItem(window, *menu, r, radios);
-            } else {
+            } else if (bar) {
                 addButton(window, *bar, r);
             }
             break;

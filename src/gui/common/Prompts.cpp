@@ -78,7 +78,7 @@ QString QtPrompts::startFolder() const
 
 QString QtPrompts::browseFolder(QWidget* parent, const QString& title)
 {
-    const QString folder = QFileDialog::getExistingDirectory(parent, title, startFolder(), QFileDialog::ShowDirsOnly);
+    QString folder = QFileDialog::getExistingDirectory(parent, title, startFolder(), QFileDialog::ShowDirsOnly);
     if (!folder.isEmpty()) lastFolder_ = folder;
     return folder;
 }
@@ -97,7 +97,7 @@ QString QtPrompts::openFile(QWidget* parent, const QString& title, const QList<F
     for (const FileFilter& f : filters) entries << f.text + QStringLiteral(" (") + caseFreePatterns(f.patterns) + u')';
     dialog.setNameFilters(entries);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-    const QString file = dialog.selectedFiles().first();
+    QString file = dialog.selectedFiles().first();
     lastFolder_ = QFileInfo(file).absolutePath();
     return file;
 }

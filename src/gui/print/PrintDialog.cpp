@@ -55,7 +55,7 @@ QImage imageOverWhite(const Icon& icon)
     for (int y = 0; y < Icon::kSize; ++y) {
         auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
         for (int x = 0; x < Icon::kSize; ++x)
-            line[x] = 0xFF000000u | pixels[static_cast<std::size_t>(y * Icon::kSize + x)];
+            line[x] = 0xFF000000u | pixels[static_cast<std::size_t>(y) * Icon::kSize + static_cast<std::size_t>(x)];
     }
     return image;
 }

@@ -65,7 +65,8 @@ SaveAllDialog::SaveAllDialog(const IconCatalogue& catalogue, int jpegQuality, Pr
         rgpImage_->addButton(radio, i);
         typeGrid->addWidget(radio, i % 5, i / 5);
     }
-    rgpImage_->button(0)->setChecked(true);
+    // The group box owns typeGrid, as every widget owns its layout.
+    rgpImage_->button(0)->setChecked(true); // NOLINT(clang-analyzer-cplusplus.NewDeleteLeaks)
     layout->addWidget(types, 0, 1, 2, 1);
 
     auto* naming = new QGroupBox(QStringLiteral("File Name"), this);
