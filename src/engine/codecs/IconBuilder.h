@@ -55,29 +55,12 @@ public:
             const std::uint32_t c = colours[x];
             double* o = &row_[k * static_cast<std::size_t>(ch)];
             switch (mode_) {
-            case Mode::Alpha: {
-                const double a = channel(c, 24);
-                o[0] = channel(c, 16) * a;
-                o[1] = channel(c, 8) * a;
-                o[2] = channel(c, 0) * a;
-                o[3] = a;
-                break;
-            }
-            case Mode::Masked: {
-                const double m = maskBits && maskBits[x] ? 1.0 : 0.0;
-                o[0] = channel(c, 16) * (1 - m);
-                o[1] = channel(c, 8) * (1 - m);
-                o[2] = channel(c, 0) * (1 - m);
-                o[3] = 1 - m;
-                o[4] = channel(c, 16) * m;
-                o[5] = channel(c, 8) * m;
-                o[6] = channel(c, 0) * m;
-                break;
-            }
+            case Mode::Alpha: splitAlphaPixel(c, o); break;
+            case Mode::Masked: splitMaskedPixel(c, maskBits && maskBits[x], o); break;
             case Mode::Opaque:
-                o[0] = channel(c, 16);
-                o[1] = channel(c, 8);
-                o[2] = channel(c, 0);
+                o[0] = pixelChannel(c, 16);
+                o[1] = pixelChannel(c, 8);
+                o[2] = pixelChannel(c, 0);
                 break;
             }
         }
@@ -138,7 +121,6 @@ private:
         return grid;
     }
 
-    static double channel(std::uint32_t px, int shift) { return static_cast<double>((px >> shift) & 0xFF); }
     static std::uint32_t roundChannel(double v)
     {
         return static_cast<std::uint32_t>(std::lround(std::clamp(v, 0.0, 255.0)));

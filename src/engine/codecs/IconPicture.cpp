@@ -56,21 +56,10 @@ public:
     void split(std::uint32_t c, std::uint8_t maskBit, double* o) const
     {
         if (alpha_) {
-            const double a = channel(c, 24);
-            o[0] = channel(c, 16) * a;
-            o[1] = channel(c, 8) * a;
-            o[2] = channel(c, 0) * a;
-            o[3] = a;
-            return;
+            splitAlphaPixel(c, o);
+        } else {
+            splitMaskedPixel(c, maskBit != 0, o);
         }
-        const double m = maskBit ? 1.0 : 0.0;
-        o[0] = channel(c, 16) * (1 - m);
-        o[1] = channel(c, 8) * (1 - m);
-        o[2] = channel(c, 0) * (1 - m);
-        o[3] = 1 - m;
-        o[4] = channel(c, 16) * m;
-        o[5] = channel(c, 8) * m;
-        o[6] = channel(c, 0) * m;
     }
 
     void join(const double* v, std::uint32_t& colour, std::uint8_t& mask) const
@@ -97,7 +86,6 @@ public:
     }
 
 private:
-    static double channel(std::uint32_t px, int shift) { return static_cast<double>((px >> shift) & 0xFF); }
     static std::uint32_t round(double v) { return static_cast<std::uint32_t>(std::lround(std::clamp(v, 0.0, 255.0))); }
     static std::uint32_t rgb(double r, double g, double b) { return (round(r) << 16) | (round(g) << 8) | round(b); }
 
