@@ -61,6 +61,9 @@ struct CommandCase {
     }
 };
 
+// Test listings name a case by its command.
+void PrintTo(const CommandCase& c, std::ostream* os) { *os << c.name; }
+
 const CommandCase kCases[] = {
     {"icons", cli::runIcons, false, false,
      [](const fs::path& dir) {

@@ -90,5 +90,16 @@ TEST_P(ToolbarPictureFile, IsBuiltInAndDrawsAtItsSizeAndTwiceIt)
     }
 }
 
+namespace {
+
+// A picture by its file, as a test name: ":/toolbar/save-all.svg" is "save_all".
+std::string pictureName(Picture picture)
+{
+    const QString path = gui::toolbarPicturePath(picture);
+    return path.mid(path.lastIndexOf(u'/') + 1).chopped(4).replace(u'-', u'_').toStdString();
+}
+
+} // namespace
+
 INSTANTIATE_TEST_SUITE_P(Toolbar, ToolbarPictureFile, ::testing::ValuesIn(everyPicture()),
-                         [](const auto& p) { return "Picture" + std::to_string(static_cast<int>(p.param)); });
+                         [](const auto& p) { return pictureName(p.param); });

@@ -22,6 +22,7 @@
 
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,9 @@ struct Row {
     std::vector<std::pair<const char*, const char*>> buttons;
     const char* defaultButton; // "" when Return presses no button
 };
+
+// Test listings name a row by its dialog.
+void PrintTo(const Row& row, std::ostream* os) { *os << row.dialog; }
 
 std::vector<Row> rows()
 {
