@@ -1,6 +1,7 @@
 #include "core/ReplacingFile.h"
 
 #include "core/Error.h"
+#include "core/FileDescriptor.h"
 
 #include <cerrno>
 #include <cstring>
@@ -52,18 +53,15 @@ void ReplacingFile::open()
     // A short hidden name: the target's own name may already be as long as a
     // name can be.
     temp_ = (folder.back() == '/' ? folder : folder + "/") + ".vextral-XXXXXX";
-    const int fd = ::mkostemp(temp_.data(), O_CLOEXEC);
-    if (fd < 0) {
+    FileDescriptor fd(::mkostemp(temp_.data(), O_CLOEXEC));
+    if (!fd) {
         const int error = errno;
         temp_.clear();
         fail(kCannotCreate, error);
     }
-    stream_ = ::fdopen(fd, "wb");
-    if (!stream_) {
-        const int error = errno;
-        ::close(fd);
-        fail(kCannotCreate, error);
-    }
+    stream_ = ::fdopen(fd.get(), "wb");
+    if (!stream_) fail(kCannotCreate, errno); // fd is closed on the way out
+    fd.release();                             // the stream owns it now
 }
 
 void ReplacingFile::write(const void* data, std::size_t n)
