@@ -124,7 +124,7 @@ std::string findProgram(const std::string& name)
     for (;;) {
         const std::size_t end = folders.find(':', start);
         std::string folder = folders.substr(start, end == std::string::npos ? std::string::npos : end - start);
-        if (folder.empty()) folder = ".";
+        if (folder.empty()) folder.push_back('.'); // an empty entry is the working folder
         folder += '/';
         folder += name;
         if (executable(folder)) return folder;
