@@ -97,6 +97,23 @@ TEST(CliCommands, TheTableHoldsTheCommandsInTheOrderOfTheUsage)
     for (const CommandCase& c : kCases) EXPECT_EQ(row(c.name).run, c.run) << c.name;
 }
 
+// A listing cut short by a full disk is a failure, whatever printed it: the
+// program's own answers (usage, version) and a command's output alike.
+TEST(CliCommands, OutputThatCannotBeWrittenIsAFailure)
+{
+    const std::vector<std::vector<std::string>> runs = {
+        {"--version"}, {"--help"}, {"icons", "--help"}, {"icons", fixture("multi.ico").string()}};
+    for (const std::vector<std::string>& args : runs) {
+        SCOPED_TRACE(args.back());
+        const CliResult full = vextral::test::runCliProgram(args, ">/dev/full ");
+        EXPECT_EQ(full.status, 1);
+        EXPECT_EQ(full.err, "vextral-cli: cannot write to standard output: No space left on device\n");
+        const CliResult written = vextral::test::runCliProgram(args);
+        EXPECT_EQ(written.status, 0);
+        EXPECT_FALSE(written.out.empty());
+    }
+}
+
 TEST(CliCommands, TheUsageIsBuiltFromTheTable)
 {
     const std::string usage = "Usage: vextral-cli COMMAND [ARGS...]\n"
