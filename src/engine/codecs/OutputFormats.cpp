@@ -29,22 +29,14 @@ constexpr std::array<OutputFormat, kSaveFilterCount> kSaveFilters = {
     OutputFormat::Bmp, OutputFormat::Jpeg, OutputFormat::Gif, OutputFormat::Pcx, OutputFormat::Ico,
     OutputFormat::Cur, OutputFormat::Wmf,  OutputFormat::Tga, OutputFormat::Png};
 
-constexpr SaveFilterChoice W(OutputFormat f) { return {f, SaveRoute::Writer}; }
-constexpr SaveFilterChoice X(OutputFormat f) { return {f, SaveRoute::ByExtension}; }
-
-// What each filter entry writes, by user. The main window and the editor
-// write the icon itself under "Icon File". The editor writes its edited
-// picture by each entry's own writer ("Cur File" a cursor, "Wmf File" a
-// metafile); elsewhere "Cur File" and "Wmf File" go by the typed name's
-// extension, as does "Icon File" for pictures that are not an icon
-// (converter, capture).
+// What each filter entry writes, by user. Where there is a harvested icon
+// (main window, editor) "Icon File" writes the icon itself; elsewhere the
+// picture as a one-image icon.
 using O = OutputFormat;
-constexpr std::array<SaveFilterChoice, kSaveFilterCount> kMainWindow = {
-    W(O::Bmp), W(O::Jpeg), W(O::Gif), W(O::Pcx), W(O::OriginalIcon), X(O::Cur), X(O::Wmf), W(O::Tga), W(O::Png)};
-constexpr std::array<SaveFilterChoice, kSaveFilterCount> kEditor = {
-    W(O::Bmp), W(O::Jpeg), W(O::Gif), W(O::Pcx), W(O::OriginalIcon), W(O::Cur), W(O::Wmf), W(O::Tga), W(O::Png)};
+constexpr std::array<SaveFilterChoice, kSaveFilterCount> kWithIcon = {
+    {{O::Bmp}, {O::Jpeg}, {O::Gif}, {O::Pcx}, {O::OriginalIcon}, {O::Cur}, {O::Wmf}, {O::Tga}, {O::Png}}};
 constexpr std::array<SaveFilterChoice, kSaveFilterCount> kPictureOnly = {
-    W(O::Bmp), W(O::Jpeg), W(O::Gif), W(O::Pcx), X(O::Ico), X(O::Cur), X(O::Wmf), W(O::Tga), W(O::Png)};
+    {{O::Bmp}, {O::Jpeg}, {O::Gif}, {O::Pcx}, {O::Ico}, {O::Cur}, {O::Wmf}, {O::Tga}, {O::Png}}};
 
 constexpr std::array<SaveAllTypeRow, 10> kSaveAllTypes = {{
     {O::OriginalIcon, "&Standar Icon"},
@@ -104,14 +96,22 @@ std::optional<OutputFormat> pictureFormatForExtension(const std::string& extensi
     return std::nullopt;
 }
 
+std::optional<OutputFormat> savedFormat(OutputFormat entry, const std::string& fileName)
+{
+    std::string ext = lowerExtension(fileName);
+    if (!ext.empty()) ext.erase(0, 1); // its dot
+    const OutputFormatRow& row = outputFormat(entry);
+    if (ext.empty() || ext == row.extension || listHas(row.alsoExtensions, ext)) return entry;
+    return pictureFormatForExtension(ext);
+}
+
 const std::array<OutputFormat, kSaveFilterCount>& saveFilterFormats() { return kSaveFilters; }
 
 std::optional<SaveFilterChoice> saveFilterChoice(SaveDialogUser user, int filterIndex)
 {
     if (filterIndex < 1 || filterIndex > kSaveFilterCount) return std::nullopt;
-    const auto& table = user == SaveDialogUser::MainWindow ? kMainWindow
-                        : user == SaveDialogUser::Editor   ? kEditor
-                                                           : kPictureOnly;
+    const bool withIcon = user == SaveDialogUser::MainWindow || user == SaveDialogUser::Editor;
+    const auto& table = withIcon ? kWithIcon : kPictureOnly;
     return table[static_cast<std::size_t>(filterIndex - 1)];
 }
 

@@ -44,14 +44,18 @@ std::optional<OutputFormat> outputFormatNamed(const std::string& name);
 // with or without the dot, letter case ignored); nothing when none does.
 std::optional<OutputFormat> pictureFormatForExtension(const std::string& extension);
 
-// How a save dialog's chosen filter entry becomes a file: the format's own
-// writer, or save-by-extension (the name's extension picks the writer, so
-// "x.png" typed under "Cur File" is a PNG file).
-enum class SaveRoute { Writer, ByExtension };
+// A save dialog's chosen filter entry. What it writes follows the name the
+// user typed (savedFormat): the entry decides only for a name without an
+// extension, to which the dialog adds the entry's own.
 struct SaveFilterChoice {
     OutputFormat format; // the entry's format; its extension is the dialog's next default
-    SaveRoute route;
 };
+
+// The format a save under filter entry writes to fileName: the entry's own
+// when the name has no extension or one of the entry's; else the picture
+// format of the name's extension ("x.png" under "Bmp File" is a PNG file);
+// nothing for an extension no format writes.
+std::optional<OutputFormat> savedFormat(OutputFormat entry, const std::string& fileName);
 
 // The programs' windows that share the one save-picture dialog. Its nine
 // filter entries are the same for all; what each entry writes differs.

@@ -3,6 +3,8 @@
 #include "codecs/ImageBuffer.h"
 #include "codecs/Writers.h"
 #include "core/Bytes.h"
+#include "core/Error.h"
+#include "core/FileName.h"
 #include "core/ReplacingFile.h"
 #include "platform/IconExtractor.h"
 
@@ -35,7 +37,11 @@ void cursorToIcon(std::vector<std::uint8_t>& file)
 
 void writeIconFile(const Icon& icon, const std::string& sourceFile, int iconIndex, const std::string& fileName)
 {
-    std::vector<std::uint8_t> bytes = platform::IconSource::open(sourceFile).originalIco(iconIndex);
+    const platform::IconSource source = platform::IconSource::open(sourceFile);
+    // The file must still hold the icon the user sees, not whatever now
+    // stands at its index.
+    std::vector<std::uint8_t> bytes;
+    if (source.icon(iconIndex) == icon) bytes = source.originalIco(iconIndex);
     if (bytes.empty()) bytes = platform::iconToIcoBytes(icon);
     cursorToIcon(bytes);
     writeFileAtomically(fileName, bytes);
@@ -44,13 +50,17 @@ void writeIconFile(const Icon& icon, const std::string& sourceFile, int iconInde
 void writeSaveChoice(codecs::ImageBuffer& picture, const OriginalIcon* original, codecs::SaveFilterChoice choice,
                      const std::string& fileName)
 {
-    const codecs::OutputFormatRow& format = codecs::outputFormat(choice.format);
-    if (format.writes == codecs::Writes::OriginalIcon && original) {
+    std::optional<codecs::OutputFormat> format = codecs::savedFormat(choice.format, fileName);
+    if (!format) throw Error(unknownExtensionMessage(fileName));
+    // A name ending .ico typed under another entry: the icon itself, as its
+    // own entry would write it.
+    if (*format != choice.format && *format == codecs::OutputFormat::Ico && original)
+        format = codecs::OutputFormat::OriginalIcon;
+    const codecs::OutputFormatRow& row = codecs::outputFormat(*format);
+    if (row.writes == codecs::Writes::OriginalIcon && original) {
         writeIconFile(original->icon, original->sourceFile, original->iconIndex, fileName);
-    } else if (choice.route == codecs::SaveRoute::ByExtension) {
-        picture.saveToFile(fileName);
     } else {
-        codecs::writeToFile(format.writer, picture, fileName);
+        codecs::writeToFile(row.writer, picture, fileName);
     }
 }
 

@@ -72,7 +72,7 @@ int saveAll(const IconCatalogue& catalogue, const std::string& folder, SaveAllJo
         }
         buffer.params().jpegQuality = job.jpegQuality;
         const std::string path = prefix + unusedName(name, used, job.renamed);
-        writeCatalogueIcon(catalogue, k - 1, buffer, {job.format, codecs::SaveRoute::Writer}, path);
+        writeCatalogueIcon(catalogue, k - 1, buffer, {job.format}, path);
         ++job.written;
         if (job.progress) job.progress(percent(k, catalogue.itemCount()));
     }

@@ -55,11 +55,6 @@ TEST(OutputFormats, SaveDialogEntriesAndWhatEachUserWrites)
             ASSERT_TRUE(choice);
             // The extension the dialog proposes next is always the chosen entry's.
             EXPECT_STREQ(outputFormat(choice->format).extension, extensions[static_cast<std::size_t>(i - 1)].c_str());
-            // Cursor and metafile entries go by the typed name's extension,
-            // except in the editor, which writes every entry's own format.
-            EXPECT_EQ(choice->route == SaveRoute::ByExtension,
-                      user != SaveDialogUser::Editor &&
-                          (i == 6 || i == 7 || (i == 5 && choice->format == OutputFormat::Ico)));
         }
     }
     // The icon itself under "Icon File" where there is a harvested icon; a
@@ -68,6 +63,16 @@ TEST(OutputFormats, SaveDialogEntriesAndWhatEachUserWrites)
     EXPECT_EQ(saveFilterChoice(SaveDialogUser::Editor, 5)->format, OutputFormat::OriginalIcon);
     EXPECT_EQ(saveFilterChoice(SaveDialogUser::Converter, 5)->format, OutputFormat::Ico);
     EXPECT_EQ(saveFilterChoice(SaveDialogUser::Capture, 5)->format, OutputFormat::Ico);
+
+    // The typed name's extension decides; the entry only without one.
+    EXPECT_EQ(savedFormat(OutputFormat::Bmp, "/a.b/one.png"), OutputFormat::Png);
+    EXPECT_EQ(savedFormat(OutputFormat::Wmf, "x.PNG"), OutputFormat::Png);
+    EXPECT_EQ(savedFormat(OutputFormat::Jpeg, "x.jpeg"), OutputFormat::Jpeg);
+    EXPECT_EQ(savedFormat(OutputFormat::Png, "x.tiff"), OutputFormat::Tiff);
+    EXPECT_EQ(savedFormat(OutputFormat::OriginalIcon, "x.ico"), OutputFormat::OriginalIcon);
+    EXPECT_EQ(savedFormat(OutputFormat::Cur, "/a.b/noext"), OutputFormat::Cur);
+    EXPECT_EQ(savedFormat(OutputFormat::Gif, "dot."), OutputFormat::Gif);
+    EXPECT_EQ(savedFormat(OutputFormat::Bmp, "x.xyz"), std::nullopt);
 }
 
 TEST(OutputFormats, SaveAllAndWebPageTypes)

@@ -1,6 +1,8 @@
-// Saving under an entry that goes by the typed name's extension, through the
-// real save dialog (QtPrompts over Qt's own QFileDialog) and the real error
-// box: a name no writer knows is refused with a message and writes nothing.
+// What a save writes, through the real save dialog (QtPrompts over Qt's own
+// QFileDialog) and the real error box: the typed name's extension picks the
+// format whatever the entry shown, the entry's own extension is added to a
+// name typed without one, and a name no writer knows is refused with a message
+// and writes nothing.
 #include "gui/app/MainWindow.h"
 #include "gui/capture/CaptureDialog.h"
 #include "gui/common/DialogHost.h"
@@ -101,27 +103,28 @@ void expectRefused(std::initializer_list<const char*> entries, const fs::path& o
 
 } // namespace
 
-TEST(SaveChoice, TheMainWindowRefusesANameNoWriterKnows)
+TEST(SaveChoice, TheMainWindowWritesTheFormatOfTheTypedName)
 {
     Window window;
     TempDir out;
     QAction* save = window.w.findChild<QAction*>(QStringLiteral("menuSave"));
-    expectRefused({"Cur File(*.cur)", "Wmf File(*.wmf)"}, out.path(), [save] { save->trigger(); });
-    // A name a writer knows is written by it under the same entry.
-    const auto outcome = answerSave(QStringLiteral("Cur File(*.cur)"), test::qtPath(out / "a.png"), false);
+    expectRefused({"Bmp File(*.bmp)", "Icon File(*.ico)", "Cur File(*.cur)", "Wmf File(*.wmf)"}, out.path(),
+                  [save] { save->trigger(); });
+    // one.png under the first entry, "Bmp File", is a PNG file.
+    const auto outcome = answerSave(QStringLiteral("Bmp File(*.bmp)"), test::qtPath(out / "one.png"), false);
     save->trigger();
     EXPECT_TRUE(outcome->answered);
-    const auto png = test::readBytes(out / "a.png");
+    const auto png = test::readBytes(out / "one.png");
     ASSERT_GE(png.size(), 4u);
     EXPECT_EQ(png[1], 'P');
-    // "Icon File" writes the icon itself, whatever the name.
-    const auto icon = answerSave(QStringLiteral("Icon File(*.ico)"), test::qtPath(out / "b.xyz"), false);
+    // A name without an extension gets the entry's: "Icon File" writes the icon itself.
+    const auto icon = answerSave(QStringLiteral("Icon File(*.ico)"), test::qtPath(out / "b"), false);
     save->trigger();
     EXPECT_TRUE(icon->answered);
-    EXPECT_EQ(test::readBytes(out / "b.xyz"), test::readBytes(test::fixture("multi.ico")));
+    EXPECT_EQ(test::readBytes(out / "b.ico"), test::readBytes(test::fixture("multi.ico")));
 }
 
-TEST(SaveChoice, TheConverterRefusesANameNoWriterKnows)
+TEST(SaveChoice, TheConverterWritesTheFormatOfTheTypedName)
 {
     Window window;
     TempDir out;
@@ -164,7 +167,7 @@ TEST(SaveChoice, TheCaptureDialogRefusesANameNoWriterKnows)
     capture->close();
 }
 
-TEST(SaveChoice, TheEditorWritesEachEntrysOwnFormatWhateverTheName)
+TEST(SaveChoice, TheEditorWritesTheFormatOfTheTypedName)
 {
     Window window;
     TempDir out;
@@ -172,11 +175,20 @@ TEST(SaveChoice, TheEditorWritesEachEntrysOwnFormatWhateverTheName)
     ASSERT_TRUE(edit);
     QPushButton* save = edit->findChild<QPushButton*>(QStringLiteral("SpeedButton1"));
     ASSERT_TRUE(save);
-    const auto outcome = answerSave(QStringLiteral("Cur File(*.cur)"), test::qtPath(out / "a.xyz"), false);
+    expectRefused({"Cur File(*.cur)", "Wmf File(*.wmf)"}, out.path(), [save] { save->click(); });
+    // x.png under "Wmf File" is a PNG file, not a metafile.
+    const auto outcome = answerSave(QStringLiteral("Wmf File(*.wmf)"), test::qtPath(out / "x.png"), false);
     save->click();
     EXPECT_TRUE(outcome->answered);
-    const auto cur = test::readBytes(out / "a.xyz");
+    const auto png = test::readBytes(out / "x.png");
+    ASSERT_GE(png.size(), 4u);
+    EXPECT_EQ(png[1], 'P');
+    // Without an extension, the entry's format: a cursor.
+    const auto cursor = answerSave(QStringLiteral("Cur File(*.cur)"), test::qtPath(out / "a"), false);
+    save->click();
+    EXPECT_TRUE(cursor->answered);
+    const auto cur = test::readBytes(out / "a.cur");
     ASSERT_GE(cur.size(), 4u);
-    EXPECT_EQ(cur[2], 2); // a cursor
+    EXPECT_EQ(cur[2], 2);
     edit->close();
 }
