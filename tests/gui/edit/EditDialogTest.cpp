@@ -220,7 +220,8 @@ TEST(EditDialog, EveryEntryOfTheSaveDialogWritesItsFormat)
     const std::pair<int, const char*> pictures[] = {{1, "BMP"}, {2, "JPEG"}, {3, "GIF"},
                                                     {4, "PCX"}, {8, "TGA"},  {9, "PNG"}};
     for (const auto& [index, format] : pictures) {
-        const fs::path file = dir / ("e" + std::to_string(index) + ".pic");
+        // Without an extension in the name, the entry decides.
+        const fs::path file = dir / ("e" + std::to_string(index));
         save(desk, d, file, index);
         EXPECT_EQ(pil("print(im.format, im.size)\n", {file}), std::string(format) + " (40, 24)\n") << index;
     }
@@ -229,7 +230,7 @@ TEST(EditDialog, EveryEntryOfTheSaveDialogWritesItsFormat)
     EXPECT_EQ(desk.prompts.saveSuffixes, (QStringList {"bmp", "bmp", "jpg", "gif", "pcx", "tga"}));
     // JPEG at quality 86, whatever the settings say.
     std::string quality;
-    EXPECT_EQ(test::runCommand("identify -format %Q " + test::shellQuote((dir / "e2.pic").string()), &quality), 0);
+    EXPECT_EQ(test::runCommand("identify -format %Q " + test::shellQuote((dir / "e2").string()), &quality), 0);
     EXPECT_EQ(quality, "86");
     EXPECT_EQ(d->imgPicture().params().jpegQuality, 86);
 
@@ -240,9 +241,9 @@ TEST(EditDialog, EveryEntryOfTheSaveDialogWritesItsFormat)
     save(desk, d, dir / "icon.ico", 5);
     EXPECT_EQ(test::readBytes(dir / "icon.ico"), test::readBytes(test::fixture("multi.ico")));
 
-    // "Cur File": a cursor of the edited picture, whatever the name's extension.
-    save(desk, d, dir / "cursor.png", 6);
-    const auto cur = test::readBytes(dir / "cursor.png");
+    // "Cur File": a cursor of the edited picture.
+    save(desk, d, dir / "cursor.cur", 6);
+    const auto cur = test::readBytes(dir / "cursor.cur");
     ASSERT_GE(cur.size(), 8U);
     EXPECT_EQ((std::vector<std::uint8_t>(cur.begin(), cur.begin() + 8)),
               (std::vector<std::uint8_t> {0, 0, 2, 0, 1, 0, 49, 40})); // 40 x 24 turned: 49 x 40
