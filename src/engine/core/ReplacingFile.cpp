@@ -57,7 +57,7 @@ void ReplacingFile::fail(const char* what, const char* reason)
 {
     std::string message = what + target_ + ": " + reason;
     discard();
-    throw Error(std::move(message));
+    throw Error(message);
 }
 
 void ReplacingFile::open()
