@@ -2,14 +2,22 @@
 
 #include "codecs/Writers.h"
 #include "core/Error.h"
+#include "core/FileDescriptor.h"
+#include "core/ReplacingFile.h"
+#include "core/SignalCleanup.h"
 #include "core/Sink.h"
 #include "export/BestImage.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cerrno>
+#include <cstring>
 #include <exception>
 #include <new>
 
@@ -29,14 +37,114 @@ std::optional<int> parseSize(const std::string& text)
     return value;
 }
 
+// The descriptor of an OUTPUT we were given while we write it: emptied
+// should the time run out. One we made ourselves is watched by
+// CleanupOnSignal instead and removed.
+std::atomic<int> givenOutput {-1};
+
 extern "C" void onTimeLimit(int)
 {
+    const int given = givenOutput.load();
+    if (given >= 0) {
+        [[maybe_unused]] const int ignored = ::ftruncate(given, 0);
+    }
+    removeFilesForSignal();
     static const char message[] = "vextral-thumbnailer: time limit reached\n";
     [[maybe_unused]] const ssize_t n = ::write(2, message, sizeof message - 1);
     ::_exit(3);
 }
 
+constexpr char kCannotCreate[] = "Cannot create file ";
+constexpr char kCannotWrite[] = "Cannot write to file ";
+
+Error failure(const char* what, const std::string& path, const char* reason)
+{
+    return Error(what + path + ": " + reason);
+}
+
+// Empties a given OUTPUT after a failure, through its descriptor while it is
+// open, else by its name, if that is a regular file (nothing else is opened).
+void emptyGiven(const std::string& path, FileDescriptor& fd)
+{
+    givenOutput.store(-1);
+    struct stat st {};
+    if (!fd && ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+        fd.reset(::open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    }
+    if (fd && ::fstat(fd.get(), &st) == 0 && S_ISREG(st.st_mode)) {
+        [[maybe_unused]] const int ignored = ::ftruncate(fd.get(), 0);
+    }
+}
+
+// Writes all of bytes, or says why not.
+int writeAll(int fd, const std::vector<std::uint8_t>& bytes)
+{
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return n < 0 ? errno : EIO;
+        done += static_cast<std::size_t>(n);
+    }
+    return 0;
+}
+
 } // namespace
+
+void writeOutput(const std::string& path, const std::vector<std::uint8_t>& bytes)
+{
+    FileDescriptor fd;
+    CleanupOnSignal cleanup;
+    bool created = false;
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0) {
+        // Looked at without opening it: opening a device or a FIFO can have
+        // effects of its own, or wait.
+        if (S_ISDIR(st.st_mode)) throw failure(kCannotCreate, path, std::strerror(EISDIR));
+        if (!S_ISREG(st.st_mode)) throw failure(kCannotCreate, path, kNotARegularFile);
+        // Not truncated by the open: what was opened is checked first, should
+        // the name have changed hands in between (a link now is ELOOP).
+        fd.reset(::open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+        if (!fd) throw failure(kCannotCreate, path, std::strerror(errno));
+        if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) throw failure(kCannotCreate, path, kNotARegularFile);
+        givenOutput.store(fd.get());
+    } else {
+        int error = 0;
+        {
+            // Made and watched with every signal that ends us held back, so
+            // none falls between the two.
+            const SignalsHeld held;
+            sigset_t limits, before;
+            ::sigemptyset(&limits);
+            ::sigaddset(&limits, SIGALRM);
+            ::sigaddset(&limits, SIGXCPU);
+            ::pthread_sigmask(SIG_BLOCK, &limits, &before);
+            fd.reset(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0666));
+            if (fd) {
+                cleanup = CleanupOnSignal(path);
+            } else {
+                error = errno;
+            }
+            ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
+        }
+        if (!fd) throw failure(kCannotCreate, path, std::strerror(error));
+        created = true;
+    }
+    int error = created || ::ftruncate(fd.get(), 0) == 0 ? 0 : errno;
+    if (!error) error = writeAll(fd.get(), bytes);
+    if (!error) {
+        if (!created) givenOutput.store(-1);
+        if (::close(fd.release()) != 0) error = errno;
+    }
+    if (!error) return;
+    if (created) {
+        fd.reset();
+        ::unlink(path.c_str());
+    } else {
+        emptyGiven(path, fd);
+    }
+    throw failure(kCannotWrite, path, std::strerror(error));
+}
 
 std::optional<Arguments> parseArguments(const std::vector<std::string>& args, std::string& error)
 {
@@ -118,25 +226,28 @@ int run(const std::vector<std::string>& args, std::string& err)
     }
     try {
         const std::optional<Rgba> picture = renderThumbnail(parsed->input, parsed->size);
-        if (!picture) {
-            err = parsed->input + ": no icon to show\n";
-            return 1;
+        if (picture) {
+            // Made whole in memory first, then written into OUTPUT in one go;
+            // writeOutput leaves nothing behind when it fails.
+            try {
+                MemorySink png(parsed->output);
+                codecs::writePngArgb(picture->width, picture->height, picture->pixels, png);
+                writeOutput(parsed->output, png.bytes());
+                return 0;
+            } catch (const Error& e) {
+                err = std::string(e.what()) + "\n";
+                return 1;
+            }
         }
-        // The file appears whole or not at all; its messages name it.
-        try {
-            FileSink file(parsed->output);
-            codecs::writePngArgb(picture->width, picture->height, picture->pixels, file);
-            file.commit();
-        } catch (const Error& e) {
-            err = std::string(e.what()) + "\n";
-            return 1;
-        }
-        return 0;
+        err = parsed->input + ": no icon to show\n";
     } catch (const std::bad_alloc&) {
         err = parsed->input + ": out of memory\n";
     } catch (const std::exception& e) {
         err = parsed->input + ": " + e.what() + "\n";
     }
+    // No picture: an OUTPUT we were given holds none either.
+    FileDescriptor none;
+    emptyGiven(parsed->output, none);
     return 1;
 }
 

@@ -52,8 +52,22 @@ std::optional<Rgba> renderThumbnail(const std::string& input, int size);
 // status 3 and no output. Returns false when a limit could not be set.
 bool applyLimits();
 
-// The whole program: reads the arguments, writes OUTPUT and returns 0, or
-// reports on err and returns non-zero with no OUTPUT written.
+// Writes bytes as the whole content of path, in the file itself: a file
+// manager may have made OUTPUT and kept it open, reading the picture through
+// that descriptor once we are done (Xfce's tumbler does), so a file put in
+// its place would never be seen. An existing regular file is emptied and
+// written; a free name is made (0666 less the umask) and written. Anything
+// else there (a FIFO, a device, a socket, a link, a folder) is refused
+// untouched: "Cannot create file %s: Not a regular file" (a folder "Is a
+// directory"). Every write and the close are checked ("Cannot write to file
+// %s: <reason>"); after a failure, and when the time limit strikes while
+// writing, a file we made is removed and a file we were given is left empty.
+// A file we made is removed if SIGINT, SIGTERM or SIGHUP ends us too.
+void writeOutput(const std::string& path, const std::vector<std::uint8_t>& bytes);
+
+// The whole program: reads the arguments, writes OUTPUT (through
+// writeOutput) and returns 0, or reports on err and returns non-zero with no
+// picture in OUTPUT: a file it made is gone, a file it was given is empty.
 int run(const std::vector<std::string>& args, std::string& err);
 
 } // namespace vextral::thumbnailer

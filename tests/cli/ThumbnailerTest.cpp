@@ -6,11 +6,17 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <vector>
 
@@ -35,6 +41,62 @@ th::Rgba readPng(const fs::path& path)
     out.height = static_cast<int>(image.height);
     out.pixels = std::move(pixels);
     return out;
+}
+
+// The whole content of an open file, read through its descriptor.
+std::vector<std::uint8_t> contentOf(int fd)
+{
+    std::vector<std::uint8_t> bytes;
+    std::uint8_t buffer[4096];
+    for (off_t at = 0;;) {
+        const ssize_t n = ::pread(fd, buffer, sizeof buffer, at);
+        if (n <= 0) break;
+        bytes.insert(bytes.end(), buffer, buffer + n);
+        at += n;
+    }
+    return bytes;
+}
+
+// A PNG in memory decoded with libpng: its width and height, or 0 x 0.
+std::pair<int, int> pngSize(const std::vector<std::uint8_t>& bytes)
+{
+    png_image image {};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_memory(&image, bytes.data(), bytes.size())) return {0, 0};
+    image.format = PNG_FORMAT_RGBA;
+    std::vector<std::uint8_t> pixels(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) return {0, 0};
+    return {static_cast<int>(image.width), static_cast<int>(image.height)};
+}
+
+// OUTPUT made and held open by the caller before the thumbnailer runs, as
+// Xfce's tumbler does.
+struct HeldOutput {
+    explicit HeldOutput(const fs::path& path) : fd(::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600)) {}
+    ~HeldOutput()
+    {
+        if (fd >= 0) ::close(fd);
+    }
+    ino_t inode() const
+    {
+        struct stat st {};
+        return ::fstat(fd, &st) == 0 ? st.st_ino : 0;
+    }
+    int fd;
+};
+
+std::vector<std::string> namesIn(const fs::path& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+ino_t inodeAt(const fs::path& path)
+{
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 ? st.st_ino : 0;
 }
 
 int runArgs(const std::vector<std::string>& args, std::string& err)
@@ -224,4 +286,110 @@ TEST(Thumbnailer, TheLimitsStopRunawayMemoryAndProcessorUse)
             for (;;) spin = spin + 1;
         },
         testing::ExitedWithCode(3), "time limit");
+}
+
+TEST(Thumbnailer, ThePictureIsWrittenIntoTheOutputTheCallerHoldsOpen)
+{
+    TempDir dir;
+    const fs::path out = dir / "held.png";
+    const HeldOutput held(out);
+    ASSERT_GE(held.fd, 0) << std::strerror(errno);
+    // Something stale and longer than the picture: it must not survive.
+    const std::vector<std::uint8_t> stale(200000, 'x');
+    ASSERT_EQ(::write(held.fd, stale.data(), stale.size()), static_cast<ssize_t>(stale.size()));
+    ASSERT_EQ(runProgram("-s 64 " + fixture("multi.ico").string() + " " + out.string()), 0);
+    const std::vector<std::uint8_t> png = contentOf(held.fd);
+    EXPECT_EQ(pngSize(png), std::make_pair(64, 64)) << png.size() << " bytes";
+    EXPECT_EQ(inodeAt(out), held.inode()); // the same file, not one put in its place
+    struct stat st {};
+    ASSERT_EQ(::stat(out.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    EXPECT_EQ(namesIn(dir.path()), std::vector<std::string> {"held.png"});
+
+    // A free name is made with 0666 less the umask.
+    const mode_t mask = ::umask(027);
+    const fs::path made = dir / "made.png";
+    const int status = runProgram("-s 48 " + fixture("multi.ico").string() + " " + made.string());
+    ::umask(mask);
+    ASSERT_EQ(status, 0);
+    EXPECT_EQ(readPng(made).width, 48);
+    ASSERT_EQ(::stat(made.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+}
+
+TEST(Thumbnailer, AFailureLeavesAGivenOutputEmptyAndAMadeOneGone)
+{
+    TempDir dir;
+    std::string err;
+    // No icon in the input: the program fails and OUTPUT holds no picture.
+    const fs::path given = dir / "given.png";
+    const HeldOutput held(given);
+    ASSERT_EQ(::write(held.fd, "stale", 5), 5);
+    EXPECT_EQ(runProgram("-s 64 " + fixture("garbage.bin").string() + " " + given.string()), 1);
+    EXPECT_EQ(contentOf(held.fd).size(), 0u);
+    EXPECT_EQ(inodeAt(given), held.inode());
+    EXPECT_EQ(runProgram("-s 64 " + fixture("garbage.bin").string() + " " + (dir / "new.png").string()), 1);
+    EXPECT_FALSE(fs::exists(dir / "new.png"));
+
+    // A full disk: every write is checked, and the same holds.
+    vextral::test::SmallDisk disk(64 * 1024);
+    if (!disk.mounted()) GTEST_SKIP() << disk.error();
+    const fs::path onDisk = disk / "given.png";
+    const HeldOutput heldOnDisk(onDisk); // empty, as tumbler makes it: no page of the disk to free
+    {
+        const int filler = ::open((disk / "filler").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+        ASSERT_GE(filler, 0);
+        const std::vector<std::uint8_t> block(4096, 0);
+        while (::write(filler, block.data(), block.size()) > 0) {}
+        ::close(filler);
+    }
+    const std::string input = fixture("icons64.dll").string();
+    EXPECT_EQ(runArgs({"-s", "256", input, onDisk.string()}, err), 1);
+    EXPECT_EQ(err, "Cannot write to file " + onDisk.string() + ": No space left on device\n");
+    EXPECT_EQ(contentOf(heldOnDisk.fd).size(), 0u);
+    const fs::path madeOnDisk = disk / "made.png";
+    EXPECT_EQ(runArgs({"-s", "256", input, madeOnDisk.string()}, err), 1);
+    EXPECT_EQ(err, "Cannot write to file " + madeOnDisk.string() + ": No space left on device\n");
+    EXPECT_FALSE(fs::exists(madeOnDisk));
+}
+
+TEST(Thumbnailer, AnOutputThatIsNoRegularFileIsRefusedUntouched)
+{
+    TempDir dir;
+    std::string err;
+    const std::string input = fixture("multi.ico").string();
+    const auto expectRefused = [&](const fs::path& out, const std::string& reason) {
+        struct stat before {
+        }, after {};
+        ASSERT_EQ(::lstat(out.c_str(), &before), 0);
+        EXPECT_EQ(runArgs({"-s", "64", input, out.string()}, err), 1) << out;
+        EXPECT_EQ(err, "Cannot create file " + out.string() + ": " + reason + "\n");
+        ASSERT_EQ(::lstat(out.c_str(), &after), 0);
+        EXPECT_EQ(after.st_ino, before.st_ino) << out;
+        EXPECT_EQ(after.st_mode, before.st_mode) << out;
+        EXPECT_EQ(after.st_rdev, before.st_rdev) << out;
+    };
+    const fs::path fifo = dir / "fifo.png";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    expectRefused(fifo, "Not a regular file"); // and never opened: that would wait for a reader
+    fs::create_directory(dir / "folder.png");
+    expectRefused(dir / "folder.png", "Is a directory");
+    vextral::test::writeBytes(dir / "victim.txt", {'k', 'e', 'e', 'p'});
+    fs::create_symlink("victim.txt", dir / "link.png");
+    expectRefused(dir / "link.png", "Not a regular file");
+    EXPECT_EQ(vextral::test::readBytes(dir / "victim.txt"), (std::vector<std::uint8_t> {'k', 'e', 'e', 'p'}));
+    EXPECT_EQ(namesIn(dir.path()), (std::vector<std::string> {"fifo.png", "folder.png", "link.png", "victim.txt"}));
+
+    // A device node: one of our own in the temporary folder (the numbers of
+    // /dev/null), never one of /dev, which a failure would destroy.
+    const fs::path device = dir / "device.png";
+    if (::mknod(device.c_str(), S_IFCHR | 0600, makedev(1, 3)) != 0) {
+        GTEST_SKIP() << "cannot make a device node here: " << std::strerror(errno);
+    }
+    expectRefused(device, "Not a regular file");
+    EXPECT_EQ(runProgram("-s 64 " + input + " " + device.string()), 1);
+    struct stat st {};
+    ASSERT_EQ(::lstat(device.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISCHR(st.st_mode));
+    EXPECT_EQ(st.st_rdev, makedev(1, 3));
 }

@@ -2,6 +2,7 @@
 
 #include "core/Error.h"
 #include "core/FileDescriptor.h"
+#include "core/SignalCleanup.h"
 
 #include <cerrno>
 #include <cstring>
@@ -13,6 +14,9 @@ namespace vextral {
 
 namespace {
 
+constexpr char kCannotCreate[] = "Cannot create file ";
+constexpr char kCannotWrite[] = "Cannot write to file ";
+
 mode_t newFileMode(const std::string& target)
 {
     struct stat st {};
@@ -20,6 +24,17 @@ mode_t newFileMode(const std::string& target)
     const mode_t mask = ::umask(0);
     ::umask(mask);
     return 0666 & ~mask;
+}
+
+// Why the name must not be replaced, or nothing: only a regular file (or a
+// link, which the rename replaces) may be, or a name that is free. What
+// cannot be looked at is left to the create or the rename to report.
+const char* refusalOf(const std::string& target)
+{
+    struct stat st {};
+    if (::lstat(target.c_str(), &st) != 0 || S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)) return nullptr;
+    if (S_ISDIR(st.st_mode)) return std::strerror(EISDIR);
+    return kNotARegularFile;
 }
 
 // A rename refused for the name itself (it is a folder, say) is a file that
@@ -30,32 +45,44 @@ bool refusesTheName(int error)
            error == ENAMETOOLONG || error == EBUSY || error == ENOENT || error == EEXIST || error == ENOTEMPTY;
 }
 
-constexpr char kCannotCreate[] = "Cannot create file ";
-constexpr char kCannotWrite[] = "Cannot write to file ";
-
 } // namespace
 
 ReplacingFile::ReplacingFile(std::string target) : target_(std::move(target)) {}
 
 ReplacingFile::~ReplacingFile() { discard(); }
 
-void ReplacingFile::fail(const char* what, int error)
+void ReplacingFile::fail(const char* what, int error) { fail(what, std::strerror(error != 0 ? error : EIO)); }
+
+void ReplacingFile::fail(const char* what, const char* reason)
 {
+    std::string message = what + target_ + ": " + reason;
     discard();
-    throw Error(what + target_ + ": " + std::strerror(error != 0 ? error : EIO));
+    throw Error(message);
 }
 
 void ReplacingFile::open()
 {
     discard();
+    if (const char* refused = refusalOf(target_)) fail(kCannotCreate, refused);
     const std::size_t slash = target_.find_last_of('/');
     const std::string folder = slash == std::string::npos ? std::string(".") : target_.substr(0, slash + 1);
     // A short hidden name: the target's own name may already be as long as a
     // name can be.
     temp_ = (folder.back() == '/' ? folder : folder + "/") + ".vextral-XXXXXX";
-    FileDescriptor fd(::mkostemp(temp_.data(), O_CLOEXEC));
+    FileDescriptor fd;
+    int error = 0;
+    {
+        // Made and registered with the ending signals held, so no signal
+        // falls between the two.
+        const SignalsHeld held;
+        fd.reset(::mkostemp(temp_.data(), O_CLOEXEC));
+        if (fd) {
+            cleanup_ = CleanupOnSignal(temp_);
+        } else {
+            error = errno;
+        }
+    }
     if (!fd) {
-        const int error = errno;
         temp_.clear();
         fail(kCannotCreate, error);
     }
@@ -94,10 +121,13 @@ void ReplacingFile::commit(bool sync)
     stream_ = nullptr;
     if (!error && closed != 0) error = errno;
     if (error) fail(kCannotWrite, error);
+    // Looked at again just before: the name may have changed hands meanwhile.
+    if (const char* refused = refusalOf(target_)) fail(kCannotCreate, refused);
     if (::rename(temp_.c_str(), target_.c_str()) != 0) {
         error = errno;
         fail(refusesTheName(error) ? kCannotCreate : kCannotWrite, error);
     }
+    cleanup_.forget();
     temp_.clear();
 }
 
@@ -109,6 +139,7 @@ void ReplacingFile::discard()
     }
     if (!temp_.empty()) {
         ::unlink(temp_.c_str());
+        cleanup_.forget(); // after the unlink: a signal in between finds it gone
         temp_.clear();
     }
 }

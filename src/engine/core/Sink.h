@@ -47,6 +47,8 @@ private:
 // not before, so a writer that fails or throws leaves it as it was and no
 // temporary file behind. The file is made at the first write (or at commit),
 // so a writer that refuses its input before writing creates nothing at all.
+// As with ReplacingFile, only a regular file is replaced: a FIFO, device,
+// socket or folder at the path is refused at the first write, untouched.
 // Messages: "Cannot create file %s: <reason>", "Cannot write to file %s: <reason>".
 class FileSink : public Sink {
 public:
