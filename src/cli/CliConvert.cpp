@@ -7,13 +7,13 @@
 #include "codecs/OutputFormats.h"
 #include "codecs/Writers.h"
 #include "core/FileName.h"
+#include "core/OutputNames.h"
 #include "platform/PictureFile.h"
 
 #include <exception>
 #include <filesystem>
 #include <optional>
 #include <ostream>
-#include <set>
 
 namespace vextral::cli {
 
@@ -32,15 +32,17 @@ const char* const kConvertUsage = "Usage: vextral-cli convert --to FORMAT|OUT [o
                                   "                  bmp, jpg, jpeg, gif, pcx, tga, png, tif, tiff, ico, cur, wmf\n"
                                   "  --to FORMAT     write every FILE in FORMAT (one of those extensions, written\n"
                                   "                  without a dot), named after the FILE with the format's\n"
-                                  "                  extension: photo.png becomes photo.gif; a name already\n"
-                                  "                  written in this run gets \" (2)\" and so on\n"
+                                  "                  extension: photo.png becomes photo.gif\n"
                                   "  --out DIR       with --to FORMAT: write into DIR (created if missing)\n"
                                   "                  instead of the current folder\n"
                                   "  --quality N     JPEG quality from 0 to 100 (default 86)\n"
                                   "  --version       show the version\n"
                                   "  --help          show this help\n"
                                   "\n"
-                                  "Each converted file is listed as FILE -> OUT. Existing files are replaced.\n"
+                                  "Each converted file is listed as FILE -> OUT. Existing files are replaced,\n"
+                                  "but never a FILE of the run (also through a link) nor a file the run\n"
+                                  "wrote before: such an OUT gets \" (2)\", \" (3)\", ... before its\n"
+                                  "extension, and a last line tells how many were renamed.\n"
                                   "\n"
                                   "Exit status: 0 when every file was converted, 1 when a file could not be\n"
                                   "read or written, 2 for a usage error.\n";
@@ -114,49 +116,65 @@ std::string baseName(const std::string& path)
     return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
 }
 
-// Where --to FORMAT writes path's picture; names written before in this run
-// are not used again.
-std::string outputName(const std::string& path, const std::string& dir, const char* extension,
-                       std::set<std::string>& written)
+// Where --to FORMAT writes path's picture, before any renaming.
+std::string outputName(const std::string& path, const std::string& dir, const char* extension)
 {
-    const std::string base = baseName(path);
-    std::string name = base + "." + extension;
-    for (int n = 2; written.count(name) != 0; ++n) name = base + " (" + std::to_string(n) + ")." + extension;
-    written.insert(name);
+    const std::string name = baseName(path) + "." + extension;
     return dir.empty() ? name : (std::filesystem::path(dir) / name).string();
 }
 
-// Reads one file and writes it; a message on err when either fails.
-bool convert(const std::string& in, const std::string& out, codecs::OutputFormat format, int jpegQuality,
-             std::ostream& output, std::ostream& err)
+// What the run did, for its last line.
+struct Tally {
+    int converted = 0, renamed = 0, renamedForInputs = 0;
+};
+
+// Reads one file and writes it under the name names gives for wanted; a
+// message on err when either fails. The name is claimed once the picture is
+// read, so a file that cannot be read takes none.
+bool convert(const std::string& in, const std::string& wanted, codecs::OutputFormat format, int jpegQuality,
+             OutputNames& names, Tally& tally, std::ostream& output, std::ostream& err)
 {
     // A buffer of its own for every file: what a GIF leaves in the
     // parameters applies to its own output only.
     codecs::ImageBuffer buffer;
     buffer.params().jpegQuality = jpegQuality;
+    OutputNames::Choice out;
     try {
         platform::loadPicture(buffer, in).raiseIfFailed();
-        codecs::writeToFile(codecs::outputFormat(format).writer, buffer, out);
+        out = names.claim(wanted);
+        codecs::writeToFile(codecs::outputFormat(format).writer, buffer, out.path);
     } catch (const std::exception& e) {
         err << kCommand << ": " << in << ": " << e.what() << "\n";
         return false;
     }
-    output << in << " -> " << out << "\n";
+    output << in << " -> " << out.path << "\n";
+    ++tally.converted;
+    if (out.clash == OutputNames::Clash::Output) ++tally.renamed;
+    if (out.clash == OutputNames::Clash::Input) ++tally.renamedForInputs;
     return true;
 }
 
 // Converts every file named.
 int convertFiles(const Options& o, std::ostream& out, std::ostream& err)
 {
+    // Every input is known before anything is written: a later one is kept as
+    // safe as the first.
+    OutputNames names;
+    for (const std::string& in : o.operands) names.addInput(in);
     const Target& t = o.target;
-    if (t.file) return convert(o.operands.front(), *t.file, t.format, o.quality, out, err) ? 0 : 1;
     if (o.outDir && !prepareOutputFolder(*o.outDir, err, kCommand)) return 1;
     const char* extension = codecs::outputFormat(t.format).extension;
-    std::set<std::string> written;
+    Tally tally;
     int status = 0;
     for (const std::string& in : o.operands) {
-        const std::string target = outputName(in, o.outDir.value_or(""), extension, written);
-        if (!convert(in, target, t.format, o.quality, out, err)) status = 1;
+        const std::string wanted = t.file ? *t.file : outputName(in, o.outDir.value_or(""), extension);
+        if (!convert(in, wanted, t.format, o.quality, names, tally, out, err)) status = 1;
+    }
+    // Said only when names were changed.
+    if (tally.renamed + tally.renamedForInputs > 0) {
+        out << "Converted " << counted(tally.converted, "file")
+            << renamedText(tally.renamed, "because an earlier file was converted to the same name")
+            << renamedText(tally.renamedForInputs, "so as not to overwrite an input file") << "\n";
     }
     return status;
 }

@@ -44,7 +44,9 @@ const char* const kHarvestUsage = "Usage: vextral-cli harvest [options] PATH...\
                                   "  --file-limit N         extract from the first N files found in folders only\n"
                                   "                         (files named on the command line do not count)\n"
                                   "  --save-all DIR         save every icon into DIR (created if missing, checked\n"
-                                  "                         before the harvest starts)\n"
+                                  "                         before the harvest starts); a name an earlier icon\n"
+                                  "                         took, or one that is a harvested file's, becomes\n"
+                                  "                         \"name (2).ext\", \"name (3).ext\", ...\n"
                                   "  --type TYPE            standard-icon (default), bmp, jpg, gif, ico, cur,\n"
                                   "                         pcx, wmf, png or tga (letter case ignored)\n"
                                   "  --size WxH             picture size for every type but standard-icon\n"
@@ -233,12 +235,9 @@ bool saveIcons(const IconCatalogue& catalogue, const std::string& dir, Options& 
         failure = e.what();
     }
     view.clear();
-    out << "Wrote " << counted(job.written, "file") << " to " << dir;
-    if (job.renamed > 0) {
-        out << "; " << job.renamed << (job.renamed == 1 ? " was" : " were")
-            << " renamed because an earlier icon had the same name";
-    }
-    out << "\n";
+    out << "Wrote " << counted(job.written, "file") << " to " << dir
+        << renamedText(job.renamed, "because an earlier icon had the same name")
+        << renamedText(job.renamedForInputs, "so as not to overwrite a harvested file") << "\n";
     if (failure) err << kCommand << ": " << *failure << "\n";
     return !failure;
 }

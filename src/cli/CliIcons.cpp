@@ -4,6 +4,7 @@
 #include "cli/CliSupport.h"
 #include "cli/FrontDoor.h"
 #include "core/Error.h"
+#include "core/OutputNames.h"
 #include "core/ReplacingFile.h"
 #include "platform/IconExtractor.h"
 
@@ -25,7 +26,10 @@ const char* const kIconsUsage = "Usage: vextral-cli icons [--extract DIR] FILE..
                                 "width x height x bits (\"png\" marks PNG-compressed images).\n"
                                 "\n"
                                 "  --extract DIR   also write each icon, as stored, to DIR/<file name>_<index>.ico\n"
-                                "                  (also --extract=DIR; DIR is created if missing)\n"
+                                "                  (also --extract=DIR; DIR is created if missing); a name an\n"
+                                "                  earlier icon took, or one that is a FILE's, becomes\n"
+                                "                  \"<file name>_<index> (2).ico\", \" (3)\", ... and the\n"
+                                "                  count of those is told at the end\n"
                                 "  --version       show the version\n"
                                 "  --help          show this help\n"
                                 "\n"
@@ -67,7 +71,12 @@ int listIcons(const Options& o, std::ostream& out, std::ostream& err)
     const std::optional<std::string>& extractDir = o.extractDir;
     if (extractDir && !prepareOutputFolder(*extractDir, err, "vextral-cli icons")) return 1;
 
-    int status = 0;
+    // No icon is written over a file named, not even one listed after it.
+    OutputNames names;
+    if (extractDir) {
+        for (const std::string& path : o.operands) names.addInput(path);
+    }
+    int status = 0, written = 0, renamed = 0, renamedForInputs = 0;
     for (const std::string& path : o.operands) {
         const platform::IconSource source = platform::IconSource::open(path);
         if (!source.readable()) {
@@ -92,19 +101,29 @@ int listIcons(const Options& o, std::ostream& out, std::ostream& err)
             out << "\n";
             if (!extractDir) continue;
             const auto bytes = source.originalIco(i);
-            const std::filesystem::path target =
-                std::filesystem::path(*extractDir) / (name + "_" + std::to_string(i) + ".ico");
             if (bytes.empty()) {
                 err << "vextral-cli icons: icon " << i << " of " << path << " has no readable image; not written\n";
-            } else {
-                try {
-                    writeFileAtomically(target.string(), bytes);
-                } catch (const Error& e) {
-                    err << "vextral-cli icons: " << e.what() << "\n";
-                    status = 1;
-                }
+                continue;
             }
+            const OutputNames::Choice target =
+                names.claim((std::filesystem::path(*extractDir) / (name + "_" + std::to_string(i) + ".ico")).string());
+            try {
+                writeFileAtomically(target.path, bytes);
+            } catch (const Error& e) {
+                err << "vextral-cli icons: " << e.what() << "\n";
+                status = 1;
+                continue;
+            }
+            ++written;
+            if (target.clash == OutputNames::Clash::Output) ++renamed;
+            if (target.clash == OutputNames::Clash::Input) ++renamedForInputs;
         }
+    }
+    // Said only when names were changed: the listing above is the rest of the story.
+    if (renamed + renamedForInputs > 0) {
+        out << "Wrote " << counted(written, "file") << " to " << *extractDir
+            << renamedText(renamed, "because an earlier icon had the same name")
+            << renamedText(renamedForInputs, "so as not to overwrite an input file") << "\n";
     }
     return status;
 }

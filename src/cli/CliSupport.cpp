@@ -45,6 +45,12 @@ std::string counted(long long count, const std::string& noun)
     return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
 }
 
+std::string renamedText(int count, const std::string& why)
+{
+    if (count == 0) return "";
+    return "; " + std::to_string(count) + (count == 1 ? " was" : " were") + " renamed " + why;
+}
+
 int terminalColumns()
 {
     winsize size {};

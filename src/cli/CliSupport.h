@@ -20,6 +20,10 @@ void printUsageError(std::ostream& err, const std::string& command, const std::s
 // "1 icon", "2 icons", "0 icons": the count and the noun, plural unless the count is 1.
 std::string counted(long long count, const std::string& noun);
 
+// What a summary line adds for outputs saved under a numbered name: "; 1 was
+// renamed <why>", "; 2 were renamed <why>", nothing for 0.
+std::string renamedText(int count, const std::string& why);
+
 // The width of the terminal on standard error in columns; 80 when it cannot be told.
 int terminalColumns();
 

@@ -52,7 +52,9 @@ TEST(CliConvert, ManyFilesToAFormat)
     EXPECT_EQ(r.status, 0) << r.err;
     // Two inputs named colour: the second one's output is renamed.
     EXPECT_EQ(r.out, fx("colour.png") + " -> " + outDir + "/colour.gif\n" + fx("colour.tga") + " -> " + outDir +
-                         "/colour (2).gif\n" + fx("grey.pgm") + " -> " + outDir + "/grey.gif\n");
+                         "/colour (2).gif\n" + fx("grey.pgm") + " -> " + outDir +
+                         "/grey.gif\n"
+                         "Converted 3 files; 1 was renamed because an earlier file was converted to the same name\n");
     for (const char* name : {"colour.gif", "colour (2).gif", "grey.gif"}) {
         EXPECT_EQ(vextral::test::readBack("magick", dir / ("made/here/" + std::string(name))).substr(0, 7), "4 x 3: ")
             << name;
@@ -68,6 +70,79 @@ TEST(CliConvert, ManyFilesToAFormat)
     EXPECT_EQ(jpeg.out, fx("colour.sgi") + " -> colour.jpg\n");
     EXPECT_EQ(tiff.out, fx("colour.sgi") + " -> colour.tif\n");
     EXPECT_EQ(vextral::test::readBack("magick", dir / "colour.tif"), kColourText);
+}
+
+// The real program, in dir: what it said, and what became of what it was given.
+CliResult convertIn(const TempDir& dir, const std::vector<std::string>& args)
+{
+    std::vector<std::string> all {"convert"};
+    all.insert(all.end(), args.begin(), args.end());
+    return runCliProgram(all, "cd " + vextral::test::shellQuote(dir.path().string()) + " && ");
+}
+
+TEST(CliConvert, NeverWritesOverAnInputNorOverItsOwnOutput)
+{
+    namespace fs = std::filesystem;
+    using vextral::test::readBytes;
+    TempDir dir;
+    // b.gif's output would be b.png, the picture converted after it, and
+    // b.png's its own file; x.png too. The PNGs have alpha, which the
+    // conversion draws over white.
+    fs::copy_file(fx("colour16.gif"), dir / "b.gif");
+    fs::copy_file(fx("alpha.png"), dir / "b.png");
+    fs::copy_file(fx("alpha.png"), dir / "x.png");
+    const auto alpha = readBytes(fx("alpha.png"));
+    const std::string opaque = vextral::test::describe(vextral::test::kAlphaOverWhite);
+    CliResult r = convertIn(dir, {"b.gif", "b.png", "--to", "png"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "b.gif -> b (2).png\nb.png -> b (3).png\n"
+                     "Converted 2 files; 2 were renamed so as not to overwrite an input file\n");
+    EXPECT_EQ(readBytes(dir / "b.png"), alpha);
+    EXPECT_EQ(vextral::test::readBack("magick", dir / "b (2).png").substr(0, 7), "4 x 3: ");
+    EXPECT_EQ(vextral::test::readBack("magick", dir / "b (3).png"), opaque);
+
+    // A file onto itself, by format or by name; a file of an earlier run that
+    // is not an input is replaced as before.
+    for (int run = 0; run < 2; ++run) {
+        r = convertIn(dir, {"x.png", "--to", "png"});
+        EXPECT_EQ(r.out, "x.png -> x (2).png\nConverted 1 file; 1 was renamed so as not to overwrite an input file\n");
+    }
+    r = convertIn(dir, {"--to", "./x.png", "x.png"});
+    EXPECT_EQ(r.out, "x.png -> ./x (2).png\nConverted 1 file; 1 was renamed so as not to overwrite an input file\n");
+    EXPECT_EQ(readBytes(dir / "x.png"), alpha);
+    EXPECT_EQ(vextral::test::readBack("magick", dir / "x (2).png"), opaque);
+    EXPECT_FALSE(fs::exists(dir / "x (3).png"));
+
+    // --out DIR holding the inputs: only the names that land on an input change.
+    fs::create_directory(dir / "pics");
+    fs::copy_file(fx("alpha.png"), dir / "pics/a.png");
+    fs::copy_file(fx("colour.tga"), dir / "pics/c.tga");
+    vextral::test::writeBytes(dir / "pics/c.png", {1, 2, 3}); // from an earlier run
+    r = convertIn(dir, {"--to", "png", "--out", "pics", "pics/a.png", "pics/c.tga"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "pics/a.png -> pics/a (2).png\npics/c.tga -> pics/c.png\n"
+                     "Converted 2 files; 1 was renamed so as not to overwrite an input file\n");
+    EXPECT_EQ(readBytes(dir / "pics/a.png"), alpha);
+    EXPECT_EQ(vextral::test::readBack("magick", dir / "pics/c.png"), kColourText);
+
+    // The input reached through a link to its folder or a hard link: the
+    // output's path differs, its file is the input's.
+    fs::create_directory_symlink("pics", dir / "alias");
+    fs::create_directory(dir / "hard");
+    fs::create_hard_link(dir / "pics/a.png", dir / "hard/a.png");
+    for (const std::string input : {"alias/a.png", "hard/a.png"}) {
+        r = convertIn(dir, {input, "--to", "png", "--out", "pics"});
+        EXPECT_EQ(r.out,
+                  input + " -> pics/a (2).png\nConverted 1 file; 1 was renamed so as not to overwrite an input file\n");
+        EXPECT_EQ(readBytes(dir / "pics/a.png"), alpha) << input;
+    }
+    // The output named through a link to the input.
+    fs::create_symlink("pics/a.png", dir / "link.png");
+    r = convertIn(dir, {"pics/a.png", "--to", "link.png"});
+    EXPECT_EQ(r.out,
+              "pics/a.png -> link (2).png\nConverted 1 file; 1 was renamed so as not to overwrite an input file\n");
+    EXPECT_TRUE(fs::is_symlink(dir / "link.png"));
+    EXPECT_EQ(readBytes(dir / "pics/a.png"), alpha);
 }
 
 TEST(CliConvert, AGifKeepsItsDepthInThePcx)

@@ -192,6 +192,17 @@ TEST(CliHarvest, ConventionsOfTheCommandLine)
     EXPECT_EQ(r.out, "Harvested 2 icons from 0 files and 2 files found in 1 folder\nWrote 2 files to " +
                          (out / "twins").string() + "; 1 was renamed because an earlier icon had the same name\n");
     EXPECT_TRUE(fs::exists(out / "twins/tie.ico_0 (2).png"));
+    // Nor is a harvested file written over: numbered names into the folder harvested.
+    TempDir own;
+    fs::copy_file(fixture("tie.ico"), own / "Icon1.ico");
+    fs::copy_file(fixture("multi.ico"), own / "Icon2.ico");
+    r = harvest({own.path().string(), "--save-all", own.path().string(), "--naming", "number", "--type", "ico"}, home);
+    EXPECT_EQ(r.out, "Harvested 2 icons from 0 files and 2 files found in 1 folder\nWrote 2 files to " +
+                         own.path().string() + "; 2 were renamed so as not to overwrite a harvested file\n");
+    EXPECT_EQ(vextral::test::readBytes(own / "Icon1.ico"), vextral::test::readBytes(fixture("tie.ico")));
+    EXPECT_EQ(vextral::test::readBytes(own / "Icon2.ico"), vextral::test::readBytes(fixture("multi.ico")));
+    EXPECT_TRUE(fs::exists(own / "Icon1 (2).ico"));
+    EXPECT_TRUE(fs::exists(own / "Icon2 (2).ico"));
     fs::create_directories(out / "partway/x3.png/taken");
     r = harvest(
         {tree.path().string(), "--save-all", (out / "partway").string(), "--naming", "number:x", "--type", "png"},

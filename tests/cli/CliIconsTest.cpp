@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 using vextral::test::CliResult;
 using vextral::test::fixture;
 using vextral::test::runCliProgram;
@@ -75,4 +77,38 @@ TEST(CliIcons, UsageErrorsAndHelp)
     const CliResult text = runCliProgram({"--help"});
     EXPECT_EQ(text.status, 0);
     EXPECT_NE(text.out.find("icons [--extract DIR] FILE..."), std::string::npos);
+}
+
+TEST(CliIcons, ExtractingWritesOverNoInputAndNoEarlierIcon)
+{
+    namespace fs = std::filesystem;
+    vextral::test::TempDir dir;
+    // The same library in two folders, and an icon file in the output folder
+    // under the name the first library's first icon would take.
+    for (const char* folder : {"a", "b", "out"}) fs::create_directory(dir / folder);
+    fs::copy_file(fixture("icons32.dll"), dir / "a/shell32.dll");
+    fs::copy_file(fixture("icons32.dll"), dir / "b/shell32.dll");
+    fs::copy_file(fixture("tie.ico"), dir / "out/shell32.dll_0.ico");
+    const std::string out = (dir / "out").string();
+    const CliResult r = icons({"--extract", out, (dir / "a/shell32.dll").string(), (dir / "b/shell32.dll").string(),
+                               out + "/shell32.dll_0.ico"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    // Every icon listed has a file of its own.
+    int listed = 0;
+    std::istringstream lines(r.out);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.find(": ") != std::string::npos && line[0] != ' ' && line.rfind("Wrote ", 0) != 0)
+            listed += std::stoi(line.substr(line.find(": ") + 2));
+    }
+    EXPECT_EQ(listed, 9);
+    EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), listed + 1); // and the input
+    EXPECT_EQ(vextral::test::readBytes(dir / "out/shell32.dll_0.ico"), vextral::test::readBytes(fixture("tie.ico")));
+    for (const char* name :
+         {"shell32.dll_0 (2).ico", "shell32.dll_0 (3).ico", "shell32.dll_3 (2).ico", "shell32.dll_0.ico_0.ico"}) {
+        EXPECT_TRUE(fs::exists(dir / "out" / name)) << name;
+    }
+    const std::string summary = "Wrote 9 files to " + out +
+                                "; 3 were renamed because an earlier icon had the same name; 2 were renamed so as not "
+                                "to overwrite an input file\n";
+    EXPECT_TRUE(r.out.ends_with(summary)) << r.out;
 }

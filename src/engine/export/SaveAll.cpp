@@ -3,6 +3,7 @@
 #include "codecs/ImageBuffer.h"
 #include "core/Error.h"
 #include "core/FileName.h"
+#include "core/OutputNames.h"
 #include "core/Percent.h"
 #include "core/Text.h"
 #include "export/BestImage.h"
@@ -27,38 +28,21 @@ void checkSaveAllPrefix(const std::string& prefix)
     }
 }
 
-namespace {
-
-// name, or name with " (2)", " (3)", ... before its extension when the run
-// already used it.
-std::string unusedName(const std::string& name, std::set<std::string>& used, int& renamed)
-{
-    if (used.insert(name).second) return name;
-    const std::size_t dot = name.find_last_of('.');
-    const std::string stem = name.substr(0, dot), extension = name.substr(dot);
-    for (int n = 2;; ++n) {
-        std::string candidate = stem;
-        candidate += " (" + std::to_string(n) + ")";
-        candidate += extension;
-        if (used.insert(candidate).second) {
-            ++renamed;
-            return candidate;
-        }
-    }
-}
-
-} // namespace
-
 int saveAll(const IconCatalogue& catalogue, const std::string& folder, SaveAllJob& job)
 {
     if (folder.empty()) throw Error("Please select a folder to save icons.");
-    job.written = job.renamed = 0;
+    job.written = job.renamed = job.renamedForInputs = 0;
     codecs::ImageBuffer buffer;
     buffer.setBackground(settings::kWhite);
     if (!job.naming.byFilename && job.naming.prefix.empty()) job.naming.prefix = "Icon";
     if (!job.naming.byFilename) checkSaveAllPrefix(job.naming.prefix);
     const std::string prefix = folder.back() == '/' ? folder : folder + "/";
-    std::set<std::string> used;
+    // Every harvested file is kept from harm, not only those of icons saved so far.
+    OutputNames names;
+    std::set<std::string> sources;
+    for (int k = 0; k < catalogue.itemCount(); ++k) {
+        if (sources.insert(catalogue.record(k).sourceFile).second) names.addInput(catalogue.record(k).sourceFile);
+    }
     for (int k = 1; k <= catalogue.itemCount(); ++k) {
         const std::string name = saveAllName(job.naming, catalogue.record(k - 1), k, job.format);
         const int width = integerFromText(job.widthText());
@@ -71,8 +55,10 @@ int saveAll(const IconCatalogue& catalogue, const std::string& folder, SaveAllJo
             buffer.resample(width, height);
         }
         buffer.params().jpegQuality = job.jpegQuality;
-        const std::string path = prefix + unusedName(name, used, job.renamed);
-        writeCatalogueIcon(catalogue, k - 1, buffer, {job.format}, path);
+        const OutputNames::Choice choice = names.claim(prefix + name);
+        if (choice.clash == OutputNames::Clash::Output) ++job.renamed;
+        if (choice.clash == OutputNames::Clash::Input) ++job.renamedForInputs;
+        writeCatalogueIcon(catalogue, k - 1, buffer, {job.format}, choice.path);
         ++job.written;
         if (job.progress) job.progress(percent(k, catalogue.itemCount()));
     }

@@ -38,14 +38,18 @@ struct SaveAllJob {
     // Icons whose name an earlier icon of the same run already took, saved
     // under the name with " (2)", " (3)", ... before the extension.
     int renamed = 0;
+    // Icons whose name was that of a harvested file (the same path, or the
+    // same file through a link), saved under the numbered name instead.
+    int renamedForInputs = 0;
 };
 
 // Writes every listed icon of the catalogue to folder (which must not be
 // empty). Each picture is drawn over white and stretched to the size typed
 // (or drawn from the icon's best image when job.bestImage);
 // the original-icon format writes the icon as its source holds it. Two icons
-// of one run never share a file: the later one is renamed (job.renamed).
-// Files of earlier runs are replaced. Stops at the first error (an integer
+// of one run never share a file: the later one is renamed (job.renamed); nor
+// is a harvested file written over (job.renamedForInputs). Other files of
+// earlier runs are replaced. Stops at the first error (an integer
 // that does not convert, a size above the limit, a file that cannot be
 // created), keeping the files already written. Returns job.written.
 int saveAll(const IconCatalogue& catalogue, const std::string& folder, SaveAllJob& job);
