@@ -28,12 +28,20 @@ constexpr int kMaxSide = 613;
 
 } // namespace
 
-QString renamedText(int renamed)
+QString renamedText(int renamed, int renamedForInputs)
 {
+    QStringList lines;
     if (renamed == 1)
-        return QStringLiteral("1 icon was saved under a new name, because an earlier icon had the same name.");
-    return QStringLiteral("%1 icons were saved under new names, because earlier icons had the same names.")
-        .arg(renamed);
+        lines << QStringLiteral("1 icon was saved under a new name, because an earlier icon had the same name.");
+    else if (renamed > 1)
+        lines << QStringLiteral("%1 icons were saved under new names, because earlier icons had the same names.")
+                     .arg(renamed);
+    if (renamedForInputs == 1)
+        lines << QStringLiteral("1 icon was saved under a new name, so as not to overwrite a harvested file.");
+    else if (renamedForInputs > 1)
+        lines << QStringLiteral("%1 icons were saved under new names, so as not to overwrite harvested files.")
+                     .arg(renamedForInputs);
+    return lines.join(QLatin1Char('\n'));
 }
 
 SaveAllDialog::SaveAllDialog(const IconCatalogue& catalogue, int jpegQuality, Prompts& prompts, QWidget* parent)
@@ -138,7 +146,8 @@ void SaveAllDialog::accept()
         prompts_.error(this, QString::fromStdString(e.what()));
         return;
     }
-    if (job.renamed > 0) prompts_.information(this, renamedText(job.renamed));
+    if (job.renamed > 0 || job.renamedForInputs > 0)
+        prompts_.information(this, renamedText(job.renamed, job.renamedForInputs));
     QDialog::accept();
 }
 

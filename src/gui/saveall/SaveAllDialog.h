@@ -50,6 +50,6 @@ private:
 };
 
 // What the user is told after a run that saved renamed icons under a new name.
-QString renamedText(int renamed);
+QString renamedText(int renamed, int renamedForInputs = 0);
 
 } // namespace vextral::gui

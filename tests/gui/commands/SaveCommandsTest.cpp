@@ -308,6 +308,22 @@ TEST(SaveAllDialog, TellsOfRenamedIconsAndOfWhatStoppedARun)
         }
     }
 
+    // A harvested file where an icon would be saved is not written over.
+    TempDir mixed;
+    fs::copy_file(fixture("tie.ico"), mixed / "Icon1.ico");
+    MainWindow own(prompts, home.path().string());
+    harvest(own, {qtPath(mixed / "Icon1.ico")});
+    gui::SaveAllDialog into(own.catalogue(), 86, prompts);
+    into.show();
+    ASSERT_TRUE(chooseFolder(into, mixed.path()));
+    into.findChild<QRadioButton*>(QStringLiteral("radioNumber"))->setChecked(true);
+    prompts.informations.clear();
+    into.findChild<QPushButton*>(QStringLiteral("SpeedButton1"))->click();
+    EXPECT_EQ(prompts.informations,
+              QStringList {"1 icon was saved under a new name, so as not to overwrite a harvested file."});
+    EXPECT_EQ(test::readBytes(mixed / "Icon1.ico"), test::readBytes(fixture("tie.ico")));
+    EXPECT_TRUE(fs::exists(mixed / "Icon1 (2).ico"));
+
     // A run stopped by a file it cannot create says what failed; the files written before stay.
     TempDir part;
     fs::create_directory(part / "library.nil_1.png");
