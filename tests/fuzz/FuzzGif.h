@@ -42,10 +42,11 @@ inline void checkWriteAndReread(codecs::ImageBuffer& buffer, const std::string& 
     int bits = buffer.params().sampleBits;
     if (bits < 1 || bits > 8) bits = 8;
     if (bits == 1) {
-        const codecs::Picture two = codecs::reduceToTwoColours(picture).picture;
+        // The two-colour reduction's bits over its two colours.
+        const codecs::TwoColourPicture two = codecs::reduceToTwoColours(picture);
         for (int y = 0; y < picture.height; ++y) {
             for (int x = 0; x < picture.width; ++x) {
-                if (back.pixel(x, y) != two.pixel(x, y)) __builtin_trap();
+                if (back.pixel(x, y) != (two.picture.bit(x, y) ? two.colour1 : two.colour0)) __builtin_trap();
             }
         }
         return;

@@ -13,9 +13,6 @@ namespace vextral::codecs {
 
 namespace {
 
-const Bgr kBlack {0, 0, 0};
-const Bgr kWhite {255, 255, 255};
-
 // ---------------------------------------------------------------- writer
 
 // The table entry nearest to c by the sum of the channel differences; the
@@ -53,9 +50,11 @@ void writeGif(ImageBuffer& buffer, Sink& sink)
                 indices[y * width + x] = two.picture.bit(static_cast<int>(x), static_cast<int>(y)) ? 1 : 0;
             }
         }
-        table = {kBlack, kWhite};
-        backgroundIndex = nearestOfTwo(params.gifBackground, kBlack, kWhite);
-        transparentIndex = nearestOfTwo(params.gifTransparentColor, kBlack, kWhite);
+        // A picture of two colours keeps them (the darker first); any other
+        // is dithered to black and white.
+        table = {two.colour0, two.colour1};
+        backgroundIndex = nearestOfTwo(params.gifBackground, two.colour0, two.colour1);
+        transparentIndex = nearestOfTwo(params.gifTransparentColor, two.colour0, two.colour1);
     } else {
         std::optional<Picture> converted;
         if (picture.bits != 24) converted = to24Bit(picture);

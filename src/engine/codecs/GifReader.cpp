@@ -185,10 +185,11 @@ std::optional<Descriptor> findImage(ByteReader& r, int wanted, Control& control)
 
 // The image's data decoded into the picture: table colours for the pixels
 // the data reaches (black for indices past the table), black for the rest.
-// Nothing when the data could not be started; raises the picture size
-// error for a side above the limit.
+// Pixels of the index transparent, when given, are white. Nothing when the
+// data could not be started; raises the picture size error for a side above
+// the limit.
 std::optional<Picture> decodeImage(ByteReader& r, const Descriptor& d, const std::vector<Bgr>& table,
-                                   const ReaderLimits& limits)
+                                   std::optional<std::uint8_t> transparent, const ReaderLimits& limits)
 {
     const int width = d.width, height = d.height;
     const std::uint64_t total = static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
@@ -202,6 +203,7 @@ std::optional<Picture> decodeImage(ByteReader& r, const Descriptor& d, const std
     const std::uint64_t filled = decodeGif(r, height, width, d.interlaced(), indices.data());
     if (r.pos == start) return std::nullopt;
 
+    // Over white, a black and white table stays black and white.
     const bool blackAndWhite = table.size() == 2 && table[0] == kBlack && table[1] == kWhite;
     Picture picture = Picture::make(width, height, blackAndWhite ? 1 : 24);
     const std::vector<int> rows = gifRowOrder(height, d.interlaced());
@@ -214,13 +216,13 @@ std::optional<Picture> decodeImage(ByteReader& r, const Descriptor& d, const std
         const std::uint8_t* src = indices.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
         if (blackAndWhite) {
             for (int x = 0; x < reached; ++x) {
-                if (src[x] == 1) picture.setBit(x, y, true);
+                if (src[x] == 1 || src[x] == transparent) picture.setBit(x, y, true);
             }
             continue;
         }
         std::uint8_t* dst = picture.row(y);
         for (int x = 0; x < reached; ++x, dst += 3) {
-            const Bgr c = entryOr(table, src[x], kBlack);
+            const Bgr c = src[x] == transparent ? kWhite : entryOr(table, src[x], kBlack);
             dst[0] = c.b;
             dst[1] = c.g;
             dst[2] = c.r;
@@ -230,8 +232,9 @@ std::optional<Picture> decodeImage(ByteReader& r, const Descriptor& d, const std
 }
 
 // The whole read into params and picture; a reason when it fails.
-std::optional<std::string> readInto(std::span<const std::uint8_t> bytes, const ReaderLimits& limits, IOParams& params,
-                                    Picture& picture)
+std::optional<std::string> readInto(std::span<const std::uint8_t> bytes, const ReaderLimits& limits,
+                                    GifTransparency transparency, IOParams& params, Picture& picture,
+                                    bool& drawnOverWhite)
 {
     ByteReader r {bytes.data(), bytes.size(), 0};
     const std::optional<Screen> screen = readScreen(r, params);
@@ -240,8 +243,12 @@ std::optional<std::string> readInto(std::span<const std::uint8_t> bytes, const R
     const std::optional<Descriptor> d = findImage(r, params.gifImageIndex, control);
     if (!d) return kDamaged; // the wanted image is not in the file
     const std::vector<Bgr>& table = d->hasLocal() ? d->localTable : screen->table;
-    std::optional<Picture> decoded = decodeImage(r, *d, table, limits);
+    const bool transparent = (control.flags & 1) != 0;
+    const bool overWhite = transparent && transparency == GifTransparency::OverWhite;
+    std::optional<Picture> decoded =
+        decodeImage(r, *d, table, overWhite ? std::optional(control.transparentIndex) : std::nullopt, limits);
     if (!decoded) return kDamaged;
+    drawnOverWhite = overWhite;
 
     params.gifTransparentColor = entryOr(table, control.transparentIndex, kBlack);
     params.gifLeft = d->left;
@@ -249,7 +256,8 @@ std::optional<std::string> readInto(std::span<const std::uint8_t> bytes, const R
     params.imageWidth = d->width;
     params.imageHeight = d->height;
     params.gifDelay = control.delay;
-    params.gifTransparent = (control.flags & 1) != 0;
+    // Drawn over white, the picture has no transparent part left.
+    params.gifTransparent = transparent && !overWhite;
     params.gifInterlaced = d->interlaced();
     params.palette = table;
     params.paletteCount = static_cast<std::int32_t>(table.size());
@@ -260,14 +268,16 @@ std::optional<std::string> readInto(std::span<const std::uint8_t> bytes, const R
 
 } // namespace
 
-ReadStatus readGif(ImageBuffer& buffer, std::span<const std::uint8_t> bytes, const ReaderLimits& limits)
+ReadStatus readGif(ImageBuffer& buffer, std::span<const std::uint8_t> bytes, const ReaderLimits& limits,
+                   GifTransparency transparency)
 {
     // Read into copies: a failed read leaves the buffer as it was.
     IOParams params = buffer.params();
     Picture picture;
     std::optional<std::string> failure;
+    bool drawnOverWhite = false;
     try {
-        failure = readInto(bytes, limits, params, picture);
+        failure = readInto(bytes, limits, transparency, params, picture, drawnOverWhite);
     } catch (const NotAGif&) {
         failure = kDamaged;
     } catch (const Error& e) {
@@ -279,17 +289,18 @@ ReadStatus readGif(ImageBuffer& buffer, std::span<const std::uint8_t> bytes, con
     buffer.picture() = std::move(picture);
     // Settings colours hold red in the lowest byte.
     const IOParams& p = buffer.params();
-    const Bgr c = p.gifTransparent ? p.gifTransparentColor : p.gifBackground;
+    const Bgr c = drawnOverWhite ? kWhite : p.gifTransparent ? p.gifTransparentColor : p.gifBackground;
     buffer.setBackground(static_cast<settings::Colour>(c.r) | static_cast<settings::Colour>(c.g) << 8 |
                          static_cast<settings::Colour>(c.b) << 16);
     return {};
 }
 
-ReadStatus readGifFile(ImageBuffer& buffer, const std::string& fileName, const ReaderLimits& limits)
+ReadStatus readGifFile(ImageBuffer& buffer, const std::string& fileName, const ReaderLimits& limits,
+                       GifTransparency transparency)
 {
     const ReadResult<FileBytes> bytes = readPictureBytes(fileName, limits);
     if (!bytes) return readFailure(bytes.reason());
-    ReadStatus read = readGif(buffer, bytes->span(), limits);
+    ReadStatus read = readGif(buffer, bytes->span(), limits, transparency);
     if (read) buffer.params().lastFileName = fileName;
     return read;
 }

@@ -1,29 +1,59 @@
 #include "codecs/Writers.h"
 
+#include "codecs/AreaScaler.h"
 #include "core/Bytes.h"
 #include "core/Error.h"
+
+#include <algorithm>
+#include <cmath>
 
 namespace vextral::codecs {
 
 namespace {
 
+// The largest side an icon directory can state.
+constexpr int kMaxIconSide = 256;
+
+// A 24-bit picture with a side over 256 scaled by the area filter to fit
+// 256 x 256, its proportions kept (each side rounded, at least 1 pixel);
+// any other as it is.
+Picture fittedToIcon(Picture picture)
+{
+    if (picture.width <= kMaxIconSide && picture.height <= kMaxIconSide) return picture;
+    const double scale = static_cast<double>(kMaxIconSide) / std::max(picture.width, picture.height);
+    const auto side = [scale](int n) { return std::clamp(static_cast<int>(std::lround(n * scale)), 1, kMaxIconSide); };
+    const int w = side(picture.width), h = side(picture.height);
+    AreaScaler scaler(picture.width, picture.height, w, h, 3);
+    std::vector<double> row(static_cast<std::size_t>(picture.width) * 3);
+    for (int y = 0; y < picture.height; ++y) {
+        const std::uint8_t* p = picture.row(y);
+        for (std::size_t i = 0; i < row.size(); ++i) row[i] = p[i];
+        scaler.addRow(y, row.data());
+    }
+    const std::vector<double> values = scaler.result();
+    Picture out = Picture::make(w, h);
+    for (std::size_t i = 0; i < values.size(); ++i)
+        out.pixels[i] = static_cast<std::uint8_t>(std::clamp(std::lround(values[i]), 0L, 255L));
+    return out;
+}
+
 // The picture as an icon or cursor file: one 32-bit image, every pixel
-// opaque, the AND mask clear.
+// opaque, the AND mask clear. A picture larger than an icon can be is
+// scaled to fit 256 x 256 first.
 std::vector<std::uint8_t> pictureAsIconFile(const Picture& source, bool cursor)
 {
-    const Picture picture = to24Bit(source);
+    const Picture picture = fittedToIcon(to24Bit(source));
     const auto w = static_cast<std::uint32_t>(picture.width);
     const auto h = static_cast<std::uint32_t>(picture.height);
     const std::uint32_t maskStride = ((w + 31) / 32) * 4;
     const std::uint64_t imageBytes = 40 + std::uint64_t {w} * h * 4 + std::uint64_t {maskStride} * h;
-    if (imageBytes > 0xFFFFFFFFull) throw Error("The picture is too large for an icon file");
     std::vector<std::uint8_t> out;
     out.reserve(22 + static_cast<std::size_t>(imageBytes));
     putLe16(out, 0);
     putLe16(out, cursor ? 2 : 1);
     putLe16(out, 1);
-    out.push_back(static_cast<std::uint8_t>(w >= 256 ? 0 : w)); // 0 stands for 256 (and larger)
-    out.push_back(static_cast<std::uint8_t>(h >= 256 ? 0 : h));
+    out.push_back(static_cast<std::uint8_t>(w == 256 ? 0 : w)); // 0 stands for 256
+    out.push_back(static_cast<std::uint8_t>(h == 256 ? 0 : h));
     out.push_back(0);
     out.push_back(0);
     putLe16(out, cursor ? 0 : 1);  // cursor: hotspot x

@@ -5,6 +5,7 @@
 #include "core/Error.h"
 
 #include <cmath>
+#include <cstdlib>
 #include <exception>
 #include <optional>
 #include <png.h>
@@ -42,6 +43,7 @@ std::uint32_t perMetre(std::int32_t dpi) { return static_cast<std::uint32_t>(std
 struct PngJob {
     int width = 0, height = 0;
     int colourType = PNG_COLOR_TYPE_RGB;
+    int bitDepth = 8;
     std::vector<png_bytep> rows; // height rows in the file's layout
     bool bgr = false;            // rows hold blue, green, red
     bool interlaced = false;
@@ -64,10 +66,9 @@ void writeJob(const PngJob& job, Sink& sink, const std::function<bool(int)>& pro
     // that needs a destructor.
     const bool written = session.run([&] {
         png_set_write_fn(png, &out, pngWrite, pngFlush);
-        png_set_IHDR(png, info, static_cast<png_uint_32>(job.width), static_cast<png_uint_32>(job.height),
-                     job.colourType == PNG_COLOR_TYPE_GRAY ? 1 : 8, job.colourType,
-                     job.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                     PNG_FILTER_TYPE_DEFAULT);
+        png_set_IHDR(png, info, static_cast<png_uint_32>(job.width), static_cast<png_uint_32>(job.height), job.bitDepth,
+                     job.colourType, job.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+                     PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
         if (job.colourType == PNG_COLOR_TYPE_PALETTE) {
             png_set_PLTE(png, info, job.palette.data(), static_cast<int>(job.palette.size()));
         }
@@ -106,18 +107,42 @@ void writePng(ImageBuffer& buffer, Sink& sink)
     const Picture* source = &buffer.picture();
     std::optional<Quantizer> quantizer;
     std::vector<std::uint8_t> indices;
+    std::optional<TwoColourPicture> two;
     if (p.sampleBits != 1) {
         if (source->bits != 24) source = &converted.emplace(to24Bit(*source));
         job.colourType = p.samples != 1 ? PNG_COLOR_TYPE_RGB : PNG_COLOR_TYPE_PALETTE;
     } else {
-        converted = reduceToTwoColours(buffer.picture()).picture;
-        job.colourType = p.samples != 1 ? PNG_COLOR_TYPE_RGB : PNG_COLOR_TYPE_GRAY;
-        if (job.colourType == PNG_COLOR_TYPE_RGB) converted = to24Bit(*converted);
+        // The two-colour reduction keeps a picture's two colours: 1 bit a
+        // pixel over a two-entry palette (black and white ones as 1-bit
+        // grey), or those two colours in true colour.
+        two = reduceToTwoColours(buffer.picture());
+        const bool blackAndWhite = two->colour0 == Bgr {0, 0, 0} && two->colour1 == Bgr {255, 255, 255};
+        job.bitDepth = p.samples != 1 ? 8 : 1;
+        job.colourType = p.samples != 1  ? PNG_COLOR_TYPE_RGB
+                         : blackAndWhite ? PNG_COLOR_TYPE_GRAY
+                                         : PNG_COLOR_TYPE_PALETTE;
+        if (job.colourType == PNG_COLOR_TYPE_RGB) {
+            Picture& rgb = converted.emplace(Picture::make(two->picture.width, two->picture.height));
+            for (int y = 0; y < rgb.height; ++y) {
+                for (int x = 0; x < rgb.width; ++x)
+                    rgb.setPixel(x, y, two->picture.bit(x, y) ? two->colour1 : two->colour0);
+            }
+        } else {
+            converted = std::move(two->picture);
+        }
         source = &*converted;
     }
     const Picture& picture = *source;
     png_color_16 background {};
-    if (job.colourType == PNG_COLOR_TYPE_PALETTE) {
+    if (job.colourType == PNG_COLOR_TYPE_PALETTE && two) {
+        // The rows are the 1-bit picture's own: bit 7 first, as PNG packs them.
+        for (const Bgr& c : {two->colour0, two->colour1}) job.palette.push_back({c.r, c.g, c.b});
+        const auto distance = [&](Bgr c) {
+            const Bgr b = p.pngBackground;
+            return std::abs(b.r - c.r) + std::abs(b.g - c.g) + std::abs(b.b - c.b);
+        };
+        background.index = distance(two->colour1) < distance(two->colour0) ? 1 : 0;
+    } else if (job.colourType == PNG_COLOR_TYPE_PALETTE) {
         quantizer.emplace(picture, 256);
         for (const Bgr& c : quantizer->paddedTable(256)) job.palette.push_back({c.r, c.g, c.b});
         indices.resize(static_cast<std::size_t>(picture.width) * static_cast<std::size_t>(picture.height));
@@ -137,7 +162,7 @@ void writePng(ImageBuffer& buffer, Sink& sink)
     job.width = picture.width;
     job.height = picture.height;
     for (int y = 0; y < picture.height; ++y) {
-        job.rows.push_back(job.colourType == PNG_COLOR_TYPE_PALETTE
+        job.rows.push_back(!indices.empty()
                                ? indices.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(picture.width)
                                : const_cast<png_bytep>(picture.row(y)));
     }

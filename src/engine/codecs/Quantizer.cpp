@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <memory>
 
 namespace vextral::codecs {
@@ -27,6 +28,8 @@ struct Box {
     double mean[3] = {0, 0, 0};        // mean bin per channel
     std::uint64_t count = 0;
     double variance = 0;
+    // The sums of the box's pixels' 8-bit values per channel, for its colour.
+    std::uint64_t sum[3] = {0, 0, 0};
     // The occupied histogram cells inside the bounds: rebuilding a half
     // visits these rather than every cell of its bounds.
     std::vector<std::uint32_t> cells;
@@ -74,28 +77,32 @@ private:
     static constexpr std::uint32_t kCells = kBins * kBins * kBins;
 
     // Counts the pixels of every cell and lists the cells met.
+    // Counts the pixels of every cell, adds up their channel values and lists
+    // the cells met.
     void fillHistogram(const Picture& picture, std::vector<std::uint32_t>& occupied)
     {
         histogram_.assign(kCells, 0);
+        sums_.assign(kCells * 3, 0);
         std::uint64_t* h = histogram_.data();
+        std::uint64_t* sums = sums_.data();
+        const auto add = [&](Bgr c) {
+            const auto cell = static_cast<std::uint32_t>(Quantizer::cell(c));
+            if (h[cell]++ == 0) occupied.push_back(cell);
+            std::uint64_t* s = sums + 3 * static_cast<std::size_t>(cell);
+            s[kRed] += c.r;
+            s[kGreen] += c.g;
+            s[kBlue] += c.b;
+        };
         if (picture.bits == 1) {
             for (int y = 0; y < picture.height; ++y) {
-                for (int x = 0; x < picture.width; ++x) {
-                    const auto cell = static_cast<std::uint32_t>(Quantizer::cell(picture.pixel(x, y)));
-                    if (h[cell]++ == 0) occupied.push_back(cell);
-                }
+                for (int x = 0; x < picture.width; ++x) add(picture.pixel(x, y));
             }
             return;
         }
         const std::size_t rowBytes = static_cast<std::size_t>(picture.width) * 3;
         for (int y = 0; y < picture.height; ++y) {
             const std::uint8_t* p = picture.row(y);
-            for (std::size_t i = 0; i < rowBytes; i += 3) {
-                const std::uint32_t cell = static_cast<std::uint32_t>(p[i + 2] >> 3) << 10 |
-                                           static_cast<std::uint32_t>(p[i + 1] >> 3) << 5 |
-                                           static_cast<std::uint32_t>(p[i] >> 3);
-                if (h[cell]++ == 0) occupied.push_back(cell);
-            }
+            for (std::size_t i = 0; i < rowBytes; i += 3) add({p[i], p[i + 1], p[i + 2]});
         }
     }
 
@@ -124,16 +131,19 @@ private:
     }
 
     // Adds the picture histogram over a box's cells to its channel
-    // histograms and pixel count (both start at zero).
+    // histograms (which start at zero), and counts its pixels and their sums.
     void tally(Box& box) const
     {
         box.count = 0;
+        for (std::uint64_t& s : box.sum) s = 0;
         for (const std::uint32_t cell : box.cells) {
             const std::uint64_t n = histogram_[cell];
             box.hist[kRed][cell >> 10] += n;
             box.hist[kGreen][(cell >> 5) & 31] += n;
             box.hist[kBlue][cell & 31] += n;
             box.count += n;
+            const std::uint64_t* s = sums_.data() + 3 * static_cast<std::size_t>(cell);
+            for (int c = 0; c < 3; ++c) box.sum[c] += s[c];
         }
     }
 
@@ -225,24 +235,42 @@ private:
 
     double total_;
     std::vector<std::uint64_t> histogram_;
+    std::vector<std::uint64_t> sums_; // per cell: red, green and blue sums
     Box boxes_[kMaxColours];
     int count_ = 0;
 };
+
+// A box's colour: the mean of its pixels' values, halves to even.
+std::uint8_t meanOf(std::uint64_t sum, std::uint64_t count)
+{
+    if (count == 0) return 0;
+    const std::uint64_t q = sum / count, rest = sum % count;
+    const std::uint64_t up = rest * 2 > count || (rest * 2 == count && (q & 1)) ? 1 : 0;
+    return static_cast<std::uint8_t>(std::min<std::uint64_t>(q + up, 255));
+}
+
+std::size_t slotOf(std::uint32_t key) { return (key * 2654435761u) >> 23; } // 9 bits: 512 slots
 
 } // namespace
 
 Quantizer::Quantizer(const Picture& picture, int colours)
 {
+    colours = std::clamp(colours, 1, kMaxColours);
+    if (collectExact(picture, colours)) {
+        exact_ = true;
+        if (table_.empty()) table_.push_back({}); // an empty picture: one black entry
+        return;
+    }
     // The boxes take about 200 KB: keep them off the stack.
-    const auto cutter = std::make_unique<Cutter>(picture, std::max(colours, 1));
+    const auto cutter = std::make_unique<Cutter>(picture, colours);
     const int k = cutter->count();
     table_.reserve(static_cast<std::size_t>(k));
     for (int i = 0; i < k; ++i) {
         const Box& box = cutter->box(i);
         Bgr c;
-        c.r = static_cast<std::uint8_t>(roundEven(box.mean[kRed]) << 3);
-        c.g = static_cast<std::uint8_t>(roundEven(box.mean[kGreen]) << 3);
-        c.b = static_cast<std::uint8_t>(roundEven(box.mean[kBlue]) << 3);
+        c.r = meanOf(box.sum[kRed], box.count);
+        c.g = meanOf(box.sum[kGreen], box.count);
+        c.b = meanOf(box.sum[kBlue], box.count);
         table_.push_back(c);
     }
     map_.fill(0);
@@ -257,6 +285,66 @@ Quantizer::Quantizer(const Picture& picture, int colours)
         }
     }
 }
+
+bool Quantizer::collectExact(const Picture& picture, int colours)
+{
+    exactKeys_.assign(kExactSlots, 0);
+    exactValues_.assign(kExactSlots, 0);
+    // Runs of one colour are common: the last colour met is checked first.
+    std::uint32_t lastKey = 0;
+    const auto add = [&](Bgr c) {
+        const std::uint32_t key = c.rgb() + 1;
+        if (key == lastKey) return true;
+        lastKey = key;
+        std::size_t slot = slotOf(key);
+        while (exactKeys_[slot] != 0) {
+            if (exactKeys_[slot] == key) return true;
+            slot = (slot + 1) % kExactSlots;
+        }
+        if (static_cast<int>(table_.size()) == colours) return false;
+        exactKeys_[slot] = key;
+        exactValues_[slot] = static_cast<std::uint8_t>(table_.size());
+        table_.push_back(c);
+        return true;
+    };
+    bool fits = true;
+    for (int y = 0; y < picture.height && fits; ++y) {
+        if (picture.bits == 1) {
+            for (int x = 0; x < picture.width && fits; ++x) fits = add(picture.pixel(x, y));
+        } else {
+            const std::uint8_t* p = picture.row(y);
+            for (int x = 0; x < picture.width && fits; ++x, p += 3) fits = add({p[0], p[1], p[2]});
+        }
+    }
+    if (!fits) {
+        table_.clear();
+        exactKeys_.clear();
+        exactValues_.clear();
+    }
+    return fits;
+}
+
+std::uint8_t Quantizer::exactIndex(Bgr c) const
+{
+    const std::uint32_t key = c.rgb() + 1;
+    for (std::size_t slot = slotOf(key); exactKeys_[slot] != 0; slot = (slot + 1) % kExactSlots) {
+        if (exactKeys_[slot] == key) return exactValues_[slot];
+    }
+    // Not a colour of the picture: the nearest entry.
+    std::size_t best = 0;
+    int bestDistance = 1 << 30;
+    for (std::size_t i = 0; i < table_.size(); ++i) {
+        const Bgr t = table_[i];
+        const int d = std::abs(c.r - t.r) + std::abs(c.g - t.g) + std::abs(c.b - t.b);
+        if (d < bestDistance) {
+            bestDistance = d;
+            best = i;
+        }
+    }
+    return static_cast<std::uint8_t>(best);
+}
+
+std::uint8_t Quantizer::index(Bgr c) const { return exact_ ? exactIndex(c) : map_[cell(c)]; }
 
 std::vector<Bgr> Quantizer::paddedTable(int n) const
 {

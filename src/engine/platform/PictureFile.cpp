@@ -47,7 +47,8 @@ ReadStatus loadPicture(codecs::ImageBuffer& buffer, const std::string& fileName,
     const std::optional<codecs::PictureInput> input = codecs::pictureInputFor(fileName);
     if (!input) return readFailure(unknownExtensionMessage(fileName));
     switch (input->kind) {
-    case PictureReaderKind::Gif: return asTrueColour(buffer, codecs::readGifFile(buffer, fileName, limits));
+    case PictureReaderKind::Gif:
+        return asTrueColour(buffer, codecs::readGifFile(buffer, fileName, limits, codecs::GifTransparency::OverWhite));
     case PictureReaderKind::Icon: {
         if (ReadStatus file = codecs::checkPictureFile(fileName, limits); !file) return file;
         const IconSource source = IconSource::open(fileName, limits);
@@ -62,7 +63,8 @@ ReadStatus loadPicture(codecs::ImageBuffer& buffer, std::span<const std::uint8_t
                        const codecs::PictureInput& input, const ReaderLimits& limits)
 {
     switch (input.kind) {
-    case PictureReaderKind::Gif: return asTrueColour(buffer, codecs::readGif(buffer, bytes, limits));
+    case PictureReaderKind::Gif:
+        return asTrueColour(buffer, codecs::readGif(buffer, bytes, limits, codecs::GifTransparency::OverWhite));
     case PictureReaderKind::Icon:
         return drawIcon(buffer, IconSource::fromBytes({bytes.begin(), bytes.end()}, limits), input);
     default: return takePicture(buffer, codecs::readPicture(codecs::FileBytes::copyOf(bytes), input, limits));

@@ -15,10 +15,12 @@ namespace vextral::platform {
 // buffer's picture, as 24 bits a pixel; transparent parts are drawn over
 // white. The extension (letter case ignored) chooses the reader:
 //
-//   .gif   the GIF reader (codecs/GifReader.h). It leaves the file's depth
-//          and colour table in the buffer's parameters, so later writes
-//          through this buffer keep the palette depth (a PCX of a 16-colour
-//          GIF is a 4-bit PCX).
+//   .gif   the GIF reader (codecs/GifReader.h), its transparent pixels
+//          white. It leaves the file's depth and colour table in the
+//          buffer's parameters, so later writes through this buffer keep the
+//          palette depth (a PCX of a 16-colour GIF is a 4-bit PCX); a caller
+//          that loads other pictures after it uses a buffer for each, as the
+//          converter and the command line do.
 //   .ico   the icon as the desktop draws it at its natural (large-icon)
 //          size: 32 x 32 from the image it picks, as the harvest shows it.
 //   others codecs::readPicture, by codecs::pictureInputFor.

@@ -81,12 +81,17 @@ void ConvertDialog::load()
 {
     const QString file = prompts_.openFile(this, QStringLiteral("Open"), allImagesFilter());
     if (!file.isEmpty()) {
+        // Every picture is read into a buffer of its own: what a GIF leaves
+        // in the parameters (its depth and table) applies to its own saves
+        // only, never to a picture loaded after it.
+        codecs::ImageBuffer read;
         try {
-            platform::loadPicture(imgFile_, QFile::encodeName(file).toStdString()).raiseIfFailed();
+            platform::loadPicture(read, QFile::encodeName(file).toStdString()).raiseIfFailed();
         } catch (const Error& e) {
             prompts_.error(this, QString::fromStdString(e.what()));
             return; // the picture loaded before stays, and so does Save's state
         }
+        imgFile_ = std::move(read);
         loaded_ = imgFile_.picture();
         showPreview();
     }

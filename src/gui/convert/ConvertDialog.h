@@ -32,8 +32,9 @@ public:
 
     // The picture the last successful load read, at its own size; empty before.
     const codecs::Picture& loadedPicture() const { return loaded_; }
-    // The buffer that reads GIF files (keeping their colour table for the
-    // saves that follow) and writes every file.
+    // The buffer of the picture loaded last, which writes every file: a GIF
+    // keeps its depth and colour table there for its own saves; loading
+    // another picture starts a new buffer.
     const codecs::ImageBuffer& imgFile() const { return imgFile_; }
 
 public slots:

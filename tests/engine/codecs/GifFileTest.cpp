@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 
@@ -130,14 +131,17 @@ TEST(GifWriter, OneBitAndOtherDepths)
     buffer.params().gifBackground = rgb(200, 200, 200); // nearer white
     writeGif(buffer, (dir / "c.gif").string());
     const Bytes f = test::readBytes(dir / "c.gif");
-    EXPECT_EQ(slice(f, 10, 9), (Bytes {0x80, 1, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF}));
+    // A picture of two colours keeps them; red is the darker: entry 0.
+    EXPECT_EQ(slice(f, 10, 9), (Bytes {0x80, 1, 0, 0xFF, 0, 0, 0xFF, 0xFF, 0xFF}));
     EXPECT_EQ(f[37], 2) << "minimum code size";
-    // Red is the darker of the two colours: bit 0, black.
-    expectPilSees(dir / "c.gif", p, [](Bgr c) { return c == kWhite ? kWhite : kBlack; });
-    // A 1-bit picture goes out as it is.
+    expectPilSees(dir / "c.gif", p, [](Bgr c) { return c; });
+    // A 1-bit picture goes out as it is, black and white.
     buffer.picture() = reduceToTwoColours(p).picture;
-    writeGif(buffer, (dir / "c.gif").string());
-    EXPECT_EQ(test::readBytes(dir / "c.gif"), f);
+    writeGif(buffer, (dir / "bw.gif").string());
+    const Bytes bw = test::readBytes(dir / "bw.gif");
+    EXPECT_EQ(slice(bw, 10, 9), (Bytes {0x80, 1, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF}));
+    EXPECT_EQ(slice(bw, 19, bw.size() - 19), slice(f, 19, f.size() - 19)) << "the same indices";
+    expectPilSees(dir / "bw.gif", p, [](Bgr c) { return c == kWhite ? kWhite : kBlack; });
 
     buffer.picture() = samplePicture(40, 9);
     buffer.params().sampleBits = 4;
@@ -290,6 +294,51 @@ TEST(GifReader, BlackAndWhiteTableLoadsAsOneBitPicture)
         ASSERT_EQ(b.picture().bits, 24);
         expectPilSees(file, b.picture(), [](Bgr c) { return c; });
     }
+}
+
+// A GIF of two colours read and written again, as GIF and as PNG, keeps
+// its two colours: the read leaves 1 bit a pixel for the saves.
+TEST(GifReader, TwoColoursStayThemselvesInGifAndPng)
+{
+    test::TempDir dir;
+    const Bgr red = rgb(255, 0, 0), yellow = rgb(255, 255, 0);
+    const Bytes pixels = counting(33, 2);
+    Buffer buffer;
+    ASSERT_TRUE(
+        buffer
+            .loadFromFile(
+                GifBuilder(11, 3, {red, yellow}).descriptor(11, 3).data(pixels, 11, 3, 1).save(dir, "two.gif").string())
+            .ok());
+    ASSERT_EQ(buffer.params().sampleBits, 1);
+    ASSERT_EQ(buffer.params().samples, 1);
+    const auto expectRedAndYellow = [&](const test::PilImage& image, const char* what) {
+        ASSERT_EQ(image.width, 11) << what;
+        ASSERT_EQ(image.height, 3) << what;
+        for (int i = 0; i < 33; ++i)
+            EXPECT_EQ(image.at(i % 11, i / 11), (pixels[static_cast<std::size_t>(i)] ? yellow : red).rgb())
+                << what << " " << i;
+    };
+
+    writeGif(buffer, (dir / "again.gif").string());
+    const Bytes gif = test::readBytes(dir / "again.gif");
+    EXPECT_EQ(gif[10], 0x80) << "a 2-entry table";
+    expectRedAndYellow(test::pilRead(dir / "again.gif"), "GIF in PIL");
+    Buffer back;
+    ASSERT_TRUE(back.loadFromFile((dir / "again.gif").string()).ok());
+    EXPECT_EQ(back.params().palette, (std::vector<Bgr> {red, yellow}));
+    for (int i = 0; i < 33; ++i)
+        EXPECT_EQ(back.picture().pixel(i % 11, i / 11), pixels[static_cast<std::size_t>(i)] ? yellow : red) << i;
+
+    // A PNG of 1 bit a pixel over a 2-entry palette.
+    writePng(buffer, (dir / "two.png").string());
+    const Bytes png = test::readBytes(dir / "two.png");
+    ASSERT_GT(png.size(), 33u);
+    EXPECT_EQ(png[24], 1) << "bit depth";
+    EXPECT_EQ(png[25], 3) << "palette colour type";
+    const auto plte = std::search(png.begin(), png.end(), std::begin("PLTE"), std::end("PLTE") - 1);
+    ASSERT_NE(plte, png.end());
+    EXPECT_EQ(Bytes(plte - 4, plte + 10), (Bytes {0, 0, 0, 6, 'P', 'L', 'T', 'E', 0xFF, 0, 0, 0xFF, 0xFF, 0}));
+    expectRedAndYellow(test::pilRead(dir / "two.png"), "PNG in PIL");
 }
 
 TEST(GifReader, SecondImageOfAnAnimation)

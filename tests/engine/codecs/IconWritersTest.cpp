@@ -63,3 +63,58 @@ TEST(IconFileWriters, PicturesAsIconsCursorsAndMetafiles)
                   "Cannot create file " + (dir / "no/such/x.png").string() + ": No such file or directory");
     }
 }
+
+// An icon directory states at most 256 pixels a side: a larger picture is
+// scaled to fit 256 x 256 in its own proportions, and the directory entry,
+// the image header and ImageMagick agree on the size.
+TEST(IconFileWriters, LargePicturesAreScaledToFit256)
+{
+    TempDir dir;
+    // Left half red, right half blue, so a garbled image shows.
+    const auto halves = [](int w, int h) {
+        Picture p = Picture::make(w, h);
+        for (int y = 0; y < h; ++y) {
+            for (int x = 0; x < w; ++x) p.setPixel(x, y, x < w / 2 ? Bgr {0, 0, 0xFF} : Bgr {0xFF, 0, 0});
+        }
+        return p;
+    };
+    // 466 x 600: 600 becomes 256 and 466 x 256 / 600 = 198.8 rounds to 199;
+    // 300 x 100: 85.3 rounds to 85; 256 x 256 and smaller stay as they are.
+    struct Case {
+        int width, height, fittedWidth, fittedHeight;
+    };
+    for (const Case c :
+         {Case {466, 600, 199, 256}, Case {300, 100, 256, 85}, Case {256, 256, 256, 256}, Case {5000, 3, 256, 1}}) {
+        ImageBuffer buffer;
+        buffer.picture() = halves(c.width, c.height);
+        for (const char* name : {"big.ico", "big.cur"}) {
+            SCOPED_TRACE(std::to_string(c.width) + " x " + std::to_string(c.height) + " " + name);
+            const std::string file = (dir / name).string();
+            buffer.saveToFile(file);
+            const auto bytes = readBytes(file);
+            ASSERT_GE(bytes.size(), 22u + 40u);
+            const int entryWidth = bytes[6] == 0 ? 256 : bytes[6];
+            const int entryHeight = bytes[7] == 0 ? 256 : bytes[7];
+            EXPECT_EQ(entryWidth, c.fittedWidth);
+            EXPECT_EQ(entryHeight, c.fittedHeight);
+            EXPECT_EQ(le32(bytes.data() + 22 + 4), static_cast<std::uint32_t>(c.fittedWidth));
+            EXPECT_EQ(le32(bytes.data() + 22 + 8), static_cast<std::uint32_t>(2 * c.fittedHeight));
+            EXPECT_EQ(le32(bytes.data() + 14), bytes.size() - 22) << "the image's size in the directory";
+            std::string size;
+            ASSERT_EQ(runCommand("/usr/bin/identify -format '%w x %h' " + shellQuote(file) + " 2>&1", &size), 0)
+                << size;
+            EXPECT_EQ(size, std::to_string(c.fittedWidth) + " x " + std::to_string(c.fittedHeight));
+            // ImageMagick's pixels: red at the left edge, blue at the right.
+            const std::string png = (dir / "back.png").string();
+            ASSERT_EQ(runCommand("/usr/bin/convert " + shellQuote(file) + " -depth 8 " + shellQuote(png) + " 2>&1"), 0);
+            const std::string pixels = python(kPilPixels, png);
+            EXPECT_EQ(pixels.substr(0, 8), "255,0,0 ");
+            EXPECT_EQ(pixels.substr(pixels.size() - 10), " 0,0,255 \n");
+        }
+    }
+    // The buffer's picture itself is left as it was.
+    ImageBuffer buffer;
+    buffer.picture() = halves(466, 600);
+    buffer.saveToFile((dir / "again.ico").string());
+    EXPECT_EQ(buffer.picture().width, 466);
+}

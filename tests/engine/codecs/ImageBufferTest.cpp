@@ -131,11 +131,15 @@ TEST(ImageBuffer, SaveByExtension)
         }
         EXPECT_FALSE(std::filesystem::exists(dir / name));
     }
-    // .GIF in capitals reaches the GIF writer; all the colours share black's cell.
+    // .GIF in capitals reaches the GIF writer; its 30 colours fit the table
+    // and are kept as they are, though they share black's 5-bit cell.
     buffer.saveToFile((dir / "b.GIF").string());
     const test::PilImage image = test::pilRead(dir / "b.GIF");
     ASSERT_EQ(image.width, 6);
-    EXPECT_EQ(image.rgb, std::vector<std::uint8_t>(90, 0));
+    std::vector<std::uint8_t> colours;
+    for (int i = 0; i < 30; ++i)
+        colours.insert(colours.end(), {static_cast<std::uint8_t>(i % 6), static_cast<std::uint8_t>(i / 6), 7});
+    EXPECT_EQ(image.rgb, colours);
 }
 
 TEST(ImageBuffer, DrawIconOverTheBackground)

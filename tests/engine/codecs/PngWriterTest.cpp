@@ -76,4 +76,19 @@ TEST(PngWriter, ColourTypesAndChunksByTheDepthRule)
     buffer.saveToFile(path);
     EXPECT_EQ(python(chunks, path).substr(0, 14), "IHDR 7 5 1 0 0");
     EXPECT_EQ(python(kPilPixels, path), pixelText(reduceToTwoColours(buffer.picture()).picture));
+
+    // A picture of two other colours keeps them: 1 bit a pixel over a
+    // 2-entry palette, its bKGD the nearer entry (white) ...
+    Picture two = Picture::make(7, 5);
+    for (int i = 0; i < 35; ++i) two.setPixel(i % 7, i / 7, i % 3 ? Bgr {0, 0, 0xFF} : Bgr {0xFF, 0xFF, 0xFF});
+    buffer.picture() = two;
+    buffer.params().pngBackground = Bgr {0xF0, 0xF0, 0xF0};
+    buffer.saveToFile(path);
+    EXPECT_EQ(python(chunks, path), "IHDR 7 5 1 3 0 | PLTE 2 | bKGD 01 | pHYs 2835 2835 1\n");
+    EXPECT_EQ(python(kPilPixels, path), pixelText(two));
+    // ... and in true colour they stay as they are.
+    buffer.params().samples = 3;
+    buffer.saveToFile(path);
+    EXPECT_EQ(python(chunks, path).substr(0, 14), "IHDR 7 5 8 2 0");
+    EXPECT_EQ(python(kPilPixels, path), pixelText(two));
 }

@@ -1,7 +1,9 @@
 #include "export/WebPage.h"
 
 #include "TestSupport.h"
+#include "codecs/GifReader.h"
 #include "core/Error.h"
+#include "engine/codecs/PilGif.h"
 #include "platform/IconExtractor.h"
 #include "settings/ColourNames.h"
 
@@ -281,6 +283,57 @@ TEST(WebPage, RefusesNoFolderAndRangesWithoutIcons)
     job = jobFor(out);
     job.folder = (out / "missing").string();
     EXPECT_NE(message(catalogueOf(1), job).find("Cannot create file"), std::string::npos);
+}
+
+// The GIF pictures of a gallery over white: the page is white, and so must
+// the pictures' background be, exactly; the icons' own colours (fewer than
+// the table holds) are kept as they are.
+TEST(WebPage, GifPicturesKeepTheirColoursOverWhite)
+{
+    TempDir out;
+    WebPageJob job = jobFor(out);
+    job.allIcons = false;
+    job.fromText = "1";
+    job.toText = "4"; // the fourth is past the last icon: background alone
+    job.background = settings::kWhite;
+    // Icons with clear parts (multi.ico's border and ring, mask.ico's
+    // clear pixels) and an opaque one.
+    IconCatalogue catalogue;
+    for (const char* name : {"multi.ico", "mask.ico", "library.icl"}) {
+        const std::string path = fixture(name).string();
+        catalogue.add(*platform::IconSource::open(path).icon(0), 0, path);
+    }
+    ASSERT_EQ(writeWebPage(catalogue, job), WebPageOutcome::Finished);
+    for (int n = 1; n <= 4; ++n) {
+        SCOPED_TRACE(n);
+        codecs::ImageBuffer drawn;
+        drawn.setBackground(settings::kWhite);
+        if (n <= 3) {
+            drawn.drawIcon(catalogue.image(n - 1));
+        } else {
+            drawn.picture() = codecs::Picture::make(32, 32);
+            drawn.clear();
+        }
+        const fs::path file = out / (std::to_string(n) + ".gif");
+        codecs::ImageBuffer ours;
+        ASSERT_TRUE(codecs::readGifFile(ours, file.string()).ok());
+        const test::PilImage pil = test::pilRead(file);
+        ASSERT_EQ(ours.picture().width, 32);
+        ASSERT_EQ(pil.width, 32);
+        ASSERT_EQ(pil.height, 32);
+        int white = 0, wrong = 0, wrongInPil = 0;
+        for (int y = 0; y < 32; ++y) {
+            for (int x = 0; x < 32; ++x) {
+                const codecs::Bgr want = drawn.picture().pixel(x, y);
+                white += want.rgb() == 0xFFFFFF;
+                wrong += ours.picture().pixel(x, y) != want;
+                wrongInPil += pil.at(x, y) != want.rgb();
+            }
+        }
+        if (n != 3) EXPECT_GT(white, 0) << "the background shows";
+        EXPECT_EQ(wrong, 0);
+        EXPECT_EQ(wrongInPil, 0);
+    }
 }
 
 TEST(WebPage, PagePathJoinsWithSlash)

@@ -3,6 +3,7 @@
 // no failure touches what the buffer held.
 #include "platform/PictureFile.h"
 
+#include "codecs/GifLzw.h"
 #include "codecs/Writers.h"
 #include "core/Error.h"
 #include "engine/codecs/ConvertFixtures.h"
@@ -67,12 +68,11 @@ TEST(LoadPicture, AGifLeavesItsDepthForTheSavesThatFollow)
     EXPECT_EQ(pcx[65], 1);                // one plane
     EXPECT_EQ(pcx[66] | pcx[67] << 8, 2); // 4 pixels of 4 bits a line
     const auto palette = headerPalette(pcx);
-    for (const std::uint32_t colour : {0xF80000u, 0x00F800u, 0x0000F8u, 0x808080u, 0x402010u}) {
+    for (const std::uint32_t colour : {0xFF0000u, 0x00FF00u, 0x0000FFu, 0x808080u, 0x402010u}) {
         EXPECT_NE(std::find(palette.begin(), palette.end(), colour), palette.end()) << std::hex << colour;
     }
-    // The quantiser's colours are multiples of 8.
-    EXPECT_EQ(test::readBack("magick", dir / "four.pcx"),
-              "4 x 3: f80000 00f800 0000f8 f8f8f8 000000 f8f800 00f8f8 f800f8 808080 f88000 0080f8 402010");
+    // 12 colours fit the 16 entries: each is kept exactly.
+    EXPECT_EQ(test::readBack("magick", dir / "four.pcx"), describe(test::kColour));
 
     // 256 colours: an 8-bit PCX, its table at the end after byte 12.
     ASSERT_TRUE(loadPicture(buffer, convertFixture("gradient256.gif").string()).ok());
@@ -84,8 +84,10 @@ TEST(LoadPicture, AGifLeavesItsDepthForTheSavesThatFollow)
     ASSERT_GT(pcx.size(), 128u + 769u);
     EXPECT_EQ(pcx[pcx.size() - 769], 12);
 
-    // The depth stays with the buffer, as in the converter: a true-colour
-    // picture loaded next is written with the last GIF's depth too.
+    // The depth stays with the buffer: a true-colour picture loaded next
+    // into the same buffer is written with the last GIF's depth too (the
+    // converter and the command line read each picture into a buffer of its
+    // own).
     ASSERT_TRUE(loadPicture(buffer, convertFixture("colour.png").string()).ok());
     EXPECT_EQ(buffer.params().sampleBits, 8);
     codecs::writePcx(buffer, (dir / "after.pcx").string());
@@ -106,6 +108,63 @@ TEST(LoadPicture, AGifLoadsIntoABufferAsMade)
     ImageBuffer buffer;
     ASSERT_TRUE(loadPicture(buffer, convertFixture("colour16.gif").string()).ok());
     EXPECT_EQ(buffer.picture().width, 4);
+}
+
+// A GIF of width x height pixels over table, its image data indices; the
+// control extension makes index transparent transparent when it is 0 or more.
+std::vector<std::uint8_t> gifBytes(int width, int height, const std::vector<Bgr>& table,
+                                   const std::vector<std::uint8_t>& indices, int transparent)
+{
+    int sizeField = 0;
+    while ((2u << sizeField) < table.size()) ++sizeField;
+    const auto w = static_cast<std::uint8_t>(width), h = static_cast<std::uint8_t>(height);
+    std::vector<std::uint8_t> b = {
+        'G', 'I', 'F', '8', '9', 'a', w, 0, h, 0, static_cast<std::uint8_t>(0x80 | sizeField), 0, 0};
+    for (const Bgr c : table) b.insert(b.end(), {c.r, c.g, c.b});
+    if (transparent >= 0) b.insert(b.end(), {0x21, 0xF9, 4, 1, 0, 0, static_cast<std::uint8_t>(transparent), 0});
+    b.insert(b.end(), {0x2C, 0, 0, 0, 0, w, 0, h, 0, 0});
+    codecs::encodeGif(b, height, width, false, indices.data(), sizeField + 1);
+    b.push_back(0x3B);
+    return b;
+}
+
+// The converter draws a GIF's transparent pixels over white, as it draws
+// every other format's, whatever colour the table holds at that index.
+TEST(LoadPicture, AGifsTransparentPixelsAreDrawnOverWhite)
+{
+    TempDir dir;
+    const Bgr black {0, 0, 0}, red {0, 0, 0xFF}, blue {0xFF, 0, 0};
+    // Black twice in the table: only the transparent index becomes white.
+    const auto gif = gifBytes(4, 2, {black, red, black, blue}, {0, 1, 2, 3, 3, 2, 1, 0}, 0);
+    test::writeBytes(dir / "clear.gif", gif);
+    const std::string overWhite = "4 x 2: ffffff ff0000 000000 0000ff 0000ff 000000 ff0000 ffffff";
+
+    ImageBuffer buffer;
+    ASSERT_TRUE(loadPicture(buffer, (dir / "clear.gif").string()).ok());
+    EXPECT_EQ(describe(buffer.picture()), overWhite);
+    EXPECT_FALSE(buffer.params().gifTransparent) << "nothing transparent is left";
+    EXPECT_EQ(buffer.background(), settings::kWhite);
+    using Save = std::pair<const char*, void (*)(ImageBuffer&, const std::string&)>;
+    for (const auto& [name, writer] : {Save {"clear.bmp", codecs::writeBmp}, Save {"clear.png", codecs::writePng},
+                                       Save {"again.gif", codecs::writeGif}}) {
+        writer(buffer, (dir / name).string());
+        EXPECT_EQ(test::readBack("magick", dir / name), overWhite) << name;
+        EXPECT_EQ(test::readBack("pil", dir / name), overWhite) << name;
+    }
+    // The same from bytes in memory.
+    ImageBuffer fromBytes;
+    ASSERT_TRUE(loadPicture(fromBytes, gif, *codecs::pictureInputFor("x.gif")).ok());
+    EXPECT_EQ(describe(fromBytes.picture()), overWhite);
+
+    // A black and white table whose black is transparent.
+    test::writeBytes(dir / "bw.gif", gifBytes(3, 1, {black, {0xFF, 0xFF, 0xFF}}, {0, 1, 0}, 0));
+    ImageBuffer bw;
+    ASSERT_TRUE(loadPicture(bw, (dir / "bw.gif").string()).ok());
+    EXPECT_EQ(describe(bw.picture()), "3 x 1: ffffff ffffff ffffff");
+    // Without the control extension's flag, index 0 is the table's black.
+    test::writeBytes(dir / "opaque.gif", gifBytes(4, 2, {black, red, black, blue}, {0, 1, 2, 3, 3, 2, 1, 0}, -1));
+    ASSERT_TRUE(loadPicture(bw, (dir / "opaque.gif").string()).ok());
+    EXPECT_EQ(describe(bw.picture()), "4 x 2: 000000 ff0000 000000 0000ff 0000ff 000000 ff0000 000000");
 }
 
 TEST(LoadPicture, IconsAreDrawnOverWhiteAtTheLargeIconSize)

@@ -6,7 +6,9 @@
 #include "codecs/ImageBuffer.h"
 #include "codecs/PictureReader.h"
 #include "codecs/Writers.h"
+#include "engine/codecs/WriterReadBack.h"
 #include "gui/support/DialogDesktop.h"
+#include "platform/PictureFile.h"
 
 #include <QLabel>
 #include <QPixmap>
@@ -280,4 +282,42 @@ TEST(ConvertDialog, SaveWritesTheLoadedPictureInTheChosenFormatAndStaysOpen)
     EXPECT_EQ(desk.prompts.saveFilterIndexes.last(), 4);
     click(d, "spbCancel");
     EXPECT_TRUE(desk.window.isEnabled());
+}
+
+// A GIF's depth and table are for the saves of that GIF: a colour picture
+// loaded after a 2-colour GIF is saved in its own colours, not dithered to
+// the GIF's two.
+TEST(ConvertDialog, AGifsDepthStaysWithItsOwnPicture)
+{
+    Desktop desk;
+    TempDir dir;
+    // Red and yellow, one bit a pixel.
+    codecs::ImageBuffer two;
+    two.picture() = codecs::Picture::make(6, 4);
+    for (int i = 0; i < 24; ++i)
+        two.picture().setPixel(i % 6, i / 6, i % 5 ? codecs::Bgr {0, 0xFF, 0xFF} : codecs::Bgr {0, 0, 0xFF});
+    two.params().sampleBits = 1;
+    two.params().samples = 1;
+    codecs::writeGif(two, (dir / "two.gif").string());
+    ASSERT_EQ(fileHead(dir / "two.gif", 11).back(), 0x80) << "a 2-entry table";
+    writePicture(dir / "colours.png", 20, 10, codecs::writePng);
+    codecs::ImageBuffer colours;
+    ASSERT_TRUE(platform::loadPicture(colours, (dir / "colours.png").string()).ok());
+
+    ConvertDialog* d = desk.open<ConvertDialog>("menuConvert");
+    load(desk, d, dir / "two.gif");
+    EXPECT_EQ(d->imgFile().params().sampleBits, 1);
+    save(desk, d, dir / "two.bmp", 1);
+    EXPECT_EQ(fileHead(dir / "two.bmp", 30).at(28), 1) << "the GIF's own save: 1 bit a pixel";
+    EXPECT_EQ(test::readBack("pil", dir / "two.bmp"), test::expected(two.picture()));
+
+    load(desk, d, dir / "colours.png");
+    EXPECT_EQ(d->imgFile().params().sampleBits, 8);
+    save(desk, d, dir / "after.bmp", 1);
+    save(desk, d, dir / "after.png", 9);
+    EXPECT_EQ(fileHead(dir / "after.bmp", 30).at(28), 24);
+    EXPECT_EQ(fileHead(dir / "after.png", 4), (std::vector<std::uint8_t> {0x89, 'P', 'N', 'G'}));
+    for (const char* name : {"after.bmp", "after.png"})
+        EXPECT_EQ(test::readBack("pil", dir / name), test::expected(colours.picture())) << name;
+    EXPECT_TRUE(desk.prompts.errors.isEmpty()) << desk.prompts.errors.join(u'\n').toStdString();
 }
