@@ -139,6 +139,32 @@ TEST(MagickReader, LargePortableMapReads)
     expectMarked(readFile(dir / "large.ppm"), kLarge, kLarge);
 }
 
+TEST(MagickReader, TheLargestPictureFitsTheDiskCache)
+{
+    // The disk cache of ReaderLimits holds the largest picture (pictureSide
+    // squared of 16-bit CMYK with alpha, kMagickPixelBytes a pixel) twice,
+    // since ImageMagick's read of a picture takes more than its own cache:
+    // here at 1024 a side, with next to no memory.
+    TempDir dir;
+    const std::string tif = (dir / "cmyka.tif").string();
+    ASSERT_EQ(test::runCommand("convert -size 1024x1024 xc:cyan -colorspace CMYK -alpha on -depth 16 " +
+                               test::shellQuote(tif)),
+              0);
+    ReaderLimits limits;
+    limits.pictureSide = 1024;
+    limits.magickMemoryBytes = 1 << 20;
+    limits.magickDiskBytes = 2 * kMagickPixelBytes * 1024 * 1024;
+    const ReadResult<Picture> read = readFile(tif, limits);
+    ASSERT_TRUE(read.ok()) << read.reason();
+    ASSERT_EQ(read->width, 1024);
+    const std::uint8_t* last = read->row(1023) + 3 * 1023;
+    EXPECT_EQ(last[0] << 16 | last[1] << 8 | last[2], 0xFFFF00); // cyan: blue, green, no red
+    // The picture's own cache alone is not enough.
+    limits.magickDiskBytes = kMagickPixelBytes * 1024 * 1024;
+    const std::string reason = readFile(tif, limits).reason();
+    EXPECT_EQ(reason.rfind("Not enough memory to read the picture of 1024 x 1024 pixels (", 0), 0u) << reason;
+}
+
 TEST(MagickReader, SidesUpToTheProgramsLimit)
 {
     // 16384 pixels a side reads (Debian's policy stops at 16000); one more
