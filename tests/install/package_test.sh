@@ -34,9 +34,12 @@ for f in usr/bin/vextral usr/bin/vextral-cli usr/bin/vextral-thumbnailer \
          usr/share/metainfo/example.vextral.Vextral.metainfo.xml \
          usr/share/thumbnailers/vextral.thumbnailer usr/share/mime/packages/vextral.xml \
          usr/share/man/man1/vextral.1.gz usr/share/man/man1/vextral-cli.1.gz \
-         usr/share/man/man1/vextral-thumbnailer.1.gz usr/share/doc/vextral/help/index.html; do
+         usr/share/man/man1/vextral-thumbnailer.1.gz usr/share/vextral/help/index.html; do
   grep -qx "\./$f" "$scratch/contents" || fail "$f is not in the package"
 done
+# The user guide is the program's own data, not documentation that an
+# installation may leave out (dpkg's path-exclude of /usr/share/doc).
+grep -q '^\./usr/share/doc/vextral/help' "$scratch/contents" && fail "the user guide is under /usr/share/doc"
 for size in 16 24 32 48 64 128 256; do
   grep -qx "\./usr/share/icons/hicolor/${size}x${size}/apps/vextral.png" "$scratch/contents" || fail "icon $size"
 done
@@ -62,6 +65,8 @@ if "$root/bin/vextral-thumbnailer" -s 128 "$source/tests/fixtures/garbage.bin" "
 fi
 [ ! -e "$scratch/bad.png" ] || fail "a damaged file gave output"
 ldd "$root/bin/vextral" | grep -q "not found" && fail "vextral lacks a library"
+# Where Help > Contents looks for a program in <prefix>/bin.
+[ -f "$root/bin/../share/vextral/help/index.html" ] || fail "no user guide in share/vextral/help"
 
 # The thumbnailer entry runs the installed program with the file manager's arguments.
 exec_line=$(sed -n 's/^Exec=//p' "$root/share/thumbnailers/vextral.thumbnailer")

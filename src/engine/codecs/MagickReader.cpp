@@ -4,48 +4,154 @@
 
 #include <Magick++.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
 // The formats that ImageMagick reads for us. It is always told the format and
 // given the file's bytes (never the name, whose characters it would
 // interpret), so it neither guesses from the content nor runs a delegate
-// program. Its resources are bounded once, for the whole process.
+// program.
+//
+// Its resources are the process's, bounded by the reader's limits before
+// each read. The system's policy (/etc/ImageMagick-6/policy.xml) caps them:
+// SetMagickResourceLimit never raises a limit past the policy's value, and
+// Debian's policy allows 256 MiB of memory, 512 MiB mapped, 1 GiB on disk,
+// 128 megapixels and 16000 pixels a side, so a 6000 x 6000 picture (288 MB
+// of cache) would not fit in memory and a 16384-pixel side not at all.
+// ImageMagick reads its policy once, when it starts, from every policy.xml
+// on its configure path, and of the files that name a resource the first
+// decides it. So it starts with a policy of the program's own named first on
+// MAGICK_CONFIGURE_PATH: its resources have no cap but what the reader sets
+// (the reader checks every picture's size itself), its cache files go to a
+// temporary folder that can be written, and the system's other rules (the
+// coders and paths it forbids) still hold, since every policy file is read.
 
 namespace vextral::codecs {
 
 namespace {
 
+static_assert(sizeof(MagickCore::PixelPacket) + sizeof(MagickCore::IndexPacket) <= kMagickPixelBytes,
+              "ReaderLimits::magickDiskBytes counts kMagickPixelBytes a pixel");
+
 // Rows exported at a time for pictures with alpha.
 constexpr std::size_t kStripRows = 64;
 // Metafiles are drawn at the size they have on a screen of 96 dots per inch.
 constexpr double kScreenDpi = 96;
+// The policy's value for every resource the reader sets: no cap of its own.
+constexpr std::uint64_t kNoCap = std::uint64_t {1} << 60;
+
+bool writableFolder(const char* path)
+{
+    struct stat st {};
+    return path && *path == '/' && ::stat(path, &st) == 0 && S_ISDIR(st.st_mode) && ::access(path, W_OK | X_OK) == 0;
+}
+
+// Where ImageMagick puts the cache files of pictures larger than its memory
+// limit: $TMPDIR when it is a folder that can be written, else /tmp. (Given
+// a TMPDIR that is no folder, ImageMagick would put them in the current
+// folder.) They are removed when the picture is.
+std::string cacheFolder()
+{
+    const char* tmp = std::getenv("TMPDIR");
+    return writableFolder(tmp) ? std::string(tmp) : std::string("/tmp");
+}
+
+std::string xmlAttribute(const std::string& text)
+{
+    std::string out;
+    for (const char c : text) {
+        switch (c) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
+std::string policyText(const std::string& temporaryFolder)
+{
+    std::string text = "<policymap>\n";
+    for (const char* name : {"memory", "map", "disk", "area", "width", "height", "list-length"}) {
+        text += "  <policy domain=\"resource\" name=\"" + std::string(name) + "\" value=\"" + std::to_string(kNoCap) +
+                "\"/>\n";
+    }
+    text += "  <policy domain=\"resource\" name=\"temporary-path\" value=\"" + xmlAttribute(temporaryFolder) + "\"/>\n";
+    return text + "</policymap>\n";
+}
+
+// Starts ImageMagick with the program's policy first on its configure path;
+// the environment is the caller's again once it has started. Should the
+// policy not be written, ImageMagick starts with the system's alone.
+void startWithOwnPolicy()
+{
+    const std::string temporary = cacheFolder();
+    // A colon would split the configure path.
+    std::string folder = (temporary.find(':') == std::string::npos ? temporary : "/tmp") + "/vextral-magick-XXXXXX";
+    if (::mkdtemp(folder.data()) == nullptr) {
+        Magick::InitializeMagick(nullptr);
+        return;
+    }
+    const std::string policy = folder + "/policy.xml";
+    bool written = false;
+    if (std::FILE* out = std::fopen(policy.c_str(), "w")) {
+        const std::string text = policyText(temporary);
+        written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
+        written = std::fclose(out) == 0 && written;
+    }
+    const char* oldPath = std::getenv("MAGICK_CONFIGURE_PATH");
+    const std::optional<std::string> old = oldPath ? std::optional<std::string>(oldPath) : std::nullopt;
+    if (written) {
+        const std::string path = old && !old->empty() ? folder + ":" + *old : folder;
+        ::setenv("MAGICK_CONFIGURE_PATH", path.c_str(), 1);
+    }
+    Magick::InitializeMagick(nullptr);
+    if (written) {
+        if (old) {
+            ::setenv("MAGICK_CONFIGURE_PATH", old->c_str(), 1);
+        } else {
+            ::unsetenv("MAGICK_CONFIGURE_PATH");
+        }
+    }
+    std::remove(policy.c_str());
+    ::rmdir(folder.c_str());
+}
 
 void startMagick()
 {
     static const bool started = [] {
-        Magick::InitializeMagick(nullptr);
-        Magick::ResourceLimits::disk(0);
+        startWithOwnPolicy();
         return true;
     }();
     (void)started;
 }
 
 // ImageMagick's resource limits are the process's: they are set from the
-// reader's limits before each read (a test may lower them, and the next read
-// with the defaults puts them back). The side bounds the area too: a picture
-// of pictureSide x pictureSide pixels at most.
-void applyLimits(const ReaderLimits& limits)
+// reader's limits before each step (a test may lower them, and the next read
+// with the defaults puts them back). While the header is read (a ping, which
+// decodes no pixel) the sides are not bounded, so that the reader's own size
+// check gives its text; the pixels are read with sides of pictureSide at
+// most.
+void applyLimits(const ReaderLimits& limits, bool ping)
 {
     using Limits = Magick::ResourceLimits;
     const auto side = static_cast<MagickCore::MagickSizeType>(limits.pictureSide);
-    Limits::width(side);
-    Limits::height(side);
+    Limits::width(ping ? kNoCap : side);
+    Limits::height(ping ? kNoCap : side);
     Limits::area(side * side);
-    Limits::memory(limits.magickCacheBytes);
-    Limits::map(limits.magickCacheBytes);
+    Limits::memory(limits.magickMemoryBytes);
+    Limits::map(limits.magickDiskBytes);
+    Limits::disk(limits.magickDiskBytes);
     Limits::listLength(limits.magickImages);
 }
 
@@ -61,12 +167,34 @@ std::string reasonOf(const Magick::Exception& e)
     return text;
 }
 
+// What a refused step tells the user: size, when known, is " of W x H
+// pixels".
+struct Refusal {
+    const ReaderLimits& limits;
+    std::string size;
+
+    // An error of ImageMagick's resource limits: a side or the count of
+    // images past the reader's limits is a picture too large; anything
+    // else is the cache that did not fit.
+    [[noreturn]] void resourceError(const std::string& reason) const
+    {
+        if (reason.find("width or height exceeds limit") != std::string::npos) {
+            throw Error("The picture is too large: each side can be at most " + std::to_string(limits.pictureSide) +
+                        " pixels");
+        }
+        if (reason.find("list length exceeds limit") != std::string::npos) {
+            throw Error("The picture file is too large: it holds more than " + std::to_string(limits.magickImages) +
+                        " images");
+        }
+        throw Error("Not enough memory to read the picture" + size + " (" + reason + ")");
+    }
+};
+
 // Runs one ImageMagick step. A warning leaves the step done (a file with an
 // odd tag is still a picture), unless it says that the data is corrupt or
-// cut short; every error is a damaged file, but for the limits on memory
-// (where size, when known, is " of W x H pixels").
+// cut short; every error is a damaged file, but for the resource limits.
 template <typename Step>
-void step(Step&& run, const std::string& size = "")
+void step(Step&& run, const Refusal& refusal)
 {
     try {
         run();
@@ -74,11 +202,13 @@ void step(Step&& run, const std::string& size = "")
         throw DamagedPicture(reasonOf(e));
     } catch (const Magick::Warning&) {
     } catch (const Magick::ErrorResourceLimit& e) {
-        throw Error("Not enough memory to read the picture" + size + " (" + reasonOf(e) + ")");
+        refusal.resourceError(reasonOf(e));
     } catch (const Magick::ErrorCache& e) {
-        throw Error("Not enough memory to read the picture" + size + " (" + reasonOf(e) + ")");
+        refusal.resourceError(reasonOf(e));
     } catch (const Magick::Exception& e) {
-        throw DamagedPicture(reasonOf(e));
+        const std::string reason = reasonOf(e);
+        if (reason.find("exceeds limit") != std::string::npos) refusal.resourceError(reason);
+        throw DamagedPicture(reason);
     }
 }
 
@@ -103,37 +233,40 @@ Picture readMagickPicture(FileBytes bytes, const char* magick, bool firstFrameOn
                           bool sizeChecked)
 {
     startMagick();
-    applyLimits(limits);
+    applyLimits(limits, !sizeChecked);
+    Refusal refusal {limits, ""};
     Magick::Blob blob;
     const std::size_t length = bytes.size;
     blob.updateNoCopy(bytes.data.release(), length, Magick::Blob::MallocAllocator);
 
     Magick::Image image;
-    step([&] {
-        image.quiet(false);
-        image.magick(magick);
-        if (std::strcmp(magick, "WMF") == 0 || std::strcmp(magick, "EMF") == 0) {
-            image.density(Magick::Geometry(kScreenDpi, kScreenDpi));
-        }
-        if (firstFrameOnly) {
-            image.subImage(0);
-            image.subRange(1);
-        }
-    });
+    step(
+        [&] {
+            image.quiet(false);
+            image.magick(magick);
+            if (std::strcmp(magick, "WMF") == 0 || std::strcmp(magick, "EMF") == 0) {
+                image.density(Magick::Geometry(kScreenDpi, kScreenDpi));
+            }
+            if (firstFrameOnly) {
+                image.subImage(0);
+                image.subRange(1);
+            }
+        },
+        refusal);
     // The size is checked before any pixel is decoded.
-    std::string size;
     if (!sizeChecked) {
-        step([&] { image.ping(blob); });
+        step([&] { image.ping(blob); }, refusal);
         const auto columns = static_cast<long long>(image.columns()), rows = static_cast<long long>(image.rows());
         checkPictureSize(columns, rows, limits.pictureSide);
-        size = " of " + std::to_string(columns) + " x " + std::to_string(rows) + " pixels";
+        refusal.size = " of " + std::to_string(columns) + " x " + std::to_string(rows) + " pixels";
+        applyLimits(limits, false);
     }
     step(
         [&] {
             image.magick(magick);
             image.read(blob);
         },
-        size);
+        refusal);
     blob = Magick::Blob();
     const auto width = static_cast<std::size_t>(image.columns());
     const auto height = static_cast<std::size_t>(image.rows());
@@ -141,16 +274,17 @@ Picture readMagickPicture(FileBytes bytes, const char* magick, bool firstFrameOn
     checkPictureSize(static_cast<long long>(width), static_cast<long long>(height), limits.pictureSide);
 
     // CMYK, Photo CD's YCC, Lab, linear RGB and the like become sRGB values.
-    if (!keepsColourValues(image.colorSpace())) step([&] { image.colorSpace(MagickCore::sRGBColorspace); });
+    if (!keepsColourValues(image.colorSpace())) step([&] { image.colorSpace(MagickCore::sRGBColorspace); }, refusal);
     Picture picture = Picture::make(static_cast<int>(width), static_cast<int>(height));
     if (!image.matte()) {
-        step([&] { image.write(0, 0, width, height, "BGR", Magick::CharPixel, picture.pixels.data()); });
+        step([&] { image.write(0, 0, width, height, "BGR", Magick::CharPixel, picture.pixels.data()); }, refusal);
         return picture;
     }
     std::vector<std::uint8_t> strip(width * 4 * std::min(kStripRows, height));
     for (std::size_t top = 0; top < height; top += kStripRows) {
         const std::size_t rows = std::min(kStripRows, height - top);
-        step([&] { image.write(0, static_cast<ssize_t>(top), width, rows, "BGRA", Magick::CharPixel, strip.data()); });
+        step([&] { image.write(0, static_cast<ssize_t>(top), width, rows, "BGRA", Magick::CharPixel, strip.data()); },
+             refusal);
         for (std::size_t y = 0; y < rows; ++y) {
             drawRowOverWhite(strip.data() + width * 4 * y, width, picture.row(static_cast<int>(top + y)));
         }

@@ -5,6 +5,13 @@
 
 namespace vextral {
 
+// The most bytes a pixel takes in ImageMagick's pixel cache (16-bit red,
+// green, blue and alpha, and the black of CMYK pictures in the index
+// channel); MagickReader.cpp checks it against the library it is built with.
+inline constexpr std::uint64_t kMagickPixelBytes = 10;
+// The layers one Photoshop document may have (Photoshop's own bound).
+inline constexpr std::uint64_t kPhotoshopLayers = 8000;
+
 // Every bound that the readers of outside data put on what a file, a
 // resource or a reply may make them do. Each reader takes one (a parameter
 // defaulting to these values, or a copy held by the reader object); tests
@@ -33,13 +40,19 @@ struct ReaderLimits {
     // pixels (an 8 x 8 block of a real file costs at least a bit or so).
     std::uint64_t jpegPixelsAlwaysRead = std::uint64_t {1} << 20;
     std::uint64_t jpegPixelsPerByte = 4096;
-    // The pixel cache ImageMagick may fill (memory and mapped); pictures
-    // whose cache does not fit are refused, nothing goes to disk. The
-    // system's policy may set lower limits still.
-    std::uint64_t magickCacheBytes = std::uint64_t {1} << 30;
+    // ImageMagick's pixel cache: up to magickMemoryBytes in memory, beyond
+    // that in a memory-mapped file of the temporary folder, up to
+    // magickDiskBytes in all. The disk bound holds the largest picture that
+    // may be read twice over (pictureSide squared at kMagickPixelBytes, 2.5
+    // GiB): a colour space change or a Photoshop file's layers beside its
+    // merged picture hold a second cache. These values replace the system
+    // policy's own (see MagickReader.cpp).
+    std::uint64_t magickMemoryBytes = std::uint64_t {1} << 30;
+    std::uint64_t magickDiskBytes = 2 * kMagickPixelBytes * 16384 * 16384;
     // Images ImageMagick reads from one file (those after the first are
-    // never kept).
-    std::uint64_t magickImages = 64;
+    // never kept): a Photoshop file gives its merged picture and one image a
+    // layer, and Photoshop itself makes at most kPhotoshopLayers layers.
+    std::uint64_t magickImages = kPhotoshopLayers + 1;
 
     // ---- images of icons and bitmap files
 

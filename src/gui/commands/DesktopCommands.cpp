@@ -125,17 +125,15 @@ void DesktopCommands::runEditor()
                               QStringLiteral("Cannot start the editor \"%1\": %2").arg(editor, process.errorString()));
 }
 
-void DesktopCommands::openHelp() { openUserGuide(view_, userGuidePlaces()); }
+void DesktopCommands::openHelp() { openUserGuide(view_, userGuidePlaces(QCoreApplication::applicationDirPath())); }
 
 void DesktopCommands::openHomepage() { openAddress(view_, QUrl(QString::fromLatin1(product::kHomePage))); }
 
 void DesktopCommands::mailAuthor() { openAddress(view_, QUrl(QString::fromLatin1(product::kAuthorMail))); }
 
-QStringList userGuidePlaces()
+QStringList userGuidePlaces(const QString& programFolder)
 {
-    const QDir exe(QCoreApplication::applicationDirPath());
-    return {QDir::cleanPath(exe.filePath(QStringLiteral("../share/doc/vextral/help/index.html"))),
-            QDir::cleanPath(exe.filePath(QStringLiteral("../share/vextral/help/index.html"))),
+    return {QDir::cleanPath(QDir(programFolder).filePath(QStringLiteral("../share/vextral/help/index.html"))),
             QStringLiteral(VEXTRAL_SOURCE_HELP_DIR "/index.html")};
 }
 

@@ -26,10 +26,11 @@ private:
     MainView& view_;
 };
 
-// Where the user guide may be, in the order looked at: installed beside the
-// program (<prefix>/share/doc/vextral/help, <prefix>/share/vextral/help), then
-// in the source tree the program was built from.
-QStringList userGuidePlaces();
+// Where the user guide may be for a program in programFolder, in the order
+// looked at: installed with the program (<prefix>/share/vextral/help for a
+// program in <prefix>/bin), then in the source tree the program was built
+// from (a program run from its build folder).
+QStringList userGuidePlaces(const QString& programFolder);
 // Opens the first of places that exists in the desktop's browser; an error
 // box naming the places when none does.
 void openUserGuide(MainView& view, const QStringList& places);

@@ -228,10 +228,34 @@ TEST(DesktopCommands, GuideHomePageAndMail)
     EXPECT_TRUE(opened.urls[2].toLocalFile().endsWith("/docs/help/index.html"));
     EXPECT_TRUE(QFileInfo(opened.urls[2].toLocalFile()).isFile());
 
+    // Installed as `make install` lays it out: the guide of the program's
+    // own prefix, before the source tree's.
+    TempDir prefix;
+    fs::create_directories(prefix / "bin");
+    fs::create_directories(prefix / "share/vextral/help");
+    std::ofstream(prefix / "share/vextral/help/index.html") << "<html></html>\n";
+    gui::openUserGuide(*w.window, gui::userGuidePlaces(qtPath(prefix / "bin")));
+    ASSERT_EQ(opened.urls.size(), 4);
+    EXPECT_EQ(opened.urls[3], QUrl::fromLocalFile(qtPath(prefix / "share/vextral/help/index.html")));
+
     // No guide anywhere: the error names where it was looked for, and nothing opens.
-    gui::openUserGuide(*w.window, {"/no/such/share/doc/vextral/help/index.html", "/no/such/docs/help/index.html"});
-    EXPECT_EQ(w.prompts.errors,
-              QStringList {"The user guide was not found: /no/such/share/doc/vextral/help/index.html, "
-                           "/no/such/docs/help/index.html"});
-    EXPECT_EQ(opened.urls.size(), 3);
+    gui::openUserGuide(*w.window, {"/no/such/share/vextral/help/index.html", "/no/such/docs/help/index.html"});
+    EXPECT_EQ(w.prompts.errors, QStringList {"The user guide was not found: /no/such/share/vextral/help/index.html, "
+                                             "/no/such/docs/help/index.html"});
+    EXPECT_EQ(opened.urls.size(), 4);
+}
+
+TEST(DesktopCommands, UserGuidePlaces)
+{
+    // The data folder of the program's prefix (never /usr/share/doc, which an
+    // installation may leave out), then the source tree for `make run`.
+    const QStringList installed = gui::userGuidePlaces(QStringLiteral("/usr/bin"));
+    ASSERT_EQ(installed.size(), 2);
+    EXPECT_EQ(installed[0], "/usr/share/vextral/help/index.html");
+    EXPECT_TRUE(installed[1].endsWith("/docs/help/index.html"));
+    EXPECT_TRUE(QFileInfo(installed[1]).isFile());
+    EXPECT_EQ(gui::userGuidePlaces(QStringLiteral("/opt/vextral/bin/"))[0],
+              "/opt/vextral/share/vextral/help/index.html");
+    for (const QString& place : installed)
+        EXPECT_FALSE(place.contains(QStringLiteral("/share/doc/"))) << place.toStdString();
 }
