@@ -1,6 +1,7 @@
 #include "codecs/Readers.h"
 
 #include "core/Error.h"
+#include "core/Text.h"
 
 #include <Magick++.h>
 
@@ -64,21 +65,6 @@ std::string cacheFolder()
     return writableFolder(tmp) ? std::string(tmp) : std::string("/tmp");
 }
 
-std::string xmlAttribute(const std::string& text)
-{
-    std::string out;
-    for (const char c : text) {
-        switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        default: out += c;
-        }
-    }
-    return out;
-}
-
 std::string policyText(const std::string& temporaryFolder)
 {
     std::string text = "<policymap>\n";
@@ -86,7 +72,8 @@ std::string policyText(const std::string& temporaryFolder)
         text += "  <policy domain=\"resource\" name=\"" + std::string(name) + "\" value=\"" + std::to_string(kNoCap) +
                 "\"/>\n";
     }
-    text += "  <policy domain=\"resource\" name=\"temporary-path\" value=\"" + xmlAttribute(temporaryFolder) + "\"/>\n";
+    text +=
+        "  <policy domain=\"resource\" name=\"temporary-path\" value=\"" + markupEscaped(temporaryFolder) + "\"/>\n";
     return text + "</policymap>\n";
 }
 

@@ -15,6 +15,10 @@ std::string lowerAscii(std::string text);
 // True when a and b differ at most in the case of ASCII letters.
 bool sameName(const std::string& a, const std::string& b);
 
+// text with &, <, > and " written as character references, for HTML and XML
+// text and attribute values.
+std::string markupEscaped(const std::string& text);
+
 // Integer text as users and the settings file write it: optional sign, then
 // decimal digits, "$" and hexadecimal digits, or "0x"/"0X" and hexadecimal
 // digits. Nothing when it does not convert to a 32-bit value.

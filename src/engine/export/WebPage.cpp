@@ -39,22 +39,6 @@ void finishPage(WebPageJob& job)
 
 } // namespace
 
-std::string htmlEscaped(const std::string& text)
-{
-    std::string out;
-    out.reserve(text.size());
-    for (const char c : text) {
-        switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        default: out += c;
-        }
-    }
-    return out;
-}
-
 std::string webPagePath(const std::string& folder)
 {
     return (!folder.empty() && folder.back() == '/' ? folder : folder + "/") + "index.htm";
@@ -95,10 +79,10 @@ WebPageOutcome writeWebPage(const IconCatalogue& catalogue, WebPageJob& job)
 
     job.lines = {"<html>",
                  "<head>",
-                 "<title>" + htmlEscaped(job.title) + "</title>",
+                 "<title>" + markupEscaped(job.title) + "</title>",
                  "<meta name=\"Icon Web Page\" content=\"Vextral 2.0\">",
                  "</head>",
-                 "<table border=\"" + htmlEscaped(job.borderText) + "\">"};
+                 "<table border=\"" + markupEscaped(job.borderText) + "\">"};
     long long n = 0;
     for (long long r = 0; r <= range.count; ++r) {
         job.lines.push_back("<tr>");
@@ -134,7 +118,7 @@ WebPageOutcome writeWebPage(const IconCatalogue& catalogue, WebPageJob& job)
             codecs::writeToFile(row.writer, buffer, folder + std::to_string(n) + "." + row.extension);
             ++job.written;
             job.lines.push_back("<th><img src=\"" + std::to_string(n) + cellSourceEnd(format) +
-                                htmlEscaped(heightText) + " width=" + htmlEscaped(widthText) + "></th>");
+                                markupEscaped(heightText) + " width=" + markupEscaped(widthText) + "></th>");
             if (job.pump) job.pump();
             if (job.cancelled && job.cancelled()) return WebPageOutcome::Cancelled;
             if (job.progress) job.progress(percent(n, range.count));

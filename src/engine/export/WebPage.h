@@ -64,9 +64,6 @@ struct WebPageRange {
 };
 WebPageRange webPageRange(const IconCatalogue& catalogue, const WebPageJob& job);
 
-// text with &, <, > and " written as character references.
-std::string htmlEscaped(const std::string& text);
-
 // The page's file: the folder and "index.htm" joined by "/".
 std::string webPagePath(const std::string& folder);
 

@@ -40,6 +40,8 @@ TEST(Text, LetterCaseOfAsciiOnly)
     EXPECT_EQ(lowerAscii("PNG"), "png");
 }
 
+TEST(Text, MarkupEscapedWritesCharacterReferences) { EXPECT_EQ(markupEscaped("a<&>\"b'"), "a&lt;&amp;&gt;&quot;b'"); }
+
 TEST(FileName, PartsOfLinuxPaths)
 {
     EXPECT_EQ(fileNamePart("/data/app.exe"), "app.exe");
