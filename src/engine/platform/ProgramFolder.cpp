@@ -58,7 +58,7 @@ std::string programFolderFor(const std::string& folder)
                          ::faccessat(AT_FDCWD, folder.c_str(), W_OK, AT_EACCESS) == 0)) {
         return folder;
     }
-    const std::string config = configFolder();
+    std::string config = configFolder();
     std::error_code ec;
     fs::create_directories(config, ec);
     return config;
