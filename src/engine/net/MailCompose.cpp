@@ -152,6 +152,184 @@ std::string quotedName(const std::string& name)
     return quoted + "\"";
 }
 
+// A display name as a header carries it: quoted when plain ASCII, else RFC
+// 2047 encoded words in charSet (separated by spaces, so that a header can
+// fold between them).
+std::string headerName(const std::string& name, const std::string& charSet)
+{
+    if (isAscii(name)) return quotedName(name);
+    std::string words;
+    for (const std::string& word : encodedWords(name, charSet)) words += (words.empty() ? "" : " ") + word;
+    return words;
+}
+
+// A recipient list ("Jürgen Müller <j@x>, b@y") with every display name that
+// is not plain ASCII as encoded words in UTF-8, the program's own character
+// set; ASCII entries are left exactly as typed. Commas inside quotes or angle
+// brackets do not separate entries.
+std::string encodedAddressList(const std::string& list)
+{
+    if (isAscii(list)) return list;
+    std::vector<std::string> entries;
+    std::string current;
+    bool quoted = false;
+    int angle = 0;
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        const char c = list[i];
+        if (c == '\\' && quoted && i + 1 < list.size()) {
+            current += c;
+            current += list[++i];
+            continue;
+        }
+        if (c == '"') quoted = !quoted;
+        if (!quoted && c == '<') ++angle;
+        if (!quoted && c == '>' && angle > 0) --angle;
+        if (c == ',' && !quoted && angle == 0) {
+            entries.push_back(current);
+            current.clear();
+            continue;
+        }
+        current += c;
+    }
+    entries.push_back(current);
+    const auto trimmed = [](const std::string& text) {
+        const std::size_t first = text.find_first_not_of(" \t");
+        if (first == std::string::npos) return std::string();
+        return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+    };
+    std::string out;
+    for (const std::string& entry : entries) {
+        std::string text = trimmed(entry);
+        const std::size_t open = text.rfind('<');
+        if (!isAscii(text) && open != std::string::npos && text.find('>', open) != std::string::npos) {
+            std::string name = trimmed(text.substr(0, open));
+            if (name.size() >= 2 && name.front() == '"' && name.back() == '"') {
+                std::string unquoted;
+                for (std::size_t i = 1; i + 1 < name.size(); ++i) {
+                    if (name[i] == '\\' && i + 2 < name.size()) ++i;
+                    unquoted += name[i];
+                }
+                name = unquoted;
+            }
+            text = (name.empty() ? "" : headerName(name, "UTF-8") + " ") + text.substr(open);
+        }
+        out += (out.empty() ? "" : ", ") + text;
+    }
+    return out;
+}
+
+// "Name: value", folded at the spaces of value so that no line passes 76
+// characters where a space allows it; a word longer than a line stays whole.
+void addFoldedHeader(std::vector<std::string>& headers, const std::string& name, const std::string& value)
+{
+    std::string line = name + ":";
+    std::size_t at = 0;
+    bool first = true;
+    while (at <= value.size()) {
+        std::size_t stop = value.find(' ', at);
+        if (stop == std::string::npos) stop = value.size();
+        const std::string word = value.substr(at, stop - at);
+        if (!first && line.size() + 1 + word.size() > 76) {
+            headers.push_back(line);
+            line.clear();
+        }
+        line += " " + word;
+        first = false;
+        at = stop + 1;
+    }
+    headers.push_back(line);
+}
+
+// An attachment's file name as the parameters of its part: plain ASCII as
+// today; otherwise an RFC 2047 "name" for older readers and an RFC 2231
+// "filename*" in UTF-8, split into numbered sections so that every line stays
+// within 76 characters. Each entry is one header line of the part.
+struct FileNameHeaders {
+    std::vector<std::string> contentType, disposition;
+};
+
+std::string percentEncoded(const std::string& bytes)
+{
+    static const char digits[] = "0123456789ABCDEF";
+    std::string out;
+    for (const char ch : bytes) {
+        const auto c = static_cast<unsigned char>(ch);
+        const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
+                           c == '.' || c == '_' || c == '~';
+        if (plain) {
+            out += static_cast<char>(c);
+        } else {
+            out += '%';
+            out += digits[c >> 4];
+            out += digits[c & 15];
+        }
+    }
+    return out;
+}
+
+FileNameHeaders fileNameHeaders(const std::string& contentType, const std::string& fileName)
+{
+    FileNameHeaders out;
+    if (isAscii(fileName)) {
+        const std::string name = quotedName(fileName);
+        out.contentType.push_back("Content-Type: " + contentType + "; name=" + name);
+        out.disposition.push_back("Content-Disposition: inline; FileName=" + name);
+        return out;
+    }
+    const std::vector<std::string> words = encodedWords(fileName, "UTF-8");
+    out.contentType.push_back("Content-Type: " + contentType + ";");
+    for (std::size_t i = 0; i < words.size(); ++i)
+        out.contentType.push_back((i == 0 ? " name=\"" : " ") + words[i] + (i + 1 == words.size() ? "\"" : ""));
+    out.disposition.push_back("Content-Disposition: inline;");
+    // Sections of whole percent-encoded bytes, never splitting a UTF-8 character.
+    constexpr std::size_t kRoom = 50;
+    std::size_t at = 0;
+    for (int section = 0; at < fileName.size(); ++section) {
+        std::size_t take = std::min(fileName.size() - at, kRoom / 3);
+        while (at + take < fileName.size() && take > 1 &&
+               (static_cast<unsigned char>(fileName[at + take]) & 0xC0) == 0x80)
+            --take;
+        const bool last = at + take >= fileName.size();
+        out.disposition.push_back(" filename*" + std::to_string(section) + "*=" + (section == 0 ? "UTF-8''" : "") +
+                                  percentEncoded(fileName.substr(at, take)) + (last ? "" : ";"));
+        at += take;
+    }
+    return out;
+}
+
+// Quoted-printable lines (RFC 2045) of the text lines: every byte outside
+// printable ASCII and "=" as =XX, a space or tab ending a line too, and soft
+// line breaks ("=" at the end) that keep each line within 76 characters. A
+// "." at the start of a line is written =2E, so no line starts with one.
+std::vector<std::string> quotedPrintableLines(const std::vector<std::string>& lines)
+{
+    static const char digits[] = "0123456789ABCDEF";
+    std::vector<std::string> out;
+    for (const std::string& line : lines) {
+        std::string current;
+        for (std::size_t i = 0; i < line.size(); ++i) {
+            const auto c = static_cast<unsigned char>(line[i]);
+            const bool lastOfLine = i + 1 == line.size();
+            const bool plain = (c >= 33 && c <= 126 && c != '=') || ((c == ' ' || c == '\t') && !lastOfLine);
+            std::string piece;
+            if (plain && !(c == '.' && current.empty())) {
+                piece = std::string(1, static_cast<char>(c));
+            } else {
+                piece = {'=', digits[c >> 4], digits[c & 15]};
+            }
+            // Room for the piece and, unless the line ends here, the soft break's "=".
+            if (current.size() + piece.size() > (lastOfLine ? 76u : 75u)) {
+                out.push_back(current + "=");
+                current.clear();
+                if (piece == ".") piece = "=2E";
+            }
+            current += piece;
+        }
+        out.push_back(current);
+    }
+    return out;
+}
+
 // The message text as lines without line breaks inside them.
 std::vector<std::string> splitLines(const std::vector<std::string>& entries)
 {
@@ -305,9 +483,11 @@ std::vector<std::string> composeMessage(const MoxMsg& msg, const std::string& ho
 {
     const Texts texts = outgoingTexts(msg);
     const bool base64 = msg.textEncoding == TextEncoding::teBase64;
-    const std::string label = base64 ? "base64" : "8Bit";
+    std::string label = base64 ? "base64" : "8Bit";
 
-    // Body text.
+    // Body text. A line of more than 998 characters is more than SMTP allows
+    // (servers refuse or bounce it): such a text goes out quoted-printable,
+    // which keeps every byte; other 8-bit texts exactly as typed.
     std::vector<std::string> body;
     if (base64) {
         std::string joined;
@@ -315,6 +495,11 @@ std::vector<std::string> composeMessage(const MoxMsg& msg, const std::string& ho
         appendBase64Lines(base64Encode(joined), body);
     } else {
         body = splitLines(texts.lines);
+        constexpr std::size_t kMaxLine = 998;
+        if (std::any_of(body.begin(), body.end(), [](const std::string& line) { return line.size() > kMaxLine; })) {
+            body = quotedPrintableLines(body);
+            label = "quoted-printable";
+        }
         for (std::string& line : body)
             if (!line.empty() && line.front() == '.') line.insert(0, 1, '.');
     }
@@ -329,19 +514,22 @@ std::vector<std::string> composeMessage(const MoxMsg& msg, const std::string& ho
         headers.push_back("From: " + oneLine(msg.from));
     } else {
         const std::string address = msg.from.find('@') != std::string::npos ? msg.from : msg.from + "@" + host;
-        std::string name;
-        if (isAscii(texts.userName)) {
-            name = quotedName(oneLine(texts.userName));
-        } else {
-            for (const std::string& word : encodedWords(texts.userName, texts.charSet))
-                name += (name.empty() ? "" : " ") + word;
-        }
-        headers.push_back("From: " + name + " <" + oneLine(address) + ">");
+        addFoldedHeader(headers, "From",
+                        headerName(oneLine(texts.userName), texts.charSet) + " <" + oneLine(address) + ">");
     }
     if (!msg.replyTo.empty()) headers.push_back("Reply-To: " + oneLine(msg.replyTo));
     headers.push_back("X-Mailer: " + mailerName());
-    headers.push_back("To: " + oneLine(msg.sendTo));
-    if (!msg.cc.empty()) headers.push_back("CC: " + oneLine(msg.cc));
+    // Recipients as typed when plain ASCII; names that are not, as encoded words.
+    const auto addRecipients = [&headers](const char* name, const std::string& list) {
+        const std::string value = oneLine(list);
+        if (isAscii(value)) {
+            headers.push_back(std::string(name) + ": " + value);
+        } else {
+            addFoldedHeader(headers, name, encodedAddressList(value));
+        }
+    };
+    addRecipients("To", msg.sendTo);
+    if (!msg.cc.empty()) addRecipients("CC", msg.cc);
     headers.push_back("MIME-Version: 1.0");
     // The subject goes out as encoded words in Base64 mode, and in 8Bit mode
     // too when it is not plain ASCII (raw 8-bit bytes are not allowed in a
@@ -362,11 +550,11 @@ std::vector<std::string> composeMessage(const MoxMsg& msg, const std::string& ho
         headers.push_back("Content-Type: multipart/mixed; boundary=\"" + boundary + "\"");
         body.insert(body.begin(), {delimiter, textType, textEncoding, ""});
         for (const AttachedFile& file : msg.attachedFiles) {
-            const std::string name = quotedName(oneLine(file.fileName));
+            const FileNameHeaders names = fileNameHeaders(oneLine(file.contentType), oneLine(file.fileName));
             body.push_back(delimiter);
-            body.push_back("Content-Type: " + oneLine(file.contentType) + "; name=" + name);
+            body.insert(body.end(), names.contentType.begin(), names.contentType.end());
             body.push_back("Content-Transfer-Encoding: base64");
-            body.push_back("Content-Disposition: inline; FileName=" + name);
+            body.insert(body.end(), names.disposition.begin(), names.disposition.end());
             body.push_back("");
             std::vector<std::string> encoded = encodeAttachment(file, events);
             if (events.pump) events.pump();

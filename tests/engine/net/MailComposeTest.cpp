@@ -373,3 +373,66 @@ TEST(MailHeaders, ValuesOfDatesIdentifiersAndNames)
     EXPECT_EQ(std::filesystem::path(temp).filename().string().rfind("mox", 0), 0u) << temp;
     EXPECT_FALSE(std::filesystem::exists(temp));
 }
+
+// A long paragraph, non-ASCII recipients and attachment names, read by both
+// of Python's parsers: the modern one (policy default) and the older compat32.
+TEST(MailCompose, LongLinesAndNonAsciiNamesReachBothParsersIntact)
+{
+    test::TempDir dir;
+    std::string paragraph;
+    while (paragraph.size() < 1500)
+        paragraph += "Gr\xc3\xbc\xc3\x9f"
+                     "e = 100% ic\xc3\xb4nes,  tab\tend. ";
+    const std::string fileName = "gr\xc3\xbc\xc3\x9f"
+                                 "e " +
+                                 std::string(40, 'n') + " \xe4\xb8\xad\xe6\x96\x87.png";
+    test::writeBytes(dir / fileName, pattern(300, 3));
+    MoxMsg msg = baseMessage();
+    msg.text = {paragraph, ".dot first", "short"};
+    msg.sendTo = "J\xc3\xbcrgen M\xc3\xbcller <j@example.net>, plain@example.net";
+    msg.cc = "\"Zo\xc3\xab, A.\" <z@example.net>";
+    msg.attachedFiles.add((dir / fileName).string());
+    const auto lines = composeMessage(msg, "smtp", "h");
+    bool quotedPrintable = false;
+    for (const auto& line : lines) {
+        EXPECT_LE(line.size(), 998u);
+        if (line == "Content-Transfer-Encoding: quoted-printable") quotedPrintable = true;
+        // Headers and the encoded text keep to 76 characters.
+        if (line.size() < 200) {
+            EXPECT_LE(line.size(), 76u) << line;
+        }
+        EXPECT_TRUE(line.empty() || line.front() != '.' || line.rfind("..", 0) == 0) << line;
+    }
+    EXPECT_TRUE(quotedPrintable);
+    const auto file = dir / "message.eml";
+    std::ofstream(file, std::ios::binary) << join(lines, 0, lines.size());
+    const char* script = R"(
+import sys, email, email.policy, email.header
+raw = open(sys.argv[1], 'rb').read()
+h = lambda s: (s or '').encode('utf-8').hex()
+m = email.message_from_bytes(raw, policy=email.policy.default)
+print(' '.join(h(a.display_name) for a in m['to'].addresses + m['cc'].addresses))
+text, attachment = list(m.iter_parts())
+print(h(text.get_content()))
+print(h(attachment.get_filename()))
+old = email.message_from_bytes(raw)
+names = lambda v: str(email.header.make_header(email.header.decode_header(v)))
+print(h(names(old['to'])), h(names(old['cc'])))
+parts = old.get_payload()
+print(h(parts[0].get_payload(decode=True).decode(parts[0].get_content_charset())))
+print(h(email.utils.collapse_rfc2231_value(parts[1].get_param('filename', header='content-disposition'))))
+print(h(names(parts[1].get_param('name'))))
+)";
+    std::string output;
+    ASSERT_EQ(test::runCommand(
+                  "/usr/bin/python3 -c " + test::shellQuote(script) + " " + test::shellQuote(file.string()), &output),
+              0)
+        << output;
+    // The line break before the next part's delimiter belongs to the delimiter.
+    const std::string text = hex(paragraph + "\r\n.dot first\r\nshort");
+    const std::string name = hex(fileName);
+    const std::string to = "J\xc3\xbcrgen M\xc3\xbcller <j@example.net>, plain@example.net";
+    EXPECT_EQ(output, hex("J\xc3\xbcrgen M\xc3\xbcller") + " " + hex("") + " " + hex("Zo\xc3\xab, A.") + "\n" + text +
+                          "\n" + name + "\n" + hex(to) + " " + hex("Zo\xc3\xab, A. <z@example.net>") + "\n" + text +
+                          "\n" + name + "\n" + name + "\n");
+}
