@@ -111,8 +111,8 @@ std::string redirectTarget(const HttpUrl& from, const std::string& target)
 std::string buildRequest(const HttpUrl& url, bool viaProxy, const std::string& cookie)
 {
     std::string r = "GET " + (viaProxy ? url.text() : url.path) + " HTTP/1.0\r\n";
-    if (viaProxy) r += "Proxy-Connection: Keep-Alive\r\n";
     r += "Host: " + url.authority() + "\r\n";
+    r += "Connection: close\r\n";
     r += "Accept: www/source, text/html, video/mpeg, image/jpeg, image/x-tiff\r\n";
     r += "Accept: image/x-rgb, image/x-xbm, image/gif, */*, application/postscript\r\n";
     if (!cookie.empty()) r += "Cookie: " + cookie + "\r\n";
@@ -159,11 +159,33 @@ void ResponseHeaderReader::takeLine(std::string_view line)
         complete_ = true;
     } else if (lines_ == 0) {
         status_ = statusNumber(word(line, 1));
+        const std::string_view code = word(line, 1);
+        if (!code.empty()) {
+            const std::size_t at = line.find(code) + code.size();
+            reason_ = std::string(trimBlanks(line.substr(at)).substr(0, 256));
+        }
     } else {
         const std::string name = upperAscii(std::string(word(line, 0)));
         if (name == "LOCATION:") {
             location_ =
                 std::string(trimBlanks(line.substr(std::min<std::size_t>(10, line.size()), limits_.httpLocation)));
+        } else if (name == "CONTENT-LENGTH:") {
+            const std::string_view value = trimBlanks(line.substr(std::min<std::size_t>(15, line.size())));
+            std::uint64_t n = 0;
+            bool ok = !value.empty() && value.size() <= 18;
+            for (char c : value) {
+                if (c < '0' || c > '9')
+                    ok = false;
+                else
+                    n = n * 10 + static_cast<unsigned>(c - '0');
+            }
+            if (!ok || (contentLength_ && *contentLength_ != n))
+                problem_ = "The server sent a bad Content-Length";
+            else
+                contentLength_ = n;
+        } else if (name == "TRANSFER-ENCODING:") {
+            const std::string value = lowerAscii(std::string(line.substr(std::min<std::size_t>(18, line.size()))));
+            if (value.find("chunked") != std::string::npos) chunked_ = true;
         } else if (name == "SET-COOKIE:") {
             const std::string_view value = trimBlanks(line.substr(std::min<std::size_t>(12, line.size())));
             // A cookie goes back into a request line by line: never one that could break it.
@@ -175,6 +197,71 @@ void ResponseHeaderReader::takeLine(std::string_view line)
         }
     }
     ++lines_;
+}
+
+bool ChunkedDecoder::takeSizeLine(std::string_view line)
+{
+    line = trimBlanks(line.substr(0, line.find(';')));
+    if (line.empty() || line.size() > 15) return false;
+    std::uint64_t n = 0;
+    for (char c : line) {
+        int digit;
+        if (c >= '0' && c <= '9')
+            digit = c - '0';
+        else if (c >= 'a' && c <= 'f')
+            digit = c - 'a' + 10;
+        else if (c >= 'A' && c <= 'F')
+            digit = c - 'A' + 10;
+        else
+            return false;
+        n = n * 16 + static_cast<unsigned>(digit);
+    }
+    left_ = n;
+    return true;
+}
+
+void ChunkedDecoder::feed(std::string_view bytes, std::string& out)
+{
+    constexpr std::size_t kMaxLine = 1024;
+    while (!bytes.empty() && problem_.empty() && state_ != State::Done) {
+        if (state_ == State::Data) {
+            const auto take = static_cast<std::size_t>(std::min<std::uint64_t>(left_, bytes.size()));
+            out.append(bytes.substr(0, take));
+            bytes.remove_prefix(take);
+            left_ -= take;
+            if (left_ == 0) state_ = State::DataEnd;
+            continue;
+        }
+        // Size, DataEnd and Trailer read a line.
+        const std::size_t lf = bytes.find('\n');
+        const std::size_t take = lf == std::string_view::npos ? bytes.size() : lf + 1;
+        if (line_.size() + take > kMaxLine) {
+            problem_ = "The server sent a malformed chunk";
+            break;
+        }
+        line_.append(bytes.substr(0, take));
+        bytes.remove_prefix(take);
+        if (lf == std::string_view::npos) break;
+        std::string_view line(line_);
+        line.remove_suffix(1);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (state_ == State::DataEnd) {
+            if (!line.empty()) problem_ = "The server sent a malformed chunk";
+            state_ = State::Size;
+        } else if (state_ == State::Size) {
+            if (!takeSizeLine(line)) {
+                problem_ = "The server sent a malformed chunk";
+            } else if (left_ > maxBody_ || total_ + left_ > maxBody_) {
+                problem_ = "The server sent more than 1 MiB";
+            } else {
+                total_ += left_;
+                state_ = left_ == 0 ? State::Trailer : State::Data;
+            }
+        } else if (line.empty()) {
+            state_ = State::Done;
+        }
+        line_.clear();
+    }
 }
 
 void HttpClient::cancel()
@@ -189,7 +276,8 @@ HttpResponse HttpClient::get(const std::string& url)
     HttpUrl parts = splitUrl(url);
     for (int redirects = 0;; ++redirects) {
         HttpResponse response = fetch(parts);
-        if (response.status < 300 || response.status > 302) return response;
+        const int s = response.status;
+        if (!(s >= 300 && s <= 303) && s != 307 && s != 308) return response;
         // A redirect that names no target ends the fetch like any other status.
         if (!response.location) return response;
         if (response.cookie) cookie_ = *response.cookie;
@@ -240,18 +328,44 @@ HttpResponse HttpClient::fetch(const HttpUrl& url)
         if (header.lines() != linesBefore) deadline = Clock::now() + timeLimit; // a new line, a new wait
     }
     response.status = header.status();
+    response.reason = header.reason();
     response.header = header.text();
     response.location = header.location();
     response.cookie = header.cookie();
 
-    if (header.complete()) {
+    const auto receiveMore = [&](std::string& into, std::size_t max) {
+        const auto status = connection.receive(into, max, timeLimit);
+        if (status == TcpConnection::Status::TimedOut) throw Error("Socket capture aborted");
+        if (status != TcpConnection::Status::Ok && status != TcpConnection::Status::Closed)
+            throw Error("Connection lost while reading the answer");
+        return status == TcpConnection::Status::Ok;
+    };
+    const char* const tooBig = "The server sent more than 1 MiB";
+    const char* const cutShort = "The server closed the connection before the whole answer arrived";
+    if (!header.complete()) {
+        // A header cut short: whatever came is the response.
+    } else if (header.chunked()) {
+        ChunkedDecoder decoder(limits.httpBodyBytes);
+        std::string raw;
+        raw.swap(response.body);
         for (;;) {
-            if (response.body.size() > limits.httpBodyBytes) throw Error("The server sent more than 1 MiB");
-            const auto status =
-                connection.receive(response.body, limits.httpBodyBytes + 1 - response.body.size(), timeLimit);
-            if (status == TcpConnection::Status::Closed) break;
-            if (status == TcpConnection::Status::TimedOut) throw Error("Socket capture aborted");
-            if (status != TcpConnection::Status::Ok) throw Error("Connection lost while reading the answer");
+            decoder.feed(raw, response.body);
+            if (!decoder.problem().empty()) throw Error(decoder.problem());
+            if (decoder.complete()) break;
+            raw.clear();
+            if (!receiveMore(raw, 4096)) throw Error(cutShort);
+        }
+    } else if (header.contentLength()) {
+        const std::uint64_t length = *header.contentLength();
+        if (length > limits.httpBodyBytes) throw Error(tooBig);
+        const auto want = static_cast<std::size_t>(length);
+        while (response.body.size() < want)
+            if (!receiveMore(response.body, want - response.body.size())) throw Error(cutShort);
+        response.body.resize(want); // bytes beyond the length belong to no answer
+    } else {
+        for (;;) {
+            if (response.body.size() > limits.httpBodyBytes) throw Error(tooBig);
+            if (!receiveMore(response.body, limits.httpBodyBytes + 1 - response.body.size())) break;
         }
     }
     connection.close();

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -38,8 +39,9 @@ HttpUrl splitUrl(const std::string& url);
 std::string redirectTarget(const HttpUrl& from, const std::string& target);
 
 // The HTTP/1.0 GET request for url, each line ended by CR LF, closed by an
-// empty line. Through a proxy the request line carries the whole address and
-// "Proxy-Connection: Keep-Alive" follows it; a non-empty cookie is sent back
+// empty line, with "Connection: close" (a server or proxy that keeps the
+// connection open would otherwise leave the reader waiting). Through a proxy
+// the request line carries the whole address; a non-empty cookie is sent back
 // in a "Cookie" line.
 std::string buildRequest(const HttpUrl& url, bool viaProxy, const std::string& cookie);
 
@@ -66,6 +68,12 @@ public:
     std::size_t lines() const { return lines_; }
 
     int status() const { return status_; }
+    // The words of the status line after the code ("Not Found"), at most 256 characters.
+    const std::string& reason() const { return reason_; }
+    // The body length a "Content-Length:" line gives (a bad one is a problem()).
+    const std::optional<std::uint64_t>& contentLength() const { return contentLength_; }
+    // Whether "Transfer-Encoding:" names chunked.
+    bool chunked() const { return chunked_; }
     const std::optional<std::string>& location() const { return location_; }
     const std::optional<std::string>& cookie() const { return cookie_; }
     // The header as received, line ends included.
@@ -81,12 +89,42 @@ private:
     bool complete_ = false;
     std::string problem_;
     int status_ = 0;
+    std::string reason_;
+    std::optional<std::uint64_t> contentLength_;
+    bool chunked_ = false;
     std::optional<std::string> location_;
     std::optional<std::string> cookie_;
 };
 
+// Decodes a body sent in chunked transfer coding, from pieces of any size:
+// each chunk is a hexadecimal size line (extensions after ";" ignored), the
+// data and CR LF; a size of 0 ends the data, trailer lines and an empty line
+// end the body. A size line longer than 1 KiB, a size that is no number or
+// more than maxBody in all, or data not followed by its line end is refused
+// (problem()).
+class ChunkedDecoder {
+public:
+    explicit ChunkedDecoder(std::size_t maxBody) : maxBody_(maxBody) {}
+    // Appends the decoded data of bytes to out.
+    void feed(std::string_view bytes, std::string& out);
+    bool complete() const { return state_ == State::Done; }
+    const std::string& problem() const { return problem_; }
+
+private:
+    enum class State { Size, Data, DataEnd, Trailer, Done };
+    bool takeSizeLine(std::string_view line);
+
+    std::size_t maxBody_;
+    State state_ = State::Size;
+    std::string line_;
+    std::uint64_t left_ = 0; // data bytes of the current chunk still to come
+    std::uint64_t total_ = 0;
+    std::string problem_;
+};
+
 struct HttpResponse {
     int status = 0;
+    std::string reason;
     std::string header;
     std::string body;
     std::string url; // the address the response came from, after redirects
@@ -97,11 +135,13 @@ struct HttpResponse {
 // An HTTP/1.0 client for GET requests. Each wait (name lookup, connect,
 // sending the request, reading a header line, each piece of the body) is
 // limited by timeLimit; the pump runs between short polls meanwhile. The body
-// is everything the server sends until it closes the connection, at most
-// limits.httpBodyBytes bytes. Statuses 300 to 302 with a Location are followed, at most
-// kMaxRedirects times; every other status ends the fetch with its body (an
-// error page is a body like any other). Failures raise vextral::Error with
-// the client's messages ("Host Lookup Failed", "Socket readln aborted", ...).
+// is as long as its Content-Length says, or in chunked transfer coding when
+// the answer says so, else everything the server sends until it closes the
+// connection; at most limits.httpBodyBytes bytes. An answer that ends before
+// its length, or with a malformed chunk, is an error. Statuses 300 to 302, 303,
+// 307 and 308 with a Location are followed, at most kMaxRedirects times; every other status ends the fetch with its
+// body (an error page is a body like any other). Failures raise vextral::Error with the client's messages ("Host Lookup
+// Failed", "Socket readln aborted", ...).
 class HttpClient {
 public:
     static constexpr int kMaxRedirects = 5;

@@ -100,12 +100,44 @@ std::string UpdateCheck::updateFilePath() const
     return folder_ + "/" + kUpdateFileName;
 }
 
+bool holdsUpdateSection(const std::string& body)
+{
+    std::size_t start = 0;
+    while (start < body.size()) {
+        std::size_t end = body.find('\n', start);
+        if (end == std::string::npos) end = body.size();
+        std::string line = body.substr(start, end - start);
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t')) line.pop_back();
+        const std::size_t first = line.find_first_not_of(" \t");
+        if (first != std::string::npos && lowerAscii(line.substr(first)) == "[vextral]") return true;
+        start = end + 1;
+    }
+    return false;
+}
+
 UpdateInfo UpdateCheck::check(const std::string& url)
 {
-    bodies_.push_back(client_.get(url).body);
+    const HttpResponse response = client_.get(url);
+    if (response.status != 200) {
+        std::string text = "The update server answered " + std::to_string(response.status);
+        if (!response.reason.empty()) text += " " + response.reason;
+        throw Error(text + ".");
+    }
+    if (!holdsUpdateSection(response.body)) throw Error("The answer holds no version information.");
+    bodies_.push_back(response.body);
     const std::string path = updateFilePath();
-    writeUpdateFile(path, bodies_);
-    return readUpdateFile(path);
+    try {
+        writeUpdateFile(path, bodies_);
+    } catch (...) {
+        bodies_.pop_back();
+        throw;
+    }
+    // The values of this answer, not those of an earlier one the file also holds.
+    const std::string own = path + ".last";
+    writeUpdateFile(own, {response.body});
+    UpdateInfo info = readUpdateFile(own);
+    std::remove(own.c_str());
+    return info;
 }
 
 } // namespace vextral::net

@@ -46,11 +46,15 @@ UpdateInfo readUpdateFile(const std::string& path);
 // location the program hands to the desktop to open, since it comes from a
 // server nobody vouches for.
 bool isWebAddress(const std::string& location);
+// Whether body has a "[Vextral]" section line (any letter case).
+bool holdsUpdateSection(const std::string& body);
 
 // One check dialog's fetches. Each check fetches url, keeps its body with
 // those of the earlier checks, rewrites the update file with all of them and
-// reads it back. A failed fetch raises its error and changes nothing; a body
-// that is no update file (an error page, nothing) reads as the defaults.
+// reads this answer's values. A failed fetch raises its error and changes
+// nothing; so does an answer other than 200 ("The update server answered 404
+// Not Found.") and a body without a "Vextral" section ("The answer holds no
+// version information."): the update file stays as it was.
 class UpdateCheck {
 public:
     UpdateCheck(std::string programFolder, const UpdateConnection& connection, Pump pump = {});

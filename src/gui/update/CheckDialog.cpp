@@ -107,6 +107,11 @@ void CheckDialog::check()
     if (running_) return;
     running_ = true;
     spbCheck_->setEnabled(false);
+    // Nothing of an earlier check stays on show while this one runs or should it fail.
+    fLocation_.clear();
+    labLatestVer_->setText(QStringLiteral("Version number:"));
+    labLatestDate_->setText(QStringLiteral("Release date:"));
+    spbDownload_->setEnabled(false);
     // The check keeps its engine alive should the dialog go while events are handled.
     const std::shared_ptr<net::UpdateCheck> check = check_;
     QPointer<CheckDialog> self(this);

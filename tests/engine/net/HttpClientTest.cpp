@@ -86,9 +86,10 @@ TEST(HttpClient, RequestBytesDirectThroughAProxyAndWithACookie)
 {
     const HttpUrl url = splitUrl("http://www.vextral.example/update.ini");
     EXPECT_EQ(buildRequest(url, false, ""),
-              "GET /update.ini HTTP/1.0\r\nHost: www.vextral.example\r\n" + kAccept + kContentType + "\r\n");
+              "GET /update.ini HTTP/1.0\r\nHost: www.vextral.example\r\nConnection: close\r\n" + kAccept +
+                  kContentType + "\r\n");
     EXPECT_EQ(buildRequest(url, true, "id=7"), "GET http://www.vextral.example/update.ini HTTP/1.0\r\n"
-                                               "Proxy-Connection: Keep-Alive\r\nHost: www.vextral.example\r\n" +
+                                               "Host: www.vextral.example\r\nConnection: close\r\n" +
                                                    kAccept + "Cookie: id=7\r\n" + kContentType + "\r\n");
 
     // On the wire: straight to the server, and to a proxy (the server's own
@@ -104,10 +105,10 @@ TEST(HttpClient, RequestBytesDirectThroughAProxyAndWithACookie)
     EXPECT_EQ(viaProxy.body, "body");
     const auto requests = server.requests();
     ASSERT_EQ(requests.size(), 2u);
-    EXPECT_EQ(requests[0], "GET /update.ini HTTP/1.0\r\nHost: 127.0.0.1:" + std::to_string(server.port()) + "\r\n" +
-                               kAccept + kContentType + "\r\n");
-    EXPECT_EQ(requests[1], "GET http://update.invalid/update.ini HTTP/1.0\r\nProxy-Connection: Keep-Alive\r\n"
-                           "Host: update.invalid\r\n" +
+    EXPECT_EQ(requests[0], "GET /update.ini HTTP/1.0\r\nHost: 127.0.0.1:" + std::to_string(server.port()) +
+                               "\r\nConnection: close\r\n" + kAccept + kContentType + "\r\n");
+    EXPECT_EQ(requests[1], "GET http://update.invalid/update.ini HTTP/1.0\r\n"
+                           "Host: update.invalid\r\nConnection: close\r\n" +
                                kAccept + kContentType + "\r\n");
 }
 
@@ -195,17 +196,88 @@ TEST(HttpClient, RedirectsAreFollowedWithTheirCookieAndLoopsEnd)
     EXPECT_EQ(errorOf([&] { looping.get(loop.url()); }), "Too many redirects.");
     EXPECT_EQ(loop.requests().size(), 1u + HttpClient::kMaxRedirects);
 
-    // Other statuses end the fetch with their body, a 404 page or a 303 alike.
+    // Other statuses end the fetch with their body, a 404 page or a 304 alike.
     ScriptedHttpServer other([](int n, const ScriptedHttpServer::Connection& c) {
         c.send(n == 0 ? "HTTP/1.0 404 Not Found\r\n\r\n<html>gone</html>"
-                      : "HTTP/1.0 303 See Other\r\nLocation: x.ini\r\n\r\nsee");
+                      : "HTTP/1.0 304 Not Modified\r\nLocation: x.ini\r\n\r\nsame");
     });
     HttpClient plain = quickClient();
-    EXPECT_EQ(plain.get(other.url()).body, "<html>gone</html>");
-    const HttpResponse seeOther = plain.get(other.url());
-    EXPECT_EQ(seeOther.status, 303);
-    EXPECT_EQ(seeOther.body, "see");
+    const HttpResponse notFound = plain.get(other.url());
+    EXPECT_EQ(notFound.body, "<html>gone</html>");
+    EXPECT_EQ(notFound.reason, "Not Found");
+    const HttpResponse notModified = plain.get(other.url());
+    EXPECT_EQ(notModified.status, 304);
+    EXPECT_EQ(notModified.body, "same");
     EXPECT_EQ(other.requests().size(), 2u);
+}
+
+TEST(HttpClient, SeeOtherAndTemporaryAndPermanentRedirectsAreFollowed)
+{
+    for (const char* status : {"303 See Other", "307 Temporary Redirect", "308 Permanent Redirect"}) {
+        SCOPED_TRACE(status);
+        ScriptedHttpServer server([status](int n, const ScriptedHttpServer::Connection& c) {
+            c.send(n == 0 ? std::string("HTTP/1.1 ") + status + "\r\nLocation: /new.ini\r\nContent-Length: 0\r\n\r\n"
+                          : std::string("HTTP/1.0 200 OK\r\n\r\n[Vextral]\r\n"));
+        });
+        HttpClient client = quickClient();
+        const HttpResponse r = client.get(server.url());
+        EXPECT_EQ(r.status, 200);
+        EXPECT_EQ(r.body, "[Vextral]\r\n");
+        EXPECT_EQ(r.url, server.url("/new.ini"));
+    }
+    ScriptedHttpServer loop(answer("HTTP/1.1 307 Temporary Redirect\r\nLocation: update.ini\r\n\r\n"));
+    HttpClient looping = quickClient();
+    EXPECT_EQ(errorOf([&] { looping.get(loop.url()); }), "Too many redirects.");
+    EXPECT_EQ(loop.requests().size(), 1u + HttpClient::kMaxRedirects);
+}
+
+TEST(HttpClient, ContentLengthEndsTheBodyOnAConnectionKeptOpen)
+{
+    // Like a proxy that keeps the connection: the body is complete long before the server closes.
+    ScriptedHttpServer server([](int, const ScriptedHttpServer::Connection& c) {
+        c.send("HTTP/1.1 200 OK\r\nContent-Length: 12\r\nConnection: keep-alive\r\n\r\n[Vextral]\r\nx");
+        c.wait(5000);
+    });
+    HttpClient client;
+    client.timeLimit = 3000ms;
+    const auto start = Clock::now();
+    const HttpResponse r = client.get(server.url());
+    EXPECT_LT(Clock::now() - start, 1000ms);
+    EXPECT_EQ(r.body, "[Vextral]\r\nx");
+
+    ScriptedHttpServer shortBody(answer("HTTP/1.0 200 OK\r\nContent-Length: 50\r\n\r\nonly this"));
+    HttpClient quick = quickClient();
+    EXPECT_EQ(errorOf([&] { quick.get(shortBody.url()); }),
+              "The server closed the connection before the whole answer arrived");
+    ScriptedHttpServer huge(answer("HTTP/1.0 200 OK\r\nContent-Length: 99999999999\r\n\r\nx"));
+    EXPECT_EQ(errorOf([&] { quick.get(huge.url()); }), "The server sent more than 1 MiB");
+    ScriptedHttpServer bad(answer("HTTP/1.0 200 OK\r\nContent-Length: 1x\r\n\r\nx"));
+    EXPECT_EQ(errorOf([&] { quick.get(bad.url()); }), "The server sent a bad Content-Length");
+}
+
+TEST(HttpClient, ChunkedBodiesAreDecodedWithinBounds)
+{
+    ScriptedHttpServer server([](int, const ScriptedHttpServer::Connection& c) {
+        c.send("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n9;ext=1\r\n[Vextral]\r\n");
+        c.send("2\r\n\r\n\r\nA\r\nversion=3\n\r\n0\r\nX-Trailer: 1\r\n\r\n");
+        c.wait(5000); // kept open: the last chunk ends the body
+    });
+    HttpClient client;
+    client.timeLimit = 3000ms;
+    const auto start = Clock::now();
+    EXPECT_EQ(client.get(server.url()).body, "[Vextral]\r\nversion=3\n");
+    EXPECT_LT(Clock::now() - start, 1000ms);
+
+    HttpClient quick = quickClient();
+    for (const char* body : {"zz\r\nab\r\n0\r\n\r\n", "2\r\nabc\r\n0\r\n\r\n", "-1\r\n", "100000000000000000\r\n"}) {
+        ScriptedHttpServer broken(answer(std::string("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n") + body));
+        EXPECT_EQ(errorOf([&] { quick.get(broken.url()); }), "The server sent a malformed chunk") << body;
+    }
+    ScriptedHttpServer big(answer("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nFFFFFFF\r\n"));
+    EXPECT_EQ(errorOf([&] { quick.get(big.url()); }), "The server sent more than 1 MiB");
+    ScriptedHttpServer cut(answer("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nab"));
+    EXPECT_EQ(errorOf([&] { quick.get(cut.url()); }),
+              "The server closed the connection before the whole answer arrived");
 }
 
 TEST(HttpClient, EveryWaitEndsWithItsMessage)

@@ -38,7 +38,7 @@ UpdateConnection fromIni(const std::string& text)
 
 } // namespace
 
-TEST(UpdateCheck, ChecksStoreEveryBodyAndTheFirstSectionCounts)
+TEST(UpdateCheck, ChecksStoreEveryBodyAndShowTheLatestAnswer)
 {
     TempDir site;
     TempDir program;
@@ -58,21 +58,44 @@ TEST(UpdateCheck, ChecksStoreEveryBodyAndTheFirstSectionCounts)
     put(site / "update.ini", second);
     info = check.check(server.url("/update.ini"));
     EXPECT_EQ(slurp(program / "update.ini"), first + "\r\n" + second + "\r\n");
-    EXPECT_EQ(info.version, "2.5");
-    EXPECT_EQ(check.bodies(), (std::vector<std::string> {first, second}));
-
-    // A body that is no update file, and a 404 page: both stored, both read as the defaults.
-    put(site / "update.ini", "just text\r\n");
-    UpdateCheck fresh(program.path().string(), quick());
-    info = fresh.check(server.url("/update.ini"));
-    EXPECT_EQ(info.version, "2.1");
-    EXPECT_EQ(info.release, "May 5,2001");
+    EXPECT_EQ(info.version, "3.0");
+    EXPECT_EQ(info.release, "Jan 1,2003");
     EXPECT_EQ(info.location, product::kDownloadLocation);
-    info = fresh.check(server.url("/missing.ini"));
-    EXPECT_EQ(info.version, "2.1");
-    EXPECT_EQ(fresh.bodies().size(), 2u);
-    EXPECT_NE(fresh.bodies()[1].find("404"), std::string::npos);
-    EXPECT_EQ(slurp(program / "update.ini"), "just text\r\n\r\n" + fresh.bodies()[1] + "\r\n");
+    EXPECT_EQ(check.bodies(), (std::vector<std::string> {first, second}));
+}
+
+TEST(UpdateCheck, AnErrorStatusOrAnAnswerWithoutTheSectionIsAFailure)
+{
+    TempDir site;
+    TempDir program;
+    put(site / "update.ini", "just text\r\n");
+    put(site / "empty.ini", "");
+    test::PythonHttpServer server(site.path().string());
+    test::ScriptedHttpServer failing([](int, const test::ScriptedHttpServer::Connection& c) {
+        c.send("HTTP/1.0 503 Service Unavailable\r\nContent-Length: 16\r\n\r\n[Vextral]\r\nv=9\r\n");
+    });
+    const auto failure = [](UpdateCheck& check, const std::string& url) {
+        try {
+            check.check(url);
+        } catch (const Error& e) {
+            return std::string(e.what());
+        }
+        return std::string("(no error)");
+    };
+    for (bool present : {false, true}) {
+        SCOPED_TRACE(present);
+        if (present) put(program / "update.ini", "old\r\n\x01");
+        UpdateCheck check(program.path().string(), quick());
+        EXPECT_EQ(failure(check, server.url("/missing.ini")), "The update server answered 404 File not found.");
+        EXPECT_EQ(failure(check, failing.url()), "The update server answered 503 Service Unavailable.");
+        EXPECT_EQ(failure(check, server.url("/update.ini")), "The answer holds no version information.");
+        EXPECT_EQ(failure(check, server.url("/empty.ini")), "The answer holds no version information.");
+        EXPECT_TRUE(check.bodies().empty());
+        if (present)
+            EXPECT_EQ(slurp(program / "update.ini"), "old\r\n\x01");
+        else
+            EXPECT_FALSE(std::filesystem::exists(program / "update.ini"));
+    }
 }
 
 TEST(UpdateCheck, AFailedFetchOrWriteLeavesTheFileAsItWas)

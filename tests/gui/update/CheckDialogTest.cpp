@@ -115,22 +115,30 @@ TEST(CheckDialog, ChecksShowTheLatestVersionAndDownloadOpensIt)
     d.click("spbDownload");
     EXPECT_EQ(opened.urls, QList<QUrl> {QUrl("http://mirror.example/vextral26.zip")});
 
-    // A second Check keeps both bodies; the first one's section still counts.
-    // A file without the section is shown as the defaults.
-    const std::string second = "<b>no</b> update file";
+    // A second Check shows the new answer; one without the section, or an
+    // error status, is a failed check that clears the fields and keeps update.ini.
+    const std::string second = "[Vextral]\r\nversion=2.7\r\n";
     put(site / "update.ini", second);
     d.click("spbCheck");
     EXPECT_EQ(d.entries(), 2);
     EXPECT_EQ(fileText(d.program / "update.ini"), first + "\r\n" + second + "\r\n");
-    EXPECT_EQ(d.text("labLatestVer"), "Version number:2.6");
-    Dialog fresh(server.url("/update.ini"));
-    fresh.click("spbCheck");
-    EXPECT_EQ(fresh.text("labLatestVer"), "Version number:2.1");
-    EXPECT_EQ(fresh.text("labLatestDate"), "Release date:May 5,2001");
-    EXPECT_TRUE(fresh.enabled("spbDownload"));
-    fresh.click("spbDownload");
-    EXPECT_EQ(opened.urls.size(), 2);
-    EXPECT_EQ(opened.urls.value(1), QUrl(product::kDownloadLocation));
+    EXPECT_EQ(d.text("labLatestVer"), "Version number:2.7");
+    EXPECT_EQ(d.text("labLatestDate"), "Release date:May 5,2001");
+    const std::string stored = fileText(d.program / "update.ini");
+    put(site / "update.ini", "<b>no</b> update file");
+    d.click("spbCheck");
+    EXPECT_EQ(d.prompts.errors, QStringList {"The answer holds no version information."});
+    EXPECT_EQ(d.text("labLatestVer"), "Version number:");
+    EXPECT_EQ(d.text("labLatestDate"), "Release date:");
+    EXPECT_FALSE(d.enabled("spbDownload"));
+    EXPECT_EQ(fileText(d.program / "update.ini"), stored);
+
+    Dialog missing(server.url("/missing.ini"));
+    missing.click("spbCheck");
+    EXPECT_EQ(missing.prompts.errors, QStringList {"The update server answered 404 File not found."});
+    EXPECT_EQ(missing.text("labLatestVer"), "Version number:");
+    EXPECT_FALSE(missing.enabled("spbDownload"));
+    EXPECT_FALSE(std::filesystem::exists(missing.program / "update.ini"));
 }
 
 TEST(CheckDialog, DownloadOpensOnlyWebAddressesAndServerTextIsNoMarkup)
@@ -173,8 +181,8 @@ TEST(CheckDialog, AFailedCheckChangesNothingAndCheckWaitsMeanwhile)
     EXPECT_FALSE(checkEnabledMeanwhile);
     EXPECT_TRUE(d.enabled("spbCheck"));
     EXPECT_EQ(d.prompts.errors, QStringList {"Socket readln aborted"});
-    EXPECT_EQ(d.text("labLatestVer"), "Version number:3.1");
-    EXPECT_TRUE(d.enabled("spbDownload"));
+    EXPECT_EQ(d.text("labLatestVer"), "Version number:"); // cleared when the check began
+    EXPECT_FALSE(d.enabled("spbDownload"));
     EXPECT_EQ(fileText(d.program / "update.ini"), stored);
 
     Dialog refused("http://127.0.0.1:" + std::to_string(test::refusedPort()) + "/update.ini");
