@@ -14,6 +14,7 @@
 #include <spawn.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 extern char** environ;
@@ -100,6 +101,57 @@ int unusedPort()
     const int fd = listenLocal(&port);
     if (fd >= 0) ::close(fd);
     return port;
+}
+
+bool acceptsConnections(int port)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return false;
+    sockaddr_in address {};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    ::close(fd);
+    return ok;
+}
+
+ServerProgram::ServerProgram(const std::vector<std::string>& argv, int port)
+{
+    pid_ = ::fork();
+    if (pid_ == 0) {
+        std::vector<char*> args;
+        for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        ::execv(args[0], args.data());
+        ::_exit(127);
+    }
+    for (int i = 0; i < 200 && pid_ > 0; ++i) { // at most ten seconds
+        if (acceptsConnections(port)) {
+            ready_ = true;
+            break;
+        }
+        int status = 0;
+        if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+            pid_ = -1;
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+}
+
+ServerProgram::~ServerProgram()
+{
+    if (pid_ <= 0) return;
+    // Asked to stop first (squid and exim then end their helpers), killed
+    // when it lingers.
+    ::kill(pid_, SIGTERM);
+    for (int i = 0; i < 40; ++i) {
+        if (::waitpid(pid_, nullptr, WNOHANG) == pid_) return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
 }
 
 PythonServer::PythonServer(const std::filesystem::path& script, const std::filesystem::path& dir,

@@ -73,6 +73,27 @@ private:
     int port_ = 0;
 };
 
+// A server program (lighttpd, squid, exim...) run in the foreground as a
+// private instance: started with argv (argv[0] a full path), ready once
+// 127.0.0.1:port accepts connections (waited for up to ten seconds, less
+// when the program exits first). Asked to stop with SIGTERM on destruction,
+// killed when it lingers, and reaped.
+class ServerProgram {
+public:
+    ServerProgram(const std::vector<std::string>& argv, int port);
+    ~ServerProgram();
+    ServerProgram(const ServerProgram&) = delete;
+    ServerProgram& operator=(const ServerProgram&) = delete;
+    bool ready() const { return ready_; }
+
+private:
+    pid_t pid_ = -1;
+    bool ready_ = false;
+};
+
+// True when something accepts a connection on 127.0.0.1:port.
+bool acceptsConnections(int port);
+
 // A test CA (dir/ca.pem, made on first use) and a server certificate signed
 // by it, dir/NAME.pem with its key dir/NAME.key. The certificate names the
 // given DNS names (and 127.0.0.1). Returns false when openssl failed.

@@ -101,6 +101,9 @@ Texts outgoingTexts(const MoxMsg& msg)
 
 // ---- header values ----
 
+// The longest line SMTP allows, without its CR LF (RFC 5321, 5322).
+constexpr std::size_t kMaxLine = 998;
+
 // A header value on one line: line breaks inside it would start new headers.
 std::string oneLine(std::string value)
 {
@@ -363,42 +366,43 @@ void appendBase64Lines(const std::string& text, std::vector<std::string>& lines)
 
 using Descriptor = FileDescriptor;
 
-// A write-only stream that splits what it receives into lines at CR LF.
-class LineStream final : public Stream {
+// A write-only stream that appends what it receives to a text it does not own.
+class AppendStream final : public Stream {
 public:
-    explicit LineStream(std::vector<std::string>& lines) : lines_(lines) {}
+    explicit AppendStream(std::string& text) : text_(text) {}
     std::size_t read(void*, std::size_t) override { throw Error("Invalid stream operation"); }
     std::int64_t seek(std::int64_t, SeekOrigin) override { throw Error("Invalid stream operation"); }
     std::size_t write(const void* buffer, std::size_t count) override
     {
-        const char* at = static_cast<const char*>(buffer);
-        const char* const end = at + count;
-        while (at < end) {
-            const char* stop = static_cast<const char*>(std::memchr(at, '\n', static_cast<std::size_t>(end - at)));
-            if (!stop) {
-                current_.append(at, end);
-                break;
-            }
-            current_.append(at, stop);
-            if (!current_.empty() && current_.back() == '\r') current_.pop_back();
-            lines_.push_back(std::move(current_));
-            current_.clear();
-            current_.reserve(76);
-            at = stop + 1;
-        }
+        text_.append(static_cast<const char*>(buffer), count);
         return count;
-    }
-    // The last line, which has no line break after it.
-    void finish()
-    {
-        if (!current_.empty()) lines_.push_back(std::move(current_));
-        current_.clear();
     }
 
 private:
-    std::vector<std::string>& lines_;
-    std::string current_;
+    std::string& text_;
 };
+
+// The Base64 text of a file of size bytes: 76 characters a line, CR LF after
+// each line but the last.
+std::size_t base64Size(std::int64_t size)
+{
+    const auto characters = static_cast<std::size_t>((size + 2) / 3 * 4);
+    return characters + (characters == 0 ? 0 : (characters - 1) / 76 * 2);
+}
+
+// The size of a file as it is now, 0 when it cannot be read (the encoder then
+// says why).
+std::int64_t fileSize(const std::string& path)
+{
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) ? info.st_size : 0;
+}
+
+void appendLine(std::string& text, const std::string& line)
+{
+    text += line;
+    text += "\r\n";
+}
 
 // Reads up to count bytes, fewer only at the end of the file.
 std::size_t readFully(int fd, char* buffer, std::size_t count, const std::string& path)
@@ -466,20 +470,17 @@ void encodeFile(const AttachedFile& file, const ComposeEvents& events, Stream& t
     encoder.finish();
 }
 
-std::vector<std::string> encodeAttachment(const AttachedFile& file, const ComposeEvents& events)
+std::string encodeAttachment(const AttachedFile& file, const ComposeEvents& events)
 {
-    // The text goes straight into lines in memory, where the message keeps
-    // it anyway: no temporary file to write and read back.
-    std::vector<std::string> lines;
-    LineStream target(lines);
+    std::string text;
+    AppendStream target(text);
     encodeFile(file, events, target);
-    target.finish();
     if (events.onEncodeEnd) events.onEncodeEnd();
-    return lines;
+    return text;
 }
 
-std::vector<std::string> composeMessage(const MoxMsg& msg, const std::string& host, const std::string& localHostName,
-                                        const ComposeEvents& events)
+std::string composeMessageText(const MoxMsg& msg, const std::string& host, const std::string& localHostName,
+                               const ComposeEvents& events)
 {
     const Texts texts = outgoingTexts(msg);
     const bool base64 = msg.textEncoding == TextEncoding::teBase64;
@@ -495,7 +496,6 @@ std::vector<std::string> composeMessage(const MoxMsg& msg, const std::string& ho
         appendBase64Lines(base64Encode(joined), body);
     } else {
         body = splitLines(texts.lines);
-        constexpr std::size_t kMaxLine = 998;
         if (std::any_of(body.begin(), body.end(), [](const std::string& line) { return line.size() > kMaxLine; })) {
             body = quotedPrintableLines(body);
             label = "quoted-printable";
@@ -519,10 +519,11 @@ std::vector<std::string> composeMessage(const MoxMsg& msg, const std::string& ho
     }
     if (!msg.replyTo.empty()) headers.push_back("Reply-To: " + oneLine(msg.replyTo));
     headers.push_back("X-Mailer: " + mailerName());
-    // Recipients as typed when plain ASCII; names that are not, as encoded words.
+    // Recipients as typed when plain ASCII (folded only when the line would
+    // pass SMTP's 998 characters); names that are not, as encoded words.
     const auto addRecipients = [&headers](const char* name, const std::string& list) {
         const std::string value = oneLine(list);
-        if (isAscii(value)) {
+        if (isAscii(value) && value.size() + 4 <= kMaxLine) {
             headers.push_back(std::string(name) + ": " + value);
         } else {
             addFoldedHeader(headers, name, encodedAddressList(value));
@@ -536,39 +537,69 @@ std::vector<std::string> composeMessage(const MoxMsg& msg, const std::string& ho
     // header and readers would garble them).
     if (base64 || !isAscii(texts.subject))
         addEncodedHeader(headers, "Subject", encodedWords(oneLine(texts.subject), texts.charSet));
+    else if (texts.subject.size() + 9 > kMaxLine)
+        addFoldedHeader(headers, "Subject", oneLine(texts.subject));
     else
         headers.push_back("Subject: " + oneLine(texts.subject));
 
     const std::string textType = "Content-Type: Text/Plain; charset=" + texts.charSet;
     const std::string textEncoding = "Content-Transfer-Encoding: " + label;
-    if (msg.attachedFiles.count() == 0) {
+    const std::string boundary = msg.attachedFiles.count() == 0 ? std::string() : newBoundary();
+    const std::string delimiter = "--" + boundary;
+    if (boundary.empty()) {
         headers.push_back(textType);
         headers.push_back(textEncoding);
     } else {
-        const std::string boundary = newBoundary();
-        const std::string delimiter = "--" + boundary;
         headers.push_back("Content-Type: multipart/mixed; boundary=\"" + boundary + "\"");
         body.insert(body.begin(), {delimiter, textType, textEncoding, ""});
-        for (const AttachedFile& file : msg.attachedFiles) {
-            const FileNameHeaders names = fileNameHeaders(oneLine(file.contentType), oneLine(file.fileName));
-            body.push_back(delimiter);
-            body.insert(body.end(), names.contentType.begin(), names.contentType.end());
-            body.push_back("Content-Transfer-Encoding: base64");
-            body.insert(body.end(), names.disposition.begin(), names.disposition.end());
-            body.push_back("");
-            std::vector<std::string> encoded = encodeAttachment(file, events);
-            if (events.pump) events.pump();
-            body.insert(body.end(), std::make_move_iterator(encoded.begin()), std::make_move_iterator(encoded.end()));
-        }
-        body.push_back("");
-        body.push_back(delimiter + "--");
-        body.push_back("");
     }
     for (const std::string& line : msg.extraHeaders) headers.push_back(oneLine(line));
-
     headers.push_back("");
-    headers.insert(headers.end(), std::make_move_iterator(body.begin()), std::make_move_iterator(body.end()));
-    return headers;
+
+    // One text, its room reserved at once: the attachments are encoded
+    // straight into it, so the message takes little more memory than its
+    // own size (about 4/3 of the files).
+    std::size_t room = 0;
+    for (const std::string& line : headers) room += line.size() + 2;
+    for (const std::string& line : body) room += line.size() + 2;
+    for (const AttachedFile& file : msg.attachedFiles) room += base64Size(fileSize(file.path)) + 1024;
+    std::string text;
+    text.reserve(room + 64);
+    for (const std::string& line : headers) appendLine(text, line);
+    for (const std::string& line : body) appendLine(text, line);
+    if (boundary.empty()) return text;
+
+    for (const AttachedFile& file : msg.attachedFiles) {
+        const FileNameHeaders names = fileNameHeaders(oneLine(file.contentType), oneLine(file.fileName));
+        appendLine(text, delimiter);
+        for (const std::string& line : names.contentType) appendLine(text, line);
+        appendLine(text, "Content-Transfer-Encoding: base64");
+        for (const std::string& line : names.disposition) appendLine(text, line);
+        appendLine(text, "");
+        const std::size_t before = text.size();
+        AppendStream target(text);
+        encodeFile(file, events, target);
+        if (text.size() > before) text += "\r\n"; // the last Base64 line has no break of its own
+        if (events.onEncodeEnd) events.onEncodeEnd();
+        if (events.pump) events.pump();
+    }
+    appendLine(text, "");
+    appendLine(text, delimiter + "--");
+    appendLine(text, "");
+    return text;
+}
+
+std::vector<std::string> composeMessage(const MoxMsg& msg, const std::string& host, const std::string& localHostName,
+                                        const ComposeEvents& events)
+{
+    const std::string text = composeMessageText(msg, host, localHostName, events);
+    std::vector<std::string> lines;
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t stop = text.find("\r\n", start);
+        lines.push_back(text.substr(start, stop - start));
+        start = stop + 2;
+    }
+    return lines;
 }
 
 } // namespace vextral::net

@@ -20,21 +20,27 @@ struct ComposeEvents {
     int encodeProgressStep = 10; // percent between two onEncodeProgress calls
 };
 
-// The lines of the message as sent after DATA, without line ends and without
-// the final "." line; the caller adds CR LF and does the SMTP dot-stuffing of
-// nothing else (lines beginning with "." are already doubled in 8Bit mode).
+// The message as sent after DATA: every line followed by CR LF, without the
+// final "." line; the caller does the SMTP dot-stuffing of nothing else
+// (lines beginning with "." are already doubled in 8Bit mode). No line is
+// longer than 998 characters but a header word that cannot be split.
 //   host:          the SMTP server name; completes a bare user name in From
 //   localHostName: this machine's name as the connection reports it (Message-Id)
 // The message is not changed. Text that is valid UTF-8 goes out as ISO-8859-1
 // when the message's charset is ISO-8859-1 and every character fits, else as
-// UTF-8 (and the charset named is then UTF-8). Throws vextral::Error when an
+// UTF-8 (and the charset named is then UTF-8). Attachments are encoded
+// straight into the text, whose room is reserved first: composing a message
+// takes about its own size in memory. Throws vextral::Error when an
 // attachment cannot be read.
+std::string composeMessageText(const MoxMsg& msg, const std::string& host, const std::string& localHostName,
+                               const ComposeEvents& events = {});
+// The same message as lines, without their CR LF.
 std::vector<std::string> composeMessage(const MoxMsg& msg, const std::string& host, const std::string& localHostName,
                                         const ComposeEvents& events = {});
 
-// The Base64 lines of one file (76 characters a line, the last shorter),
+// The Base64 text of one file (76 characters a line, CR LF between lines),
 // with the start/progress/end events.
-std::vector<std::string> encodeAttachment(const AttachedFile& file, const ComposeEvents& events);
+std::string encodeAttachment(const AttachedFile& file, const ComposeEvents& events);
 // The encoding itself: the file at file.path read in 1024-byte chunks (the
 // pump served before each, progress by the step's thresholds, 100 at the end)
 // and written as Base64 text with CR LF line breaks into target. Fires the

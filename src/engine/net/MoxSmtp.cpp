@@ -20,6 +20,7 @@ using Status = TcpConnection::Status;
 using std::chrono::milliseconds;
 
 constexpr std::uint32_t quitLimit = 5000;
+constexpr std::uint32_t kFinalReplyLimit = 10 * 60 * 1000;
 
 // Blanks and control characters, as the address rules trim them.
 std::string trimmed(const std::string& text)
@@ -331,9 +332,9 @@ bool MoxSmtp::readReply(std::uint32_t limit)
     return true;
 }
 
-bool MoxSmtp::expect(const std::string& code)
+bool MoxSmtp::expect(const std::string& code, std::uint32_t limit)
 {
-    if (failed_ || !readReply(timeOut)) return false;
+    if (failed_ || !readReply(limit == 0 ? timeOut : limit)) return false;
     if (replyCode_ == code) return true;
     failed_ = true;
     lastError_ = replyLines_.empty() ? replyCode_ : trimmed(replyLines_.back());
@@ -380,8 +381,7 @@ void MoxSmtp::sendMessage(const MoxMsg& message)
     events.onEncodeEnd = onEncodeEnd;
     events.pump = pump_;
     events.encodeProgressStep = encodeProgressStep;
-    std::vector<std::string> lines = composeMessage(dated, host, localHostName(), events);
-    for (std::string& line : lines) line = oneLine(std::move(line));
+    const std::string text = composeMessageText(dated, host, localHostName(), events);
     if (quitRequested_) {
         lastError_ = "Cancelled.";
         throw SmtpError(notSent(lastError_), lastError_);
@@ -393,7 +393,7 @@ void MoxSmtp::sendMessage(const MoxMsg& message)
     for (const std::string* field : {&message.sendTo, &message.cc, &message.bcc}) {
         std::vector<std::string> recipients = parseAddressList(*field);
         for (std::string& address : recipients) address = oneLine(std::move(address));
-        if (sendToList(sender, recipients, lines) <= 0) {
+        if (sendToList(sender, recipients, text) <= 0) {
             handleError();
             throw SmtpError(notSent(lastError_), lastError_);
         }
@@ -402,8 +402,7 @@ void MoxSmtp::sendMessage(const MoxMsg& message)
     if (onAfterSend) onAfterSend();
 }
 
-int MoxSmtp::sendToList(const std::string& sender, const std::vector<std::string>& recipients,
-                        const std::vector<std::string>& lines)
+int MoxSmtp::sendToList(const std::string& sender, const std::vector<std::string>& recipients, const std::string& text)
 {
     if (recipients.empty()) return 1;
     if (!command("MAIL FROM:<" + sender + ">\r\n", "250")) return -1;
@@ -411,18 +410,27 @@ int MoxSmtp::sendToList(const std::string& sender, const std::vector<std::string
         if (!command("RCPT TO:<" + address + ">\r\n", "250")) return -2;
     }
     if (!command("DATA\r\n", "354")) return -3;
+    // The text goes out in pieces of whole lines, about 16 KiB each, with
+    // progress by the bytes sent.
+    constexpr std::size_t kPiece = 16 * 1024;
     int threshold = sendProgressStep;
-    const long long count = static_cast<long long>(lines.size());
-    for (long long i = 0; i < count; ++i) {
-        if (!sendText(lines[static_cast<std::size_t>(i)] + "\r\n")) return -6;
-        sendPercent_ = percent(i + 1, count);
+    for (std::size_t at = 0; at < text.size();) {
+        std::size_t stop = std::min(text.size(), at + kPiece);
+        if (stop < text.size()) {
+            const std::size_t lineEnd = text.rfind('\n', stop - 1);
+            stop = lineEnd != std::string::npos && lineEnd >= at ? lineEnd + 1 : stop;
+        }
+        if (!sendText(text.substr(at, stop - at))) return -6;
+        at = stop;
+        sendPercent_ = percent(static_cast<long long>(at), static_cast<long long>(text.size()));
         if (sendPercent_ >= threshold) {
             if (onSendProgress) onSendProgress(sendPercent_);
-            threshold += sendProgressStep;
+            while (threshold <= sendPercent_) threshold += sendProgressStep;
         }
-        if (pump_) pump_();
     }
-    if (!command("\r\n.\r\n", "250")) return -4;
+    // The server may check the whole message before it answers: its reply
+    // gets the ten minutes RFC 5321 allows, however short timeOut is.
+    if (failed_ || !sendText("\r\n.\r\n") || !expect("250", std::max(timeOut, kFinalReplyLimit))) return -4;
     if (!command("RSET\r\n", "250")) return -5;
     if (onSendProgress) onSendProgress(100);
     return 1;

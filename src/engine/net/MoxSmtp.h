@@ -38,9 +38,11 @@ enum class SmtpSecurity {
 
 // Sends composed mail messages to an SMTP server over one TCP connection,
 // driven from the GUI thread: every wait (name lookup, connect, each reply,
-// each send) lasts at most timeOut milliseconds and runs the pump between
-// short polls, so a window keeps responding, and a connection the server
-// closes ends the wait at once.
+// each send) lasts at most timeOut milliseconds - except the reply to the
+// end of the message data, which may take ten minutes, as RFC 5321 allows
+// a server that checks the message - and runs the pump between short polls,
+// so a window keeps responding (and cancel() works), and a connection the
+// server closes ends the wait at once.
 //
 // Use:
 //     MoxSmtp smtp(pump);                 // pump: QCoreApplication::processEvents, or empty
@@ -58,8 +60,9 @@ enum class SmtpSecurity {
 // The dialogue: greeting 220; HELO (or EHLO when TLS or a login is asked for)
 // 250; then for each of the To, CC and BCC lists that is not empty, one
 // transaction: MAIL FROM:<sender> 250, RCPT TO:<address> 250 for each
-// address, DATA 354, the composed lines each followed by CR LF, CR LF "."
-// CR LF 250, RSET 250. Reply codes must match exactly (251 is a failure).
+// address, DATA 354, the composed text (every line followed by CR LF, sent
+// in pieces of about 16 KiB with progress by bytes), CR LF "." CR LF 250,
+// RSET 250. Reply codes must match exactly (251 is a failure).
 //
 // Failures reach the caller one way: sendMessage throws SmtpError. A
 // connection that cannot be opened leaves the client disconnected with no
@@ -86,7 +89,7 @@ public:
     std::string host;              // server name or address; also completes a bare From name
     int encodeProgressStep = 10;   // percent between two onEncodeProgress calls
     int sendProgressStep = 10;     // percent between two onSendProgress calls
-    std::uint32_t timeOut = 60000; // milliseconds, for every single wait
+    std::uint32_t timeOut = 60000; // milliseconds, for every single wait (but see above)
     SmtpSecurity security = SmtpSecurity::None;
     std::string userName; // when set, logs in (AUTH PLAIN or LOGIN, as the server offers)
     std::string password;
@@ -162,10 +165,9 @@ private:
     bool login();
     bool sendText(const std::string& text, const std::string& shown = {});
     bool readReply(std::uint32_t limit);
-    bool expect(const std::string& code);
+    bool expect(const std::string& code, std::uint32_t limit = 0); // limit 0: timeOut
     bool command(const std::string& text, const std::string& code);
-    int sendToList(const std::string& sender, const std::vector<std::string>& recipients,
-                   const std::vector<std::string>& lines);
+    int sendToList(const std::string& sender, const std::vector<std::string>& recipients, const std::string& text);
     void handleError();
     void fail(const std::string& description);
     void closeConnection();

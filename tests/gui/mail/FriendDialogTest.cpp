@@ -7,6 +7,7 @@
 #include "gui/options/OptionsDialog.h"
 #include "gui/support/DialogDesktop.h"
 #include "settings/ProfileFile.h"
+#include "support/EximPeer.h"
 #include "support/SmtpPeer.h"
 
 #include <QComboBox>
@@ -207,7 +208,7 @@ TEST(FriendDialog, RefusedRecipientsUnreachableServersAndMissingSettings)
     desk.prompts.passwordAnswers << QStringLiteral("wrong") << QStringLiteral("secret");
     click(d, "spbSend");
     EXPECT_TRUE(status(d).startsWith("535")) << status(d).toStdString();
-    EXPECT_EQ(desk.prompts.errors, QStringList {"Not connected."});
+    EXPECT_EQ(desk.prompts.errors, QStringList {"Not connected.\n\n" + status(d)}) << "the server's reply in the box";
     desk.prompts.errors.clear();
     click(d, "spbSend");
     EXPECT_EQ(status(d), "Send completed.");
@@ -250,13 +251,43 @@ TEST(FriendDialog, RefusedRecipientsUnreachableServersAndMissingSettings)
     EXPECT_EQ(server.mails().size(), 1u);
 
     // Nobody listening: "Not connected." in the error box, no success.
-    desk.writeIni("[Internet]\nSmtpIp=127.0.0.1\nReplyto=me@example.org\nConnection=2\nSmtpPort=" +
-                  std::to_string(test::unusedPort()) + "\n");
+    const int port = test::unusedPort();
+    desk.writeIni(
+        "[Internet]\nSmtpIp=127.0.0.1\nReplyto=me@example.org\nConnection=2\nSmtpPort=" + std::to_string(port) + "\n");
     desk.prompts.errors.clear();
     control<QLabel>(d, "labStatus")->setText(QStringLiteral("Status:"));
     click(d, "spbSend");
-    EXPECT_EQ(desk.prompts.errors, QStringList {"Not connected."});
+    EXPECT_EQ(desk.prompts.errors,
+              QStringList {"Not connected.\n\nCannot connect to 127.0.0.1:" + QString::number(port) + "."});
     EXPECT_NE(status(d), "Send completed.");
     d->close();
     desk.settle();
+}
+
+// Through Debian's exim, with STARTTLS and a login: a refused password shows
+// exim's own 535 reply in the error box; the right one delivers the mail.
+TEST(FriendDialog, ThroughEximTheRefusalIsShownAndTheMailDelivered)
+{
+    if (!test::EximServers::installed())
+        GTEST_SKIP() << test::EximServers::kProgram << " is missing (exim4-daemon-light, tools/install-deps.sh test)";
+    test::EximServers exim;
+    ASSERT_TRUE(exim.running()) << exim.log();
+    test::ScopedEnv trust("SSL_CERT_FILE", exim.caFile().string());
+    Desktop desk;
+    desk.writeIni("[Internet]\nSmtpIp=localhost\nReplyto=ann@local.test\nConnection=5\nSmtpSecurity=STARTTLS\n"
+                  "SmtpUser=ann\nSmtpPort=" +
+                  std::to_string(exim.port()) + "\n");
+    FriendDialog* d = desk.openMail();
+    ASSERT_TRUE(d);
+    control<QLineEdit>(d, "editTo")->setText(QString::fromUtf8("J\xc3\xbcrgen <j@local.test>"));
+    control<QLineEdit>(d, "editSubject")->setText(QStringLiteral("Icons"));
+    desk.prompts.passwordAnswers << QStringLiteral("guess") << QStringLiteral("secret");
+    click(d, "spbSend");
+    EXPECT_EQ(desk.prompts.errors, QStringList {"Not connected.\n\n535 Incorrect authentication data"});
+    desk.prompts.errors.clear();
+    click(d, "spbSend");
+    EXPECT_TRUE(desk.prompts.errors.isEmpty()) << desk.prompts.errors.join(u'|').toStdString();
+    EXPECT_EQ(status(d), "Send completed.");
+    EXPECT_EQ(exim.localMails(1).size(), 1u) << exim.log();
+    d->close();
 }
