@@ -274,7 +274,7 @@ std::string MoxSmtp::localHostName() const
 
 // --- Dialogue -----------------------------------------------------------
 
-bool MoxSmtp::sendText(const std::string& text, const std::string& shown)
+bool MoxSmtp::sendText(std::string_view text, const std::string& shown)
 {
     if (pump_) pump_();
     const Status status = socket_->send(text, milliseconds(timeOut));
@@ -292,7 +292,7 @@ bool MoxSmtp::sendText(const std::string& text, const std::string& shown)
             lastError_ = "Cannot write to the connection.";
         return false;
     }
-    if (onSendTextToSocket) onSendTextToSocket(shown.empty() ? text : shown);
+    if (onSendTextToSocket) onSendTextToSocket(shown.empty() ? std::string(text) : shown);
     return true;
 }
 
@@ -420,7 +420,7 @@ int MoxSmtp::sendToList(const std::string& sender, const std::vector<std::string
             const std::size_t lineEnd = text.rfind('\n', stop - 1);
             stop = lineEnd != std::string::npos && lineEnd >= at ? lineEnd + 1 : stop;
         }
-        if (!sendText(text.substr(at, stop - at))) return -6;
+        if (!sendText(std::string_view(text).substr(at, stop - at))) return -6;
         at = stop;
         sendPercent_ = percent(static_cast<long long>(at), static_cast<long long>(text.size()));
         if (sendPercent_ >= threshold) {

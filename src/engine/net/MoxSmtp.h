@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/Error.h"
@@ -163,7 +164,7 @@ private:
     bool startTls();
     bool hello(bool extended);
     bool login();
-    bool sendText(const std::string& text, const std::string& shown = {});
+    bool sendText(std::string_view text, const std::string& shown = {});
     bool readReply(std::uint32_t limit);
     bool expect(const std::string& code, std::uint32_t limit = 0); // limit 0: timeOut
     bool command(const std::string& text, const std::string& code);
