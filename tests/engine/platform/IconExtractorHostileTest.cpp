@@ -668,8 +668,8 @@ TEST(HostileIcons, CommandLineListsAndHarvestsTinyPngsOfHugePicturesQuickly)
               0)
         << out;
     // Every icon's best image drawn at 256 x 256 from the 65,534-entry icon file and the DLL.
-    EXPECT_EQ(run("harvest " + settings + "--save-all " + shellQuote((dir / "saved").string()) + " --size 256x256 " +
-                      shellQuote((dir / "many.ico").string()) + " " + shellQuote(dll.string()),
+    EXPECT_EQ(run("harvest " + settings + "--type png --save-all " + shellQuote((dir / "saved").string()) +
+                      " --size 256x256 " + shellQuote((dir / "many.ico").string()) + " " + shellQuote(dll.string()),
                   out),
               0)
         << out;
