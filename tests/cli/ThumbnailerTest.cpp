@@ -393,3 +393,20 @@ TEST(Thumbnailer, AnOutputThatIsNoRegularFileIsRefusedUntouched)
     EXPECT_TRUE(S_ISCHR(st.st_mode));
     EXPECT_EQ(st.st_rdev, makedev(1, 3));
 }
+
+TEST(Thumbnailer, AnIconOfManyEntriesNamingOneBrokenImageIsDrawnWithinTheLimits)
+{
+    // One good 32 x 32 image and 65,534 entries naming one broken PNG: the
+    // PNG is found broken once and the thumbnail drawn from the good image.
+    TempDir dir;
+    const fs::path script =
+        fs::path(VEXTRAL_FIXTURES).parent_path().parent_path() / "tools/fixtures/gen_hostile_icons.py";
+    const fs::path ico = dir / "many.ico";
+    ASSERT_EQ(vextral::test::runCommand("/usr/bin/python3 " + script.string() + " ico " + ico.string()), 0);
+    const std::string out = (dir / "t.png").string();
+    EXPECT_EQ(runProgram("-s 256 " + ico.string() + " " + out), 0);
+    const th::Rgba picture = readPng(out);
+    EXPECT_EQ(picture.width, 256);
+    ASSERT_EQ(picture.pixels.size(), 256u * 256u);
+    EXPECT_EQ(picture.pixels[128 * 256 + 128], 0xFF2080C0u);
+}

@@ -79,15 +79,35 @@ struct ReaderLimits {
     // Decoded images a source keeps (about 5 KB each) so that icons naming
     // one image decode it once.
     std::size_t decodedImagesKept = 1024;
-    // Over its life a source's decoding reads at most this many times its
-    // bytes plus the allowance: a crafted file whose icons name overlapping
-    // ranges runs dry instead of decoding them over and over.
+    // One budget for all the decoding a source does over its life (its icons
+    // at 32 x 32, its images at their own size for the best image, the
+    // tooltip and the thumbnailer): every image decoded is charged its
+    // pixels and its bytes, found good or broken, and once either part is
+    // spent the images left are skipped (an icon keeps the image it already
+    // has). The bytes: this many times the file's bytes plus the allowance,
+    // so a crafted file whose icons name overlapping ranges runs dry instead
+    // of decoding them over and over.
     std::uint64_t decodeBytesPerFileByte = 8;
     std::uint64_t decodeAllowanceBytes = std::uint64_t {64} << 20;
+    // The pixels: this many for each byte of the file plus the allowance. A
+    // stored pixel takes at least an eighth of a byte in a DIB, and even a
+    // flat PNG icon a good part of one, but a 2 KB PNG may claim 4096 x 4096
+    // (8,000 pixels a byte): thousands of icons naming such PNGs buy a few
+    // decodings. The allowance is one image of the largest an icon may have
+    // (iconPngSide squared); the share of the file's bytes lets every real
+    // file decode whole: the one that decodes most, Wine's shell32.dll (184
+    // icons, 14.8 MB), has 14 million pixels in all its images, under one
+    // a byte.
+    std::uint64_t decodePixelsPerFileByte = 64;
+    std::uint64_t decodePixelsAllowance = std::uint64_t {4096} * 4096;
     // Entries read from one resource directory of a PE file, and resources
     // from the resource table of an NE file: the formats' own 16-bit counts.
     std::uint32_t peDirectoryEntries = 1u << 16;
     std::uint32_t neResources = 1u << 16;
+    // Chunks of a RIFF file (an animated cursor) looked at before its first
+    // frame, those inside lists counted: a real one has a handful, a file of
+    // 4 GiB that is all hole hundreds of millions of empty ones.
+    std::uint64_t riffChunks = 4096;
 
     // ---- settings
 

@@ -1,6 +1,9 @@
 #include "export/BestImage.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <mutex>
 
 namespace vextral::exporting {
 
@@ -22,18 +25,105 @@ std::vector<int> bestImageOrder(const std::vector<platform::IconImageEntry>& ima
     return order;
 }
 
+namespace {
+
+// While a BestImageRun lives, the file that was drawn from last, kept open
+// while it stays the same file (same device, inode, size and modification
+// time): Save all, the gallery and printing draw the icons of one file one
+// after another, and they share that source's decoding budget and the
+// images it has already decoded, so a file of thousands of icons cannot make
+// each of them start afresh.
+struct LastSource {
+    std::mutex mutex;
+    int runs = 0;
+    std::string path;
+    struct stat identity {};
+    std::optional<platform::IconSource> source;
+};
+
+bool sameFile(const struct stat& a, const struct stat& b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+           a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
+}
+
+const platform::IconSource& sourceFor(LastSource& last, const std::string& path)
+{
+    struct stat now {};
+    const bool known = ::stat(path.c_str(), &now) == 0;
+    if (!known || !last.source || last.path != path || !sameFile(now, last.identity)) {
+        last.source.reset();
+        last.source.emplace(platform::IconSource::open(path));
+        last.path = path;
+        last.identity = now;
+        if (!known) {
+            // Nothing to recognise it by: not kept for the next call.
+            last.path.clear();
+        }
+    }
+    return *last.source;
+}
+
+LastSource& lastSource()
+{
+    static LastSource last;
+    return last;
+}
+
+// The images of icon index in the order wanted, each distinct image once:
+// entries naming one image (a crafted icon file may have 65,535 of them) are
+// tried as one, and the first image that decodes is drawn. The source
+// remembers the images it found broken, and charges every decoding to its
+// budget.
+std::optional<codecs::IconPicture> drawBest(const platform::IconSource& source, int index, int width, int height)
+{
+    if (index < 0 || index >= source.count()) return std::nullopt;
+    const std::vector<platform::IconImageEntry> images = source.images(index);
+    std::vector<bool> tried;
+    for (const int entry : bestImageOrder(images, width, height)) {
+        const auto image = static_cast<std::size_t>(images[static_cast<std::size_t>(entry)].image);
+        if (images[static_cast<std::size_t>(entry)].image >= 0) {
+            if (image >= tried.size()) tried.resize(image + 1);
+            if (tried[image]) continue;
+            tried[image] = true;
+        }
+        if (const auto picture = source.imagePicture(index, entry)) return scaleIconPicture(*picture, width, height);
+    }
+    if (const auto icon = source.icon(index)) return scaleIconPicture(codecs::pictureOfIcon(*icon), width, height);
+    return std::nullopt;
+}
+
+} // namespace
+
+BestImageRun::BestImageRun()
+{
+    LastSource& last = lastSource();
+    const std::lock_guard lock(last.mutex);
+    ++last.runs;
+}
+
+BestImageRun::~BestImageRun()
+{
+    LastSource& last = lastSource();
+    const std::lock_guard lock(last.mutex);
+    if (--last.runs == 0) {
+        last.source.reset();
+        last.path.clear();
+    }
+}
+
 std::optional<codecs::IconPicture> renderBestImage(const std::string& path, int index, int width, int height)
 {
     if (width < 1 || height < 1 || width > codecs::kMaxPictureSide || height > codecs::kMaxPictureSide) {
         return std::nullopt;
     }
-    const platform::IconSource source = platform::IconSource::open(path);
-    if (index < 0 || index >= source.count()) return std::nullopt;
-    for (const int entry : bestImageOrder(source.images(index), width, height)) {
-        if (const auto picture = source.imagePicture(index, entry)) return scaleIconPicture(*picture, width, height);
+    LastSource& last = lastSource();
+    std::unique_lock lock(last.mutex);
+    if (last.runs == 0) {
+        lock.unlock();
+        return drawBest(platform::IconSource::open(path), index, width, height);
     }
-    if (const auto icon = source.icon(index)) return scaleIconPicture(codecs::pictureOfIcon(*icon), width, height);
-    return std::nullopt;
+    return drawBest(sourceFor(last, path), index, width, height);
 }
 
 codecs::IconPicture renderCatalogueBestImage(const IconCatalogue& catalogue, int i, int width, int height)

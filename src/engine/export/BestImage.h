@@ -27,6 +27,19 @@ std::vector<int> bestImageOrder(const std::vector<platform::IconImageEntry>& ima
 // of range.
 std::optional<codecs::IconPicture> renderBestImage(const std::string& path, int index, int width, int height);
 
+// While one lives (Save all, the web gallery and printing hold one for their
+// run), renderBestImage keeps the file it drew from last open for the next
+// call on that file, as long as it is the same file: the icons of one file
+// then share one icon source, its decoding budget and the images it has
+// decoded. Without one each call opens the file afresh.
+class BestImageRun {
+public:
+    BestImageRun();
+    ~BestImageRun();
+    BestImageRun(const BestImageRun&) = delete;
+    BestImageRun& operator=(const BestImageRun&) = delete;
+};
+
 // Catalogue icon i the same way from its source file, or, when that file can
 // no longer be read, from the catalogue's own 32 x 32 picture.
 codecs::IconPicture renderCatalogueBestImage(const IconCatalogue& catalogue, int i, int width, int height);

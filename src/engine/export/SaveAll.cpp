@@ -37,6 +37,8 @@ int saveAll(const IconCatalogue& catalogue, const std::string& folder, SaveAllJo
     if (!job.naming.byFilename && job.naming.prefix.empty()) job.naming.prefix = "Icon";
     if (!job.naming.byFilename) checkSaveAllPrefix(job.naming.prefix);
     const std::string prefix = folder.back() == '/' ? folder : folder + "/";
+    // The icons of one file, drawn one after another, share its source.
+    const BestImageRun run;
     // Every harvested file is kept from harm, not only those of icons saved so far.
     OutputNames names;
     std::set<std::string> sources;

@@ -61,6 +61,8 @@ WebPageRange webPageRange(const IconCatalogue& catalogue, const WebPageJob& job)
 
 WebPageOutcome writeWebPage(const IconCatalogue& catalogue, WebPageJob& job)
 {
+    // The icons of one file, drawn one after another, share its source.
+    const BestImageRun run;
     job.written = 0;
     job.lines.clear();
     if (job.folder.empty()) throw Error("Please select a directory to save the web file.");

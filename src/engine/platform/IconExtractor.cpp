@@ -124,6 +124,19 @@ bool betterForLargeIcon(const ImageInfo& a, const ImageInfo& b)
     return a.bits > b.bits;
 }
 
+// perByte * size + allowance, or the most a 64-bit count holds.
+std::uint64_t saturatingBudget(std::uint64_t perByte, std::uint64_t size, std::uint64_t allowance)
+{
+    constexpr std::uint64_t most = ~std::uint64_t {0};
+    if (perByte && size > (most - allowance) / perByte) return most;
+    return perByte * size + allowance;
+}
+
+std::uint64_t pixelsOf(const ImageInfo& info)
+{
+    return static_cast<std::uint64_t>(info.width) * static_cast<std::uint64_t>(info.height);
+}
+
 } // namespace
 
 const char* iconFileKindName(IconFileKind kind)
@@ -162,8 +175,18 @@ IconSource IconSource::fromSource(std::shared_ptr<const ByteSource> source, cons
     s.limits_ = limits;
     s.source_ = std::move(source);
     s.detect();
-    s.decodeBytesLeft_ = limits.decodeBytesPerFileByte * s.source_->size() + limits.decodeAllowanceBytes;
+    const std::uint64_t size = s.source_->size();
+    s.decodeBytesLeft_ = saturatingBudget(limits.decodeBytesPerFileByte, size, limits.decodeAllowanceBytes);
+    s.decodePixelsLeft_ = saturatingBudget(limits.decodePixelsPerFileByte, size, limits.decodePixelsAllowance);
     return s;
+}
+
+bool IconSource::chargeDecode(std::uint64_t bytes, std::uint64_t pixels) const
+{
+    if (bytes > decodeBytesLeft_ || pixels > decodePixelsLeft_) return false;
+    decodeBytesLeft_ -= bytes;
+    decodePixelsLeft_ -= pixels;
+    return true;
 }
 
 void IconSource::detect()
@@ -228,10 +251,15 @@ bool IconSource::readIconDirectory(std::shared_ptr<const ByteSource> stream, Ico
 // each a complete icon or cursor file.
 void IconSource::readAni()
 {
+    // Only the bytes the file has are walked, and at most riffChunks chunks
+    // (those of the "fram" list counted too): a file of 4 GiB that is all
+    // hole reads as hundreds of millions of empty chunks.
     const std::uint64_t riffEnd =
         std::min<std::uint64_t>(source_->size(), 8 + std::uint64_t {source_->u32(4).value_or(0)});
     std::uint64_t pos = 12;
-    while (pos + 8 <= riffEnd) {
+    std::uint64_t chunksLeft = limits_.riffChunks;
+    while (pos + 8 <= riffEnd && chunksLeft > 0) {
+        --chunksLeft;
         std::uint8_t chunk[12];
         if (!source_->read(pos, chunk, 8)) return;
         const std::uint64_t size = le32(chunk + 4);
@@ -240,7 +268,8 @@ void IconSource::readAni()
         if (std::memcmp(chunk, "LIST", 4) == 0 && source_->read(data, chunk + 8, 4) &&
             std::memcmp(chunk + 8, "fram", 4) == 0) {
             std::uint64_t sub = data + 4;
-            while (sub + 8 <= end) {
+            while (sub + 8 <= end && chunksLeft > 0) {
+                --chunksLeft;
                 std::uint8_t head[8];
                 if (!source_->read(sub, head, sizeof head)) return;
                 const std::uint64_t subSize = le32(head + 4);
@@ -323,7 +352,10 @@ std::vector<IconImageEntry> IconSource::images(int index) const
         e.entryWidth = entry.fields[0] ? entry.fields[0] : 256;
         e.entryHeight = entry.fields[1] ? entry.fields[1] : 256;
         e.entryBits = le16(entry.fields + 6);
-        if (entry.image >= 0) e.info = infos[static_cast<std::size_t>(entry.image)];
+        if (entry.image >= 0) {
+            e.info = infos[static_cast<std::size_t>(entry.image)];
+            e.image = entry.image;
+        }
         out.push_back(e);
     }
     return out;
@@ -332,7 +364,12 @@ std::vector<IconImageEntry> IconSource::images(int index) const
 std::optional<Icon> IconSource::icon(int index) const
 {
     if (index < 0 || index >= count()) return std::nullopt;
-    if (kind_ == IconFileKind::Bmp) return decodeBitmapFile(*source_, limits_);
+    if (kind_ == IconFileKind::Bmp) {
+        // One picture, decoded at each call: each is charged.
+        const auto info = probeBitmapFile(*source_, limits_);
+        if (!info || !chargeDecode(source_->size(), pixelsOf(*info))) return std::nullopt;
+        return decodeBitmapFile(*source_, limits_);
+    }
     const IconEntry& entry = icons_[static_cast<std::size_t>(index)];
     if (!entry.directory) return std::nullopt;
     const auto infos = probeImages(entry);
@@ -344,6 +381,8 @@ std::optional<Icon> IconSource::icon(int index) const
     // to the next best. The images tried never add up to more bytes than the
     // stream holds: images that do not overlap always fit, so this only stops
     // a crafted file's overlapping ranges from being decoded over and over.
+    // Each decoding is charged to the source's budget; an image it no longer
+    // covers is skipped, and the icon is drawn from the next one that fits.
     std::stable_sort(candidates.begin(), candidates.end(),
                      [&](std::size_t a, std::size_t b) { return betterForLargeIcon(*infos[a], *infos[b]); });
     const ByteSource& stream = streamOf(entry);
@@ -366,10 +405,11 @@ std::optional<Icon> IconSource::icon(int index) const
             continue;
         }
         // Over the source's life decoding never reads more than a few times
-        // its bytes: a file whose icons all name one image decodes it once,
-        // and one whose overlapping ranges are all distinct runs dry.
-        if (image.size > decodeBytesLeft_) continue;
-        decodeBytesLeft_ -= image.size;
+        // its bytes nor makes more than its budget of pixels: a file whose
+        // icons all name one image decodes it once, and one whose distinct
+        // images are overlapping ranges, or tiny PNGs of huge pictures, runs
+        // dry.
+        if (!chargeDecode(image.size, pixelsOf(*infos[k]))) continue;
         std::optional<Icon> decoded;
         if (const auto bytes = stream.bytes(image.offset, image.size)) decoded = decodeIconImage(*bytes, limits_);
         if (decoded_.size() >= limits_.decodedImagesKept) decoded_.clear();
@@ -387,12 +427,29 @@ std::optional<codecs::IconPicture> IconSource::imagePicture(int index, int entry
     const int image = icon.directory->entries[static_cast<std::size_t>(entry)].image;
     if (image < 0) return std::nullopt;
     const ImageRange& range = icon.directory->images[static_cast<std::size_t>(image)];
-    // The same allowance as the 32 x 32 decoding: a crafted file cannot make
-    // its overlapping ranges be read over and over.
-    if (range.size > decodeBytesLeft_) return std::nullopt;
-    decodeBytesLeft_ -= range.size;
-    const auto bytes = streamOf(icon).bytes(range.offset, range.size);
-    return bytes ? codecs::decodeIconImageFull(*bytes, limits_) : std::nullopt;
+    const ByteSource& stream = streamOf(icon);
+    const DecodedKey key {&stream, range.offset, range.size};
+    if (brokenFull_.contains(key)) return std::nullopt;
+    // What the header says decides what is charged; an image too large to
+    // hold whole is refused by the decoder before it is read, for nothing.
+    const auto head = stream.bytes(range.offset, std::min(range.size, kProbeBytes));
+    const auto info = head ? probeIconImage(*head, limits_) : std::nullopt;
+    std::optional<codecs::IconPicture> picture;
+    if (info && static_cast<long long>(pixelsOf(*info)) > limits_.fullImagePixels) {
+        // too large: never decoded, nothing charged
+    } else if (info) {
+        // The same budget as the 32 x 32 decoding: a crafted file cannot make
+        // its overlapping ranges be read over and over, nor its tiny PNGs
+        // inflate again and again.
+        if (!chargeDecode(range.size, pixelsOf(*info))) return std::nullopt;
+        if (const auto bytes = stream.bytes(range.offset, range.size))
+            picture = codecs::decodeIconImageFull(*bytes, limits_);
+    }
+    if (!picture) {
+        if (brokenFull_.size() >= limits_.decodedImagesKept) brokenFull_.clear();
+        brokenFull_.insert(key);
+    }
+    return picture;
 }
 
 std::vector<std::uint8_t> IconSource::originalIco(int index) const

@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,9 @@ struct IconImageEntry {
     int entryWidth = 0;
     int entryHeight = 0;
     int entryBits = 0;
+    // The distinct image the entry names (entries naming the same bytes share
+    // one), numbered from 0 in the icon; -1 when it names nothing readable.
+    int image = -1;
 };
 
 // The icons that one file carries, the way the Windows shell counts and draws
@@ -47,7 +51,10 @@ public:
     // An unreadable or missing file gives a source with no icons whose error()
     // tells why; a readable file of another type has no icons and no error.
     // The source keeps limits for all its reading: the decoding budget, the
-    // resource tables and the images' own limits.
+    // resource tables and the images' own limits. Every image decoded (for
+    // icon(), for imagePicture()) is charged to one budget of pixels and
+    // bytes (ReaderLimits::decodePixels*, decodeBytes*); once it is spent the
+    // images left are skipped as if they could not be read.
     static IconSource open(const std::string& path, const ReaderLimits& limits = {});
     static IconSource fromBytes(std::vector<std::uint8_t> bytes, const ReaderLimits& limits = {});
     static IconSource fromSource(std::shared_ptr<const ByteSource> source, const ReaderLimits& limits = {});
@@ -69,7 +76,8 @@ public:
     std::optional<Icon> icon(int index) const;
     // Image number entry of images(index) decoded at its own size (see
     // codecs::decodeIconImageFull). Nothing for a bitmap file, an entry out of
-    // range, or an image that cannot be read.
+    // range, an image that cannot be read, or one the decoding budget no
+    // longer covers. An image found broken is not decoded again.
     std::optional<codecs::IconPicture> imagePicture(int index, int entry) const;
     // The icon in its original form, as the bytes of an .ico file: rebuilt from
     // the group for executables (each distinct image once, and never larger
@@ -94,6 +102,9 @@ private:
     void readAni();
     void readGroups(const IconResourceTable& table);
     std::vector<std::optional<codecs::ImageInfo>> probeImages(const IconEntry& icon) const;
+    // Takes bytes and pixels from the decoding budget; false, taking nothing,
+    // when either is more than is left.
+    bool chargeDecode(std::uint64_t bytes, std::uint64_t pixels) const;
     const ByteSource& streamOf(const IconEntry& icon) const { return icon.stream ? *icon.stream : *source_; }
 
     ReaderLimits limits_;
@@ -104,14 +115,17 @@ private:
 
     // Images decoded so far (or found broken), by stream and range: icons of
     // one file that name the same image decode it once. Kept small; what
-    // decoding may still cost over the source's life is bounded by its bytes.
+    // decoding may still cost over the source's life is the budget below.
     struct DecodedKey {
         const ByteSource* stream;
         std::uint64_t offset, size;
         auto operator<=>(const DecodedKey&) const = default;
     };
     mutable std::map<DecodedKey, std::optional<Icon>> decoded_;
+    // Images that could not be decoded at their own size.
+    mutable std::set<DecodedKey> brokenFull_;
     mutable std::uint64_t decodeBytesLeft_ = 0;
+    mutable std::uint64_t decodePixelsLeft_ = 0;
 };
 
 // ExtractIcon(path, -1) and ExtractIcon(path, index) for callers that want one answer.

@@ -7,6 +7,7 @@
 // whose address space is limited, so a reader that allocates without bound
 // fails the test instead of exhausting the machine.
 #include "core/Bytes.h"
+#include "export/BestImage.h"
 #include "platform/IconExtractor.h"
 
 #include "TestSupport.h"
@@ -66,6 +67,22 @@ fs::path generate(const test::TempDir& dir, const std::string& name, const std::
                                             shellQuote(out.string()) + " " + options + " 2>&1",
                                         &log);
     if (status != 0) throw std::runtime_error("gen_hostile_pe.py " + options + " failed: " + log);
+    return out;
+}
+
+// A file of tools/fixtures/gen_hostile_icons.py: KIND and its options.
+fs::path generateIcons(const test::TempDir& dir, const std::string& name, const std::string& kindAndOptions)
+{
+    const fs::path script =
+        fs::path(VEXTRAL_FIXTURES).parent_path().parent_path() / "tools/fixtures/gen_hostile_icons.py";
+    const fs::path out = dir / name;
+    const std::string kind = kindAndOptions.substr(0, kindAndOptions.find(' '));
+    const std::string options = kindAndOptions.size() > kind.size() ? kindAndOptions.substr(kind.size()) : "";
+    std::string log;
+    const int status = test::runCommand("/usr/bin/python3 " + shellQuote(script.string()) + " " + kind + " " +
+                                            shellQuote(out.string()) + options + " 2>&1",
+                                        &log);
+    if (status != 0) throw std::runtime_error("gen_hostile_icons.py " + kindAndOptions + " failed: " + log);
     return out;
 }
 
@@ -499,4 +516,162 @@ TEST(HostileIcons, EveryIconOfAFileCostsNoMoreThanTheFile)
     EXPECT_EQ(error, "");
     EXPECT_GT(o.icons, 0);
     EXPECT_LT(o.seconds, 5 * kQuick);
+}
+
+TEST(HostileIcons, TinyPngsOfHugePicturesShareOneBudgetOfPixels)
+{
+    // 2,000 icons, each naming the one 2 KB PNG that claims 4096 x 4096 (16 Mi
+    // pixels, 64 MiB decoded) by a range a byte longer than the last: distinct
+    // images, each once a full decoding. The source's budget of pixels covers
+    // a few of them; the others are skipped, listed but without a picture.
+    test::TempDir dir;
+    struct Harvested {
+        int count = 0, icons = 0, listed = 0, pictures = 0;
+        double seconds = 0;
+    };
+    for (const char* kind : {"pe", "ne"}) {
+        for (const bool broken : {false, true}) {
+            SCOPED_TRACE(std::string(kind) + (broken ? " broken" : ""));
+            const fs::path file = generateIcons(dir, std::string(kind) + (broken ? "-broken" : "") + ".bin",
+                                                std::string(kind) + (broken ? " --broken" : ""));
+            std::string error;
+            const Harvested h = inLimitedChild<Harvested>(
+                [&] {
+                    Harvested r;
+                    r.seconds = secondsOf([&] {
+                        const IconSource s = IconSource::open(file.string());
+                        r.count = s.count();
+                        for (int i = 0; i < r.count; ++i) {
+                            for (const auto& image : s.images(i)) r.listed += image.info ? 1 : 0;
+                            r.icons += s.icon(i) ? 1 : 0;
+                            r.pictures += s.imagePicture(i, 0) ? 1 : 0;
+                        }
+                    });
+                    return r;
+                },
+                error);
+            EXPECT_EQ(error, "");
+            EXPECT_EQ(h.count, 2000);
+            EXPECT_EQ(h.listed, 2000); // every header is fine
+            EXPECT_LT(h.seconds, 5 * kQuick);
+            EXPECT_EQ(h.pictures, 0); // more pixels than a picture is decoded into whole
+            if (broken) {
+                EXPECT_EQ(h.icons, 0);
+            } else {
+                EXPECT_GT(h.icons, 0);
+                EXPECT_LT(h.icons, 20);
+            }
+        }
+    }
+}
+
+TEST(HostileIcons, ABrokenImageNamedByManyEntriesIsTriedOnceForTheBestImage)
+{
+    // One good 32 x 32 image and 65,534 entries naming one broken 1024 x 1024
+    // PNG: drawn at 256 x 256 the PNG is wanted first, found broken once, and
+    // the picture comes from the good image.
+    test::TempDir dir;
+    const fs::path ico = generateIcons(dir, "many.ico", "ico");
+    struct Drawn {
+        bool picture = false;
+        int width = 0;
+        std::uint32_t centre = 0;
+        int pictures = 0;
+        double seconds = 0, entriesSeconds = 0;
+    };
+    std::string error;
+    const Drawn d = inLimitedChild<Drawn>(
+        [&] {
+            Drawn r;
+            r.seconds = secondsOf([&] {
+                const auto picture = exporting::renderBestImage(ico.string(), 0, 256, 256);
+                r.picture = picture.has_value();
+                if (picture) {
+                    r.width = picture->width;
+                    r.centre = picture->drawnOver(128, 128, 0);
+                }
+            });
+            // Every entry asked for at its own size: the broken image is decoded once.
+            r.entriesSeconds = secondsOf([&] {
+                const IconSource s = IconSource::open(ico.string());
+                const int entries = static_cast<int>(s.images(0).size());
+                for (int e = 0; e < entries; ++e) r.pictures += s.imagePicture(0, e) ? 1 : 0;
+            });
+            return r;
+        },
+        error);
+    EXPECT_EQ(error, "");
+    EXPECT_LT(d.seconds, kQuick);
+    EXPECT_LT(d.entriesSeconds, kQuick);
+    EXPECT_TRUE(d.picture);
+    EXPECT_EQ(d.width, 256);
+    EXPECT_EQ(d.centre, kDibColour);
+    EXPECT_EQ(d.pictures, 1);
+}
+
+TEST(HostileIcons, ASparseAnimatedCursorIsWalkedWithinItsChunkBound)
+{
+    // 4 GiB, nearly all hole, whose header claims all of it: hundreds of
+    // millions of empty chunks, of which a bounded number are looked at.
+    test::TempDir dir;
+    const fs::path ani = generateIcons(dir, "sparse.ani", "ani");
+    ASSERT_EQ(fs::file_size(ani), std::uint64_t {4} << 30);
+    struct Opened {
+        int count = 0;
+        double seconds = 0;
+    };
+    std::string error;
+    const Opened o = inLimitedChild<Opened>(
+        [&] {
+            Opened r;
+            r.seconds = secondsOf([&] { r.count = IconSource::open(ani.string()).count(); });
+            return r;
+        },
+        error);
+    EXPECT_EQ(error, "");
+    EXPECT_LT(o.seconds, kQuick);
+    EXPECT_EQ(o.count, 0);
+}
+
+TEST(HostileIcons, CommandLineListsAndHarvestsTinyPngsOfHugePicturesQuickly)
+{
+    // vextral-cli icons on the 2,000-icon DLL, and harvest of a folder holding
+    // only its broken variant with an icon limit no icon ever reaches, each
+    // under a 1 GB address space limit and a CPU time limit.
+    test::TempDir dir;
+    const fs::path dll = generateIcons(dir, "png.dll", "pe");
+    fs::create_directory(dir / "folder");
+    generateIcons(dir, "folder/broken.dll", "pe --broken");
+    generateIcons(dir, "many.ico", "ico");
+    test::writeBytes(dir / "Option.ini", {});
+    fs::create_directory(dir / "saved");
+    const std::string limit = kAddressSanitizer
+                                  ? "export ASAN_OPTIONS=\"${ASAN_OPTIONS:+$ASAN_OPTIONS:}hard_rss_limit_mb=1000\"; "
+                                  : "ulimit -v 1000000; ";
+    const std::string cpu = "ulimit -t " + std::to_string(kCpuSeconds) + "; ";
+    const auto run = [&](const std::string& arguments, std::string& output) {
+        const auto start = std::chrono::steady_clock::now();
+        const int status =
+            test::runCommand("(" + limit + cpu + shellQuote(VEXTRAL_CLI) + " " + arguments + ") 2>&1", &output);
+        EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 5 * kQuick)
+            << arguments;
+        return status;
+    };
+    std::string out;
+    EXPECT_EQ(run("icons " + shellQuote(dll.string()), out), 0) << out;
+    EXPECT_NE(out.find(": 2000 icons (PE)"), std::string::npos) << out.substr(0, 200);
+    EXPECT_NE(out.find("  1999 #2000: "), std::string::npos);
+    EXPECT_NE(out.find("no usable image"), std::string::npos);
+
+    const std::string settings = "--settings " + shellQuote((dir / "Option.ini").string()) + " ";
+    EXPECT_EQ(run("harvest " + settings + "--types all --icon-limit 5 " + shellQuote((dir / "folder").string()), out),
+              0)
+        << out;
+    // Every icon's best image drawn at 256 x 256 from the 65,534-entry icon file and the DLL.
+    EXPECT_EQ(run("harvest " + settings + "--type png --save-all " + shellQuote((dir / "saved").string()) +
+                      " --size 256x256 " + shellQuote((dir / "many.ico").string()) + " " + shellQuote(dll.string()),
+                  out),
+              0)
+        << out;
+    EXPECT_TRUE(fs::exists(dir / "saved/many.ico_0.png")) << out;
 }

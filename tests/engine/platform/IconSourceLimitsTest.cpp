@@ -53,6 +53,44 @@ TEST(IconSourceLimits, DecodeBudget)
     EXPECT_TRUE(IconSource::fromBytes(ico, allowance).icon(0).has_value());
 }
 
+TEST(IconSourceLimits, DecodePixels)
+{
+    // multi.ico: 16, three 32, 48 and 256 (PNG) pixels a side.
+    const Bytes ico = fixtureBytes("multi.ico");
+    const auto whole = IconSource::fromBytes(ico);
+    ASSERT_TRUE(whole.icon(0).has_value());
+    ASSERT_TRUE(whole.imagePicture(0, 5).has_value());
+    ReaderLimits none;
+    none.decodePixelsPerFileByte = 0;
+    none.decodePixelsAllowance = 0;
+    const IconSource starved = IconSource::fromBytes(ico, none);
+    EXPECT_FALSE(starved.icon(0).has_value());
+    EXPECT_FALSE(starved.imagePicture(0, 0).has_value());
+    // Enough for the 32 x 32 image only: the icon keeps it, and the 256 x 256
+    // image is skipped however often it is asked for.
+    ReaderLimits one = none;
+    one.decodePixelsAllowance = 32 * 32 + 48 * 48;
+    const IconSource s = IconSource::fromBytes(ico, one);
+    EXPECT_EQ(s.icon(0), whole.icon(0));
+    EXPECT_FALSE(s.imagePicture(0, 5).has_value());
+    EXPECT_TRUE(s.imagePicture(0, 4).has_value()) << "48 x 48 still fits";
+    EXPECT_FALSE(s.imagePicture(0, 0).has_value()) << "spent";
+    EXPECT_EQ(s.icon(0), whole.icon(0)) << "kept";
+    // The share of the file's bytes alone.
+    ReaderLimits perByte = none;
+    perByte.decodePixelsPerFileByte = (256 * 256 + ico.size() - 1) / ico.size();
+    EXPECT_TRUE(IconSource::fromBytes(ico, perByte).imagePicture(0, 5).has_value());
+}
+
+TEST(IconSourceLimits, RiffChunks)
+{
+    const Bytes ani = fixtureBytes("spin.ani");
+    ASSERT_EQ(IconSource::fromBytes(ani).count(), 1);
+    ReaderLimits low;
+    low.riffChunks = 1; // the header chunk before the frames
+    EXPECT_EQ(IconSource::fromBytes(ani, low).count(), 0);
+}
+
 // An icon file holding one image, multi.ico's 256 x 256 PNG.
 Bytes pngOnlyIco()
 {
