@@ -215,6 +215,8 @@ void PrintDialog::print()
     print_->setEnabled(false);
     desktop::SheetLayout layout(range, v);
     int page = 0;
+    // The icons of one file share one open source and its decoding budget.
+    const exporting::BestImageRun bestImageRun;
     while (!layout.done()) {
         const desktop::PlacedIcon placed = layout.next();
         if (placed.page != page) {
