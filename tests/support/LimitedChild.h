@@ -37,10 +37,11 @@ inline constexpr bool kChildUnderAddressSanitizer = false;
 #endif
 
 struct ChildRun {
-    std::string text;    // what the work returned (at most 400 bytes kept)
-    std::string failure; // empty when the child answered; else how it ended
-    double seconds = 0;  // wall time of the work
-    double peakMiB = 0;  // resident memory the work added at its peak
+    std::string text;      // what the work returned (at most 400 bytes kept)
+    std::string failure;   // empty when the child answered; else how it ended
+    double seconds = 0;    // wall time of the work
+    double cpuSeconds = 0; // processor time of the work (user and system)
+    double peakMiB = 0;    // resident memory the work added at its peak
 };
 
 struct ChildLimits {
@@ -66,6 +67,7 @@ inline ChildRun runLimited(const std::function<std::string()>& work, const Child
         char text[400];
         char failure[200];
         double seconds;
+        double cpuSeconds;
         double peakMiB;
     };
     ChildRun run;
@@ -88,6 +90,12 @@ inline ChildRun runLimited(const std::function<std::string()>& work, const Child
         setrlimit(RLIMIT_CPU, &cpu);
         Answer answer {};
         const double residentBefore = static_cast<double>(statmPages(1) * static_cast<std::uint64_t>(page));
+        const auto cpuOf = [](const rusage& u) {
+            return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+                   static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+        };
+        rusage before {};
+        getrusage(RUSAGE_SELF, &before);
         const auto start = std::chrono::steady_clock::now();
         try {
             const std::string text = work();
@@ -100,6 +108,7 @@ inline ChildRun runLimited(const std::function<std::string()>& work, const Child
         answer.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         rusage usage {};
         getrusage(RUSAGE_SELF, &usage);
+        answer.cpuSeconds = cpuOf(usage) - cpuOf(before);
         answer.peakMiB = (static_cast<double>(usage.ru_maxrss) * 1024 - residentBefore) / (1024 * 1024);
         if (write(channel[1], &answer, sizeof answer) != sizeof answer) _exit(2);
         _exit(0);
@@ -118,6 +127,7 @@ inline ChildRun runLimited(const std::function<std::string()>& work, const Child
     run.text = answer.text;
     run.failure = answer.failure;
     run.seconds = answer.seconds;
+    run.cpuSeconds = answer.cpuSeconds;
     run.peakMiB = answer.peakMiB;
     return run;
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "core/Error.h"
@@ -35,12 +36,14 @@ struct JpegError {
     std::uint64_t maxScanBlocks;
     std::uint64_t scanBlocks;
     int countedScan;
+    bool outOfMemory; // the library's own allocation failed
 };
 
 [[noreturn]] void fail(j_common_ptr cinfo)
 {
     auto* error = reinterpret_cast<JpegError*>(cinfo->err);
     (*cinfo->err->format_message)(cinfo, error->message);
+    error->outOfMemory = cinfo->err->msg_code == JERR_OUT_OF_MEMORY;
     std::longjmp(error->jump, 1);
 }
 
@@ -219,6 +222,14 @@ bool readRows(JpegRead& r, std::uint8_t* pixels, std::size_t stride, std::uint8_
     return true;
 }
 
+// A step that failed: a damaged file, or no room for the library's buffers
+// (the readers' out-of-memory refusal).
+[[noreturn]] void refuse(const JpegRead& r)
+{
+    if (r.error.outOfMemory) throw std::bad_alloc();
+    throw DamagedPicture(r.error.message);
+}
+
 } // namespace
 
 Picture readJpegPicture(std::span<const std::uint8_t> bytes, const ReaderLimits& limits)
@@ -241,7 +252,7 @@ Picture readJpegPicture(std::span<const std::uint8_t> bytes, const ReaderLimits&
     r.cinfo.progress = &r.progress;
     r.cinfo.mem->max_memory_to_use = limits.jpegDecoderMemory;
 
-    if (!readHeader(r, bytes)) throw DamagedPicture(r.error.message);
+    if (!readHeader(r, bytes)) refuse(r);
     checkPictureSize(r.cinfo.image_width, r.cinfo.image_height, limits.pictureSide);
     const std::string size = std::to_string(r.cinfo.image_width) + " x " + std::to_string(r.cinfo.image_height);
     // Every 8 x 8 block of a real JPEG costs at least a bit or so of its
@@ -267,10 +278,10 @@ Picture readJpegPicture(std::span<const std::uint8_t> bytes, const ReaderLimits&
         throw DamagedPicture(size + " pixels in several scans cannot come from " + std::to_string(dataBytes) +
                              " bytes of scan data");
     }
-    if (!start(r)) throw DamagedPicture(r.error.message);
+    if (!start(r)) refuse(r);
     Picture picture = Picture::make(static_cast<int>(r.cinfo.image_width), static_cast<int>(r.cinfo.image_height));
     std::vector<std::uint8_t> cmykLine(r.cmyk ? 4 * static_cast<std::size_t>(r.cinfo.image_width) : 0);
-    if (!readRows(r, picture.pixels.data(), picture.stride(), cmykLine.data())) throw DamagedPicture(r.error.message);
+    if (!readRows(r, picture.pixels.data(), picture.stride(), cmykLine.data())) refuse(r);
     return picture;
 }
 

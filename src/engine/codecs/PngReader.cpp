@@ -2,6 +2,8 @@
 #include "codecs/Readers.h"
 
 #include <cstdint>
+#include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -45,6 +47,14 @@ void readHeader(png_structp png, png_infop info, std::size_t chunkBytes, PngLayo
     layout.channels = png_get_channels(png, info);
 }
 
+// A step that failed: a damaged file, or no room for libpng's buffers (the
+// readers' out-of-memory refusal).
+[[noreturn]] void refuse(const PngSession& session)
+{
+    if (std::strcmp(session.message(), "Out of memory") == 0) throw std::bad_alloc();
+    throw DamagedPicture(session.message());
+}
+
 } // namespace
 
 Picture readPngPicture(std::span<const std::uint8_t> bytes, const ReaderLimits& limits)
@@ -55,7 +65,7 @@ Picture readPngPicture(std::span<const std::uint8_t> bytes, const ReaderLimits& 
     png_structp png = session.png();
     PngLayout r;
     if (!session.run([&] { readHeader(png, session.info(), limits.pngChunkBytes, r); })) {
-        throw DamagedPicture(session.message());
+        refuse(session);
     }
     checkPictureSize(r.width, r.height, limits.pictureSide);
     // The compressed rows cannot hold more than the file's size allows, so a
@@ -77,11 +87,11 @@ Picture readPngPicture(std::span<const std::uint8_t> bytes, const ReaderLimits& 
         // Opaque: libpng writes the rows in place (interlaced ones too).
         std::vector<png_bytep> rows(r.height);
         for (png_uint_32 y = 0; y < r.height; ++y) rows[y] = picture.row(static_cast<int>(y));
-        if (!session.run([&] { png_read_image(png, rows.data()); })) throw DamagedPicture(session.message());
+        if (!session.run([&] { png_read_image(png, rows.data()); })) refuse(session);
     } else if (!r.interlaced) {
         std::vector<std::uint8_t> line(width * 4);
         for (png_uint_32 y = 0; y < r.height; ++y) {
-            if (!session.run([&] { png_read_row(png, line.data(), nullptr); })) throw DamagedPicture(session.message());
+            if (!session.run([&] { png_read_row(png, line.data(), nullptr); })) refuse(session);
             drawRowOverWhite(line.data(), width, picture.row(static_cast<int>(y)));
         }
     } else {
@@ -95,7 +105,7 @@ Picture readPngPicture(std::span<const std::uint8_t> bytes, const ReaderLimits& 
             const std::size_t first = PNG_PASS_START_COL(pass), step = std::size_t {1} << PNG_PASS_COL_SHIFT(pass);
             for (png_uint_32 passRow = 0; passRow < rows; ++passRow) {
                 if (!session.run([&] { png_read_row(png, line.data(), nullptr); })) {
-                    throw DamagedPicture(session.message());
+                    refuse(session);
                 }
                 std::uint8_t* out = picture.row(static_cast<int>(PNG_ROW_FROM_PASS_ROW(passRow, pass))) + 3 * first;
                 const std::uint8_t* in = line.data();

@@ -79,10 +79,11 @@ std::string boundedRead(const char* label, const std::function<std::string()>& r
         used.cpuSeconds = 120;
     }
     const test::ChildRun run = test::runLimited(read, used);
-    std::printf("[ figures  ] %s: %.2f s, %.0f MiB, %s%s\n", label, run.seconds, run.peakMiB, run.text.c_str(),
-                run.failure.c_str());
+    std::printf("[ figures  ] %s: %.2f s (%.2f s of CPU), %.0f MiB, %s%s\n", label, run.seconds, run.cpuSeconds,
+                run.peakMiB, run.text.c_str(), run.failure.c_str());
     EXPECT_EQ(run.failure, "") << label;
-    EXPECT_LT(run.seconds, kQuick) << label;
+    // Processor time: the machine may be busy with other work.
+    EXPECT_LT(run.cpuSeconds, kQuick) << label;
     if (!test::kChildUnderAddressSanitizer) {
         EXPECT_LT(run.peakMiB, kMemoryMiB) << label;
     }
@@ -294,7 +295,7 @@ Bytes scanFlood(unsigned width, unsigned height, int scans, bool dcScan)
 
 // A baseline JPEG through libjpeg: grey or colour noise (which compresses
 // badly, so that its scan data is most of the file).
-Bytes realJpeg(int width, int height, bool grey)
+Bytes realJpeg(int width, int height, bool grey, bool progressive = false, bool flat = false)
 {
     jpeg_compress_struct c {};
     jpeg_error_mgr error {};
@@ -308,13 +309,14 @@ Bytes realJpeg(int width, int height, bool grey)
     c.input_components = grey ? 1 : 3;
     c.in_color_space = grey ? JCS_GRAYSCALE : JCS_RGB;
     jpeg_set_defaults(&c);
+    if (progressive) jpeg_simple_progression(&c);
     jpeg_start_compress(&c, TRUE);
     std::vector<std::uint8_t> row(static_cast<std::size_t>(width) * c.input_components);
     std::uint32_t seed = 12345;
     while (c.next_scanline < c.image_height) {
         for (auto& v : row) {
             seed = seed * 1103515245u + 12345u;
-            v = static_cast<std::uint8_t>(seed >> 24);
+            v = flat ? 128 : static_cast<std::uint8_t>(seed >> 24);
         }
         JSAMPROW rows[1] = {row.data()};
         jpeg_write_scanlines(&c, rows, 1);
@@ -359,6 +361,19 @@ TEST(HostilePictures, JpegCutShortOrCorruptIsRefused)
     for (std::size_t i = whole.size() / 2; i < whole.size() / 2 + 64; ++i) damaged[i] = 0xFF;
     const std::string corrupt = readAs(damaged, "a.jpg");
     EXPECT_EQ(corrupt.rfind("JPEG image is not valid (", 0), 0u) << corrupt;
+}
+
+TEST(HostilePictures, JpegDecoderOutOfMemoryIsTheReadersRefusal)
+{
+    // libjpeg's own buffers (the coefficients of a progressive 4096 x 4096
+    // picture, 32 MiB) in a process that has no room for them.
+    const Bytes jpeg = realJpeg(4096, 4096, true, true, true);
+    test::ChildLimits little;
+    little.memoryBytes = 24u << 20;
+    EXPECT_EQ(boundedRead(
+                  "JPEG progressive 4096 x 4096 in 24 MiB", [&] { return readAs(jpeg, "a.jpg"); }, little),
+              "Not enough memory to read the picture");
+    EXPECT_EQ(readAs(jpeg, "a.jpg"), "picture 4096 x 4096");
 }
 
 TEST(HostilePictures, JpegCommentsBuyNoPixels)
