@@ -4,6 +4,7 @@
 #include "codecs/PictureReader.h"
 
 #include <algorithm>
+#include <new>
 #include <optional>
 #include <vector>
 
@@ -88,7 +89,8 @@ struct Screen {
 };
 
 // The header and the logical screen descriptor with the global table; the
-// screen's fields go to params. Nothing when the bytes are not a GIF.
+// screen's fields go to params. Nothing when the bytes are not a GIF. Nothing
+// is set aside for the screen, so any size it gives is kept.
 std::optional<Screen> readScreen(ByteReader& r, IOParams& params)
 {
     if (r.size < 3 || r.data[0] != 'G' || r.data[1] != 'I' || r.data[2] != 'F' || r.size < 13) return std::nullopt;
@@ -197,32 +199,52 @@ std::optional<Picture> decodeImage(ByteReader& r, const Descriptor& d, const std
     // allocating for them.
     if (total > mostPixels(r.left())) throw NotAGif {};
     checkPictureSize(width, height, limits.pictureSide);
-    std::vector<std::uint8_t> indices(static_cast<std::size_t>(total), 0);
     const std::size_t start = r.pos;
-    // How many pixels the data filled, in fill order (interlace passes).
-    const std::uint64_t filled = decodeGif(r, height, width, d.interlaced(), indices.data());
-    if (r.pos == start) return std::nullopt;
+    const auto w = static_cast<std::size_t>(width);
+    // How many pixels of row y the data reached (rows are filled in their
+    // interlace order).
+    const std::vector<int> order = gifRowOrder(height, d.interlaced());
+    std::vector<std::uint64_t> rankOf(order.size());
+    for (std::size_t rank = 0; rank < order.size(); ++rank) rankOf[static_cast<std::size_t>(order[rank])] = rank;
+    const auto reached = [&](int y, std::uint64_t filled) -> std::size_t {
+        const std::uint64_t rowStart = rankOf[static_cast<std::size_t>(y)] * w;
+        return rowStart >= filled ? 0 : static_cast<std::size_t>(std::min<std::uint64_t>(w, filled - rowStart));
+    };
 
     // Over white, a black and white table stays black and white.
     const bool blackAndWhite = table.size() == 2 && table[0] == kBlack && table[1] == kWhite;
-    Picture picture = Picture::make(width, height, blackAndWhite ? 1 : 24);
-    const std::vector<int> rows = gifRowOrder(height, d.interlaced());
-    for (std::size_t rank = 0; rank < rows.size(); ++rank) {
-        const int y = rows[rank];
-        const std::uint64_t rowStart = rank * static_cast<std::uint64_t>(width);
-        if (rowStart >= filled) break; // this row and the later ones stay black
-        const int reached =
-            static_cast<int>(std::min<std::uint64_t>(static_cast<std::uint64_t>(width), filled - rowStart));
-        const std::uint8_t* src = indices.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
-        if (blackAndWhite) {
-            for (int x = 0; x < reached; ++x) {
-                if (src[x] == 1 || src[x] == transparent) picture.setBit(x, y, true);
+    if (blackAndWhite) {
+        std::vector<std::uint8_t> indices(static_cast<std::size_t>(total), 0);
+        const std::uint64_t filled = decodeGif(r, height, width, d.interlaced(), indices.data());
+        if (r.pos == start) return std::nullopt;
+        Picture picture = Picture::make(width, height, 1);
+        for (int y = 0; y < height; ++y) {
+            const std::uint8_t* src = indices.data() + static_cast<std::size_t>(y) * w;
+            const std::size_t n = reached(y, filled);
+            for (std::size_t x = 0; x < n; ++x) {
+                if (src[x] == 1 || src[x] == transparent) picture.setBit(static_cast<int>(x), y, true);
             }
-            continue;
         }
+        return picture;
+    }
+    // A true-colour picture holds its own indices while they are decoded: in
+    // the last width x height bytes of its pixels. Row y's colours (3 bytes
+    // a pixel from y * 3 * width on) are then written from the top down;
+    // they never reach an index not yet read, as the indices of row y begin
+    // 2 * width * (height - y) bytes further on. So the picture takes no
+    // more than its own size.
+    Picture picture = Picture::make(width, height, 24);
+    std::uint8_t* const pixels = picture.pixels.data();
+    std::uint8_t* const indices = pixels + picture.pixels.size() - static_cast<std::size_t>(total);
+    const std::uint64_t filled = decodeGif(r, height, width, d.interlaced(), indices);
+    if (r.pos == start) return std::nullopt;
+    for (int y = 0; y < height; ++y) {
+        const std::uint8_t* src = indices + static_cast<std::size_t>(y) * w;
         std::uint8_t* dst = picture.row(y);
-        for (int x = 0; x < reached; ++x, dst += 3) {
-            const Bgr c = src[x] == transparent ? kWhite : entryOr(table, src[x], kBlack);
+        const std::size_t n = reached(y, filled);
+        for (std::size_t x = 0; x < w; ++x, dst += 3) {
+            const std::uint8_t index = src[x];
+            const Bgr c = x >= n ? kBlack : index == transparent ? kWhite : entryOr(table, index, kBlack);
             dst[0] = c.b;
             dst[1] = c.g;
             dst[2] = c.r;
@@ -282,6 +304,8 @@ ReadStatus readGif(ImageBuffer& buffer, std::span<const std::uint8_t> bytes, con
         failure = kDamaged;
     } catch (const Error& e) {
         failure = e.what(); // the decoder's "unrecognized GIF", or the picture size error
+    } catch (const std::bad_alloc&) {
+        failure = "Not enough memory to read the picture"; // within the limits, but not in this process
     }
     if (failure) return readFailure(*failure);
     params.fileType = 2;

@@ -29,7 +29,8 @@ enum class GifTransparency {
 // Pixels the data does not reach, and indices past the table, are black.
 // The image data is decoded once. A read that fails changes nothing of the
 // buffer and gives "unrecognized GIF" (not a GIF, damaged, or the image is
-// not in the file) or the picture size error (limits.pictureSide).
+// not in the file), the picture size error (limits.pictureSide), or "Not
+// enough memory to read the picture" when the process has no room for it.
 ReadStatus readGif(ImageBuffer& buffer, std::span<const std::uint8_t> bytes, const ReaderLimits& limits = {},
                    GifTransparency transparency = GifTransparency::TableColour);
 // The same for a file, which becomes the parameters' last file name; it may

@@ -20,6 +20,7 @@ struct PngHeader {
     std::uint32_t height = 0;
     int depth = 0;
     int colourType = 0;
+    bool interlaced = false;
 };
 
 std::uint32_t be32(const std::uint8_t* p)
@@ -43,6 +44,7 @@ bool parsePngHeader(std::span<const std::uint8_t> data, std::uint32_t maxSide, P
     h.height = be32(p + 12);
     h.depth = p[16];
     h.colourType = p[17];
+    h.interlaced = p[20] != 0;
     if (h.width == 0 || h.height == 0 || h.width > maxSide || h.height > maxSide) return false;
     switch (h.colourType) {
     case 0: return h.depth == 1 || h.depth == 2 || h.depth == 4 || h.depth == 8 || h.depth == 16;
@@ -115,6 +117,9 @@ std::optional<Builder> decodePngRows(std::span<const std::uint8_t> data, long lo
     PngHeader h;
     if (!parsePngHeader(data, static_cast<std::uint32_t>(limits.iconPngSide), h)) return std::nullopt;
     if (static_cast<long long>(h.width) * h.height > maxPixels) return std::nullopt;
+    // A few bytes claiming thousands of rows are damaged: nothing is set
+    // aside for them.
+    if (!pngDataCanHold(pngRawBytes(h.width, h.height, pngBits(h), h.interlaced), data.size())) return std::nullopt;
     std::vector<std::uint32_t> pixels(std::size_t {h.width} * h.height);
     std::vector<png_bytep> rows(h.height);
     if (!decodePngPixels(data, h, limits, pixels.data(), rows.data())) return std::nullopt;

@@ -5,6 +5,27 @@
 
 namespace vextral::codecs {
 
+std::uint64_t pngRawBytes(std::uint32_t width, std::uint32_t height, int bitsPerPixel, bool interlaced)
+{
+    const auto rowBytes = [bitsPerPixel](std::uint64_t columns) {
+        return (columns * static_cast<std::uint64_t>(bitsPerPixel) + 7) / 8 + 1;
+    };
+    if (!interlaced) return std::uint64_t {height} * rowBytes(width);
+    std::uint64_t total = 0;
+    for (int pass = 0; pass < 7; ++pass) {
+        const std::uint64_t columns = PNG_PASS_COLS(width, pass), rows = PNG_PASS_ROWS(height, pass);
+        if (columns != 0) total += rows * rowBytes(columns);
+    }
+    return total;
+}
+
+bool pngDataCanHold(std::uint64_t rawBytes, std::size_t fileBytes)
+{
+    constexpr std::uint64_t kMaxInflation = 1032;
+    constexpr std::uint64_t kSlackBytes = 4096;
+    return rawBytes / kMaxInflation <= fileBytes + kSlackBytes;
+}
+
 PngSession::PngSession(Kind kind) : kind_(kind)
 {
     png_ = kind == Kind::Read ? png_create_read_struct(PNG_LIBPNG_VER_STRING, this, onError, onWarning)

@@ -25,6 +25,15 @@
 
 namespace vextral::codecs {
 
+// The bytes a PNG's inflated image data holds: every row of every pass (the
+// seven of an interlaced picture) as the file stores it, bitsPerPixel a
+// pixel, with its filter byte.
+std::uint64_t pngRawBytes(std::uint32_t width, std::uint32_t height, int bitsPerPixel, bool interlaced);
+// Whether compressed bytes of a PNG file can hold that much: deflate turns
+// one byte into at most 1032 (RFC 1951's longest match per shortest code),
+// with room for the chunks around the data.
+bool pngDataCanHold(std::uint64_t rawBytes, std::size_t fileBytes);
+
 class PngSession {
 public:
     enum class Kind { Read, Write };

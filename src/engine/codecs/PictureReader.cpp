@@ -27,6 +27,7 @@ using K = PictureReaderKind;
 
 constexpr char kBitmap[] = "Bitmap image is not valid";
 constexpr char kMetafile[] = "Metafile is not valid";
+constexpr char kNoMemory[] = "Not enough memory to read the picture";
 
 // Every format family the converter reads, with its extensions. The readers
 // of the Windows toolkit (bitmap, icon, metafile) have their own fixed texts
@@ -284,6 +285,9 @@ ReadResult<Picture> readPicture(FileBytes bytes, const PictureInput& input, cons
     } catch (const Error& e) {
         // The picture size error and the memory limits.
         return readFailure(e.what());
+    } catch (const std::bad_alloc&) {
+        // A picture within the limits that this process has no room for.
+        return readFailure(kNoMemory);
     }
     throw std::invalid_argument("no reader kind");
 }

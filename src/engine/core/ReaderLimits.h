@@ -35,11 +35,34 @@ struct ReaderLimits {
     int jpegScans = 1000;
     // The coefficient buffers of progressive and multi-scan JPEG files.
     long jpegDecoderMemory = 1L << 30;
+    // The JPEG bounds below count only a file's scan data (its entropy-coded
+    // bytes): comments and application segments carry no pixels, so padding
+    // a file with them buys nothing.
     // JPEG pictures up to this many pixels are read whatever their file's
-    // size; above it a file must hold a byte for every jpegPixelsPerByte
-    // pixels (an 8 x 8 block of a real file costs at least a bit or so).
+    // size; above it a file must hold a byte of scan data for every
+    // jpegPixelsPerByte pixels (an 8 x 8 block of a real file costs at least
+    // a bit or so).
     std::uint64_t jpegPixelsAlwaysRead = std::uint64_t {1} << 20;
     std::uint64_t jpegPixelsPerByte = 4096;
+    // A progressive or multi-scan JPEG file keeps every block's 128 bytes of
+    // coefficients until its last scan. Up to jpegCoefficientBytesAlwaysRead
+    // they are kept whatever the file's size; above it the file needs a byte
+    // of scan data for every jpegCoefficientBytesPerByte of them: the first
+    // scan alone costs a real file a bit a block (1024 bytes of coefficients
+    // a byte), and the factor two leaves room for arithmetic coding.
+    std::uint64_t jpegCoefficientBytesAlwaysRead = std::uint64_t {64} << 20;
+    std::uint64_t jpegCoefficientBytesPerByte = 2048;
+    // Each scan of such a file goes over the blocks of its components; all
+    // the scans together may go over jpegScanBlocksAlwaysRead blocks (a
+    // megapixel picture's 16384 blocks, jpegScans times) plus
+    // jpegScanBlocksPerByte blocks for every byte of scan data. A real file
+    // pays at least two bits a block for its two DC scans, so its ten or so
+    // scans come to 40 blocks a byte at the very most (a flat grey picture;
+    // photographs to far fewer). A crafted one repeating scans that say
+    // "nothing here" for millions of blocks in a few hundred bytes each
+    // would make its small file cost a minute of decoding.
+    std::uint64_t jpegScanBlocksAlwaysRead = std::uint64_t {16} << 20;
+    std::uint64_t jpegScanBlocksPerByte = 128;
     // ImageMagick's pixel cache: up to magickMemoryBytes in memory, beyond
     // that in a memory-mapped file of the temporary folder, up to
     // magickDiskBytes in all. The disk bound holds the largest picture that

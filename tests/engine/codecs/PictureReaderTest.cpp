@@ -306,8 +306,9 @@ TEST(PictureReader, HugeClaimsInSmallFilesEndQuickly)
     jpeg[sof + 7] = 15876 >> 8;
     jpeg[sof + 8] = 15876 & 0xFF;
     test::writeBytes(dir / "huge.jpg", jpeg);
-    EXPECT_EQ(errorOf((dir / "huge.jpg").string()), "JPEG image is not valid (15876 x 11565 pixels cannot come from " +
-                                                        std::to_string(jpeg.size()) + " bytes)");
+    const std::string hugeJpeg = errorOf((dir / "huge.jpg").string());
+    EXPECT_EQ(hugeJpeg.rfind("JPEG image is not valid (15876 x 11565 pixels cannot come from ", 0), 0u) << hugeJpeg;
+    EXPECT_NE(hugeJpeg.find(" bytes of scan data)"), std::string::npos) << hugeJpeg;
     // So is a PNG of a few hundred bytes claiming 16000 x 16000 pixels: deflate
     // cannot make 768 MB of rows from it.
     const auto png = pngClaiming(16000, 16000);

@@ -88,7 +88,33 @@ TEST(ReaderLimits, JpegScansAndDecoderMemory)
     ReaderLimits littleMemory;
     littleMemory.jpegDecoderMemory = 64 * 1024;
     const std::string reason = readAs(large, "a.jpg", littleMemory).reason();
-    EXPECT_EQ(reason.rfind("JPEG image is not valid (", 0), 0u) << reason;
+    EXPECT_EQ(reason.rfind("Not enough memory to read the picture of 256 x 256 pixels (its coefficients take ", 0), 0u)
+        << reason;
+    EXPECT_NE(reason.find(" KiB, more than 64 KiB)"), std::string::npos) << reason;
+
+    // The coefficients must come from scan data: the bytes a block above the
+    // always-kept amount.
+    ReaderLimits coefficientsPerByte;
+    coefficientsPerByte.jpegCoefficientBytesAlwaysRead = 1024;
+    coefficientsPerByte.jpegCoefficientBytesPerByte = 1;
+    EXPECT_EQ(readAs(large, "a.jpg", coefficientsPerByte)
+                  .reason()
+                  .rfind("JPEG image is not valid (256 x 256 pixels in several scans cannot come from ", 0),
+              0u);
+    coefficientsPerByte.jpegCoefficientBytesAlwaysRead = 1 << 20;
+    EXPECT_TRUE(readAs(large, "a.jpg", coefficientsPerByte).ok());
+
+    // The blocks all the scans go over: the 256 x 256 picture's scans go
+    // over a thousand or two blocks each.
+    ReaderLimits scanBlocks;
+    scanBlocks.jpegScanBlocksAlwaysRead = 3000;
+    scanBlocks.jpegScanBlocksPerByte = 0;
+    const std::string blocks = readAs(large, "a.jpg", scanBlocks).reason();
+    EXPECT_EQ(blocks.rfind("JPEG image is not valid (", 0), 0u) << blocks;
+    EXPECT_NE(blocks.find(" scans over "), std::string::npos) << blocks;
+    EXPECT_NE(blocks.find(" blocks are more than its data can hold)"), std::string::npos) << blocks;
+    scanBlocks.jpegScanBlocksPerByte = 128;
+    EXPECT_TRUE(readAs(large, "a.jpg", scanBlocks).ok());
 }
 
 TEST(ReaderLimits, JpegPixelsForTheFilesBytes)
@@ -102,8 +128,12 @@ TEST(ReaderLimits, JpegPixelsForTheFilesBytes)
     ReaderLimits strict;
     strict.jpegPixelsAlwaysRead = 1000;
     strict.jpegPixelsPerByte = 1;
-    EXPECT_EQ(readAs(jpeg, "a.jpg", strict).reason(),
-              "JPEG image is not valid (256 x 256 pixels cannot come from " + std::to_string(jpeg.size()) + " bytes)");
+    // Only the scan data counts, not the file's headers and tables.
+    const std::string reason = readAs(jpeg, "a.jpg", strict).reason();
+    const std::string start = "JPEG image is not valid (256 x 256 pixels cannot come from ";
+    ASSERT_EQ(reason.rfind(start, 0), 0u) << reason;
+    EXPECT_LT(std::stoul(reason.substr(start.size())), jpeg.size() - 300) << reason;
+    EXPECT_NE(reason.find(" bytes of scan data)"), std::string::npos) << reason;
     // Below the always-read count the ratio is not asked.
     strict.jpegPixelsAlwaysRead = 256 * 256;
     EXPECT_TRUE(readAs(jpeg, "a.jpg", strict).ok());
