@@ -81,11 +81,15 @@ inline std::size_t exerciseProfileFile(const std::uint8_t* data, std::size_t siz
         while (!key.empty() && (key.front() == ' ' || key.front() == '\t')) key.erase(0, 1);
         while (!key.empty() && (key.back() == ' ' || key.back() == '\t')) key.pop_back();
         if (*section == firstSection && !firstKey) firstKey = key;
+        // (A key of a later section of the same name is not there: the first
+        // section counts.)
         const auto value = before.value(*section, key);
-        if (!value || value->size() > settings::ProfileFile::kMaxValue) __builtin_trap();
-        touched += value->size();
-        touched += static_cast<std::size_t>(before.readInteger(*section, key, 7) & 1);
-        touched += before.readBool(*section, key, false) ? 1 : 0;
+        if (value) {
+            if (value->size() > settings::ProfileFile::kMaxValue) __builtin_trap();
+            touched += value->size();
+            touched += static_cast<std::size_t>(before.readInteger(*section, key, 7) & 1);
+            touched += before.readBool(*section, key, false) ? 1 : 0;
+        }
         entries.push_back({*section, key, value});
     }
 
