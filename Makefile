@@ -6,7 +6,7 @@ JOBS       ?= $(shell nproc)
 FUZZ_SECONDS ?= 120
 PREFIX     ?= /usr/local
 # Every libFuzzer target, by corpus name; `make fuzz FUZZ_TARGETS=gif_reader` runs one.
-FUZZ_TARGETS ?= icon_source gif_reader gif_lzw tiff_lzw picture_reader http_header smtp_reply mime_types
+FUZZ_TARGETS ?= icon_source gif_reader gif_lzw tiff_lzw picture_reader http_header smtp_reply mime_types profile_file
 CMAKE_GEN  := -G Ninja
 
 .PHONY: all deps build run test install package check lint format format-check fuzz bench fixtures clean

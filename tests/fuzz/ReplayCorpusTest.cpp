@@ -5,6 +5,7 @@
 #include "fuzz/FuzzIconSource.h"
 #include "fuzz/FuzzMimeTypes.h"
 #include "fuzz/FuzzPictureReader.h"
+#include "fuzz/FuzzProfileFile.h"
 #include "fuzz/FuzzSmtpReply.h"
 
 #include "TestSupport.h"
@@ -75,4 +76,9 @@ TEST(FuzzReplay, SmtpReplyCorpusAndCrashes)
 TEST(FuzzReplay, MimeTypesCorpusAndCrashes)
 {
     EXPECT_GT(replay("mime_types", vextral::fuzz::exerciseMimeTypes), 0u) << "the saved fuzz corpus is missing";
+}
+
+TEST(FuzzReplay, ProfileFileCorpusAndCrashes)
+{
+    EXPECT_GT(replay("profile_file", vextral::fuzz::exerciseProfileFile), 0u) << "the saved fuzz corpus is missing";
 }

@@ -1,17 +1,26 @@
 #include "codecs/Readers.h"
 
 #include "core/Error.h"
+#include "core/FileDescriptor.h"
 #include "core/Text.h"
 
 #include <Magick++.h>
 
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -204,20 +213,9 @@ bool keepsColourValues(MagickCore::ColorspaceType space)
     return space == MagickCore::sRGBColorspace || space == MagickCore::GRAYColorspace;
 }
 
-} // namespace
-
-bool magickReads(const char* magick)
-{
-    startMagick();
-    try {
-        return Magick::CoderInfo(magick).isReadable();
-    } catch (const Magick::Exception&) {
-        return false;
-    }
-}
-
-Picture readMagickPicture(FileBytes bytes, const char* magick, bool firstFrameOnly, const ReaderLimits& limits,
-                          bool sizeChecked)
+// Reads the picture in this process: run only in the child that
+// readMagickPicture starts.
+Picture readHere(FileBytes bytes, const char* magick, bool firstFrameOnly, const ReaderLimits& limits, bool sizeChecked)
 {
     startMagick();
     applyLimits(limits, !sizeChecked);
@@ -277,6 +275,220 @@ Picture readMagickPicture(FileBytes bytes, const char* magick, bool firstFrameOn
         }
     }
     return picture;
+}
+
+// ---- the read in a child process
+//
+// A picture may cost ImageMagick far more time than its size suggests (a
+// metafile of a thousand rectangles each covering a large canvas draws for
+// minutes), and the libraries behind it print on standard output and standard
+// error (libwmf its debug lines and "ERROR:" lines). ImageMagick cannot be
+// stopped in the middle of a read, and its own time limit ends the process.
+// So each read runs in a child process of its own: its output goes to
+// /dev/null, ImageMagick's time limit and a watchdog here bound it, and the
+// child sends back the picture or the reason it failed. The caller's output,
+// signals and memory are never touched, whatever the picture does.
+
+// What the child sends first, then the reason (text) or the pixels.
+struct ChildReport {
+    enum Kind : std::uint32_t { Done, Damaged, Refused, TimeLimit, NoMemory } kind = Done;
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    std::uint64_t length = 0; // bytes after the report
+};
+
+// The write end of the child's pipe, for ImageMagick's fatal error handler.
+int childReportFd = -1;
+
+bool writeAll(int fd, const void* data, std::size_t size)
+{
+    const auto* p = static_cast<const std::uint8_t*>(data);
+    while (size > 0) {
+        const ssize_t n = ::write(fd, p, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        p += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+[[noreturn]] void reportAndExit(int fd, ChildReport::Kind kind, const std::string& text)
+{
+    ChildReport report;
+    report.kind = kind;
+    report.length = text.size();
+    const bool sent = writeAll(fd, &report, sizeof report) && writeAll(fd, text.data(), text.size());
+    ::_exit(sent ? 0 : 1);
+}
+
+// ImageMagick ends the process after a fatal error (its time limit is one):
+// the child reports it and ends.
+void fatalInChild(MagickCore::ExceptionType, const char* reason, const char* description)
+{
+    const std::string text = std::string(reason ? reason : "") + (description ? std::string(" ") + description : "");
+    reportAndExit(childReportFd,
+                  text.find("time limit") != std::string::npos ? ChildReport::TimeLimit : ChildReport::Damaged,
+                  reason ? reason : "");
+}
+
+[[noreturn]] void runChild(int fd, FileBytes bytes, const char* magick, bool firstFrameOnly, const ReaderLimits& limits,
+                           bool sizeChecked, const std::string& cacheFiles)
+{
+    for (const int sig : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) std::signal(sig, SIG_DFL);
+    const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+    if (null >= 0) {
+        ::dup2(null, STDIN_FILENO);
+        ::dup2(null, STDOUT_FILENO);
+        ::dup2(null, STDERR_FILENO);
+    }
+    childReportFd = fd;
+    MagickCore::SetFatalErrorHandler(fatalInChild);
+    // One thread: the parent's OpenMP threads are not in this process.
+    MagickCore::SetMagickResourceLimit(MagickCore::ThreadResource, 1);
+    MagickCore::SetMagickResourceLimit(MagickCore::TimeResource,
+                                       static_cast<MagickCore::MagickSizeType>(limits.magickSeconds));
+    // Cache files in a folder of this read alone, which the parent empties
+    // whatever becomes of the child.
+    if (!cacheFiles.empty()) {
+        MagickCore::ExceptionInfo* exception = MagickCore::AcquireExceptionInfo();
+        MagickCore::SetImageRegistry(MagickCore::StringRegistryType, "temporary-path", cacheFiles.c_str(), exception);
+        MagickCore::DestroyExceptionInfo(exception);
+    }
+    try {
+        const Picture picture = readHere(std::move(bytes), magick, firstFrameOnly, limits, sizeChecked);
+        ChildReport report;
+        report.width = static_cast<std::uint32_t>(picture.width);
+        report.height = static_cast<std::uint32_t>(picture.height);
+        report.length = picture.pixels.size();
+        const bool sent =
+            writeAll(fd, &report, sizeof report) && writeAll(fd, picture.pixels.data(), picture.pixels.size());
+        ::_exit(sent ? 0 : 1);
+    } catch (const DamagedPicture& e) {
+        reportAndExit(fd, ChildReport::Damaged, e.what());
+    } catch (const Error& e) {
+        reportAndExit(fd, ChildReport::Refused, e.what());
+    } catch (const std::bad_alloc&) {
+        reportAndExit(fd, ChildReport::NoMemory, "");
+    } catch (const std::exception& e) {
+        reportAndExit(fd, ChildReport::Damaged, e.what());
+    }
+}
+
+// Reads exactly size bytes from fd by the deadline; false when the pipe
+// ends first or the time runs out (timedOut says which).
+bool readAllBy(int fd, void* data, std::size_t size, std::chrono::steady_clock::time_point deadline, bool& timedOut)
+{
+    auto* p = static_cast<std::uint8_t*>(data);
+    while (size > 0) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            timedOut = true;
+            return false;
+        }
+        pollfd waiting {fd, POLLIN, 0};
+        const int ready = ::poll(&waiting, 1, static_cast<int>(std::min<long long>(left.count(), 1000)));
+        if (ready < 0 && errno != EINTR) return false;
+        if (ready <= 0) continue;
+        const ssize_t n = ::read(fd, p, size);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+        if (n <= 0) return false;
+        p += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// Empties and removes the child's cache folder (a child that was stopped
+// leaves its cache files behind).
+void removeFolder(const std::string& folder)
+{
+    if (folder.empty()) return;
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
+}
+
+} // namespace
+
+bool magickReads(const char* magick)
+{
+    startMagick();
+    try {
+        return Magick::CoderInfo(magick).isReadable();
+    } catch (const Magick::Exception&) {
+        return false;
+    }
+}
+
+Picture readMagickPicture(FileBytes bytes, const char* magick, bool firstFrameOnly, const ReaderLimits& limits,
+                          bool sizeChecked)
+{
+    startMagick();
+    const std::string tooLong =
+        "The picture takes too long to read: more than " + std::to_string(limits.magickSeconds) + " seconds";
+    std::string cacheFiles = cacheFolder() + "/vextral-read-XXXXXX";
+    if (::mkdtemp(cacheFiles.data()) == nullptr) cacheFiles.clear();
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC) != 0) {
+        removeFolder(cacheFiles);
+        throw Error(std::string("Cannot read the picture: ") + std::strerror(errno));
+    }
+    FileDescriptor in(ends[0]), out(ends[1]);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        in.release();
+        runChild(out.get(), std::move(bytes), magick, firstFrameOnly, limits, sizeChecked, cacheFiles);
+    }
+    out.reset();
+    bytes.data.reset();
+    if (child < 0) {
+        const int error = errno;
+        removeFolder(cacheFiles);
+        throw Error(std::string("Cannot read the picture: ") + std::strerror(error));
+    }
+    // ImageMagick's own limit counts whole seconds from the first pixel it
+    // caches; the watchdog gives it one more and then stops the child.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(limits.magickSeconds + 1);
+    bool timedOut = false;
+    ChildReport report;
+    std::string reason;
+    Picture picture;
+    bool complete = readAllBy(in.get(), &report, sizeof report, deadline, timedOut);
+    if (complete && report.kind == ChildReport::Done) {
+        const bool sane = report.width > 0 && report.height > 0 &&
+                          report.width <= static_cast<std::uint32_t>(limits.pictureSide) &&
+                          report.height <= static_cast<std::uint32_t>(limits.pictureSide) &&
+                          report.length == 3ULL * report.width * report.height;
+        if (sane) {
+            picture = Picture::make(static_cast<int>(report.width), static_cast<int>(report.height));
+            complete = picture.pixels.size() == report.length &&
+                       readAllBy(in.get(), picture.pixels.data(), picture.pixels.size(), deadline, timedOut);
+        } else {
+            complete = false;
+        }
+    } else if (complete) {
+        complete = report.length <= 4096;
+        if (complete) {
+            reason.resize(report.length);
+            complete = readAllBy(in.get(), reason.data(), reason.size(), deadline, timedOut);
+        }
+    }
+    if (!complete) ::kill(child, SIGKILL);
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {}
+    in.reset();
+    removeFolder(cacheFiles);
+    if (timedOut) throw Error(tooLong);
+    if (!complete) throw DamagedPicture("the reader stopped on it");
+    switch (report.kind) {
+    case ChildReport::Done: return picture;
+    case ChildReport::Damaged: throw DamagedPicture(reason);
+    case ChildReport::Refused: throw Error(reason);
+    case ChildReport::TimeLimit: throw Error(tooLong);
+    case ChildReport::NoMemory: throw std::bad_alloc();
+    }
+    throw DamagedPicture(reason);
 }
 
 } // namespace vextral::codecs

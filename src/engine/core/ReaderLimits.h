@@ -76,6 +76,12 @@ struct ReaderLimits {
     // never kept): a Photoshop file gives its merged picture and one image a
     // layer, and Photoshop itself makes at most kPhotoshopLayers layers.
     std::uint64_t magickImages = kPhotoshopLayers + 1;
+    // The seconds one ImageMagick read may take. Its time does not follow
+    // from the file's size (a 14 KB metafile of large rectangles draws for
+    // minutes) and the desktop program waits for it, so a read past this is
+    // stopped and refused; the largest picture read here (16384 x 16384)
+    // takes a few seconds.
+    int magickSeconds = 10;
 
     // ---- images of icons and bitmap files
 

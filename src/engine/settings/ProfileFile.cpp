@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -88,6 +89,26 @@ std::string readSettingsText(const std::string& path, std::size_t limit)
     return text;
 }
 
+// Waits for, then holds, the exclusive lock of the writers of path: an
+// flock() on "<path>.lock", made when missing and left in place (removing it
+// would let a writer lock a name another has just replaced). The lock is on
+// a file of its own because each write renames a new file over path. A lock
+// file that cannot be opened (a folder that cannot be written, where the
+// write fails anyway) or that is no regular file leaves the write unlocked.
+FileDescriptor lockBeside(const std::string& path)
+{
+    const std::string name = path + ".lock";
+    const int flags = O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
+    FileDescriptor fd(::open(name.c_str(), O_RDWR | O_CREAT | flags, 0666));
+    if (!fd) fd.reset(::open(name.c_str(), O_RDONLY | flags));
+    struct stat st {};
+    if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
+    while (::flock(fd.get(), LOCK_EX) != 0) {
+        if (errno != EINTR) return {};
+    }
+    return fd;
+}
+
 } // namespace
 
 std::optional<std::string> ProfileFile::Snapshot::value(const std::string& section, const std::string& key) const
@@ -156,7 +177,12 @@ ProfileFile::Snapshot ProfileFile::read(const ReaderLimits& limits) const
 
 void ProfileFile::Batch::writeString(const std::string& section, const std::string& key, const std::string& value)
 {
-    std::vector<std::string>& lines = doc_.lines_;
+    changes_.push_back({section, key, value});
+}
+
+void ProfileFile::set(Snapshot& doc, const std::string& section, const std::string& key, const std::string& value)
+{
+    std::vector<std::string>& lines = doc.lines_;
     const std::string line = key + "=" + value;
     const auto range = findSection(lines, section);
     if (!range) {
@@ -184,16 +210,32 @@ void ProfileFile::Batch::writeBool(const std::string& section, const std::string
     writeString(section, key, value ? "1" : "0");
 }
 
-void ProfileFile::Batch::eraseSection(const std::string& section)
+void ProfileFile::Batch::eraseSection(const std::string& section) { changes_.push_back({section, std::nullopt, {}}); }
+
+void ProfileFile::erase(Snapshot& doc, const std::string& section)
 {
-    std::vector<std::string>& lines = doc_.lines_;
+    std::vector<std::string>& lines = doc.lines_;
     if (const auto range = findSection(lines, section)) {
         lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(range->header),
                     lines.begin() + static_cast<std::ptrdiff_t>(range->end));
     }
 }
 
-void ProfileFile::Batch::commit() { file_.replace(doc_); }
+void ProfileFile::Batch::commit()
+{
+    // Another program may have written the file since this one read it: the
+    // changes go onto the file as it is under the lock, so both keep theirs.
+    const FileDescriptor lock = lockBeside(file_.path());
+    Snapshot doc = file_.read();
+    for (const Change& change : changes_) {
+        if (change.key) {
+            set(doc, change.section, *change.key, change.value);
+        } else {
+            erase(doc, change.section);
+        }
+    }
+    file_.replace(doc);
+}
 
 void ProfileFile::writeString(const std::string& section, const std::string& key, const std::string& value) const
 {

@@ -23,7 +23,11 @@ namespace vextral::settings {
 //
 // Every write replaces the whole file at once (a temporary file in the same
 // folder, then a rename), so a full disk or a crash never leaves half a file;
-// a failure raises "Unable to write to <path>".
+// a failure raises "Unable to write to <path>". Programs writing one file at
+// the same time keep each other's changes: a write holds an exclusive flock()
+// on "<path>.lock" beside the file (the rename puts a new file in place, so a
+// lock on the file itself would be on the old one), reads the file again
+// under it and applies only its own changes to what it finds.
 class ProfileFile {
 public:
     static constexpr std::size_t kMaxValue = 2047;
@@ -51,10 +55,11 @@ public:
     // Only the first limits.profileFileBytes of the file are read.
     Snapshot read(const ReaderLimits& limits = {}) const;
 
-    // Changes gathered and written as one replacement of the file.
+    // Changes gathered and written as one replacement of the file: commit()
+    // applies them, in their order, to the file as it is then.
     class Batch {
     public:
-        explicit Batch(const ProfileFile& file) : file_(file), doc_(file.read()) {}
+        explicit Batch(const ProfileFile& file) : file_(file) {}
         // Sets a key in place, or adds it at the end of its section (adding the section at the end of the file).
         void writeString(const std::string& section, const std::string& key, const std::string& value);
         void writeInteger(const std::string& section, const std::string& key, std::int32_t value);
@@ -64,14 +69,21 @@ public:
         void commit();
 
     private:
+        struct Change {
+            std::string section;
+            std::optional<std::string> key; // none: the section is removed
+            std::string value;
+        };
         const ProfileFile& file_;
-        Snapshot doc_;
+        std::vector<Change> changes_;
     };
 
     void writeString(const std::string& section, const std::string& key, const std::string& value) const;
     void eraseSection(const std::string& section) const;
 
 private:
+    static void set(Snapshot& doc, const std::string& section, const std::string& key, const std::string& value);
+    static void erase(Snapshot& doc, const std::string& section);
     void replace(const Snapshot& doc) const;
     std::string path_;
 };

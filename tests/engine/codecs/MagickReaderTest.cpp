@@ -10,6 +10,7 @@
 #include "core/ReaderLimits.h"
 
 #include "TestSupport.h"
+#include "support/CliRun.h"
 
 #include <gtest/gtest.h>
 
@@ -266,6 +267,105 @@ TEST(MagickReader, CacheFilesGoToAWritableTemporaryFolder)
     // A $TMPDIR that is no folder: /tmp, not the current folder (which here
     // cannot be written even by root).
     child("/proc", (dir / "missing").string());
+}
+
+} // namespace
+} // namespace vextral::codecs
+
+namespace vextral::codecs {
+namespace {
+
+// A placeable Windows metafile of a canvas of side x side logical units at
+// 96 to the inch (side x side pixels), holding the given records and an end.
+std::vector<std::uint8_t> metafile(int side, const std::vector<std::vector<std::uint16_t>>& records)
+{
+    std::vector<std::uint8_t> body;
+    const auto u16 = [](std::vector<std::uint8_t>& out, std::uint32_t v) {
+        out.push_back(static_cast<std::uint8_t>(v));
+        out.push_back(static_cast<std::uint8_t>(v >> 8));
+    };
+    const auto u32 = [&](std::vector<std::uint8_t>& out, std::uint32_t v) {
+        u16(out, v & 0xFFFF);
+        u16(out, v >> 16);
+    };
+    std::size_t largest = 3;
+    // A record: its size in words, its function, its parameters.
+    for (const auto& record : records) {
+        u32(body, static_cast<std::uint32_t>(2 + record.size()));
+        for (const std::uint16_t word : record) u16(body, word);
+        largest = std::max(largest, 2 + record.size());
+    }
+    u32(body, 3);
+    u16(body, 0);
+    std::vector<std::uint8_t> file;
+    // The placeable header: key, handle, bounds, units per inch, reserved, checksum.
+    const std::uint16_t placeable[] = {
+        0xCDD7, 0x9AC6, 0, 0, 0, static_cast<std::uint16_t>(side), static_cast<std::uint16_t>(side), 96, 0, 0};
+    std::uint16_t checksum = 0;
+    for (const std::uint16_t word : placeable) {
+        u16(file, word);
+        checksum ^= word;
+    }
+    u16(file, checksum);
+    // The metafile header: on disk, 9 words of header, version 3.00, size in
+    // words, no objects, the largest record, no parameters.
+    u16(file, 1);
+    u16(file, 9);
+    u16(file, 0x0300);
+    u32(file, static_cast<std::uint32_t>((18 + body.size()) / 2));
+    u16(file, 0);
+    u32(file, static_cast<std::uint32_t>(largest));
+    u16(file, 0);
+    file.insert(file.end(), body.begin(), body.end());
+    return file;
+}
+
+constexpr std::uint16_t kRectangle = 0x041B;    // bottom, right, top, left
+constexpr std::uint16_t kSelectObject = 0x012D; // object index
+
+// The converter's refusal is its one line on standard error; nothing of
+// ImageMagick or libwmf (libwmf prints debug lines on standard output and its
+// own "ERROR:" lines on standard error) reaches either.
+void expectOnlyOurRefusal(const test::CliResult& run, const std::string& reason)
+{
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    EXPECT_NE(run.err.find(reason), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find("ERROR"), std::string::npos) << run.err;
+}
+
+// A 14 KB metafile of 1000 rectangles, each covering its 2000 x 2000 canvas,
+// draws for minutes in ImageMagick: its read is stopped after the time limit
+// and refused, and a metafile libwmf complains about is refused in our words
+// only.
+TEST(MagickReader, ASlowPictureIsStoppedAndOnlyOurMessageIsShown)
+{
+    TempDir dir;
+    std::vector<std::vector<std::uint16_t>> rectangles(1000, {kRectangle, 2000, 2000, 0, 0});
+    const std::vector<std::uint8_t> slow = metafile(2000, rectangles);
+    EXPECT_LT(slow.size(), 15000u);
+    test::writeBytes(dir / "slow.wmf", slow);
+    const auto start = std::chrono::steady_clock::now();
+    const test::CliResult stopped =
+        test::runCliProgram({"convert", (dir / "slow.wmf").string(), "--to", (dir / "slow.png").string()});
+    const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_LT(seconds, 12.0);
+    expectOnlyOurRefusal(stopped, "The picture takes too long to read: more than 10 seconds");
+    EXPECT_FALSE(std::filesystem::exists(dir / "slow.png"));
+
+    // libwmf's "Object out of range!" on selecting an object that is not there.
+    test::writeBytes(dir / "broken.wmf", metafile(100, {{kSelectObject, 5}, {kRectangle, 20, 20, 0, 0}}));
+    expectOnlyOurRefusal(
+        test::runCliProgram({"convert", (dir / "broken.wmf").string(), "--to", (dir / "broken.png").string()}),
+        "Metafile is not valid");
+
+    // The limit is the reader's: a lower one stops the read sooner.
+    ReaderLimits quick;
+    quick.magickSeconds = 2;
+    const auto quickStart = std::chrono::steady_clock::now();
+    EXPECT_EQ(readFile(dir / "slow.wmf", quick).reason(), "The picture takes too long to read: more than 2 seconds");
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - quickStart).count(), 4.0);
 }
 
 } // namespace

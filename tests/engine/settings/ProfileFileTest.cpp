@@ -7,8 +7,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
+#include <vector>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace vextral::settings;
 using vextral::test::TempDir;
@@ -111,9 +116,11 @@ TEST(ProfileFile, WritesInPlaceKeepingLineEndsAndReplacesAtomically)
     EXPECT_FALSE(std::filesystem::exists(dir / "new.ini"));
     batch.commit();
     EXPECT_EQ(slurp(dir / "new.ini"), "[Icon]\nBackground=$004080FF\nJpeg=86\n[File]\nRecycle=1\n");
-    int files = 0;
-    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.path())) ++files;
-    EXPECT_EQ(files, 2);
+    // (Beside each file stays the lock its writers take.)
+    std::vector<std::string> files;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path())) files.push_back(e.path().filename());
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(files, (std::vector<std::string> {"Option.ini", "Option.ini.lock", "new.ini", "new.ini.lock"}));
 
     // A file that cannot be written: the error names it and nothing changes.
     const ProfileFile nowhere((dir / "no/such/folder/Option.ini").string());
@@ -197,4 +204,44 @@ TEST(ProfileFile, ReadsUpToItsLimit)
     const ProfileFile::Snapshot part = ProfileFile(path).read(low);
     EXPECT_EQ(part.readString("Icon", "Size", "none"), "32");
     EXPECT_EQ(part.readString("File", "Path", "none"), "none");
+}
+
+// Two programs writing Option.ini at once, each its own keys one write at a
+// time: every write reads the file again under the lock, so none of the 300
+// keys is lost (without it about a third went), and the file stays whole.
+TEST(ProfileFile, TwoProgramsWritingAtOnceKeepAllTheirKeys)
+{
+    TempDir dir;
+    const auto path = dir / "Option.ini";
+    spit(path, "[Icon]\nSize=32\n");
+    constexpr int kKeys = 150;
+    std::vector<pid_t> children;
+    for (const char* section : {"First", "Second"}) {
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            int status = 0;
+            try {
+                const ProfileFile file(path.string());
+                for (int i = 0; i < kKeys; ++i) file.writeString(section, "Key" + std::to_string(i), std::to_string(i));
+            } catch (...) {
+                status = 1;
+            }
+            ::_exit(status);
+        }
+        children.push_back(pid);
+    }
+    for (const pid_t pid : children) {
+        int status = -1;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    const auto doc = ProfileFile(path.string()).read();
+    int kept = 0;
+    for (const char* section : {"First", "Second"}) {
+        for (int i = 0; i < kKeys; ++i) kept += doc.value(section, "Key" + std::to_string(i)) == std::to_string(i);
+    }
+    EXPECT_EQ(kept, 2 * kKeys);
+    EXPECT_EQ(doc.readInteger("Icon", "Size", 0), 32);
+    EXPECT_TRUE(std::filesystem::is_regular_file(dir / "Option.ini.lock"));
 }
