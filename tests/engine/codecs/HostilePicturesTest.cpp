@@ -151,6 +151,8 @@ TEST(HostilePictures, GifClaimingAHugeScreenOrImage)
 TEST(HostilePictures, OutOfMemoryIsTheReadersRefusal)
 {
     // Pictures within the limits, in a process that has no room for them.
+    if (test::kChildUnderAddressSanitizer)
+        GTEST_SKIP() << "under AddressSanitizer a child cannot be given a small address space";
     test::ChildLimits little;
     little.memoryBytes = 40u << 20;
     const Bytes gif = hugeGif(4096, 4096, 4096, 4096, 64 * 1024, true);
@@ -368,6 +370,8 @@ TEST(HostilePictures, JpegDecoderOutOfMemoryIsTheReadersRefusal)
     // libjpeg's own buffers (the coefficients of a progressive 4096 x 4096
     // picture, 32 MiB) in a process that has no room for them.
     const Bytes jpeg = realJpeg(4096, 4096, true, true, true);
+    if (test::kChildUnderAddressSanitizer)
+        GTEST_SKIP() << "under AddressSanitizer a child cannot be given a small address space";
     test::ChildLimits little;
     little.memoryBytes = 24u << 20;
     EXPECT_EQ(boundedRead(
@@ -473,6 +477,8 @@ TEST(HostilePictures, IconPngClaimingMoreRowsThanItsData)
     Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     pngChunk(png, "IHDR", {0, 0, 0x10, 0, 0, 0, 0x10, 0, 8, 6, 0, 0, 1});
     pngChunk(png, "IEND", {});
+    if (test::kChildUnderAddressSanitizer)
+        GTEST_SKIP() << "under AddressSanitizer a child cannot be given a small address space";
     test::ChildLimits little;
     little.memoryBytes = 32u << 20;
     EXPECT_EQ(boundedRead(
