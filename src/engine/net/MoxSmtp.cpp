@@ -4,6 +4,7 @@
 #include "core/Percent.h"
 #include "net/Base64EncodingStream.h"
 #include "net/MailCompose.h"
+#include "net/MailHeaders.h"
 #include "net/TcpConnection.h"
 
 #include <algorithm>
@@ -41,15 +42,6 @@ std::string lowered(std::string text)
 std::string uppered(std::string text)
 {
     for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return text;
-}
-
-// A text put into a command or a message line carries no line break of its
-// own: one would end the line early and let the rest pass for a command.
-std::string oneLine(std::string text)
-{
-    std::replace(text.begin(), text.end(), '\r', ' ');
-    std::replace(text.begin(), text.end(), '\n', ' ');
     return text;
 }
 
@@ -388,6 +380,8 @@ void MoxSmtp::sendMessage(const MoxMsg& message)
     }
     if (onBeforeSend) onBeforeSend();
 
+    // A text put into a command carries no line break of its own: one would
+    // end the line early and let the rest pass for a command.
     const std::string sender = oneLine(cleanAddress(message.from, false));
     sendPercent_ = 0;
     for (const std::string* field : {&message.sendTo, &message.cc, &message.bcc}) {
