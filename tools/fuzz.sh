@@ -31,6 +31,15 @@ if [ "$name" = icon_source ]; then
   $gen "$work/hostile-overlap.dll" --entries 300 --ids 8 --size 16
   $gen "$work/hostile-png.dll" --entries 300 --size 16 --image broken-png
   $gen "$work/hostile-groups.dll" --groups 40 --name-length 30 --entries 50 --size 16
+  # and from the sources whose decoding costs far more than their bytes
+  # (tools/fixtures/gen_hostile_icons.py), made small enough to mutate: icons
+  # naming one tiny PNG of a huge picture, and an icon file whose entries but
+  # one name one broken PNG.
+  icons="/usr/bin/python3 $root/tools/fixtures/gen_hostile_icons.py"
+  $icons pe "$work/hostile-budget.dll" --groups 60 --side 1024
+  $icons pe "$work/hostile-budget-broken.dll" --groups 60 --side 1024 --broken
+  $icons ne "$work/hostile-budget.icl" --groups 60 --side 1024
+  $icons ico "$work/hostile-best.ico" --entries 2000 --side 256
 fi
 jobs=${FUZZ_JOBS:-$(nproc)}
 # A crash or timeout stops the fuzzer; what it learnt until then is still merged.

@@ -305,7 +305,7 @@ ReadStatus readGif(ImageBuffer& buffer, std::span<const std::uint8_t> bytes, con
     } catch (const Error& e) {
         failure = e.what(); // the decoder's "unrecognized GIF", or the picture size error
     } catch (const std::bad_alloc&) {
-        failure = "Not enough memory to read the picture"; // within the limits, but not in this process
+        failure = kNotEnoughMemory; // within the limits, but not in this process
     }
     if (failure) return readFailure(*failure);
     params.fileType = 2;

@@ -27,7 +27,6 @@ using K = PictureReaderKind;
 
 constexpr char kBitmap[] = "Bitmap image is not valid";
 constexpr char kMetafile[] = "Metafile is not valid";
-constexpr char kNoMemory[] = "Not enough memory to read the picture";
 
 // Every format family the converter reads, with its extensions. The readers
 // of the Windows toolkit (bitmap, icon, metafile) have their own fixed texts
@@ -287,7 +286,7 @@ ReadResult<Picture> readPicture(FileBytes bytes, const PictureInput& input, cons
         return readFailure(e.what());
     } catch (const std::bad_alloc&) {
         // A picture within the limits that this process has no room for.
-        return readFailure(kNoMemory);
+        return readFailure(kNotEnoughMemory);
     }
     throw std::invalid_argument("no reader kind");
 }

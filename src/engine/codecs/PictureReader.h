@@ -36,6 +36,10 @@ struct PictureInput {
     bool firstFrameOnly; // of files that hold several images, read the first alone
 };
 
+// Every reader's refusal when a picture within the limits finds no room in
+// this process (never a bare std::bad_alloc).
+inline constexpr char kNotEnoughMemory[] = "Not enough memory to read the picture";
+
 // The input format of a file name, by its extension (letter case ignored);
 // nothing when the extension has no reader (.cur among them).
 std::optional<PictureInput> pictureInputFor(const std::string& fileName);

@@ -3,6 +3,8 @@
 #include "codecs/GifReader.h"
 #include "platform/IconExtractor.h"
 
+#include <new>
+
 namespace vextral::platform {
 
 namespace {
@@ -33,6 +35,18 @@ ReadStatus drawIcon(codecs::ImageBuffer& buffer, const IconSource& source, const
     return {};
 }
 
+// Runs an icon read: an icon within the limits that finds no room in this
+// process is the readers' usual refusal, as for every other picture.
+template <typename Read>
+ReadStatus refusingNoRoom(Read read)
+{
+    try {
+        return read();
+    } catch (const std::bad_alloc&) {
+        return readFailure(codecs::kNotEnoughMemory);
+    }
+}
+
 ReadStatus takePicture(codecs::ImageBuffer& buffer, ReadResult<codecs::Picture> read)
 {
     if (!read) return readFailure(read.reason());
@@ -51,9 +65,11 @@ ReadStatus loadPicture(codecs::ImageBuffer& buffer, const std::string& fileName,
         return asTrueColour(buffer, codecs::readGifFile(buffer, fileName, limits, codecs::GifTransparency::OverWhite));
     case PictureReaderKind::Icon: {
         if (ReadStatus file = codecs::checkPictureFile(fileName, limits); !file) return file;
-        const IconSource source = IconSource::open(fileName, limits);
-        if (!source.readable()) return readFailure("Cannot open file " + fileName + ": " + source.error());
-        return drawIcon(buffer, source, *input);
+        return refusingNoRoom([&]() -> ReadStatus {
+            const IconSource source = IconSource::open(fileName, limits);
+            if (!source.readable()) return readFailure("Cannot open file " + fileName + ": " + source.error());
+            return drawIcon(buffer, source, *input);
+        });
     }
     default: return takePicture(buffer, codecs::readPictureFile(fileName, *input, limits));
     }
@@ -66,7 +82,9 @@ ReadStatus loadPicture(codecs::ImageBuffer& buffer, std::span<const std::uint8_t
     case PictureReaderKind::Gif:
         return asTrueColour(buffer, codecs::readGif(buffer, bytes, limits, codecs::GifTransparency::OverWhite));
     case PictureReaderKind::Icon:
-        return drawIcon(buffer, IconSource::fromBytes({bytes.begin(), bytes.end()}, limits), input);
+        return refusingNoRoom([&]() -> ReadStatus {
+            return drawIcon(buffer, IconSource::fromBytes({bytes.begin(), bytes.end()}, limits), input);
+        });
     default: return takePicture(buffer, codecs::readPicture(codecs::FileBytes::copyOf(bytes), input, limits));
     }
 }

@@ -9,6 +9,7 @@
 #include "codecs/IconPng.h"
 #include "codecs/ImageBuffer.h"
 #include "codecs/PictureReader.h"
+#include "platform/PictureFile.h"
 
 #include "support/LimitedChild.h"
 
@@ -185,6 +186,21 @@ TEST(HostilePictures, OutOfMemoryIsTheReadersRefusal)
                   "PNG 4096 x 4096 in 40 MiB", [&] { return readAs(white, "a.png"); }, little),
               "Not enough memory to read the picture");
     EXPECT_EQ(readAs(white, "a.png"), "picture 4096 x 4096");
+    // And through an icon file whose one image is that PNG.
+    Bytes ico {0, 0, 1, 0, 1, 0, 0, 0, 0, 0, 1, 0, 32, 0};
+    for (const std::uint32_t v : {static_cast<std::uint32_t>(white.size()), 22u}) {
+        put16le(ico, v & 0xFFFF);
+        put16le(ico, v >> 16);
+    }
+    ico.insert(ico.end(), white.begin(), white.end());
+    const auto loadIcon = [&] {
+        ImageBuffer buffer;
+        const ReadStatus read = platform::loadPicture(buffer, ico, *pictureInputFor("a.ico"));
+        return read ? "picture " + std::to_string(buffer.picture().width) : read.reason();
+    };
+    EXPECT_EQ(boundedRead("ICO of a PNG of 4096 x 4096 in 40 MiB", loadIcon, little),
+              "Not enough memory to read the picture");
+    EXPECT_EQ(loadIcon(), "picture 32");
 }
 
 // ---------------------------------------------------------------- JPEG
