@@ -1,12 +1,9 @@
 #include "cli/CliSupport.h"
 
+#include "core/OutputFolder.h"
 #include "core/ProductInfo.h"
 
-#include <cerrno>
-#include <cstring>
-#include <filesystem>
 #include <sys/ioctl.h>
-#include <system_error>
 #include <unistd.h>
 
 namespace vextral::cli {
@@ -15,20 +12,7 @@ std::string versionLine() { return std::string("vextral-cli ") + product::kVersi
 
 bool prepareOutputFolder(const std::string& dir, std::ostream& err, const std::string& command)
 {
-    std::string reason;
-    if (dir.empty()) {
-        reason = "the folder name is empty";
-    } else {
-        std::error_code ec;
-        std::filesystem::create_directories(dir, ec);
-        if (ec) {
-            reason = ec.message();
-        } else if (!std::filesystem::is_directory(dir, ec)) {
-            reason = ec ? ec.message() : "Not a directory";
-        } else if (::access(dir.c_str(), W_OK | X_OK) != 0) {
-            reason = std::strerror(errno);
-        }
-    }
+    const std::string reason = vextral::prepareOutputFolder(dir);
     if (reason.empty()) return true;
     err << command << ": cannot use folder " << dir << ": " << reason << "\n";
     return false;

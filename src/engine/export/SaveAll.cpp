@@ -32,6 +32,7 @@ int saveAll(const IconCatalogue& catalogue, const std::string& folder, SaveAllJo
 {
     if (folder.empty()) throw Error("Please select a folder to save icons.");
     job.written = job.renamed = job.renamedForInputs = 0;
+    job.stopped = false;
     codecs::ImageBuffer buffer;
     buffer.setBackground(settings::kWhite);
     if (!job.naming.byFilename && job.naming.prefix.empty()) job.naming.prefix = "Icon";
@@ -45,7 +46,8 @@ int saveAll(const IconCatalogue& catalogue, const std::string& folder, SaveAllJo
     for (int k = 0; k < catalogue.itemCount(); ++k) {
         if (sources.insert(catalogue.record(k).sourceFile).second) names.addInput(catalogue.record(k).sourceFile);
     }
-    for (int k = 1; k <= catalogue.itemCount(); ++k) {
+    const int total = catalogue.itemCount();
+    for (int k = 1; k <= total; ++k) {
         const std::string name = saveAllName(job.naming, catalogue.record(k - 1), k, job.format);
         const int width = integerFromText(job.widthText());
         const int height = integerFromText(job.heightText());
@@ -62,7 +64,14 @@ int saveAll(const IconCatalogue& catalogue, const std::string& folder, SaveAllJo
         if (choice.clash == OutputNames::Clash::Input) ++job.renamedForInputs;
         writeCatalogueIcon(catalogue, k - 1, buffer, {job.format}, choice.path);
         ++job.written;
-        if (job.progress) job.progress(percent(k, catalogue.itemCount()));
+        if (job.progress) job.progress(percent(k, total));
+        if (job.pump) job.pump();
+        // Nothing of the catalogue is touched once the user has cancelled:
+        // the window may already have let it change.
+        if (k < total && job.cancelled && job.cancelled()) {
+            job.stopped = true;
+            break;
+        }
     }
     return job.written;
 }

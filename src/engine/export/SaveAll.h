@@ -31,6 +31,10 @@ struct SaveAllJob {
     bool bestImage = false;
     // Called after each file with the percentage done.
     std::function<void(int percent)> progress;
+    // Called after each file, after progress, so a window can paint and take
+    // its user's clicks; then cancelled is asked whether to go on. Both optional.
+    std::function<void()> pump;
+    std::function<bool()> cancelled;
 
     // What the run did, kept up to date as it goes, so that a run stopped by
     // an error still tells how many files it wrote.
@@ -41,6 +45,8 @@ struct SaveAllJob {
     // Icons whose name was that of a harvested file (the same path, or the
     // same file through a link), saved under the numbered name instead.
     int renamedForInputs = 0;
+    // The run ended because cancelled said so, before every icon was saved.
+    bool stopped = false;
 };
 
 // Writes every listed icon of the catalogue to folder (which must not be
@@ -51,7 +57,8 @@ struct SaveAllJob {
 // is a harvested file written over (job.renamedForInputs). Other files of
 // earlier runs are replaced. Stops at the first error (an integer
 // that does not convert, a size above the limit, a file that cannot be
-// created), keeping the files already written. Returns job.written.
+// created), keeping the files already written, and when cancelled says so
+// (job.stopped). Returns job.written.
 int saveAll(const IconCatalogue& catalogue, const std::string& folder, SaveAllJob& job);
 
 // A prefix for numbered names may not hold "/": the files stay in the folder

@@ -4,6 +4,7 @@
 #include "codecs/Picture.h"
 #include "codecs/Writers.h"
 #include "core/Error.h"
+#include "core/OutputFolder.h"
 #include "core/Percent.h"
 #include "core/ReplacingFile.h"
 #include "core/Text.h"
@@ -47,7 +48,7 @@ std::string webPagePath(const std::string& folder)
 WebPageRange webPageRange(const IconCatalogue& catalogue, const WebPageJob& job)
 {
     WebPageRange range;
-    const long long icons = catalogue.imageCount();
+    const long long icons = catalogue.itemCount();
     if (job.allIcons) {
         range.count = icons;
     } else {
@@ -73,6 +74,10 @@ WebPageOutcome writeWebPage(const IconCatalogue& catalogue, WebPageJob& job)
     const codecs::OutputFormat format = formats[static_cast<std::size_t>(job.typeIndex)];
     const codecs::OutputFormatRow& row = codecs::outputFormat(format);
     const WebPageRange range = webPageRange(catalogue, job);
+    // A folder typed that is not there yet is made; one that cannot be used
+    // is refused before any picture is drawn.
+    if (const std::string problem = prepareOutputFolder(job.folder); !problem.empty())
+        throw Error("Cannot use folder " + job.folder + ": " + problem);
 
     codecs::ImageBuffer buffer;
     buffer.setBackground(job.background);
@@ -95,7 +100,7 @@ WebPageOutcome writeWebPage(const IconCatalogue& catalogue, WebPageJob& job)
         for (int c = 0; c < columns; ++c) {
             ++n;
             const long long position = range.first + n - 1; // 1-based
-            const bool isIcon = position >= 1 && position <= catalogue.imageCount();
+            const bool isIcon = position >= 1 && position <= catalogue.itemCount();
             const bool sharp = isIcon && job.bestImage;
             // A best image is drawn below, at the size read for the picture.
             if (isIcon && !sharp) {

@@ -39,11 +39,13 @@ void HarvestRun::start(bool scanFiles, bool scanFolders)
     if (active_) return;
     active_ = true;
     filesFound_ = 0;
+    found_ = scanned_ = 0;
     view_.showProgressPage();
     view_.setStatus("Cleaning extracted information...");
     view_.beginIconListUpdate();
     view_.setGaugeCurrent(0);
     view_.setGaugeTotal(0);
+    view_.setFound(countText("", 0, " files"));
     view_.setScanned("Scanned ");
     view_.setExtracted("Extracted ");
     n_ = 0;
@@ -82,7 +84,8 @@ void HarvestRun::start(bool scanFiles, bool scanFolders)
 bool HarvestRun::filesPhase()
 {
     view_.setStatus("Extracting icons from files...");
-    view_.setFound(countText("", files_.count(), " files"));
+    found_ = files_.count();
+    view_.setFound(countText("", found_, " files"));
     const int total = files_.count();
     for (int r = 1; r <= total; ++r) {
         // Entries deleted while the run pumped are never read.
@@ -92,6 +95,7 @@ bool HarvestRun::filesPhase()
             view_.setExtracted(extractedText());
             return true;
         });
+        view_.setScanned(countText("Scanned ", ++scanned_, " files"));
         pump_();
         const int now = files_.count();
         view_.setGaugeTotal(now > 0 ? percent(r, now) : 100);
@@ -99,7 +103,6 @@ bool HarvestRun::filesPhase()
             end(Ending::StopInFiles);
             return false;
         }
-        view_.setScanned(countText("Scanned ", r, " files"));
     }
     return true;
 }
@@ -144,10 +147,7 @@ bool HarvestRun::foldersPhase()
     view_.setGaugeCurrent(0);
     view_.setGaugeTotal(0);
     const platform::RecycleRule recycle = recycle_ ? *recycle_ : platform::RecycleRule::current();
-    search_.onProcess = [this](const std::string& dir, std::int32_t countFiles, std::int32_t) {
-        view_.setSearchFolder(dir);
-        view_.setFound(countText("", static_cast<long long>(filesFound_) + countFiles, " files"));
-    };
+    search_.onProcess = [this](const std::string& dir, std::int32_t, std::int32_t) { view_.setSearchFolder(dir); };
     search_.onError = [this](const std::string& dir, const std::string& reason) {
         report(HarvestProblem::Kind::Folder, dir, reason);
     };
@@ -157,6 +157,8 @@ bool HarvestRun::foldersPhase()
             if (settings_.recycle || !recycle.inRecycleFolder(path)) foundFiles_.push_back(path);
         }
         filesFound_ += countFiles;
+        // Found: the files this run will read, so far.
+        view_.setFound(countText("", found_ + static_cast<long long>(foundFiles_.size()), " files"));
     };
 
     const int folders = folders_.count();
@@ -193,7 +195,16 @@ bool HarvestRun::foldersPhase()
             addIcon(source, path, s - 1);
             view_.setGaugeCurrent(percent(s, c));
             view_.setExtracted(extractedText());
-            view_.setScanned(countText("Scanned ", files_.count() + static_cast<long long>(r), " files"));
+            if (s == c) view_.setScanned(countText("Scanned ", ++scanned_, " files"));
+            pump_();
+            if (runFlag_ == "2") {
+                end(Ending::StopInFolders);
+                return false;
+            }
+        }
+        // A file without icons is read all the same.
+        if (c <= 0) {
+            view_.setScanned(countText("Scanned ", ++scanned_, " files"));
             pump_();
             if (runFlag_ == "2") {
                 end(Ending::StopInFolders);

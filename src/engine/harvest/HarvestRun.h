@@ -104,6 +104,8 @@ protected:
     std::string runFlag_;
     int n_ = 0;
     int filesFound_ = 0;
+    long long found_ = 0;   // files this run has to read, as far as known (Found)
+    long long scanned_ = 0; // files it has read (Scanned)
     int hidden_ = 0;
     bool unique_ = false;
     std::vector<std::string> foundFiles_;

@@ -19,10 +19,9 @@ struct IconRecord {
 //   image i   the icon drawn at 32 x 32,
 //   item i    the list entry the user sees and selects (it shows image i),
 //   record i  the icon's source file and index.
-// Clean empties the items alone, so the images and records outlive it until the
-// next run; a run's start clears items and images, while records beyond the new
-// run's count keep what an earlier run left in them. Nothing limits the size
-// but memory.
+// Clean and a run's start clear items and images, so every feature sees no
+// icon; records beyond the new run's count keep what an earlier run left in
+// them, addressed by nothing. Nothing limits the size but memory.
 class IconCatalogue {
 public:
     int imageCount() const { return static_cast<int>(images_.size()); }

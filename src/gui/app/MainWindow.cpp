@@ -353,6 +353,7 @@ void MainWindow::setStopMenuEnabled(bool enabled) { menuStop_->setEnabled(enable
 void MainWindow::beginIconListUpdate()
 {
     iconListUpdating_ = true;
+    statusPanels_->clearIcon(); // the selection is gone with the list
     model_->beginUpdate();
     model_->sync(); // the emptied list shows at once
     sinceSync_.restart();
@@ -382,9 +383,12 @@ void MainWindow::endFoundListUpdate()
 
 void MainWindow::cleanIconList()
 {
+    // Every feature sees the list as the user does: empty.
     model_->beginUpdate();
     catalogue_.clearItems();
+    catalogue_.clearImages();
     model_->endUpdate();
+    statusPanels_->clearIcon();
 }
 
 // The first icon in view: the item nearest the viewport's top left corner.

@@ -6,6 +6,7 @@
 #include "core/ProductInfo.h"
 #include "desktop/Wallpaper.h"
 #include "gui/app/MainView.h"
+#include "gui/common/DesktopHandOff.h"
 #include "gui/common/PictureImage.h"
 #include "gui/common/Prompts.h"
 #include "harvest/IconCatalogue.h"
@@ -14,12 +15,10 @@
 #include <QClipboard>
 #include <QCoreApplication>
 #include <QCursor>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QProcess>
 #include <QUrl>
 
 namespace vextral::gui {
@@ -71,11 +70,7 @@ void setWallpaper(MainView& view, desktop::WallpaperMode mode)
     }
 }
 
-void openAddress(MainView& view, const QUrl& url)
-{
-    if (!QDesktopServices::openUrl(url))
-        view.prompts().error(view.windowWidget(), QStringLiteral("Cannot open %1").arg(url.toString()));
-}
+void openAddress(MainView& view, const QUrl& url) { openWithDesktop(view.windowWidget(), view.prompts(), url); }
 
 } // namespace
 
@@ -116,13 +111,8 @@ void DesktopCommands::runEditor()
     }
     // The file is one argument, whatever spaces its path holds; the editor runs on its own.
     const QString editor = editorProgram(view_.settings());
-    QProcess process;
-    process.setProgram(editor);
-    process.setArguments({QFile::decodeName(file.c_str())});
-    process.setStandardInputFile(QProcess::nullDevice());
-    if (!process.startDetached())
-        view_.prompts().error(view_.windowWidget(),
-                              QStringLiteral("Cannot start the editor \"%1\": %2").arg(editor, process.errorString()));
+    handOff(view_.windowWidget(), view_.prompts(), editor, {QFile::decodeName(file.c_str())},
+            QStringLiteral("Cannot start the editor \"%1\"").arg(editor));
 }
 
 void DesktopCommands::openHelp() { openUserGuide(view_, userGuidePlaces(QCoreApplication::applicationDirPath())); }

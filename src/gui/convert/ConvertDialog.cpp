@@ -12,14 +12,24 @@
 #include "platform/PictureFile.h"
 #include "settings/Settings.h"
 
+#include <QCoreApplication>
+#include <QCursor>
 #include <QFile>
 #include <QFrame>
 #include <QGridLayout>
+#include <QGuiApplication>
 #include <QImage>
 #include <QLabel>
 #include <QPixmap>
+#include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+#include <chrono>
+#include <exception>
+#include <future>
+#include <memory>
+#include <utility>
 
 namespace vextral::gui {
 
@@ -84,14 +94,37 @@ void ConvertDialog::load()
         // Every picture is read into a buffer of its own: what a GIF leaves
         // in the parameters (its depth and table) applies to its own saves
         // only, never to a picture loaded after it.
-        codecs::ImageBuffer read;
+        // A read may take seconds (a large TIFF, a metafile that draws for
+        // long, bounded by the readers' limits): it runs beside the window,
+        // which keeps painting, with the dialog disabled meanwhile.
+        const std::string path = QFile::encodeName(file).toStdString();
+        auto reading = std::async(std::launch::async, [path] {
+            auto read = std::make_unique<codecs::ImageBuffer>();
+            ReadStatus status = platform::loadPicture(*read, path);
+            return std::make_pair(std::move(read), std::move(status));
+        });
+        const QPointer<ConvertDialog> self(this);
+        setEnabled(false);
+        QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+        while (reading.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready)
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        QGuiApplication::restoreOverrideCursor();
+        std::unique_ptr<codecs::ImageBuffer> read;
+        QString failure;
         try {
-            platform::loadPicture(read, QFile::encodeName(file).toStdString()).raiseIfFailed();
-        } catch (const Error& e) {
-            prompts_.error(this, QString::fromStdString(e.what()));
+            auto [buffer, status] = reading.get();
+            read = std::move(buffer);
+            if (!status) failure = QString::fromStdString(status.reason());
+        } catch (const std::exception& e) {
+            failure = QString::fromStdString(e.what());
+        }
+        if (!self) return;
+        setEnabled(true);
+        if (!failure.isEmpty()) {
+            prompts_.error(this, failure);
             return; // the picture loaded before stays, and so does Save's state
         }
-        imgFile_ = std::move(read);
+        imgFile_ = std::move(*read);
         loaded_ = imgFile_.picture();
         showPreview();
     }

@@ -8,17 +8,21 @@
 #include "gui/saveall/FolderTree.h"
 
 #include <QButtonGroup>
+#include <QCloseEvent>
+#include <QCoreApplication>
 #include <QFile>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
 
 #include <exception>
+#include <optional>
 
 namespace vextral::gui {
 
@@ -42,6 +46,14 @@ QString renamedText(int renamed, int renamedForInputs)
         lines << QStringLiteral("%1 icons were saved under new names, so as not to overwrite harvested files.")
                      .arg(renamedForInputs);
     return lines.join(QLatin1Char('\n'));
+}
+
+QString stoppedText(int written, int total)
+{
+    return QStringLiteral("Saving was stopped: %1 of %2 icons %3 saved.")
+        .arg(written)
+        .arg(total)
+        .arg(written == 1 ? QStringLiteral("was") : QStringLiteral("were"));
 }
 
 SaveAllDialog::SaveAllDialog(const IconCatalogue& catalogue, int jpegQuality, Prompts& prompts, QWidget* parent)
@@ -111,16 +123,51 @@ SaveAllDialog::SaveAllDialog(const IconCatalogue& catalogue, int jpegQuality, Pr
 
     auto* buttons = buttonRow(this);
     addButton(buttons, "SpeedButton1", "&OK", QDialogButtonBox::AcceptRole);
-    addButton(buttons, "SpeedButton2", "&Cancel", QDialogButtonBox::RejectRole);
+    cancel_ = addButton(buttons, "SpeedButton2", "&Cancel", QDialogButtonBox::RejectRole);
     layout->addWidget(buttons, 5, 0, 1, 2);
     connect(buttons, &QDialogButtonBox::accepted, this, &SaveAllDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(buttons, &QDialogButtonBox::rejected, this, &SaveAllDialog::reject);
+}
+
+void SaveAllDialog::setRunning(bool running)
+{
+    running_ = running;
+    for (QWidget* child : findChildren<QWidget*>()) {
+        if (child->isWindow() || child == cancel_ || child->isAncestorOf(cancel_) || child->isAncestorOf(gaugeCurrent_))
+            continue;
+        // Only the controls at the top: their children follow them.
+        if (child->parentWidget() == this || child->parentWidget() == cancel_->parentWidget())
+            child->setEnabled(!running);
+    }
+}
+
+void SaveAllDialog::reject()
+{
+    if (running_) {
+        stopAsked_ = true;
+        return;
+    }
+    QDialog::reject();
+}
+
+void SaveAllDialog::closeEvent(QCloseEvent* e)
+{
+    // Closing while a run pumps events stops the run after its current file
+    // and closes the dialog (Cancel alone would only stop the run).
+    if (running_) {
+        stopAsked_ = true;
+        QDialog::reject();
+        e->accept();
+        return;
+    }
+    QDialog::closeEvent(e);
 }
 
 void SaveAllDialog::clearPrefix() { editImage_->clear(); }
 
 void SaveAllDialog::accept()
 {
+    if (running_) return;
     const QString folder = dirSaveAll_->selectedFolderPath();
     if (folder.isEmpty()) {
         prompts_.information(this, QStringLiteral("Please select a folder to save icons."));
@@ -135,15 +182,36 @@ void SaveAllDialog::accept()
     job.heightText = [this] { return editHeight_->text().trimmed().toStdString(); };
     job.jpegQuality = jpegQuality_;
     job.bestImage = bestImage;
+    const QPointer<SaveAllDialog> self(this);
     job.progress = [this](int percent) {
-        gaugeCurrent_->setValue(percent);
-        gaugeCurrent_->repaint();
+        // Tens of thousands of icons move the gauge a hundred times.
+        if (percent != gaugeCurrent_->value()) gaugeCurrent_->setValue(percent);
     };
+    job.pump = [] { QCoreApplication::processEvents(); };
+    job.cancelled = [this, self] { return !self || stopAsked_; };
+    const int total = catalogue_.itemCount();
+    gaugeCurrent_->setValue(0);
+    stopAsked_ = false;
+    setRunning(true);
+    std::optional<QString> failure;
     try {
         exporting::saveAll(catalogue_, QFile::encodeName(folder).toStdString(), job);
     } catch (const std::exception& e) {
+        failure = QString::fromStdString(e.what());
+    }
+    // The dialog may have been closed, and deleted, while the run pumped.
+    if (!self) return;
+    setRunning(false);
+    if (failure) {
         // The run stops at this icon; the files written stay and the dialog stays open.
-        prompts_.error(this, QString::fromStdString(e.what()));
+        prompts_.error(this, *failure);
+        return;
+    }
+    if (job.stopped) {
+        QString text = stoppedText(job.written, total);
+        if (job.renamed > 0 || job.renamedForInputs > 0)
+            text += QLatin1Char('\n') + renamedText(job.renamed, job.renamedForInputs);
+        if (isVisible()) prompts_.information(this, text);
         return;
     }
     if (job.renamed > 0 || job.renamedForInputs > 0)

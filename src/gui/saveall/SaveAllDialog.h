@@ -5,6 +5,7 @@
 #include <QDialog>
 
 class QButtonGroup;
+class QCloseEvent;
 class QLineEdit;
 class QRadioButton;
 
@@ -19,7 +20,9 @@ class Prompts;
 // An icon whose name an earlier one of the same run took is saved under a
 // new name, and the user is told how many were once the run is done. A run
 // that fails stops there, says why and leaves the dialog open; the files it
-// wrote stay.
+// wrote stay. While a run goes the window stays painted and only Cancel
+// works: it stops the run after the file being written and tells how many
+// were saved; closing the dialog stops it too.
 class SaveAllDialog final : public QDialog {
     Q_OBJECT
 public:
@@ -33,9 +36,17 @@ public:
 public slots:
     // Saves every icon, then closes; a failure leaves the dialog open.
     void accept() override;
+    // Stops a run that goes; otherwise closes the dialog.
+    void reject() override;
     void clearPrefix();
 
+protected:
+    void closeEvent(QCloseEvent* e) override;
+
 private:
+    // Everything but Cancel is disabled while a run goes.
+    void setRunning(bool running);
+
     const IconCatalogue& catalogue_;
     int jpegQuality_;
     Prompts& prompts_;
@@ -47,7 +58,13 @@ private:
     QLineEdit* editWidth_ = nullptr;
     QLineEdit* editHeight_ = nullptr;
     Gauge* gaugeCurrent_ = nullptr;
+    QWidget* cancel_ = nullptr;
+    bool running_ = false;
+    bool stopAsked_ = false;
 };
+
+// What the user is told after a run that was stopped: how many icons of all were saved.
+QString stoppedText(int written, int total);
 
 // What the user is told after a run that saved renamed icons under a new name.
 QString renamedText(int renamed, int renamedForInputs = 0);

@@ -1,12 +1,12 @@
 #include "gui/update/CheckDialog.h"
 
 #include "gui/common/ButtonRow.h"
+#include "gui/common/DesktopHandOff.h"
 #include "gui/common/Prompts.h"
 #include "net/UpdateCheck.h"
 #include "settings/ProfileFile.h"
 
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -149,7 +149,7 @@ void CheckDialog::download()
             QStringLiteral("The download location is not a web address: %1").arg(QString::fromStdString(fLocation_)));
         return;
     }
-    QDesktopServices::openUrl(url);
+    openWithDesktop(this, prompts_, url);
 }
 
 void CheckDialog::hideEvent(QHideEvent* e)

@@ -138,7 +138,9 @@ WebPageDialog::WebPageDialog(const IconCatalogue& catalogue, const settings::Set
 
 void WebPageDialog::browseFolder()
 {
-    editFile_->setText(prompts_.browseFolder(this, QString::fromLatin1(kBrowseTitle)));
+    // A cancelled browser leaves the folder typed as it was.
+    const QString folder = prompts_.browseFolder(this, QString::fromLatin1(kBrowseTitle));
+    if (!folder.isEmpty()) editFile_->setText(folder);
 }
 
 void WebPageDialog::cancel()

@@ -280,9 +280,16 @@ TEST(WebPage, RefusesNoFolderAndRangesWithoutIcons)
     EXPECT_EQ(message(catalogueOf(5), job), "No icon.");
     EXPECT_TRUE(fs::is_empty(out.path()));
 
+    // A missing folder is made; one that cannot be is refused, naming it,
+    // before any picture is drawn.
     job = jobFor(out);
-    job.folder = (out / "missing").string();
-    EXPECT_NE(message(catalogueOf(1), job).find("Cannot create file"), std::string::npos);
+    job.folder = (out / "new" / "gallery").string();
+    EXPECT_EQ(message(catalogueOf(1), job), "no error");
+    EXPECT_TRUE(fs::exists(out / "new" / "gallery" / "1.gif"));
+    EXPECT_TRUE(fs::exists(out / "new" / "gallery" / "index.htm"));
+    job = jobFor(out);
+    job.folder = (out / "new" / "gallery" / "1.gif" / "below").string();
+    EXPECT_EQ(message(catalogueOf(1), job), "Cannot use folder " + job.folder + ": Not a directory");
 }
 
 // The GIF pictures of a gallery over white: the page is white, and so must

@@ -80,18 +80,21 @@ TEST(FoldersPhase, SearchesEachFolderThenExtractsWhatItFound)
 {
     World w;
     w.files.paths = {fixture("arrow.cur").string()};
+    // A file of the right type that holds no icon.
+    fs::copy_file(fixture("garbage.bin"), w.tree / "b/4 empty.dll");
     w.run.start(true, true);
-    EXPECT_EQ(w.run.filesFound(), 6);
-    ASSERT_EQ(w.run.foundFiles().size(), 6u);
+    EXPECT_EQ(w.run.filesFound(), 7);
+    ASSERT_EQ(w.run.foundFiles().size(), 7u);
     EXPECT_EQ(w.run.foundFiles()[0], w.a + "/1 library.icl");
     EXPECT_EQ(w.run.foundFiles()[5], w.b + "/3 picture.bmp");
-    // Each search reports its folder before listing it.
-    EXPECT_EQ(w.view.found, (std::vector<std::string> {"1 files", "0 files", "3 files"}));
+    // "Found" counts every file the run has to read, the file list's first,
+    // as each folder is listed.
+    EXPECT_EQ(w.view.found, (std::vector<std::string> {"0 files", "1 files", "4 files", "8 files"}));
     EXPECT_EQ(w.catalogue.itemCount(), 1 + 3 + 1 + 1 + 2 + 4 + 1);
     EXPECT_EQ(w.catalogue.record(1).sourceFile, w.a + "/1 library.icl");
     EXPECT_EQ(w.catalogue.record(12).iconIndex, 0);
-    // "Scanned" counts from the size of the file list.
-    EXPECT_EQ(w.view.scanned.back(), "Scanned 7 files");
+    // "Scanned" counts every file read, with or without icons.
+    EXPECT_EQ(w.view.scanned.back(), "Scanned 8 files");
     EXPECT_EQ(w.view.extracted.back(), "Extracted 13 icons");
     EXPECT_EQ(w.view.total.back(), 100);
     EXPECT_EQ(w.view.current.back(), 0);

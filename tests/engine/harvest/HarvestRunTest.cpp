@@ -108,7 +108,7 @@ TEST(HarvestRun, FilesPhaseFillsTheCatalogueWithProgress)
     EXPECT_TRUE(h.view.progressShown);
     EXPECT_EQ(h.view.status, (std::vector<std::string> {"Cleaning extracted information...",
                                                         "Extracting icons from files...", "Finished"}));
-    EXPECT_EQ(h.view.found, (std::vector<std::string> {"1 files"}));
+    EXPECT_EQ(h.view.found, (std::vector<std::string> {"0 files", "1 files"}));
     EXPECT_EQ(h.run.runFlag(), "1");
     EXPECT_EQ(h.foldersEntered, 0);
     h.expectBalanced();
@@ -153,7 +153,7 @@ TEST(HarvestRun, StopThroughThePumpEndsTheFilesPhase)
     EXPECT_EQ(h.foldersEntered, 0);
     EXPECT_EQ(h.view.current.back(), 100);               // set by Stop
     EXPECT_EQ(h.view.total.back(), 67);                  // r / F after the Stop
-    EXPECT_EQ(h.view.scanned.back(), "Scanned 1 files"); // not moved for the stopped file
+    EXPECT_EQ(h.view.scanned.back(), "Scanned 2 files"); // the stopped file was read whole
     h.expectBalanced();
 
     // Stop outside a run only sets the controls and the flag; the next Start resets it.

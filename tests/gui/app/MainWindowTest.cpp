@@ -3,6 +3,7 @@
 #include "gui/app/Application.h"
 #include "gui/saveall/FolderTree.h"
 #include "gui/saveall/SaveAllDialog.h"
+#include "gui/webpage/WebPageDialog.h"
 
 #include "TestSupport.h"
 #include "gui/support/ScriptedPrompts.h"
@@ -15,6 +16,7 @@
 #include <QDialog>
 #include <QDropEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
 #include <QMimeData>
@@ -28,6 +30,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <utility>
@@ -38,7 +41,9 @@ using vextral::test::control;
 using vextral::test::entries;
 using vextral::test::fixture;
 using vextral::test::ScriptedPrompts;
+using vextral::test::TempDir;
 using vextral::test::waitUntil;
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -134,12 +139,22 @@ TEST(MainWindow, HarvestsSelectsAndCleans)
     EXPECT_EQ(panel(w, 1), "Filename:library.nil");
     EXPECT_EQ(panel(w, 3), "No:2");
 
-    // Clean empties the list; images and records stay until the next run.
+    // Clean empties the list and the status panels; every feature then sees no icon.
     control<QAction>(&w, "menuClean")->trigger();
     EXPECT_EQ(view->model()->rowCount(), 0);
     EXPECT_EQ(w.catalogue().itemCount(), 0);
-    EXPECT_EQ(w.catalogue().imageCount(), 5);
-    EXPECT_EQ(w.catalogue().record(4).iconIndex, 2);
+    EXPECT_EQ(w.catalogue().imageCount(), 0);
+    for (int p = 1; p <= 3; ++p) EXPECT_EQ(panel(w, p), "") << p;
+    prompts.informations.clear();
+    control<QAction>(&w, "menuPrint")->trigger();
+    {
+        TempDir out;
+        vextral::gui::WebPageDialog web(w.catalogue(), w.settings(), prompts);
+        control<QLineEdit>(&web, "editFile")->setText(vextral::test::qtPath(out.path()));
+        control<QPushButton>(&web, "SpeedButton5")->click();
+        EXPECT_TRUE(fs::is_empty(out.path()));
+    }
+    EXPECT_EQ(prompts.informations, (QStringList {"No icon.", "No icon."}));
 
     // The view modes are radio items.
     control<QAction>(&w, "menuList")->trigger();
@@ -338,7 +353,7 @@ TEST(MainWindow, LoadsOptionIniAndHarvestsAddedFolders)
         control<QToolButton>(&w, "SpeedButton1")->click();
         control<QToolButton>(&w, "tbtSearch")->click();
         EXPECT_EQ(w.catalogue().itemCount(), 4);
-        EXPECT_EQ(control<QLabel>(&w, "staFound")->text(), "0 files"); // reported before the folder is listed
+        EXPECT_EQ(control<QLabel>(&w, "staFound")->text(), "2 files"); // every file found, once the folder is listed
         EXPECT_EQ(control<QLabel>(&w, "staSearch")->text(), "Finished");
         EXPECT_EQ(control<QListWidget>(&w, "LstIcon")->count(), 2);
     }

@@ -5,18 +5,17 @@
 #include "gui/app/MainWindow.h"
 
 #include "TestSupport.h"
+#include "gui/support/DesktopOpener.h"
 #include "gui/support/ScriptedPrompts.h"
 #include "gui/support/Widgets.h"
 
 #include <QAction>
 #include <QClipboard>
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
 #include <QListView>
-#include <QTextBrowser>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -67,23 +66,6 @@ std::string gsettingsGet(const char* key)
 }
 
 QImage rgb(const QImage& image) { return image.convertToFormat(QImage::Format_RGB32); }
-
-// Catches the addresses the program hands to the desktop's browser or mailer.
-struct OpenedUrls {
-    QTextBrowser receiver; // its anchorClicked(QUrl) signal serves as the handler
-    QList<QUrl> urls;
-    OpenedUrls()
-    {
-        QObject::connect(&receiver, &QTextBrowser::anchorClicked, [this](const QUrl& url) { urls << url; });
-        for (const char* scheme : {"http", "https", "mailto", "file"})
-            QDesktopServices::setUrlHandler(QLatin1String(scheme), &receiver, "anchorClicked");
-    }
-    ~OpenedUrls()
-    {
-        for (const char* scheme : {"http", "https", "mailto", "file"})
-            QDesktopServices::unsetUrlHandler(QLatin1String(scheme));
-    }
-};
 
 } // namespace
 
@@ -206,27 +188,30 @@ TEST(DesktopCommands, EditorGetsTheFileAsOneArgument)
     std::ofstream(w.folder / "Option.ini") << "[Icon]\nEdit=/no/such/editor\n";
     w.window->loadSettings();
     w.trigger("menuRun");
-    ASSERT_EQ(w.prompts.errors.size(), 1);
+    ASSERT_TRUE(waitUntil([&] { return w.prompts.errors.size() == 1; }));
     EXPECT_TRUE(w.prompts.errors[0].startsWith("Cannot start the editor \"/no/such/editor\": "))
         << w.prompts.errors[0].toStdString();
 }
 
 TEST(DesktopCommands, GuideHomePageAndMail)
 {
-    OpenedUrls opened;
+    test::DesktopOpener opener;
     Window w;
+    // One at a time: each hand-off runs on its own.
     w.trigger("menuHompage");
+    ASSERT_EQ(opener.opened(1).size(), 1);
     w.trigger("menuEmail");
+    ASSERT_EQ(opener.opened(2).size(), 2);
     w.window->findChild<QToolButton*>(QStringLiteral("tbtHelp"))->click();
-    ASSERT_EQ(opened.urls.size(), 3);
-    EXPECT_EQ(opened.urls[0], QUrl(QString::fromLatin1(product::kHomePage)));
-    EXPECT_EQ(opened.urls[0].path(), "/index.htm");
-    EXPECT_EQ(opened.urls[1].toString(), QString::fromLatin1(product::kAuthorMail));
-    EXPECT_EQ(opened.urls[1].scheme(), "mailto");
+    const QStringList opened = opener.opened(3);
+    ASSERT_EQ(opened.size(), 3);
+    EXPECT_EQ(opened[0], QString::fromLatin1(product::kHomePage));
+    EXPECT_TRUE(opened[0].endsWith("/index.htm"));
+    EXPECT_EQ(opened[1], QString::fromLatin1(product::kAuthorMail));
+    EXPECT_TRUE(opened[1].startsWith("mailto:"));
     // The guide found in the source tree when the program is not installed.
-    ASSERT_TRUE(opened.urls[2].isLocalFile());
-    EXPECT_TRUE(opened.urls[2].toLocalFile().endsWith("/docs/help/index.html"));
-    EXPECT_TRUE(QFileInfo(opened.urls[2].toLocalFile()).isFile());
+    EXPECT_TRUE(opened[2].endsWith("/docs/help/index.html"));
+    EXPECT_TRUE(QFileInfo(opened[2]).isFile());
 
     // Installed as `make install` lays it out: the guide of the program's
     // own prefix, before the source tree's.
@@ -235,14 +220,45 @@ TEST(DesktopCommands, GuideHomePageAndMail)
     fs::create_directories(prefix / "share/vextral/help");
     std::ofstream(prefix / "share/vextral/help/index.html") << "<html></html>\n";
     gui::openUserGuide(*w.window, gui::userGuidePlaces(qtPath(prefix / "bin")));
-    ASSERT_EQ(opened.urls.size(), 4);
-    EXPECT_EQ(opened.urls[3], QUrl::fromLocalFile(qtPath(prefix / "share/vextral/help/index.html")));
+    ASSERT_EQ(opener.opened(4).size(), 4);
+    EXPECT_EQ(opener.opened(4)[3], qtPath(prefix / "share/vextral/help/index.html"));
 
     // No guide anywhere: the error names where it was looked for, and nothing opens.
     gui::openUserGuide(*w.window, {"/no/such/share/vextral/help/index.html", "/no/such/docs/help/index.html"});
     EXPECT_EQ(w.prompts.errors, QStringList {"The user guide was not found: /no/such/share/vextral/help/index.html, "
                                              "/no/such/docs/help/index.html"});
-    EXPECT_EQ(opened.urls.size(), 4);
+    EXPECT_EQ(opener.opened(0).size(), 4);
+    EXPECT_TRUE(w.prompts.errors.size() == 1);
+}
+
+TEST(DesktopCommands, AHandOffThatFailsSaysWhy)
+{
+    // The desktop has no application for the address: each hand-off's
+    // failure is told in an error box, in the opener's own words.
+    test::DesktopOpener opener(true);
+    Window w;
+    w.trigger("menuEmail");
+    ASSERT_TRUE(waitUntil([&] { return w.prompts.errors.size() == 1; }));
+    const QString mail = QString::fromLatin1(product::kAuthorMail);
+    EXPECT_EQ(w.prompts.errors[0],
+              "Cannot open " + mail + ": xdg-open: no method available for opening '" + mail + "'");
+    w.window->findChild<QToolButton*>(QStringLiteral("tbtHelp"))->click();
+    ASSERT_TRUE(waitUntil([&] { return w.prompts.errors.size() == 2; }));
+    EXPECT_TRUE(w.prompts.errors[1].startsWith("Cannot open /")) << w.prompts.errors[1].toStdString();
+    EXPECT_TRUE(w.prompts.errors[1].endsWith("/docs/help/index.html'")) << w.prompts.errors[1].toStdString();
+
+    // The editor is the desktop's opener too, unless the settings name one;
+    // one that ends at once with a failure and no words gives its status.
+    w.select(0);
+    w.trigger("menuRun");
+    ASSERT_TRUE(waitUntil([&] { return w.prompts.errors.size() == 3; }));
+    EXPECT_TRUE(w.prompts.errors[2].startsWith("Cannot start the editor \"xdg-open\": xdg-open: no method"))
+        << w.prompts.errors[2].toStdString();
+    std::ofstream(w.folder / "Option.ini") << "[Icon]\nEdit=/bin/false\n";
+    w.window->loadSettings();
+    w.trigger("menuRun");
+    ASSERT_TRUE(waitUntil([&] { return w.prompts.errors.size() == 4; }));
+    EXPECT_EQ(w.prompts.errors[3], "Cannot start the editor \"/bin/false\": /bin/false ended with exit status 1");
 }
 
 TEST(DesktopCommands, UserGuidePlaces)

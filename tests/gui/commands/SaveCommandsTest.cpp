@@ -1,6 +1,7 @@
 // Saving from the main window: the selected icon through the save dialog, and
 // every icon through the Save all dialog with its folder tree.
 #include "gui/app/MainWindow.h"
+#include "gui/common/Gauge.h"
 #include "gui/saveall/FolderTree.h"
 #include "gui/saveall/SaveAllDialog.h"
 
@@ -15,6 +16,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -339,4 +341,52 @@ TEST(SaveAllDialog, TellsOfRenamedIconsAndOfWhatStoppedARun)
     EXPECT_TRUE(dialog.isVisible());
     EXPECT_TRUE(fs::exists(part / "library.nil_0.png"));
     EXPECT_TRUE(fs::is_directory(part / "library.nil_1.png"));
+}
+
+TEST(SaveAllDialog, ARunPaintsAndCancelStopsIt)
+{
+    ScriptedPrompts prompts;
+    TempDir home, out, again;
+    MainWindow w(prompts, home.path().string());
+    harvest(w, {qtPath(fixture("library.nil")), qtPath(fixture("library.nil")), qtPath(fixture("library.nil"))});
+    ASSERT_EQ(w.catalogue().itemCount(), 6);
+    gui::SaveAllDialog dialog(w.catalogue(), 86, prompts);
+    dialog.show();
+    ASSERT_TRUE(chooseFolder(dialog, out.path()));
+    auto* ok = dialog.findChild<QPushButton*>(QStringLiteral("SpeedButton1"));
+    auto* cancel = dialog.findChild<QPushButton*>(QStringLiteral("SpeedButton2"));
+    auto* gauge = dialog.findChild<gui::Gauge*>(QStringLiteral("GaugeCurrent"));
+
+    // Events are taken between files: the first pump finds one file written,
+    // the gauge moved and every control but Cancel disabled, and Cancel stops
+    // the run there.
+    bool seen = false;
+    QTimer::singleShot(0, &dialog, [&] {
+        seen = true;
+        EXPECT_EQ(gauge->value(), 17);
+        EXPECT_FALSE(ok->isEnabled());
+        EXPECT_FALSE(dialog.folderTree()->isEnabled());
+        EXPECT_FALSE(dialog.findChild<QLineEdit*>(QStringLiteral("editWidth"))->isEnabled());
+        EXPECT_TRUE(cancel->isEnabled());
+        cancel->click();
+    });
+    ok->click();
+    EXPECT_TRUE(seen);
+    EXPECT_EQ(prompts.informations, QStringList {"Saving was stopped: 1 of 6 icons was saved."});
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_TRUE(ok->isEnabled());
+    EXPECT_EQ(std::distance(fs::directory_iterator(out.path()), fs::directory_iterator()), 1);
+
+    // Closing the window stops the run as well; the next run goes to its end.
+    prompts.informations.clear();
+    QTimer::singleShot(0, &dialog, [&] { dialog.close(); });
+    ok->click();
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_TRUE(prompts.informations.isEmpty());
+    dialog.show();
+    ASSERT_TRUE(chooseFolder(dialog, again.path()));
+    ok->click();
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(gauge->value(), 100);
+    EXPECT_EQ(std::distance(fs::directory_iterator(again.path()), fs::directory_iterator()), 6);
 }

@@ -10,11 +10,13 @@
 #include "gui/support/DialogDesktop.h"
 #include "platform/PictureFile.h"
 
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -320,4 +322,27 @@ TEST(ConvertDialog, AGifsDepthStaysWithItsOwnPicture)
     for (const char* name : {"after.bmp", "after.png"})
         EXPECT_EQ(test::readBack("pil", dir / name), test::expected(colours.picture())) << name;
     EXPECT_TRUE(desk.prompts.errors.isEmpty()) << desk.prompts.errors.join(u'\n').toStdString();
+}
+
+TEST(ConvertDialog, TheWindowPaintsWhileAPictureIsRead)
+{
+    Desktop desk;
+    TempDir dir;
+    // Read through ImageMagick, in a process of its own: long enough that
+    // the window must be painted meanwhile.
+    writePicture(dir / "large.tif", 3000, 3000, codecs::writeTiff);
+    ConvertDialog* d = desk.open<ConvertDialog>("menuConvert");
+    ASSERT_TRUE(d);
+    bool pumped = false, enabledMeanwhile = true;
+    QTimer::singleShot(0, d, [&] {
+        pumped = true;
+        enabledMeanwhile = d->isEnabled();
+    });
+    load(desk, d, dir / "large.tif");
+    EXPECT_TRUE(pumped);
+    EXPECT_FALSE(enabledMeanwhile);
+    EXPECT_TRUE(d->isEnabled());
+    EXPECT_EQ(d->loadedPicture().width, 3000);
+    EXPECT_TRUE(desk.prompts.errors.isEmpty());
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }

@@ -4,13 +4,13 @@
 
 #include "TestSupport.h"
 #include "core/ProductInfo.h"
+#include "gui/support/DesktopOpener.h"
 #include "gui/support/DialogDesktop.h"
 #include "gui/support/ScriptedPrompts.h"
 #include "gui/support/Widgets.h"
 #include "support/HttpPeer.h"
 #include "support/TextFiles.h"
 
-#include <QDesktopServices>
 #include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
@@ -18,7 +18,6 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
-#include <QTextBrowser>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -37,23 +36,6 @@ using vextral::test::TempDir;
 namespace {
 
 using vextral::test::put;
-
-// Catches every address handed to the desktop to open, whatever its scheme.
-struct OpenedUrls {
-    QTextBrowser receiver; // its anchorClicked(QUrl) signal serves as the handler
-    QList<QUrl> urls;
-    static constexpr const char* kSchemes[] = {"http", "https", "file", "javascript", "ftp"};
-    OpenedUrls()
-    {
-        QObject::connect(&receiver, &QTextBrowser::anchorClicked, [this](const QUrl& url) { urls << url; });
-        for (const char* scheme : kSchemes)
-            QDesktopServices::setUrlHandler(QLatin1String(scheme), &receiver, "anchorClicked");
-    }
-    ~OpenedUrls()
-    {
-        for (const char* scheme : kSchemes) QDesktopServices::unsetUrlHandler(QLatin1String(scheme));
-    }
-};
 
 // A dialog over a program folder of its own, with the Internet settings given.
 struct Dialog {
@@ -111,9 +93,9 @@ TEST(CheckDialog, ChecksShowTheLatestVersionAndDownloadOpensIt)
     EXPECT_EQ(d.text("labLatestDate"), "Release date:July 4, 2002");
     EXPECT_TRUE(d.enabled("spbDownload"));
     EXPECT_EQ(fileText(d.program / "update.ini"), first + "\r\n");
-    OpenedUrls opened;
+    test::DesktopOpener opener;
     d.click("spbDownload");
-    EXPECT_EQ(opened.urls, QList<QUrl> {QUrl("http://mirror.example/vextral26.zip")});
+    EXPECT_EQ(opener.opened(1), QStringList {"http://mirror.example/vextral26.zip"});
 
     // A second Check shows the new answer; one without the section, or an
     // error status, is a failed check that clears the fields and keeps update.ini.
@@ -143,7 +125,7 @@ TEST(CheckDialog, ChecksShowTheLatestVersionAndDownloadOpensIt)
 
 TEST(CheckDialog, DownloadOpensOnlyWebAddressesAndServerTextIsNoMarkup)
 {
-    OpenedUrls opened;
+    test::DesktopOpener opener;
     for (const char* location : {"file:///etc/passwd", "javascript:alert(1)", "/usr/bin/xterm"}) {
         ScriptedHttpServer server(answer(std::string("[Vextral]\r\nversion=<i>9</i>\r\nLocation=") + location));
         Dialog d(server.url());
@@ -154,7 +136,7 @@ TEST(CheckDialog, DownloadOpensOnlyWebAddressesAndServerTextIsNoMarkup)
         EXPECT_EQ(d.prompts.errors,
                   QStringList {QStringLiteral("The download location is not a web address: ") + location});
     }
-    EXPECT_TRUE(opened.urls.isEmpty()) << opened.urls.value(0).toString().toStdString();
+    EXPECT_TRUE(opener.opened(0).isEmpty()); // refused before anything was started
 }
 
 TEST(CheckDialog, AFailedCheckChangesNothingAndCheckWaitsMeanwhile)
