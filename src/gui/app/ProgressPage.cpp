@@ -46,6 +46,8 @@ ProgressPage::ProgressPage(QWidget* parent) : QWidget(parent)
     progress->addSpacing(6);
     addLabel(QStringLiteral("Entire Progress:"));
     gaugeTotal_ = addGauge(QStringLiteral("GaugeTotal"));
+    gaugeCurrent_->setFallbackAccessibleName(QStringLiteral("Current progress"));
+    gaugeTotal_->setFallbackAccessibleName(QStringLiteral("Entire progress"));
     progress->addStretch();
 }
 

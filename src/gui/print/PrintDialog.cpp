@@ -1,6 +1,7 @@
 #include "gui/print/PrintDialog.h"
 
 #include "core/Error.h"
+#include "core/Percent.h"
 #include "core/Text.h"
 #include "desktop/PrintLayout.h"
 #include "export/BestImage.h"
@@ -11,6 +12,7 @@
 #include "gui/common/UpDownEdit.h"
 
 #include <QCoreApplication>
+#include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -25,7 +27,6 @@
 #include <QRadioButton>
 
 #include <algorithm>
-#include <cmath>
 #include <exception>
 #include <limits>
 
@@ -86,24 +87,24 @@ PrintDialog::PrintDialog(const IconCatalogue& catalogue, Prompts& prompts, QWidg
     setWindowTitle(QStringLiteral("Print icons"));
     setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
     setupPrinter = [](QWidget* owner, QPrinter& printer) {
-        QPrintDialog dialog(&printer, owner);
-        dialog.setObjectName(QStringLiteral("PrintIcon"));
-        return dialog.exec() == QDialog::Accepted;
+        const std::unique_ptr<QPrintDialog> dialog = printerSetupDialog(printer, owner);
+        return dialog->exec() == QDialog::Accepted;
     };
     auto* layout = new QGridLayout(this);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     RangeControls range;
-    layout->addWidget(rangeGroup(QStringLiteral("Print range"), QStringLiteral("Print all icons"), "radioAllIcon",
-                                 "radioBottom", range, this),
-                      0, 0, 1, 2);
+    rangeBox_ = rangeGroup(QStringLiteral("Print range"), QStringLiteral("Print all icons"), "radioAllIcon",
+                           "radioBottom", range, this);
+    layout->addWidget(rangeBox_, 0, 0, 1, 2);
     radioAllIcon_ = range.all;
     radioBottom_ = range.from;
     editBottom_ = range.bottom;
     editTop_ = range.top;
 
     SizeEdits size;
-    layout->addWidget(sizeGroup(QStringLiteral("Icon Size"), QStringLiteral("100"), 100, false, size, this), 1, 0);
+    sizeBox_ = sizeGroup(QStringLiteral("Icon Size"), QStringLiteral("100"), 100, false, size, this);
+    layout->addWidget(sizeBox_, 1, 0);
     editWidth_ = size.width;
     editHeight_ = size.height;
 
@@ -122,18 +123,20 @@ PrintDialog::PrintDialog(const IconCatalogue& catalogue, Prompts& prompts, QWidg
         spacingGrid->addWidget(upDownEdit(rows[i].second, 0, 100, spacing), i, 1);
     }
     layout->addWidget(spacing, 1, 1);
+    spacingBox_ = spacing;
 
     gaugeCurrent_ = new Gauge(this);
     gaugeCurrent_->setObjectName(QStringLiteral("GaugeCurrent"));
+    gaugeCurrent_->setFallbackAccessibleName(QStringLiteral("Print progress"));
     layout->addWidget(gaugeCurrent_, 2, 0, 1, 2);
 
     auto* buttons = buttonRow(this);
     print_ = addButton(buttons, "SpeedButton1", "&Print", QDialogButtonBox::AcceptRole);
-    auto* setup = addButton(buttons, "SpeedButton3", "Printer &Setup", QDialogButtonBox::ActionRole);
+    setup_ = addButton(buttons, "SpeedButton3", "Printer &Setup", QDialogButtonBox::ActionRole);
     addButton(buttons, "SpeedButton2", "&Cancel", QDialogButtonBox::RejectRole);
     layout->addWidget(buttons, 3, 0, 1, 2);
     connect(buttons, &QDialogButtonBox::accepted, this, &PrintDialog::print);
-    connect(setup, &QPushButton::clicked, this, &PrintDialog::openPrinterSetup);
+    connect(setup_, &QPushButton::clicked, this, &PrintDialog::openPrinterSetup);
     connect(buttons, &QDialogButtonBox::rejected, this, &PrintDialog::cancel);
 }
 
@@ -145,7 +148,36 @@ void PrintDialog::cancel()
     close();
 }
 
-void PrintDialog::openPrinterSetup() { setupPrinter(this, *printer_); }
+std::unique_ptr<QPrintDialog> PrintDialog::printerSetupDialog(QPrinter& printer, QWidget* owner)
+{
+    auto dialog = std::make_unique<QPrintDialog>(&printer, owner);
+    dialog->setObjectName(QStringLiteral("PrintIcon"));
+    dialog->setWindowTitle(QStringLiteral("Printer Setup"));
+    // Only the printer and its paper are chosen here: the range is this
+    // dialog's own, and nothing is printed until Print is clicked.
+    dialog->setOptions(QAbstractPrintDialog::PrintToFile | QAbstractPrintDialog::PrintShowPageSize |
+                       QAbstractPrintDialog::PrintCollateCopies);
+    if (auto* box = dialog->findChild<QDialogButtonBox*>()) {
+        if (QPushButton* ok = box->button(QDialogButtonBox::Ok)) ok->setText(QStringLiteral("OK"));
+    }
+    return dialog;
+}
+
+void PrintDialog::openPrinterSetup()
+{
+    // The painter of a print under way holds the printer: it is not changed
+    // until the print ends.
+    if (runState_ == 1) return;
+    setupPrinter(this, *printer_);
+}
+
+void PrintDialog::setControlsEnabled(bool enabled)
+{
+    for (QWidget* w :
+         {static_cast<QWidget*>(rangeBox_), static_cast<QWidget*>(sizeBox_), static_cast<QWidget*>(spacingBox_),
+          static_cast<QWidget*>(print_), static_cast<QWidget*>(setup_)})
+        w->setEnabled(enabled);
+}
 
 bool PrintDialog::choosePdfWhenNoPrinter()
 {
@@ -211,8 +243,19 @@ void PrintDialog::print()
     painter.setRenderHint(QPainter::LosslessImageRendering, true);
     v.pageWidth = printer->width();
     v.pageHeight = printer->height();
+    // While the loop runs only Cancel stays usable; whatever ends the print
+    // (its last icon, Cancel, an exception) gives the controls back.
     runState_ = 1;
-    print_->setEnabled(false);
+    setControlsEnabled(false);
+    struct Restore {
+        QPointer<PrintDialog> dialog;
+        ~Restore()
+        {
+            if (!dialog) return;
+            dialog->runState_ = 0;
+            dialog->setControlsEnabled(true);
+        }
+    } restore {self};
     desktop::SheetLayout layout(range, v);
     int page = 0;
     // The icons of one file share one open source and its decoding budget.
@@ -226,15 +269,11 @@ void PrintDialog::print()
         const QRect rect = toQRect(placed.rect);
         painter.drawImage(rect, bestImage ? bestImageOverWhite(catalogue_, placed.index, rect)
                                           : imageOverWhite(catalogue_.image(placed.index)));
-        const int percent = static_cast<int>(std::lround(100.0 * layout.printed() / layout.total()));
-        if (gauge) gauge->setValue(percent);
+        if (gauge) gauge->setValue(percent(layout.printed(), layout.total()));
         QCoreApplication::processEvents();
         if (!self || runState_ == 2) break;
     }
     painter.end();
-    if (!self) return;
-    runState_ = 0;
-    print_->setEnabled(true);
 }
 
 } // namespace vextral::gui

@@ -7,7 +7,9 @@
 #include <functional>
 #include <memory>
 
+class QGroupBox;
 class QLineEdit;
+class QPrintDialog;
 class QPrinter;
 class QPushButton;
 class QRadioButton;
@@ -21,7 +23,8 @@ class Prompts;
 // enlarged icons, row after row and page after page, on the current printer.
 // The values are read from the boxes when Print is clicked; the layout is the
 // engine's (desktop/PrintLayout). The queue runs after each icon, so Cancel
-// works during a print; Print is disabled until the print ends. Where no
+// works during a print; every other control (Print, Printer Setup, the boxes)
+// is disabled until the print ends. Where no
 // printer is installed the sheet goes to a PDF file the user names.
 class PrintDialog final : public QDialog {
     Q_OBJECT
@@ -38,6 +41,10 @@ public:
     // (Icon/BestImage) rather than stretch the 32 x 32 picture.
     bool bestImage = false;
 
+    // The dialog Printer Setup shows: the printer and its paper are picked
+    // there and confirmed with OK; nothing is printed.
+    static std::unique_ptr<QPrintDialog> printerSetupDialog(QPrinter& printer, QWidget* owner);
+
     // 0 idle, 1 printing, 2 cancelled.
     int runState() const { return runState_; }
 
@@ -49,6 +56,7 @@ public slots:
 
 private:
     bool choosePdfWhenNoPrinter();
+    void setControlsEnabled(bool enabled);
 
     const IconCatalogue& catalogue_;
     Prompts& prompts_;
@@ -64,8 +72,12 @@ private:
     QLineEdit* editIcon_ = nullptr;
     QLineEdit* editLeftPad_ = nullptr;
     QLineEdit* editTopPad_ = nullptr;
+    QGroupBox* rangeBox_ = nullptr;
+    QGroupBox* sizeBox_ = nullptr;
+    QGroupBox* spacingBox_ = nullptr;
     Gauge* gaugeCurrent_ = nullptr;
     QPushButton* print_ = nullptr;
+    QPushButton* setup_ = nullptr;
 };
 
 } // namespace vextral::gui

@@ -118,6 +118,7 @@ SaveAllDialog::SaveAllDialog(const IconCatalogue& catalogue, int jpegQuality, Pr
     progressLayout->addWidget(new QLabel(QStringLiteral("Progress:"), progress));
     gaugeCurrent_ = new Gauge(progress);
     gaugeCurrent_->setObjectName(QStringLiteral("GaugeCurrent"));
+    gaugeCurrent_->setFallbackAccessibleName(QStringLiteral("Save progress"));
     progressLayout->addWidget(gaugeCurrent_);
     layout->addWidget(progress, 4, 1);
 

@@ -120,6 +120,7 @@ WebPageDialog::WebPageDialog(const IconCatalogue& catalogue, const settings::Set
     layout->addWidget(new QLabel(QStringLiteral("Progress:"), this));
     gaugeTotal_ = new Gauge(this);
     gaugeTotal_->setObjectName(QStringLiteral("GaugeTotal"));
+    gaugeTotal_->setFallbackAccessibleName(QStringLiteral("Web page progress"));
     layout->addWidget(gaugeTotal_);
 
     lstIcon_ = new QListWidget(this);

@@ -1,21 +1,28 @@
 // The Print icons dialog: its controls, the ranges it refuses, Cancel during a
-// print, and a sheet printed to PDF and rendered back to find every icon where
-// the layout puts it.
+// print, the controls held while a print runs, the printer set-up dialog, the
+// gauge's rounding, and a sheet printed to PDF and rendered back to find every
+// icon where the layout puts it.
 #include "gui/print/PrintDialog.h"
 
 #include "TestSupport.h"
+#include "core/Percent.h"
 #include "desktop/PrintLayout.h"
 #include "gui/common/Gauge.h"
 #include "gui/support/DialogDesktop.h"
 #include "gui/support/ScriptedPrompts.h"
 
+#include <QAbstractPrintDialog>
+#include <QApplication>
+#include <QDialogButtonBox>
 #include <QFileInfo>
+#include <QGroupBox>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPointer>
+#include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
@@ -147,11 +154,121 @@ TEST(PrintDialog, PrintIsDisabledWhilePrintingAndCancelEndsTheDocument)
     EXPECT_FALSE(enabledDuring);
     EXPECT_EQ(stateDuring, 1);
     EXPECT_TRUE(print->isEnabled());
+    EXPECT_TRUE(control<QPushButton>(&dialog, "SpeedButton3")->isEnabled());
+    EXPECT_TRUE(control<QLineEdit>(&dialog, "editWidth")->isEnabled());
+    EXPECT_EQ(dialog.runState(), 0);
     EXPECT_FALSE(dialog.isVisible());
     const int gauge = control<gui::Gauge>(&dialog, "GaugeCurrent")->value();
     EXPECT_GT(gauge, 0);
     EXPECT_LT(gauge, 100);
     EXPECT_GT(fs::file_size(dir.path() / "sheet.pdf"), 0u);
+}
+
+// Only Cancel is usable while the print loop runs: the printer is held by its
+// painter, and a printer set up then would be changed under it.
+TEST(PrintDialog, WhilePrintingOnlyCancelIsEnabledAndPrinterSetupDoesNothing)
+{
+    ScriptedPrompts prompts;
+    TempDir dir;
+    const IconCatalogue catalogue = solidIcons(200);
+    PrintDialog dialog(catalogue, prompts);
+    dialog.show();
+    toPdf(dialog.printer(), dir.path() / "sheet.pdf", 800, 600);
+    int setups = 0;
+    dialog.setupPrinter = [&](QWidget*, QPrinter& printer) {
+        ++setups;
+        // What picking another printer does to its paper.
+        printer.setPageSize(QPageSize(QPageSize::A3));
+        return true;
+    };
+    auto* print = control<QPushButton>(&dialog, "SpeedButton1");
+    auto* setup = control<QPushButton>(&dialog, "SpeedButton3");
+    auto* cancel = control<QPushButton>(&dialog, "SpeedButton2");
+    const auto enabledWidgets = [&] {
+        QList<const QWidget*> enabled;
+        for (const QWidget* w : dialog.findChildren<QWidget*>())
+            if (w->isEnabled()) enabled << w;
+        return enabled;
+    };
+    const QList<const QWidget*> enabledBefore = enabledWidgets();
+    QStringList enabledDuring;
+    int stateDuring = 0;
+    bool cancelEnabled = false;
+    QTimer::singleShot(0, &dialog, [&] {
+        stateDuring = dialog.runState();
+        for (const QWidget* w : dialog.findChildren<QWidget*>()) {
+            if ((qobject_cast<const QAbstractButton*>(w) || qobject_cast<const QLineEdit*>(w)) && w != cancel &&
+                w->isEnabled())
+                enabledDuring << w->objectName();
+        }
+        cancelEnabled = cancel->isEnabled();
+        setup->click();
+        test::click(&dialog, "SpeedButton3");
+        dialog.openPrinterSetup();
+    });
+    print->click();
+    EXPECT_EQ(stateDuring, 1);
+    EXPECT_TRUE(enabledDuring.isEmpty()) << enabledDuring.join(' ').toStdString();
+    EXPECT_TRUE(cancelEnabled);
+    EXPECT_EQ(setups, 0);
+    ASSERT_TRUE(prompts.errors.isEmpty()) << prompts.errors.join(' ').toStdString();
+    EXPECT_EQ(control<gui::Gauge>(&dialog, "GaugeCurrent")->value(), 100);
+
+    // After the print every control is back, and Printer Setup works again.
+    EXPECT_EQ(dialog.runState(), 0);
+    EXPECT_EQ(enabledWidgets(), enabledBefore);
+    setup->click();
+    EXPECT_EQ(setups, 1);
+
+    std::string out;
+    ASSERT_EQ(test::runCommand("pdfinfo " + test::shellQuote((dir.path() / "sheet.pdf").string()), &out), 0) << out;
+    const auto pages = out.find("Pages:");
+    ASSERT_NE(pages, std::string::npos) << out;
+    EXPECT_EQ(std::stoi(out.substr(pages + 6)), 7) << out; // 30 icons a page
+}
+
+// Printer Setup only picks a printer: its dialog confirms with OK, not Print,
+// and offers no page range of its own.
+TEST(PrintDialog, PrinterSetupConfirmsWithOk)
+{
+    ScriptedPrompts prompts;
+    const IconCatalogue catalogue = solidIcons(3);
+    PrintDialog dialog(catalogue, prompts);
+    dialog.show();
+    QString okText = QStringLiteral("(no dialog)");
+    bool pageRange = true;
+    QTimer::singleShot(0, &dialog, [&] {
+        auto* setup = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget());
+        if (!setup) return;
+        pageRange = setup->testOption(QAbstractPrintDialog::PrintPageRange);
+        if (auto* box = setup->findChild<QDialogButtonBox*>())
+            okText = box->button(QDialogButtonBox::Ok) ? box->button(QDialogButtonBox::Ok)->text() : QString();
+        setup->reject();
+    });
+    control<QPushButton>(&dialog, "SpeedButton3")->click();
+    EXPECT_EQ(okText, "OK");
+    EXPECT_FALSE(pageRange);
+}
+
+// The gauge rounds halves to the even neighbour, as every run's gauge does.
+TEST(PrintDialog, TheGaugeRoundsHalvesToEven)
+{
+    EXPECT_EQ(percent(25, 200), 12);  // 12.5
+    EXPECT_EQ(percent(125, 200), 62); // 62.5
+    EXPECT_EQ(percent(27, 200), 14);  // 13.5
+    EXPECT_EQ(percent(26, 200), 13);
+
+    ScriptedPrompts prompts;
+    TempDir dir;
+    const IconCatalogue catalogue = solidIcons(8); // each icon 12.5 %
+    PrintDialog dialog(catalogue, prompts);
+    toPdf(dialog.printer(), dir.path() / "sheet.pdf", 800, 600);
+    QList<int> shown;
+    QObject::connect(control<gui::Gauge>(&dialog, "GaugeCurrent"), &gui::Gauge::valueChanged,
+                     [&](int value) { shown << value; });
+    control<QPushButton>(&dialog, "SpeedButton1")->click();
+    ASSERT_TRUE(prompts.errors.isEmpty()) << prompts.errors.join(' ').toStdString();
+    EXPECT_EQ(shown, (QList<int> {12, 25, 38, 50, 62, 75, 88, 100}));
 }
 
 TEST(PrintDialog, APrintedSheetShowsEveryIconWhereTheLayoutPutsIt)
