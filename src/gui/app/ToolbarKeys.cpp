@@ -10,7 +10,12 @@ namespace vextral::gui {
 ToolbarKeys::ToolbarKeys(QToolBar& toolbar) : QObject(&toolbar)
 {
     buttons_ = toolbar.findChildren<QToolButton*>();
-    // The toolbar's own extension button is no command.
+    // The toolbar's own extension button (shown when the window is too narrow
+    // for every button) is no command, but a screen reader names it too.
+    for (QToolButton* b : buttons_) {
+        if (b->objectName() == QLatin1String("qt_toolbar_ext_button"))
+            b->setAccessibleName(QStringLiteral("More toolbar commands"));
+    }
     buttons_.removeIf([](const QToolButton* b) { return b->objectName() == QLatin1String("qt_toolbar_ext_button"); });
     for (QToolButton* b : buttons_) {
         b->setFocusPolicy(Qt::NoFocus);

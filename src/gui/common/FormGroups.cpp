@@ -30,6 +30,8 @@ QGroupBox* sizeGroup(const QString& title, const QString& start, int highest, bo
     for (int i = 0; i < 2; ++i) {
         auto* label = new QLabel(QLatin1String(rows[i].first), group);
         label->setBuddy(rows[i].second);
+        // In its up-down box the field is no sibling of its label, where a screen reader would look.
+        rows[i].second->setAccessibleName(QString::fromLatin1(rows[i].first).remove(QLatin1Char('&')).chopped(1));
         grid->addWidget(label, i, 0);
         grid->addWidget(upDownEdit(rows[i].second, 0, highest, group), i, 1);
         if (pixels) grid->addWidget(new QLabel(QStringLiteral("Pixels"), group), i, 2);

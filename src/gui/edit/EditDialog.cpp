@@ -61,6 +61,8 @@ QLabel* label(const char* text, QWidget* parent, QWidget* buddy = nullptr)
 {
     auto* l = new QLabel(QLatin1String(text), parent);
     l->setBuddy(buddy);
+    // In its up-down box the field is no sibling of its label, where a screen reader would look.
+    if (buddy) buddy->setAccessibleName(QString::fromLatin1(text).remove(QLatin1Char('&')).remove(QLatin1Char(':')));
     return l;
 }
 
@@ -111,6 +113,7 @@ EditDialog::EditDialog(const IconCatalogue& catalogue, int index, SavePicture& s
     radioAngle_->setChecked(true);
     editAngle_ = numberEdit("editAngle", rotateGroup);
     editAngle_->setText(QStringLiteral("0"));
+    editAngle_->setAccessibleName(QStringLiteral("Angle"));
     radioVertical_ = new QRadioButton(QStringLiteral("&Vertical flip"), rotateGroup);
     radioVertical_->setObjectName(QStringLiteral("radioVertical"));
     radioHorizontal_ = new QRadioButton(QStringLiteral("H&orizontal flip"), rotateGroup);

@@ -299,6 +299,8 @@ QWidget* OptionsDialog::buildInternetPage()
     editConnection_ = named(new QLineEdit(QStringLiteral("20"), page), "editConnection");
     editConnection_->setMaximumWidth(50);
     timeout->addWidget(buddyLabel("Connection T&imeout", editConnection_, page));
+    // In its up-down box the field is no sibling of its label, where a screen reader would look.
+    editConnection_->setAccessibleName(QStringLiteral("Connection Timeout"));
     timeout->addWidget(upDownEdit(editConnection_, kConnectionLowest, kConnectionHighest, page));
     timeout->addWidget(new QLabel(QStringLiteral("Seconds"), page));
     timeout->addStretch();

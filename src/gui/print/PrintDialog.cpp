@@ -120,6 +120,8 @@ PrintDialog::PrintDialog(const IconCatalogue& catalogue, Prompts& prompts, QWidg
     for (int i = 0; i < 4; ++i) {
         auto* label = new QLabel(QLatin1String(rows[i].first), spacing);
         label->setBuddy(rows[i].second);
+        // In its up-down box the field is no sibling of its label, where a screen reader would look.
+        rows[i].second->setAccessibleName(QString::fromLatin1(rows[i].first).remove(QLatin1Char('&')).chopped(1));
         spacingGrid->addWidget(label, i, 0);
         spacingGrid->addWidget(upDownEdit(rows[i].second, 0, 100, spacing), i, 1);
     }

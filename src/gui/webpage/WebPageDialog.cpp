@@ -84,6 +84,8 @@ WebPageDialog::WebPageDialog(const IconCatalogue& catalogue, const settings::Set
     for (int i = 0; i < 3; ++i) {
         auto* label = new QLabel(QLatin1String(labels[i].first), options);
         label->setBuddy(labels[i].second);
+        // In its up-down box a field is no sibling of its label, where a screen reader would look.
+        labels[i].second->setAccessibleName(QString::fromLatin1(labels[i].first).remove(QLatin1Char('&')).chopped(1));
         optionsGrid->addWidget(label, i, 0);
     }
     optionsGrid->addWidget(editTitle_, 0, 1);
