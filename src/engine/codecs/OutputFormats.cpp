@@ -39,15 +39,15 @@ constexpr std::array<SaveFilterChoice, kSaveFilterCount> kPictureOnly = {
     {{O::Bmp}, {O::Jpeg}, {O::Gif}, {O::Pcx}, {O::Ico}, {O::Cur}, {O::Wmf}, {O::Tga}, {O::Png}}};
 
 constexpr std::array<SaveAllTypeRow, 10> kSaveAllTypes = {{
-    {O::OriginalIcon, "&Standar Icon"},
+    {O::OriginalIcon, "&Standard Icon"},
     {O::Bmp, "&Bmp File"},
     {O::Jpeg, "&Jpg File"},
     {O::Gif, "&Gif File"},
     {O::Ico, "&Icon File"},
-    {O::Cur, "&Cur File"},
+    {O::Cur, "C&ur File"},
     {O::Pcx, "&Pcx File"},
-    {O::Wmf, "&Wmf File"},
-    {O::Png, "&Png File"},
+    {O::Wmf, "W&mf File"},
+    {O::Png, "P&ng File"},
     {O::Tga, "&Tga File"},
 }};
 

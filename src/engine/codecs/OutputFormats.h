@@ -69,7 +69,7 @@ std::optional<SaveFilterChoice> saveFilterChoice(SaveDialogUser user, int filter
 // The ten file types of Save all, in the order the dialog lists them.
 struct SaveAllTypeRow {
     OutputFormat format;
-    const char* caption; // "&Standar Icon", "&Bmp File", ...
+    const char* caption; // "&Standard Icon", "&Bmp File", ...
 };
 std::span<const SaveAllTypeRow> saveAllTypes();
 

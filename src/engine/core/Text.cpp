@@ -71,6 +71,13 @@ std::int32_t integerFromText(const std::string& text)
     return *value;
 }
 
+std::int32_t integerFromText(const std::string& text, const std::string& field)
+{
+    const auto value = parseInteger(text);
+    if (!value) throw FieldError(field, "'" + text + "' is not a valid integer value");
+    return *value;
+}
+
 std::string markupEscaped(const std::string& text)
 {
     std::string out;

@@ -27,5 +27,8 @@ std::optional<std::int32_t> parseInteger(const std::string& text);
 // Text typed into a numeric field, converted when it is used; raises
 // "'%s' is not a valid integer value" when it is not an integer.
 std::int32_t integerFromText(const std::string& text);
+// The same for the field of that label: raises FieldError
+// "<field>: '%s' is not a valid integer value".
+std::int32_t integerFromText(const std::string& text, const std::string& field);
 
 } // namespace vextral

@@ -6,9 +6,9 @@ namespace vextral::exporting {
 
 void buildEditedIcon(const Icon& icon, const IconEdit& edit, codecs::ImageBuffer& buffer)
 {
-    const int width = integerFromText(edit.widthText);
-    const int height = integerFromText(edit.heightText);
-    const int angle = edit.turn == EditTurn::Angle ? integerFromText(edit.angleText) : 0;
+    const int width = integerFromText(edit.widthText, "Width");
+    const int height = integerFromText(edit.heightText, "Height");
+    const int angle = edit.turn == EditTurn::Angle ? integerFromText(edit.angleText, "Angle") : 0;
     codecs::checkPictureSize(width, height);
 
     buffer.setBackground(edit.background);

@@ -49,8 +49,8 @@ int saveAll(const IconCatalogue& catalogue, const std::string& folder, SaveAllJo
     const int total = catalogue.itemCount();
     for (int k = 1; k <= total; ++k) {
         const std::string name = saveAllName(job.naming, catalogue.record(k - 1), k, job.format);
-        const int width = integerFromText(job.widthText());
-        const int height = integerFromText(job.heightText());
+        const int width = integerFromText(job.widthText(), "Width");
+        const int height = integerFromText(job.heightText(), "Height");
         // The original-icon format writes the source's own images: nothing to draw from them.
         if (job.bestImage && codecs::outputFormat(job.format).writes != codecs::Writes::OriginalIcon) {
             drawBestImage(buffer, catalogue, k - 1, width, height);

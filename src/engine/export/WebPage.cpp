@@ -52,8 +52,8 @@ WebPageRange webPageRange(const IconCatalogue& catalogue, const WebPageJob& job)
     if (job.allIcons) {
         range.count = icons;
     } else {
-        range.first = integerFromText(job.fromText);
-        range.count = static_cast<long long>(integerFromText(job.toText)) - range.first + 1;
+        range.first = integerFromText(job.fromText, "From");
+        range.count = static_cast<long long>(integerFromText(job.toText, "To")) - range.first + 1;
     }
     const long long last = range.first + range.count - 1;
     if (range.count < 1 || range.first > icons || last < 1) throw Error("No icon.");
@@ -94,7 +94,7 @@ WebPageOutcome writeWebPage(const IconCatalogue& catalogue, WebPageJob& job)
     for (long long r = 0; r <= range.count; ++r) {
         job.lines.push_back("<tr>");
         const std::string columnsText = job.columnsText();
-        const int columns = integerFromText(columnsText);
+        const int columns = integerFromText(columnsText, "Column Count");
         // Rows without cells would only grow the page, never finish it.
         if (columns < 1) throw Error("The column count " + columnsText + " is too small: at least 1 is needed");
         for (int c = 0; c < columns; ++c) {
@@ -110,8 +110,8 @@ WebPageOutcome writeWebPage(const IconCatalogue& catalogue, WebPageJob& job)
                 buffer.clear();
             }
             const std::string widthText = job.widthText(), heightText = job.heightText();
-            const int width = integerFromText(widthText);
-            const int height = integerFromText(heightText);
+            const int width = integerFromText(widthText, "Width");
+            const int height = integerFromText(heightText, "Height");
             if (width < 1 || height < 1) {
                 throw Error("The picture size " + std::to_string(width) + " x " + std::to_string(height) +
                             " is too small: each side must be at least 1 pixel");

@@ -234,6 +234,8 @@ void HarvestRun::stop()
 
 void HarvestRun::end(Ending ending)
 {
+    // However the run ends, there is nothing left for Stop to stop.
+    view_.setStopMenuEnabled(false);
     switch (ending) {
     case Ending::Normal:
         view_.setStartMenuEnabled(true);

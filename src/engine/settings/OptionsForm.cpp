@@ -28,16 +28,16 @@ const std::string& oneLine(const std::string& text)
 std::optional<std::int32_t> limitOf(const QuantityChoice& q)
 {
     if (!q.upTo) return std::nullopt;
-    return integerFromText(q.number);
+    return integerFromText(q.number, "Up to");
 }
 
 void checkProxyPort(const std::string& port)
 {
     if (port.empty()) return;
-    const std::int32_t value = integerFromText(port);
+    const std::int32_t value = integerFromText(port, "Port");
     if (value < kLowestPort || value > kHighestPort) {
-        throw Error("'" + port + "' is not a valid port number (" + std::to_string(kLowestPort) + " to " +
-                    std::to_string(kHighestPort) + ")");
+        throw FieldError("Port", "'" + port + "' is not a valid port number (" + std::to_string(kLowestPort) + " to " +
+                                     std::to_string(kHighestPort) + ")");
     }
 }
 

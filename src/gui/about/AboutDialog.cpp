@@ -2,6 +2,7 @@
 
 #include "core/ProductInfo.h"
 #include "gui/app/ToolbarPictures.h"
+#include "gui/common/TitleWidth.h"
 
 #include <QDialogButtonBox>
 #include <QFontMetrics>
@@ -12,14 +13,6 @@
 #include <algorithm>
 
 namespace vextral::gui {
-
-namespace {
-
-constexpr double kCaptionScale = 1.25;
-// A window icon and three buttons, with the room between them.
-constexpr int kTitleBarControlsWidth = 4 * 32 + 16;
-
-} // namespace
 
 AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent)
 {
@@ -39,17 +32,12 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent)
                            QString::fromLatin1(product::kAuthorMail)));
     top->addWidget(text, 1);
     layout->addLayout(top);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
+    auto* buttons = new QDialogButtonBox(this);
+    buttons->addButton(QStringLiteral("&OK"), QDialogButtonBox::AcceptRole);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     layout->addWidget(buttons);
-    // Wide enough for the caption in a title bar, where it shows in a bold
-    // face somewhat larger than the window's text, beside the window's icon
-    // and its buttons.
-    QFont caption = font();
-    caption.setBold(true);
-    caption.setPointSizeF(caption.pointSizeF() * kCaptionScale);
-    setMinimumWidth(std::max(layout->sizeHint().width(),
-                             QFontMetrics(caption).horizontalAdvance(windowTitle()) + kTitleBarControlsWidth));
+    // Wide enough for the caption in a title bar.
+    setMinimumWidth(std::max(layout->sizeHint().width(), titleBarWidth(*this)));
 }
 
 } // namespace vextral::gui

@@ -1,5 +1,7 @@
 #include "gui/app/CommandTable.h"
 
+#include "gui/app/ToolbarKeys.h"
+
 #include "gui/commands/DesktopCommands.h"
 #include "gui/commands/HarvestCommands.h"
 #include "gui/commands/IconListCommands.h"
@@ -88,6 +90,8 @@ QToolButton* addButton(QMainWindow& window, QToolBar& toolbar, const CommandRow&
     button->setObjectName(text(r.name));
     button->setToolTip(text(r.hint));
     button->setStatusTip(text(r.hint));
+    // A button shows only its picture: a screen reader says its command.
+    button->setAccessibleName(text(r.hint));
     if (r.picture) button->setIcon(toolbarPicture(*r.picture));
     button->setIconSize(QSize(32, 32));
     button->setFixedSize(39, 39);
@@ -146,27 +150,23 @@ std::vector<CommandRow> mainCommandRows(const CommandSet& c)
     const Handler email = on(c.desktop, &DesktopCommands::mailAuthor);
     const Handler about = on(c.program, &ProgramCommands::openAbout);
 
-    // "Exit the current application", in Chinese.
-    const char* const exitHint =
-        "\xE9\x80\x80\xE5\x87\xBA\xE5\xBD\x93\xE5\x89\x8D\xE5\xBA\x94\xE7\x94\xA8\xE7\xA8\x8B\xE5\xBA\x8F";
-
     return {
         menu("&Action"),
         item("menuFolders", "Extract From &Folders", "Ctrl+D", "Extract icons from selected folders", folders,
              Check::On),
-        item("menuFiles", "Extract From &Files", "Ctrl+F", "Extract icons from selected files", files, Check::On),
+        item("menuFiles", "Extract From F&iles", "Ctrl+F", "Extract icons from selected files", files, Check::On),
         item("menuStart", "&Start", "Ctrl+B", "Start extracting icons", start),
-        item("menuStop", "&Stop", "", "Stop extracting icons", stop),
+        item("menuStop", "S&top", "Esc", "Stop extracting icons", stop),
         separator(),
-        item("menuExit", "&Exit", "", exitHint, exit),
+        item("menuExit", "E&xit", "", "Exit the program", exit),
 
         menu("&Icon"),
         item("menuSave", "&Save", "Ctrl+S", "Save selected icon", save),
         item("menuSaveall", "Save &all...", "", "Save all icons", saveAll),
         item("menuPrint", "&Print...", "Ctrl+P", "Print icon", print),
-        item("menuClean", "&Clean", "", "Clean icon list", clean),
+        item("menuClean", "C&lean", "", "Clean icon list", clean),
         item("menuEdit", "&Edit...", "Ctrl+E", "Edit selected icon", edit),
-        item("menuRun", "Run &Editor", "Ctrl+I", "Run icon editor", runEditor),
+        item("menuRun", "&Run Editor", "Ctrl+I", "Run icon editor", runEditor),
         separator(),
         item("menuClipboard", "&Copy to Clipboard", "Ctrl+C", "Copy selected icon to clipboard", clipboard),
 
@@ -174,18 +174,18 @@ std::vector<CommandRow> mainCommandRows(const CommandSet& c)
         item("menuLargeIcon", "Large &Icon", "", "View icons as large icon", largeIcon, Check::RadioOn),
         item("menuList", "&List", "", "View icons as list", list, Check::Radio),
         // Checked or not as Icon/BestImage says, once the settings are read.
-        item("menuBestImage", "Use each icon's best image", "",
+        item("menuBestImage", "Use each icon's &best image", "",
              "Draw saved, web page and printed pictures from each icon's own best image", bestImage, Check::On),
-        item("menuUnique", "Hide duplicates", "", "Show each icon once, from the next harvest on", unique, Check::Off),
+        item("menuUnique", "Hide &duplicates", "", "Show each icon once, from the next harvest on", unique, Check::Off),
         separator(),
-        item("menuOptions", "Options...", "Ctrl+O", "Change options", options),
+        item("menuOptions", "&Options...", "Ctrl+O", "Change options", options),
 
         menu("&Tools"),
-        item("menuWebPage", "Create Web File...", "Ctrl+H", "Create a web file to browse icons", webPage),
-        item("menuConvert", "Convert...", "", "Convert image format", convert),
+        item("menuWebPage", "Create Web &File...", "Ctrl+H", "Create a web file to browse icons", webPage),
+        item("menuConvert", "Con&vert...", "", "Convert image format", convert),
         item("menuFriend", "&Share Icons With Friends...", "", "Share icons with friends by Email", share),
-        item("menuCapture", "Capture Screen...", "", "", capture),
-        item("menuCheck", "Check for the latest version...", "Ctrl+U",
+        item("menuCapture", "&Capture Screen...", "", "", capture),
+        item("menuCheck", "Check for the &latest version...", "Ctrl+U",
              "Connect to Internet and check for the latest version", check),
         submenu("menuWallpaper", "Set as &Wallpaper"),
         item("menuCentre", "&Center", "", "Centre the icon", centre),
@@ -196,7 +196,7 @@ std::vector<CommandRow> mainCommandRows(const CommandSet& c)
         menu("&Help"),
         item("menuContents", "&Contents", "F1", "Open help file", help),
         separator(),
-        item("menuHompage", "Vextral Homepage", "", "Vextral Homepage", homepage),
+        item("menuHompage", "Vextral &Homepage", "", "Vextral Homepage", homepage),
         item("menuEmail", "&Email to me", "", "Drop an Email to me", email),
         separator(),
         item("menuAbout", "&About...", "", "", about),
@@ -209,7 +209,7 @@ std::vector<CommandRow> mainCommandRows(const CommandSet& c)
         item("popupPrint", "&Print...", "", "Print icons", print),
         item("popupClipboard", "&Copy to Clipboard", "", "Copy selected icon to clipboard", clipboard),
         separator(),
-        submenu("popupWallpaper", "&Set as Wallpaper"),
+        submenu("popupWallpaper", "Set as &Wallpaper"),
         item("popupCentre", "&Center", "", "Center the icon", centre),
         item("popupTiled", "&Tile", "", "Tile the icon", tile),
         item("popupStretch", "&Stretch", "", "Stretch the icon", stretch),
@@ -283,6 +283,7 @@ QMenu* buildCommands(QMainWindow& window, const std::vector<CommandRow>& rows)
             break;
         }
     }
+    if (bar) new ToolbarKeys(*bar);
     return popupMenu;
 }
 

@@ -79,6 +79,7 @@ QHBoxLayout* sourceButtons(const SourceButton (&buttons)[N], HarvestCommands& co
         button->setObjectName(QLatin1String(b.name));
         button->setToolTip(QLatin1String(b.hint));
         button->setStatusTip(QLatin1String(b.hint));
+        button->setAccessibleName(QLatin1String(b.hint));
         button->setIcon(toolbarPicture(b.picture));
         button->setIconSize(QSize(20, 20));
         button->setAutoRaise(true);
@@ -143,6 +144,8 @@ void MainWindow::buildCommands()
     menuClean_ = control<QAction>("menuClean");
     menuLargeIcon_ = control<QAction>("menuLargeIcon");
     menuList_ = control<QAction>("menuList");
+    // Stop (and its Escape key) has something to stop only while a run goes.
+    menuStop_->setEnabled(false);
     tbtFile_ = control<QToolButton>("tbtFile");
     tbtDirectory_ = control<QToolButton>("tbtDirectory");
     tbtSearch_ = control<QToolButton>("tbtSearch");
@@ -175,6 +178,7 @@ void MainWindow::buildPanels()
     // The found-files list: kept for the run, never shown.
     lstIcon_ = new QListWidget(panelFile);
     lstIcon_->setObjectName(QStringLiteral("LstIcon"));
+    lstIcon_->setAccessibleName(QStringLiteral("Found files"));
     lstIcon_->hide();
 
     page1_->addTab(buildSourcePage(), QStringLiteral("Select Folders/Files"));
@@ -198,18 +202,20 @@ QWidget* MainWindow::buildSourcePage()
     auto* files = new QVBoxLayout(tabFile_);
     files->setContentsMargins(4, 4, 4, 4);
     files->setSpacing(2);
-    chbDirectory_ = new QCheckBox(QStringLiteral("Scan selected folders"), tabFile_);
+    chbDirectory_ = new QCheckBox(QStringLiteral("Scan selected fol&ders"), tabFile_);
     chbDirectory_->setObjectName(QStringLiteral("chbDirectory"));
     chbDirectory_->setChecked(true);
     lstDirectory_ = new QListWidget(tabFile_);
     lstDirectory_->setObjectName(QStringLiteral("lstDirectory"));
-    chbFile_ = new QCheckBox(QStringLiteral("Scan selected files"), tabFile_);
+    lstDirectory_->setAccessibleName(QStringLiteral("Folders to scan"));
+    chbFile_ = new QCheckBox(QStringLiteral("Scan selected fi&les"), tabFile_);
     chbFile_->setObjectName(QStringLiteral("chbFile"));
     chbFile_->setChecked(true);
     lstFile_ = new QListWidget(tabFile_);
     lstFile_->setObjectName(QStringLiteral("lstFile"));
     lstFile_->setToolTip(QStringLiteral("Files to scan"));
     lstFile_->setStatusTip(QStringLiteral("Files to scan"));
+    lstFile_->setAccessibleName(QStringLiteral("Files to scan"));
     files->addWidget(chbDirectory_);
     files->addWidget(lstDirectory_, 1);
     files->addLayout(sourceButtons(kFolderButtons, harvestCommands_, tabFile_));
@@ -232,6 +238,8 @@ void MainWindow::buildIconList(QWidget* parent)
     listIcon_->setObjectName(QStringLiteral("ListIcon"));
     listIcon_->setToolTip(QStringLiteral("Extracted icon list"));
     listIcon_->setStatusTip(QStringLiteral("Extracted icon list"));
+    listIcon_->setAccessibleName(QStringLiteral("Extracted icon list"));
+    listIcon_->setAccessibleDescription(QStringLiteral("The icons harvested, in the order they were found"));
     model_ = new IconListModel(catalogue_, this);
     model_->setBackground(listIcon_->palette().color(QPalette::Base));
     listIcon_->setModel(model_);

@@ -6,9 +6,11 @@
 #include "core/Text.h"
 #include "export/IconFile.h"
 #include "gui/app/ToolbarPictures.h"
+#include "gui/common/FieldFocus.h"
 #include "gui/common/PictureImage.h"
 #include "gui/common/Prompts.h"
 #include "gui/common/SavePicture.h"
+#include "gui/common/TitleWidth.h"
 #include "settings/Settings.h"
 
 #include <QApplication>
@@ -43,7 +45,10 @@ QSize screenSize(QWidget* widget)
     return screen ? screen->geometry().size() : QSize();
 }
 
-int editValue(const QLineEdit* edit) { return integerFromText(edit->text().toStdString()); }
+int editValue(const QLineEdit* edit)
+{
+    return integerFromText(edit->text().toStdString(), edit->accessibleName().toStdString());
+}
 
 // Two sheets, one over the other: "copy".
 QIcon copyPicture()
@@ -66,6 +71,7 @@ QToolButton* speedButton(QWidget* parent, const char* name, const QIcon& picture
     button->setObjectName(QLatin1String(name));
     button->setIcon(picture);
     button->setToolTip(QLatin1String(hint));
+    button->setAccessibleName(QLatin1String(hint));
     button->setAutoRaise(true);
     button->setIconSize(QSize(20, 20));
     return button;
@@ -99,8 +105,8 @@ CaptureDialog::CaptureDialog(SavePicture& savePicture, const settings::Settings&
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     auto* sizes = new QVBoxLayout;
-    radioLarge_ = new QRadioButton(QStringLiteral("32x32 Icon"), this);
-    radioSmall_ = new QRadioButton(QStringLiteral("16x16 Icon"), this);
+    radioLarge_ = new QRadioButton(QStringLiteral("&32x32 Icon"), this);
+    radioSmall_ = new QRadioButton(QStringLiteral("&16x16 Icon"), this);
     radioOther_ = new QRadioButton(this);
     radioLarge_->setObjectName(QStringLiteral("radioLarge"));
     radioSmall_->setObjectName(QStringLiteral("radioSmall"));
@@ -110,6 +116,10 @@ CaptureDialog::CaptureDialog(SavePicture& savePicture, const settings::Settings&
     editHeight_ = new QLineEdit(this);
     editWidth_->setObjectName(QStringLiteral("editWidth"));
     editHeight_->setObjectName(QStringLiteral("editHeight"));
+    // The two sides of "other" have no labels of their own; their names label their errors.
+    editWidth_->setAccessibleName(QStringLiteral("Width"));
+    editHeight_->setAccessibleName(QStringLiteral("Height"));
+    radioOther_->setAccessibleName(QStringLiteral("Other size"));
     auto* other = new QHBoxLayout;
     other->addWidget(radioOther_);
     for (QLineEdit* edit : {editWidth_, editHeight_}) {
@@ -138,7 +148,7 @@ CaptureDialog::CaptureDialog(SavePicture& savePicture, const settings::Settings&
     layout->addWidget(box, 0, 1);
 
     auto* buttons = new QHBoxLayout;
-    auto* spbCapture = new QPushButton(QStringLiteral("Start Capture"), this);
+    auto* spbCapture = new QPushButton(QStringLiteral("&Start Capture"), this);
     spbCapture->setObjectName(QStringLiteral("spbCapture"));
     spbCapture->setAutoDefault(false);
     auto* spbSave = speedButton(this, "spbSave", toolbarPicture(Picture::Save), "Save to File");
@@ -153,6 +163,7 @@ CaptureDialog::CaptureDialog(SavePicture& savePicture, const settings::Settings&
     connect(spbClipboard, &QToolButton::clicked, this, &CaptureDialog::copyToClipboard);
 
     if (parent) parent->installEventFilter(this);
+    fitTitle(*this);
 }
 
 void CaptureDialog::startCapture()
@@ -172,6 +183,9 @@ void CaptureDialog::startCapture()
             }
             width = editValue(editWidth_);
             height = editValue(editHeight_);
+        } catch (const FieldError& e) {
+            showFieldError(prompts_, *this, e, e.field() == "Width" ? editWidth_ : editHeight_);
+            return;
         } catch (const Error& e) {
             prompts_.error(this, QString::fromStdString(e.what()));
             return;

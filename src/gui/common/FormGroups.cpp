@@ -26,9 +26,13 @@ QGroupBox* sizeGroup(const QString& title, const QString& start, int highest, bo
     auto* grid = new QGridLayout(group);
     edits.width = namedEdit("editWidth", start, group);
     edits.height = namedEdit("editHeight", start, group);
-    const std::pair<const char*, QLineEdit*> rows[] = {{"Width:", edits.width}, {"Height:", edits.height}};
+    const std::pair<const char*, QLineEdit*> rows[] = {{"&Width:", edits.width}, {"&Height:", edits.height}};
     for (int i = 0; i < 2; ++i) {
-        grid->addWidget(new QLabel(QLatin1String(rows[i].first), group), i, 0);
+        auto* label = new QLabel(QLatin1String(rows[i].first), group);
+        label->setBuddy(rows[i].second);
+        // In its up-down box the field is no sibling of its label, where a screen reader would look.
+        rows[i].second->setAccessibleName(QString::fromLatin1(rows[i].first).remove(QLatin1Char('&')).chopped(1));
+        grid->addWidget(label, i, 0);
         grid->addWidget(upDownEdit(rows[i].second, 0, highest, group), i, 1);
         if (pixels) grid->addWidget(new QLabel(QStringLiteral("Pixels"), group), i, 2);
     }
@@ -43,14 +47,16 @@ QGroupBox* rangeGroup(const QString& title, const QString& allCaption, const cha
     controls.all = new QRadioButton(allCaption, group);
     controls.all->setObjectName(QLatin1String(allName));
     controls.all->setChecked(true);
-    controls.from = new QRadioButton(QStringLiteral("From"), group);
+    controls.from = new QRadioButton(QStringLiteral("&From"), group);
     controls.from->setObjectName(QLatin1String(fromName));
     controls.bottom = namedEdit("editBottom", QString(), group);
     controls.top = namedEdit("editTop", QString(), group);
     grid->addWidget(controls.all, 0, 0, 1, 4);
     grid->addWidget(controls.from, 1, 0);
     grid->addWidget(controls.bottom, 1, 1);
-    grid->addWidget(new QLabel(QStringLiteral("To"), group), 1, 2);
+    auto* to = new QLabel(QStringLiteral("&To"), group);
+    to->setBuddy(controls.top);
+    grid->addWidget(to, 1, 2);
     grid->addWidget(controls.top, 1, 3);
     return group;
 }

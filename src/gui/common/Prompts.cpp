@@ -1,5 +1,7 @@
 #include "gui/common/Prompts.h"
 
+#include "gui/common/TitleWidth.h"
+
 #include <QColorDialog>
 #include <QDir>
 #include <QFileDialog>
@@ -21,6 +23,8 @@ void showMessage(QWidget* parent, QMessageBox::Icon icon, const QString& text)
     QMessageBox box(icon, applicationTitle(), breakableText(text), QMessageBox::Ok, parent);
     // A file name is never taken for markup.
     box.setTextFormat(Qt::PlainText);
+    // A short text ("No icon.") would leave the box too narrow for its title.
+    fitTitle(box);
     box.exec();
 }
 

@@ -23,6 +23,9 @@ QWidget* upDownEdit(QLineEdit* edit, int lowest, int highest, QWidget* parent)
     for (int step : {1, -1}) {
         auto* b = new QToolButton(box);
         b->setArrowType(step > 0 ? Qt::UpArrow : Qt::DownArrow);
+        b->setAccessibleName(step > 0 ? QStringLiteral("Increase") : QStringLiteral("Decrease"));
+        // The arrows are for the mouse; the keyboard types the number.
+        b->setFocusPolicy(Qt::NoFocus);
         b->setFixedSize(16, 11);
         b->setAutoRepeat(true);
         QObject::connect(b, &QToolButton::clicked, edit, [edit, step, lowest, highest] {

@@ -9,6 +9,7 @@
 #include "gui/common/PictureImage.h"
 #include "gui/common/Prompts.h"
 #include "gui/common/SavePicture.h"
+#include "gui/common/TitleWidth.h"
 #include "platform/PictureFile.h"
 #include "settings/Settings.h"
 
@@ -85,6 +86,7 @@ ConvertDialog::ConvertDialog(SavePicture& savePicture, const settings::Settings&
     connect(spbOpen, &QPushButton::clicked, this, &ConvertDialog::load);
     connect(spbSave_, &QPushButton::clicked, this, &ConvertDialog::save);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    fitTitle(*this);
 }
 
 void ConvertDialog::load()

@@ -4,8 +4,10 @@
 #include "export/IconEdit.h"
 #include "export/IconFile.h"
 #include "gui/common/ButtonRow.h"
+#include "gui/common/FieldFocus.h"
 #include "gui/common/Prompts.h"
 #include "gui/common/SavePicture.h"
+#include "gui/common/TitleWidth.h"
 #include "gui/common/UpDownEdit.h"
 #include "harvest/IconCatalogue.h"
 
@@ -55,7 +57,14 @@ QLineEdit* numberEdit(const char* name, QWidget* parent)
     return edit;
 }
 
-QLabel* label(const char* text, QWidget* parent) { return new QLabel(QLatin1String(text), parent); }
+QLabel* label(const char* text, QWidget* parent, QWidget* buddy = nullptr)
+{
+    auto* l = new QLabel(QLatin1String(text), parent);
+    l->setBuddy(buddy);
+    // In its up-down box the field is no sibling of its label, where a screen reader would look.
+    if (buddy) buddy->setAccessibleName(QString::fromLatin1(text).remove(QLatin1Char('&')).remove(QLatin1Char(':')));
+    return l;
+}
 
 } // namespace
 
@@ -88,9 +97,9 @@ EditDialog::EditDialog(const IconCatalogue& catalogue, int index, SavePicture& s
     auto* sizeGrid = new QGridLayout(sizeGroup);
     editWidth_ = numberEdit("editWidth", sizeGroup);
     editHeight_ = numberEdit("editHeight", sizeGroup);
-    sizeGrid->addWidget(label("Width:", sizeGroup), 0, 0);
+    sizeGrid->addWidget(label("&Width:", sizeGroup, editWidth_), 0, 0);
     sizeGrid->addWidget(upDownEdit(editWidth_, 0, 100, sizeGroup), 0, 1);
-    sizeGrid->addWidget(label("Height:", sizeGroup), 1, 0);
+    sizeGrid->addWidget(label("&Height:", sizeGroup, editHeight_), 1, 0);
     sizeGrid->addWidget(upDownEdit(editHeight_, 0, 100, sizeGroup), 1, 1);
     sizeGrid->addWidget(label("Pixels", sizeGroup), 0, 2, 2, 1);
     editWidth_->setText(QStringLiteral("32"));
@@ -99,14 +108,15 @@ EditDialog::EditDialog(const IconCatalogue& catalogue, int index, SavePicture& s
 
     auto* rotateGroup = new QGroupBox(QStringLiteral("Rotate"), this);
     auto* rotateGrid = new QGridLayout(rotateGroup);
-    radioAngle_ = new QRadioButton(QStringLiteral("Angle:"), rotateGroup);
+    radioAngle_ = new QRadioButton(QStringLiteral("&Angle:"), rotateGroup);
     radioAngle_->setObjectName(QStringLiteral("radioAngle"));
     radioAngle_->setChecked(true);
     editAngle_ = numberEdit("editAngle", rotateGroup);
     editAngle_->setText(QStringLiteral("0"));
-    radioVertical_ = new QRadioButton(QStringLiteral("Vertical flip"), rotateGroup);
+    editAngle_->setAccessibleName(QStringLiteral("Angle"));
+    radioVertical_ = new QRadioButton(QStringLiteral("&Vertical flip"), rotateGroup);
     radioVertical_->setObjectName(QStringLiteral("radioVertical"));
-    radioHorizontal_ = new QRadioButton(QStringLiteral("Horizontal flip"), rotateGroup);
+    radioHorizontal_ = new QRadioButton(QStringLiteral("H&orizontal flip"), rotateGroup);
     radioHorizontal_->setObjectName(QStringLiteral("radioHorizontal"));
     rotateGrid->addWidget(radioAngle_, 0, 0);
     rotateGrid->addWidget(upDownEdit(editAngle_, 0, 100, rotateGroup), 0, 1, Qt::AlignLeft);
@@ -137,6 +147,7 @@ EditDialog::EditDialog(const IconCatalogue& catalogue, int index, SavePicture& s
     layout->addWidget(buttons, 0, 2, 3, 1, Qt::AlignTop);
     connect(save, &QPushButton::clicked, this, &EditDialog::save);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    fitTitle(*this);
 }
 
 bool EditDialog::eventFilter(QObject* watched, QEvent* event)
@@ -183,6 +194,9 @@ void EditDialog::save()
         exporting::buildEditedIcon(catalogue_.image(index_), edit, imgPicture_);
         exporting::writeCatalogueIcon(catalogue_, index_, imgPicture_, choice->target,
                                       QFile::encodeName(choice->fileName).toStdString());
+    } catch (const FieldError& e) {
+        // "Angle" labels its radio button; the sizes have labels of their own.
+        showFieldError(prompts_, *this, e, e.field() == "Angle" ? editAngle_ : nullptr);
     } catch (const Error& e) {
         prompts_.error(this, QString::fromStdString(e.what()));
     }

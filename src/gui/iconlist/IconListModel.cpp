@@ -2,6 +2,9 @@
 
 #include "gui/iconlist/IconToolTip.h"
 
+#include "core/FileName.h"
+
+#include <QFile>
 #include <QPixmap>
 
 namespace vextral::gui {
@@ -43,6 +46,20 @@ QVariant IconListModel::data(const QModelIndex& index, int role) const
     case Qt::ToolTipRole: {
         if (row >= catalogue_.recordCount()) return {};
         return iconToolTip(catalogue_.record(row));
+    }
+    // What a screen reader says of the icon: its file's name and its index
+    // there ("shell32.dll, icon 183"); the description names the whole path.
+    case Qt::AccessibleTextRole: {
+        if (row >= catalogue_.recordCount()) return {};
+        const IconRecord& record = catalogue_.record(row);
+        return QStringLiteral("%1, icon %2")
+            .arg(QFile::decodeName(fileNamePart(record.sourceFile).c_str()))
+            .arg(record.iconIndex);
+    }
+    case Qt::AccessibleDescriptionRole: {
+        if (row >= catalogue_.recordCount()) return {};
+        const IconRecord& record = catalogue_.record(row);
+        return QStringLiteral("Icon %1 of %2").arg(record.iconIndex).arg(QFile::decodeName(record.sourceFile.c_str()));
     }
     default: return {};
     }

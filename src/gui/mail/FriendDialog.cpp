@@ -4,6 +4,7 @@
 #include "core/Text.h"
 #include "gui/common/ButtonRow.h"
 #include "gui/common/Prompts.h"
+#include "gui/common/TitleWidth.h"
 #include "gui/options/OptionsDialog.h"
 #include "net/MoxMsg.h"
 #include "net/MoxSmtp.h"
@@ -83,6 +84,7 @@ FriendDialog::FriendDialog(std::string settingsPath, Prompts& prompts, std::func
     setWindowTitle(QStringLiteral("Email your friends"));
     setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(430, 369);
+    fitTitle(*this);
     if (const QScreen* screen = parent ? parent->screen() : this->screen())
         move(screen->availableGeometry().center() - rect().center());
 
@@ -100,11 +102,11 @@ FriendDialog::FriendDialog(std::string settingsPath, Prompts& prompts, std::func
     // Left: the mail itself.
     auto* left = new QGridLayout;
     left->setVerticalSpacing(2);
-    left->addWidget(caption("To:", editTo_, this), 0, 0, 1, 2);
+    left->addWidget(caption("&To:", editTo_, this), 0, 0, 1, 2);
     left->addWidget(editTo_, 1, 0, 1, 2);
-    left->addWidget(caption("Subject:", editSubject_, this), 2, 0, 1, 2);
+    left->addWidget(caption("Su&bject:", editSubject_, this), 2, 0, 1, 2);
     left->addWidget(editSubject_, 3, 0, 1, 2);
-    left->addWidget(caption("Message Text:", memText_, this), 4, 0);
+    left->addWidget(caption("&Message Text:", memText_, this), 4, 0);
     left->addWidget(labStatus_, 4, 1);
     left->addWidget(memText_, 5, 0, 1, 2);
     left->setColumnStretch(1, 1);
@@ -113,7 +115,7 @@ FriendDialog::FriendDialog(std::string settingsPath, Prompts& prompts, std::func
     // Right: the attachments and the encoding.
     auto* right = new QVBoxLayout;
     right->setSpacing(2);
-    right->addWidget(caption("Icon:", lstWallpaper_, this));
+    right->addWidget(caption("&Icon:", lstWallpaper_, this));
     right->addWidget(lstWallpaper_, 1);
     auto* listButtons = new QHBoxLayout;
     auto* spbAdd = button("spbAdd", "&Add", this);
@@ -124,8 +126,8 @@ FriendDialog::FriendDialog(std::string settingsPath, Prompts& prompts, std::func
     right->addWidget(labTotal_);
     auto* rgpEncoding = named(new QGroupBox(QStringLiteral("Encoding"), this), "rgpEncoding");
     auto* encodingLayout = new QHBoxLayout(rgpEncoding);
-    mime_ = new QRadioButton(QStringLiteral("MIME"), rgpEncoding);
-    uuEncode_ = new QRadioButton(QStringLiteral("UUEncode"), rgpEncoding);
+    mime_ = new QRadioButton(QStringLiteral("MIM&E"), rgpEncoding);
+    uuEncode_ = new QRadioButton(QStringLiteral("&UUEncode"), rgpEncoding);
     mime_->setChecked(true);
     encodingLayout->addWidget(mime_);
     encodingLayout->addWidget(uuEncode_);
@@ -139,7 +141,7 @@ FriendDialog::FriendDialog(std::string settingsPath, Prompts& prompts, std::func
     auto* buttons = buttonRow(this);
     spbSend_ = button("spbSend", "&Send", this);
     spbSend_->setIcon(style()->standardIcon(QStyle::SP_ArrowRight));
-    auto* spbSettings = button("spbSettings", "Internet &Settings", this);
+    auto* spbSettings = button("spbSettings", "I&nternet Settings", this);
     buttons->addButton(spbSend_, QDialogButtonBox::ActionRole);
     buttons->addButton(button("spbClose", "&Close", this), QDialogButtonBox::RejectRole);
     buttons->addButton(spbSettings, QDialogButtonBox::HelpRole);
@@ -185,7 +187,12 @@ void FriendDialog::setStatus(const QString& text)
     labStatus_->setToolTip(text);
 }
 
-void FriendDialog::showTotal() { labTotal_->setText(QStringLiteral("Total: %1 images").arg(lstWallpaper_->count())); }
+void FriendDialog::showTotal()
+{
+    labTotal_->setText(
+        (lstWallpaper_->count() == 1 ? QStringLiteral("Total: %1 image") : QStringLiteral("Total: %1 images"))
+            .arg(lstWallpaper_->count()));
+}
 
 void FriendDialog::addAttachment()
 {

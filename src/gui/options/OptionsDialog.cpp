@@ -1,8 +1,12 @@
 #include "gui/options/OptionsDialog.h"
 
+#include "core/Error.h"
+#include "core/Text.h"
 #include "gui/app/ToolbarPictures.h"
 #include "gui/common/ButtonRow.h"
+#include "gui/common/FieldFocus.h"
 #include "gui/common/Prompts.h"
+#include "gui/common/TitleWidth.h"
 #include "gui/common/UpDownEdit.h"
 
 #include <QCheckBox>
@@ -37,19 +41,20 @@ constexpr int kConnectionHighest = 100;
 struct TypeBox {
     FileType type;
     const char* name;
+    int mnemonic; // the letter of its caption that Alt takes
 };
 
 // The "Look for" check boxes, top to bottom; each shows its type's settings key.
 constexpr std::array<TypeBox, kFileTypeCount> kTypeBoxes = {{
-    {FileType::Exe, "chbExe"},
-    {FileType::Dll, "chbDll"},
-    {FileType::Cpl, "chbCpl"},
-    {FileType::Scr, "chbSrc"},
-    {FileType::Icl, "chbIcl"},
-    {FileType::Ocx, "chbOcx"},
-    {FileType::Nil, "chbNil"},
-    {FileType::Ico, "chbIco"},
-    {FileType::Bmp, "chbBmp"},
+    {FileType::Exe, "chbExe", 0},
+    {FileType::Dll, "chbDll", 0},
+    {FileType::Cpl, "chbCpl", 1},
+    {FileType::Scr, "chbSrc", 0},
+    {FileType::Icl, "chbIcl", 2},
+    {FileType::Ocx, "chbOcx", 2},
+    {FileType::Nil, "chbNil", 0},
+    {FileType::Ico, "chbIco", 0},
+    {FileType::Bmp, "chbBmp", 0},
 }};
 
 QString fromStd(const std::string& text) { return QString::fromStdString(text); }
@@ -60,6 +65,13 @@ T* named(T* widget, const char* name)
 {
     widget->setObjectName(QLatin1String(name));
     return widget;
+}
+
+QLabel* buddyLabel(const char* text, QWidget* buddy, QWidget* parent)
+{
+    auto* label = new QLabel(QLatin1String(text), parent);
+    label->setBuddy(buddy);
+    return label;
 }
 
 QLabel* heading(const QString& text, QWidget* parent)
@@ -124,6 +136,7 @@ OptionsDialog::OptionsDialog(const settings::ProfileFile& file, Prompts& prompts
 
     // A fixed border.
     setFixedSize(layout->totalMinimumSize().expandedTo(QSize(kDesignedWidth, kDesignedHeight)));
+    fitTitle(*this);
 }
 
 QWidget* OptionsDialog::buildIconPage()
@@ -133,7 +146,7 @@ QWidget* OptionsDialog::buildIconPage()
     grid->setColumnMinimumWidth(0, 12);
     grid->setColumnStretch(2, 1);
 
-    grid->addWidget(heading(QStringLiteral("Picture backgorund color"), page), 0, 0, 1, 4);
+    grid->addWidget(heading(QStringLiteral("Picture background color"), page), 0, 0, 1, 4);
     labColor_ = named(new QLabel(page), "labColor");
     labColor_->setFixedSize(64, 22);
     labColor_->setFrameStyle(QFrame::Box | QFrame::Plain); // a white swatch still shows its edge
@@ -149,19 +162,23 @@ QWidget* OptionsDialog::buildIconPage()
 
     grid->setRowMinimumHeight(2, 8);
     grid->addWidget(heading(QStringLiteral("Icon Editor"), page), 3, 0, 1, 4);
-    grid->addWidget(new QLabel(QStringLiteral("Path:"), page), 4, 1);
     editDirectory_ = named(new QLineEdit(page), "editDirectory");
+    grid->addWidget(buddyLabel("&Path:", editDirectory_, page), 4, 1);
     grid->addWidget(editDirectory_, 4, 2);
     auto* browse = named(new QToolButton(page), "SpeedButton3");
     browse->setIcon(toolbarPicture(Picture::Browse));
     browse->setIconSize(QSize(20, 20));
     browse->setToolTip(QStringLiteral("Browse"));
+    browse->setAccessibleName(QStringLiteral("Browse for the icon editor"));
     grid->addWidget(browse, 4, 3);
     connect(browse, &QToolButton::clicked, this, &OptionsDialog::browseEditor);
 
     grid->setRowMinimumHeight(5, 8);
-    grid->addWidget(heading(QStringLiteral("Jpeg quanlity"), page), 6, 0, 1, 4);
     tbrImage_ = named(new QSlider(Qt::Horizontal, page), "tbrImage");
+    auto* quality = heading(QStringLiteral("&Jpeg quality"), page);
+    quality->setBuddy(tbrImage_);
+    tbrImage_->setAccessibleName(QStringLiteral("Jpeg quality"));
+    grid->addWidget(quality, 6, 0, 1, 4);
     tbrImage_->setRange(0, settings::OptionsForm::kJpegQualityMax);
     tbrImage_->setSingleStep(1);
     tbrImage_->setPageStep(10);
@@ -194,7 +211,10 @@ QWidget* OptionsDialog::buildSearchPage()
     types->setSpacing(2);
     for (const TypeBox& t : kTypeBoxes) {
         const auto i = static_cast<std::size_t>(t.type);
-        auto* box = named(new QCheckBox(QLatin1String(kFileTypes[i].settingsKey), lookFor), t.name);
+        // The key's own words, with the letter that Alt takes.
+        QString caption = QLatin1String(kFileTypes[i].settingsKey);
+        caption.insert(t.mnemonic, QLatin1Char('&'));
+        auto* box = named(new QCheckBox(caption, lookFor), t.name);
         box->setChecked(true);
         fileTypeBoxes_[i] = box;
         types->addWidget(box);
@@ -203,14 +223,16 @@ QWidget* OptionsDialog::buildSearchPage()
     columns->addWidget(lookFor);
 
     auto* right = new QVBoxLayout;
-    auto quantity = [&](const QString& title, QRadioButton*& automatic, const char* automaticName, QRadioButton*& upTo,
-                        const char* upToName, QLineEdit*& number, const char* numberName) {
+    auto quantity = [&](const QString& title, const char* automaticCaption, QRadioButton*& automatic,
+                        const char* automaticName, const char* upToCaption, QRadioButton*& upTo, const char* upToName,
+                        QLineEdit*& number, const char* numberName) {
         auto* group = new QGroupBox(title, page);
         auto* grid = new QGridLayout(group);
-        automatic = named(new QRadioButton(QStringLiteral("Automatic"), group), automaticName);
+        automatic = named(new QRadioButton(QLatin1String(automaticCaption), group), automaticName);
         automatic->setChecked(true);
-        upTo = named(new QRadioButton(QStringLiteral("Up to"), group), upToName);
+        upTo = named(new QRadioButton(QLatin1String(upToCaption), group), upToName);
         number = named(new QLineEdit(group), numberName);
+        number->setAccessibleName(title + QStringLiteral(", up to"));
         number->setMaximumWidth(80);
         grid->addWidget(automatic, 0, 0, 1, 2);
         grid->addWidget(upTo, 1, 0);
@@ -218,16 +240,16 @@ QWidget* OptionsDialog::buildSearchPage()
         grid->setColumnStretch(1, 1);
         right->addWidget(group);
     };
-    quantity(QStringLiteral("Icon quantity"), radioIcon_, "radioIcon", radioIconNumber_, "radioIconNumber", editIcon_,
-             "editIcon");
-    quantity(QStringLiteral("File quantity"), radioFile_, "radioFile", radioFileNumber_, "radioFileNumber", editFile_,
-             "editFile");
+    quantity(QStringLiteral("Icon quantity"), "&Automatic", radioIcon_, "radioIcon", "&Up to", radioIconNumber_,
+             "radioIconNumber", editIcon_, "editIcon");
+    quantity(QStringLiteral("File quantity"), "Auto&matic", radioFile_, "radioFile", "Up &to", radioFileNumber_,
+             "radioFileNumber", editFile_, "editFile");
     connect(radioIconNumber_, &QRadioButton::clicked, this, &OptionsDialog::chooseIconsUpTo);
     connect(radioFileNumber_, &QRadioButton::clicked, this, &OptionsDialog::chooseFilesUpTo);
 
-    chbSubFolders_ = named(new QCheckBox(QStringLiteral("Include subfolders"), page), "chbSubFolders");
+    chbSubFolders_ = named(new QCheckBox(QStringLiteral("Include sub&folders"), page), "chbSubFolders");
     chbSubFolders_->setChecked(true);
-    chbRecycle_ = named(new QCheckBox(QStringLiteral("Search recycle bin"), page), "chbRecycle");
+    chbRecycle_ = named(new QCheckBox(QStringLiteral("Searc&h recycle bin"), page), "chbRecycle");
     chbRecycle_->setChecked(true);
     right->addSpacing(4);
     right->addWidget(chbSubFolders_);
@@ -248,16 +270,16 @@ QWidget* OptionsDialog::buildInternetPage()
     emailLayout->setSpacing(2);
     editSmtp_ = named(new QLineEdit(email), "editSmtp");
     editReply_ = named(new QLineEdit(email), "editReply");
-    emailLayout->addWidget(new QLabel(QStringLiteral("SMTP Sever:"), email));
+    emailLayout->addWidget(buddyLabel("&SMTP Server:", editSmtp_, email));
     emailLayout->addWidget(editSmtp_);
-    emailLayout->addWidget(new QLabel(QStringLiteral("Reply to Address:"), email));
+    emailLayout->addWidget(buddyLabel("Reply to A&ddress:", editReply_, email));
     emailLayout->addWidget(editReply_);
     layout->addWidget(email);
 
     auto* proxy = new QGroupBox(QStringLiteral("Proxy Server"), page);
     auto* proxyGrid = new QGridLayout(proxy);
     proxyGrid->setVerticalSpacing(2);
-    chbProxy_ = named(new QCheckBox(QStringLiteral("Use proxy"), proxy), "chbProxy");
+    chbProxy_ = named(new QCheckBox(QStringLiteral("&Use proxy"), proxy), "chbProxy");
     editProxy_ = named(new QLineEdit(proxy), "editProxy");
     editProxyPort_ = named(new QLineEdit(proxy), "editProxyPort");
     // The port the update check connects to; none typed means the usual one.
@@ -266,8 +288,8 @@ QWidget* OptionsDialog::buildInternetPage()
         QStringLiteral("The proxy server's port; empty means %1").arg(settings::InternetOptions::kDefaultProxyPort));
     editProxyPort_->setMaximumWidth(70);
     proxyGrid->addWidget(chbProxy_, 0, 0, 1, 2);
-    proxyGrid->addWidget(new QLabel(QStringLiteral("Proxy Server:"), proxy), 1, 0);
-    proxyGrid->addWidget(new QLabel(QStringLiteral("Port:"), proxy), 1, 1);
+    proxyGrid->addWidget(buddyLabel("&Proxy Server:", editProxy_, proxy), 1, 0);
+    proxyGrid->addWidget(buddyLabel("Por&t:", editProxyPort_, proxy), 1, 1);
     proxyGrid->addWidget(editProxy_, 2, 0);
     proxyGrid->addWidget(editProxyPort_, 2, 1);
     proxyGrid->setColumnStretch(0, 1);
@@ -276,7 +298,9 @@ QWidget* OptionsDialog::buildInternetPage()
     auto* timeout = new QHBoxLayout;
     editConnection_ = named(new QLineEdit(QStringLiteral("20"), page), "editConnection");
     editConnection_->setMaximumWidth(50);
-    timeout->addWidget(new QLabel(QStringLiteral("Connection Timeout"), page));
+    timeout->addWidget(buddyLabel("Connection T&imeout", editConnection_, page));
+    // In its up-down box the field is no sibling of its label, where a screen reader would look.
+    editConnection_->setAccessibleName(QStringLiteral("Connection Timeout"));
     timeout->addWidget(upDownEdit(editConnection_, kConnectionLowest, kConnectionHighest, page));
     timeout->addWidget(new QLabel(QStringLiteral("Seconds"), page));
     timeout->addStretch();
@@ -290,9 +314,9 @@ QWidget* OptionsDialog::buildInternetPage()
     cmbSmtpSecurity_ = named(new QComboBox(page), "cmbSmtpSecurity");
     for (const char* name : settings::InternetOptions::kSmtpSecurityNames) cmbSmtpSecurity_->addItem(fromStd(name));
     editSmtpUser_ = named(new QLineEdit(page), "editSmtpUser");
-    mail->addWidget(new QLabel(QStringLiteral("Port"), page), 0, 0);
-    mail->addWidget(new QLabel(QStringLiteral("Security"), page), 0, 1);
-    mail->addWidget(new QLabel(QStringLiteral("User name"), page), 0, 2);
+    mail->addWidget(buddyLabel("Po&rt", editSmtpPort_, page), 0, 0);
+    mail->addWidget(buddyLabel("S&ecurity", cmbSmtpSecurity_, page), 0, 1);
+    mail->addWidget(buddyLabel("User &name", editSmtpUser_, page), 0, 2);
     mail->addWidget(editSmtpPort_, 1, 0);
     mail->addWidget(cmbSmtpSecurity_, 1, 1);
     mail->addWidget(editSmtpUser_, 1, 2);
@@ -413,10 +437,27 @@ void OptionsDialog::browseEditor()
     if (!path.isEmpty()) editDirectory_->setText(path);
 }
 
+QWidget* OptionsDialog::failedField(const FieldError& e) const
+{
+    // The form checks the icons' limit before the files', the proxy's port
+    // before the mail server's; the first that fails is the one named.
+    const auto bad = [](const QLineEdit* edit, bool port) {
+        const std::optional<std::int32_t> value = parseInteger(toStd(edit->text()));
+        return port ? !edit->text().isEmpty() && (!value || *value < 1 || *value > 65535) : !value;
+    };
+    if (e.field() == "Up to") return radioIconNumber_->isChecked() && bad(editIcon_, false) ? editIcon_ : editFile_;
+    if (e.field() == "Port") return bad(editProxyPort_, true) ? editProxyPort_ : editSmtpPort_;
+    return nullptr;
+}
+
 void OptionsDialog::accept()
 {
     try {
         form().store(file_);
+    } catch (const FieldError& e) {
+        // Nothing was written; the focus goes to the field to be mended.
+        showFieldError(prompts_, *this, e, failedField(e));
+        return;
     } catch (const std::exception& e) {
         // Nothing was written; the dialog stays open for the value to be mended.
         prompts_.error(this, QString::fromUtf8(e.what()));

@@ -17,6 +17,10 @@ class QRadioButton;
 class QSlider;
 class QTabWidget;
 
+namespace vextral {
+class FieldError;
+}
+
 namespace vextral::gui {
 
 class Prompts;
@@ -61,6 +65,8 @@ private:
     void showForm(const settings::OptionsForm& f);
     void showQuantities(const settings::OptionsForm& f);
     void showBackground(settings::Colour colour);
+    // The edit whose text the form refused with e.
+    QWidget* failedField(const FieldError& e) const;
 
     settings::ProfileFile file_;
     Prompts& prompts_;

@@ -94,7 +94,7 @@ PrintDialog::PrintDialog(const IconCatalogue& catalogue, Prompts& prompts, QWidg
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     RangeControls range;
-    rangeBox_ = rangeGroup(QStringLiteral("Print range"), QStringLiteral("Print all icons"), "radioAllIcon",
+    rangeBox_ = rangeGroup(QStringLiteral("Print range"), QStringLiteral("Print &all icons"), "radioAllIcon",
                            "radioBottom", range, this);
     layout->addWidget(rangeBox_, 0, 0, 1, 2);
     radioAllIcon_ = range.all;
@@ -114,12 +114,16 @@ PrintDialog::PrintDialog(const IconCatalogue& catalogue, Prompts& prompts, QWidg
     editIcon_ = namedEdit("editIcon", QStringLiteral("15"), spacing);
     editLeftPad_ = namedEdit("editLeftPad", QStringLiteral("16"), spacing);
     editTopPad_ = namedEdit("editTopPad", QStringLiteral("16"), spacing);
-    const std::pair<const char*, QLineEdit*> rows[] = {{"Column Count:", editCount_},
-                                                       {"Icon Padding", editIcon_},
-                                                       {"Left Padding", editLeftPad_},
-                                                       {"Top Padding:", editTopPad_}};
+    const std::pair<const char*, QLineEdit*> rows[] = {{"C&olumn Count:", editCount_},
+                                                       {"&Icon Padding:", editIcon_},
+                                                       {"&Left Padding:", editLeftPad_},
+                                                       {"Top Pa&dding:", editTopPad_}};
     for (int i = 0; i < 4; ++i) {
-        spacingGrid->addWidget(new QLabel(QLatin1String(rows[i].first), spacing), i, 0);
+        auto* label = new QLabel(QLatin1String(rows[i].first), spacing);
+        label->setBuddy(rows[i].second);
+        // In its up-down box the field is no sibling of its label, where a screen reader would look.
+        rows[i].second->setAccessibleName(QString::fromLatin1(rows[i].first).remove(QLatin1Char('&')).chopped(1));
+        spacingGrid->addWidget(label, i, 0);
         spacingGrid->addWidget(upDownEdit(rows[i].second, 0, 100, spacing), i, 1);
     }
     layout->addWidget(spacing, 1, 1);

@@ -91,7 +91,7 @@ SaveAllDialog::SaveAllDialog(const IconCatalogue& catalogue, int jpegQuality, Pr
 
     auto* naming = new QGroupBox(QStringLiteral("File Name"), this);
     auto* namingGrid = new QGridLayout(naming);
-    radioFilename_ = new QRadioButton(QStringLiteral("Filename_index"), naming);
+    radioFilename_ = new QRadioButton(QStringLiteral("&Filename_index"), naming);
     radioFilename_->setObjectName(QStringLiteral("radioFilename"));
     radioFilename_->setChecked(true);
     radioNumber_ = new QRadioButton(naming);

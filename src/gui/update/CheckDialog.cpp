@@ -3,6 +3,7 @@
 #include "gui/common/ButtonRow.h"
 #include "gui/common/DesktopHandOff.h"
 #include "gui/common/Prompts.h"
+#include "gui/common/TitleWidth.h"
 #include "net/UpdateCheck.h"
 #include "settings/ProfileFile.h"
 
@@ -66,6 +67,7 @@ CheckDialog::CheckDialog(const std::string& programFolder, const std::string& se
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(268, 259);
+    fitTitle(*this);
     if (const QScreen* screen = parent ? parent->screen() : this->screen())
         move(screen->availableGeometry().center() - rect().center());
 
@@ -74,11 +76,11 @@ CheckDialog::CheckDialog(const std::string& programFolder, const std::string& se
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(group("GroupBox1", "Current version",
-                            label("labCurrentVer", QStringLiteral("Version number:") + product::kVersion, this),
+                            label("labCurrentVer", QStringLiteral("Version number: ") + product::kVersion, this),
                             label("labCurrentDate", QStringLiteral("Release date: ") + product::kReleaseDate, this),
                             this));
-    labLatestVer_ = label("labLatestVer", QStringLiteral("Version number:"), this);
-    labLatestDate_ = label("labLatestDate", QStringLiteral("Release date:"), this);
+    labLatestVer_ = label("labLatestVer", QStringLiteral("Version number: "), this);
+    labLatestDate_ = label("labLatestDate", QStringLiteral("Release date: "), this);
     layout->addWidget(group("GroupBox2", "Latest version", labLatestVer_, labLatestDate_, this));
     layout->addStretch();
 
@@ -109,8 +111,8 @@ void CheckDialog::check()
     spbCheck_->setEnabled(false);
     // Nothing of an earlier check stays on show while this one runs or should it fail.
     fLocation_.clear();
-    labLatestVer_->setText(QStringLiteral("Version number:"));
-    labLatestDate_->setText(QStringLiteral("Release date:"));
+    labLatestVer_->setText(QStringLiteral("Version number: "));
+    labLatestDate_->setText(QStringLiteral("Release date: "));
     spbDownload_->setEnabled(false);
     // The check keeps its engine alive should the dialog go while events are handled.
     const std::shared_ptr<net::UpdateCheck> check = check_;
@@ -134,8 +136,8 @@ void CheckDialog::check()
         return;
     }
     fLocation_ = info->location;
-    labLatestVer_->setText(QStringLiteral("Version number:") + QString::fromStdString(info->version));
-    labLatestDate_->setText(QStringLiteral("Release date:") + QString::fromStdString(info->release));
+    labLatestVer_->setText(QStringLiteral("Version number: ") + QString::fromStdString(info->version));
+    labLatestDate_->setText(QStringLiteral("Release date: ") + QString::fromStdString(info->release));
     spbDownload_->setEnabled(true);
 }
 

@@ -3,9 +3,11 @@
 #include "core/Error.h"
 #include "export/WebPage.h"
 #include "gui/common/ButtonRow.h"
+#include "gui/common/FieldFocus.h"
 #include "gui/common/FormGroups.h"
 #include "gui/common/Gauge.h"
 #include "gui/common/Prompts.h"
+#include "gui/common/TitleWidth.h"
 #include "gui/common/UpDownEdit.h"
 
 #include <QButtonGroup>
@@ -63,9 +65,11 @@ WebPageDialog::WebPageDialog(const IconCatalogue& catalogue, const settings::Set
     // Page Options
     auto* pageOptions = new QWidget(pages);
     auto* pageGrid = new QGridLayout(pageOptions);
-    pageGrid->addWidget(new QLabel(QStringLiteral("Output Directory:"), pageOptions), 0, 0);
+    auto* outputLabel = new QLabel(QStringLiteral("Output &Directory:"), pageOptions);
+    pageGrid->addWidget(outputLabel, 0, 0);
     editFile_ = namedEdit("editFile", QString(), pageOptions);
-    auto* browse = new QPushButton(QStringLiteral("..."), pageOptions);
+    outputLabel->setBuddy(editFile_);
+    auto* browse = new QPushButton(QStringLiteral("&Browse..."), pageOptions);
     browse->setObjectName(QStringLiteral("SpeedButton1"));
     connect(browse, &QPushButton::clicked, this, &WebPageDialog::browseFolder);
     pageGrid->addWidget(editFile_, 0, 1);
@@ -75,11 +79,17 @@ WebPageDialog::WebPageDialog(const IconCatalogue& catalogue, const settings::Set
     editTitle_ = namedEdit("editTitle", QString(), options);
     editTable_ = namedEdit("editTable", QStringLiteral("1"), options);
     editCount_ = namedEdit("editCount", QStringLiteral("5"), options);
-    optionsGrid->addWidget(new QLabel(QStringLiteral("Page Title:"), options), 0, 0);
+    const std::pair<const char*, QLineEdit*> labels[] = {
+        {"Page &Title:", editTitle_}, {"Bo&rder:", editTable_}, {"Co&lumn Count:", editCount_}};
+    for (int i = 0; i < 3; ++i) {
+        auto* label = new QLabel(QLatin1String(labels[i].first), options);
+        label->setBuddy(labels[i].second);
+        // In its up-down box a field is no sibling of its label, where a screen reader would look.
+        labels[i].second->setAccessibleName(QString::fromLatin1(labels[i].first).remove(QLatin1Char('&')).chopped(1));
+        optionsGrid->addWidget(label, i, 0);
+    }
     optionsGrid->addWidget(editTitle_, 0, 1);
-    optionsGrid->addWidget(new QLabel(QStringLiteral("Border:"), options), 1, 0);
     optionsGrid->addWidget(upDownEdit(editTable_, 0, 100, options), 1, 1);
-    optionsGrid->addWidget(new QLabel(QStringLiteral("Colunm Count:"), options), 2, 0);
     optionsGrid->addWidget(upDownEdit(editCount_, 0, 100, options), 2, 1);
     pageGrid->addWidget(options, 1, 0, 1, 3);
     pages->addTab(pageOptions, QStringLiteral("Page Options"));
@@ -88,7 +98,7 @@ WebPageDialog::WebPageDialog(const IconCatalogue& catalogue, const settings::Set
     auto* imageOptions = new QWidget(pages);
     auto* imageGrid = new QGridLayout(imageOptions);
     RangeControls range;
-    imageGrid->addWidget(rangeGroup(QStringLiteral("Image quantity"), QStringLiteral("All icons"), "radioAll",
+    imageGrid->addWidget(rangeGroup(QStringLiteral("Image quantity"), QStringLiteral("&All icons"), "radioAll",
                                     "radioSelect", range, imageOptions),
                          0, 0, 1, 2);
     radioAll_ = range.all;
@@ -99,7 +109,7 @@ WebPageDialog::WebPageDialog(const IconCatalogue& catalogue, const settings::Set
     types->setObjectName(QStringLiteral("rgpFile"));
     auto* typeLayout = new QVBoxLayout(types);
     rgpFile_ = new QButtonGroup(this);
-    const char* const captions[] = {"Bmp File", "Jpg File", "Gif File"};
+    const char* const captions[] = {"&Bmp File", "&Jpg File", "&Gif File"};
     for (int i = 0; i < 3; ++i) {
         auto* radio = new QRadioButton(QString::fromLatin1(captions[i]), types);
         radio->setObjectName(QStringLiteral("rgpFile%1").arg(i));
@@ -135,6 +145,7 @@ WebPageDialog::WebPageDialog(const IconCatalogue& catalogue, const settings::Set
     connect(buttons, &QDialogButtonBox::rejected, this, &WebPageDialog::cancel);
     // Return presses the browse button, the first of the dialog's buttons.
     browse->setDefault(true);
+    fitTitle(*this);
 }
 
 void WebPageDialog::browseFolder()
@@ -184,6 +195,10 @@ void WebPageDialog::createPage()
     }
     try {
         exporting::webPageRange(catalogue_, job);
+    } catch (const FieldError& e) {
+        // "From" labels its radio button; "To" has a label of its own.
+        showFieldError(prompts_, *this, e, e.field() == "From" ? editBottom_ : nullptr);
+        return;
     } catch (const Error& e) {
         const QString message = QString::fromStdString(e.what());
         if (message == QLatin1String("No icon.")) {
@@ -206,8 +221,12 @@ void WebPageDialog::createPage()
     state_ = State::Running;
     ok_->setEnabled(false);
     std::optional<QString> failure;
+    QString failedField; // the label of a field whose text was refused
     try {
         exporting::writeWebPage(catalogue_, job);
+    } catch (const FieldError& e) {
+        failure = QString::fromStdString(e.what());
+        failedField = QString::fromStdString(e.field());
     } catch (const std::exception& e) {
         failure = QString::fromStdString(e.what());
     }
@@ -218,6 +237,7 @@ void WebPageDialog::createPage()
     for (const std::string& l : job.lines) lstIcon_->addItem(QString::fromStdString(l));
     // The pictures written stay; no page is written after a failure.
     if (failure) prompts_.error(this, *failure);
+    if (!failedField.isEmpty()) focusField(fieldLabelled(*this, failedField));
 }
 
 } // namespace vextral::gui

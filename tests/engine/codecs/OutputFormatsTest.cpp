@@ -82,8 +82,9 @@ TEST(OutputFormats, SaveAllAndWebPageTypes)
         captions.push_back(row.caption);
         names.push_back(outputFormat(row.format).name);
     }
-    EXPECT_EQ(captions, (std::vector<std::string> {"&Standar Icon", "&Bmp File", "&Jpg File", "&Gif File", "&Icon File",
-                                                   "&Cur File", "&Pcx File", "&Wmf File", "&Png File", "&Tga File"}));
+    EXPECT_EQ(captions,
+              (std::vector<std::string> {"&Standard Icon", "&Bmp File", "&Jpg File", "&Gif File", "&Icon File",
+                                         "C&ur File", "&Pcx File", "W&mf File", "P&ng File", "&Tga File"}));
     EXPECT_EQ(names, (std::vector<std::string> {"standard-icon", "bmp", "jpg", "gif", "ico", "cur", "pcx", "wmf", "png",
                                                 "tga"}));
     std::vector<OutputFormat> web(webPageFormats().begin(), webPageFormats().end());

@@ -107,13 +107,13 @@ TEST(IconEdit, TextsThatAreNotIntegersStopTheBuildBeforeItDraws)
     };
     IconEdit edit;
     edit.widthText = "3x";
-    EXPECT_EQ(failure(edit), "'3x' is not a valid integer value");
+    EXPECT_EQ(failure(edit), "Width: '3x' is not a valid integer value");
     edit.widthText = "32";
     edit.heightText = "";
-    EXPECT_EQ(failure(edit), "'' is not a valid integer value");
+    EXPECT_EQ(failure(edit), "Height: '' is not a valid integer value");
     edit.heightText = "32";
     edit.angleText = "1.5";
-    EXPECT_EQ(failure(edit), "'1.5' is not a valid integer value");
+    EXPECT_EQ(failure(edit), "Angle: '1.5' is not a valid integer value");
     edit.angleText = "0";
     edit.widthText = "20000";
     EXPECT_EQ(failure(edit), "The picture size 20000 x 32 is too large: each side can be at most 16384 pixels");

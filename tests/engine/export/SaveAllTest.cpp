@@ -104,7 +104,7 @@ TEST(SaveAll, BadSizesAndFoldersStopTheRun)
         saveAll(c, out.path().string(), job);
         FAIL();
     } catch (const Error& e) {
-        EXPECT_STREQ(e.what(), "'4O' is not a valid integer value");
+        EXPECT_STREQ(e.what(), "Width: '4O' is not a valid integer value");
     }
     EXPECT_TRUE(fs::is_empty(out.path())); // stopped before the first file
 

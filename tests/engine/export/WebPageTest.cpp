@@ -215,7 +215,7 @@ TEST(WebPage, SizeOfPicturesAndCells)
         writeWebPage(catalogueOf(2), job);
         FAIL();
     } catch (const Error& e) {
-        EXPECT_STREQ(e.what(), "'wide' is not a valid integer value");
+        EXPECT_STREQ(e.what(), "Width: 'wide' is not a valid integer value");
     }
 }
 
@@ -274,7 +274,7 @@ TEST(WebPage, RefusesNoFolderAndRangesWithoutIcons)
     job.toText = "9";
     EXPECT_EQ(message(catalogueOf(5), job), "No icon.");
     job.fromText = "x";
-    EXPECT_EQ(message(catalogueOf(5), job), "'x' is not a valid integer value");
+    EXPECT_EQ(message(catalogueOf(5), job), "From: 'x' is not a valid integer value");
     job.fromText = "-3";
     job.toText = "0";
     EXPECT_EQ(message(catalogueOf(5), job), "No icon.");

@@ -226,13 +226,13 @@ TEST(OptionsForm, ABadValueWritesNothing)
     for (const char* bad : {"", "fifty", "50 icons", "1e3", "99999999999"}) {
         f.icons.number = bad;
         f.chooseIconsUpTo();
-        EXPECT_EQ(errorOf([&] { f.store(ini); }), "'" + std::string(bad) + "' is not a valid integer value");
+        EXPECT_EQ(errorOf([&] { f.store(ini); }), "Up to: '" + std::string(bad) + "' is not a valid integer value");
         EXPECT_EQ(text(path), before) << bad;
     }
     // The file group's limit is checked too, also when the icon group's is good.
     f.files.number = "x";
     f.chooseFilesUpTo();
-    EXPECT_EQ(errorOf([&] { f.store(ini); }), "'x' is not a valid integer value");
+    EXPECT_EQ(errorOf([&] { f.store(ini); }), "Up to: 'x' is not a valid integer value");
     EXPECT_EQ(text(path), before);
     // A limit that is not chosen is not checked.
     f.files.setAutomatic(true);
@@ -249,9 +249,9 @@ TEST(OptionsForm, ABadValueWritesNothing)
         EXPECT_EQ(text(path), before) << bad;
     }
     f.internet->proxyPort = "65536";
-    EXPECT_EQ(errorOf([&] { f.store(ini); }), "'65536' is not a valid port number (1 to 65535)");
+    EXPECT_EQ(errorOf([&] { f.store(ini); }), "Port: '65536' is not a valid port number (1 to 65535)");
     f.internet->proxyPort = "http";
-    EXPECT_EQ(errorOf([&] { f.store(ini); }), "'http' is not a valid integer value");
+    EXPECT_EQ(errorOf([&] { f.store(ini); }), "Port: 'http' is not a valid integer value");
     // A line break would start a line of its own in the file.
     f.internet->proxyPort = "3128";
     f.internet->smtp = "mail.example\n[File]\nIcon=0";

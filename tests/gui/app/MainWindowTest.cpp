@@ -231,7 +231,8 @@ TEST(MainWindow, ToolbarButtonsRunTheirHintsCommands)
 
     EXPECT_EQ(control<QToolButton>(&w, "tbtPrint")->toolTip(), "Save all");
     EXPECT_EQ(control<QAction>(&w, "menuStart")->shortcut(), QKeySequence(QStringLiteral("Ctrl+B")));
-    EXPECT_EQ(control<QAction>(&w, "menuExit")->statusTip(), QString::fromUtf8("退出当前应用程序"));
+    EXPECT_EQ(control<QAction>(&w, "menuExit")->statusTip(), "Exit the program");
+    EXPECT_EQ(control<QAction>(&w, "menuStop")->shortcut(), QKeySequence(Qt::Key_Escape));
 }
 
 TEST(MainWindow, SourceListButtonsUseTheDialogs)

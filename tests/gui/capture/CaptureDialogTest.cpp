@@ -80,12 +80,12 @@ TEST(CaptureDialog, OpensFromTheMenuWithItsControlsAndTheFormsCaptureValues)
     EXPECT_EQ(d->windowTitle(), "Capture Screen");
     EXPECT_FALSE(desk.window.isEnabled());
     EXPECT_TRUE(control<QRadioButton>(d, "radioLarge")->isChecked());
-    EXPECT_EQ(control<QRadioButton>(d, "radioLarge")->text(), "32x32 Icon");
-    EXPECT_EQ(control<QRadioButton>(d, "radioSmall")->text(), "16x16 Icon");
+    EXPECT_EQ(control<QRadioButton>(d, "radioLarge")->text(), "&32x32 Icon");
+    EXPECT_EQ(control<QRadioButton>(d, "radioSmall")->text(), "&16x16 Icon");
     EXPECT_EQ(control<QRadioButton>(d, "radioOther")->text(), "");
     EXPECT_EQ(control<QLineEdit>(d, "editWidth")->text(), "");
     EXPECT_EQ(control<QLineEdit>(d, "editHeight")->text(), "");
-    EXPECT_EQ(control<QPushButton>(d, "spbCapture")->text(), "Start Capture");
+    EXPECT_EQ(control<QPushButton>(d, "spbCapture")->text(), "&Start Capture");
     EXPECT_EQ(control<QToolButton>(d, "spbSave")->toolTip(), "Save to File");
     EXPECT_EQ(control<QToolButton>(d, "spbClipboard")->toolTip(), "Copy to Clipboard");
     EXPECT_TRUE(control<QLabel>(d, "imgCapture")->pixmap().isNull());
@@ -167,7 +167,8 @@ TEST(CaptureDialog, AsksForTheChosenSizeAndRefusesAnAreaLargerThanTheScreen)
     const int starts = backend.starts;
     width->setText("3x");
     click(d, "spbCapture");
-    EXPECT_EQ(desk.prompts.errors, QStringList {"'3x' is not a valid integer value"});
+    EXPECT_EQ(desk.prompts.errors, QStringList {"Width: '3x' is not a valid integer value"});
+    EXPECT_EQ(d->focusWidget(), width);
     EXPECT_EQ(backend.starts, starts);
 
     // A refused start with a reason shows it; an error status shows the backend's reason.

@@ -52,7 +52,7 @@ TEST(BestImageMenu, TheOptionsMenuSwitchIsStoredAtOnceAndReachesSaveAllAndPrinti
     test::Desktop desk;
     auto* best = desk.window.findChild<QAction*>(QStringLiteral("menuBestImage"));
     ASSERT_TRUE(best);
-    EXPECT_EQ(best->text(), "Use each icon's best image");
+    EXPECT_EQ(best->text(), "Use each icon's &best image");
     EXPECT_TRUE(best->isCheckable());
     EXPECT_FALSE(best->isChecked()); // off without Option.ini
     EXPECT_FALSE(desk.window.settings().bestImage);

@@ -231,7 +231,7 @@ TEST(SaveAllDialog, SavesEveryIconIntoTheChosenFolder)
     dialog.findChild<QLineEdit*>(QStringLiteral("editWidth"))->setText(QStringLiteral("abc"));
     dialog.findChild<QRadioButton*>(QStringLiteral("rgpImage8"))->setChecked(true); // Png
     ok->click();
-    EXPECT_EQ(prompts.errors, QStringList {"'abc' is not a valid integer value"});
+    EXPECT_EQ(prompts.errors, QStringList {"Width: 'abc' is not a valid integer value"});
     EXPECT_TRUE(dialog.isVisible());
     EXPECT_TRUE(fs::is_empty(out.path()));
 

@@ -39,7 +39,7 @@ TEST(UniqueIcons, TheOptionsMenuSwitchHidesDuplicatesFromTheNextHarvest)
 
     MainWindow w(prompts, home.path().string());
     auto* unique = control<QAction>(&w, QStringLiteral("menuUnique"));
-    EXPECT_EQ(unique->text(), "Hide duplicates");
+    EXPECT_EQ(unique->text(), "Hide &duplicates");
     EXPECT_TRUE(unique->isCheckable());
     EXPECT_FALSE(unique->isChecked());
     // In the Options menu after the view modes, before the separator of "Options...".

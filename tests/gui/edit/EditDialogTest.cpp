@@ -111,9 +111,9 @@ TEST(EditDialog, OpensFreshOnTheSelectedIconAndGoesWhenClosed)
         EXPECT_EQ(edit(d, "editHeight")->text(), "32");
         EXPECT_EQ(edit(d, "editAngle")->text(), "0");
         EXPECT_TRUE(control<QRadioButton>(d, "radioAngle")->isChecked());
-        EXPECT_EQ(control<QRadioButton>(d, "radioAngle")->text(), "Angle:");
-        EXPECT_EQ(control<QRadioButton>(d, "radioVertical")->text(), "Vertical flip");
-        EXPECT_EQ(control<QRadioButton>(d, "radioHorizontal")->text(), "Horizontal flip");
+        EXPECT_EQ(control<QRadioButton>(d, "radioAngle")->text(), "&Angle:");
+        EXPECT_EQ(control<QRadioButton>(d, "radioVertical")->text(), "&Vertical flip");
+        EXPECT_EQ(control<QRadioButton>(d, "radioHorizontal")->text(), "H&orizontal flip");
         EXPECT_EQ(d->backgroundColour(), QColor(Qt::white));
         EXPECT_EQ(control<QPushButton>(d, "SpeedButton1")->text(), "&Save");
         EXPECT_EQ(control<QPushButton>(d, "SpeedButton2")->text(), "&Cancel");
@@ -277,11 +277,12 @@ TEST(EditDialog, BadTextsAndFilesStopTheSaveAndTheDialogStays)
         const QString before = edit(d, box)->text();
         edit(d, box)->setText(text);
         save(desk, d, dir / "bad.png", 9);
+        EXPECT_EQ(d->focusWidget(), edit(d, box)); // the field named, to be mended
         edit(d, box)->setText(before);
     }
     EXPECT_EQ(desk.prompts.errors,
-              (QStringList {"'3 2' is not a valid integer value", "'x' is not a valid integer value",
-                            "'9.5' is not a valid integer value"}));
+              (QStringList {"Width: '3 2' is not a valid integer value", "Height: 'x' is not a valid integer value",
+                            "Angle: '9.5' is not a valid integer value"}));
     EXPECT_FALSE(fs::exists(dir / "bad.png"));
     // A picture larger than any the program makes.
     desk.prompts.errors.clear();

@@ -112,7 +112,7 @@ TEST(FriendDialog, SendsTheMailWithItsAttachmentToTheServer)
     EXPECT_EQ(control<QLabel>(d, "labTotal")->text(), "Total:");
     desk.prompts.fileAnswers << QString::fromStdString((desk.home / "star.bmp").string());
     click(d, "spbAdd");
-    EXPECT_EQ(control<QLabel>(d, "labTotal")->text(), "Total: 1 images");
+    EXPECT_EQ(control<QLabel>(d, "labTotal")->text(), "Total: 1 image");
     EXPECT_TRUE(desk.prompts.openFilters.isEmpty()) << "any file may be attached";
     const QString subject = QString::fromUtf8("Ic\xc3\xb4nes \xe2\x82\xac");
     control<QLineEdit>(d, "editTo")->setText(QStringLiteral("friend@example.net"));
@@ -144,9 +144,9 @@ TEST(FriendDialog, SendsTheMailWithItsAttachmentToTheServer)
     auto* encoding = control<QGroupBox>(d, "rgpEncoding");
     const auto radios = encoding->findChildren<QRadioButton*>();
     ASSERT_EQ(radios.size(), 2);
-    EXPECT_EQ(radios[0]->text(), "MIME");
+    EXPECT_EQ(radios[0]->text(), "MIM&E");
     EXPECT_TRUE(radios[0]->isChecked());
-    EXPECT_EQ(radios[1]->text(), "UUEncode");
+    EXPECT_EQ(radios[1]->text(), "&UUEncode");
     radios[1]->setChecked(true);
     click(d, "spbSend");
     EXPECT_EQ(status(d), "Send completed.");

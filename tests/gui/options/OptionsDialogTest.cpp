@@ -59,12 +59,12 @@ TEST(OptionsDialog, ShowsEveryControlWithItsCaptionAndStartValue)
     EXPECT_EQ(control<QPushButton>(d, "SpeedButton1")->text(), "&OK");
     EXPECT_EQ(control<QPushButton>(d, "SpeedButton2")->text(), "&Cancel");
 
-    // Icon: the program's own texts, misspellings and all.
+    // Icon: the program's own texts, spelt right.
     const QStringList shown = texts(d);
     for (const char* text :
-         {"Picture backgorund color", "Icon Editor", "Path:", "Jpeg quanlity", "Best compression", "Best quality",
-          "Look for", "Icon quantity", "File quantity", "Email", "SMTP Sever:", "Reply to Address:", "Proxy Server",
-          "Proxy Server:", "Port:", "Connection Timeout", "Seconds"}) {
+         {"Picture background color", "Icon Editor", "&Path:", "&Jpeg quality", "Best compression", "Best quality",
+          "Look for", "Icon quantity", "File quantity", "Email", "&SMTP Server:", "Reply to A&ddress:", "Proxy Server",
+          "&Proxy Server:", "Por&t:", "Connection T&imeout", "Seconds"}) {
         EXPECT_TRUE(shown.contains(QString::fromLatin1(text))) << text;
     }
     EXPECT_EQ(swatch(d), QColor(Qt::white));
@@ -82,9 +82,9 @@ TEST(OptionsDialog, ShowsEveryControlWithItsCaptionAndStartValue)
     // Search: the nine types top to bottom, all checked.
     showPage(d, 1);
     const std::pair<const char*, const char*> types[] = {
-        {"chbExe", "Exe File"}, {"chbDll", "Dll File"}, {"chbCpl", "Cpl File"},
-        {"chbSrc", "Scr File"}, {"chbIcl", "Icl File"}, {"chbOcx", "Ocx File"},
-        {"chbNil", "Nil File"}, {"chbIco", "Ico File"}, {"chbBmp", "Bmp File"}};
+        {"chbExe", "&Exe File"}, {"chbDll", "&Dll File"}, {"chbCpl", "C&pl File"},
+        {"chbSrc", "&Scr File"}, {"chbIcl", "Ic&l File"}, {"chbOcx", "Oc&x File"},
+        {"chbNil", "&Nil File"}, {"chbIco", "&Ico File"}, {"chbBmp", "&Bmp File"}};
     int above = -1;
     for (const auto& [name, caption] : types) {
         auto* box = control<QCheckBox>(d, name);
@@ -94,21 +94,21 @@ TEST(OptionsDialog, ShowsEveryControlWithItsCaptionAndStartValue)
         EXPECT_GT(y, above) << name;
         above = y;
     }
-    EXPECT_EQ(control<QRadioButton>(d, "radioIcon")->text(), "Automatic");
-    EXPECT_EQ(control<QRadioButton>(d, "radioIconNumber")->text(), "Up to");
-    EXPECT_EQ(control<QRadioButton>(d, "radioFile")->text(), "Automatic");
-    EXPECT_EQ(control<QRadioButton>(d, "radioFileNumber")->text(), "Up to");
+    EXPECT_EQ(control<QRadioButton>(d, "radioIcon")->text(), "&Automatic");
+    EXPECT_EQ(control<QRadioButton>(d, "radioIconNumber")->text(), "&Up to");
+    EXPECT_EQ(control<QRadioButton>(d, "radioFile")->text(), "Auto&matic");
+    EXPECT_EQ(control<QRadioButton>(d, "radioFileNumber")->text(), "Up &to");
     EXPECT_TRUE(checked(d, "radioIcon") && checked(d, "radioFile"));
     EXPECT_FALSE(checked(d, "radioIconNumber") || checked(d, "radioFileNumber"));
     EXPECT_EQ(control<QLineEdit>(d, "editIcon")->text(), "");
     EXPECT_EQ(control<QLineEdit>(d, "editFile")->text(), "");
-    EXPECT_EQ(control<QCheckBox>(d, "chbSubFolders")->text(), "Include subfolders");
-    EXPECT_EQ(control<QCheckBox>(d, "chbRecycle")->text(), "Search recycle bin");
+    EXPECT_EQ(control<QCheckBox>(d, "chbSubFolders")->text(), "Include sub&folders");
+    EXPECT_EQ(control<QCheckBox>(d, "chbRecycle")->text(), "Searc&h recycle bin");
     EXPECT_TRUE(checked(d, "chbSubFolders") && checked(d, "chbRecycle"));
 
     // Internet Settings.
     showPage(d, 2);
-    EXPECT_EQ(control<QCheckBox>(d, "chbProxy")->text(), "Use proxy");
+    EXPECT_EQ(control<QCheckBox>(d, "chbProxy")->text(), "&Use proxy");
     EXPECT_FALSE(checked(d, "chbProxy"));
     for (const char* edit : {"editSmtp", "editReply", "editProxy", "editProxyPort"})
         EXPECT_EQ(control<QLineEdit>(d, edit)->text(), "") << edit;
@@ -295,7 +295,8 @@ TEST(OptionsDialog, ABadNumberWritesNothingAndKeepsTheDialogOpen)
     click(d, "radioFileNumber");
     type(d, "editFile", QStringLiteral("fifty"));
     click(d, "SpeedButton1");
-    EXPECT_EQ(desk.prompts.errors, QStringList {"'fifty' is not a valid integer value"});
+    EXPECT_EQ(desk.prompts.errors, QStringList {"Up to: 'fifty' is not a valid integer value"});
+    EXPECT_EQ(d->focusWidget(), control<QLineEdit>(d, "editFile")); // the field to mend
     EXPECT_TRUE(d->isVisible());
     EXPECT_FALSE(desk.window.isEnabled());
     EXPECT_EQ(desk.iniText(), before);
@@ -306,15 +307,17 @@ TEST(OptionsDialog, ABadNumberWritesNothingAndKeepsTheDialogOpen)
     type(d, "editFile", QString());
     control<QLineEdit>(d, "editFile")->clear();
     click(d, "SpeedButton1");
-    EXPECT_EQ(desk.prompts.errors.last(), "'' is not a valid integer value");
+    EXPECT_EQ(desk.prompts.errors.last(), "Up to: '' is not a valid integer value");
     EXPECT_EQ(desk.iniText(), before);
 
     // A proxy port that is no port.
     type(d, "editFile", QStringLiteral("40"));
     showPage(d, 2);
     type(d, "editProxyPort", QStringLiteral("99999"));
+    control<QLineEdit>(d, "editSmtp")->setFocus();
     click(d, "SpeedButton1");
-    EXPECT_EQ(desk.prompts.errors.last(), "'99999' is not a valid port number (1 to 65535)");
+    EXPECT_EQ(desk.prompts.errors.last(), "Port: '99999' is not a valid port number (1 to 65535)");
+    EXPECT_EQ(d->focusWidget(), control<QLineEdit>(d, "editProxyPort"));
     EXPECT_EQ(desk.iniText(), before);
     EXPECT_TRUE(d->isVisible());
 

@@ -85,9 +85,9 @@ TEST(PrintDialog, ControlsAndStartValues)
     PrintDialog dialog(catalogue, prompts);
     EXPECT_EQ(dialog.objectName(), "FormPrint");
     EXPECT_EQ(dialog.windowTitle(), "Print icons");
-    EXPECT_EQ(control<QRadioButton>(&dialog, "radioAllIcon")->text(), "Print all icons");
+    EXPECT_EQ(control<QRadioButton>(&dialog, "radioAllIcon")->text(), "Print &all icons");
     EXPECT_TRUE(control<QRadioButton>(&dialog, "radioAllIcon")->isChecked());
-    EXPECT_EQ(control<QRadioButton>(&dialog, "radioBottom")->text(), "From");
+    EXPECT_EQ(control<QRadioButton>(&dialog, "radioBottom")->text(), "&From");
     EXPECT_FALSE(control<QRadioButton>(&dialog, "radioBottom")->isChecked());
     const std::pair<const char*, const char*> edits[] = {
         {"editBottom", ""},  {"editTop", ""},    {"editWidth", "100"},  {"editHeight", "100"},
@@ -96,7 +96,7 @@ TEST(PrintDialog, ControlsAndStartValues)
         EXPECT_EQ(control<QLineEdit>(&dialog, name)->text(), QLatin1String(text)) << name;
     QStringList labels;
     for (const QLabel* label : dialog.findChildren<QLabel*>()) labels << label->text();
-    for (const char* text : {"Column Count:", "Icon Padding", "Left Padding", "Top Padding:"})
+    for (const char* text : {"C&olumn Count:", "&Icon Padding:", "&Left Padding:", "Top Pa&dding:"})
         EXPECT_TRUE(labels.contains(QLatin1String(text))) << text;
     EXPECT_EQ(control<gui::Gauge>(&dialog, "GaugeCurrent")->value(), 0);
     EXPECT_EQ(control<QPushButton>(&dialog, "SpeedButton1")->text(), "&Print");

@@ -52,12 +52,12 @@ TEST(WebPageDialog, ControlsAndStartValues)
                                                          {"editWidth", "32"}, {"editHeight", "32"}};
     for (const auto& [name, text] : edits) EXPECT_EQ(control<QLineEdit>(&d, name)->text(), text) << name;
     EXPECT_TRUE(control<QRadioButton>(&d, "radioAll")->isChecked());
-    EXPECT_EQ(control<QRadioButton>(&d, "radioAll")->text(), "All icons");
+    EXPECT_EQ(control<QRadioButton>(&d, "radioAll")->text(), "&All icons");
     EXPECT_FALSE(control<QRadioButton>(&d, "radioSelect")->isChecked());
-    EXPECT_EQ(control<QRadioButton>(&d, "radioSelect")->text(), "From");
-    EXPECT_EQ(control<QRadioButton>(&d, "rgpFile0")->text(), "Bmp File");
-    EXPECT_EQ(control<QRadioButton>(&d, "rgpFile1")->text(), "Jpg File");
-    EXPECT_EQ(control<QRadioButton>(&d, "rgpFile2")->text(), "Gif File");
+    EXPECT_EQ(control<QRadioButton>(&d, "radioSelect")->text(), "&From");
+    EXPECT_EQ(control<QRadioButton>(&d, "rgpFile0")->text(), "&Bmp File");
+    EXPECT_EQ(control<QRadioButton>(&d, "rgpFile1")->text(), "&Jpg File");
+    EXPECT_EQ(control<QRadioButton>(&d, "rgpFile2")->text(), "&Gif File");
     EXPECT_TRUE(control<QRadioButton>(&d, "rgpFile2")->isChecked());
     EXPECT_EQ(control<gui::Gauge>(&d, "GaugeTotal")->value(), 0);
     EXPECT_EQ(control<QPushButton>(&d, "SpeedButton5")->text(), "&OK");
@@ -94,13 +94,15 @@ TEST(WebPageDialog, RefusesWhatCannotRun)
     control<QLineEdit>(&d, "editTop")->setText("four");
     control<QPushButton>(&d, "SpeedButton5")->click();
     ASSERT_EQ(prompts.errors.size(), 1);
-    EXPECT_EQ(prompts.errors[0], "'four' is not a valid integer value");
+    EXPECT_EQ(prompts.errors[0], "To: 'four' is not a valid integer value");
+    EXPECT_EQ(d.focusWidget(), control<QLineEdit>(&d, "editTop"));
 
     control<QLineEdit>(&d, "editTop")->setText("4");
     control<QLineEdit>(&d, "editWidth")->setText("x");
     control<QPushButton>(&d, "SpeedButton5")->click();
     ASSERT_EQ(prompts.errors.size(), 2);
-    EXPECT_EQ(prompts.errors[1], "'x' is not a valid integer value");
+    EXPECT_EQ(prompts.errors[1], "Width: 'x' is not a valid integer value");
+    EXPECT_EQ(d.focusWidget(), control<QLineEdit>(&d, "editWidth"));
     EXPECT_FALSE(fs::exists(out / "index.htm"));
     EXPECT_TRUE(control<QPushButton>(&d, "SpeedButton5")->isEnabled());
 
