@@ -259,8 +259,12 @@ void ProfileFile::replace(const Snapshot& doc) const
     if (exists && (!S_ISREG(st.st_mode) || ::access(path_.c_str(), W_OK) != 0)) throw failure;
 
     std::string text = doc.bom_ ? "\xEF\xBB\xBF" : "";
-    const char* eol = doc.crlf_ ? "\r\n" : "\n";
-    for (const std::string& line : doc.lines_) text += line + eol;
+    // Each line ends as the document's do, except one whose text ends with a
+    // carriage return (a stray one before a CR LF ending, or in a value
+    // written): it ends with CR LF, so the reader, which takes one CR off,
+    // gives back the text as it was.
+    for (const std::string& line : doc.lines_)
+        text += line + (doc.crlf_ || (!line.empty() && line.back() == '\r') ? "\r\n" : "\n");
 
     try {
         writeFileAtomically(path_, text, true);

@@ -6,6 +6,7 @@
 #include "desktop/PrintLayout.h"
 #include "export/BestImage.h"
 #include "gui/common/ButtonRow.h"
+#include "gui/common/FieldFocus.h"
 #include "gui/common/FormGroups.h"
 #include "gui/common/Gauge.h"
 #include "gui/common/Prompts.h"
@@ -34,7 +35,11 @@ namespace vextral::gui {
 
 namespace {
 
-std::int32_t valueOf(const QLineEdit* edit) { return integerFromText(edit->text().toStdString()); }
+// The number typed into edit; a text that is none names the field (by its label).
+std::int32_t valueOf(const QLineEdit* edit, const char* field)
+{
+    return integerFromText(edit->text().toStdString(), field);
+}
 
 int clampToInt(std::int64_t v)
 {
@@ -206,19 +211,24 @@ void PrintDialog::print()
     desktop::PrintRange range;
     desktop::SheetValues v;
     std::int32_t from = 0, to = 0;
+    QLineEdit* reading = nullptr; // the field being read, focused when it is refused
+    const auto read = [&reading](QLineEdit* edit, const char* field) {
+        reading = edit;
+        return valueOf(edit, field);
+    };
     try {
         if (radioBottom_->isChecked()) {
-            from = valueOf(editBottom_);
-            to = valueOf(editTop_);
+            from = read(editBottom_, "From");
+            to = read(editTop_, "To");
         }
-        v.iconWidth = valueOf(editWidth_);
-        v.iconHeight = valueOf(editHeight_);
-        v.columns = valueOf(editCount_);
-        v.iconPadding = valueOf(editIcon_);
-        v.leftPadding = valueOf(editLeftPad_);
-        v.topPadding = valueOf(editTopPad_);
-    } catch (const std::exception& e) {
-        prompts_.error(this, QString::fromUtf8(e.what()));
+        v.iconWidth = read(editWidth_, "Width");
+        v.iconHeight = read(editHeight_, "Height");
+        v.columns = read(editCount_, "Column Count");
+        v.iconPadding = read(editIcon_, "Icon Padding");
+        v.leftPadding = read(editLeftPad_, "Left Padding");
+        v.topPadding = read(editTopPad_, "Top Padding");
+    } catch (const FieldError& e) {
+        showFieldError(prompts_, *this, e, reading);
         return;
     }
     try {

@@ -1,7 +1,9 @@
 #include "gui/saveall/SaveAllDialog.h"
 
+#include "core/Error.h"
 #include "export/SaveAll.h"
 #include "gui/common/ButtonRow.h"
+#include "gui/common/FieldFocus.h"
 #include "gui/common/FormGroups.h"
 #include "gui/common/Gauge.h"
 #include "gui/common/Prompts.h"
@@ -195,8 +197,12 @@ void SaveAllDialog::accept()
     stopAsked_ = false;
     setRunning(true);
     std::optional<QString> failure;
+    QLineEdit* failedField = nullptr; // a size typed that is no number
     try {
         exporting::saveAll(catalogue_, QFile::encodeName(folder).toStdString(), job);
+    } catch (const FieldError& e) {
+        failure = QString::fromStdString(e.what());
+        failedField = e.field() == "Height" ? editHeight_ : editWidth_;
     } catch (const std::exception& e) {
         failure = QString::fromStdString(e.what());
     }
@@ -206,6 +212,7 @@ void SaveAllDialog::accept()
     if (failure) {
         // The run stops at this icon; the files written stay and the dialog stays open.
         prompts_.error(this, *failure);
+        if (failedField) focusField(failedField);
         return;
     }
     if (job.stopped) {

@@ -106,6 +106,18 @@ TEST(ProfileFile, WritesInPlaceKeepingLineEndsAndReplacesAtomically)
     EXPECT_EQ(slurp(path),
               "[Icon]\r\nBackground=clRed\r\njpeg=90\r\nEdit=/usr/bin/gimp\r\n\r\n[Internet]\r\nSmtpIp=127.0.0.1\r\n");
 
+    // Mixed endings in a file of LF lines: a carriage return left before a
+    // CR LF ending belongs to its value, and a rewrite keeps it there, as it
+    // keeps one in a value written.
+    const TempDir other;
+    spit(other / "mixed.ini", "[A]\nx=1\ny=32\r\r\nz=3\r\n");
+    const ProfileFile mixed((other / "mixed.ini").string());
+    ASSERT_EQ(mixed.read().value("A", "y"), "32\r");
+    mixed.writeString("A", "w", "ends\r");
+    EXPECT_EQ(mixed.read().value("A", "y"), "32\r");
+    EXPECT_EQ(mixed.read().value("A", "w"), "ends\r");
+    EXPECT_EQ(mixed.read().value("A", "z"), "3");
+
     // A new file gets LF; a batch is one replacement, leaving no temporary file behind.
     const ProfileFile fresh((dir / "new.ini").string());
     ProfileFile::Batch batch(fresh);

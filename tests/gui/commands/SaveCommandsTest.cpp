@@ -232,6 +232,7 @@ TEST(SaveAllDialog, SavesEveryIconIntoTheChosenFolder)
     dialog.findChild<QRadioButton*>(QStringLiteral("rgpImage8"))->setChecked(true); // Png
     ok->click();
     EXPECT_EQ(prompts.errors, QStringList {"Width: 'abc' is not a valid integer value"});
+    EXPECT_TRUE(waitUntil([&] { return dialog.findChild<QLineEdit*>(QStringLiteral("editWidth"))->hasFocus(); }));
     EXPECT_TRUE(dialog.isVisible());
     EXPECT_TRUE(fs::is_empty(out.path()));
 

@@ -38,6 +38,7 @@ using vextral::gui::PrintDialog;
 using vextral::test::control;
 using vextral::test::ScriptedPrompts;
 using vextral::test::TempDir;
+using vextral::test::waitUntil;
 namespace fs = std::filesystem;
 
 namespace {
@@ -122,7 +123,18 @@ TEST(PrintDialog, RangesThatHoldNoIconAreRefusedBeforeAPageIsBegun)
     toPdf(dialog.printer(), dir.path() / "sheet.pdf", 800, 600);
     control<QRadioButton>(&dialog, "radioBottom")->setChecked(true);
     control<QPushButton>(&dialog, "SpeedButton1")->click();
-    EXPECT_EQ(prompts.errors, QStringList {"'' is not a valid integer value"});
+    // The field is named and takes the focus.
+    dialog.show();
+    control<QPushButton>(&dialog, "SpeedButton1")->click();
+    EXPECT_EQ(prompts.errors,
+              (QStringList {"From: '' is not a valid integer value", "From: '' is not a valid integer value"}));
+    EXPECT_TRUE(waitUntil([&] { return control<QLineEdit>(&dialog, "editBottom")->hasFocus(); }));
+    control<QLineEdit>(&dialog, "editBottom")->setText("1");
+    control<QLineEdit>(&dialog, "editTop")->setText("x");
+    prompts.errors.clear();
+    control<QPushButton>(&dialog, "SpeedButton1")->click();
+    EXPECT_EQ(prompts.errors, QStringList {"To: 'x' is not a valid integer value"});
+    EXPECT_TRUE(waitUntil([&] { return control<QLineEdit>(&dialog, "editTop")->hasFocus(); }));
     const std::pair<const char*, const char*> ranges[] = {{"4", "3"}, {"0", "2"}, {"5", "6"}};
     for (const auto& [from, to] : ranges) {
         prompts.informations.clear();
