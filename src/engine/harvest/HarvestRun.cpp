@@ -242,6 +242,9 @@ void HarvestRun::end(Ending ending)
         view_.endFoundListUpdate();
         view_.setStartButtonEnabled(true);
         view_.setGaugeCurrent(0);
+        // All is done, though an empty list or a folder with nothing to read
+        // never moved the gauge.
+        view_.setGaugeTotal(100);
         view_.endIconListUpdate();
         view_.setStatus("Finished");
         break;

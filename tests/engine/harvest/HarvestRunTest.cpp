@@ -120,7 +120,7 @@ TEST(HarvestRun, FilesPhaseFillsTheCatalogueWithProgress)
     EXPECT_EQ(h.catalogue.itemCount(), 5);
     EXPECT_EQ(h.view.extracted.back(), "Extracted 5 icons");
     EXPECT_EQ(h.view.scanned.back(), "Scanned 4 files");
-    EXPECT_EQ(h.view.total, (std::vector<int> {0, 25, 50, 75, 100}));
+    EXPECT_EQ(h.view.total, (std::vector<int> {0, 25, 50, 75, 100, 100})); // and at the end
     EXPECT_EQ(h.view.current, (std::vector<int> {0, 50, 100, 33, 67, 100, 0})); // files without icons move nothing
     EXPECT_EQ(h.catalogue.record(1).iconIndex, 1);
     EXPECT_EQ(h.catalogue.record(2).sourceFile, path("library.icl"));
@@ -135,7 +135,7 @@ TEST(HarvestRun, TwoFilesOfTwoAndThreeIcons)
     h.run.start(true, false);
     EXPECT_EQ(h.view.extracted.back(), "Extracted 5 icons");
     EXPECT_EQ(h.view.scanned, (std::vector<std::string> {"Scanned ", "Scanned 1 files", "Scanned 2 files"}));
-    EXPECT_EQ(h.view.total, (std::vector<int> {0, 50, 100}));
+    EXPECT_EQ(h.view.total, (std::vector<int> {0, 50, 100, 100}));
 }
 
 TEST(HarvestRun, StopThroughThePumpEndsTheFilesPhase)
@@ -176,6 +176,8 @@ TEST(HarvestRun, BothSwitchesOffClearsAndFinishes)
     EXPECT_EQ(h.catalogue.itemCount(), 0);
     EXPECT_EQ(h.catalogue.imageCount(), 0);
     EXPECT_EQ(h.view.status, (std::vector<std::string> {"Cleaning extracted information...", "Finished"}));
+    // A run with nothing to read is done all the same: the whole gauge is full.
+    EXPECT_EQ(h.view.total, (std::vector<int> {0, 100}));
     // Records outlive the run that cleared the catalogue.
     EXPECT_EQ(h.catalogue.recordCount(), 3);
     EXPECT_EQ(h.catalogue.record(2).iconIndex, 2);
@@ -197,7 +199,7 @@ TEST(HarvestRun, NeverNestsAndNeverReadsDeletedEntries)
     EXPECT_EQ(h.files.reads, (std::vector<int> {0, 1}));
     EXPECT_EQ(h.catalogue.itemCount(), 5);
     EXPECT_EQ(h.view.listBegins, 1);
-    EXPECT_EQ(h.view.total, (std::vector<int> {0, 50, 100}));
+    EXPECT_EQ(h.view.total, (std::vector<int> {0, 50, 100, 100}));
     h.expectBalanced();
 }
 
