@@ -1,7 +1,7 @@
 // The Print icons dialog: its controls, the ranges it refuses, Cancel during a
 // print, the controls held while a print runs, the printer set-up dialog, the
-// gauge's rounding, and a sheet printed to PDF and rendered back to find every
-// icon where the layout puts it.
+// gauge's rounding, a sheet printed to PDF and rendered back to find every
+// icon where the layout puts it, and a sheet printed through a CUPS queue.
 #include "gui/print/PrintDialog.h"
 
 #include "TestSupport.h"
@@ -10,6 +10,7 @@
 #include "gui/common/Gauge.h"
 #include "gui/support/DialogDesktop.h"
 #include "gui/support/ScriptedPrompts.h"
+#include "support/CupsPeer.h"
 
 #include <QAbstractPrintDialog>
 #include <QApplication>
@@ -24,6 +25,7 @@
 #include <QPointer>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
@@ -31,6 +33,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 
 using namespace vextral;
@@ -237,6 +240,92 @@ TEST(PrintDialog, WhilePrintingOnlyCancelIsEnabledAndPrinterSetupDoesNothing)
     const auto pages = out.find("Pages:");
     ASSERT_NE(pages, std::string::npos) << out;
     EXPECT_EQ(std::stoi(out.substr(pages + 6)), 7) << out; // 30 icons a page
+}
+
+// Users print through CUPS: the sheet goes to a queue of a private scheduler
+// (a PDF printer whose device is a file), through Qt's own CUPS support. While
+// the loop runs Printer Setup is held as for a PDF file; the job then reaches
+// the queue's device with every page.
+TEST(PrintDialog, ASheetPrintedThroughCupsReachesTheQueueWhilePrinterSetupIsHeld)
+{
+    test::CupsServer cups;
+    ASSERT_TRUE(cups.running()) << cups.problem();
+    const test::UseCupsServer useCups(cups);
+    const QString queue = QString::fromLatin1(test::CupsServer::kQueue);
+    const QStringList printers = QPrinterInfo::availablePrinterNames();
+    ASSERT_TRUE(printers.contains(queue)) << printers.join(' ').toStdString() << "\n" << cups.log();
+
+    ScriptedPrompts prompts;
+    const int n = 120;
+    const IconCatalogue catalogue = solidIcons(n);
+    PrintDialog dialog(catalogue, prompts);
+    dialog.show();
+    QPrinter& printer = dialog.printer();
+    printer.setPrinterName(queue);
+    ASSERT_EQ(printer.outputFormat(), QPrinter::NativeFormat);
+    ASSERT_EQ(printer.printerName(), queue);
+    ASSERT_TRUE(printer.outputFileName().isEmpty());
+    // One printer pixel a point, so that the icons fill several A4 pages.
+    printer.setResolution(72);
+    printer.setFullPage(true);
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    printer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Point);
+    ASSERT_EQ(printer.resolution(), 72);
+    desktop::SheetValues v;
+    v.pageWidth = printer.width();
+    v.pageHeight = printer.height();
+    const int pages = desktop::layOutSheet(desktop::allIcons(n), v).back().page + 1;
+    ASSERT_GE(pages, 3) << v.pageWidth << " x " << v.pageHeight;
+
+    int setups = 0;
+    dialog.setupPrinter = [&](QWidget*, QPrinter& p) {
+        ++setups;
+        p.setPageSize(QPageSize(QPageSize::A3));
+        return true;
+    };
+    auto* setup = control<QPushButton>(&dialog, "SpeedButton3");
+    // Fires each time the print loop runs the queue.
+    int pumps = 0;
+    bool setupEnabled = true;
+    QTimer pump;
+    pump.setInterval(0);
+    QObject::connect(&pump, &QTimer::timeout, &dialog, [&] {
+        if (dialog.runState() != 1) return;
+        if (pumps++ > 0) return;
+        setupEnabled = setup->isEnabled();
+        setup->click();
+        test::click(&dialog, "SpeedButton3");
+        dialog.openPrinterSetup();
+    });
+    pump.start();
+    const auto started = std::chrono::steady_clock::now();
+    control<QPushButton>(&dialog, "SpeedButton1")->click();
+    pump.stop();
+    EXPECT_GE(pumps, 5);
+    EXPECT_FALSE(setupEnabled);
+    EXPECT_EQ(setups, 0);
+    ASSERT_TRUE(prompts.errors.isEmpty()) << prompts.errors.join(' ').toStdString();
+    EXPECT_TRUE(prompts.fileFilters.isEmpty()); // a printer: no PDF file asked for
+    EXPECT_EQ(control<gui::Gauge>(&dialog, "GaugeCurrent")->value(), 100);
+    EXPECT_EQ(dialog.runState(), 0);
+    EXPECT_TRUE(setup->isEnabled());
+
+    // The job is handed to the scheduler when the document ends; it is done
+    // once the queue lists it as completed.
+    const std::string completed = cups.completedJobs(1, std::chrono::seconds(15));
+    ASSERT_NE(completed.find(std::string(test::CupsServer::kQueue) + "-1 "), std::string::npos) << completed << "\n"
+                                                                                                << cups.log();
+    std::string out;
+    ASSERT_EQ(test::runCommand("pdfinfo " + test::shellQuote(cups.output().string()) + " 2>&1", &out), 0) << out << "\n"
+                                                                                                          << cups.log();
+    const auto found = out.find("Pages:");
+    ASSERT_NE(found, std::string::npos) << out;
+    EXPECT_EQ(std::stoi(out.substr(found + 6)), pages) << out;
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
+
+    // After the print Printer Setup works again.
+    setup->click();
+    EXPECT_EQ(setups, 1);
 }
 
 // Printer Setup only picks a printer: its dialog confirms with OK, not Print,
