@@ -71,7 +71,9 @@ TEST(StatusPanels, StatusPanelsLieSideBySideAndFollowTheWindow)
         // The row fills the bar, however wide the window: the hint and the
         // file name take what is left.
         EXPECT_GE(panels[3].right(), bar->width() - 16) << "at window width " << w.width();
-        if (size.width() == 1900) EXPECT_GT(panels[1].width(), fileWidth);
+        if (size.width() == 1900) {
+            EXPECT_GT(panels[1].width(), fileWidth);
+        }
         fileWidth = panels[1].width();
         // Nothing else of the status bar (a size grip, a message) lies over a panel.
         for (QWidget* other : bar->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
