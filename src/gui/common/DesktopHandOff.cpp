@@ -17,6 +17,13 @@ namespace {
 // is the user's own business.
 constexpr qint64 kHandOffMilliseconds = 10000;
 
+// Hand-offs are made and ended on the GUI thread alone.
+int& underWay()
+{
+    static int count = 0;
+    return count;
+}
+
 // The last line the program wrote on standard error, at most a few hundred
 // characters of it.
 QString lastWords(QProcess& process)
@@ -37,6 +44,8 @@ void handOff(QWidget* window, Prompts& prompts, const QString& program, const QS
 {
     // Not a child of the window: closing the window must not end the program.
     auto* process = new QProcess;
+    ++underWay();
+    QObject::connect(process, &QObject::destroyed, [] { --underWay(); });
     process->setProgram(program);
     process->setArguments(arguments);
     process->setStandardInputFile(QProcess::nullDevice());
@@ -68,6 +77,8 @@ void handOff(QWidget* window, Prompts& prompts, const QString& program, const QS
                      });
     process->start();
 }
+
+int handOffsUnderWay() { return underWay(); }
 
 void openWithDesktop(QWidget* window, Prompts& prompts, const QUrl& url)
 {

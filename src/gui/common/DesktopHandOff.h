@@ -20,6 +20,10 @@ class Prompts;
 void handOff(QWidget* window, Prompts& prompts, const QString& program, const QStringList& arguments,
              const QString& failure);
 
+// How many hand-offs have started and not yet ended (their program still
+// runs, or its end is not yet handled).
+int handOffsUnderWay();
+
 // Opens an address or a file with the desktop's application for it.
 void openWithDesktop(QWidget* window, Prompts& prompts, const QUrl& url);
 
