@@ -16,7 +16,8 @@ class HandOffsEnd final : public ::testing::Environment {
 public:
     void TearDown() override
     {
-        QTest::qWaitFor([] { return vextral::gui::handOffsUnderWay() == 0; }, 10000);
+        EXPECT_TRUE(QTest::qWaitFor([] { return vextral::gui::handOffsUnderWay() == 0; }, 10000))
+            << vextral::gui::handOffsUnderWay() << " programs handed a file are still running";
     }
 };
 
