@@ -120,7 +120,7 @@ TEST(HarvestRun, FilesPhaseFillsTheCatalogueWithProgress)
     EXPECT_EQ(h.catalogue.itemCount(), 5);
     EXPECT_EQ(h.view.extracted.back(), "Extracted 5 icons");
     EXPECT_EQ(h.view.scanned.back(), "Scanned 4 files");
-    EXPECT_EQ(h.view.total, (std::vector<int> {0, 25, 50, 75, 100, 100})); // and at the end
+    EXPECT_EQ(h.view.total, (std::vector<int> {0, 25, 50, 75, 100, 100}));      // and at the end
     EXPECT_EQ(h.view.current, (std::vector<int> {0, 50, 100, 33, 67, 100, 0})); // files without icons move nothing
     EXPECT_EQ(h.catalogue.record(1).iconIndex, 1);
     EXPECT_EQ(h.catalogue.record(2).sourceFile, path("library.icl"));
