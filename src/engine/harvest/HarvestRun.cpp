@@ -3,6 +3,7 @@
 #include "core/Percent.h"
 #include "platform/IconExtractor.h"
 
+#include <algorithm>
 #include <cstring>
 #include <sys/stat.h>
 
@@ -107,6 +108,27 @@ bool HarvestRun::filesPhase()
     return true;
 }
 
+namespace {
+
+// What the catalogue keeps of the images an icon lists.
+std::vector<IconImageSummary> imageSummaries(const platform::IconSource& source, int index)
+{
+    std::vector<IconImageSummary> out;
+    for (const platform::IconImageEntry& e : source.images(index)) {
+        IconImageSummary s;
+        const auto side = [](int v) { return static_cast<std::uint16_t>(std::clamp(v, 0, 0xFFFF)); };
+        if (e.info) {
+            s = {side(e.info->width), side(e.info->height), side(e.info->bits), e.info->png, true};
+        } else {
+            s = {side(e.entryWidth), side(e.entryHeight), side(e.entryBits), false, false};
+        }
+        out.push_back(s);
+    }
+    return out;
+}
+
+} // namespace
+
 int HarvestRun::extractFile(const std::string& path, const std::function<bool(int s, int c)>& perIcon)
 {
     const platform::IconSource source = platform::IconSource::open(path);
@@ -128,7 +150,7 @@ void HarvestRun::addIcon(const platform::IconSource& source, const std::string& 
     // An index that yields no icon adds nothing, so images, items and records
     // stay in step.
     if (const auto icon = source.icon(index)) {
-        const int at = catalogue_.add(*icon, index, path);
+        const int at = catalogue_.add(*icon, index, path, imageSummaries(source, index));
         ++n_;
         if (unique_) duplicates_.added(at);
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 class QCheckBox;
 class QListWidget;
@@ -50,8 +51,14 @@ public:
     // Loads the settings from Option.ini again, so the next command uses them.
     virtual void loadSettings() = 0;
     virtual const IconCatalogue& catalogue() const = 0;
-    // The selected row of the icon list, or -1.
+    // The catalogue position of the current selected icon, or -1.
     virtual int selectedIndex() const = 0;
+    // The catalogue positions (0-based) of every selected icon, ascending;
+    // empty when none is selected.
+    virtual std::vector<int> selectedPositions() const = 0;
+    // The catalogue positions of the icons the list shows (those the filter
+    // lets through), in the order shown.
+    virtual std::vector<int> shownPositions() const = 0;
 
     virtual HarvestRun& harvestRun() = 0;
     // After a run that ended by an exception: closes what the run left open,

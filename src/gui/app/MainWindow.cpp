@@ -443,6 +443,21 @@ int MainWindow::selectedIndex() const
     return selected.isEmpty() ? -1 : selected.first().row();
 }
 
+std::vector<int> MainWindow::selectedPositions() const
+{
+    std::vector<int> positions;
+    for (const QModelIndex& i : listIcon_->selectionModel()->selectedIndexes()) positions.push_back(i.row());
+    std::sort(positions.begin(), positions.end());
+    return positions;
+}
+
+std::vector<int> MainWindow::shownPositions() const
+{
+    std::vector<int> positions(static_cast<std::size_t>(catalogue_.itemCount()));
+    for (std::size_t i = 0; i < positions.size(); ++i) positions[i] = static_cast<int>(i);
+    return positions;
+}
+
 void MainWindow::showIconRecord(int i)
 {
     if (i < 0 || i >= catalogue_.recordCount()) return;

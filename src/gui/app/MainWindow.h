@@ -77,6 +77,8 @@ public:
     std::string settingsPath() const override;
     const IconCatalogue& catalogue() const override { return catalogue_; }
     int selectedIndex() const override;
+    std::vector<int> selectedPositions() const override;
+    std::vector<int> shownPositions() const override;
     HarvestRun& harvestRun() override { return *run_; }
     void recoverFromFailedRun() override;
     void setCleanEnabled(bool enabled) override;
