@@ -24,7 +24,10 @@ class DialogHost;
 class Prompts;
 class SavePicture;
 
-enum class IconLayout { LargeIcon, List };
+enum class IconLayout { LargeIcon, List, Details };
+
+// The sides the icon list draws its icons at, smallest first.
+inline constexpr int kZoomSides[] = {16, 24, 32, 48, 64, 96, 128, 256};
 
 // What the command classes see of the main window: the services it owns
 // (prompts, dialogs, the shared save-picture dialog, the picture buffer), its
@@ -75,6 +78,11 @@ public:
     // Empties the icon list (the catalogue's items; images and records stay).
     virtual void cleanIconList() = 0;
     virtual void showIcons(IconLayout layout) = 0;
+    virtual IconLayout iconLayout() const = 0;
+    // The side, in device-independent pixels, the list draws its icons at:
+    // one of kZoomSides. setIconZoom takes the nearest of them.
+    virtual int iconZoom() const = 0;
+    virtual void setIconZoom(int side) = 0;
 };
 
 } // namespace vextral::gui

@@ -31,6 +31,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cstdlib>
 #include <stdexcept>
 
 namespace vextral::gui {
@@ -417,6 +418,7 @@ void MainWindow::showIcons(IconLayout layout)
 {
     // The icon first in view stays in view.
     const QModelIndex first = firstVisibleIcon();
+    layout_ = layout;
     if (layout == IconLayout::LargeIcon) {
         listIcon_->setViewMode(QListView::IconMode);
         listIcon_->setFlow(QListView::LeftToRight);
@@ -435,6 +437,15 @@ void MainWindow::showIcons(IconLayout layout)
     }
     // The menu's radio items exist once the command table is built.
     if (QAction* item = layout == IconLayout::LargeIcon ? menuLargeIcon_ : menuList_) item->setChecked(true);
+}
+
+void MainWindow::setIconZoom(int side)
+{
+    int nearest = kZoomSides[0];
+    for (const int z : kZoomSides) {
+        if (std::abs(z - side) < std::abs(nearest - side)) nearest = z;
+    }
+    zoom_ = nearest;
 }
 
 int MainWindow::selectedIndex() const

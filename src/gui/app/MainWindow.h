@@ -88,6 +88,9 @@ public:
     QListWidget& fileList() override { return *lstFile_; }
     void cleanIconList() override;
     void showIcons(IconLayout layout) override;
+    IconLayout iconLayout() const override { return layout_; }
+    int iconZoom() const override { return zoom_; }
+    void setIconZoom(int side) override;
 
 public slots:
     // Shows record i of the catalogue in status panels 1 to 3.
@@ -180,6 +183,8 @@ private:
     QToolButton* tbtDirectory_ = nullptr;
     QToolButton* tbtSearch_ = nullptr;
     QTimer* timVextral_ = nullptr;
+    IconLayout layout_ = IconLayout::LargeIcon;
+    int zoom_ = 32;
 };
 
 } // namespace vextral::gui
