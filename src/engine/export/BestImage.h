@@ -27,6 +27,11 @@ std::vector<int> bestImageOrder(const std::vector<platform::IconImageEntry>& ima
 // of range.
 std::optional<codecs::IconPicture> renderBestImage(const std::string& path, int index, int width, int height);
 
+// The same from a source the caller holds open: a view that draws many icons
+// of one file keeps its source for them.
+std::optional<codecs::IconPicture> renderBestImage(const platform::IconSource& source, int index, int width,
+                                                   int height);
+
 // While one lives (Save all, the web gallery and printing hold one for their
 // run), renderBestImage keeps the file it drew from last open for the next
 // call on that file, as long as it is the same file: the icons of one file

@@ -108,27 +108,6 @@ bool HarvestRun::filesPhase()
     return true;
 }
 
-namespace {
-
-// What the catalogue keeps of the images an icon lists.
-std::vector<IconImageSummary> imageSummaries(const platform::IconSource& source, int index)
-{
-    std::vector<IconImageSummary> out;
-    for (const platform::IconImageEntry& e : source.images(index)) {
-        IconImageSummary s;
-        const auto side = [](int v) { return static_cast<std::uint16_t>(std::clamp(v, 0, 0xFFFF)); };
-        if (e.info) {
-            s = {side(e.info->width), side(e.info->height), side(e.info->bits), e.info->png, true};
-        } else {
-            s = {side(e.entryWidth), side(e.entryHeight), side(e.entryBits), false, false};
-        }
-        out.push_back(s);
-    }
-    return out;
-}
-
-} // namespace
-
 int HarvestRun::extractFile(const std::string& path, const std::function<bool(int s, int c)>& perIcon)
 {
     const platform::IconSource source = platform::IconSource::open(path);

@@ -18,10 +18,11 @@ namespace vextral {
 
 namespace {
 
-// Pictures and summaries are packed into blocks of this size: few enough
-// allocations for a hundred thousand icons, each one large enough to go back
-// to the system on its own.
+// Pictures and summaries are packed into blocks that double from 64 KB to
+// 1 MB: few allocations for a hundred thousand icons, little waste for a
+// handful.
 constexpr std::size_t kBlockBytes = std::size_t {1} << 20;
+std::size_t blockBytes(std::size_t block) { return std::min(kBlockBytes, (std::size_t {64} << 10) << std::min<std::size_t>(block, 4)); }
 
 // A picture laid out for deflate: the alpha, red, green and blue planes, then
 // the mask one bit a pixel. Neighbouring bytes of one plane are alike, which
@@ -66,6 +67,20 @@ Icon transparentIcon()
 
 } // namespace
 
+std::vector<IconImageSummary> imageSummaries(const platform::IconSource& source, int index)
+{
+    std::vector<IconImageSummary> out;
+    const auto field = [](int v) { return static_cast<std::uint16_t>(std::clamp(v, 0, 0xFFFF)); };
+    for (const platform::IconImageEntry& e : source.images(index)) {
+        if (e.info) {
+            out.push_back({field(e.info->width), field(e.info->height), field(e.info->bits), e.info->png, true});
+        } else {
+            out.push_back({field(e.entryWidth), field(e.entryHeight), field(e.entryBits), false, false});
+        }
+    }
+    return out;
+}
+
 struct IconCatalogue::ReadAgainCache {
     std::string path;
     std::optional<platform::IconSource> source;
@@ -79,8 +94,8 @@ IconCatalogue& IconCatalogue::operator=(IconCatalogue&&) noexcept = default;
 std::uint8_t* IconCatalogue::reserve(std::size_t bytes, Slot& slot)
 {
     if (bytes > kBlockBytes) throw std::length_error("an icon's entry is larger than a block");
-    if (blocks_.empty() || blockUsed_ + bytes > kBlockBytes) {
-        blocks_.push_back(std::make_unique_for_overwrite<std::uint8_t[]>(kBlockBytes));
+    if (blocks_.empty() || blockUsed_ + bytes > blockBytes(blocks_.size() - 1)) {
+        blocks_.push_back(std::make_unique_for_overwrite<std::uint8_t[]>(blockBytes(blocks_.size())));
         blockUsed_ = 0;
     }
     slot.block = static_cast<std::uint32_t>(blocks_.size() - 1);
@@ -197,8 +212,9 @@ void IconCatalogue::release()
 
 std::size_t IconCatalogue::memoryBytes() const
 {
-    std::size_t bytes = blocks_.size() * kBlockBytes + slots_.capacity() * sizeof(Slot) +
+    std::size_t bytes = slots_.capacity() * sizeof(Slot) +
                         records_.capacity() * sizeof(IconRecord);
+    for (std::size_t b = 0; b < blocks_.size(); ++b) bytes += blockBytes(b);
     for (const IconRecord& r : records_) {
         if (r.sourceFile.capacity() > 15) bytes += r.sourceFile.capacity() + 1;
     }

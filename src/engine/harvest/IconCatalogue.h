@@ -9,6 +9,10 @@
 
 namespace vextral {
 
+namespace platform {
+class IconSource;
+}
+
 // Where a harvested icon came from.
 struct IconRecord {
     std::int32_t iconIndex = 0; // the icon's index within its file
@@ -28,6 +32,9 @@ struct IconImageSummary {
 
     bool operator==(const IconImageSummary&) const = default;
 };
+
+// What the catalogue keeps of the images icon index of source lists.
+std::vector<IconImageSummary> imageSummaries(const platform::IconSource& source, int index);
 
 // The harvested icons: three parallel structures sharing one index in harvest
 // order, as every export, print and desktop feature addresses them:
