@@ -134,6 +134,10 @@ std::vector<CommandRow> mainCommandRows(const CommandSet& c)
     const Handler clipboard = on(c.desktop, &DesktopCommands::copyToClipboard);
     const Handler largeIcon = on(c.iconList, &IconListCommands::showLargeIcons);
     const Handler list = on(c.iconList, &IconListCommands::showList);
+    const Handler details = on(c.iconList, &IconListCommands::showDetails);
+    const Handler zoomIn = on(c.iconList, &IconListCommands::zoomIn);
+    const Handler zoomOut = on(c.iconList, &IconListCommands::zoomOut);
+    const Handler filter = on(c.iconList, &IconListCommands::filterIcons);
     const Handler bestImage = on(c.iconList, &IconListCommands::toggleBestImage);
     const Handler unique = on(c.iconList, &IconListCommands::toggleHideDuplicates);
     const Handler options = on(c.program, &ProgramCommands::openOptions);
@@ -154,7 +158,7 @@ std::vector<CommandRow> mainCommandRows(const CommandSet& c)
         menu("&Action"),
         item("menuFolders", "Extract From &Folders", "Ctrl+D", "Extract icons from selected folders", folders,
              Check::On),
-        item("menuFiles", "Extract From F&iles", "Ctrl+F", "Extract icons from selected files", files, Check::On),
+        item("menuFiles", "Extract From F&iles", "Ctrl+Shift+F", "Extract icons from selected files", files, Check::On),
         item("menuStart", "&Start", "Ctrl+B", "Start extracting icons", start),
         item("menuStop", "S&top", "Esc", "Stop extracting icons", stop),
         separator(),
@@ -173,10 +177,15 @@ std::vector<CommandRow> mainCommandRows(const CommandSet& c)
         menu("&Options"),
         item("menuLargeIcon", "Large &Icon", "", "View icons as large icon", largeIcon, Check::RadioOn),
         item("menuList", "&List", "", "View icons as list", list, Check::Radio),
+        item("menuDetails", "De&tails", "", "View icons with their source, index and images", details, Check::Radio),
         // Checked or not as Icon/BestImage says, once the settings are read.
         item("menuBestImage", "Use each icon's &best image", "",
              "Draw saved, web page and printed pictures from each icon's own best image", bestImage, Check::On),
         item("menuUnique", "Hide &duplicates", "", "Show each icon once, from the next harvest on", unique, Check::Off),
+        separator(),
+        item("menuZoomIn", "Zoom I&n", "Ctrl++", "Draw the icons larger", zoomIn),
+        item("menuZoomOut", "Zoom O&ut", "Ctrl+-", "Draw the icons smaller", zoomOut),
+        item("menuFilter", "&Filter Icons", "Ctrl+F", "Show only the icons that match a filter", filter),
         separator(),
         item("menuOptions", "&Options...", "Ctrl+O", "Change options", options),
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "gui/iconlist/IconLayout.h"
+
 #include <string>
 #include <vector>
 
@@ -23,11 +25,6 @@ namespace vextral::gui {
 class DialogHost;
 class Prompts;
 class SavePicture;
-
-enum class IconLayout { LargeIcon, List, Details };
-
-// The sides the icon list draws its icons at, smallest first.
-inline constexpr int kZoomSides[] = {16, 24, 32, 48, 64, 96, 128, 256};
 
 // What the command classes see of the main window: the services it owns
 // (prompts, dialogs, the shared save-picture dialog, the picture buffer), its
@@ -83,6 +80,8 @@ public:
     // one of kZoomSides. setIconZoom takes the nearest of them.
     virtual int iconZoom() const = 0;
     virtual void setIconZoom(int side) = 0;
+    // Puts the keyboard in the icon list's filter field.
+    virtual void focusIconFilter() = 0;
 };
 
 } // namespace vextral::gui

@@ -4,7 +4,8 @@
 #include "gui/app/CommandTable.h"
 #include "gui/app/ProgressPage.h"
 #include "gui/app/StatusPanels.h"
-#include "gui/iconlist/IconItemDelegate.h"
+#include "gui/iconlist/IconBrowser.h"
+#include "gui/iconlist/IconPictures.h"
 
 #include <QAction>
 #include <QApplication>
@@ -28,6 +29,7 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>
+#include <QTreeView>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -46,8 +48,6 @@ constexpr int kSyncMilliseconds = 250;
 // when this much time has passed, which keeps Stop, painting and input as
 // prompt as a person can tell.
 constexpr int kPumpMilliseconds = 8;
-// The size of a cell of the icon list, in both modes, at the most.
-constexpr int kCellProbe = 44;
 
 QString fromStd(const std::string& text) { return QString::fromStdString(text); }
 
@@ -114,7 +114,10 @@ MainWindow::MainWindow(Prompts& prompts, std::string programFolder, QWidget* par
     makeRun();
     buildCommands();
     statusPanels_ = new StatusPanels(statusBar());
-    resize(615, 436);
+    statusPanels_->addTrailing(browser_->countsLabel());
+    statusPanels_->addTrailing(browser_->zoomControl());
+    // The status bar's panels and controls all fit.
+    resize(std::max(615, minimumSizeHint().width()), 436);
     loadSettings();
 
     timVextral_ = new QTimer(this);
@@ -145,14 +148,18 @@ void MainWindow::buildCommands()
     menuClean_ = control<QAction>("menuClean");
     menuLargeIcon_ = control<QAction>("menuLargeIcon");
     menuList_ = control<QAction>("menuList");
+    menuDetails_ = control<QAction>("menuDetails");
     // Stop (and its Escape key) has something to stop only while a run goes.
     menuStop_->setEnabled(false);
     tbtFile_ = control<QToolButton>("tbtFile");
     tbtDirectory_ = control<QToolButton>("tbtDirectory");
     tbtSearch_ = control<QToolButton>("tbtSearch");
-    listIcon_->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(listIcon_, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& at) { popupMenu1_->popup(listIcon_->viewport()->mapToGlobal(at)); });
+    for (QAbstractItemView* view :
+         {static_cast<QAbstractItemView*>(listIcon_), static_cast<QAbstractItemView*>(browser_->detailsView())}) {
+        view->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(view, &QWidget::customContextMenuRequested, this,
+                [this, view](const QPoint& at) { popupMenu1_->popup(view->viewport()->mapToGlobal(at)); });
+    }
 }
 
 void MainWindow::buildPanels()
@@ -188,7 +195,7 @@ void MainWindow::buildPanels()
     buildIconList(splitter);
 
     splitter->addWidget(panelFile);
-    splitter->addWidget(listIcon_);
+    splitter->addWidget(browser_);
     splitter->setStretchFactor(0, 0);
     splitter->setStretchFactor(1, 1);
     splitter->setSizes({187, 615 - 187 - 5});
@@ -235,33 +242,10 @@ QWidget* MainWindow::buildSourcePage()
 
 void MainWindow::buildIconList(QWidget* parent)
 {
-    listIcon_ = new QListView(parent);
-    listIcon_->setObjectName(QStringLiteral("ListIcon"));
-    listIcon_->setToolTip(QStringLiteral("Extracted icon list"));
-    listIcon_->setStatusTip(QStringLiteral("Extracted icon list"));
-    listIcon_->setAccessibleName(QStringLiteral("Extracted icon list"));
-    listIcon_->setAccessibleDescription(QStringLiteral("The icons harvested, in the order they were found"));
-    model_ = new IconListModel(catalogue_, this);
-    model_->setBackground(listIcon_->palette().color(QPalette::Base));
-    listIcon_->setModel(model_);
-    listIcon_->setItemDelegate(new IconItemDelegate(listIcon_));
-    listIcon_->setSelectionMode(QAbstractItemView::SingleSelection);
-    listIcon_->setUniformItemSizes(true);
-    // Laid out in one pass (a hundred thousand icons take a few milliseconds):
-    // a batched layout would pull the scroll position back into the first
-    // batch each time the list is laid out anew (a resize, a change of view).
-    listIcon_->setLayoutMode(QListView::SinglePass);
-    listIcon_->setIconSize(QSize(32, 32));
-    listIcon_->setMovement(QListView::Static);
-    listIcon_->setResizeMode(QListView::Adjust);
-    listIcon_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    showIcons(IconLayout::LargeIcon);
-    connect(listIcon_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            [this](const QItemSelection& selected, const QItemSelection& deselected) {
-                // Every item whose selection changed is shown, the deselected first.
-                for (const QModelIndex& i : deselected.indexes()) showIconRecord(i.row());
-                for (const QModelIndex& i : selected.indexes()) showIconRecord(i.row());
-            });
+    browser_ = new IconBrowser(catalogue_, parent);
+    model_ = &browser_->model();
+    listIcon_ = browser_->listView();
+    connect(browser_, &IconBrowser::iconShown, this, &MainWindow::showIconRecord);
 }
 
 // ---- Source lists ----
@@ -278,11 +262,20 @@ void MainWindow::addDroppedNames(const QStringList& names)
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* e)
 {
+    // Icons dragged out of the list are for other programs: dropped back here they do nothing.
+    if (e->source()) {
+        e->ignore();
+        return;
+    }
     if (e->mimeData()->hasUrls()) e->acceptProposedAction();
 }
 
 void MainWindow::dropEvent(QDropEvent* e)
 {
+    if (e->source()) {
+        e->ignore();
+        return;
+    }
     QStringList names;
     for (const QUrl& url : e->mimeData()->urls()) {
         if (url.isLocalFile()) names << url.toLocalFile();
@@ -393,81 +386,32 @@ void MainWindow::endFoundListUpdate()
 void MainWindow::cleanIconList()
 {
     // Every feature sees the list as the user does: empty.
+    // Its memory goes back to the system.
     model_->beginUpdate();
-    catalogue_.clearItems();
-    catalogue_.clearImages();
+    catalogue_.release();
     model_->endUpdate();
+    browser_->pictures().clear();
     statusPanels_->clearIcon();
-}
-
-// The first icon in view: the item nearest the viewport's top left corner.
-QModelIndex MainWindow::firstVisibleIcon() const
-{
-    const QRect area = listIcon_->viewport()->rect();
-    // Probes across the first cell or two: the point may fall between items.
-    for (int y = 0; y < std::min(area.height(), 2 * kCellProbe); y += 4) {
-        for (int x = 0; x < std::min(area.width(), 2 * kCellProbe); x += 4) {
-            const QModelIndex index = listIcon_->indexAt(QPoint(x, y));
-            if (index.isValid()) return index;
-        }
-    }
-    return {};
 }
 
 void MainWindow::showIcons(IconLayout layout)
 {
-    // The icon first in view stays in view.
-    const QModelIndex first = firstVisibleIcon();
-    layout_ = layout;
-    if (layout == IconLayout::LargeIcon) {
-        listIcon_->setViewMode(QListView::IconMode);
-        listIcon_->setFlow(QListView::LeftToRight);
-        listIcon_->setWrapping(true);
-        listIcon_->setGridSize(QSize(44, 44));
-        listIcon_->setSpacing(0);
-    } else {
-        listIcon_->setViewMode(QListView::ListMode);
-        listIcon_->setFlow(QListView::TopToBottom);
-        listIcon_->setWrapping(true);
-        listIcon_->setGridSize(QSize(40, 36));
-    }
-    if (first.isValid()) {
-        listIcon_->doItemsLayout();
-        listIcon_->scrollTo(first, QAbstractItemView::PositionAtTop);
-    }
+    browser_->setIconLayout(layout);
     // The menu's radio items exist once the command table is built.
-    if (QAction* item = layout == IconLayout::LargeIcon ? menuLargeIcon_ : menuList_) item->setChecked(true);
+    QAction* item = layout == IconLayout::LargeIcon ? menuLargeIcon_
+                    : layout == IconLayout::List    ? menuList_
+                                                    : menuDetails_;
+    if (item) item->setChecked(true);
 }
 
-void MainWindow::setIconZoom(int side)
-{
-    int nearest = kZoomSides[0];
-    for (const int z : kZoomSides) {
-        if (std::abs(z - side) < std::abs(nearest - side)) nearest = z;
-    }
-    zoom_ = nearest;
-}
+IconLayout MainWindow::iconLayout() const { return browser_->iconLayout(); }
+int MainWindow::iconZoom() const { return browser_->zoom(); }
+void MainWindow::setIconZoom(int side) { browser_->setZoom(side); }
+void MainWindow::focusIconFilter() { browser_->focusFilter(); }
 
-int MainWindow::selectedIndex() const
-{
-    const QModelIndexList selected = listIcon_->selectionModel()->selectedIndexes();
-    return selected.isEmpty() ? -1 : selected.first().row();
-}
-
-std::vector<int> MainWindow::selectedPositions() const
-{
-    std::vector<int> positions;
-    for (const QModelIndex& i : listIcon_->selectionModel()->selectedIndexes()) positions.push_back(i.row());
-    std::sort(positions.begin(), positions.end());
-    return positions;
-}
-
-std::vector<int> MainWindow::shownPositions() const
-{
-    std::vector<int> positions(static_cast<std::size_t>(catalogue_.itemCount()));
-    for (std::size_t i = 0; i < positions.size(); ++i) positions[i] = static_cast<int>(i);
-    return positions;
-}
+int MainWindow::selectedIndex() const { return browser_->selectedIndex(); }
+std::vector<int> MainWindow::selectedPositions() const { return browser_->selectedPositions(); }
+std::vector<int> MainWindow::shownPositions() const { return browser_->shownPositions(); }
 
 void MainWindow::showIconRecord(int i)
 {

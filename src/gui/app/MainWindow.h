@@ -36,6 +36,7 @@ class QToolButton;
 
 namespace vextral::gui {
 
+class IconBrowser;
 class ProgressPage;
 class StatusPanels;
 
@@ -88,9 +89,11 @@ public:
     QListWidget& fileList() override { return *lstFile_; }
     void cleanIconList() override;
     void showIcons(IconLayout layout) override;
-    IconLayout iconLayout() const override { return layout_; }
-    int iconZoom() const override { return zoom_; }
+    IconLayout iconLayout() const override;
+    int iconZoom() const override;
     void setIconZoom(int side) override;
+    void focusIconFilter() override;
+    IconBrowser& iconBrowser() { return *browser_; }
 
 public slots:
     // Shows record i of the catalogue in status panels 1 to 3.
@@ -134,7 +137,6 @@ private:
     void syncFilesFaces();
     void pump();
     void showHint(const QString& hint);
-    QModelIndex firstVisibleIcon() const;
 
     Prompts& prompts_;
     std::string programFolder_;
@@ -167,6 +169,7 @@ private:
     QListWidget* lstDirectory_ = nullptr;
     QListWidget* lstFile_ = nullptr;
     QListWidget* lstIcon_ = nullptr; // found files (hidden)
+    IconBrowser* browser_ = nullptr;
     QListView* listIcon_ = nullptr;
     ProgressPage* progressPage_ = nullptr;
     StatusPanels* statusPanels_ = nullptr;
@@ -178,13 +181,12 @@ private:
     QAction* menuClean_ = nullptr;
     QAction* menuLargeIcon_ = nullptr;
     QAction* menuList_ = nullptr;
+    QAction* menuDetails_ = nullptr;
     QMenu* popupMenu1_ = nullptr;
     QToolButton* tbtFile_ = nullptr;
     QToolButton* tbtDirectory_ = nullptr;
     QToolButton* tbtSearch_ = nullptr;
     QTimer* timVextral_ = nullptr;
-    IconLayout layout_ = IconLayout::LargeIcon;
-    int zoom_ = 32;
 };
 
 } // namespace vextral::gui

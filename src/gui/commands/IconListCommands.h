@@ -13,6 +13,11 @@ public:
     void cleanIconList();
     void showLargeIcons();
     void showList();
+    void showDetails();
+    // One step of the icon sizes up or down.
+    void zoomIn();
+    void zoomOut();
+    void filterIcons();
     // Switches Icon/Unique in Option.ini; the next harvest obeys it.
     void toggleHideDuplicates();
     // Switches Icon/BestImage in Option.ini: Save all, the web gallery and

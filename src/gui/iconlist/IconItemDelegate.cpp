@@ -1,7 +1,9 @@
 #include "gui/iconlist/IconItemDelegate.h"
 
-#include "core/Icon.h"
+#include "gui/iconlist/IconListModel.h"
+#include "gui/iconlist/IconPictures.h"
 
+#include <QAbstractItemView>
 #include <QListView>
 #include <QPainter>
 #include <QPixmap>
@@ -11,37 +13,60 @@
 
 namespace vextral::gui {
 
-namespace {
-
-constexpr int kSide = Icon::kSize + 2 * IconItemDelegate::kMargin;
-
-} // namespace
+IconItemDelegate::IconItemDelegate(IconPictures& pictures, QObject* parent)
+    : QStyledItemDelegate(parent), pictures_(pictures)
+{}
 
 void IconItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
-    // The square shrinks to a narrower cell (the list mode's), never below the picture.
-    const int side = std::max(Icon::kSize, std::min({kSide, option.rect.width(), option.rect.height()}));
-    const int margin = (side - Icon::kSize) / 2;
+    if (index.column() != IconListModel::PictureColumn) {
+        QStyledItemDelegate::paint(painter, option, index);
+        return;
+    }
+    // The square shrinks to a smaller cell, never below the picture.
+    const int full = side_ + 2 * kMargin;
+    const int side = std::max(side_, std::min({full, option.rect.width(), option.rect.height()}));
+    const int margin = (side - side_) / 2;
     QRect square(0, 0, side, side);
-    square.moveCenter(option.rect.center());
+    if (namesShown_) {
+        square.moveTopLeft(QPoint(option.rect.left(), option.rect.top() + (option.rect.height() - side) / 2));
+    } else {
+        square.moveCenter(option.rect.center());
+    }
+    const bool selected = (option.state & QStyle::State_Selected) != 0;
     painter->save();
-    if (option.state & QStyle::State_Selected) {
+    if (selected) {
         // The active colour even without the focus: the inactive one may be a faint grey.
         painter->fillRect(square, option.palette.color(QPalette::Active, QPalette::Highlight));
     }
-    const QPixmap picture = index.data(Qt::DecorationRole).value<QPixmap>();
-    if (!picture.isNull()) {
-        painter->drawPixmap(QRect(square.topLeft() + QPoint(margin, margin), QSize(Icon::kSize, Icon::kSize)), picture);
+    const int position = index.data(IconListModel::PositionRole).toInt();
+    const qreal scale = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
+    const QPixmap picture = pictures_.picture(position, side_, scale);
+    if (!picture.isNull())
+        painter->drawPixmap(QRect(square.topLeft() + QPoint(margin, margin), QSize(side_, side_)), picture);
+    if (namesShown_) {
+        const QRect text = option.rect.adjusted(side + kMargin, 0, 0, 0);
+        const QString name = option.fontMetrics.elidedText(index.data(Qt::DisplayRole).toString(), Qt::ElideMiddle,
+                                                           text.width() - kMargin);
+        painter->setPen(option.palette.color(QPalette::Active, QPalette::Text));
+        painter->drawText(text, Qt::AlignLeft | Qt::AlignVCenter, name);
+    }
+    if ((option.state & QStyle::State_HasFocus) && namesShown_) {
+        QStyleOptionFocusRect focus;
+        focus.QStyleOption::operator=(option);
+        focus.rect = option.rect;
+        option.widget->style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, painter, option.widget);
     }
     painter->restore();
 }
 
-QSize IconItemDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const
+QSize IconItemDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
+    if (index.column() != IconListModel::PictureColumn) return QStyledItemDelegate::sizeHint(option, index);
+    QSize size(side_ + 2 * kMargin + (namesShown_ ? kNameWidth : 0), side_ + 2 * kMargin);
     // Within the view's grid, so that no item reaches into the next cell.
-    QSize size(kSide, kSide);
     if (const auto* view = qobject_cast<const QListView*>(option.widget); view && view->gridSize().isValid())
-        size = size.boundedTo(view->gridSize()).expandedTo(QSize(Icon::kSize, Icon::kSize));
+        size = size.boundedTo(view->gridSize()).expandedTo(QSize(side_, side_));
     return size;
 }
 

@@ -56,8 +56,8 @@ TEST(BestImageMenu, TheOptionsMenuSwitchIsStoredAtOnceAndReachesSaveAllAndPrinti
     EXPECT_TRUE(best->isCheckable());
     EXPECT_FALSE(best->isChecked()); // off without Option.ini
     EXPECT_FALSE(desk.window.settings().bestImage);
-    // Right after "&List" in the Options menu.
-    auto* list = desk.window.findChild<QAction*>(QStringLiteral("menuList"));
+    // Right after the views' items ("De&tails" last) in the Options menu.
+    auto* list = desk.window.findChild<QAction*>(QStringLiteral("menuDetails"));
     ASSERT_FALSE(list->associatedObjects().isEmpty());
     const QList<QAction*> items = qobject_cast<QMenu*>(list->associatedObjects().first())->actions();
     EXPECT_EQ(items.indexOf(best), items.indexOf(list) + 1);
