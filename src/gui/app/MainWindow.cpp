@@ -116,6 +116,7 @@ MainWindow::MainWindow(Prompts& prompts, std::string programFolder, QWidget* par
     statusPanels_ = new StatusPanels(statusBar());
     statusPanels_->addTrailing(browser_->countsLabel());
     statusPanels_->addTrailing(browser_->zoomControl());
+    connect(browser_, &IconBrowser::countsChanged, statusPanels_, &StatusPanels::refit);
     // The status bar's panels and controls all fit.
     resize(std::max(615, minimumSizeHint().width()), 436);
     loadSettings();

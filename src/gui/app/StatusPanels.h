@@ -25,6 +25,8 @@ public:
     void clearIcon();
     // Puts a control at the end of the row (the icon counts, the zoom).
     void addTrailing(QWidget* control);
+    // A trailing control changed its width: the bar holds the row's least width again.
+    void refit() { holdBarWidth(); }
 
 private:
     void setFitted(QLabel* panel, int designedWidth, const QString& text);

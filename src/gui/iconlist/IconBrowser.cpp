@@ -19,6 +19,7 @@
 #include <QScrollBar>
 #include <QSlider>
 #include <QStackedWidget>
+#include <QStyledItemDelegate>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeView>
@@ -56,6 +57,19 @@ std::vector<int> selectedRowsOf(const QItemSelectionModel& selection)
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     return rows;
 }
+
+// The images column reads from its start: the largest images come first.
+class ImagesDelegate final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->textElideMode = Qt::ElideRight;
+    }
+};
 
 } // namespace
 
@@ -124,6 +138,7 @@ IconBrowser::IconBrowser(const IconCatalogue& catalogue, QWidget* parent)
     details_->setSelectionModel(list_->selectionModel());
     detailsDelegate_ = new IconItemDelegate(*pictures_, details_);
     details_->setItemDelegateForColumn(IconListModel::PictureColumn, detailsDelegate_);
+    details_->setItemDelegateForColumn(IconListModel::ImagesColumn, new ImagesDelegate(details_));
     details_->setRootIsDecorated(false);
     details_->setItemsExpandable(false);
     details_->setUniformRowHeights(true);
@@ -222,7 +237,6 @@ IconBrowser::IconBrowser(const IconCatalogue& catalogue, QWidget* parent)
                     if (i.column() == 0) emit iconShown(model_->positionOf(i.row()));
                 // The current icon is the one the panels show at the end.
                 if (const int current = selectedIndex(); current >= 0 && !selected.isEmpty()) emit iconShown(current);
-                if (!list_->selectionModel()->hasSelection()) emit selectionCleared();
                 updateCounts();
             });
 
@@ -271,7 +285,10 @@ void IconBrowser::updateCounts()
                                        : QStringLiteral("%1 %2").arg(total).arg(total == 1 ? "icon" : "icons");
     const int selected = static_cast<int>(selectedRowsOf(*list_->selectionModel()).size());
     if (selected > 1) text += QStringLiteral(", %1 selected").arg(selected);
+    counts_->setAccessibleName(text);
     counts_->setText(text);
+    counts_->setFixedWidth(counts_->sizeHint().width());
+    emit countsChanged();
 }
 
 // The first icon in view: the item nearest the viewport's top left corner.

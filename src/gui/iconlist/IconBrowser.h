@@ -71,7 +71,8 @@ signals:
     void zoomChanged(int side);
     // The selection changed; position is an icon whose state changed, to show.
     void iconShown(int position);
-    void selectionCleared();
+    // The counts' text changed, and with it the room it takes.
+    void countsChanged();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
