@@ -95,6 +95,8 @@ WebPageDialog::WebPageDialog(const IconCatalogue& catalogue, const settings::Set
     optionsGrid->addWidget(upDownEdit(editTable_, 0, 100, options), 1, 1);
     optionsGrid->addWidget(upDownEdit(editCount_, 0, 100, options), 2, 1);
     pageGrid->addWidget(options, 1, 0, 1, 3);
+    // The other page is taller: this one keeps its rows together at the top.
+    pageGrid->setRowStretch(2, 1);
     pages->addTab(pageOptions, QStringLiteral("Page Options"));
 
     // Image Options
