@@ -58,15 +58,16 @@ struct SaveAllJob {
 // (which must not be empty). A numbered name is the icon's catalogue position
 // whichever icons are saved, so "Icon7.png" is always the seventh icon. A
 // list of positions none of which is in the catalogue is refused with "No
-// icon." before any file is written. Each picture is drawn over white and stretched to the size typed
-// (or drawn from the icon's best image when job.bestImage);
-// the original-icon format writes the icon as its source holds it. Two icons
-// of one run never share a file: the later one is renamed (job.renamed); nor
-// is a harvested file written over (job.renamedForInputs). Other files of
-// earlier runs are replaced. Stops at the first error (an integer
-// that does not convert, a size above the limit, a file that cannot be
-// created), keeping the files already written, and when cancelled says so
-// (job.stopped). Returns job.written.
+// icon." before any file is written. Each picture is drawn over white and
+// stretched to the size typed (or drawn from the icon's best image when
+// job.bestImage); the original-icon format writes the icon as its source
+// holds it. Two icons of one run never share a file: the later one is renamed
+// (job.renamed); nor is a harvested file written over (job.renamedForInputs),
+// whether its icons are saved or not. Other files of earlier runs are
+// replaced. Stops at the first error (an integer that does not convert, a
+// size above the limit, a file that cannot be created), keeping the files
+// already written, and when cancelled says so (job.stopped). Returns
+// job.written.
 int saveAll(const IconCatalogue& catalogue, const std::string& folder, SaveAllJob& job);
 
 // A prefix for numbered names may not hold "/": the files stay in the folder

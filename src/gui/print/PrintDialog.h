@@ -21,8 +21,8 @@ class Gauge;
 class Prompts;
 
 // "Print icons": the catalogue's icons, a range of them, the selected icons
-// or those the list shows, as a sheet of
-// enlarged icons, row after row and page after page, on the current printer.
+// or those the list shows, as a sheet of enlarged icons, row after row and
+// page after page, on the current printer.
 // The values are read from the boxes when Print is clicked; the layout is the
 // engine's (desktop/PrintLayout). The queue runs after each icon, so Cancel
 // works during a print; every other control (Print, Printer Setup, the boxes)

@@ -17,8 +17,8 @@ class Gauge;
 class Prompts;
 
 // "Save all": every icon of the list, the selected icons or those the list
-// shows ("Save range") into one folder, in one of ten file
-// types, at one size, named by source file and index or by a numbered prefix.
+// shows ("Save range") into one folder, in one of ten file types, at one
+// size, named by source file and index or by a numbered prefix.
 // An icon whose name an earlier one of the same run took is saved under a
 // new name, and the user is told how many were once the run is done. A run
 // that fails stops there, says why and leaves the dialog open; the files it

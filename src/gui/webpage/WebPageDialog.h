@@ -18,8 +18,8 @@ class Gauge;
 class Prompts;
 
 // "Create Web Page": the catalogue's icons, a range of them, the selected
-// icons or those the list shows, as numbered pictures
-// and the page index.htm that shows them in a table, all in one folder. The
+// icons or those the list shows, as numbered pictures and the page index.htm
+// that shows them in a table, all in one folder. The
 // run (exporting::writeWebPage) handles events after each picture, so Cancel
 // stops it; OK stays disabled until it ends. The dialog stays open after a
 // run, with the gauge at its last value; Cancel then closes it.
