@@ -47,7 +47,7 @@ constexpr std::array<SaveAllTypeRow, 10> kSaveAllTypes = {{
     {O::Cur, "C&ur File"},
     {O::Pcx, "&Pcx File"},
     {O::Wmf, "W&mf File"},
-    {O::Png, "P&ng File"},
+    {O::Png, "Png Fi&le"},
     {O::Tga, "&Tga File"},
 }};
 

@@ -2,6 +2,8 @@
 
 #include "core/Error.h"
 
+#include <utility>
+
 namespace vextral::desktop {
 
 namespace {
@@ -13,18 +15,28 @@ namespace {
 PrintRange allIcons(int iconCount)
 {
     if (iconCount <= 0) noIcon();
-    return {0, iconCount};
+    return {0, iconCount, {}};
 }
 
 PrintRange iconRange(std::int32_t from, std::int32_t to, int iconCount)
 {
     if (from < 1 || to < from || to > iconCount) noIcon();
-    return {static_cast<int>(from - 1), static_cast<int>(to)};
+    return {static_cast<int>(from - 1), static_cast<int>(to), {}};
 }
 
-SheetLayout::SheetLayout(PrintRange range, const SheetValues& values) : range_(range), v_(values)
+PrintRange chosenIcons(const std::vector<int>& positions, int iconCount)
 {
-    if (range_.first < 0 || range_.end <= range_.first) noIcon();
+    PrintRange range;
+    for (const int i : positions) {
+        if (i >= 0 && i < iconCount) range.positions.push_back(i);
+    }
+    if (range.positions.empty()) noIcon();
+    return range;
+}
+
+SheetLayout::SheetLayout(PrintRange range, const SheetValues& values) : range_(std::move(range)), v_(values)
+{
+    if (range_.positions.empty() && (range_.first < 0 || range_.end <= range_.first)) noIcon();
 }
 
 PlacedIcon SheetLayout::next()
@@ -42,7 +54,9 @@ PlacedIcon SheetLayout::next()
     }
     const std::int64_t x = column_ == 0 ? v_.leftPadding : last_.right + v_.iconPadding;
     last_ = {x, y_, x + v_.iconWidth, y_ + v_.iconHeight};
-    PlacedIcon placed {range_.first + printed_, page_, last_};
+    const int index =
+        range_.positions.empty() ? range_.first + printed_ : range_.positions[static_cast<std::size_t>(printed_)];
+    PlacedIcon placed {index, page_, last_};
     ++printed_;
     ++column_;
     // The row goes on while the next icon fits and the columns value allows it.

@@ -34,15 +34,21 @@ struct PlacedIcon {
 };
 
 // The catalogue positions first..end-1 that a print covers: every icon, or
-// the range From..To counted from 1. A range that is empty, runs backwards,
+// the range From..To counted from 1; or, when positions is not empty, those
+// positions (from 0) in their order. A range that is empty, runs backwards,
 // starts before the first icon or reaches past the last one is refused with
 // "No icon." (vextral::Error).
 struct PrintRange {
     int first = 0;
     int end = 0;
+    std::vector<int> positions;
 };
 PrintRange allIcons(int iconCount);
 PrintRange iconRange(std::int32_t from, std::int32_t to, int iconCount);
+// The icons chosen by their catalogue positions (from 0), in the list's
+// order; positions outside the catalogue are passed over. "No icon." when
+// none is left, an empty list among them.
+PrintRange chosenIcons(const std::vector<int>& positions, int iconCount);
 
 // Lays the icons of range out row after row, page after page: rows start at
 // leftPadding, icons follow iconPadding apart, a row ends after columns + 1
@@ -57,10 +63,13 @@ class SheetLayout {
 public:
     SheetLayout(PrintRange range, const SheetValues& values);
 
-    bool done() const { return printed_ >= range_.end - range_.first; }
+    bool done() const { return printed_ >= total(); }
     PlacedIcon next(); // only while !done()
     int printed() const { return printed_; }
-    int total() const { return range_.end - range_.first; }
+    int total() const
+    {
+        return range_.positions.empty() ? range_.end - range_.first : static_cast<int>(range_.positions.size());
+    }
 
 private:
     PrintRange range_;

@@ -13,6 +13,27 @@
 
 namespace vextral::exporting {
 
+namespace {
+
+// The catalogue positions a run saves: every icon, or those listed that the
+// catalogue holds, in the list's order.
+std::vector<int> savedPositions(const IconCatalogue& catalogue, const std::vector<int>& listed)
+{
+    std::vector<int> chosen;
+    if (listed.empty()) {
+        chosen.resize(static_cast<std::size_t>(catalogue.itemCount()));
+        for (std::size_t i = 0; i < chosen.size(); ++i) chosen[i] = static_cast<int>(i);
+        return chosen;
+    }
+    for (const int i : listed) {
+        if (i >= 0 && i < catalogue.itemCount()) chosen.push_back(i);
+    }
+    if (chosen.empty()) throw Error("No icon.");
+    return chosen;
+}
+
+} // namespace
+
 std::string saveAllName(const SaveAllNaming& naming, const IconRecord& record, int k, codecs::OutputFormat format)
 {
     const std::string extension = std::string(".") + codecs::outputFormat(format).extension;
@@ -31,7 +52,7 @@ void checkSaveAllPrefix(const std::string& prefix)
 int saveAll(const IconCatalogue& catalogue, const std::string& folder, SaveAllJob& job)
 {
     if (folder.empty()) throw Error("Please select a folder to save icons.");
-    job.written = job.renamed = job.renamedForInputs = 0;
+    job.total = job.written = job.renamed = job.renamedForInputs = 0;
     job.stopped = false;
     codecs::ImageBuffer buffer;
     buffer.setBackground(settings::kWhite);
@@ -46,29 +67,32 @@ int saveAll(const IconCatalogue& catalogue, const std::string& folder, SaveAllJo
     for (int k = 0; k < catalogue.itemCount(); ++k) {
         if (sources.insert(catalogue.record(k).sourceFile).second) names.addInput(catalogue.record(k).sourceFile);
     }
-    const int total = catalogue.itemCount();
-    for (int k = 1; k <= total; ++k) {
-        const std::string name = saveAllName(job.naming, catalogue.record(k - 1), k, job.format);
+    const std::vector<int> chosen = savedPositions(catalogue, job.positions);
+    const int total = static_cast<int>(chosen.size());
+    job.total = total;
+    for (int done = 1; done <= total; ++done) {
+        const int i = chosen[static_cast<std::size_t>(done - 1)];
+        const std::string name = saveAllName(job.naming, catalogue.record(i), i + 1, job.format);
         const int width = integerFromText(job.widthText(), "Width");
         const int height = integerFromText(job.heightText(), "Height");
         // The original-icon format writes the source's own images: nothing to draw from them.
         if (job.bestImage && codecs::outputFormat(job.format).writes != codecs::Writes::OriginalIcon) {
-            drawBestImage(buffer, catalogue, k - 1, width, height);
+            drawBestImage(buffer, catalogue, i, width, height);
         } else {
-            buffer.drawIcon(catalogue.image(k - 1));
+            buffer.drawIcon(catalogue.image(i));
             buffer.resample(width, height);
         }
         buffer.params().jpegQuality = job.jpegQuality;
         const OutputNames::Choice choice = names.claim(prefix + name);
         if (choice.clash == OutputNames::Clash::Output) ++job.renamed;
         if (choice.clash == OutputNames::Clash::Input) ++job.renamedForInputs;
-        writeCatalogueIcon(catalogue, k - 1, buffer, {job.format}, choice.path);
+        writeCatalogueIcon(catalogue, i, buffer, {job.format}, choice.path);
         ++job.written;
-        if (job.progress) job.progress(percent(k, total));
+        if (job.progress) job.progress(percent(done, total));
         if (job.pump) job.pump();
         // Nothing of the catalogue is touched once the user has cancelled:
         // the window may already have let it change.
-        if (k < total && job.cancelled && job.cancelled()) {
+        if (done < total && job.cancelled && job.cancelled()) {
             job.stopped = true;
             break;
         }

@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace vextral::exporting {
 
@@ -15,13 +16,16 @@ struct SaveAllNaming {
     std::string prefix;
 };
 
-// The file name for the icon at 1-based position k of the list, with the
+// The file name for the icon at 1-based catalogue position k, with the
 // format's extension.
 std::string saveAllName(const SaveAllNaming& naming, const IconRecord& record, int k, codecs::OutputFormat format);
 
 struct SaveAllJob {
     codecs::OutputFormat format = codecs::OutputFormat::OriginalIcon;
     SaveAllNaming naming;
+    // The icons to save, in this order, as catalogue positions counted from 0;
+    // empty saves every icon. Positions outside the catalogue are passed over.
+    std::vector<int> positions;
     // The width and height texts, read anew for each icon as the user typed them.
     std::function<std::string()> widthText = [] { return std::string("32"); };
     std::function<std::string()> heightText = [] { return std::string("32"); };
@@ -38,6 +42,7 @@ struct SaveAllJob {
 
     // What the run did, kept up to date as it goes, so that a run stopped by
     // an error still tells how many files it wrote.
+    int total = 0; // the icons it set out to save
     int written = 0;
     // Icons whose name an earlier icon of the same run already took, saved
     // under the name with " (2)", " (3)", ... before the extension.
@@ -49,16 +54,20 @@ struct SaveAllJob {
     bool stopped = false;
 };
 
-// Writes every listed icon of the catalogue to folder (which must not be
-// empty). Each picture is drawn over white and stretched to the size typed
-// (or drawn from the icon's best image when job.bestImage);
-// the original-icon format writes the icon as its source holds it. Two icons
-// of one run never share a file: the later one is renamed (job.renamed); nor
-// is a harvested file written over (job.renamedForInputs). Other files of
-// earlier runs are replaced. Stops at the first error (an integer
-// that does not convert, a size above the limit, a file that cannot be
-// created), keeping the files already written, and when cancelled says so
-// (job.stopped). Returns job.written.
+// Writes every icon of the catalogue, or those of job.positions, to folder
+// (which must not be empty). A numbered name is the icon's catalogue position
+// whichever icons are saved, so "Icon7.png" is always the seventh icon. A
+// list of positions none of which is in the catalogue is refused with "No
+// icon." before any file is written. Each picture is drawn over white and
+// stretched to the size typed (or drawn from the icon's best image when
+// job.bestImage); the original-icon format writes the icon as its source
+// holds it. Two icons of one run never share a file: the later one is renamed
+// (job.renamed); nor is a harvested file written over (job.renamedForInputs),
+// whether its icons are saved or not. Other files of earlier runs are
+// replaced. Stops at the first error (an integer that does not convert, a
+// size above the limit, a file that cannot be created), keeping the files
+// already written, and when cancelled says so (job.stopped). Returns
+// job.written.
 int saveAll(const IconCatalogue& catalogue, const std::string& folder, SaveAllJob& job);
 
 // A prefix for numbered names may not hold "/": the files stay in the folder

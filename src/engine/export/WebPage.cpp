@@ -49,6 +49,14 @@ WebPageRange webPageRange(const IconCatalogue& catalogue, const WebPageJob& job)
 {
     WebPageRange range;
     const long long icons = catalogue.itemCount();
+    if (!job.positions.empty()) {
+        for (const int i : job.positions) {
+            if (i >= 0 && i < icons) range.positions.push_back(i);
+        }
+        range.count = static_cast<long long>(range.positions.size());
+        if (range.count == 0) throw Error("No icon.");
+        return range;
+    }
     if (job.allIcons) {
         range.count = icons;
     } else {
@@ -99,7 +107,8 @@ WebPageOutcome writeWebPage(const IconCatalogue& catalogue, WebPageJob& job)
         if (columns < 1) throw Error("The column count " + columnsText + " is too small: at least 1 is needed");
         for (int c = 0; c < columns; ++c) {
             ++n;
-            const long long position = range.first + n - 1; // 1-based
+            const long long position = range.positions.empty() ? range.first + n - 1 // 1-based
+                                                               : range.positions[static_cast<std::size_t>(n - 1)] + 1;
             const bool isIcon = position >= 1 && position <= catalogue.itemCount();
             const bool sharp = isIcon && job.bestImage;
             // A best image is drawn below, at the size read for the picture.

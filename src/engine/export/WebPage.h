@@ -23,6 +23,11 @@ struct WebPageJob {
     // "All icons", or the 1-based positions typed for "From" and "To".
     bool allIcons = true;
     std::string fromText, toText;
+    // When not empty, the icons of the page in their order, as catalogue
+    // positions counted from 0, in place of allIcons or From and To; those
+    // outside the catalogue are passed over. The pictures are numbered by
+    // their place in the page (1.gif, 2.gif, ...), as those of a range are.
+    std::vector<int> positions;
     // Index into codecs::webPageFormats(): 0 Bmp, 1 Jpg, 2 Gif.
     int typeIndex = 2;
     // The picture size, read anew for every picture; the cell carries the
@@ -55,12 +60,16 @@ inline std::function<std::string()> constantText(std::string text)
 
 enum class WebPageOutcome { Finished, Cancelled };
 
-// The first position and the number of pictures of the job's range. Raises
-// "No icon." when the range holds no icon of the catalogue (an empty
-// catalogue, "To" below "From", or a range wholly past the last icon), and the
-// integer conversion error for a position that is not a number.
+// The first position and the number of pictures of the job's range, or the
+// listed positions that the catalogue holds. Raises "No icon." when the range
+// holds no icon of the catalogue (an empty catalogue, "To" below "From", a
+// range wholly past the last icon, a list with no position in the
+// catalogue), and the integer conversion error for a position that is not a
+// number.
 struct WebPageRange {
     long long first = 1, count = 0;
+    // The listed icons (0-based), count of them; empty for a range.
+    std::vector<int> positions;
 };
 WebPageRange webPageRange(const IconCatalogue& catalogue, const WebPageJob& job);
 
@@ -69,7 +78,7 @@ std::string webPagePath(const std::string& folder);
 
 // Runs the gallery. Refuses an empty folder ("Please select a directory to
 // save the web file.") and a range with no icon before writing anything.
-// Positions past the last icon give pictures of plain background colour.
+// Range positions past the last icon give pictures of plain background colour.
 // Stops at the first error (a number that does not convert, a size out of
 // range, a file that cannot be created), keeping the pictures written; the
 // page is written last, atomically, only when every picture was written.

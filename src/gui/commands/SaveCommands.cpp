@@ -31,11 +31,23 @@ void showCentred(MainView& view, QDialog* dialog)
     view.dialogs().show(dialog);
 }
 
+// What the range choices "Selected icons" and "Shown icons" read: the
+// window's selection and list as they are when a run starts.
+IconPositions viewPositions(MainView& view)
+{
+    return {[&view] { return view.selectedPositions(); }, [&view] { return view.shownPositions(); }};
+}
+
 } // namespace
 
 void SaveCommands::saveSelectedIcon()
 {
     const IconCatalogue& catalogue = view_.catalogue();
+    // Several icons go through Save all, with "Selected icons" chosen.
+    if (view_.selectedPositions().size() > 1) {
+        saveAll();
+        return;
+    }
     const int i = view_.selectedIndex();
     if (i < 0 || i >= catalogue.itemCount()) {
         view_.prompts().information(view_.windowWidget(), QStringLiteral("Please select an icon to save."));
@@ -61,12 +73,15 @@ void SaveCommands::saveAll()
     auto* dialog =
         new SaveAllDialog(view_.catalogue(), view_.settings().jpegQuality, view_.prompts(), view_.windowWidget());
     dialog->bestImage = view_.settings().bestImage;
+    dialog->setIconPositions(viewPositions(view_));
     showCentred(view_, dialog);
 }
 
 void SaveCommands::createWebPage()
 {
-    showCentred(view_, new WebPageDialog(view_.catalogue(), view_.settings(), view_.prompts(), view_.windowWidget()));
+    auto* dialog = new WebPageDialog(view_.catalogue(), view_.settings(), view_.prompts(), view_.windowWidget());
+    dialog->setIconPositions(viewPositions(view_));
+    showCentred(view_, dialog);
 }
 
 void SaveCommands::openConverter()
@@ -82,6 +97,7 @@ void SaveCommands::printIcons()
     }
     auto* dialog = new PrintDialog(view_.catalogue(), view_.prompts(), view_.windowWidget());
     dialog->bestImage = view_.settings().bestImage;
+    dialog->setIconPositions(viewPositions(view_));
     showCentred(view_, dialog);
 }
 

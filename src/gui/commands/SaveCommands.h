@@ -5,13 +5,14 @@ namespace vextral::gui {
 class MainView;
 
 // Saving from the main window: the selected icon through the shared
-// save-picture dialog, every icon through the Save all dialog, and any picture
-// file in another format through the Convert dialog; printing sheets of them
-// through the Print icons dialog.
+// save-picture dialog, every icon (or those selected, or those shown) through
+// the Save all dialog, and any picture file in another format through the
+// Convert dialog; printing sheets of them through the Print icons dialog.
 class SaveCommands {
 public:
     explicit SaveCommands(MainView& view) : view_(view) {}
 
+    // One selected icon: the save-picture dialog; more: Save all on "Selected icons".
     void saveSelectedIcon();
     void saveAll();
     void openConverter();

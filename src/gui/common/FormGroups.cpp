@@ -44,21 +44,44 @@ QGroupBox* rangeGroup(const QString& title, const QString& allCaption, const cha
 {
     auto* group = new QGroupBox(title, parent);
     auto* grid = new QGridLayout(group);
-    controls.all = new QRadioButton(allCaption, group);
-    controls.all->setObjectName(QLatin1String(allName));
+    const auto radio = [group](const QString& caption, const char* name) {
+        auto* r = new QRadioButton(caption, group);
+        r->setObjectName(QLatin1String(name));
+        return r;
+    };
+    controls.all = radio(allCaption, allName);
     controls.all->setChecked(true);
-    controls.from = new QRadioButton(QStringLiteral("&From"), group);
-    controls.from->setObjectName(QLatin1String(fromName));
+    controls.selected = radio(QStringLiteral("S&elected icons"), "radioSelected");
+    controls.shown = radio(QStringLiteral("Show&n icons"), "radioShown");
+    grid->addWidget(controls.all, 0, 0, 1, 4);
+    grid->addWidget(controls.selected, 1, 0, 1, 4);
+    grid->addWidget(controls.shown, 2, 0, 1, 4);
+    if (!fromName) return group;
+    controls.from = radio(QStringLiteral("&From"), fromName);
     controls.bottom = namedEdit("editBottom", QString(), group);
     controls.top = namedEdit("editTop", QString(), group);
-    grid->addWidget(controls.all, 0, 0, 1, 4);
-    grid->addWidget(controls.from, 1, 0);
-    grid->addWidget(controls.bottom, 1, 1);
+    grid->addWidget(controls.from, 3, 0);
+    grid->addWidget(controls.bottom, 3, 1);
     auto* to = new QLabel(QStringLiteral("&To"), group);
     to->setBuddy(controls.top);
-    grid->addWidget(to, 1, 2);
-    grid->addWidget(controls.top, 1, 3);
+    grid->addWidget(to, 3, 2);
+    grid->addWidget(controls.top, 3, 3);
     return group;
+}
+
+void chooseStartRange(const RangeControls& controls, const IconPositions& positions)
+{
+    if (positions.selected && positions.selected().size() > 1) controls.selected->setChecked(true);
+}
+
+std::optional<std::vector<int>> checkedPositions(const RangeControls& controls, const IconPositions& positions)
+{
+    const auto read = [](const std::function<std::vector<int>()>& source) {
+        return source ? source() : std::vector<int>();
+    };
+    if (controls.selected->isChecked()) return read(positions.selected);
+    if (controls.shown->isChecked()) return read(positions.shown);
+    return std::nullopt;
 }
 
 } // namespace vextral::gui

@@ -30,6 +30,7 @@
 #include <algorithm>
 #include <exception>
 #include <limits>
+#include <utility>
 
 namespace vextral::gui {
 
@@ -98,14 +99,9 @@ PrintDialog::PrintDialog(const IconCatalogue& catalogue, Prompts& prompts, QWidg
     auto* layout = new QGridLayout(this);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
-    RangeControls range;
     rangeBox_ = rangeGroup(QStringLiteral("Print range"), QStringLiteral("Print &all icons"), "radioAllIcon",
-                           "radioBottom", range, this);
+                           "radioBottom", range_, this);
     layout->addWidget(rangeBox_, 0, 0, 1, 2);
-    radioAllIcon_ = range.all;
-    radioBottom_ = range.from;
-    editBottom_ = range.bottom;
-    editTop_ = range.top;
 
     SizeEdits size;
     sizeBox_ = sizeGroup(QStringLiteral("Icon Size"), QStringLiteral("100"), 100, false, size, this);
@@ -150,6 +146,12 @@ PrintDialog::PrintDialog(const IconCatalogue& catalogue, Prompts& prompts, QWidg
 }
 
 PrintDialog::~PrintDialog() = default;
+
+void PrintDialog::setIconPositions(IconPositions positions)
+{
+    positions_ = std::move(positions);
+    chooseStartRange(range_, positions_);
+}
 
 void PrintDialog::cancel()
 {
@@ -217,9 +219,9 @@ void PrintDialog::print()
         return valueOf(edit, field);
     };
     try {
-        if (radioBottom_->isChecked()) {
-            from = read(editBottom_, "From");
-            to = read(editTop_, "To");
+        if (range_.from->isChecked()) {
+            from = read(range_.bottom, "From");
+            to = read(range_.top, "To");
         }
         v.iconWidth = read(editWidth_, "Width");
         v.iconHeight = read(editHeight_, "Height");
@@ -233,9 +235,14 @@ void PrintDialog::print()
     }
     try {
         const int count = catalogue_.itemCount();
-        range = radioBottom_->isChecked() ? desktop::iconRange(from, to, count) : desktop::allIcons(count);
+        if (const auto chosen = checkedPositions(range_, positions_)) {
+            range = desktop::chosenIcons(*chosen, count);
+        } else {
+            range = range_.from->isChecked() ? desktop::iconRange(from, to, count) : desktop::allIcons(count);
+        }
     } catch (const Error& e) {
-        // An empty, backwards or overlong range: refused before a page is begun.
+        // An empty, backwards or overlong range, or a choice without an icon:
+        // refused before a page is begun.
         prompts_.information(this, QString::fromUtf8(e.what()));
         return;
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "gui/common/FormGroups.h"
 #include "harvest/IconCatalogue.h"
 
 #include <QDialog>
@@ -19,8 +20,9 @@ namespace vextral::gui {
 class Gauge;
 class Prompts;
 
-// "Print icons": the catalogue's icons, or a range of them, as a sheet of
-// enlarged icons, row after row and page after page, on the current printer.
+// "Print icons": the catalogue's icons, a range of them, the selected icons
+// or those the list shows, as a sheet of enlarged icons, row after row and
+// page after page, on the current printer.
 // The values are read from the boxes when Print is clicked; the layout is the
 // engine's (desktop/PrintLayout). The queue runs after each icon, so Cancel
 // works during a print; every other control (Print, Printer Setup, the boxes)
@@ -40,6 +42,10 @@ public:
     // Print each icon from its best image at the size of its rectangle
     // (Icon/BestImage) rather than stretch the 32 x 32 picture.
     bool bestImage = false;
+
+    // Where "Selected icons" and "Shown icons" find their icons; checks
+    // "Selected icons" when more than one icon is selected now.
+    void setIconPositions(IconPositions positions);
 
     // The dialog Printer Setup shows: the printer and its paper are picked
     // there and confirmed with OK; nothing is printed.
@@ -62,10 +68,8 @@ private:
     Prompts& prompts_;
     std::shared_ptr<QPrinter> printer_;
     int runState_ = 0;
-    QRadioButton* radioAllIcon_ = nullptr;
-    QRadioButton* radioBottom_ = nullptr;
-    QLineEdit* editBottom_ = nullptr;
-    QLineEdit* editTop_ = nullptr;
+    RangeControls range_;
+    IconPositions positions_;
     QLineEdit* editWidth_ = nullptr;
     QLineEdit* editHeight_ = nullptr;
     QLineEdit* editCount_ = nullptr;

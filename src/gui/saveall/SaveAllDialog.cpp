@@ -25,6 +25,8 @@
 
 #include <exception>
 #include <optional>
+#include <utility>
+#include <vector>
 
 namespace vextral::gui {
 
@@ -74,7 +76,7 @@ SaveAllDialog::SaveAllDialog(const IconCatalogue& catalogue, int jpegQuality, Pr
     dirSaveAll_->setObjectName(QStringLiteral("dirSaveAll"));
     dirSaveAll_->setMinimumSize(230, 300);
     layout->addWidget(label1, 0, 0);
-    layout->addWidget(dirSaveAll_, 1, 0, 4, 1);
+    layout->addWidget(dirSaveAll_, 1, 0, 5, 1);
 
     auto* types = new QGroupBox(QStringLiteral("File Type"), this);
     types->setObjectName(QStringLiteral("rgpImage"));
@@ -109,8 +111,12 @@ SaveAllDialog::SaveAllDialog(const IconCatalogue& catalogue, int jpegQuality, Pr
     connect(radioFilename_, &QRadioButton::clicked, this, &SaveAllDialog::clearPrefix);
     layout->addWidget(naming, 2, 1);
 
+    auto* range =
+        rangeGroup(QStringLiteral("Save range"), QStringLiteral("&All icons"), "radioAllIcons", nullptr, range_, this);
+    layout->addWidget(range, 3, 1);
+
     SizeEdits size;
-    layout->addWidget(sizeGroup(QStringLiteral("Image Size"), QStringLiteral("32"), kMaxSide, true, size, this), 3, 1);
+    layout->addWidget(sizeGroup(QStringLiteral("Image Size"), QStringLiteral("32"), kMaxSide, true, size, this), 4, 1);
     editWidth_ = size.width;
     editHeight_ = size.height;
 
@@ -122,14 +128,20 @@ SaveAllDialog::SaveAllDialog(const IconCatalogue& catalogue, int jpegQuality, Pr
     gaugeCurrent_->setObjectName(QStringLiteral("GaugeCurrent"));
     gaugeCurrent_->setFallbackAccessibleName(QStringLiteral("Save progress"));
     progressLayout->addWidget(gaugeCurrent_);
-    layout->addWidget(progress, 4, 1);
+    layout->addWidget(progress, 5, 1);
 
     auto* buttons = buttonRow(this);
     addButton(buttons, "SpeedButton1", "&OK", QDialogButtonBox::AcceptRole);
     cancel_ = addButton(buttons, "SpeedButton2", "&Cancel", QDialogButtonBox::RejectRole);
-    layout->addWidget(buttons, 5, 0, 1, 2);
+    layout->addWidget(buttons, 6, 0, 1, 2);
     connect(buttons, &QDialogButtonBox::accepted, this, &SaveAllDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &SaveAllDialog::reject);
+}
+
+void SaveAllDialog::setIconPositions(IconPositions positions)
+{
+    positions_ = std::move(positions);
+    chooseStartRange(range_, positions_);
 }
 
 void SaveAllDialog::setRunning(bool running)
@@ -176,11 +188,18 @@ void SaveAllDialog::accept()
         prompts_.information(this, QStringLiteral("Please select a folder to save icons."));
         return;
     }
+    const std::optional<std::vector<int>> chosen = checkedPositions(range_, positions_);
+    // An empty choice would be every icon to the engine: it holds no icon.
+    if (chosen && chosen->empty()) {
+        prompts_.information(this, QStringLiteral("No icon."));
+        return;
+    }
     if (radioNumber_->isChecked() && editImage_->text().isEmpty()) editImage_->setText(QStringLiteral("Icon"));
     exporting::SaveAllJob job;
     job.format = codecs::saveAllTypes()[static_cast<std::size_t>(rgpImage_->checkedId())].format;
     job.naming.byFilename = radioFilename_->isChecked();
     job.naming.prefix = editImage_->text().toStdString();
+    if (chosen) job.positions = *chosen;
     job.widthText = [this] { return editWidth_->text().trimmed().toStdString(); };
     job.heightText = [this] { return editHeight_->text().trimmed().toStdString(); };
     job.jpegQuality = jpegQuality_;
@@ -192,7 +211,6 @@ void SaveAllDialog::accept()
     };
     job.pump = [] { QCoreApplication::processEvents(); };
     job.cancelled = [this, self] { return !self || stopAsked_; };
-    const int total = catalogue_.itemCount();
     gaugeCurrent_->setValue(0);
     stopAsked_ = false;
     setRunning(true);
@@ -216,7 +234,7 @@ void SaveAllDialog::accept()
         return;
     }
     if (job.stopped) {
-        QString text = stoppedText(job.written, total);
+        QString text = stoppedText(job.written, job.total);
         if (job.renamed > 0 || job.renamedForInputs > 0)
             text += QLatin1Char('\n') + renamedText(job.renamed, job.renamedForInputs);
         if (isVisible()) prompts_.information(this, text);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "gui/common/FormGroups.h"
 #include "harvest/IconCatalogue.h"
 
 #include <QDialog>
@@ -15,8 +16,9 @@ class FolderTree;
 class Gauge;
 class Prompts;
 
-// "Save all": every icon of the list into one folder, in one of ten file
-// types, at one size, named by source file and index or by a numbered prefix.
+// "Save all": every icon of the list, the selected icons or those the list
+// shows ("Save range") into one folder, in one of ten file types, at one
+// size, named by source file and index or by a numbered prefix.
 // An icon whose name an earlier one of the same run took is saved under a
 // new name, and the user is told how many were once the run is done. A run
 // that fails stops there, says why and leaves the dialog open; the files it
@@ -33,8 +35,12 @@ public:
 
     FolderTree* folderTree() const { return dirSaveAll_; }
 
+    // Where "Selected icons" and "Shown icons" find their icons; checks
+    // "Selected icons" when more than one icon is selected now.
+    void setIconPositions(IconPositions positions);
+
 public slots:
-    // Saves every icon, then closes; a failure leaves the dialog open.
+    // Saves the icons of the range, then closes; a failure leaves the dialog open.
     void accept() override;
     // Stops a run that goes; otherwise closes the dialog.
     void reject() override;
@@ -51,6 +57,8 @@ private:
     int jpegQuality_;
     Prompts& prompts_;
     FolderTree* dirSaveAll_ = nullptr;
+    RangeControls range_;
+    IconPositions positions_;
     QButtonGroup* rgpImage_ = nullptr;
     QRadioButton* radioFilename_ = nullptr;
     QRadioButton* radioNumber_ = nullptr;

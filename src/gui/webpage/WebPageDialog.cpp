@@ -28,6 +28,9 @@
 #include <QVBoxLayout>
 
 #include <exception>
+#include <optional>
+#include <utility>
+#include <vector>
 
 namespace vextral::gui {
 
@@ -92,18 +95,16 @@ WebPageDialog::WebPageDialog(const IconCatalogue& catalogue, const settings::Set
     optionsGrid->addWidget(upDownEdit(editTable_, 0, 100, options), 1, 1);
     optionsGrid->addWidget(upDownEdit(editCount_, 0, 100, options), 2, 1);
     pageGrid->addWidget(options, 1, 0, 1, 3);
+    // The other page is taller: this one keeps its rows together at the top.
+    pageGrid->setRowStretch(2, 1);
     pages->addTab(pageOptions, QStringLiteral("Page Options"));
 
     // Image Options
     auto* imageOptions = new QWidget(pages);
     auto* imageGrid = new QGridLayout(imageOptions);
-    RangeControls range;
     imageGrid->addWidget(rangeGroup(QStringLiteral("Image quantity"), QStringLiteral("&All icons"), "radioAll",
-                                    "radioSelect", range, imageOptions),
+                                    "radioSelect", range_, imageOptions),
                          0, 0, 1, 2);
-    radioAll_ = range.all;
-    editBottom_ = range.bottom;
-    editTop_ = range.top;
 
     auto* types = new QGroupBox(QStringLiteral("File Type"), imageOptions);
     types->setObjectName(QStringLiteral("rgpFile"));
@@ -148,6 +149,12 @@ WebPageDialog::WebPageDialog(const IconCatalogue& catalogue, const settings::Set
     fitTitle(*this);
 }
 
+void WebPageDialog::setIconPositions(IconPositions positions)
+{
+    positions_ = std::move(positions);
+    chooseStartRange(range_, positions_);
+}
+
 void WebPageDialog::browseFolder()
 {
     // A cancelled browser leaves the folder typed as it was.
@@ -180,9 +187,10 @@ void WebPageDialog::createPage()
     job.title = editTitle_->text().toStdString();
     job.borderText = editTable_->text().toStdString();
     job.columnsText = [this] { return typed(editCount_); };
-    job.allIcons = radioAll_->isChecked();
-    job.fromText = typed(editBottom_);
-    job.toText = typed(editTop_);
+    job.allIcons = range_.all->isChecked();
+    job.fromText = typed(range_.bottom);
+    job.toText = typed(range_.top);
+    const std::optional<std::vector<int>> chosen = checkedPositions(range_, positions_);
     job.typeIndex = rgpFile_->checkedId();
     job.widthText = [this] { return typed(editWidth_); };
     job.heightText = [this] { return typed(editHeight_); };
@@ -193,11 +201,17 @@ void WebPageDialog::createPage()
         prompts_.information(this, QString::fromLatin1(kBrowseTitle));
         return;
     }
+    // An empty choice would be every icon to the engine: it holds no icon.
+    if (chosen && chosen->empty()) {
+        prompts_.information(this, QStringLiteral("No icon."));
+        return;
+    }
+    if (chosen) job.positions = *chosen;
     try {
         exporting::webPageRange(catalogue_, job);
     } catch (const FieldError& e) {
         // "From" labels its radio button; "To" has a label of its own.
-        showFieldError(prompts_, *this, e, e.field() == "From" ? editBottom_ : nullptr);
+        showFieldError(prompts_, *this, e, e.field() == "From" ? range_.bottom : nullptr);
         return;
     } catch (const Error& e) {
         const QString message = QString::fromStdString(e.what());

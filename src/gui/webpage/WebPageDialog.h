@@ -1,5 +1,6 @@
 #pragma once
 
+#include "gui/common/FormGroups.h"
 #include "harvest/IconCatalogue.h"
 #include "settings/Settings.h"
 
@@ -16,8 +17,9 @@ namespace vextral::gui {
 class Gauge;
 class Prompts;
 
-// "Create Web Page": a range of the catalogue's icons as numbered pictures
-// and the page index.htm that shows them in a table, all in one folder. The
+// "Create Web Page": the catalogue's icons, a range of them, the selected
+// icons or those the list shows, as numbered pictures and the page index.htm
+// that shows them in a table, all in one folder. The
 // run (exporting::writeWebPage) handles events after each picture, so Cancel
 // stops it; OK stays disabled until it ends. The dialog stays open after a
 // run, with the gauge at its last value; Cancel then closes it.
@@ -30,6 +32,10 @@ public:
                   QWidget* parent = nullptr);
 
     State state() const { return state_; }
+
+    // Where "Selected icons" and "Shown icons" find their icons; checks
+    // "Selected icons" when more than one icon is selected now.
+    void setIconPositions(IconPositions positions);
 
 public slots:
     void browseFolder();
@@ -49,9 +55,8 @@ private:
     QLineEdit* editTitle_ = nullptr;
     QLineEdit* editTable_ = nullptr;
     QLineEdit* editCount_ = nullptr;
-    QRadioButton* radioAll_ = nullptr;
-    QLineEdit* editBottom_ = nullptr;
-    QLineEdit* editTop_ = nullptr;
+    RangeControls range_;
+    IconPositions positions_;
     QButtonGroup* rgpFile_ = nullptr;
     QLineEdit* editWidth_ = nullptr;
     QLineEdit* editHeight_ = nullptr;

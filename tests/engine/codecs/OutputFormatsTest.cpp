@@ -84,7 +84,7 @@ TEST(OutputFormats, SaveAllAndWebPageTypes)
     }
     EXPECT_EQ(captions,
               (std::vector<std::string> {"&Standard Icon", "&Bmp File", "&Jpg File", "&Gif File", "&Icon File",
-                                         "C&ur File", "&Pcx File", "W&mf File", "P&ng File", "&Tga File"}));
+                                         "C&ur File", "&Pcx File", "W&mf File", "Png Fi&le", "&Tga File"}));
     EXPECT_EQ(names, (std::vector<std::string> {"standard-icon", "bmp", "jpg", "gif", "ico", "cur", "pcx", "wmf", "png",
                                                 "tga"}));
     std::vector<OutputFormat> web(webPageFormats().begin(), webPageFormats().end());

@@ -103,7 +103,7 @@ TEST(PrintLayout, EmptyBackwardsOrOverlongRangesAreRefused)
     EXPECT_EQ(refusal([] { iconRange(0, 4, 10); }), "No icon.");
     EXPECT_EQ(refusal([] { iconRange(-3, 4, 10); }), "No icon.");
     EXPECT_EQ(refusal([] { iconRange(9, 11, 10); }), "No icon.");
-    EXPECT_EQ(refusal([] { SheetLayout({3, 3}, SheetValues {}); }), "No icon.");
+    EXPECT_EQ(refusal([] { SheetLayout({3, 3, {}}, SheetValues {}); }), "No icon.");
     EXPECT_EQ(refusal([] { iconRange(10, 10, 10); }), "(accepted)");
 }
 
@@ -116,4 +116,28 @@ TEST(PrintLayout, OddValuesNeverHang)
     const auto placed = layOutSheet(allIcons(1000), v);
     ASSERT_EQ(placed.size(), 1000u);
     EXPECT_EQ(placed.back().page, 999);
+}
+
+TEST(PrintLayout, ChosenIconsArePlacedInTheirOrderAndOnlyThoseOfTheCatalogue)
+{
+    const PrintRange range = chosenIcons({7, 2, 10, -1, 5}, 10);
+    SheetLayout layout(range, page(4800, 6000));
+    EXPECT_EQ(layout.total(), 3);
+    const auto placed = layOutSheet(range, page(4800, 6000));
+    ASSERT_EQ(placed.size(), 3u);
+    const int indexes[] = {7, 2, 5};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(placed[i].index, indexes[i]) << i;
+        EXPECT_EQ(placed[i].rect, (SheetRect {16 + 115 * i, 16, 116 + 115 * i, 116})) << i;
+    }
+    // A row still ends at the right edge, and pages follow, with a list.
+    const auto narrow = layOutSheet(chosenIcons({9, 8, 7, 6, 5, 4, 3, 2, 1}, 10), page(1000, 6000));
+    EXPECT_EQ(narrow[8].index, 1);
+    EXPECT_EQ(narrow[8].rect, (SheetRect {16, 116, 116, 216}));
+
+    // Nothing chosen, or nothing of the catalogue: refused as an empty range is.
+    EXPECT_EQ(refusal([] { chosenIcons({}, 10); }), "No icon.");
+    EXPECT_EQ(refusal([] { chosenIcons({10, -1, 2147483647}, 10); }), "No icon.");
+    EXPECT_EQ(refusal([] { chosenIcons({0}, 0); }), "No icon.");
+    EXPECT_EQ(refusal([] { chosenIcons({9}, 10); }), "(accepted)");
 }

@@ -190,3 +190,78 @@ TEST(SaveAll, PrefixesStayInTheFolderAndSizesAreCheckedBeforeAnyFile)
     EXPECT_EQ(job.written, 0);
     EXPECT_EQ(std::distance(fs::directory_iterator(out.path()), fs::directory_iterator()), 1); // sub alone
 }
+
+TEST(SaveAll, AListSavesThoseIconsNamedByTheirCataloguePositions)
+{
+    TempDir out;
+    const IconCatalogue twelve = catalogueOf(12, fixture("library.icl").string());
+    SaveAllJob job;
+    job.naming = {false, ""};
+    job.positions = {6, 1, 40, -1, 9};
+    std::vector<int> steps;
+    job.progress = [&](int p) { steps.push_back(p); };
+    EXPECT_EQ(saveAll(twelve, out.path().string(), job), 3);
+    EXPECT_EQ(job.total, 3);
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(out.path())) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string> {"Icon10.ico", "Icon2.ico", "Icon7.ico"}));
+    EXPECT_EQ(steps, (std::vector<int> {33, 67, 100}));
+    // Icon 7 is library.icl's first icon, icon 2 its second.
+    TempDir whole;
+    SaveAllJob every;
+    every.naming = {false, ""};
+    saveAll(twelve, whole.path().string(), every);
+    EXPECT_EQ(readBytes(out / "Icon7.ico"), readBytes(whole / "Icon1.ico"));
+    EXPECT_EQ(readBytes(out / "Icon2.ico"), readBytes(whole / "Icon2.ico"));
+
+    // Named by file, two listed icons of one name: the later one is renamed.
+    TempDir byFile;
+    job = {};
+    job.positions = {3, 1, 0};
+    EXPECT_EQ(saveAll(twelve, byFile.path().string(), job), 3);
+    EXPECT_EQ(job.renamed, 1);
+    for (const char* name : {"library.icl_0.ico", "library.icl_1.ico", "library.icl_0 (2).ico"})
+        EXPECT_TRUE(fs::exists(byFile / name)) << name;
+
+    // A list with no icon of the catalogue is refused before any file is written.
+    TempDir none;
+    job = {};
+    job.positions = {12, -3};
+    try {
+        saveAll(twelve, none.path().string(), job);
+        ADD_FAILURE() << "accepted";
+    } catch (const Error& e) {
+        EXPECT_STREQ(e.what(), "No icon.");
+    }
+    EXPECT_EQ(job.written, 0);
+    EXPECT_TRUE(fs::is_empty(none.path()));
+
+    // Cancelled after the first file of the list: the run stops there.
+    TempDir stopped;
+    job = {};
+    job.positions = {2, 5, 8};
+    job.cancelled = [] { return true; };
+    EXPECT_EQ(saveAll(twelve, stopped.path().string(), job), 1);
+    EXPECT_TRUE(job.stopped);
+    EXPECT_EQ(job.total, 3);
+}
+
+TEST(SaveAll, AListKeepsEveryHarvestedFileFromHarmAlsoThoseOfIconsNotListed)
+{
+    // Icon 1 is Icon2.ico itself, harvested; the list saves only icon 2 of
+    // library.icl, whose numbered name is that file's.
+    TempDir folder;
+    fs::copy_file(fixture("tie.ico"), folder / "Icon2.ico");
+    IconCatalogue c;
+    const std::string own = (folder / "Icon2.ico").string(), icl = fixture("library.icl").string();
+    c.add(*platform::IconSource::open(own).icon(0), 0, own);
+    c.add(*platform::IconSource::open(icl).icon(1), 1, icl);
+    SaveAllJob job;
+    job.naming = {false, ""};
+    job.positions = {1};
+    EXPECT_EQ(saveAll(c, folder.path().string(), job), 1);
+    EXPECT_EQ(job.renamedForInputs, 1);
+    EXPECT_EQ(readBytes(folder / "Icon2.ico"), readBytes(fixture("tie.ico")));
+    EXPECT_TRUE(fs::exists(folder / "Icon2 (2).ico"));
+}

@@ -173,6 +173,46 @@ TEST(WebPage, FromThreeToFourWritesTheIconsAtThosePositions)
     EXPECT_EQ(pageLines(part.path()), expectedPage(2, 5, "bmp"));
 }
 
+TEST(WebPage, AListOfPositionsWritesThoseIconsInItsOrderNumberedByThePage)
+{
+    const IconCatalogue icons = catalogueOf(6);
+    TempDir all, part;
+    WebPageJob whole = jobFor(all);
+    whole.typeIndex = 0;
+    writeWebPage(icons, whole);
+    WebPageJob job = jobFor(part);
+    job.typeIndex = 0;
+    // The list takes the place of the range, whatever From and To say.
+    job.allIcons = false;
+    job.fromText = "x";
+    job.positions = {4, 0, 99, -1, 2};
+    std::vector<int> steps;
+    job.progress = [&](int p) { steps.push_back(p); };
+    EXPECT_EQ(webPageRange(icons, job).count, 3);
+    EXPECT_EQ(writeWebPage(icons, job), WebPageOutcome::Finished);
+    EXPECT_EQ(job.written, 3);
+    EXPECT_EQ(readBytes(part / "1.bmp"), readBytes(all / "5.bmp"));
+    EXPECT_EQ(readBytes(part / "2.bmp"), readBytes(all / "1.bmp"));
+    EXPECT_EQ(readBytes(part / "3.bmp"), readBytes(all / "3.bmp"));
+    EXPECT_NE(readBytes(part / "1.bmp"), readBytes(part / "2.bmp"));
+    EXPECT_FALSE(fs::exists(part / "4.bmp"));
+    EXPECT_EQ(pageLines(part.path()), expectedPage(3, 5, "bmp"));
+    EXPECT_EQ(steps, (std::vector<int> {33, 67, 100}));
+
+    // A list with no icon of the catalogue is refused before anything is written.
+    TempDir none;
+    job = jobFor(none);
+    job.positions = {6, -1};
+    try {
+        writeWebPage(icons, job);
+        ADD_FAILURE() << "accepted";
+    } catch (const Error& e) {
+        EXPECT_STREQ(e.what(), "No icon.");
+    }
+    EXPECT_THROW(webPageRange(icons, job), Error);
+    EXPECT_TRUE(fs::is_empty(none.path()));
+}
+
 TEST(WebPage, TitlesAreEscapedAndKeptAsUtf8)
 {
     const IconCatalogue icons = catalogueOf(1);

@@ -2,10 +2,13 @@
 // every icon through the Save all dialog with its folder tree.
 #include "gui/app/MainWindow.h"
 #include "gui/common/Gauge.h"
+#include "gui/print/PrintDialog.h"
 #include "gui/saveall/FolderTree.h"
 #include "gui/saveall/SaveAllDialog.h"
+#include "gui/webpage/WebPageDialog.h"
 
 #include "TestSupport.h"
+#include "gui/support/DialogDesktop.h"
 #include "gui/support/ScriptedPrompts.h"
 #include "gui/support/Widgets.h"
 
@@ -390,4 +393,131 @@ TEST(SaveAllDialog, ARunPaintsAndCancelStopsIt)
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_EQ(gauge->value(), 100);
     EXPECT_EQ(std::distance(fs::directory_iterator(again.path()), fs::directory_iterator()), 6);
+}
+
+namespace {
+
+// The names of the files in folder, sorted.
+std::vector<std::string> fileNames(const fs::path& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+} // namespace
+
+// "Save range": "Selected icons" and "Shown icons" save the icons the main
+// view names when OK is clicked, numbered by their catalogue positions; with
+// more than one selected the dialog starts on "Selected icons"; a choice
+// without an icon is refused before anything is written.
+TEST(SaveAllDialog, SelectedAndShownIconsSaveThoseIcons)
+{
+    ScriptedPrompts prompts;
+    const IconCatalogue icons = test::catalogueOf("library.icl", 6);
+    std::vector<int> selected {4}, shown {5, 0, 3};
+    gui::SaveAllDialog one(icons, 86, prompts);
+    one.setIconPositions({[&] { return selected; }, [&] { return shown; }});
+    EXPECT_TRUE(test::control<QRadioButton>(&one, "radioAllIcons")->isChecked());
+    EXPECT_EQ(test::control<QRadioButton>(&one, "radioAllIcons")->text(), "&All icons");
+    EXPECT_EQ(test::control<QRadioButton>(&one, "radioSelected")->text(), "S&elected icons");
+    EXPECT_EQ(test::control<QRadioButton>(&one, "radioShown")->text(), "Show&n icons");
+
+    selected = {1, 4};
+    gui::SaveAllDialog dialog(icons, 86, prompts);
+    dialog.setIconPositions({[&] { return selected; }, [&] { return shown; }});
+    EXPECT_TRUE(test::control<QRadioButton>(&dialog, "radioSelected")->isChecked());
+    dialog.findChild<QRadioButton*>(QStringLiteral("radioNumber"))->setChecked(true);
+    auto* ok = test::control<QPushButton>(&dialog, "SpeedButton1");
+    const std::pair<const char*, std::vector<std::string>> choices[] = {
+        {"radioSelected", {"Icon2.ico", "Icon5.ico"}},
+        {"radioShown", {"Icon1.ico", "Icon4.ico", "Icon6.ico"}},
+        {"radioAllIcons", {"Icon1.ico", "Icon2.ico", "Icon3.ico", "Icon4.ico", "Icon5.ico", "Icon6.ico"}}};
+    for (const auto& [radio, names] : choices) {
+        TempDir out;
+        dialog.show();
+        ASSERT_TRUE(chooseFolder(dialog, out.path()));
+        test::control<QRadioButton>(&dialog, radio)->setChecked(true);
+        ok->click();
+        EXPECT_FALSE(dialog.isVisible()) << radio;
+        EXPECT_EQ(fileNames(out.path()), names) << radio;
+    }
+    EXPECT_TRUE(prompts.errors.isEmpty()) << prompts.errors.join(' ').toStdString();
+
+    // A stopped run counts the icons of the choice.
+    TempDir part;
+    dialog.show();
+    ASSERT_TRUE(chooseFolder(dialog, part.path()));
+    test::control<QRadioButton>(&dialog, "radioSelected")->setChecked(true);
+    QTimer::singleShot(0, &dialog, [&] { test::control<QPushButton>(&dialog, "SpeedButton2")->click(); });
+    ok->click();
+    EXPECT_EQ(prompts.informations, QStringList {"Saving was stopped: 1 of 2 icons was saved."});
+
+    // The positions are read when OK is clicked: none selected by then, none shown.
+    selected.clear();
+    shown.clear();
+    TempDir none;
+    ASSERT_TRUE(chooseFolder(dialog, none.path()));
+    for (const char* radio : {"radioSelected", "radioShown"}) {
+        prompts.informations.clear();
+        test::control<QRadioButton>(&dialog, radio)->setChecked(true);
+        ok->click();
+        EXPECT_EQ(prompts.informations, QStringList {"No icon."}) << radio;
+        EXPECT_TRUE(dialog.isVisible()) << radio;
+    }
+    EXPECT_TRUE(fs::is_empty(none.path()));
+}
+
+// With the icon list's multi-selection: Save all, Print and Create Web Page
+// start on "Selected icons" when more than one icon is selected, and Save
+// then opens Save all rather than the save dialog; with one icon selected
+// everything is as before.
+TEST(SaveCommands, SeveralSelectedIconsGoToTheRangeDialogsAsSelectedIcons)
+{
+    test::Desktop desk;
+    harvest(desk.window, {qtPath(fixture("library.icl"))});
+    ASSERT_EQ(desk.window.catalogue().itemCount(), 3);
+    auto* list = desk.window.findChild<QListView*>(QStringLiteral("ListIcon"));
+    list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    struct RangeDialog {
+        const char* menuItem;
+        const char* dialog;
+        const char* allIcons;
+    };
+    const RangeDialog dialogs[] = {{"menuSaveall", "FormSaveAll", "radioAllIcons"},
+                                   {"menuPrint", "FormPrint", "radioAllIcon"},
+                                   {"menuWebPage", "FormWebPage", "radioAll"}};
+    // Whether the dialog of the menu item opens with radio checked.
+    const auto startsOn = [&](const RangeDialog& d, const char* radio) {
+        desk.window.findChild<QAction*>(QLatin1String(d.menuItem))->trigger();
+        auto* dialog = test::control<QDialog>(&desk.window, d.dialog);
+        const bool checked = test::control<QRadioButton>(dialog, radio)->isChecked();
+        dialog->close();
+        desk.settle();
+        return checked;
+    };
+    select(desk.window, 1);
+    for (const RangeDialog& d : dialogs) EXPECT_TRUE(startsOn(d, d.allIcons)) << d.dialog;
+    list->selectionModel()->select(list->model()->index(2, 0), QItemSelectionModel::Select);
+    ASSERT_EQ(list->selectionModel()->selectedIndexes().size(), 2);
+    for (const RangeDialog& d : dialogs) EXPECT_TRUE(startsOn(d, "radioSelected")) << d.dialog;
+
+    // Save: the Save all dialog on "Selected icons", which saves those two.
+    TempDir out;
+    auto* save = desk.open<gui::SaveAllDialog>("menuSave");
+    ASSERT_TRUE(save);
+    EXPECT_TRUE(desk.prompts.saveSuffixes.isEmpty());
+    EXPECT_TRUE(test::control<QRadioButton>(save, "radioSelected")->isChecked());
+    ASSERT_TRUE(chooseFolder(*save, out.path()));
+    test::control<QPushButton>(save, "SpeedButton1")->click();
+    desk.settle();
+    EXPECT_EQ(fileNames(out.path()), (std::vector<std::string> {"library.icl_1.ico", "library.icl_2.ico"}));
+    EXPECT_TRUE(desk.window.isEnabled());
+
+    // One selected: the save dialog, as before.
+    select(desk.window, 0);
+    desk.window.findChild<QAction*>(QStringLiteral("menuSave"))->trigger();
+    EXPECT_EQ(desk.prompts.saveSuffixes.size(), 1);
+    EXPECT_FALSE(desk.window.findChild<gui::SaveAllDialog*>());
 }

@@ -490,3 +490,78 @@ TEST(PrintDialog, CancelDuringAPrintOpenedFromTheWindowEndsTheDocumentAndClosesT
     std::string out;
     ASSERT_EQ(test::runCommand("pdfinfo " + test::shellQuote((dir.path() / "sheet.pdf").string()), &out), 0) << out;
 }
+
+namespace {
+
+// The centre of each cell the sheet of 800 x 600 points lays out for indexes,
+// as pdftoppm renders its first page, and of the next cell after them.
+std::vector<QRgb> printedCentres(const fs::path& pdf, const std::vector<int>& indexes)
+{
+    const fs::path stem = pdf.parent_path() / "page";
+    EXPECT_EQ(test::runCommand("pdftoppm -r 144 -f 1 -l 1 -png " + test::shellQuote(pdf.string()) + " " +
+                               test::shellQuote(stem.string())),
+              0);
+    QImage page;
+    EXPECT_TRUE(page.load(QString::fromStdString(stem.string() + "-1.png")));
+    desktop::SheetValues v;
+    v.pageWidth = 800;
+    v.pageHeight = 600;
+    std::vector<int> cells = indexes;
+    cells.push_back(0); // one cell more, which must stay white
+    std::vector<QRgb> centres;
+    for (const desktop::PlacedIcon& icon : desktop::layOutSheet(desktop::chosenIcons(cells, 1000), v))
+        centres.push_back(page.pixel(static_cast<int>(icon.rect.left + icon.rect.right),
+                                     static_cast<int>(icon.rect.top + icon.rect.bottom)));
+    return centres;
+}
+
+} // namespace
+
+// "Selected icons" and "Shown icons" print the icons the main view names when
+// Print is clicked, in its order; with more than one selected the dialog
+// starts on "Selected icons"; a choice without an icon is refused.
+TEST(PrintDialog, SelectedAndShownIconsPrintThoseIcons)
+{
+    ScriptedPrompts prompts;
+    TempDir dir;
+    const IconCatalogue catalogue = solidIcons(10);
+    std::vector<int> selected {7}, shown {9, 0, 4};
+    PrintDialog one(catalogue, prompts);
+    one.setIconPositions({[&] { return selected; }, [&] { return shown; }});
+    EXPECT_TRUE(control<QRadioButton>(&one, "radioAllIcon")->isChecked());
+    EXPECT_EQ(control<QRadioButton>(&one, "radioSelected")->text(), "S&elected icons");
+    EXPECT_EQ(control<QRadioButton>(&one, "radioShown")->text(), "Show&n icons");
+
+    selected = {2, 7};
+    PrintDialog dialog(catalogue, prompts);
+    dialog.setIconPositions({[&] { return selected; }, [&] { return shown; }});
+    EXPECT_TRUE(control<QRadioButton>(&dialog, "radioSelected")->isChecked());
+    EXPECT_FALSE(control<QRadioButton>(&dialog, "radioAllIcon")->isChecked());
+    const std::pair<const char*, std::vector<int>*> choices[] = {{"radioSelected", &selected}, {"radioShown", &shown}};
+    for (const auto& [radio, positions] : choices) {
+        SCOPED_TRACE(radio);
+        const fs::path pdf = dir.path() / (std::string(radio) + ".pdf");
+        toPdf(dialog.printer(), pdf, 800, 600);
+        control<QRadioButton>(&dialog, radio)->setChecked(true);
+        control<QPushButton>(&dialog, "SpeedButton1")->click();
+        ASSERT_TRUE(prompts.errors.isEmpty()) << prompts.errors.join(' ').toStdString();
+        const std::vector<QRgb> centres = printedCentres(pdf, *positions);
+        ASSERT_EQ(centres.size(), positions->size() + 1);
+        for (std::size_t i = 0; i < positions->size(); ++i)
+            EXPECT_TRUE(near(centres[i], colourOf((*positions)[i]))) << i;
+        EXPECT_TRUE(near(centres.back(), qRgb(255, 255, 255)));
+    }
+
+    // The positions are read when Print is clicked: none selected by then, none shown.
+    selected.clear();
+    shown.clear();
+    for (const char* radio : {"radioSelected", "radioShown"}) {
+        const fs::path pdf = dir.path() / "none.pdf";
+        toPdf(dialog.printer(), pdf, 800, 600);
+        prompts.informations.clear();
+        control<QRadioButton>(&dialog, radio)->setChecked(true);
+        control<QPushButton>(&dialog, "SpeedButton1")->click();
+        EXPECT_EQ(prompts.informations, QStringList {"No icon."}) << radio;
+        EXPECT_FALSE(fs::exists(pdf)) << radio;
+    }
+}

@@ -240,3 +240,66 @@ TEST(WebPageDialog, ClosingDuringARunStopsItSafely)
     EXPECT_FALSE(fs::exists(out / "index.htm"));
     EXPECT_TRUE(prompts.errors.isEmpty());
 }
+
+// "Selected icons" and "Shown icons" make the gallery of the icons the main
+// view names when OK is clicked, numbered by their place in the page; with
+// more than one selected the dialog starts on "Selected icons"; a choice
+// without an icon is refused before anything is written.
+TEST(WebPageDialog, SelectedAndShownIconsMakeTheGalleryOfThoseIcons)
+{
+    ScriptedPrompts prompts;
+    TempDir all;
+    const IconCatalogue icons = catalogueOf("library.icl", 6);
+    const settings::Settings settings;
+    WebPageDialog whole(icons, settings, prompts);
+    control<QLineEdit>(&whole, "editFile")->setText(qtPath(all.path()));
+    control<QPushButton>(&whole, "SpeedButton5")->click();
+    ASSERT_TRUE(fs::exists(all / "6.gif"));
+
+    std::vector<int> selected {4}, shown {5, 0, 1};
+    WebPageDialog one(icons, settings, prompts);
+    one.setIconPositions({[&] { return selected; }, [&] { return shown; }});
+    EXPECT_TRUE(control<QRadioButton>(&one, "radioAll")->isChecked());
+    EXPECT_EQ(control<QRadioButton>(&one, "radioSelected")->text(), "S&elected icons");
+    EXPECT_EQ(control<QRadioButton>(&one, "radioShown")->text(), "Show&n icons");
+
+    selected = {2, 3};
+    WebPageDialog d(icons, settings, prompts);
+    d.setIconPositions({[&] { return selected; }, [&] { return shown; }});
+    EXPECT_TRUE(control<QRadioButton>(&d, "radioSelected")->isChecked());
+    EXPECT_FALSE(control<QRadioButton>(&d, "radioAll")->isChecked());
+    const std::pair<const char*, std::vector<int>*> choices[] = {{"radioSelected", &selected}, {"radioShown", &shown}};
+    for (const auto& [radio, positions] : choices) {
+        SCOPED_TRACE(radio);
+        TempDir out;
+        control<QLineEdit>(&d, "editFile")->setText(qtPath(out.path()));
+        control<QRadioButton>(&d, radio)->setChecked(true);
+        control<QPushButton>(&d, "SpeedButton5")->click();
+        ASSERT_TRUE(prompts.errors.isEmpty()) << prompts.errors.join(", ").toStdString();
+        for (std::size_t n = 1; n <= positions->size(); ++n) {
+            const std::string picture = std::to_string(n) + ".gif";
+            EXPECT_EQ(test::readBytes(out / picture),
+                      test::readBytes(all / (std::to_string((*positions)[n - 1] + 1) + ".gif")))
+                << n;
+        }
+        EXPECT_FALSE(fs::exists(out / (std::to_string(positions->size() + 1) + ".gif")));
+        const QStringList lines = test::entries(control<QListWidget>(&d, "LstIcon"));
+        EXPECT_EQ(lines.filter("<img").size(), static_cast<qsizetype>(positions->size()));
+        EXPECT_TRUE(
+            lines.contains(QStringLiteral("<th><img src=\"%1.gif\" height=32 width=32></th>").arg(positions->size())));
+        EXPECT_TRUE(fs::exists(out / "index.htm"));
+    }
+
+    // The positions are read when OK is clicked: none selected by then, none shown.
+    selected.clear();
+    shown.clear();
+    TempDir none;
+    control<QLineEdit>(&d, "editFile")->setText(qtPath(none.path()));
+    for (const char* radio : {"radioSelected", "radioShown"}) {
+        prompts.informations.clear();
+        control<QRadioButton>(&d, radio)->setChecked(true);
+        control<QPushButton>(&d, "SpeedButton5")->click();
+        EXPECT_EQ(prompts.informations, QStringList {"No icon."}) << radio;
+    }
+    EXPECT_TRUE(fs::is_empty(none.path()));
+}
