@@ -6,6 +6,7 @@
 #include <vector>
 
 class QCheckBox;
+class QString;
 class QListWidget;
 class QWidget;
 
@@ -80,6 +81,9 @@ public:
     // one of kZoomSides. setIconZoom takes the nearest of them.
     virtual int iconZoom() const = 0;
     virtual void setIconZoom(int side) = 0;
+    // A new folder for files handed to other programs (copies of several
+    // icons), kept while the program runs; empty when none can be made.
+    virtual QString handOutFolder() = 0;
     // Puts the keyboard in the icon list's filter field.
     virtual void focusIconFilter() = 0;
 };

@@ -409,6 +409,7 @@ IconLayout MainWindow::iconLayout() const { return browser_->iconLayout(); }
 int MainWindow::iconZoom() const { return browser_->zoom(); }
 void MainWindow::setIconZoom(int side) { browser_->setZoom(side); }
 void MainWindow::focusIconFilter() { browser_->focusFilter(); }
+QString MainWindow::handOutFolder() { return browser_->handOutFolder(); }
 
 int MainWindow::selectedIndex() const { return browser_->selectedIndex(); }
 std::vector<int> MainWindow::selectedPositions() const { return browser_->selectedPositions(); }

@@ -93,6 +93,7 @@ public:
     int iconZoom() const override;
     void setIconZoom(int side) override;
     void focusIconFilter() override;
+    QString handOutFolder() override;
     IconBrowser& iconBrowser() { return *browser_; }
 
 public slots:

@@ -9,6 +9,7 @@
 #include "gui/common/DesktopHandOff.h"
 #include "gui/common/PictureImage.h"
 #include "gui/common/Prompts.h"
+#include "gui/iconlist/IconMimeData.h"
 #include "harvest/IconCatalogue.h"
 #include "settings/Settings.h"
 
@@ -19,6 +20,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QMimeData>
 #include <QUrl>
 
 namespace vextral::gui {
@@ -80,6 +82,20 @@ void DesktopCommands::copyToClipboard()
     if (i < 0) {
         view_.prompts().information(view_.windowWidget(),
                                     QStringLiteral("Please select an icon to copy to clipboard."));
+        return;
+    }
+    const std::vector<int> selected = view_.selectedPositions();
+    if (selected.size() > 1) {
+        // Several icons go as files, as a drag of them does: a file manager
+        // pastes the PNG files, an image editor the first picture.
+        try {
+            const QString folder = view_.handOutFolder();
+            if (folder.isEmpty()) throw Error("Cannot make a temporary folder for the icons");
+            if (QMimeData* data = iconMimeData(view_.catalogue(), selected, view_.iconZoom(), folder))
+                QGuiApplication::clipboard()->setMimeData(data);
+        } catch (const Error& e) {
+            view_.prompts().error(view_.windowWidget(), QString::fromStdString(e.what()));
+        }
         return;
     }
     codecs::ImageBuffer& picture = view_.imgIcon();
