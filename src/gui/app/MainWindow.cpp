@@ -4,6 +4,7 @@
 #include "gui/app/CommandTable.h"
 #include "gui/app/ProgressPage.h"
 #include "gui/app/StatusPanels.h"
+#include "gui/app/WindowMemory.h"
 #include "gui/iconlist/IconItemDelegate.h"
 
 #include <QAction>
@@ -114,7 +115,8 @@ MainWindow::MainWindow(Prompts& prompts, std::string programFolder, QWidget* par
     makeRun();
     buildCommands();
     statusPanels_ = new StatusPanels(statusBar());
-    resize(615, 436);
+    memory_ = std::make_unique<WindowMemory>(*this, *this);
+    memory_->restore();
     loadSettings();
 
     timVextral_ = new QTimer(this);
@@ -266,15 +268,20 @@ void MainWindow::buildIconList(QWidget* parent)
 
 // ---- Source lists ----
 
-void MainWindow::addDroppedNames(const QStringList& names)
+QStringList MainWindow::addDroppedNames(const QStringList& names)
 {
+    QStringList added;
     for (const QString& name : names) {
         if (name.size() >= kDropNameLimit || name.isEmpty()) continue;
         const QFileInfo info(name);
         const QString path = info.absoluteFilePath();
         addSourceEntry(info.isFile() ? *lstFile_ : *lstDirectory_, path);
+        added << path;
     }
+    return added;
 }
+
+void MainWindow::noteRecentSource(const QString& path) { memory_->noteRecent(path); }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* e)
 {
@@ -287,7 +294,7 @@ void MainWindow::dropEvent(QDropEvent* e)
     for (const QUrl& url : e->mimeData()->urls()) {
         if (url.isLocalFile()) names << url.toLocalFile();
     }
-    addDroppedNames(names);
+    for (const QString& path : addDroppedNames(names)) noteRecentSource(path);
     e->acceptProposedAction();
 }
 
@@ -345,7 +352,13 @@ void MainWindow::pump()
 void MainWindow::startFromArguments()
 {
     timVextral_->stop();
-    if (lstFile_->count() > 0 || lstDirectory_->count() > 0) harvestCommands_.startHarvest();
+    // Names given on the command line are harvested; without them the lists
+    // of the last session come back, to be harvested when the user says.
+    if (lstFile_->count() > 0 || lstDirectory_->count() > 0) {
+        harvestCommands_.startHarvest();
+    } else {
+        memory_->restoreSourceLists();
+    }
 }
 
 void MainWindow::showProgressPage() { page1_->setCurrentWidget(progressPage_); }
@@ -522,6 +535,7 @@ void MainWindow::closeEvent(QCloseEvent* e)
 {
     // A run still going ends at its next checkpoint.
     if (run_->active()) run_->stop();
+    memory_->save();
     e->accept();
 }
 
