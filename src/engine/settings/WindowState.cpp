@@ -101,18 +101,19 @@ std::vector<int> paneWidths(const std::string& text)
     return sizes;
 }
 
-// Writes "<count>=N" and "<item>1" to "<item>N" for the entries that can be stored.
+// Writes "<count>=N", then "<item>1" to "<item>N", for the entries that can be stored.
 void writeList(ProfileFile::Batch& batch, const std::vector<std::string>& paths, const std::string& count,
                const std::string& item)
 {
-    int n = 0;
+    std::vector<std::string> values;
     for (const std::string& path : paths) {
-        if (static_cast<std::size_t>(n) == WindowState::kMaxListEntries) break;
-        const std::string value = encodeEntry(path);
-        if (path.empty() || value.size() > ProfileFile::kMaxValue) continue;
-        batch.writeString(kWindowSection, item + std::to_string(++n), value);
+        if (values.size() == WindowState::kMaxListEntries) break;
+        std::string value = encodeEntry(path);
+        if (!path.empty() && value.size() <= ProfileFile::kMaxValue) values.push_back(std::move(value));
     }
-    batch.writeInteger(kWindowSection, count, n);
+    batch.writeInteger(kWindowSection, count, static_cast<std::int32_t>(values.size()));
+    for (std::size_t i = 0; i < values.size(); ++i)
+        batch.writeString(kWindowSection, item + std::to_string(i + 1), values[i]);
 }
 
 // The size the window's layout was made for: the least a first start opens at.
