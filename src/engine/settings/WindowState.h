@@ -75,7 +75,8 @@ struct WindowState {
     static constexpr int kMinZoom = 1;
     static constexpr int kMaxZoom = 4096;
 
-    // The window's normal (not maximized) geometry, without its frame.
+    // The window's normal (not maximized) place: its frame's top left corner
+    // and the size inside the frame, as Qt's pos() and size() give them.
     std::optional<ScreenRect> geometry;
     bool maximized = false;
     // The widths of the splitter's panes, left to right; empty when none stored.

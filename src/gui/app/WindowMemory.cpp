@@ -87,7 +87,12 @@ void WindowMemory::restore()
 {
     stored_ = settings::WindowState::load(settings::ProfileFile(view_.settingsPath()));
     const ScreenRect place = settings::placeWindow(stored_.geometry, availableScreens());
-    window_.setGeometry(place.x, place.y, place.width, place.height);
+    // The position is the frame's, as move() takes it (on a desktop with window
+    // frames, a position given with setGeometry() is the inside's, and the
+    // window would come back lower by its title bar each session); the size
+    // is the inside's.
+    window_.resize(place.width, place.height);
+    window_.move(place.x, place.y);
     if (stored_.maximized) window_.setWindowState(window_.windowState() | Qt::WindowMaximized);
     if (stored_.splitterSizes.size() == static_cast<std::size_t>(splitter_->count()))
         splitter_->setSizes(QList<int>(stored_.splitterSizes.begin(), stored_.splitterSizes.end()));
@@ -109,8 +114,13 @@ void WindowMemory::restoreSourceLists()
 void WindowMemory::save()
 {
     settings::WindowState state;
-    // A maximized window keeps the geometry it goes back to.
-    const QRect normal = window_.isMaximized() || window_.isMinimized() ? window_.normalGeometry() : window_.geometry();
+    // A maximized window keeps the geometry it goes back to, its position
+    // taken to the frame's as far as the frame is known now.
+    QRect normal(window_.pos(), window_.size());
+    if (window_.isMaximized() || window_.isMinimized()) {
+        const QRect inside = window_.normalGeometry();
+        normal = QRect(inside.topLeft() - (window_.geometry().topLeft() - window_.pos()), inside.size());
+    }
     if (normal.isValid()) state.geometry = ScreenRect {normal.x(), normal.y(), normal.width(), normal.height()};
     state.maximized = window_.isMaximized();
     const QList<int> sizes = splitter_->sizes();
