@@ -7,6 +7,7 @@
 #include "fuzz/FuzzPictureReader.h"
 #include "fuzz/FuzzProfileFile.h"
 #include "fuzz/FuzzSmtpReply.h"
+#include "fuzz/FuzzWindowState.h"
 
 #include "TestSupport.h"
 
@@ -81,4 +82,9 @@ TEST(FuzzReplay, MimeTypesCorpusAndCrashes)
 TEST(FuzzReplay, ProfileFileCorpusAndCrashes)
 {
     EXPECT_GT(replay("profile_file", vextral::fuzz::exerciseProfileFile), 0u) << "the saved fuzz corpus is missing";
+}
+
+TEST(FuzzReplay, WindowStateCorpusAndCrashes)
+{
+    EXPECT_GT(replay("window_state", vextral::fuzz::exerciseWindowState), 0u) << "the saved fuzz corpus is missing";
 }

@@ -123,6 +123,21 @@ std::optional<std::string> ProfileFile::Snapshot::value(const std::string& secti
     return v;
 }
 
+std::vector<std::pair<std::string, std::string>> ProfileFile::Snapshot::entries(const std::string& section) const
+{
+    std::vector<std::pair<std::string, std::string>> found;
+    const auto range = findSection(lines_, section);
+    if (!range) return found;
+    for (std::size_t i = range->header + 1; i < range->end; ++i) {
+        const auto name = keyOf(lines_[i]);
+        if (!name) continue;
+        std::string v = trim(lines_[i].substr(lines_[i].find('=') + 1));
+        if (v.size() > kMaxValue) v.resize(kMaxValue);
+        found.emplace_back(*name, std::move(v));
+    }
+    return found;
+}
+
 std::string ProfileFile::Snapshot::readString(const std::string& section, const std::string& key,
                                               const std::string& def) const
 {

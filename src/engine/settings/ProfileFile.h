@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vextral::settings {
@@ -45,6 +46,10 @@ public:
         // default when missing or not a number.
         std::int32_t readInteger(const std::string& section, const std::string& key, std::int32_t def) const;
         bool readBool(const std::string& section, const std::string& key, bool def) const;
+        // Every key line of the section, in the file's order, as key and value
+        // (as value() gives them), each key as often as it occurs; empty when
+        // the section is missing. One pass, for a section of many keys.
+        std::vector<std::pair<std::string, std::string>> entries(const std::string& section) const;
 
     private:
         friend class ProfileFile;

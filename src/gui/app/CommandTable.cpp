@@ -162,6 +162,10 @@ std::vector<CommandRow> mainCommandRows(const CommandSet& c)
         item("menuStart", "&Start", "Ctrl+B", "Start extracting icons", start),
         item("menuStop", "S&top", "Esc", "Stop extracting icons", stop),
         separator(),
+        // Filled with the recent sources by the window (RecentMenu).
+        submenu("menuRecent", "&Recent"),
+        endSubmenu(),
+        separator(),
         item("menuExit", "E&xit", "", "Exit the program", exit),
 
         menu("&Icon"),
@@ -263,6 +267,7 @@ QMenu* buildCommands(QMainWindow& window, const std::vector<CommandRow>& rows)
             if (!menu) break; // a submenu belongs to a menu row above it
             outer = menu;
             menu = menu->addMenu(text(r.caption));
+            menu->setObjectName(text(r.name));
             menu->menuAction()->setObjectName(text(r.name));
             radios = nullptr;
             break;

@@ -8,6 +8,7 @@
 class QCheckBox;
 class QString;
 class QListWidget;
+class QString;
 class QWidget;
 
 namespace vextral {
@@ -72,6 +73,9 @@ public:
     virtual QCheckBox& scanFilesSwitch() = 0;
     virtual QListWidget& folderList() = 0;
     virtual QListWidget& fileList() = 0;
+    // A source the user has just added to a list (Add, a drop, Recent): it
+    // heads the Recent menu.
+    virtual void noteRecentSource(const QString& path) = 0;
 
     // Empties the icon list (the catalogue's items; images and records stay).
     virtual void cleanIconList() = 0;

@@ -4,6 +4,7 @@
 #include "gui/app/CommandTable.h"
 #include "gui/app/ProgressPage.h"
 #include "gui/app/StatusPanels.h"
+#include "gui/app/WindowMemory.h"
 #include "gui/iconlist/IconBrowser.h"
 #include "gui/iconlist/IconPictures.h"
 
@@ -114,11 +115,8 @@ MainWindow::MainWindow(Prompts& prompts, std::string programFolder, QWidget* par
     makeRun();
     buildCommands();
     statusPanels_ = new StatusPanels(statusBar());
-    statusPanels_->addTrailing(browser_->countsLabel());
-    statusPanels_->addTrailing(browser_->zoomControl());
-    connect(browser_, &IconBrowser::countsChanged, statusPanels_, &StatusPanels::refit);
-    // The status bar's panels and controls all fit.
-    resize(std::max(615, minimumSizeHint().width()), 436);
+    memory_ = std::make_unique<WindowMemory>(*this, *this);
+    memory_->restore();
     loadSettings();
 
     timVextral_ = new QTimer(this);
@@ -251,15 +249,20 @@ void MainWindow::buildIconList(QWidget* parent)
 
 // ---- Source lists ----
 
-void MainWindow::addDroppedNames(const QStringList& names)
+QStringList MainWindow::addDroppedNames(const QStringList& names)
 {
+    QStringList added;
     for (const QString& name : names) {
         if (name.size() >= kDropNameLimit || name.isEmpty()) continue;
         const QFileInfo info(name);
         const QString path = info.absoluteFilePath();
         addSourceEntry(info.isFile() ? *lstFile_ : *lstDirectory_, path);
+        added << path;
     }
+    return added;
 }
+
+void MainWindow::noteRecentSource(const QString& path) { memory_->noteRecent(path); }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* e)
 {
@@ -281,7 +284,7 @@ void MainWindow::dropEvent(QDropEvent* e)
     for (const QUrl& url : e->mimeData()->urls()) {
         if (url.isLocalFile()) names << url.toLocalFile();
     }
-    addDroppedNames(names);
+    for (const QString& path : addDroppedNames(names)) noteRecentSource(path);
     e->acceptProposedAction();
 }
 
@@ -339,7 +342,13 @@ void MainWindow::pump()
 void MainWindow::startFromArguments()
 {
     timVextral_->stop();
-    if (lstFile_->count() > 0 || lstDirectory_->count() > 0) harvestCommands_.startHarvest();
+    // Names given on the command line are harvested; without them the lists
+    // of the last session come back, to be harvested when the user says.
+    if (lstFile_->count() > 0 || lstDirectory_->count() > 0) {
+        harvestCommands_.startHarvest();
+    } else {
+        memory_->restoreSourceLists();
+    }
 }
 
 void MainWindow::showProgressPage() { page1_->setCurrentWidget(progressPage_); }
@@ -468,6 +477,7 @@ void MainWindow::closeEvent(QCloseEvent* e)
 {
     // A run still going ends at its next checkpoint.
     if (run_->active()) run_->stop();
+    memory_->save();
     e->accept();
 }
 

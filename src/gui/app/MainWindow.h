@@ -39,6 +39,7 @@ namespace vextral::gui {
 class IconBrowser;
 class ProgressPage;
 class StatusPanels;
+class WindowMemory;
 
 // The main window: the two source lists, the progress page, the icon list and
 // the status bar, and the view that its commands work through. The commands
@@ -56,8 +57,8 @@ public:
     ~MainWindow() override;
 
     // Adds names as a drop from a file manager does: existing files to the
-    // file list, everything else to the folder list.
-    void addDroppedNames(const QStringList& names);
+    // file list, everything else to the folder list. Returns the paths added.
+    QStringList addDroppedNames(const QStringList& names);
 
     // Replaces the harvest run by one that factory makes, now and whenever a
     // failed run is replaced. The default makes a HarvestRun.
@@ -87,6 +88,7 @@ public:
     QCheckBox& scanFilesSwitch() override { return *chbFile_; }
     QListWidget& folderList() override { return *lstDirectory_; }
     QListWidget& fileList() override { return *lstFile_; }
+    void noteRecentSource(const QString& path) override;
     void cleanIconList() override;
     void showIcons(IconLayout layout) override;
     IconLayout iconLayout() const override;
@@ -188,6 +190,7 @@ private:
     QToolButton* tbtDirectory_ = nullptr;
     QToolButton* tbtSearch_ = nullptr;
     QTimer* timVextral_ = nullptr;
+    std::unique_ptr<WindowMemory> memory_;
 };
 
 } // namespace vextral::gui

@@ -95,9 +95,6 @@ StatusPanels::StatusPanels(QStatusBar* bar) : QWidget(bar)
     setFitted(position_, kPositionWidth, QString());
     bar->addWidget(this, 1);
     bar_ = bar;
-    // What the bar adds around its row (margins, spacing), measured once: the
-    // bar's own size hint lags behind a row that has just grown.
-    barOverhead_ = bar_->sizeHint().width() - sizeHint().width();
     holdBarWidth();
 }
 
@@ -105,8 +102,7 @@ void StatusPanels::holdBarWidth()
 {
     // The bar, and so the window, is never narrower than the panels' least
     // widths: no panel lies over another.
-    layout()->invalidate();
-    bar_->setMinimumWidth(layout()->minimumSize().width() + barOverhead_);
+    bar_->setMinimumWidth(layout()->minimumSize().width() + bar_->sizeHint().width() - sizeHint().width());
 }
 
 void StatusPanels::setFitted(QLabel* panel, int designedWidth, const QString& text)
@@ -117,14 +113,6 @@ void StatusPanels::setFitted(QLabel* panel, int designedWidth, const QString& te
     if (width == panel->width() && width == panel->minimumWidth()) return;
     panel->setFixedWidth(width);
     if (bar_) holdBarWidth();
-}
-
-void StatusPanels::addTrailing(QWidget* control)
-{
-    control->setParent(this);
-    control->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
-    layout()->addWidget(control);
-    holdBarWidth();
 }
 
 void StatusPanels::showHint(const QString& hint) { hint_->setFullText(hint); }

@@ -23,17 +23,12 @@ public:
     void showIcon(const QString& fileName, int iconIndex, int position);
     // Empties the icon's panels (no icon is selected any more).
     void clearIcon();
-    // Puts a control at the end of the row (the icon counts, the zoom).
-    void addTrailing(QWidget* control);
-    // A trailing control changed its width: the bar holds the row's least width again.
-    void refit() { holdBarWidth(); }
 
 private:
     void setFitted(QLabel* panel, int designedWidth, const QString& text);
     void holdBarWidth();
 
     QStatusBar* bar_ = nullptr;
-    int barOverhead_ = 0;
     ElidingLabel* hint_ = nullptr;
     ElidingLabel* file_ = nullptr;
     QLabel* index_ = nullptr;

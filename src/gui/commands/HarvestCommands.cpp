@@ -1,6 +1,7 @@
 #include "gui/commands/HarvestCommands.h"
 
 #include "gui/app/MainView.h"
+#include "gui/common/Choosers.h"
 #include "gui/common/Prompts.h"
 #include "gui/iconlist/ListWidgetSource.h"
 #include "harvest/HarvestRun.h"
@@ -53,9 +54,11 @@ void HarvestCommands::stopHarvest() { view_.harvestRun().stop(); }
 
 void HarvestCommands::addFolder()
 {
-    const QString folder =
-        view_.prompts().browseFolder(view_.windowWidget(), QStringLiteral("Please select a directory to scan."));
-    if (!folder.isEmpty()) addSourceEntry(view_.folderList(), folder);
+    const QString folder = chooseFolder(view_.prompts(), settings::Chooser::AddFolder, view_.windowWidget(),
+                                        QStringLiteral("Please select a directory to scan."));
+    if (folder.isEmpty()) return;
+    addSourceEntry(view_.folderList(), folder);
+    view_.noteRecentSource(folder);
 }
 
 void HarvestCommands::deleteSelectedFolder() { deleteSelectedEntry(view_.folderList()); }
@@ -79,8 +82,11 @@ void HarvestCommands::addFile()
         {QStringLiteral("Jpg files(*.jpg)"), QStringLiteral("*.jpg")},
         {QStringLiteral("All files(*.*)"), QStringLiteral("*.*")},
     };
-    const QString file = view_.prompts().openFile(view_.windowWidget(), QStringLiteral("Open file"), filters);
-    if (!file.isEmpty()) addSourceEntry(view_.fileList(), file);
+    const QString file = chooseFile(view_.prompts(), settings::Chooser::AddFile, view_.windowWidget(),
+                                    QStringLiteral("Open file"), filters);
+    if (file.isEmpty()) return;
+    addSourceEntry(view_.fileList(), file);
+    view_.noteRecentSource(file);
 }
 
 void HarvestCommands::deleteSelectedFile() { deleteSelectedEntry(view_.fileList()); }

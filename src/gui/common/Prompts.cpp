@@ -10,6 +10,8 @@
 #include <QLineEdit>
 #include <QMessageBox>
 
+#include <utility>
+
 namespace vextral::gui {
 
 namespace {
@@ -75,8 +77,10 @@ QString caseFreePatterns(const QString& windowsPatterns)
     return out.join(QLatin1Char(' '));
 }
 
-QString QtPrompts::startFolder() const
+QString QtPrompts::startFolder()
 {
+    const QString told = std::exchange(nextFolder_, QString());
+    if (!told.isEmpty() && QFileInfo(told).isDir()) return told;
     return !lastFolder_.isEmpty() && QFileInfo(lastFolder_).isDir() ? lastFolder_ : QDir::homePath();
 }
 
@@ -124,6 +128,9 @@ SaveChoice QtPrompts::saveFile(QWidget* parent, const QString& title, const QStr
                                const QString& defaultSuffix, const QString& initialName)
 {
     QFileDialog dialog(parent, title);
+    // A name with a folder (the one saved last) opens in that folder.
+    const QString start = startFolder();
+    if (!initialName.contains(QLatin1Char('/'))) dialog.setDirectory(start);
     // Qt's own dialog on every desktop: a desktop's native one may ignore the
     // default suffix or not report filter changes.
     dialog.setOption(QFileDialog::DontUseNativeDialog);

@@ -1,11 +1,13 @@
 #pragma once
 
 #include "core/ProductInfo.h"
+#include "settings/WindowState.h"
 
 #include <QColor>
 #include <QString>
 #include <QStringList>
 
+#include <array>
 #include <optional>
 
 class QWidget;
@@ -60,12 +62,22 @@ public:
         (void)text;
         return std::nullopt;
     }
+
+    // The folder each of the program's choosers opens in: the one it used
+    // last (empty: none yet), kept between sessions by the main window. The
+    // functions of Choosers.h read and update it.
+    std::array<QString, settings::kChooserCount> chooserFolders;
+    // The next folder browser, open or save dialog opens in folder when it is
+    // one (empty: where it would anyway).
+    virtual void startNextIn(const QString& folder) { (void)folder; }
 };
 
 // The real dialogs. The folder browser and the open dialog start in the
-// folder used last in this session, and in the user's home folder before
-// that (never in the program's working folder). Message boxes wrap long
-// texts, file names included, to stay within the screen.
+// folder they are told to start in, else the one used last in this session,
+// and in the user's home folder before that (never in the program's working
+// folder); so does the save dialog, unless its initial name holds a folder.
+// Message boxes wrap long texts, file names included, to stay within the
+// screen.
 class QtPrompts final : public Prompts {
 public:
     QString browseFolder(QWidget* parent, const QString& title) override;
@@ -76,10 +88,13 @@ public:
     void information(QWidget* parent, const QString& text) override;
     void error(QWidget* parent, const QString& text) override;
     std::optional<QString> password(QWidget* parent, const QString& text) override;
+    void startNextIn(const QString& folder) override { nextFolder_ = folder; }
 
 private:
-    QString startFolder() const;
+    // Where the dialog opening now starts; the folder it was told of counts once.
+    QString startFolder();
 
+    QString nextFolder_;
     QString lastFolder_;
     QColor lastColour_ = Qt::black;
 };

@@ -1,5 +1,6 @@
 #include "gui/common/SavePicture.h"
 
+#include "gui/common/Choosers.h"
 #include "gui/common/Prompts.h"
 
 namespace vextral::gui {
@@ -13,7 +14,8 @@ SavePicture::SavePicture(Prompts& prompts) : prompts_(prompts)
 std::optional<SavePicture::Choice> SavePicture::ask(QWidget* parent, codecs::SaveDialogUser user)
 {
     const SaveChoice answer =
-        prompts_.saveFile(parent, QStringLiteral("Save file"), filters_, filterIndex_, defaultExtension_, lastName_);
+        chooseSaveFile(prompts_, settings::Chooser::SavePicture, parent, QStringLiteral("Save file"), filters_,
+                       filterIndex_, defaultExtension_, lastName_);
     if (answer.fileName.isEmpty()) return std::nullopt;
     lastName_ = answer.fileName;
     const auto target = codecs::saveFilterChoice(user, answer.filterIndex);

@@ -6,6 +6,7 @@
 #include "export/ConvertPreview.h"
 #include "export/IconFile.h"
 #include "gui/common/ButtonRow.h"
+#include "gui/common/Choosers.h"
 #include "gui/common/PictureImage.h"
 #include "gui/common/Prompts.h"
 #include "gui/common/SavePicture.h"
@@ -91,7 +92,8 @@ ConvertDialog::ConvertDialog(SavePicture& savePicture, const settings::Settings&
 
 void ConvertDialog::load()
 {
-    const QString file = prompts_.openFile(this, QStringLiteral("Open"), allImagesFilter());
+    const QString file =
+        chooseFile(prompts_, settings::Chooser::Convert, this, QStringLiteral("Open"), allImagesFilter());
     if (!file.isEmpty()) {
         // Every picture is read into a buffer of its own: what a GIF leaves
         // in the parameters (its depth and table) applies to its own saves

@@ -186,7 +186,7 @@ IconBrowser::IconBrowser(const IconCatalogue& catalogue, QWidget* parent)
     layout->addLayout(top);
     layout->addWidget(stack_, 1);
 
-    zoomControl_ = new QWidget;
+    zoomControl_ = new QWidget(this);
     zoomControl_->setObjectName(QStringLiteral("ZoomControl"));
     auto* zoomRow = new QHBoxLayout(zoomControl_);
     zoomRow->setContentsMargins(4, 0, 4, 0);
@@ -203,9 +203,16 @@ IconBrowser::IconBrowser(const IconCatalogue& catalogue, QWidget* parent)
     zoomLabel_->setMinimumWidth(zoomLabel_->fontMetrics().horizontalAdvance(QStringLiteral("256 px")) + 4);
     zoomRow->addWidget(slider_);
     zoomRow->addWidget(zoomLabel_);
-    counts_ = new QLabel;
+    counts_ = new QLabel(this);
     counts_->setObjectName(QStringLiteral("lblCounts"));
-    counts_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    counts_->setContentsMargins(6, 0, 2, 0);
+
+    // The list's own status row: the counts, then the zoom.
+    auto* bottom = new QHBoxLayout;
+    bottom->setContentsMargins(0, 1, 0, 1);
+    bottom->addWidget(counts_, 1);
+    bottom->addWidget(zoomControl_);
+    layout->addLayout(bottom);
 
     filterTimer_ = new QTimer(this);
     filterTimer_->setSingleShot(true);
@@ -287,8 +294,6 @@ void IconBrowser::updateCounts()
     if (selected > 1) text += QStringLiteral(", %1 selected").arg(selected);
     counts_->setAccessibleName(text);
     counts_->setText(text);
-    counts_->setFixedWidth(counts_->sizeHint().width());
-    emit countsChanged();
 }
 
 // The first icon in view: the item nearest the viewport's top left corner.

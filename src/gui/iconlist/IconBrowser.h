@@ -28,8 +28,8 @@ class IconPictures;
 // The icon list as the user browses it: a filter field and an order above
 // it, then the icons in one of three views (large icons, a list with the
 // source files' names, details in columns) that share one model and one
-// selection, drawn at a side the user zooms to. The zoom control and the
-// counts go in the window's status bar.
+// selection, drawn at a side the user zooms to. Under the icons, the list's
+// own status row counts the icons shown and selected and holds the zoom.
 class IconBrowser final : public QWidget {
     Q_OBJECT
 public:
@@ -42,7 +42,7 @@ public:
     QTreeView* detailsView() const { return details_; }
     QAbstractItemView* currentView() const;
     QItemSelectionModel* selectionModel() const;
-    // The zoom slider with its label, and the counts, for the status bar.
+    // The zoom slider with its label, and the counts of icons shown and selected.
     QWidget* zoomControl() const { return zoomControl_; }
     QLabel* countsLabel() const { return counts_; }
 
@@ -71,8 +71,6 @@ signals:
     void zoomChanged(int side);
     // The selection changed; position is an icon whose state changed, to show.
     void iconShown(int position);
-    // The counts' text changed, and with it the room it takes.
-    void countsChanged();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* e) override;

@@ -3,6 +3,7 @@
 #include "core/Error.h"
 #include "core/Text.h"
 #include "gui/common/ButtonRow.h"
+#include "gui/common/Choosers.h"
 #include "gui/common/Prompts.h"
 #include "gui/common/TitleWidth.h"
 #include "gui/options/OptionsDialog.h"
@@ -197,7 +198,7 @@ void FriendDialog::showTotal()
 void FriendDialog::addAttachment()
 {
     // Any file may be attached: the open dialog has no type filter.
-    const QString file = prompts_.openFile(this, QStringLiteral("Open"), {});
+    const QString file = chooseFile(prompts_, settings::Chooser::Attach, this, QStringLiteral("Open"), {});
     if (!file.isEmpty()) lstWallpaper_->addItem(file);
     showTotal();
 }

@@ -4,6 +4,7 @@
 #include "core/Text.h"
 #include "gui/app/ToolbarPictures.h"
 #include "gui/common/ButtonRow.h"
+#include "gui/common/Choosers.h"
 #include "gui/common/FieldFocus.h"
 #include "gui/common/Prompts.h"
 #include "gui/common/TitleWidth.h"
@@ -433,7 +434,7 @@ void OptionsDialog::browseEditor()
         {QStringLiteral("exe files(*.exe)"), QStringLiteral("*.exe")},
         {QStringLiteral("All files(*.*)"), QStringLiteral("*.*")},
     };
-    const QString path = prompts_.openFile(this, QStringLiteral("Open file"), filters);
+    const QString path = chooseFile(prompts_, settings::Chooser::Editor, this, QStringLiteral("Open file"), filters);
     if (!path.isEmpty()) editDirectory_->setText(path);
 }
 

@@ -6,6 +6,7 @@
 #include "desktop/PrintLayout.h"
 #include "export/BestImage.h"
 #include "gui/common/ButtonRow.h"
+#include "gui/common/Choosers.h"
 #include "gui/common/FieldFocus.h"
 #include "gui/common/FormGroups.h"
 #include "gui/common/Gauge.h"
@@ -199,8 +200,8 @@ bool PrintDialog::choosePdfWhenNoPrinter()
     if (!p.outputFileName().isEmpty()) return true;
     if (p.outputFormat() == QPrinter::NativeFormat && !p.printerName().isEmpty()) return true;
     const SaveChoice choice =
-        prompts_.saveFile(this, QStringLiteral("Print to PDF file"), {QStringLiteral("PDF files (*.pdf)")}, 1,
-                          QStringLiteral("pdf"), QString());
+        chooseSaveFile(prompts_, settings::Chooser::PrintPdf, this, QStringLiteral("Print to PDF file"),
+                       {QStringLiteral("PDF files (*.pdf)")}, 1, QStringLiteral("pdf"), QString());
     if (choice.fileName.isEmpty()) return false;
     p.setOutputFormat(QPrinter::PdfFormat);
     p.setOutputFileName(choice.fileName);

@@ -3,6 +3,7 @@
 #include "core/Error.h"
 #include "export/SaveAll.h"
 #include "gui/common/ButtonRow.h"
+#include "gui/common/Choosers.h"
 #include "gui/common/FieldFocus.h"
 #include "gui/common/FormGroups.h"
 #include "gui/common/Gauge.h"
@@ -13,6 +14,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -77,6 +79,12 @@ SaveAllDialog::SaveAllDialog(const IconCatalogue& catalogue, int jpegQuality, Pr
     dirSaveAll_->setMinimumSize(230, 300);
     layout->addWidget(label1, 0, 0);
     layout->addWidget(dirSaveAll_, 1, 0, 5, 1);
+    // The folder saved into last is selected, in view.
+    const QString last = rememberedFolder(prompts_, settings::Chooser::SaveAll);
+    if (QTreeWidgetItem* node = QFileInfo(last).isDir() ? dirSaveAll_->nodeFor(last) : nullptr) {
+        dirSaveAll_->setCurrentItem(node);
+        dirSaveAll_->scrollToItem(node);
+    }
 
     auto* types = new QGroupBox(QStringLiteral("File Type"), this);
     types->setObjectName(QStringLiteral("rgpImage"));
@@ -194,6 +202,7 @@ void SaveAllDialog::accept()
         prompts_.information(this, QStringLiteral("No icon."));
         return;
     }
+    rememberFolder(prompts_, settings::Chooser::SaveAll, folder);
     if (radioNumber_->isChecked() && editImage_->text().isEmpty()) editImage_->setText(QStringLiteral("Icon"));
     exporting::SaveAllJob job;
     job.format = codecs::saveAllTypes()[static_cast<std::size_t>(rgpImage_->checkedId())].format;

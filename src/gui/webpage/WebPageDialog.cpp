@@ -3,6 +3,7 @@
 #include "core/Error.h"
 #include "export/WebPage.h"
 #include "gui/common/ButtonRow.h"
+#include "gui/common/Choosers.h"
 #include "gui/common/FieldFocus.h"
 #include "gui/common/FormGroups.h"
 #include "gui/common/Gauge.h"
@@ -158,7 +159,7 @@ void WebPageDialog::setIconPositions(IconPositions positions)
 void WebPageDialog::browseFolder()
 {
     // A cancelled browser leaves the folder typed as it was.
-    const QString folder = prompts_.browseFolder(this, QString::fromLatin1(kBrowseTitle));
+    const QString folder = chooseFolder(prompts_, settings::Chooser::WebPage, this, QString::fromLatin1(kBrowseTitle));
     if (!folder.isEmpty()) editFile_->setText(folder);
 }
 
@@ -252,6 +253,8 @@ void WebPageDialog::createPage()
     // The pictures written stay; no page is written after a failure.
     if (failure) prompts_.error(this, *failure);
     if (!failedField.isEmpty()) focusField(fieldLabelled(*this, failedField));
+    // The folder written into, typed or browsed, is where the browser opens next.
+    if (!failure) rememberFolder(prompts_, settings::Chooser::WebPage, editFile_->text());
 }
 
 } // namespace vextral::gui

@@ -68,16 +68,9 @@ TEST(StatusPanels, StatusPanelsLieSideBySideAndFollowTheWindow)
                     << "panel " << i << " does not follow the one before at window width " << w.width();
             }
         }
-        // The row, the counts and zoom after the panels, fills the bar, however
-        // wide the window: the hint and the file name take what is left.
-        auto* zoom = control<QWidget>(&w, "ZoomControl");
-        const QRect zoomRect(zoom->mapTo(bar, QPoint(0, 0)), zoom->size());
-        const QRect counts(control<QWidget>(&w, "lblCounts")->mapTo(bar, QPoint(0, 0)),
-                           control<QWidget>(&w, "lblCounts")->size());
-        EXPECT_EQ(counts.left(), panels[3].right() + 1);
-        EXPECT_GE(zoomRect.left(), counts.right() + 1);
-        EXPECT_GE(zoomRect.right(), bar->width() - 16) << "at window width " << w.width();
-        EXPECT_LE(zoomRect.right(), bar->width() - 1) << "at window width " << w.width();
+        // The row fills the bar, however wide the window: the hint and the
+        // file name take what is left.
+        EXPECT_GE(panels[3].right(), bar->width() - 16) << "at window width " << w.width();
         if (size.width() == 1900) {
             EXPECT_GT(panels[1].width(), fileWidth);
         }

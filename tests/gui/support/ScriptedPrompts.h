@@ -24,6 +24,7 @@ public:
     int colourPrompts = 0;
     QList<std::optional<QString>> passwordAnswers; // nothing: cancelled
     QStringList passwordTexts;
+    QStringList startFolders; // the folder each chooser was told to open in (empty: none)
 
     QString browseFolder(QWidget*, const QString&) override
     {
@@ -50,6 +51,7 @@ public:
     }
     void information(QWidget*, const QString& text) override { informations << text; }
     void error(QWidget*, const QString& text) override { errors << text; }
+    void startNextIn(const QString& folder) override { startFolders << folder; }
     std::optional<QString> password(QWidget*, const QString& text) override
     {
         passwordTexts << text;
