@@ -24,7 +24,10 @@ public:
 
     void run(const std::vector<std::string>& paths, const settings::Settings& settings);
 
-    IconCatalogue catalogue;
+    // The commands read the pictures once, right after the run, while the
+    // files are as they were: they are read from the files again rather
+    // than kept, so a whole system's icons take a few hundred bytes each.
+    IconCatalogue catalogue {IconCatalogue::Pictures::ReadAgain};
     int unreadable = 0;
     int files = 0;          // files named
     int folders = 0;        // folders named
