@@ -4,11 +4,16 @@
 #include "codecs/Picture.h"
 #include "codecs/Writers.h"
 #include "core/Error.h"
+#include "core/FileName.h"
 #include "core/OutputFolder.h"
+#include "core/OutputNames.h"
 #include "core/Percent.h"
 #include "core/ReplacingFile.h"
 #include "core/Text.h"
 #include "export/BestImage.h"
+
+#include <algorithm>
+#include <set>
 
 namespace vextral::exporting {
 
@@ -18,9 +23,18 @@ constexpr const char* kEol = "\r\n";
 // The page is UTF-8; the mark lets a browser know it without a meta tag.
 constexpr const char* kByteOrderMark = "\xEF\xBB\xBF";
 
-std::string cellSourceEnd(codecs::OutputFormat format)
+// A picture's file name as the page's src: blanks (of a renamed "3 (2).bmp") as %20.
+std::string cellSource(const std::string& name)
 {
-    return std::string(".") + codecs::outputFormat(format).extension + "\" height=";
+    std::string out;
+    for (const char c : name) {
+        if (c == ' ') {
+            out += "%20";
+        } else {
+            out += c;
+        }
+    }
+    return markupEscaped(out);
 }
 
 void writePage(const std::string& path, const std::vector<std::string>& lines)
@@ -87,6 +101,12 @@ WebPageOutcome writeWebPage(const IconCatalogue& catalogue, WebPageJob& job)
     if (const std::string problem = prepareOutputFolder(job.folder); !problem.empty())
         throw Error("Cannot use folder " + job.folder + ": " + problem);
 
+    OutputNames names;
+    std::set<std::string> sources;
+    for (int k = 0; k < std::min(catalogue.itemCount(), catalogue.recordCount()); ++k) {
+        if (sources.insert(catalogue.record(k).sourceFile).second) names.addInput(catalogue.record(k).sourceFile);
+    }
+
     codecs::ImageBuffer buffer;
     buffer.setBackground(job.background);
     buffer.params().jpegQuality = job.jpegQuality;
@@ -131,9 +151,12 @@ WebPageOutcome writeWebPage(const IconCatalogue& catalogue, WebPageJob& job)
             } else {
                 buffer.resample(width, height);
             }
-            codecs::writeToFile(row.writer, buffer, folder + std::to_string(n) + "." + row.extension);
+            // A harvested file of the folder that bears the picture's name keeps
+            // it: the picture is written as "n (2).ext" and the cell says so.
+            const std::string picture = names.claim(folder + std::to_string(n) + "." + row.extension).path;
+            codecs::writeToFile(row.writer, buffer, picture);
             ++job.written;
-            job.lines.push_back("<th><img src=\"" + std::to_string(n) + cellSourceEnd(format) +
+            job.lines.push_back("<th><img src=\"" + cellSource(fileNamePart(picture)) + "\" height=" +
                                 markupEscaped(heightText) + " width=" + markupEscaped(widthText) + "></th>");
             if (job.pump) job.pump();
             if (job.cancelled && job.cancelled()) return WebPageOutcome::Cancelled;

@@ -477,3 +477,31 @@ TEST(WebPage, SizeAndColumnsAreReadAsTheRunGoes)
                                                 cell(3, "bmp", "32", "20"), cell(4, "bmp", "32", "20"),
                                                 cell(5, "bmp", "32", "20"), "</table>", "</body>", "</html>"}));
 }
+
+TEST(WebPage, AHarvestedFileInTheFolderIsNeverWrittenOver)
+{
+    // A bitmap harvested from the very folder the gallery goes to, named as
+    // the gallery's second picture would be.
+    TempDir out;
+    const fs::path input = out.path() / "2.bmp";
+    fs::copy_file(fixture("small8.bmp"), input);
+    const std::string before = slurp(input);
+    IconCatalogue c;
+    const auto bitmap = platform::IconSource::open(input.string());
+    ASSERT_EQ(bitmap.count(), 1);
+    const auto library = platform::IconSource::open(fixture("library.icl").string());
+    c.add(*library.icon(0), 0, fixture("library.icl").string());
+    c.add(*bitmap.icon(0), 0, input.string());
+    c.add(*library.icon(1), 1, fixture("library.icl").string());
+
+    WebPageJob job = jobFor(out);
+    job.typeIndex = 0; // Bmp
+    ASSERT_EQ(writeWebPage(c, job), WebPageOutcome::Finished);
+    EXPECT_EQ(slurp(input), before);
+    EXPECT_TRUE(fs::exists(out.path() / "2 (2).bmp"));
+    const std::vector<std::string> lines = pageLines(out.path());
+    EXPECT_NE(std::find(lines.begin(), lines.end(), cell(1, "bmp")), lines.end());
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "<th><img src=\"2%20(2).bmp\" height=32 width=32></th>"),
+              lines.end());
+    EXPECT_NE(std::find(lines.begin(), lines.end(), cell(3, "bmp")), lines.end());
+}
