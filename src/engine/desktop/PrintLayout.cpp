@@ -66,7 +66,7 @@ PlacedIcon SheetLayout::next()
 
 std::vector<PlacedIcon> layOutSheet(PrintRange range, const SheetValues& values)
 {
-    SheetLayout layout(range, values);
+    SheetLayout layout(std::move(range), values);
     std::vector<PlacedIcon> placed;
     placed.reserve(static_cast<std::size_t>(layout.total()));
     while (!layout.done()) placed.push_back(layout.next());

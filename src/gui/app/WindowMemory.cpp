@@ -31,6 +31,7 @@ QString toQt(const std::string& path) { return QFile::decodeName(path.c_str()); 
 std::vector<std::string> entriesOf(const QListWidget& list)
 {
     std::vector<std::string> entries;
+    entries.reserve(static_cast<std::size_t>(list.count()));
     for (int i = 0; i < list.count(); ++i) entries.push_back(toStd(list.item(i)->text()));
     return entries;
 }
