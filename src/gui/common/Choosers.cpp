@@ -27,7 +27,7 @@ void rememberFolder(Prompts& prompts, settings::Chooser chooser, const QString& 
 QString chooseFolder(Prompts& prompts, settings::Chooser chooser, QWidget* parent, const QString& title)
 {
     prompts.startNextIn(folderOf(prompts, chooser));
-    const QString folder = prompts.browseFolder(parent, title);
+    QString folder = prompts.browseFolder(parent, title);
     rememberFolder(prompts, chooser, folder);
     return folder;
 }
@@ -36,7 +36,7 @@ QString chooseFile(Prompts& prompts, settings::Chooser chooser, QWidget* parent,
                    const QList<FileFilter>& filters)
 {
     prompts.startNextIn(folderOf(prompts, chooser));
-    const QString file = prompts.openFile(parent, title, filters);
+    QString file = prompts.openFile(parent, title, filters);
     if (!file.isEmpty()) rememberFolder(prompts, chooser, QFileInfo(file).absolutePath());
     return file;
 }

@@ -79,7 +79,7 @@ QString caseFreePatterns(const QString& windowsPatterns)
 
 QString QtPrompts::startFolder()
 {
-    const QString told = std::exchange(nextFolder_, QString());
+    QString told = std::exchange(nextFolder_, QString());
     if (!told.isEmpty() && QFileInfo(told).isDir()) return told;
     return !lastFolder_.isEmpty() && QFileInfo(lastFolder_).isDir() ? lastFolder_ : QDir::homePath();
 }
