@@ -78,6 +78,7 @@ bench: build
 	bench/compare_wrestool.sh $(BUILD)
 	$(BUILD)/bin/bench_gui_harvest
 	$(BUILD)/bin/bench_gui_harvest --folder /usr
+	$(BUILD)/bin/bench_icon_browser
 	$(BUILD)/bin/bench_print
 	$(BUILD)/bin/bench_web
 	$(BUILD)/bin/bench_base64
