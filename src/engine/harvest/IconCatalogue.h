@@ -46,9 +46,10 @@ std::vector<IconImageSummary> imageSummaries(const platform::IconSource& source,
 // them, addressed by nothing, until release() drops everything.
 //
 // A hundred thousand icons must fit in little memory, so the pictures are
-// kept compressed (about 1 KB an icon, in large blocks that go back to the
-// system when released), or, for a caller that reads them rarely, not kept at
-// all: image() then reads the icon from its file again.
+// kept compressed (about 1.5 KB an icon with its record and summaries, in
+// large blocks that go back to the system when released), or, for a caller
+// that reads them rarely, not kept at all: image() then reads the icon from
+// its file again.
 class IconCatalogue {
 public:
     enum class Pictures { Kept, ReadAgain };
