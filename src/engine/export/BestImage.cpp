@@ -126,8 +126,7 @@ std::optional<codecs::IconPicture> renderBestImage(const std::string& path, int 
     return drawBest(sourceFor(last, path), index, width, height);
 }
 
-std::optional<codecs::IconPicture> renderBestImage(const platform::IconSource& source, int index, int width,
-                                                   int height)
+std::optional<codecs::IconPicture> renderBestImage(const platform::IconSource& source, int index, int width, int height)
 {
     if (width < 1 || height < 1 || width > codecs::kMaxPictureSide || height > codecs::kMaxPictureSide) {
         return std::nullopt;

@@ -22,7 +22,10 @@ namespace {
 // 1 MB: few allocations for a hundred thousand icons, little waste for a
 // handful.
 constexpr std::size_t kBlockBytes = std::size_t {1} << 20;
-std::size_t blockBytes(std::size_t block) { return std::min(kBlockBytes, (std::size_t {64} << 10) << std::min<std::size_t>(block, 4)); }
+std::size_t blockBytes(std::size_t block)
+{
+    return std::min(kBlockBytes, (std::size_t {64} << 10) << std::min<std::size_t>(block, 4));
+}
 
 // A picture laid out for deflate: the alpha, red, green and blue planes, then
 // the mask one bit a pixel. Neighbouring bytes of one plane are alike, which
@@ -212,8 +215,7 @@ void IconCatalogue::release()
 
 std::size_t IconCatalogue::memoryBytes() const
 {
-    std::size_t bytes = slots_.capacity() * sizeof(Slot) +
-                        records_.capacity() * sizeof(IconRecord);
+    std::size_t bytes = slots_.capacity() * sizeof(Slot) + records_.capacity() * sizeof(IconRecord);
     for (std::size_t b = 0; b < blocks_.size(); ++b) bytes += blockBytes(b);
     for (const IconRecord& r : records_) {
         if (r.sourceFile.capacity() > 15) bytes += r.sourceFile.capacity() + 1;
