@@ -4,8 +4,6 @@
 #include "export/BestImage.h"
 #include "platform/IconExtractor.h"
 
-#include <QMetaObject>
-
 #include <algorithm>
 #include <cmath>
 #include <list>
@@ -50,9 +48,11 @@ QImage pictureImage(int width, int height, const std::uint32_t* colour, const st
     return image;
 }
 
-IconPictures::IconPictures(const IconCatalogue& catalogue, QObject* parent)
-    : QObject(parent), catalogue_(catalogue), thread_([this] { decodeLoop(); })
-{}
+IconPictures::IconPictures(const IconCatalogue& catalogue, QObject* parent) : QObject(parent), catalogue_(catalogue)
+{
+    connect(this, &IconPictures::decoded, this, &IconPictures::deliver, Qt::QueuedConnection);
+    thread_ = std::thread([this] { decodeLoop(); });
+}
 
 IconPictures::~IconPictures()
 {
@@ -121,7 +121,7 @@ QPixmap IconPictures::picture(int position, int side, qreal scale)
     }
     auto* entry = new Entry {QPixmap::fromImage(image), exact};
     entry->pixmap.setDevicePixelRatio(static_cast<qreal>(pixels) / side);
-    const QPixmap result = entry->pixmap;
+    QPixmap result = entry->pixmap;
     cache_.insert(key, entry, std::max(1, pixels * pixels * 4));
     return result;
 }
@@ -183,11 +183,8 @@ void IconPictures::decodeLoop()
             image = pictureImage(drawn->width, drawn->height, drawn->colour.data(), drawn->mask.data(), drawn->hasAlpha,
                                  QColor::fromRgb(background));
         }
-        QMetaObject::invokeMethod(
-            this,
-            [this, key = request.key, position = request.position, generation = request.generation,
-             image = std::move(image)] { deliver(key, position, generation, image); },
-            Qt::QueuedConnection);
+        // Queued to the window's thread, which owns the cache.
+        emit decoded(request.key, request.position, request.generation, image);
     }
 }
 

@@ -46,6 +46,8 @@ public:
 signals:
     // A decoded picture of the icon is ready: the list paints it again.
     void pictureReady(int position);
+    // From the decoding thread: a picture made (null when none could be).
+    void decoded(quint64 key, int position, int generation, const QImage& image);
 
 private:
     struct Request {
