@@ -9,11 +9,20 @@
 #include <QColor>
 #include <QStringList>
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace vextral::bench {
+
+// The file the harvest benchmarks read by default: Wine's shell32.dll, a
+// system library with many icons, or fallback where Wine is not installed.
+inline std::string iconLibrary(const std::string& fallback)
+{
+    const char* shell32 = "/usr/lib/x86_64-linux-gnu/wine/x86_64-windows/shell32.dll";
+    return std::filesystem::exists(shell32) ? shell32 : fallback;
+}
 
 struct NoView : HarvestView {
     void setStatus(const std::string&) override {}

@@ -126,10 +126,7 @@ int main(int argc, char** argv)
     const double rssStart = residentMegabytes();
     QApplication app(argc, argv);
     std::string file = argc > 1 ? argv[1] : "";
-    if (file.empty()) {
-        const char* shell32 = "/usr/lib/x86_64-linux-gnu/wine/x86_64-windows/shell32.dll";
-        file = std::filesystem::exists(shell32) ? shell32 : VEXTRAL_SOURCE_DIR "/tests/fixtures/icons64.dll";
-    }
+    if (file.empty()) file = vextral::bench::iconLibrary(VEXTRAL_SOURCE_DIR "/tests/fixtures/icons64.dll");
     const int perFile = vextral::platform::extractIconCount(file);
     if (perFile <= 0) {
         std::fprintf(stderr, "%s carries no icons\n", file.c_str());

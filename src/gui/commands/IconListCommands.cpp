@@ -17,24 +17,8 @@ void IconListCommands::showList() { view_.showIcons(IconLayout::List); }
 void IconListCommands::showDetails() { view_.showIcons(IconLayout::Details); }
 void IconListCommands::filterIcons() { view_.focusIconFilter(); }
 
-void IconListCommands::zoomIn()
-{
-    for (const int side : kZoomSides) {
-        if (side > view_.iconZoom()) {
-            view_.setIconZoom(side);
-            return;
-        }
-    }
-}
-
-void IconListCommands::zoomOut()
-{
-    int smaller = kZoomSides[0];
-    for (const int side : kZoomSides) {
-        if (side < view_.iconZoom()) smaller = side;
-    }
-    view_.setIconZoom(smaller);
-}
+void IconListCommands::zoomIn() { view_.setIconZoom(zoomSideAfter(view_.iconZoom(), 1)); }
+void IconListCommands::zoomOut() { view_.setIconZoom(zoomSideAfter(view_.iconZoom(), -1)); }
 
 void IconListCommands::toggleHideDuplicates() { toggleIconSetting("Unique", view_.settings().unique); }
 

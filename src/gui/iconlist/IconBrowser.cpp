@@ -41,12 +41,6 @@ constexpr int kFilterMilliseconds = 150;
 constexpr int kRepaintMilliseconds = 30;
 constexpr int kWheelStep = 120;
 
-int zoomStep(int side)
-{
-    const auto* at = std::find(std::begin(kZoomSides), std::end(kZoomSides), side);
-    return at == std::end(kZoomSides) ? 2 : static_cast<int>(at - std::begin(kZoomSides));
-}
-
 // The rows with any of their cells selected, each once, ascending: the list
 // view selects a row's first cell, the details view the whole row.
 std::vector<int> selectedRowsOf(const QItemSelectionModel& selection)
@@ -248,7 +242,7 @@ IconBrowser::IconBrowser(const IconCatalogue& catalogue, QWidget* parent)
             });
 
     setIconLayout(IconLayout::LargeIcon);
-    slider_->setValue(zoomStep(zoom_));
+    slider_->setValue(nearestZoomStep(zoom_));
     applyZoom();
     updateCounts();
 }
@@ -327,10 +321,7 @@ void IconBrowser::setIconLayout(IconLayout layout)
 
 void IconBrowser::setZoom(int side)
 {
-    int nearest = kZoomSides[0];
-    for (const int z : kZoomSides) {
-        if (std::abs(z - side) < std::abs(nearest - side)) nearest = z;
-    }
+    const int nearest = kZoomSides[nearestZoomStep(side)];
     if (nearest == zoom_) return;
     const QModelIndex current = currentView()->currentIndex();
     const QModelIndex first = firstVisibleIcon();
@@ -344,11 +335,8 @@ void IconBrowser::setZoom(int side)
     emit zoomChanged(zoom_);
 }
 
-void IconBrowser::zoomIn()
-{
-    setZoom(kZoomSides[std::min(zoomStep(zoom_) + 1, static_cast<int>(std::size(kZoomSides)) - 1)]);
-}
-void IconBrowser::zoomOut() { setZoom(kZoomSides[std::max(zoomStep(zoom_) - 1, 0)]); }
+void IconBrowser::zoomIn() { setZoom(zoomSideAfter(zoom_, 1)); }
+void IconBrowser::zoomOut() { setZoom(zoomSideAfter(zoom_, -1)); }
 
 void IconBrowser::applyZoom()
 {
@@ -376,7 +364,7 @@ void IconBrowser::applyZoom()
     details_->doItemsLayout();
     {
         const QSignalBlocker block(slider_);
-        slider_->setValue(zoomStep(zoom_));
+        slider_->setValue(nearestZoomStep(zoom_));
     }
     zoomLabel_->setText(QStringLiteral("%1 px").arg(zoom_));
     currentView()->viewport()->update();
