@@ -41,11 +41,24 @@ struct Picture {
     int height = 0;
     int bits = 24;
     std::vector<std::uint8_t> pixels;
+    // The picture with its transparency, when it has one worth keeping: width
+    // x height straight (not premultiplied) 0xAARRGGBB pixels, row-major, top
+    // row first. pixels stay the picture as drawn over the background, which
+    // is what every format without alpha writes; the formats that hold alpha
+    // (PNG, TGA, TIFF, ICO, CUR) write these instead. Empty for an opaque
+    // picture; anything that changes pixels without keeping these in step
+    // clears them (see keepsTransparency()).
+    std::vector<std::uint32_t> argb;
 
     // A black (all-zero) picture; a side of 0 or less makes it empty, and a
     // side above kMaxPictureSide raises the size error.
     static Picture make(int width, int height, int bits = 24);
     bool empty() const { return width <= 0 || height <= 0; }
+    // Whether argb holds the transparent picture for these sides.
+    bool keepsTransparency() const
+    {
+        return !empty() && argb.size() == static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    }
     std::size_t stride() const
     {
         return bits == 1 ? (static_cast<std::size_t>(width) + 7) / 8 : static_cast<std::size_t>(width) * 3;
