@@ -30,13 +30,15 @@ const char* const kHarvestUsage = "Usage: vextral-cli harvest [options] PATH...\
                                   "\n"
                                   "  --settings FILE        read this settings file instead of Option.ini\n"
                                   "  --types LIST           file types to search for, comma-separated from\n"
-                                  "                         exe,dll,cpl,scr,icl,ocx,ico,nil,bmp,cur,ani\n"
-                                  "                         (letter case ignored); \"all\" stands for the nine\n"
-                                  "                         types of the desktop program, exe to bmp\n"
+                                  "                         exe,dll,cpl,scr,icl,ocx,ico,nil,bmp,res,icns,cur,ani\n"
+                                  "                         (letter case ignored); \"all\" stands for the\n"
+                                  "                         types of the desktop program, exe to icns\n"
                                   "  --no-subfolders        search only the named folders themselves\n"
                                   "  --recycle              also harvest files in recycle bins\n"
                                   "  --unique               hide duplicates: keep the first of icons that are\n"
                                   "                         identical byte for byte (also Icon/Unique=1)\n"
+                                  "  --cursors              also harvest the cursors of programs, libraries and\n"
+                                  "                         resource files (also Icon/Cursors=1)\n"
                                   "  --icon-limit N         stop extracting from the files found in folders once\n"
                                   "                         N icons are harvested; the icons of files named on\n"
                                   "                         the command line count too, but those files are\n"
@@ -48,7 +50,13 @@ const char* const kHarvestUsage = "Usage: vextral-cli harvest [options] PATH...\
                                   "                         took, or one that is a harvested file's, becomes\n"
                                   "                         \"name (2).ext\", \"name (3).ext\", ...\n"
                                   "  --type TYPE            standard-icon (default), bmp, jpg, gif, ico, cur,\n"
-                                  "                         pcx, wmf, png or tga (letter case ignored)\n"
+                                  "                         pcx, wmf, png, tga or each-image (every image of\n"
+                                  "                         each icon at its own size, as PNG with alpha:\n"
+                                  "                         <file>_<index>_<W>x<H>x<bits>.png; letter case\n"
+                                  "                         ignored)\n"
+                                  "  --transparent          png, tga, ico and cur pictures keep each icon's\n"
+                                  "                         transparency instead of being drawn over white\n"
+                                  "                         (also Icon/Transparent=1)\n"
                                   "  --size WxH             picture size for every type but standard-icon\n"
                                   "                         (32x32; at most 16384 a side)\n"
                                   "  --classic              stretch each icon's 32 x 32 picture to the size\n"
@@ -70,7 +78,7 @@ namespace {
 
 constexpr const char* kCommand = "vextral-cli harvest";
 
-// The file types of --types: the nine of the settings ("all" of them), and
+// The file types of --types: those of the settings ("all" of them), and
 // the command line's own cur and ani, which the folder search takes as
 // further patterns.
 struct TypeChoice {
@@ -151,7 +159,7 @@ struct Options final : CommandOptions {
     PictureSize size;
     bool classic = false;
     std::optional<TypeChoice> types;
-    bool noSubfolders = false, recycle = false, unique = false;
+    bool noSubfolders = false, recycle = false, unique = false, cursors = false, transparent = false;
     std::optional<int> iconLimit, fileLimit;
 
     bool option(Arguments& a) override
@@ -168,6 +176,12 @@ struct Options final : CommandOptions {
         } else if (name == "--unique") {
             a.noValue();
             unique = true;
+        } else if (name == "--cursors") {
+            a.noValue();
+            cursors = true;
+        } else if (name == "--transparent") {
+            a.noValue();
+            transparent = true;
         } else if (name == "--icon-limit") {
             iconLimit = a.intValue(0, INT_MAX);
         } else if (name == "--file-limit") {
@@ -206,6 +220,8 @@ void applyOptions(settings::Settings& s, const Options& o)
     if (o.noSubfolders) s.subFolder = false;
     if (o.recycle) s.recycle = true;
     if (o.unique) s.unique = true;
+    if (o.cursors) s.cursors = true;
+    if (o.transparent) s.transparent = true;
     if (o.iconLimit) {
         s.icon = false;
         s.iconNumber = *o.iconLimit;
@@ -219,10 +235,12 @@ void applyOptions(settings::Settings& s, const Options& o)
 
 // Saves every icon; prints what was written (also after a failure partway),
 // then the failure. Returns false when it failed.
-bool saveIcons(const IconCatalogue& catalogue, const std::string& dir, Options& o, int jpegQuality, ProgressLine& view,
-               std::ostream& out, std::ostream& err)
+bool saveIcons(const IconCatalogue& catalogue, const std::string& dir, Options& o, const settings::Settings& settings,
+               ProgressLine& view, std::ostream& out, std::ostream& err)
 {
     exporting::SaveAllJob& job = o.job;
+    const int jpegQuality = settings.jpegQuality;
+    job.transparent = settings.transparent;
     job.widthText = [width = std::to_string(o.size.width)] { return width; };
     job.heightText = [height = std::to_string(o.size.height)] { return height; };
     job.jpegQuality = jpegQuality;
@@ -237,7 +255,9 @@ bool saveIcons(const IconCatalogue& catalogue, const std::string& dir, Options& 
     view.clear();
     out << "Wrote " << counted(job.written, "file") << " to " << dir
         << renamedText(job.renamed, "because an earlier icon had the same name")
-        << renamedText(job.renamedForInputs, "so as not to overwrite a harvested file") << "\n";
+        << renamedText(job.renamedForInputs, "so as not to overwrite a harvested file");
+    if (job.unreadableImages > 0) out << "; " << counted(job.unreadableImages, "image") << " could not be read";
+    out << "\n";
     if (failure) err << kCommand << ": " << *failure << "\n";
     return !failure;
 }
@@ -263,7 +283,7 @@ int harvestPaths(Options& o, settings::Settings& settings, const CommandIo& io)
     }
 
     int status = unreadable > 0 ? 1 : 0;
-    if (o.saveDir && !saveIcons(catalogue, *o.saveDir, o, settings.jpegQuality, harvest.view, out, io.err)) status = 1;
+    if (o.saveDir && !saveIcons(catalogue, *o.saveDir, o, settings, harvest.view, out, io.err)) status = 1;
     return status;
 }
 

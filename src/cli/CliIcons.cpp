@@ -6,6 +6,7 @@
 #include "core/Error.h"
 #include "core/OutputNames.h"
 #include "core/ReplacingFile.h"
+#include "export/EachImage.h"
 #include "platform/IconExtractor.h"
 
 #include <cerrno>
@@ -17,19 +18,25 @@
 
 namespace vextral::cli {
 
-const char* const kIconsUsage = "Usage: vextral-cli icons [--extract DIR] FILE...\n"
+const char* const kIconsUsage = "Usage: vextral-cli icons [--extract DIR] [--images DIR] [--cursors] FILE...\n"
                                 "\n"
                                 "Lists the icons that each FILE carries: programs and libraries (PE and NE,\n"
-                                "including .icl and .nil icon libraries), icon and cursor files, animated\n"
-                                "cursors and bitmaps. The type is recognised by content, not by name.\n"
-                                "For each icon it prints its index, its resource name and its images as\n"
-                                "width x height x bits (\"png\" marks PNG-compressed images).\n"
+                                "including .icl and .nil icon libraries), compiled resource files (.res),\n"
+                                "icon and cursor files, animated cursors, Apple icon files (.icns), PNG\n"
+                                "pictures (favicons named .ico) and bitmaps. The type is recognised by\n"
+                                "content, not by name. For each icon it prints its index, its resource name\n"
+                                "and its images as width x height x bits (\"png\" marks PNG-compressed images).\n"
                                 "\n"
                                 "  --extract DIR   also write each icon, as stored, to DIR/<file name>_<index>.ico\n"
-                                "                  (also --extract=DIR; DIR is created if missing); a name an\n"
-                                "                  earlier icon took, or one that is a FILE's, becomes\n"
-                                "                  \"<file name>_<index> (2).ico\", \" (3)\", ... and the\n"
-                                "                  count of those is told at the end\n"
+                                "                  (a cursor to .cur; also --extract=DIR; DIR is created if\n"
+                                "                  missing); a name an earlier icon took, or one that is a\n"
+                                "                  FILE's, becomes \"<file name>_<index> (2).ico\", \" (3)\", ...\n"
+                                "                  and the count of those is told at the end\n"
+                                "  --images DIR    also write each image of each icon, at its own size, as a PNG\n"
+                                "                  with alpha: DIR/<file name>_<index>_<W>x<H>x<bits>.png\n"
+                                "                  (numbered the same way on clashes)\n"
+                                "  --cursors       also list the cursors of programs, libraries and resource\n"
+                                "                  files (marked \"cursor\"), after their icons\n"
                                 "  --version       show the version\n"
                                 "  --help          show this help\n"
                                 "\n"
@@ -52,11 +59,21 @@ std::string describe(const platform::IconImageEntry& image)
 
 struct Options final : CommandOptions {
     std::optional<std::string> extractDir;
+    std::optional<std::string> imagesDir;
+    bool cursors = false;
 
     bool option(Arguments& a) override
     {
-        if (a.name() != "--extract") return false;
-        extractDir = a.folderValue();
+        if (a.name() == "--extract") {
+            extractDir = a.folderValue();
+        } else if (a.name() == "--images") {
+            imagesDir = a.folderValue();
+        } else if (a.name() == "--cursors") {
+            a.noValue();
+            cursors = true;
+        } else {
+            return false;
+        }
         return true;
     }
     void check() override
@@ -70,15 +87,17 @@ int listIcons(const Options& o, std::ostream& out, std::ostream& err)
 {
     const std::optional<std::string>& extractDir = o.extractDir;
     if (extractDir && !prepareOutputFolder(*extractDir, err, "vextral-cli icons")) return 1;
+    if (o.imagesDir && !prepareOutputFolder(*o.imagesDir, err, "vextral-cli icons")) return 1;
 
     // No icon is written over a file named, not even one listed after it.
     OutputNames names;
-    if (extractDir) {
+    if (extractDir || o.imagesDir) {
         for (const std::string& path : o.operands) names.addInput(path);
     }
     int status = 0, written = 0, renamed = 0, renamedForInputs = 0;
+    exporting::EachImageCounts images;
     for (const std::string& path : o.operands) {
-        const platform::IconSource source = platform::IconSource::open(path);
+        const platform::IconSource source = platform::IconSource::open(path, {}, {.cursors = o.cursors});
         if (!source.readable()) {
             err << "vextral-cli icons: cannot open " << path << ": " << source.error() << "\n";
             status = 1;
@@ -94,19 +113,29 @@ int listIcons(const Options& o, std::ostream& out, std::ostream& err)
             out << "  " << i;
             const std::string label = source.label(i);
             if (!label.empty()) out << " " << label;
+            if (source.isCursor(i)) out << " cursor";
             out << ":";
-            const auto images = source.images(i);
-            for (std::size_t k = 0; k < images.size(); ++k) out << (k ? ", " : " ") << describe(images[k]);
-            if (!source.icon(i)) out << (images.empty() ? " " : "; ") << "no usable image";
+            const auto entries = source.images(i);
+            for (std::size_t k = 0; k < entries.size(); ++k) out << (k ? ", " : " ") << describe(entries[k]);
+            if (!source.icon(i)) out << (entries.empty() ? " " : "; ") << "no usable image";
             out << "\n";
+            if (o.imagesDir) {
+                try {
+                    exporting::writeEachImage(source, path, i, *o.imagesDir, names, images);
+                } catch (const Error& e) {
+                    err << "vextral-cli icons: " << e.what() << "\n";
+                    status = 1;
+                }
+            }
             if (!extractDir) continue;
             const auto bytes = source.originalIco(i);
             if (bytes.empty()) {
                 err << "vextral-cli icons: icon " << i << " of " << path << " has no readable image; not written\n";
                 continue;
             }
+            const char* extension = source.isCursor(i) ? ".cur" : ".ico";
             const OutputNames::Choice target =
-                names.claim((std::filesystem::path(*extractDir) / (name + "_" + std::to_string(i) + ".ico")).string());
+                names.claim((std::filesystem::path(*extractDir) / (name + "_" + std::to_string(i) + extension)).string());
             try {
                 writeFileAtomically(target.path, bytes);
             } catch (const Error& e) {
@@ -118,6 +147,14 @@ int listIcons(const Options& o, std::ostream& out, std::ostream& err)
             if (target.clash == OutputNames::Clash::Output) ++renamed;
             if (target.clash == OutputNames::Clash::Input) ++renamedForInputs;
         }
+    }
+    if (o.imagesDir) {
+        out << "Wrote " << counted(images.written, "image") << " to " << *o.imagesDir
+            << renamedText(images.renamed, "because an earlier image had the same name")
+            << renamedText(images.renamedForInputs, "so as not to overwrite an input file");
+        if (images.unreadable > 0) out << "; " << counted(images.unreadable, "image") << " could not be read";
+        out << "\n";
+        if (images.unreadable > 0) status = 1;
     }
     // Said only when names were changed: the listing above is the rest of the story.
     if (renamed + renamedForInputs > 0) {

@@ -20,16 +20,11 @@ IconPicture IconPicture::make(int width, int height, bool hasAlpha)
     return p;
 }
 
-std::vector<std::uint32_t> IconPicture::argb() const
+std::vector<std::uint32_t> IconPicture::argb(std::uint32_t background) const
 {
     std::vector<std::uint32_t> out(colour.size());
-    for (std::size_t i = 0; i < colour.size(); ++i) {
-        if (mask[i]) {
-            out[i] = hasAlpha ? colour[i] & 0x00FFFFFFu : 0u;
-        } else {
-            out[i] = hasAlpha ? colour[i] : colour[i] | 0xFF000000u;
-        }
-    }
+    for (std::size_t i = 0; i < colour.size(); ++i)
+        out[i] = transparentIconPixel(colour[i], mask[i] != 0, hasAlpha, background);
     return out;
 }
 

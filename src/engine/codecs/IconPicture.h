@@ -31,9 +31,10 @@ struct IconPicture {
         return drawIconPixel(colour[at(x, y)], mask[at(x, y)] != 0, hasAlpha, background);
     }
     // Straight (not premultiplied) 0xAARRGGBB pixels for a viewer that knows
-    // only alpha: masked pixels become transparent, all others opaque (an
-    // inverted pixel cannot be shown that way and shows its colour).
-    std::vector<std::uint32_t> argb() const;
+    // only alpha (transparentIconPixel): alpha pictures as they are, masked
+    // pixels clear, all others opaque; an inverted pixel shows the colour it
+    // takes over the background (0xRRGGBB), opaque.
+    std::vector<std::uint32_t> argb(std::uint32_t background = 0xFFFFFFu) const;
 
     bool operator==(const IconPicture&) const = default;
 };

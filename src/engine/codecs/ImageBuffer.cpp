@@ -28,6 +28,7 @@ ImageBuffer::ImageBuffer()
 
 void ImageBuffer::clear()
 {
+    picture_.argb.clear();
     if (picture_.bits == 1) {
         const bool white = luminance(backgroundBgr()) >= 128;
         std::fill(picture_.pixels.begin(), picture_.pixels.end(), white ? 0xFF : 0x00);
@@ -69,6 +70,12 @@ void ImageBuffer::resample(int width, int height)
                     dst[3 * x + 2] = p[2];
                 }
             }
+            if (old.keepsTransparency()) {
+                if (out.argb.empty()) out.argb.resize(static_cast<std::size_t>(out.width) * out.height);
+                const std::uint32_t* src = old.argb.data() + static_cast<std::size_t>(from) * old.width;
+                std::uint32_t* dst = out.argb.data() + static_cast<std::size_t>(y) * out.width;
+                for (int x = 0; x < out.width; ++x) dst[x] = src[sx[static_cast<std::size_t>(x)]];
+            }
         }
     }
     picture_ = std::move(out);
@@ -88,6 +95,16 @@ void ImageBuffer::flip(int direction)
             }
         }
     }
+    if (picture_.keepsTransparency()) {
+        out.argb.resize(picture_.argb.size());
+        for (int y = 0; y < picture_.height; ++y) {
+            const int from = direction == 1 ? picture_.height - 1 - y : y;
+            for (int x = 0; x < picture_.width; ++x) {
+                const int fx = direction == 1 ? x : picture_.width - 1 - x;
+                out.argb[picture_.at(x, y)] = picture_.argb[picture_.at(fx, from)];
+            }
+        }
+    }
     picture_ = std::move(out);
 }
 
@@ -98,6 +115,7 @@ void ImageBuffer::drawIcon(const Icon& icon)
     for (int y = 0; y < Icon::kSize; ++y) {
         for (int x = 0; x < Icon::kSize; ++x) picture_.setPixel(x, y, Bgr::fromRgb(icon.drawnOver(x, y, bg)));
     }
+    if (keepTransparency_) picture_.argb = icon.transparent(bg);
 }
 
 ReadStatus ImageBuffer::loadFromFile(const std::string& fileName)

@@ -29,18 +29,25 @@ public:
     settings::Colour background() const { return background_; }
     Bgr backgroundBgr() const { return Bgr::fromRgb(settings::colourToRgb(background_)); }
 
+    // Whether pictures drawn into the buffer from icons (drawIcon, and
+    // exporting::drawIconPicture) keep their transparency in picture().argb,
+    // for the formats that hold alpha. Off by default: every picture is drawn
+    // over the background.
+    void setKeepTransparency(bool keep) { keepTransparency_ = keep; }
+    bool keepsTransparency() const { return keepTransparency_; }
     // Fills the picture with the background colour.
     void clear();
     // Stretches the picture to width x height, nearest source pixel (also for
-    // 1-bit pictures). A negative side keeps the aspect ratio from the other;
+    // 1-bit pictures, and for the transparent pixels). A negative side keeps the aspect ratio from the other;
     // both negative does nothing.
     void resample(int width, int height);
-    // 0 mirrors left to right, 1 turns upside down.
+    // 0 mirrors left to right, 1 turns upside down, the transparent pixels too.
     void flip(int direction);
     // Turns the picture by angle degrees, counter-clockwise as seen on the
     // screen for a positive angle: whole quarter turns first, the rest (at most
     // 45 degrees either way) by three shears that grow the picture to hold all
-    // of it, the uncovered parts in the background colour. No smoothing. A
+    // of it, the uncovered parts in the background colour. No smoothing; the
+    // picture is opaque afterwards. A
     // 1-bit picture becomes a 24-bit one; an empty picture stays empty.
     void rotate(int angle);
     // Makes the picture 32 x 32 and draws the icon over the background, as the
@@ -66,6 +73,7 @@ private:
     Picture picture_;
     IOParams params_;
     settings::Colour background_ = settings::kWhite;
+    bool keepTransparency_ = false;
 };
 
 // The picture as 24 bits a pixel (1-bit pictures become black and white).

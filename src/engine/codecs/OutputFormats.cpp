@@ -11,7 +11,7 @@ namespace vextral::codecs {
 
 namespace {
 
-constexpr std::array<OutputFormatRow, 11> kFormats = {{
+constexpr std::array<OutputFormatRow, 12> kFormats = {{
     {OutputFormat::OriginalIcon, "standard-icon", "", "ico", "", Writes::OriginalIcon, writeIco},
     {OutputFormat::Bmp, "bmp", "Bmp File(*.bmp)", "bmp", "", Writes::Picture, writeBmp},
     {OutputFormat::Jpeg, "jpg", "Jpg File(*.jpg)", "jpg", "jpeg", Writes::Picture, writeJpeg},
@@ -23,6 +23,7 @@ constexpr std::array<OutputFormatRow, 11> kFormats = {{
     {OutputFormat::Ico, "ico", "Icon File(*.ico)", "ico", "", Writes::Picture, writeIco},
     {OutputFormat::Cur, "cur", "Cur File(*.cur)", "cur", "", Writes::Picture, writeCur},
     {OutputFormat::Wmf, "wmf", "Wmf File(*.wmf)", "wmf", "", Writes::Picture, writeWmf},
+    {OutputFormat::EachImage, "each-image", "", "png", "", Writes::EachImage, writePng},
 }};
 
 constexpr std::array<OutputFormat, kSaveFilterCount> kSaveFilters = {
@@ -38,7 +39,7 @@ constexpr std::array<SaveFilterChoice, kSaveFilterCount> kWithIcon = {
 constexpr std::array<SaveFilterChoice, kSaveFilterCount> kPictureOnly = {
     {{O::Bmp}, {O::Jpeg}, {O::Gif}, {O::Pcx}, {O::Ico}, {O::Cur}, {O::Wmf}, {O::Tga}, {O::Png}}};
 
-constexpr std::array<SaveAllTypeRow, 10> kSaveAllTypes = {{
+constexpr std::array<SaveAllTypeRow, 11> kSaveAllTypes = {{
     {O::OriginalIcon, "&Standard Icon"},
     {O::Bmp, "&Bmp File"},
     {O::Jpeg, "&Jpg File"},
@@ -49,6 +50,7 @@ constexpr std::array<SaveAllTypeRow, 10> kSaveAllTypes = {{
     {O::Wmf, "W&mf File"},
     {O::Png, "Png Fi&le"},
     {O::Tga, "&Tga File"},
+    {O::EachImage, "&Each image (PNG)"},
 }};
 
 constexpr std::array<OutputFormat, 3> kWebPage = {O::Bmp, O::Jpeg, O::Gif};

@@ -15,11 +15,12 @@ class ImageBuffer;
 
 // Every format Vextral writes. One row each in outputFormats(); adding a
 // format is one row there plus its writer.
-enum class OutputFormat { OriginalIcon, Bmp, Jpeg, Gif, Pcx, Tga, Png, Tiff, Ico, Cur, Wmf };
+enum class OutputFormat { OriginalIcon, Bmp, Jpeg, Gif, Pcx, Tga, Png, Tiff, Ico, Cur, Wmf, EachImage };
 
 // What a format's file holds: a picture (the image buffer's, drawn over a
-// background and sized), or the icon itself as its source file holds it.
-enum class Writes { Picture, OriginalIcon };
+// background and sized), the icon itself as its source file holds it, or
+// each image of the icon as a PNG file of its own (several files an icon).
+enum class Writes { Picture, OriginalIcon, EachImage };
 
 // A writer of an image buffer's picture into a sink (see Writers.h).
 using PictureWriter = void (*)(ImageBuffer& buffer, Sink& sink);
@@ -32,7 +33,8 @@ struct OutputFormatRow {
     const char* alsoExtensions; // further extensions save-by-extension accepts (";"-separated), or ""
     Writes writes;
     // Writes the buffer's picture. For an original icon it writes the picture
-    // as a one-image icon, for when the source can no longer be read.
+    // as a one-image icon, for when the source can no longer be read; for each
+    // image, the picture as a PNG file.
     PictureWriter writer;
 };
 
@@ -66,7 +68,7 @@ const std::array<OutputFormat, kSaveFilterCount>& saveFilterFormats();
 // What the 1-based filter index writes for that user; nothing outside 1 to 9.
 std::optional<SaveFilterChoice> saveFilterChoice(SaveDialogUser user, int filterIndex);
 
-// The ten file types of Save all, in the order the dialog lists them.
+// The eleven file types of Save all, in the order the dialog lists them.
 struct SaveAllTypeRow {
     OutputFormat format;
     const char* caption; // "&Standard Icon", "&Bmp File", ...

@@ -59,6 +59,10 @@ struct Picture {
     {
         return !empty() && argb.size() == static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
     }
+    std::size_t at(int x, int y) const
+    {
+        return static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x);
+    }
     std::size_t stride() const
     {
         return bits == 1 ? (static_cast<std::size_t>(width) + 7) / 8 : static_cast<std::size_t>(width) * 3;

@@ -94,6 +94,38 @@ void writeJob(const PngJob& job, Sink& sink, const std::function<bool(int)>& pro
     if (!written) throw Error("Cannot write to file " + sink.name() + ": " + session.message());
 }
 
+// Straight 0xAARRGGBB pixels as the bytes libpng takes: R, G, B, A.
+std::vector<std::uint8_t> rgbaBytes(const std::vector<std::uint32_t>& argb)
+{
+    std::vector<std::uint8_t> bytes(argb.size() * 4);
+    for (std::size_t i = 0; i < argb.size(); ++i) {
+        const std::uint32_t p = argb[i];
+        bytes[i * 4] = static_cast<std::uint8_t>(p >> 16);
+        bytes[i * 4 + 1] = static_cast<std::uint8_t>(p >> 8);
+        bytes[i * 4 + 2] = static_cast<std::uint8_t>(p);
+        bytes[i * 4 + 3] = static_cast<std::uint8_t>(p >> 24);
+    }
+    return bytes;
+}
+
+void addRgbaRows(PngJob& job, int width, int height, std::vector<std::uint8_t>& bytes)
+{
+    job.width = width;
+    job.height = height;
+    job.colourType = PNG_COLOR_TYPE_RGB_ALPHA;
+    for (int y = 0; y < height; ++y)
+        job.rows.push_back(bytes.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width) * 4);
+}
+
+void setWriteParams(PngJob& job, const IOParams& p)
+{
+    job.interlaced = p.pngInterlaced;
+    job.resolutionX = perMetre(p.resolutionX);
+    job.resolutionY = perMetre(p.resolutionY);
+    job.filter = p.pngFilter == 1 ? PNG_FILTER_SUB : p.pngFilter == 2 ? PNG_FILTER_PAETH : PNG_FILTER_NONE;
+    job.level = p.pngLevel < 0 ? 0 : p.pngLevel > 9 ? 9 : p.pngLevel;
+}
+
 } // namespace
 
 void writePng(ImageBuffer& buffer, Sink& sink)
@@ -101,6 +133,15 @@ void writePng(ImageBuffer& buffer, Sink& sink)
     beginWrite(buffer, sink);
     const IOParams& p = buffer.params();
     PngJob job;
+    // A true-colour file of a picture that keeps its transparency holds it:
+    // 8-bit RGBA, with the writer's other parameters as for RGB.
+    if (buffer.picture().keepsTransparency() && p.sampleBits != 1 && p.samples != 1) {
+        std::vector<std::uint8_t> bytes = rgbaBytes(buffer.picture().argb);
+        addRgbaRows(job, buffer.picture().width, buffer.picture().height, bytes);
+        setWriteParams(job, p);
+        writeJob(job, sink, buffer.progress);
+        return;
+    }
     // The buffer's picture is written as it is when it has the layout the
     // file wants; only other layouts are converted, into a picture of their own.
     std::optional<Picture> converted;
@@ -167,11 +208,7 @@ void writePng(ImageBuffer& buffer, Sink& sink)
                                : const_cast<png_bytep>(picture.row(y)));
     }
     job.bgr = job.colourType == PNG_COLOR_TYPE_RGB;
-    job.interlaced = p.pngInterlaced;
-    job.resolutionX = perMetre(p.resolutionX);
-    job.resolutionY = perMetre(p.resolutionY);
-    job.filter = p.pngFilter == 1 ? PNG_FILTER_SUB : p.pngFilter == 2 ? PNG_FILTER_PAETH : PNG_FILTER_NONE;
-    job.level = p.pngLevel < 0 ? 0 : p.pngLevel > 9 ? 9 : p.pngLevel;
+    setWriteParams(job, p);
     writeJob(job, sink, buffer.progress);
 }
 
@@ -180,20 +217,9 @@ void writePngArgb(int width, int height, const std::vector<std::uint32_t>& argb,
     if (width <= 0 || height <= 0) throw Error("Cannot write an empty picture to " + sink.name());
     if (argb.size() != static_cast<std::size_t>(width) * static_cast<std::size_t>(height))
         throw std::invalid_argument("writePngArgb: the pixels do not fill the picture");
-    // libpng takes bytes in the order R, G, B, A.
-    std::vector<std::uint8_t> bytes(argb.size() * 4);
-    for (std::size_t i = 0; i < argb.size(); ++i) {
-        const std::uint32_t p = argb[i];
-        bytes[i * 4] = static_cast<std::uint8_t>(p >> 16);
-        bytes[i * 4 + 1] = static_cast<std::uint8_t>(p >> 8);
-        bytes[i * 4 + 2] = static_cast<std::uint8_t>(p);
-        bytes[i * 4 + 3] = static_cast<std::uint8_t>(p >> 24);
-    }
+    std::vector<std::uint8_t> bytes = rgbaBytes(argb);
     PngJob job;
-    job.width = width;
-    job.height = height;
-    job.colourType = PNG_COLOR_TYPE_RGB_ALPHA;
-    for (int y = 0; y < height; ++y) job.rows.push_back(bytes.data() + static_cast<std::size_t>(y) * width * 4);
+    addRgbaRows(job, width, height, bytes);
     writeJob(job, sink, nullptr);
 }
 

@@ -130,6 +130,7 @@ void ImageBuffer::rotate(int angle)
     }
 
     Picture p = picture_.bits == 1 ? to24Bit(picture_) : std::move(picture_);
+    p.argb.clear();
     // Whole turns do nothing; three quarters one way are one the other way.
     quarters = (quarters % 4 + 4) % 4;
     if (quarters == 3) {

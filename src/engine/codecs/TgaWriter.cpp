@@ -8,8 +8,9 @@
 #include <cstring>
 #include <optional>
 
-// Truevision TGA 2.0, always 24-bit true colour with the first row at the
-// top: an 18-byte header, the image ID, the rows (run-length packets per row
+// Truevision TGA 2.0, 24-bit true colour (32-bit with 8 bits of alpha for a
+// picture that keeps its transparency) with the first row at the top: an
+// 18-byte header, the image ID, the rows (run-length packets per row
 // or raw), the 495-byte extension area and the "TRUEVISION-XFILE." footer.
 
 namespace vextral::codecs {
@@ -39,34 +40,48 @@ unsigned tenThousandths(double value)
     return static_cast<unsigned>(static_cast<std::int32_t>(scaled));
 }
 
-bool samePixel(const std::uint8_t* a, const std::uint8_t* b) { return a[0] == b[0] && a[1] == b[1] && a[2] == b[2]; }
+bool samePixel(const std::uint8_t* a, const std::uint8_t* b, std::size_t size) { return std::memcmp(a, b, size) == 0; }
 
 // One row as run-length packets. A run packet covers 2 to 128 equal pixels.
 // A raw packet grows while the next pixel differs from its last one; the
 // row's last pixel is never looked at by that test: when the packet reaches
 // it, it simply joins (a lone pixel never gets a packet of its own).
-void encodeRow(const std::uint8_t* row, std::size_t width, std::vector<std::uint8_t>& out)
+void encodeRow(const std::uint8_t* row, std::size_t width, std::size_t size, std::vector<std::uint8_t>& out)
 {
     std::size_t p = 0;
     while (p < width) {
-        const std::uint8_t* first = row + 3 * p;
+        const std::uint8_t* first = row + size * p;
         std::size_t count = 1;
-        while (count < 128 && p + count < width && samePixel(row + 3 * (p + count), first)) ++count;
+        while (count < 128 && p + count < width && samePixel(row + size * (p + count), first, size)) ++count;
         if (count >= 2) {
             out.push_back(static_cast<std::uint8_t>(0x80 | (count - 1)));
-            out.insert(out.end(), first, first + 3);
+            out.insert(out.end(), first, first + size);
             p += count;
             continue;
         }
         std::size_t next = p + 1;
-        while (next < width - 1 && count < 128 && !samePixel(row + 3 * next, row + 3 * (next - 1))) {
+        while (next < width - 1 && count < 128 && !samePixel(row + size * next, row + size * (next - 1), size)) {
             ++next;
             ++count;
         }
         if (next == width - 1 && count < 128) ++count;
         out.push_back(static_cast<std::uint8_t>(count - 1));
-        out.insert(out.end(), first, first + 3 * count);
+        out.insert(out.end(), first, first + size * count);
         p += count;
+    }
+}
+
+// Row y of the transparent picture as blue, green, red, alpha.
+void bgraRow(const Picture& picture, int y, std::vector<std::uint8_t>& out)
+{
+    out.resize(static_cast<std::size_t>(picture.width) * 4);
+    const std::uint32_t* from = picture.argb.data() + picture.at(0, y);
+    for (std::size_t x = 0; x < static_cast<std::size_t>(picture.width); ++x) {
+        const std::uint32_t c = from[x];
+        out[4 * x] = static_cast<std::uint8_t>(c);
+        out[4 * x + 1] = static_cast<std::uint8_t>(c >> 8);
+        out[4 * x + 2] = static_cast<std::uint8_t>(c >> 16);
+        out[4 * x + 3] = static_cast<std::uint8_t>(c >> 24);
     }
 }
 
@@ -84,6 +99,8 @@ void writeTga(ImageBuffer& buffer, Sink& sink)
     if (buffer.picture().bits != 24) converted = to24Bit(buffer.picture());
     const Picture& picture = converted ? *converted : buffer.picture();
     const auto width = static_cast<std::size_t>(picture.width);
+    const bool alpha = buffer.picture().keepsTransparency();
+    const std::size_t pixelSize = alpha ? 4 : 3;
 
     const std::string name = params.tgaName.substr(0, 254);
     std::vector<std::uint8_t> header(18 + name.size() + 1, 0);
@@ -93,23 +110,26 @@ void writeTga(ImageBuffer& buffer, Sink& sink)
     put16(&header[10], static_cast<unsigned>(params.tgaTop));
     put16(&header[12], static_cast<unsigned>(picture.width));
     put16(&header[14], static_cast<unsigned>(picture.height));
-    header[16] = 24;
-    header[17] = 0x20;
+    header[16] = alpha ? 32 : 24;
+    header[17] = alpha ? 0x28 : 0x20; // top row first; 8 alpha bits a pixel
     std::memcpy(&header[18], name.data(), name.size());
 
     sink.write(header);
 
     std::vector<std::uint8_t> out;
-    out.reserve(width * 3 + width / 128 + 2);
+    std::vector<std::uint8_t> rgba;
+    out.reserve(width * pixelSize + width / 128 + 2);
     for (int y = 0; y < picture.height; ++y) {
         // A stopped writer ends the file after the rows written, without extension area or footer.
         if (buffer.progress && !buffer.progress(static_cast<int>(100LL * y / picture.height))) return;
+        if (alpha) bgraRow(buffer.picture(), y, rgba);
+        const std::uint8_t* row = alpha ? rgba.data() : picture.row(y);
         if (params.tgaCompressed) {
             out.clear();
-            encodeRow(picture.row(y), width, out);
+            encodeRow(row, width, pixelSize, out);
             sink.write(out);
         } else {
-            sink.write(picture.row(y), width * 3);
+            sink.write(row, width * pixelSize);
         }
     }
 
@@ -131,6 +151,7 @@ void writeTga(ImageBuffer& buffer, Sink& sink)
     put16(&area[476], 10000);
     put16(&area[478], tenThousandths(params.tgaGamma));
     put16(&area[480], 10000);
+    if (alpha) area[494] = 3; // the attribute bits are straight alpha
     const auto areaOffset = static_cast<std::uint32_t>(sink.position());
     sink.write(area.data(), area.size());
 

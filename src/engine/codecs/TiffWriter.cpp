@@ -6,7 +6,8 @@
 #include <cmath>
 #include <optional>
 
-// Little-endian TIFF with one uncompressed RGB image in a single strip. The
+// Little-endian TIFF with one uncompressed RGB image (RGBA with unassociated
+// alpha for a picture that keeps its transparency) in a single strip. The
 // file starts with 8 placeholder bytes; each tag value longer than 4 bytes is
 // written at the end of the file as its entry is made, the pixel data follows
 // the strip-offset entry, and the directory comes last (at an even offset);
@@ -113,7 +114,9 @@ void writeTiff(ImageBuffer& buffer, Sink& sink)
     std::optional<Picture> converted;
     if (buffer.picture().bits != 24) converted = to24Bit(buffer.picture());
     const Picture& picture = converted ? *converted : buffer.picture();
-    const std::size_t rowBytes = static_cast<std::size_t>(picture.width) * 3;
+    const bool alpha = buffer.picture().keepsTransparency();
+    const std::size_t samples = alpha ? 4 : 3;
+    const std::size_t rowBytes = static_cast<std::size_t>(picture.width) * samples;
     const std::uint64_t dataBytes = static_cast<std::uint64_t>(rowBytes) * static_cast<std::uint64_t>(picture.height);
     // Offsets are 32-bit: the pixels, the tag values and the directory must fit.
     const std::uint64_t texts =
@@ -125,11 +128,11 @@ void writeTiff(ImageBuffer& buffer, Sink& sink)
     dir.addLong(256, static_cast<std::uint32_t>(picture.width));
     dir.addLong(257, static_cast<std::uint32_t>(picture.height));
     std::vector<std::uint8_t> bits;
-    for (int i = 0; i < 3; ++i) {
+    for (std::size_t i = 0; i < samples; ++i) {
         const std::vector<std::uint8_t> eight = Directory::le32(8);
         bits.insert(bits.end(), eight.begin(), eight.end());
     }
-    dir.add(258, kLong, 3, bits);
+    dir.add(258, kLong, static_cast<std::uint32_t>(samples), bits);
     dir.addShort(259, 1); // no compression
     dir.addShort(262, 2); // RGB
     dir.addText(269, params.tiffDocumentName);
@@ -140,16 +143,27 @@ void writeTiff(ImageBuffer& buffer, Sink& sink)
     for (int y = 0; y < picture.height; ++y) {
         // A stopped writer ends the file after the rows, with the header still blank.
         if (buffer.progress && !buffer.progress(static_cast<int>(100LL * y / picture.height))) return;
-        const std::uint8_t* p = picture.row(y);
-        for (std::size_t i = 0; i < rowBytes; i += 3) {
-            row[i] = p[i + 2];
-            row[i + 1] = p[i + 1];
-            row[i + 2] = p[i];
+        if (alpha) {
+            const std::uint32_t* from = buffer.picture().argb.data() + buffer.picture().at(0, y);
+            for (std::size_t x = 0; x < static_cast<std::size_t>(picture.width); ++x) {
+                const std::uint32_t c = from[x];
+                row[4 * x] = static_cast<std::uint8_t>(c >> 16);
+                row[4 * x + 1] = static_cast<std::uint8_t>(c >> 8);
+                row[4 * x + 2] = static_cast<std::uint8_t>(c);
+                row[4 * x + 3] = static_cast<std::uint8_t>(c >> 24);
+            }
+        } else {
+            const std::uint8_t* p = picture.row(y);
+            for (std::size_t i = 0; i < rowBytes; i += 3) {
+                row[i] = p[i + 2];
+                row[i + 1] = p[i + 1];
+                row[i + 2] = p[i];
+            }
         }
         sink.write(row);
     }
 
-    dir.addShort(277, 3);
+    dir.addShort(277, static_cast<std::uint16_t>(samples));
     dir.addLong(278, static_cast<std::uint32_t>(picture.height));
     dir.addLong(279, static_cast<std::uint32_t>(dataBytes));
     dir.addRational(282, static_cast<std::uint32_t>(params.resolutionX), 1);
@@ -158,6 +172,7 @@ void writeTiff(ImageBuffer& buffer, Sink& sink)
     dir.addRational(286, tenThousandths(params.tiffLeft), 10000);
     dir.addRational(287, tenThousandths(params.tiffTop), 10000);
     dir.addShort(296, 2); // inches
+    if (alpha) dir.addShort(338, 2); // the fourth sample is unassociated alpha
     const std::uint32_t offset = dir.write();
 
     sink.seek(0);

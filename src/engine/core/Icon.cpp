@@ -26,6 +26,21 @@ std::uint32_t drawIconPixel(std::uint32_t c, bool mask, bool hasAlpha, std::uint
     return (andPart ^ c) & 0xFFFFFFu;
 }
 
+std::uint32_t transparentIconPixel(std::uint32_t c, bool mask, bool hasAlpha, std::uint32_t background)
+{
+    if (hasAlpha) return c;
+    if (!mask) return c | 0xFF000000u;
+    if ((c & 0xFFFFFFu) == 0) return 0;
+    return drawIconPixel(c, mask, false, background) | 0xFF000000u;
+}
+
+std::vector<std::uint32_t> Icon::transparent(std::uint32_t background) const
+{
+    std::vector<std::uint32_t> out(kPixels);
+    for (std::size_t i = 0; i < out.size(); ++i) out[i] = transparentIconPixel(colour[i], mask[i] != 0, hasAlpha, background);
+    return out;
+}
+
 std::uint32_t Icon::drawnOver(int x, int y, std::uint32_t background) const
 {
     return drawIconPixel(pixel(x, y), maskBit(x, y), hasAlpha, background);

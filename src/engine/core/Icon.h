@@ -11,6 +11,14 @@ namespace vextral {
 // mask) XOR colour. Returns 0xRRGGBB.
 std::uint32_t drawIconPixel(std::uint32_t colour, bool mask, bool hasAlpha, std::uint32_t background);
 
+// The same pixel kept transparent, as straight 0xAARRGGBB for a file or a
+// program that knows alpha: an alpha pixel as it is; otherwise an unmasked
+// pixel opaque, a masked black one clear. A masked pixel of another colour
+// inverts what lies under it, which alpha cannot say; it becomes the colour
+// it shows over the background (0xRRGGBB), opaque, so the outline or caret it
+// draws stays visible, as it looks in the icon list.
+std::uint32_t transparentIconPixel(std::uint32_t colour, bool mask, bool hasAlpha, std::uint32_t background);
+
 // One harvested icon at the large-icon size, as the desktop shows it.
 //
 // The picture is kept the way a Windows icon is made: a colour (XOR) image and a
@@ -40,6 +48,8 @@ struct Icon {
     std::uint32_t drawnOver(int x, int y, std::uint32_t background) const;
     // The whole icon drawn over a solid background colour (0xRRGGBB), row-major.
     std::vector<std::uint32_t> drawOver(std::uint32_t background) const;
+    // The whole icon kept transparent (transparentIconPixel), row-major.
+    std::vector<std::uint32_t> transparent(std::uint32_t background) const;
 
     bool operator==(const Icon&) const = default;
 };

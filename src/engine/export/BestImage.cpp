@@ -53,7 +53,7 @@ const platform::IconSource& sourceFor(LastSource& last, const std::string& path)
     const bool known = ::stat(path.c_str(), &now) == 0;
     if (!known || !last.source || last.path != path || !sameFile(now, last.identity)) {
         last.source.reset();
-        last.source.emplace(platform::IconSource::open(path));
+        last.source.emplace(platform::reopenIconSource(path));
         last.path = path;
         last.identity = now;
         if (!known) {
@@ -121,7 +121,7 @@ std::optional<codecs::IconPicture> renderBestImage(const std::string& path, int 
     std::unique_lock lock(last.mutex);
     if (last.runs == 0) {
         lock.unlock();
-        return drawBest(platform::IconSource::open(path), index, width, height);
+        return drawBest(platform::reopenIconSource(path), index, width, height);
     }
     return drawBest(sourceFor(last, path), index, width, height);
 }
@@ -150,6 +150,7 @@ void drawIconPicture(codecs::ImageBuffer& buffer, const codecs::IconPicture& pic
         for (int x = 0; x < out.width; ++x)
             out.setPixel(x, y, codecs::Bgr::fromRgb(picture.drawnOver(x, y, background)));
     }
+    if (buffer.keepsTransparency()) out.argb = picture.argb(background);
 }
 
 void drawBestImage(codecs::ImageBuffer& buffer, const IconCatalogue& catalogue, int i, int width, int height)

@@ -37,13 +37,14 @@ void cursorToIcon(std::vector<std::uint8_t>& file)
 
 void writeIconFile(const Icon& icon, const std::string& sourceFile, int iconIndex, const std::string& fileName)
 {
-    const platform::IconSource source = platform::IconSource::open(sourceFile);
+    const platform::IconSource source = platform::reopenIconSource(sourceFile);
     // The file must still hold the icon the user sees, not whatever now
     // stands at its index.
     std::vector<std::uint8_t> bytes;
     if (source.icon(iconIndex) == icon) bytes = source.originalIco(iconIndex);
     if (bytes.empty()) bytes = platform::iconToIcoBytes(icon);
-    cursorToIcon(bytes);
+    // A cursor saved under a cursor's name stays a cursor, hotspots and all.
+    if (lowerExtension(fileName) != ".cur") cursorToIcon(bytes);
     writeFileAtomically(fileName, bytes);
 }
 
@@ -56,6 +57,8 @@ void writeSaveChoice(codecs::ImageBuffer& picture, const OriginalIcon* original,
     // own entry would write it.
     if (*format != choice.format && *format == codecs::OutputFormat::Ico && original)
         format = codecs::OutputFormat::OriginalIcon;
+    // A harvested cursor saved as a cursor file is the cursor itself.
+    if (*format == codecs::OutputFormat::Cur && original && original->cursor) format = codecs::OutputFormat::OriginalIcon;
     const codecs::OutputFormatRow& row = codecs::outputFormat(*format);
     if (row.writes == codecs::Writes::OriginalIcon && original) {
         writeIconFile(original->icon, original->sourceFile, original->iconIndex, fileName);
@@ -68,7 +71,7 @@ void writeCatalogueIcon(const IconCatalogue& catalogue, int i, codecs::ImageBuff
                         codecs::SaveFilterChoice choice, const std::string& fileName)
 {
     const IconRecord& record = catalogue.record(i);
-    const OriginalIcon original {catalogue.image(i), record.sourceFile, record.iconIndex};
+    const OriginalIcon original {catalogue.image(i), record.sourceFile, record.iconIndex, record.cursor};
     writeSaveChoice(picture, &original, choice, fileName);
 }
 

@@ -16,7 +16,8 @@ void cursorToIcon(std::vector<std::uint8_t>& file);
 
 // Saves a harvested icon as an icon file the way its source holds it: every
 // image of the icon byte for byte (rebuilt from the group of a program or
-// library, the file itself for icon files; a cursor becomes an icon). When the
+// library, the file itself for icon files; a cursor becomes an icon, unless
+// fileName ends in .cur, when it stays the cursor it is). When the
 // source can no longer be read, or no longer holds the icon shown (the file
 // changed since the harvest), the icon as shown is written instead, as one
 // 32-bit image with its alpha (or 24-bit with its AND mask when it has no alpha).
@@ -28,6 +29,7 @@ struct OriginalIcon {
     const Icon& icon;
     std::string sourceFile;
     int iconIndex = 0;
+    bool cursor = false; // a harvested cursor: a .cur name writes it as its source holds it
 };
 
 // The one save decision of every window that saves through the save dialog

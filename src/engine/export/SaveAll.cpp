@@ -7,6 +7,7 @@
 #include "core/Percent.h"
 #include "core/Text.h"
 #include "export/BestImage.h"
+#include "export/EachImage.h"
 #include "export/IconFile.h"
 
 #include <set>
@@ -32,11 +33,21 @@ std::vector<int> savedPositions(const IconCatalogue& catalogue, const std::vecto
     return chosen;
 }
 
+void countEachImage(SaveAllJob& job, const EachImageCounts& counts)
+{
+    job.written += counts.written;
+    job.renamed += counts.renamed;
+    job.renamedForInputs += counts.renamedForInputs;
+    job.unreadableImages += counts.unreadable;
+}
+
 } // namespace
 
 std::string saveAllName(const SaveAllNaming& naming, const IconRecord& record, int k, codecs::OutputFormat format)
 {
-    const std::string extension = std::string(".") + codecs::outputFormat(format).extension;
+    // A cursor in its original form is a cursor file.
+    const bool cursorFile = record.cursor && codecs::outputFormat(format).writes == codecs::Writes::OriginalIcon;
+    const std::string extension = cursorFile ? std::string(".cur") : std::string(".") + codecs::outputFormat(format).extension;
     if (naming.byFilename) return fileNamePart(record.sourceFile) + "_" + std::to_string(record.iconIndex) + extension;
     const std::string prefix = naming.prefix.empty() ? "Icon" : naming.prefix;
     return prefix + std::to_string(k) + extension;
@@ -52,10 +63,11 @@ void checkSaveAllPrefix(const std::string& prefix)
 int saveAll(const IconCatalogue& catalogue, const std::string& folder, SaveAllJob& job)
 {
     if (folder.empty()) throw Error("Please select a folder to save icons.");
-    job.total = job.written = job.renamed = job.renamedForInputs = 0;
+    job.total = job.written = job.renamed = job.renamedForInputs = job.unreadableImages = 0;
     job.stopped = false;
     codecs::ImageBuffer buffer;
     buffer.setBackground(settings::kWhite);
+    buffer.setKeepTransparency(job.transparent);
     if (!job.naming.byFilename && job.naming.prefix.empty()) job.naming.prefix = "Icon";
     if (!job.naming.byFilename) checkSaveAllPrefix(job.naming.prefix);
     const std::string prefix = folder.back() == '/' ? folder : folder + "/";
@@ -72,22 +84,35 @@ int saveAll(const IconCatalogue& catalogue, const std::string& folder, SaveAllJo
     job.total = total;
     for (int done = 1; done <= total; ++done) {
         const int i = chosen[static_cast<std::size_t>(done - 1)];
-        const std::string name = saveAllName(job.naming, catalogue.record(i), i + 1, job.format);
-        const int width = integerFromText(job.widthText(), "Width");
-        const int height = integerFromText(job.heightText(), "Height");
-        // The original-icon format writes the source's own images: nothing to draw from them.
-        if (job.bestImage && codecs::outputFormat(job.format).writes != codecs::Writes::OriginalIcon) {
-            drawBestImage(buffer, catalogue, i, width, height);
+        const codecs::Writes writes = codecs::outputFormat(job.format).writes;
+        if (writes == codecs::Writes::EachImage) {
+            // Several files an icon, at their own sizes: nothing to draw.
+            EachImageCounts counts;
+            try {
+                writeCatalogueEachImage(catalogue, i, prefix, names, counts);
+            } catch (...) {
+                countEachImage(job, counts);
+                throw;
+            }
+            countEachImage(job, counts);
         } else {
-            buffer.drawIcon(catalogue.image(i));
-            buffer.resample(width, height);
+            const std::string name = saveAllName(job.naming, catalogue.record(i), i + 1, job.format);
+            const int width = integerFromText(job.widthText(), "Width");
+            const int height = integerFromText(job.heightText(), "Height");
+            // The original-icon format writes the source's own images: nothing to draw from them.
+            if (job.bestImage && writes != codecs::Writes::OriginalIcon) {
+                drawBestImage(buffer, catalogue, i, width, height);
+            } else {
+                buffer.drawIcon(catalogue.image(i));
+                buffer.resample(width, height);
+            }
+            buffer.params().jpegQuality = job.jpegQuality;
+            const OutputNames::Choice choice = names.claim(prefix + name);
+            if (choice.clash == OutputNames::Clash::Output) ++job.renamed;
+            if (choice.clash == OutputNames::Clash::Input) ++job.renamedForInputs;
+            writeCatalogueIcon(catalogue, i, buffer, {job.format}, choice.path);
+            ++job.written;
         }
-        buffer.params().jpegQuality = job.jpegQuality;
-        const OutputNames::Choice choice = names.claim(prefix + name);
-        if (choice.clash == OutputNames::Clash::Output) ++job.renamed;
-        if (choice.clash == OutputNames::Clash::Input) ++job.renamedForInputs;
-        writeCatalogueIcon(catalogue, i, buffer, {job.format}, choice.path);
-        ++job.written;
         if (job.progress) job.progress(percent(done, total));
         if (job.pump) job.pump();
         // Nothing of the catalogue is touched once the user has cancelled:

@@ -33,6 +33,9 @@ struct SaveAllJob {
     // Draw each picture from the icon's own best image for the size (see
     // BestImage.h) rather than stretch the 32 x 32 picture.
     bool bestImage = false;
+    // Keep each icon's transparency in the formats that hold alpha (PNG,
+    // TGA, TIFF, ICO, CUR) instead of drawing it over white.
+    bool transparent = false;
     // Called after each file with the percentage done.
     std::function<void(int percent)> progress;
     // Called after each file, after progress, so a window can paint and take
@@ -43,13 +46,15 @@ struct SaveAllJob {
     // What the run did, kept up to date as it goes, so that a run stopped by
     // an error still tells how many files it wrote.
     int total = 0; // the icons it set out to save
-    int written = 0;
+    int written = 0; // files: each image is a file of its own for EachImage
     // Icons whose name an earlier icon of the same run already took, saved
     // under the name with " (2)", " (3)", ... before the extension.
     int renamed = 0;
     // Icons whose name was that of a harvested file (the same path, or the
     // same file through a link), saved under the numbered name instead.
     int renamedForInputs = 0;
+    // Images that could not be decoded, so were not written (EachImage).
+    int unreadableImages = 0;
     // The run ended because cancelled said so, before every icon was saved.
     bool stopped = false;
 };

@@ -33,7 +33,7 @@ std::vector<std::uint8_t> DuplicateIcons::originalAt(int position, const platfor
     const IconRecord& r = catalogue_.record(position);
     if (r.sourceFile == currentPath) return current.originalIco(r.iconIndex);
     if (r.sourceFile != reopenedPath_) {
-        reopened_ = platform::IconSource::open(r.sourceFile);
+        reopened_ = platform::reopenIconSource(r.sourceFile);
         reopenedPath_ = r.sourceFile;
     }
     return reopened_.originalIco(r.iconIndex);

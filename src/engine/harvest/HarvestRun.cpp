@@ -110,7 +110,7 @@ bool HarvestRun::filesPhase()
 
 int HarvestRun::extractFile(const std::string& path, const std::function<bool(int s, int c)>& perIcon)
 {
-    const platform::IconSource source = platform::IconSource::open(path);
+    const platform::IconSource source = platform::IconSource::open(path, {}, {.cursors = settings_.cursors});
     if (!source.readable()) report(HarvestProblem::Kind::File, path, source.error());
     const int c = source.count();
     for (int s = 1; s <= c; ++s) {
@@ -129,7 +129,7 @@ void HarvestRun::addIcon(const platform::IconSource& source, const std::string& 
     // An index that yields no icon adds nothing, so images, items and records
     // stay in step.
     if (const auto icon = source.icon(index)) {
-        const int at = catalogue_.add(*icon, index, path, imageSummaries(source, index));
+        const int at = catalogue_.add(*icon, index, path, imageSummaries(source, index), source.isCursor(index));
         ++n_;
         if (unique_) duplicates_.added(at);
     }
@@ -183,7 +183,7 @@ bool HarvestRun::foldersPhase()
             end(Ending::Limit);
             return false;
         }
-        const platform::IconSource source = platform::IconSource::open(path);
+        const platform::IconSource source = platform::IconSource::open(path, {}, {.cursors = settings_.cursors});
         if (!source.readable() && !isSpecialEntry(path)) report(HarvestProblem::Kind::File, path, source.error());
         const int c = source.count();
         view_.setStatus("Extracting icons from folders...");

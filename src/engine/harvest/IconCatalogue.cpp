@@ -110,7 +110,7 @@ std::uint8_t* IconCatalogue::reserve(std::size_t bytes, Slot& slot)
 const std::uint8_t* IconCatalogue::bytesOf(const Slot& s) const { return blocks_[s.block].get() + s.offset; }
 
 int IconCatalogue::add(const Icon& icon, std::int32_t iconIndex, const std::string& sourceFile,
-                       const std::vector<IconImageSummary>& images)
+                       const std::vector<IconImageSummary>& images, bool cursor)
 {
     const int n = itemCount_;
     const auto at = static_cast<std::size_t>(n);
@@ -149,7 +149,7 @@ int IconCatalogue::add(const Icon& icon, std::int32_t iconIndex, const std::stri
         records_[at] = IconRecord {iconIndex, sourceFile};
     } else {
         records_.resize(at);
-        records_.push_back(IconRecord {iconIndex, sourceFile});
+        records_.push_back(IconRecord {iconIndex, sourceFile, cursor});
     }
     ++itemCount_;
     return n;
@@ -163,7 +163,7 @@ Icon IconCatalogue::image(int i) const
         const IconRecord& r = record(i);
         if (!readAgain_) readAgain_ = std::make_unique<ReadAgainCache>();
         if (!readAgain_->source || readAgain_->path != r.sourceFile) {
-            readAgain_->source.emplace(platform::IconSource::open(r.sourceFile));
+            readAgain_->source.emplace(platform::reopenIconSource(r.sourceFile));
             readAgain_->path = r.sourceFile;
         }
         const std::optional<Icon> icon = readAgain_->source->icon(r.iconIndex);

@@ -17,6 +17,7 @@ class IconSource;
 struct IconRecord {
     std::int32_t iconIndex = 0; // the icon's index within its file
     std::string sourceFile;     // full path of the file
+    bool cursor = false;        // a cursor (of a cursor group, file or animation), not an icon
 };
 
 // One image an icon lists, as its file describes it: what filtering, sorting
@@ -76,7 +77,7 @@ public:
 
     // Appends icon n = itemCount(): image n, item n and record n. Returns n.
     int add(const Icon& icon, std::int32_t iconIndex, const std::string& sourceFile,
-            const std::vector<IconImageSummary>& images = {});
+            const std::vector<IconImageSummary>& images = {}, bool cursor = false);
 
     void clearItems()
     {

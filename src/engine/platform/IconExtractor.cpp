@@ -153,7 +153,7 @@ const char* iconFileKindName(IconFileKind kind)
     return "none";
 }
 
-IconSource IconSource::open(const std::string& path, const ReaderLimits& limits)
+IconSource IconSource::open(const std::string& path, const ReaderLimits& limits, const IconSourceOptions& options)
 {
     auto file = FileByteSource::open(path);
     if (!file) {
@@ -161,16 +161,19 @@ IconSource IconSource::open(const std::string& path, const ReaderLimits& limits)
         source.error_ = file.reason().empty() ? "cannot be read" : file.reason();
         return source;
     }
-    return fromSource(std::move(file).value(), limits);
+    return fromSource(std::move(file).value(), limits, options);
 }
 
-IconSource IconSource::fromBytes(std::vector<std::uint8_t> bytes, const ReaderLimits& limits)
+IconSource IconSource::fromBytes(std::vector<std::uint8_t> bytes, const ReaderLimits& limits,
+                                 const IconSourceOptions& options)
 {
-    return fromSource(std::make_shared<MemoryByteSource>(std::move(bytes)), limits);
+    return fromSource(std::make_shared<MemoryByteSource>(std::move(bytes)), limits, options);
 }
 
-IconSource IconSource::fromSource(std::shared_ptr<const ByteSource> source, const ReaderLimits& limits)
+IconSource IconSource::fromSource(std::shared_ptr<const ByteSource> source, const ReaderLimits& limits,
+                                  const IconSourceOptions& options)
 {
+    (void)options;
     IconSource s;
     s.limits_ = limits;
     s.source_ = std::move(source);
@@ -333,6 +336,11 @@ std::string IconSource::label(int index) const
 {
     if (index < 0 || index >= count()) return {};
     return icons_[static_cast<std::size_t>(index)].label;
+}
+
+bool IconSource::isCursor(int index) const
+{
+    return index >= 0 && index < count() && (kind_ == IconFileKind::Cur || kind_ == IconFileKind::Ani);
 }
 
 std::vector<IconImageEntry> IconSource::images(int index) const

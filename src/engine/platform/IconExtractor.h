@@ -22,6 +22,13 @@ enum class IconFileKind { None, Pe, Ne, Ico, Cur, Ani, Bmp };
 
 const char* iconFileKindName(IconFileKind kind);
 
+// What a source harvests besides its icons.
+struct IconSourceOptions {
+    // The cursor groups of programs, libraries and resource files, after
+    // their icon groups.
+    bool cursors = false;
+};
+
 // One image that an icon lists, as far as it could be read.
 struct IconImageEntry {
     std::optional<codecs::ImageInfo> info; // from the image's own header; nothing when unreadable
@@ -55,9 +62,12 @@ public:
     // icon(), for imagePicture()) is charged to one budget of pixels and
     // bytes (ReaderLimits::decodePixels*, decodeBytes*); once it is spent the
     // images left are skipped as if they could not be read.
-    static IconSource open(const std::string& path, const ReaderLimits& limits = {});
-    static IconSource fromBytes(std::vector<std::uint8_t> bytes, const ReaderLimits& limits = {});
-    static IconSource fromSource(std::shared_ptr<const ByteSource> source, const ReaderLimits& limits = {});
+    static IconSource open(const std::string& path, const ReaderLimits& limits = {},
+                           const IconSourceOptions& options = {});
+    static IconSource fromBytes(std::vector<std::uint8_t> bytes, const ReaderLimits& limits = {},
+                                const IconSourceOptions& options = {});
+    static IconSource fromSource(std::shared_ptr<const ByteSource> source, const ReaderLimits& limits = {},
+                                 const IconSourceOptions& options = {});
 
     bool readable() const { return error_.empty(); }
     const std::string& error() const { return error_; }
@@ -67,6 +77,9 @@ public:
     int count() const { return static_cast<int>(icons_.size()); }
     // The icon's resource name ("APPICON", "#7"), or empty for icon files.
     std::string label(int index) const;
+    // Whether icon index is a cursor (of a cursor group, a cursor file or an
+    // animated cursor).
+    bool isCursor(int index) const;
     // The images that icon index lists, in stored order (an image that several
     // entries name is listed for each).
     std::vector<IconImageEntry> images(int index) const;
@@ -131,6 +144,14 @@ private:
 // ExtractIcon(path, -1) and ExtractIcon(path, index) for callers that want one answer.
 int extractIconCount(const std::string& path);
 std::optional<Icon> extractIcon(const std::string& path, int index);
+
+// The file of a harvested icon opened again to save or draw that icon: its
+// cursor groups counted too, so that the index the harvest recorded names
+// the same icon or cursor whether or not cursors were harvested.
+inline IconSource reopenIconSource(const std::string& path)
+{
+    return IconSource::open(path, {}, {.cursors = true});
+}
 
 // An .ico file holding the icon as one 32 x 32 image: 32-bit with its alpha,
 // or 24-bit with the AND mask.

@@ -98,7 +98,7 @@ std::optional<std::string> OptionsForm::load(const ProfileFile& profile)
     bestImage = ini.readBool("Icon", "BestImage", false);
     unique = ini.readBool("Icon", "Unique", false);
 
-    for (const FileTypeInfo& t : kFileTypes) fileTypes.set(t.type, ini.readBool("File", t.settingsKey, true));
+    for (const FileTypeInfo& t : kFileTypes) fileTypes.set(t.type, ini.readBool("File", t.settingsKey, t.onByDefault));
 
     // "Automatic", then "Up to" as a click would choose it, then the limit when "Up to" is still chosen.
     const auto loadGroup = [&](const std::string& key, QuantityChoice& q, void (OptionsForm::*chooseUpTo)()) {

@@ -54,7 +54,7 @@ struct OptionsForm {
     Colour background = kWhite;                   // labColor
     std::string editor;                           // editDirectory
     std::int32_t jpegQuality = kJpegQualityStart; // tbrImage, 0..100
-    FileTypeSet fileTypes;                        // chbExe ... chbBmp
+    FileTypeSet fileTypes;                        // chbExe ... chbBmp, chbRes, chbIcns
     QuantityChoice icons;                         // "Icon quantity"
     QuantityChoice files;                         // "File quantity"
     bool subFolder = true;                        // chbSubFolders

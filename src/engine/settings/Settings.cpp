@@ -22,7 +22,9 @@ std::optional<std::string> Settings::load(const ProfileFile& profile)
     jpegQuality = ini.readInteger("Icon", "Jpeg", 86);
     bestImage = ini.readBool("Icon", "BestImage", false);
     unique = ini.readBool("Icon", "Unique", false);
-    for (const FileTypeInfo& t : kFileTypes) fileTypes.set(t.type, ini.readBool("File", t.settingsKey, true));
+    transparent = ini.readBool("Icon", "Transparent", false);
+    cursors = ini.readBool("Icon", "Cursors", false);
+    for (const FileTypeInfo& t : kFileTypes) fileTypes.set(t.type, ini.readBool("File", t.settingsKey, t.onByDefault));
     icon = ini.readBool("File", "Icon", true);
     if (!icon) iconNumber = ini.readInteger("File", "Icon Number", 536);
     file = ini.readBool("File", "File", true);
@@ -35,17 +37,23 @@ std::optional<std::string> Settings::load(const ProfileFile& profile)
 std::string Settings::fileMask() const
 {
     std::string mask;
-    // Every pattern but the last type's is followed by a comma, whether or not
-    // a later one follows.
-    for (const FileTypeInfo& t : kFileTypes) {
+    const auto append = [&mask](const std::string& patterns) {
+        if (!mask.empty() && mask.back() != ',') mask += ",";
+        mask += patterns;
+    };
+    // Every pattern but the last classic type's is followed by a comma,
+    // whether or not a later one follows; the newer types and the further
+    // patterns join with one comma between.
+    for (int k = 0; k < kClassicFileTypeCount; ++k) {
+        const FileTypeInfo& t = kFileTypes[static_cast<std::size_t>(k)];
         if (!fileTypes.has(t.type)) continue;
         mask += std::string("*.") + t.extension;
-        if (t.type != kFileTypes.back().type) mask += ",";
+        if (k != kClassicFileTypeCount - 1) mask += ",";
     }
-    if (!morePatterns.empty()) {
-        if (!mask.empty() && mask.back() != ',') mask += ",";
-        mask += morePatterns;
+    for (std::size_t k = kClassicFileTypeCount; k < kFileTypes.size(); ++k) {
+        if (fileTypes.has(kFileTypes[k].type)) append(std::string("*.") + kFileTypes[k].extension);
     }
+    if (!morePatterns.empty()) append(morePatterns);
     return mask;
 }
 

@@ -21,7 +21,9 @@ struct Settings {
     std::int32_t jpegQuality = 86;       // Icon/Jpeg
     bool bestImage = false;              // Icon/BestImage: draw pictures from each icon's best image
     bool unique = false;                 // Icon/Unique: hide icons identical to one shown before
-    FileTypeSet fileTypes;               // File/<type> File, all on
+    bool transparent = false;            // Icon/Transparent: pictures keep the icon's transparency
+    bool cursors = false;                // Icon/Cursors: harvest the cursors of programs and libraries
+    FileTypeSet fileTypes;               // File/<type> File, the classic nine on
     bool icon = true;                    // File/Icon: no icon limit
     std::int32_t iconNumber = 536;       // File/Icon Number
     bool file = true;                    // File/File: no file limit
@@ -39,9 +41,10 @@ struct Settings {
 
     bool iconLimitOn() const { return !icon; }
     bool fileLimitOn() const { return !file; }
-    // The folder search's mask from the nine file types, such as
-    // "*.exe,*.dll,*.cpl,*.scr,*.icl,*.ocx,*.ico,*.nil,*.bmp", followed by
-    // morePatterns when there are any.
+    // The folder search's mask from the file types, such as
+    // "*.exe,*.dll,*.cpl,*.scr,*.icl,*.ocx,*.ico,*.nil,*.bmp" (then "*.res"
+    // and "*.icns" when they are on), followed by morePatterns when there
+    // are any.
     std::string fileMask() const;
 };
 

@@ -140,6 +140,9 @@ std::vector<CommandRow> mainCommandRows(const CommandSet& c)
     const Handler filter = on(c.iconList, &IconListCommands::filterIcons);
     const Handler bestImage = on(c.iconList, &IconListCommands::toggleBestImage);
     const Handler unique = on(c.iconList, &IconListCommands::toggleHideDuplicates);
+    const Handler transparent = on(c.iconList, &IconListCommands::toggleTransparency);
+    const Handler cursors = on(c.iconList, &IconListCommands::toggleCursors);
+    const Handler eachImage = on(c.save, &SaveCommands::saveEachImage);
     const Handler options = on(c.program, &ProgramCommands::openOptions);
     const Handler webPage = on(c.save, &SaveCommands::createWebPage);
     const Handler convert = on(c.save, &SaveCommands::openConverter);
@@ -186,6 +189,11 @@ std::vector<CommandRow> mainCommandRows(const CommandSet& c)
         item("menuBestImage", "Use each icon's &best image", "",
              "Draw saved, web page and printed pictures from each icon's own best image", bestImage, Check::On),
         item("menuUnique", "Hide &duplicates", "", "Show each icon once, from the next harvest on", unique, Check::Off),
+        item("menuTransparent", "Transparent bac&kground", "",
+             "Keep each icon's transparency in PNG, TGA, TIFF, ICO and CUR pictures and on the clipboard", transparent,
+             Check::Off),
+        item("menuCursors", "Include &cursors", "",
+             "Harvest the cursors of programs and libraries too, from the next harvest on", cursors, Check::Off),
         separator(),
         item("menuZoomIn", "Zoom I&n", "Ctrl++", "Draw the icons larger", zoomIn),
         item("menuZoomOut", "Zoom O&ut", "Ctrl+-", "Draw the icons smaller", zoomOut),
@@ -221,6 +229,8 @@ std::vector<CommandRow> mainCommandRows(const CommandSet& c)
         item("popupEdit", "&Edit...", "", "Edit select icon", edit),
         item("popupPrint", "&Print...", "", "Print icons", print),
         item("popupClipboard", "&Copy to Clipboard", "", "Copy selected icon to clipboard", clipboard),
+        item("popupEachImage", "Save each &image...", "", "Save every image of the selected icons as PNG files",
+             eachImage),
         separator(),
         submenu("popupWallpaper", "Set as &Wallpaper"),
         item("popupCentre", "&Center", "", "Center the icon", centre),

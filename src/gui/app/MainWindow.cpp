@@ -439,6 +439,8 @@ void MainWindow::loadSettings()
     run_->setSettings(settings_);
     if (auto* best = findChild<QAction*>(QStringLiteral("menuBestImage"))) best->setChecked(settings_.bestImage);
     if (auto* unique = findChild<QAction*>(QStringLiteral("menuUnique"))) unique->setChecked(settings_.unique);
+    if (auto* clear = findChild<QAction*>(QStringLiteral("menuTransparent"))) clear->setChecked(settings_.transparent);
+    if (auto* cursors = findChild<QAction*>(QStringLiteral("menuCursors"))) cursors->setChecked(settings_.cursors);
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* e)

@@ -4,6 +4,7 @@
 #include "codecs/Writers.h"
 #include "core/Error.h"
 #include "core/ProductInfo.h"
+#include "core/Sink.h"
 #include "desktop/Wallpaper.h"
 #include "gui/app/MainView.h"
 #include "gui/common/DesktopHandOff.h"
@@ -100,8 +101,21 @@ void DesktopCommands::copyToClipboard()
     }
     codecs::ImageBuffer& picture = view_.imgIcon();
     picture.setBackground(view_.settings().background);
+    picture.setKeepTransparency(view_.settings().transparent);
     picture.drawIcon(view_.catalogue().image(i));
-    QGuiApplication::clipboard()->setImage(toQImage(picture.picture()));
+    if (!picture.picture().keepsTransparency()) {
+        QGuiApplication::clipboard()->setImage(toQImage(picture.picture()));
+        return;
+    }
+    // A program that takes PNG gets the icon with its alpha; one that takes
+    // only a bitmap gets it drawn over the background.
+    auto* data = new QMimeData;
+    data->setImageData(toQImage(picture.picture()));
+    MemorySink png;
+    codecs::writePng(picture, png);
+    data->setData(QStringLiteral("image/png"),
+                  QByteArray(reinterpret_cast<const char*>(png.bytes().data()), static_cast<qsizetype>(png.bytes().size())));
+    QGuiApplication::clipboard()->setMimeData(data);
 }
 
 void DesktopCommands::wallpaperCentred() { setWallpaper(view_, desktop::WallpaperMode::Center); }

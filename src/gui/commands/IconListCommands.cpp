@@ -24,6 +24,10 @@ void IconListCommands::toggleHideDuplicates() { toggleIconSetting("Unique", view
 
 void IconListCommands::toggleBestImage() { toggleIconSetting("BestImage", view_.settings().bestImage); }
 
+void IconListCommands::toggleTransparency() { toggleIconSetting("Transparent", view_.settings().transparent); }
+
+void IconListCommands::toggleCursors() { toggleIconSetting("Cursors", view_.settings().cursors); }
+
 void IconListCommands::toggleIconSetting(const char* key, bool current)
 {
     try {

@@ -23,6 +23,10 @@ public:
     // Switches Icon/BestImage in Option.ini: Save all, the web gallery and
     // printing draw each icon from its own best image.
     void toggleBestImage();
+    // Icon/Transparent: pictures saved or copied keep the icons' transparency.
+    void toggleTransparency();
+    // Icon/Cursors: the next harvest takes the cursors of programs too.
+    void toggleCursors();
 
 private:
     // Writes the Icon section's key as the opposite of current, then reloads

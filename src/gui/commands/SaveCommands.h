@@ -15,6 +15,8 @@ public:
     // One selected icon: the save-picture dialog; more: Save all on "Selected icons".
     void saveSelectedIcon();
     void saveAll();
+    // Every image of the selected icons, at its own size, as PNG files in a folder chosen.
+    void saveEachImage();
     void openConverter();
     void createWebPage();
     void printIcons();

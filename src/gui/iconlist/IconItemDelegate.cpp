@@ -6,12 +6,34 @@
 #include <QAbstractItemView>
 #include <QListView>
 #include <QPainter>
+#include <QPen>
+#include <QPolygonF>
 #include <QPixmap>
 #include <QStyle>
 
 #include <algorithm>
 
 namespace vextral::gui {
+
+namespace {
+
+// The mark of a cursor: a small arrow pointer, white with a black outline, in
+// the square's lower right corner, readable over any picture or selection.
+void drawCursorMark(QPainter* painter, const QRect& square)
+{
+    const qreal size = std::clamp(square.width() / 4.0, 7.0, 18.0);
+    const QPointF tip(square.right() - size * 0.75, square.bottom() - size * 1.05);
+    const QPointF shape[] = {{0, 0}, {0, 1}, {0.27, 0.74}, {0.45, 1.05}, {0.6, 0.97}, {0.43, 0.68}, {0.75, 0.68}};
+    QPolygonF arrow;
+    for (const QPointF& p : shape) arrow << tip + p * size;
+    painter->setRenderHint(QPainter::Antialiasing, true);
+    painter->setPen(QPen(Qt::black, std::max(1.0, size / 10.0)));
+    painter->setBrush(Qt::white);
+    painter->drawPolygon(arrow);
+    painter->setRenderHint(QPainter::Antialiasing, false);
+}
+
+} // namespace
 
 IconItemDelegate::IconItemDelegate(IconPictures& pictures, QObject* parent)
     : QStyledItemDelegate(parent), pictures_(pictures)
@@ -44,6 +66,7 @@ void IconItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
     const QPixmap picture = pictures_.picture(position, side_, scale);
     if (!picture.isNull())
         painter->drawPixmap(QRect(square.topLeft() + QPoint(margin, margin), QSize(side_, side_)), picture);
+    if (index.data(IconListModel::CursorRole).toBool()) drawCursorMark(painter, square);
     if (namesShown_) {
         const QRect text = option.rect.adjusted(side + kMargin, 0, 0, 0);
         const QString name = option.fontMetrics.elidedText(index.data(Qt::DisplayRole).toString(), Qt::ElideMiddle,

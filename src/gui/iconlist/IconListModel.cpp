@@ -60,6 +60,7 @@ QVariant IconListModel::data(const QModelIndex& index, int role) const
     const QString name = QFile::decodeName(fileNamePart(record.sourceFile).c_str());
     switch (role) {
     case PositionRole: return position;
+    case CursorRole: return record.cursor;
     case Qt::DisplayRole:
         switch (index.column()) {
         case PictureColumn: return name; // shown beside the picture in the list view
@@ -79,7 +80,10 @@ QVariant IconListModel::data(const QModelIndex& index, int role) const
     case Qt::ToolTipRole: return iconToolTip(record);
     // What a screen reader says of the icon: its file's name and its index
     // there ("shell32.dll, icon 183"); the description names the whole path.
-    case Qt::AccessibleTextRole: return QStringLiteral("%1, icon %2").arg(name).arg(record.iconIndex);
+    case Qt::AccessibleTextRole:
+        return QStringLiteral("%1, %2 %3")
+            .arg(name, record.cursor ? QStringLiteral("cursor") : QStringLiteral("icon"))
+            .arg(record.iconIndex);
     case Qt::AccessibleDescriptionRole:
         return QStringLiteral("Icon %1 of %2").arg(record.iconIndex).arg(QFile::decodeName(record.sourceFile.c_str()));
     default: return {};

@@ -26,6 +26,8 @@ public:
     enum Column { PictureColumn, SourceColumn, IndexColumn, ImagesColumn, LargestColumn, ColumnCount };
     // The catalogue position of a row.
     static constexpr int PositionRole = Qt::UserRole + 1;
+    // Whether the row is a cursor, which the pictures mark.
+    static constexpr int CursorRole = Qt::UserRole + 2;
 
     explicit IconListModel(const IconCatalogue& catalogue, QObject* parent = nullptr);
 

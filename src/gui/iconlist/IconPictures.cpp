@@ -150,7 +150,7 @@ void IconPictures::decodeLoop()
             at = sources.end();
         }
         if (at == sources.end()) {
-            sources.emplace_front(path, platform::IconSource::open(path));
+            sources.emplace_front(path, platform::reopenIconSource(path));
             if (sources.size() > kOpenSources) sources.pop_back();
         } else {
             sources.splice(sources.begin(), sources, at);

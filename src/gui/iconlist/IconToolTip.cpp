@@ -36,7 +36,7 @@ QString imageLines(const std::vector<IconImageSummary>& images, int listed, cons
 QString iconToolTip(const IconRecord& record)
 {
     QString tip = QStringLiteral("%1, icon %2").arg(QFile::decodeName(record.sourceFile.c_str())).arg(record.iconIndex);
-    const platform::IconSource source = platform::IconSource::open(record.sourceFile);
+    const platform::IconSource source = platform::reopenIconSource(record.sourceFile);
     if (record.iconIndex < 0 || record.iconIndex >= source.count()) return tip;
     const std::vector<IconImageSummary> images = imageSummaries(source, record.iconIndex);
     if (!images.empty())

@@ -56,6 +56,8 @@ constexpr std::array<TypeBox, kFileTypeCount> kTypeBoxes = {{
     {FileType::Nil, "chbNil", 0},
     {FileType::Ico, "chbIco", 0},
     {FileType::Bmp, "chbBmp", 0},
+    {FileType::Res, "chbRes", 0},
+    {FileType::Icns, "chbIcns", 1},
 }};
 
 QString fromStd(const std::string& text) { return QString::fromStdString(text); }

@@ -95,7 +95,12 @@ SaveAllDialog::SaveAllDialog(const IconCatalogue& catalogue, int jpegQuality, Pr
         auto* radio = new QRadioButton(QString::fromLatin1(typeRows[static_cast<std::size_t>(i)].caption), types);
         radio->setObjectName(QStringLiteral("rgpImage%1").arg(i));
         rgpImage_->addButton(radio, i);
-        typeGrid->addWidget(radio, i % 5, i / 5);
+        // Two columns of five picture types; each image, several files an icon, below them.
+        if (i < 10) {
+            typeGrid->addWidget(radio, i % 5, i / 5);
+        } else {
+            typeGrid->addWidget(radio, 5 + i - 10, 0, 1, 2);
+        }
     }
     // The group box owns typeGrid, as every widget owns its layout.
     rgpImage_->button(0)->setChecked(true); // NOLINT(clang-analyzer-cplusplus.NewDeleteLeaks)
@@ -213,6 +218,7 @@ void SaveAllDialog::accept()
     job.heightText = [this] { return editHeight_->text().trimmed().toStdString(); };
     job.jpegQuality = jpegQuality_;
     job.bestImage = bestImage;
+    job.transparent = transparent;
     const QPointer<SaveAllDialog> self(this);
     job.progress = [this](int percent) {
         // Tens of thousands of icons move the gauge a hundred times.

@@ -32,6 +32,8 @@ public:
 
     // Draw the pictures from each icon's best image (Icon/BestImage).
     bool bestImage = false;
+    // Keep the icons' transparency in the formats that hold alpha (Icon/Transparent).
+    bool transparent = false;
 
     FolderTree* folderTree() const { return dirSaveAll_; }
 

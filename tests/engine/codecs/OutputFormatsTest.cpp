@@ -84,9 +84,10 @@ TEST(OutputFormats, SaveAllAndWebPageTypes)
     }
     EXPECT_EQ(captions,
               (std::vector<std::string> {"&Standard Icon", "&Bmp File", "&Jpg File", "&Gif File", "&Icon File",
-                                         "C&ur File", "&Pcx File", "W&mf File", "Png Fi&le", "&Tga File"}));
+                                         "C&ur File", "&Pcx File", "W&mf File", "Png Fi&le", "&Tga File",
+                                         "&Each image (PNG)"}));
     EXPECT_EQ(names, (std::vector<std::string> {"standard-icon", "bmp", "jpg", "gif", "ico", "cur", "pcx", "wmf", "png",
-                                                "tga"}));
+                                                "tga", "each-image"}));
     std::vector<OutputFormat> web(webPageFormats().begin(), webPageFormats().end());
     EXPECT_EQ(web, (std::vector<OutputFormat> {OutputFormat::Bmp, OutputFormat::Jpeg, OutputFormat::Gif}));
 }

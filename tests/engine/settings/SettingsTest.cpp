@@ -17,3 +17,19 @@ TEST(Settings, MorePatternsFollowTheFileTypes)
     s.fileTypes = FileTypeSet::none();
     EXPECT_EQ(s.fileMask(), "*.cur,*.ani");
 }
+
+TEST(Settings, ResourceAndAppleIconFilesJoinTheMaskOnlyWhenSwitchedOn)
+{
+    // A first start looks for the classic nine, as before.
+    Settings s;
+    EXPECT_EQ(s.fileMask(), "*.exe,*.dll,*.cpl,*.scr,*.icl,*.ocx,*.ico,*.nil,*.bmp");
+    s.fileTypes.set(FileType::Res, true);
+    s.fileTypes.set(FileType::Icns, true);
+    EXPECT_EQ(s.fileMask(), "*.exe,*.dll,*.cpl,*.scr,*.icl,*.ocx,*.ico,*.nil,*.bmp,*.res,*.icns");
+    s.fileTypes.set(FileType::Bmp, false);
+    s.morePatterns = "*.cur";
+    EXPECT_EQ(s.fileMask(), "*.exe,*.dll,*.cpl,*.scr,*.icl,*.ocx,*.ico,*.nil,*.res,*.icns,*.cur");
+    s.fileTypes = FileTypeSet::none();
+    s.fileTypes.set(FileType::Icns, true);
+    EXPECT_EQ(s.fileMask(), "*.icns,*.cur");
+}

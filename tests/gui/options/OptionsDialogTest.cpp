@@ -79,17 +79,19 @@ TEST(OptionsDialog, ShowsEveryControlWithItsCaptionAndStartValue)
     EXPECT_EQ(track->value(), 86);
     EXPECT_EQ(control<QLabel>(d, "labImage")->text(), "86%");
 
-    // Search: the nine types top to bottom, all checked.
+    // Search: the types top to bottom, the nine classic ones checked, .res and .icns not.
     showPage(d, 1);
     const std::pair<const char*, const char*> types[] = {
         {"chbExe", "&Exe File"}, {"chbDll", "&Dll File"}, {"chbCpl", "C&pl File"},
         {"chbSrc", "&Scr File"}, {"chbIcl", "Ic&l File"}, {"chbOcx", "Oc&x File"},
-        {"chbNil", "&Nil File"}, {"chbIco", "&Ico File"}, {"chbBmp", "&Bmp File"}};
+        {"chbNil", "&Nil File"}, {"chbIco", "&Ico File"}, {"chbBmp", "&Bmp File"},
+        {"chbRes", "&Res File"}, {"chbIcns", "I&cns File"}};
     int above = -1;
     for (const auto& [name, caption] : types) {
         auto* box = control<QCheckBox>(d, name);
         EXPECT_EQ(box->text(), caption);
-        EXPECT_TRUE(box->isChecked()) << name;
+        const std::string boxName = name;
+        EXPECT_EQ(box->isChecked(), boxName != "chbRes" && boxName != "chbIcns") << name;
         const int y = box->mapTo(d, QPoint(0, 0)).y();
         EXPECT_GT(y, above) << name;
         above = y;
