@@ -317,3 +317,26 @@ TEST(IcnsFileHostile, TruncatedFilesGiveTheImagesTheyStillHold)
     }
     EXPECT_EQ(listedBefore, 3u);
 }
+
+TEST(IcnsFileHostile, APngFileCutShortIsListedButNeverDrawn)
+{
+    const Bytes png = pngOf(24, 0xFF336699);
+    // Cut anywhere before its last 12 bytes (IEND; without it the pixels are
+    // all there and are drawn).
+    for (std::size_t cut = 8; cut < png.size() - 12; ++cut) {
+        SCOPED_TRACE(cut);
+        const Bytes file(png.begin(), png.begin() + static_cast<long>(cut));
+        const IconSource source = IconSource::fromBytes(file);
+        EXPECT_EQ(source.kind(), IconFileKind::Png);
+        ASSERT_EQ(source.count(), 1);
+        // Up to its header there is nothing to list; after it the image is
+        // listed, and it is not drawn while its data is incomplete.
+        EXPECT_EQ(source.images(0).size(), cut >= 33 ? 1u : 0u);
+        EXPECT_FALSE(source.icon(0));
+        EXPECT_FALSE(source.imagePicture(0, 0));
+        fuzz::exerciseIconSource(file.data(), file.size());
+    }
+    const IconSource whole = IconSource::fromBytes(png);
+    ASSERT_TRUE(whole.icon(0));
+    EXPECT_EQ(whole.icon(0)->drawnOver(5, 5, 0), 0x336699u);
+}
