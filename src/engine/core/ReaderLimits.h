@@ -137,6 +137,10 @@ struct ReaderLimits {
     // frame, those inside lists counted: a real one has a handful, a file of
     // 4 GiB that is all hole hundreds of millions of empty ones.
     std::uint64_t riffChunks = 4096;
+    // Chunks of an Apple icon file (.icns) walked: a real one has a dozen or
+    // two (each size, its mask, a table of contents, a name), a crafted one
+    // could be millions of empty ones, each looked at when it is opened.
+    std::uint64_t icnsChunks = 1024;
 
     // ---- settings
 

@@ -1,6 +1,7 @@
 #include "platform/IconExtractor.h"
 
 #include "core/Bytes.h"
+#include "platform/IcnsFile.h"
 #include "platform/IconResources.h"
 
 #include <algorithm>
@@ -148,6 +149,8 @@ const char* iconFileKindName(IconFileKind kind)
     case IconFileKind::Cur: return "CUR";
     case IconFileKind::Ani: return "ANI";
     case IconFileKind::Bmp: return "BMP";
+    case IconFileKind::Png: return "PNG";
+    case IconFileKind::Icns: return "ICNS";
     case IconFileKind::None: break;
     }
     return "none";
@@ -219,6 +222,13 @@ void IconSource::detect()
     }
     if (have == 12 && std::memcmp(magic, "RIFF", 4) == 0 && std::memcmp(magic + 8, "ACON", 4) == 0) {
         readAni();
+        return;
+    }
+    if (const IcoOfFile other = icoOfPngOrIcns(source_, limits_); other.kind != IconFileKind::None) {
+        kind_ = other.kind;
+        IconEntry entry;
+        if (other.ico) readIconDirectory(other.ico, entry);
+        icons_.push_back(std::move(entry));
         return;
     }
     if (magic[0] == 'B' && magic[1] == 'M' && probeBitmapFile(*source_, limits_)) {

@@ -18,7 +18,7 @@ namespace vextral::platform {
 struct IconResourceTable;
 struct IconDirectory;
 
-enum class IconFileKind { None, Pe, Ne, Ico, Cur, Ani, Bmp };
+enum class IconFileKind { None, Pe, Ne, Ico, Cur, Ani, Bmp, Png, Icns };
 
 const char* iconFileKindName(IconFileKind kind);
 
@@ -49,6 +49,7 @@ struct IconImageEntry {
 //   ICO, CUR          one icon made of all the directory's images
 //   ANI               one icon: the first frame
 //   BMP               one icon: the whole picture, opaque
+//   PNG, icns         one icon of their images (see IcnsFile.h)
 //   anything else     no icons
 //
 // The file is opened once; only the structures and images asked for are read.
