@@ -14,7 +14,8 @@ namespace vextral::fuzz {
 // replays the saved corpus.
 inline std::size_t exerciseIconSource(const std::uint8_t* data, std::size_t size)
 {
-    auto source = platform::IconSource::fromBytes(std::vector<std::uint8_t>(data, data + size));
+    // Cursor groups on: they come after, and so with, every icon group.
+    auto source = platform::IconSource::fromBytes(std::vector<std::uint8_t>(data, data + size), {}, {.cursors = true});
     std::size_t touched = 0;
     const int count = source.count();
     for (int i = 0; i < count; ++i) {
@@ -25,7 +26,7 @@ inline std::size_t exerciseIconSource(const std::uint8_t* data, std::size_t size
         }
         if (const auto icon = source.icon(i)) touched += icon->drawOver(0xFFFFFF)[0] & 1;
         touched += source.originalIco(i).size();
-        touched += source.label(i).size();
+        touched += source.label(i).size() + source.isCursor(i);
     }
     return touched;
 }

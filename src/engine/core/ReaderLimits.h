@@ -133,6 +133,10 @@ struct ReaderLimits {
     // from the resource table of an NE file: the formats' own 16-bit counts.
     std::uint32_t peDirectoryEntries = 1u << 16;
     std::uint32_t neResources = 1u << 16;
+    // Entries of a compiled resource file (.res) walked: a program's own
+    // file has dozens to a few thousand; each takes at least 32 bytes, and a
+    // file of 4 GiB that is all hole would hold a hundred million.
+    std::uint32_t resEntries = 1u << 16;
     // Chunks of a RIFF file (an animated cursor) looked at before its first
     // frame, those inside lists counted: a real one has a handful, a file of
     // 4 GiB that is all hole hundreds of millions of empty ones.

@@ -2,36 +2,16 @@
 
 #include "core/Bytes.h"
 #include "platform/IcnsFile.h"
-#include "platform/IconResources.h"
+#include "platform/IconDirectory.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <tuple>
 #include <utility>
 
 namespace vextral::platform {
-
-// Where one image's bytes lie in its icon's stream.
-struct ImageRange {
-    std::uint64_t offset = 0;
-    std::uint64_t size = 0;
-};
-
-// The entries of one icon directory (an icon file's, or an RT_GROUP_ICON
-// resource) and the distinct images they name. Entries that name the same
-// bytes (the same resource, the same range of an icon file) share one image,
-// so however many entries a directory repeats, each image is probed, decoded
-// and rebuilt once.
-struct IconDirectory {
-    struct Entry {
-        std::uint8_t fields[8] = {}; // width, height, colours, reserved, planes, bit count
-        int image = -1;              // index into images; -1 when the entry names nothing readable
-    };
-    std::vector<Entry> entries;
-    std::vector<ImageRange> images;      // in the order entries first name them
-    std::vector<std::size_t> firstEntry; // for each image, the first entry naming it
-};
 
 using codecs::decodeBitmapFile;
 using codecs::decodeIconImage;
@@ -41,9 +21,6 @@ using codecs::probeIconImage;
 
 namespace {
 
-constexpr std::size_t kIconDirHeader = 6;
-constexpr std::size_t kIconDirEntry = 16;
-constexpr std::size_t kGroupDirEntry = 14;
 // Enough for any image header: the largest DIB header with its masks.
 constexpr std::uint64_t kProbeBytes = 256;
 
@@ -54,34 +31,6 @@ bool looksLikeIconDirectory(const ByteSource& s)
     const std::uint16_t type = le16(h + 2);
     return le16(h) == 0 && (type == 1 || type == 2) && le16(h + 4) >= 1 && s.size() >= kIconDirHeader + kIconDirEntry;
 }
-
-// Collects the entries of a directory, giving entries that name one range one image.
-class DirectoryBuilder {
-public:
-    explicit DirectoryBuilder(std::uint64_t entries) { directory_->entries.reserve(static_cast<std::size_t>(entries)); }
-
-    void add(const std::uint8_t* fields, std::optional<ImageRange> range)
-    {
-        IconDirectory::Entry entry;
-        std::memcpy(entry.fields, fields, sizeof entry.fields);
-        if (range) {
-            const auto [at, added] =
-                seen_.try_emplace({range->offset, range->size}, static_cast<int>(directory_->images.size()));
-            if (added) {
-                directory_->images.push_back(*range);
-                directory_->firstEntry.push_back(directory_->entries.size());
-            }
-            entry.image = at->second;
-        }
-        directory_->entries.push_back(entry);
-    }
-
-    std::shared_ptr<const IconDirectory> finish() { return std::move(directory_); }
-
-private:
-    std::shared_ptr<IconDirectory> directory_ = std::make_shared<IconDirectory>();
-    std::map<std::pair<std::uint64_t, std::uint64_t>, int> seen_;
-};
 
 // The n entries of the group directory at offset, each naming an RT_ICON of
 // the table; nothing when the entries are not in the file.
@@ -151,6 +100,7 @@ const char* iconFileKindName(IconFileKind kind)
     case IconFileKind::Bmp: return "BMP";
     case IconFileKind::Png: return "PNG";
     case IconFileKind::Icns: return "ICNS";
+    case IconFileKind::Res: return "RES";
     case IconFileKind::None: break;
     }
     return "none";
@@ -176,9 +126,9 @@ IconSource IconSource::fromBytes(std::vector<std::uint8_t> bytes, const ReaderLi
 IconSource IconSource::fromSource(std::shared_ptr<const ByteSource> source, const ReaderLimits& limits,
                                   const IconSourceOptions& options)
 {
-    (void)options;
     IconSource s;
     s.limits_ = limits;
+    s.options_ = options;
     s.source_ = std::move(source);
     s.detect();
     const std::uint64_t size = s.source_->size();
@@ -210,6 +160,11 @@ void IconSource::detect()
         } else {
             return; // a DOS program
         }
+        readGroups(table);
+        return;
+    }
+    if (IconResourceTable table; readResResources(*source_, table, limits_)) {
+        kind_ = IconFileKind::Res;
         readGroups(table);
         return;
     }
@@ -310,19 +265,27 @@ void IconSource::readGroups(const IconResourceTable& table)
     // directory, so they never come near; in a crafted one where thousands of
     // groups name one huge directory, the entries of all icons together stay
     // within what the file could hold. Groups naming one directory share it.
-    std::map<std::pair<std::uint64_t, std::uint64_t>, std::shared_ptr<const IconDirectory>> read;
+    // Cursor groups follow the icon groups under the same charge.
+    std::map<std::tuple<std::uint64_t, std::uint64_t, bool>, std::shared_ptr<const IconDirectory>> read;
     std::uint64_t charged = 0;
-    for (const GroupResource& group : table.groups) {
+    const std::size_t iconGroups = table.groups.size();
+    const std::size_t cursorGroups = options_.cursors ? table.cursorGroups.size() : 0;
+    for (std::size_t i = 0; i < iconGroups + cursorGroups; ++i) {
+        const bool cursor = i >= iconGroups;
+        const GroupResource& group = cursor ? table.cursorGroups[i - iconGroups] : table.groups[i];
         IconEntry entry;
         entry.label = group.label;
+        entry.cursorGroup = cursor;
         if (group.data && group.data->size >= kIconDirHeader) {
             const std::uint64_t n = std::min<std::uint64_t>(source_->u16(group.data->offset + 4).value_or(0),
                                                             (group.data->size - kIconDirHeader) / kGroupDirEntry);
             const std::uint64_t cost = kIconDirHeader + n * kGroupDirEntry;
             if (cost <= source_->size() - charged) {
                 charged += cost;
-                auto& shared = read[{group.data->offset, n}];
-                if (!shared) shared = readGroupDirectory(*source_, table, group.data->offset, n);
+                auto& shared = read[{group.data->offset, n, cursor}];
+                if (!shared)
+                    shared = cursor ? readCursorGroupDirectory(*source_, table, group.data->offset, n)
+                                    : readGroupDirectory(*source_, table, group.data->offset, n);
                 entry.directory = shared;
             }
         }
@@ -350,7 +313,9 @@ std::string IconSource::label(int index) const
 
 bool IconSource::isCursor(int index) const
 {
-    return index >= 0 && index < count() && (kind_ == IconFileKind::Cur || kind_ == IconFileKind::Ani);
+    if (index < 0 || index >= count()) return false;
+    return kind_ == IconFileKind::Cur || kind_ == IconFileKind::Ani ||
+           icons_[static_cast<std::size_t>(index)].cursorGroup;
 }
 
 std::vector<IconImageEntry> IconSource::images(int index) const
@@ -369,7 +334,7 @@ std::vector<IconImageEntry> IconSource::images(int index) const
         IconImageEntry e;
         e.entryWidth = entry.fields[0] ? entry.fields[0] : 256;
         e.entryHeight = entry.fields[1] ? entry.fields[1] : 256;
-        e.entryBits = le16(entry.fields + 6);
+        e.entryBits = entry.bits >= 0 ? entry.bits : le16(entry.fields + 6);
         if (entry.image >= 0) {
             e.info = infos[static_cast<std::size_t>(entry.image)];
             e.image = entry.image;
@@ -525,7 +490,7 @@ std::vector<std::uint8_t> IconSource::originalIco(int index) const
     std::vector<std::uint8_t> head;
     head.reserve(static_cast<std::size_t>(header));
     putLe16(head, 0);
-    putLe16(head, 1);
+    putLe16(head, entry.cursorGroup ? 2 : 1);
     putLe16(head, static_cast<std::uint16_t>(kept.size()));
     std::uint64_t offset = header;
     for (const std::size_t k : kept) {

@@ -18,7 +18,7 @@ namespace vextral::platform {
 struct IconResourceTable;
 struct IconDirectory;
 
-enum class IconFileKind { None, Pe, Ne, Ico, Cur, Ani, Bmp, Png, Icns };
+enum class IconFileKind { None, Pe, Ne, Ico, Cur, Ani, Bmp, Png, Icns, Res };
 
 const char* iconFileKindName(IconFileKind kind);
 
@@ -41,11 +41,19 @@ struct IconImageEntry {
     int image = -1;
 };
 
+// What an icon source reads besides what the shell counts.
+struct IconSourceOptions {
+    // The cursor groups (RT_GROUP_CURSOR) of PE, NE and .res files, as further
+    // icons after all the icon groups.
+    bool cursors = false;
+};
+
 // The icons that one file carries, the way the Windows shell counts and draws
 // them. The file type is recognised by its content, never by its name:
 //
 //   PE32 / PE32+      one icon per RT_GROUP_ICON entry, in directory order
 //   NE (.icl, .nil)   one icon per RT_GROUP_ICON record, in table order
+//   RES (compiled)    one icon per RT_GROUP_ICON entry, in file order
 //   ICO, CUR          one icon made of all the directory's images
 //   ANI               one icon: the first frame
 //   BMP               one icon: the whole picture, opaque
@@ -63,6 +71,8 @@ public:
     // icon(), for imagePicture()) is charged to one budget of pixels and
     // bytes (ReaderLimits::decodePixels*, decodeBytes*); once it is spent the
     // images left are skipped as if they could not be read.
+    // With options.cursors, the cursor groups follow the icon groups: icons
+    // 0..n-1 are the n icon groups, n.. the cursor groups, in their order.
     static IconSource open(const std::string& path, const ReaderLimits& limits = {},
                            const IconSourceOptions& options = {});
     static IconSource fromBytes(std::vector<std::uint8_t> bytes, const ReaderLimits& limits = {},
@@ -74,13 +84,14 @@ public:
     const std::string& error() const { return error_; }
     IconFileKind kind() const { return kind_; }
 
-    // The number of icons: what ExtractIcon(path, -1) reports.
+    // The number of icons: what ExtractIcon(path, -1) reports (and the cursor
+    // groups when asked for).
     int count() const { return static_cast<int>(icons_.size()); }
+    // Whether icon index is a cursor: a cursor group, or the icon of a .cur or
+    // .ani file.
+    bool isCursor(int index) const;
     // The icon's resource name ("APPICON", "#7"), or empty for icon files.
     std::string label(int index) const;
-    // Whether icon index is a cursor (of a cursor group, a cursor file or an
-    // animated cursor).
-    bool isCursor(int index) const;
     // The images that icon index lists, in stored order (an image that several
     // entries name is listed for each).
     std::vector<IconImageEntry> images(int index) const;
@@ -96,7 +107,9 @@ public:
     // The icon in its original form, as the bytes of an .ico file: rebuilt from
     // the group for executables (each distinct image once, and never larger
     // than the file itself), the file's own bytes for icon files, the first
-    // frame of an animated cursor. Empty when nothing of it can be read.
+    // frame of an animated cursor. A cursor group gives a .cur file (type 2,
+    // the hotspots in its entries, the DIBs without them). Empty when nothing
+    // of it can be read.
     std::vector<std::uint8_t> originalIco(int index) const;
 
 private:
@@ -109,6 +122,7 @@ private:
         // (the frame of an ANI file).
         std::shared_ptr<const ByteSource> stream;
         bool wholeStreamIsIcon = false;
+        bool cursorGroup = false;
     };
 
     void detect();
@@ -122,6 +136,7 @@ private:
     const ByteSource& streamOf(const IconEntry& icon) const { return icon.stream ? *icon.stream : *source_; }
 
     ReaderLimits limits_;
+    IconSourceOptions options_;
     std::shared_ptr<const ByteSource> source_;
     std::string error_;
     IconFileKind kind_ = IconFileKind::None;

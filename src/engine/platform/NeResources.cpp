@@ -1,4 +1,4 @@
-// The icon resources of 16-bit Windows executables (NE), which is also the
+// The icon and cursor resources of 16-bit Windows executables (NE), which is also the
 // form of .icl and .nil icon libraries.
 //
 // The resource table (its offset is at 0x24 of the NE header, relative to that
@@ -19,6 +19,8 @@ namespace {
 
 constexpr std::uint16_t kNeIcon = 0x8000 | kIconTypeId;
 constexpr std::uint16_t kNeGroupIcon = 0x8000 | kGroupIconTypeId;
+constexpr std::uint16_t kNeCursor = 0x8000 | kCursorTypeId;
+constexpr std::uint16_t kNeGroupCursor = 0x8000 | kGroupCursorTypeId;
 
 // A resource's name; names are charged their bytes against nameBytesLeft
 // (the file's size to start with), and once it runs out the rest are "?", so
@@ -68,7 +70,10 @@ bool readNeResources(const ByteSource& file, IconResourceTable& table, const Rea
         if (!records) break;
         pos += std::uint64_t {count} * 12;
         seen += count;
-        if (typeId != kNeIcon && typeId != kNeGroupIcon) continue;
+        const bool group = typeId == kNeGroupIcon || typeId == kNeGroupCursor;
+        if (!group && typeId != kNeIcon && typeId != kNeCursor) continue;
+        auto& groups = typeId == kNeGroupIcon ? table.groups : table.cursorGroups;
+        auto& images = typeId == kNeIcon ? table.icons : table.cursors;
         for (std::uint32_t i = 0; i < count; ++i) {
             const std::uint8_t* r = records->data() + i * 12;
             const std::uint64_t offset = std::uint64_t {le16(r)} << *shift;
@@ -80,10 +85,10 @@ bool readNeResources(const ByteSource& file, IconResourceTable& table, const Rea
                 length = std::min(length, file.size() - offset);
                 where = ResourceLocation {offset, length};
             }
-            if (typeId == kNeGroupIcon) {
-                table.groups.push_back({resourceLabel(file, base, id, nameBytesLeft), where});
+            if (group) {
+                groups.push_back({resourceLabel(file, base, id, nameBytesLeft), where});
             } else if ((id & 0x8000) && where) {
-                table.icons.emplace(static_cast<std::uint16_t>(id & 0x7FFF), *where);
+                images.emplace(static_cast<std::uint16_t>(id & 0x7FFF), *where);
             }
         }
     }

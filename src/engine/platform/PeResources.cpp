@@ -1,4 +1,4 @@
-// The icon resources of 32- and 64-bit Windows executables (PE32 and PE32+).
+// The icon and cursor resources of 32- and 64-bit Windows executables (PE32 and PE32+).
 //
 // The resource directory is a tree of three fixed levels (type, name, language)
 // whose offsets are relative to the start of the resource data; the leaves give
@@ -180,18 +180,23 @@ bool readPeResources(const ByteSource& file, IconResourceTable& table, const Rea
     PeImage pe(file, limits.peDirectoryEntries);
     if (!pe.open()) return false;
     if (!pe.hasResources()) return true;
+    // A type listed twice (only in a crafted file) is read the first time.
     for (const DirEntry& type : pe.directory(0)) {
         if (type.named || !type.isDirectory) continue;
-        if (type.name == kGroupIconTypeId && table.groups.empty()) {
+        if (type.name == kGroupIconTypeId || type.name == kGroupCursorTypeId) {
+            auto& groups = type.name == kGroupIconTypeId ? table.groups : table.cursorGroups;
+            if (!groups.empty()) continue;
             for (const DirEntry& group : pe.directory(type.target)) {
-                table.groups.push_back({pe.name(group), pe.firstLanguageData(group)});
+                groups.push_back({pe.name(group), pe.firstLanguageData(group)});
             }
-        } else if (type.name == kIconTypeId && table.icons.empty()) {
-            for (const DirEntry& icon : pe.directory(type.target)) {
-                if (icon.named || icon.name > 0xFFFF) continue;
-                const auto id = static_cast<std::uint16_t>(icon.name);
-                if (table.icons.contains(id)) continue;
-                if (auto data = pe.firstLanguageData(icon)) table.icons.emplace(id, *data);
+        } else if (type.name == kIconTypeId || type.name == kCursorTypeId) {
+            auto& images = type.name == kIconTypeId ? table.icons : table.cursors;
+            if (!images.empty()) continue;
+            for (const DirEntry& image : pe.directory(type.target)) {
+                if (image.named || image.name > 0xFFFF) continue;
+                const auto id = static_cast<std::uint16_t>(image.name);
+                if (images.contains(id)) continue;
+                if (auto data = pe.firstLanguageData(image)) images.emplace(id, *data);
             }
         }
     }

@@ -19,8 +19,9 @@ using vextral::test::readBytes;
 
 namespace {
 
-const char* const kFixtures[] = {"icons64.dll", "icons32.dll", "noicons.dll", "library.icl", "library.nil", "multi.ico",
-                                 "mask.ico",    "arrow.cur",   "spin.ani",    "picture.bmp", "small8.bmp",  "tie.ico"};
+const char* const kFixtures[] = {"icons64.dll", "icons32.dll", "noicons.dll",   "library.icl",   "library.nil",
+                                 "multi.ico",   "mask.ico",    "arrow.cur",     "spin.ani",      "picture.bmp",
+                                 "small8.bmp",  "tie.ico",     "cursors32.dll", "resources.res", "cursors.icl"};
 
 void putU32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v)
 {
