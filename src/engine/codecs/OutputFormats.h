@@ -32,7 +32,7 @@ struct OutputFormatRow {
     const char* alsoExtensions; // further extensions save-by-extension accepts (";"-separated), or ""
     Writes writes;
     // Writes the buffer's picture. For an original icon it writes the picture
-    // as a one-image icon, for when the source can no longer be read.
+    // as an icon of the standard sides, for when the source can no longer be read.
     PictureWriter writer;
 };
 
