@@ -1,4 +1,6 @@
 #include "cli/CliConvert.h"
+#include "codecs/Writers.h"
+#include "platform/PictureFile.h"
 
 #include "engine/codecs/ConvertFixtures.h"
 #include "engine/codecs/WriterReadBack.h"
@@ -169,6 +171,39 @@ TEST(CliConvert, JpegQuality)
     EXPECT_EQ(vextral::test::readBytes(dir / "default.jpg"), vextral::test::readBytes(dir / "86.jpg"));
     EXPECT_LT(size("5.jpg"), size("86.jpg"));
     EXPECT_LT(size("86.jpg"), size("100.jpg"));
+}
+
+// --to ico and --to cur write what the picture writers do: the standard
+// sides up to the picture's own, 16 at least, and the classic 16-colour
+// image for a picture of few colours (colour.png has 12).
+TEST(CliConvert, IconsAndCursorsHoldTheStandardSides)
+{
+    TempDir dir;
+    EXPECT_EQ(convert({fx("colour.png"), fx("gradient256.gif"), "--to", "ico", "--out", dir.path().string()}).status,
+              0);
+    EXPECT_EQ(convert({fx("colour.png"), "--to", (dir / "colour.cur").string()}).status, 0);
+    std::string listing;
+    ASSERT_EQ(vextral::test::runCommand("icotool -l " + vextral::test::shellQuote((dir / "colour.ico").string()) + " " +
+                                            vextral::test::shellQuote((dir / "gradient256.ico").string()) + " " +
+                                            vextral::test::shellQuote((dir / "colour.cur").string()),
+                                        &listing),
+              0);
+    EXPECT_EQ(listing,
+              "--icon --index=1 --width=16 --height=16 --bit-depth=32 --palette-size=0\n"
+              "--icon --index=2 --width=32 --height=32 --bit-depth=4 --palette-size=16\n"
+              "--icon --index=1 --width=16 --height=16 --bit-depth=32 --palette-size=0\n"
+              "--cursor --index=1 --width=16 --height=16 --bit-depth=32 --palette-size=0 --hotspot-x=0 --hotspot-y=0\n"
+              "--cursor --index=2 --width=32 --height=32 --bit-depth=4 --palette-size=16 --hotspot-x=0 "
+              "--hotspot-y=0\n");
+    // The same bytes as the writer gives the picture read from the file.
+    for (const char* name : {"colour.png", "gradient256.gif"}) {
+        vextral::codecs::ImageBuffer buffer;
+        ASSERT_TRUE(vextral::platform::loadPicture(buffer, fx(name)).ok());
+        vextral::MemorySink sink;
+        vextral::codecs::writeIco(buffer, sink);
+        const std::string ico = std::string(name).substr(0, std::string(name).find('.')) + ".ico";
+        EXPECT_EQ(vextral::test::readBytes(dir / ico), sink.bytes()) << name;
+    }
 }
 
 TEST(CliConvert, FilesThatCannotBeReadAreReportedAndTheOthersConverted)

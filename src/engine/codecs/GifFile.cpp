@@ -60,11 +60,8 @@ void writeGif(ImageBuffer& buffer, Sink& sink)
         if (picture.bits != 24) converted = to24Bit(picture);
         const Picture& source = converted ? *converted : picture;
         const Quantizer quantizer(source, tableSize);
-        for (std::size_t y = 0; y < height; ++y) {
-            const std::uint8_t* p = source.row(static_cast<int>(y));
-            std::uint8_t* out = indices.data() + y * width;
-            for (std::size_t x = 0; x < width; ++x, p += 3) out[x] = quantizer.index({p[0], p[1], p[2]});
-        }
+        for (std::size_t y = 0; y < height; ++y)
+            quantizer.indexRow(source.row(static_cast<int>(y)), width, 8, indices.data() + y * width);
         table = quantizer.paddedTable(tableSize);
         backgroundIndex = quantizer.index(params.gifBackground);
         transparentIndex = quantizer.index(params.gifTransparentColor);

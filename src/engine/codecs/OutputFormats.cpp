@@ -32,7 +32,7 @@ constexpr std::array<OutputFormat, kSaveFilterCount> kSaveFilters = {
 
 // What each filter entry writes, by user. Where there is a harvested icon
 // (main window, editor) "Icon File" writes the icon itself; elsewhere the
-// picture as a one-image icon.
+// picture as an icon of the standard sides (writeIco).
 using O = OutputFormat;
 constexpr std::array<SaveFilterChoice, kSaveFilterCount> kWithIcon = {
     {{O::Bmp}, {O::Jpeg}, {O::Gif}, {O::Pcx}, {O::OriginalIcon}, {O::Cur}, {O::Wmf}, {O::Tga}, {O::Png}}};

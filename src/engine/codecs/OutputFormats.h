@@ -33,8 +33,8 @@ struct OutputFormatRow {
     const char* alsoExtensions; // further extensions save-by-extension accepts (";"-separated), or ""
     Writes writes;
     // Writes the buffer's picture. For an original icon it writes the picture
-    // as a one-image icon, for when the source can no longer be read; for each
-    // image, the picture as a PNG file.
+    // as an icon of the standard sides, for when the source can no longer be
+    // read; for each image, the picture as a PNG file.
     PictureWriter writer;
 };
 

@@ -23,8 +23,14 @@ void writeTiff(ImageBuffer& buffer, Sink& sink);
 void writeGif(ImageBuffer& buffer, Sink& sink);
 void writePcx(ImageBuffer& buffer, Sink& sink);
 void writeTga(ImageBuffer& buffer, Sink& sink);
-// The picture as a one-image 32-bit icon, as a cursor with hotspot 0, 0, and
-// as a placeable Windows metafile holding one stretched DIB.
+// The picture as an icon and as a cursor (every hotspot 0, 0): a 32-bit
+// image with its AND mask of each standard side (16, 24, 32, 48, 64, 128,
+// 256) up to the picture's longest side, 16 at least, the 256 one PNG
+// compressed; each the picture fitted into its square (proportions kept,
+// centred, the rest transparent), its alpha from picture.argb when it keeps
+// its transparency, else opaque. A picture of at most 16 colours also gets a
+// classic 4-bit 32 x 32 image, listed before the 32-bit one of that side.
+// And as a placeable Windows metafile holding one stretched DIB.
 void writeIco(ImageBuffer& buffer, Sink& sink);
 void writeCur(ImageBuffer& buffer, Sink& sink);
 void writeWmf(ImageBuffer& buffer, Sink& sink);

@@ -41,7 +41,7 @@ struct OriginalIcon {
 //   writes nothing; a name without one is written in the entry's format.
 // - An icon file (the "Icon File" entry of a window with a harvested icon,
 //   or a name ending .ico typed under another entry when there is one) writes original (writeIconFile);
-//   without one (a picture that is no icon) the picture as a one-image icon.
+//   without one (a picture that is no icon) the picture as an icon of the standard sides.
 // - Every other format writes the picture, already drawn and sized by the
 //   caller, by that format's writer.
 void writeSaveChoice(codecs::ImageBuffer& picture, const OriginalIcon* original, codecs::SaveFilterChoice choice,

@@ -23,12 +23,27 @@ TEST(IconFileWriters, PicturesAsIconsCursorsAndMetafiles)
     buffer.saveToFile(ico);
     buffer.saveToFile(cur);
     buffer.saveToFile(wmf);
+    // 5 x 3 is smaller than the smallest side: the 16 image, and the classic
+    // 32 x 32 one of its 15 colours (see IconWriterImagesTest).
     std::string listing;
     ASSERT_EQ(runCommand("icotool -l " + shellQuote(ico) + " " + shellQuote(cur), &listing), 0);
-    EXPECT_EQ(listing,
-              "--icon --index=1 --width=5 --height=3 --bit-depth=32 --palette-size=0\n"
-              "--cursor --index=1 --width=5 --height=3 --bit-depth=32 --palette-size=0 --hotspot-x=0 --hotspot-y=0\n");
-    EXPECT_EQ(python(kPilPixels, ico), pixelText(buffer.picture()));
+    EXPECT_EQ(
+        listing,
+        "--icon --index=1 --width=16 --height=16 --bit-depth=32 --palette-size=0\n"
+        "--icon --index=2 --width=32 --height=32 --bit-depth=4 --palette-size=16\n"
+        "--cursor --index=1 --width=16 --height=16 --bit-depth=32 --palette-size=0 --hotspot-x=0 --hotspot-y=0\n"
+        "--cursor --index=2 --width=32 --height=32 --bit-depth=4 --palette-size=16 --hotspot-x=0 --hotspot-y=0\n");
+    // PIL shows the 32 x 32 image: the picture fitted to 32 x 19 from row 6,
+    // its corners where the picture's are, transparent above and below.
+    const char* corners = "import sys\nfrom PIL import Image\nim = Image.open(sys.argv[1]).convert('RGBA')\n"
+                          "print(im.size, [im.getpixel(p) for p in [(0, 6), (31, 6), (0, 24), (31, 24), (5, 5), "
+                          "(5, 25)]])\n";
+    const auto rgba = [&](int x, int y) {
+        const Bgr c = buffer.picture().pixel(x, y);
+        return "(" + std::to_string(c.r) + ", " + std::to_string(c.g) + ", " + std::to_string(c.b) + ", 255)";
+    };
+    EXPECT_EQ(python(corners, ico), "(32, 32) [" + rgba(0, 0) + ", " + rgba(4, 0) + ", " + rgba(0, 2) + ", " +
+                                        rgba(4, 2) + ", (0, 0, 0, 0), (0, 0, 0, 0)]\n");
 
     // The metafile: placeable key and checksum, and ImageMagick draws the picture.
     const auto bytes = readBytes(wmf);
@@ -65,8 +80,8 @@ TEST(IconFileWriters, PicturesAsIconsCursorsAndMetafiles)
 }
 
 // An icon directory states at most 256 pixels a side: a larger picture is
-// scaled to fit 256 x 256 in its own proportions, and the directory entry,
-// the image header and ImageMagick agree on the size.
+// scaled to fit 256 x 256 in its own proportions, centred in the largest
+// image, and every standard side below it is there too.
 TEST(IconFileWriters, LargePicturesAreScaledToFit256)
 {
     TempDir dir;
@@ -79,7 +94,7 @@ TEST(IconFileWriters, LargePicturesAreScaledToFit256)
         return p;
     };
     // 466 x 600: 600 becomes 256 and 466 x 256 / 600 = 198.8 rounds to 199;
-    // 300 x 100: 85.3 rounds to 85; 256 x 256 and smaller stay as they are.
+    // 300 x 100: 85.3 rounds to 85; 256 x 256 fills the square.
     struct Case {
         int width, height, fittedWidth, fittedHeight;
     };
@@ -92,24 +107,38 @@ TEST(IconFileWriters, LargePicturesAreScaledToFit256)
             const std::string file = (dir / name).string();
             buffer.saveToFile(file);
             const auto bytes = readBytes(file);
-            ASSERT_GE(bytes.size(), 22u + 40u);
-            const int entryWidth = bytes[6] == 0 ? 256 : bytes[6];
-            const int entryHeight = bytes[7] == 0 ? 256 : bytes[7];
-            EXPECT_EQ(entryWidth, c.fittedWidth);
-            EXPECT_EQ(entryHeight, c.fittedHeight);
-            EXPECT_EQ(le32(bytes.data() + 22 + 4), static_cast<std::uint32_t>(c.fittedWidth));
-            EXPECT_EQ(le32(bytes.data() + 22 + 8), static_cast<std::uint32_t>(2 * c.fittedHeight));
-            EXPECT_EQ(le32(bytes.data() + 14), bytes.size() - 22) << "the image's size in the directory";
-            std::string size;
-            ASSERT_EQ(runCommand("/usr/bin/identify -format '%w x %h' " + shellQuote(file) + " 2>&1", &size), 0)
-                << size;
-            EXPECT_EQ(size, std::to_string(c.fittedWidth) + " x " + std::to_string(c.fittedHeight));
-            // ImageMagick's pixels: red at the left edge, blue at the right.
+            // Seven sides and the classic image of the two colours; the last is 256 (0 in the directory).
+            ASSERT_GE(bytes.size(), 6u + 8 * 16);
+            EXPECT_EQ(le16(bytes.data() + 4), 8);
+            EXPECT_EQ(bytes[6 + 7 * 16], 0);
+            EXPECT_EQ(bytes[6 + 7 * 16 + 1], 0);
+            const std::uint32_t size = le32(bytes.data() + 6 + 7 * 16 + 8);
+            const std::uint32_t offset = le32(bytes.data() + 6 + 7 * 16 + 12);
+            EXPECT_EQ(offset + size, bytes.size()) << "the last image ends the file";
+            std::string sizes;
+            ASSERT_EQ(runCommand("/usr/bin/identify -format '%wx%h ' " + shellQuote(file) + " 2>&1", &sizes), 0)
+                << sizes;
+            EXPECT_EQ(sizes, "16x16 24x24 32x32 32x32 48x48 64x64 128x128 256x256 ");
+            // ImageMagick's pixels of the 256 image: red at the fitted
+            // picture's left edge, blue at its right, transparent around it.
             const std::string png = (dir / "back.png").string();
-            ASSERT_EQ(runCommand("/usr/bin/convert " + shellQuote(file) + " -depth 8 " + shellQuote(png) + " 2>&1"), 0);
-            const std::string pixels = python(kPilPixels, png);
-            EXPECT_EQ(pixels.substr(0, 8), "255,0,0 ");
-            EXPECT_EQ(pixels.substr(pixels.size() - 10), " 0,0,255 \n");
+            ASSERT_EQ(
+                runCommand("/usr/bin/convert " + shellQuote(file + "[7]") + " -depth 8 " + shellQuote(png) + " 2>&1"),
+                0);
+            const int left = (256 - c.fittedWidth) / 2, top = (256 - c.fittedHeight) / 2;
+            const int right = left + c.fittedWidth - 1, bottom = top + c.fittedHeight - 1;
+            const std::string where = "[(" + std::to_string(left) + ", " + std::to_string(top) + "), (" +
+                                      std::to_string(right) + ", " + std::to_string(bottom) + ")]";
+            // Outside the picture: left of it, else above it (256 x 256 has no outside).
+            const std::string outside = left > 0  ? "(" + std::to_string(left - 1) + ", 128)"
+                                        : top > 0 ? "(128, " + std::to_string(top - 1) + ")"
+                                                  : "";
+            const std::string script =
+                "import sys\nfrom PIL import Image\nim = Image.open(sys.argv[1]).convert('RGBA')\n"
+                "print([im.getpixel(p) for p in " +
+                where + "], " + (outside.empty() ? "None" : "im.getpixel(" + outside + ")") + ")\n";
+            EXPECT_EQ(python(script, png), "[(255, 0, 0, 255), (0, 0, 255, 255)] " +
+                                               std::string(outside.empty() ? "None" : "(0, 0, 0, 0)") + "\n");
         }
     }
     // The buffer's picture itself is left as it was.

@@ -119,6 +119,8 @@ TEST(OutputFormats, EveryWriterWritesWhatAnIndependentReaderCallsItsFormat)
         ASSERT_EQ(test::runCommand(
                       "identify -format '%m %wx%h\\n' " + test::shellQuote(file) + " 2>/dev/null | head -1", &out),
                   0);
-        EXPECT_EQ(out, magick.at(row.id) + " 5x3\n") << row.name;
+        // Icons and cursors hold standard sides, the smallest 16 x 16 first.
+        const bool icon = row.id == OutputFormat::Ico || row.id == OutputFormat::Cur;
+        EXPECT_EQ(out, magick.at(row.id) + (icon ? " 16x16\n" : " 5x3\n")) << row.name;
     }
 }

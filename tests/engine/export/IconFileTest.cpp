@@ -171,10 +171,14 @@ TEST(SaveChoice, TheTypedExtensionDecidesAndTheEntryOnlyWithoutOne)
             }
         }
     }
-    // The original icon's entry for a picture that is no icon: the picture as a one-image icon.
+    // The original icon's entry for a picture that is no icon: the picture as an icon of the
+    // standard sides up to 32, with the classic image of its few colours.
     const auto file = world.dir / "picture.ico";
     writeSaveChoice(world.picture, nullptr, {OutputFormat::OriginalIcon}, file.string());
     std::string listing;
     ASSERT_EQ(runCommand("icotool -l " + shellQuote(file.string()), &listing), 0);
-    EXPECT_EQ(listing, "--icon --index=1 --width=32 --height=32 --bit-depth=32 --palette-size=0\n");
+    EXPECT_EQ(listing, "--icon --index=1 --width=16 --height=16 --bit-depth=32 --palette-size=0\n"
+                       "--icon --index=2 --width=24 --height=24 --bit-depth=32 --palette-size=0\n"
+                       "--icon --index=3 --width=32 --height=32 --bit-depth=4 --palette-size=16\n"
+                       "--icon --index=4 --width=32 --height=32 --bit-depth=32 --palette-size=0\n");
 }

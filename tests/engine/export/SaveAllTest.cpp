@@ -84,11 +84,13 @@ TEST(SaveAll, StandardIconsKeepTheirSourceOthersAreResizedOverWhite)
         job.heightText = [] { return std::string("24"); };
         saveAll(c, out.path().string(), job);
         const fs::path file = out / (std::string("icons64.dll_1") + std::string(".") + outputFormat(type).extension);
-        EXPECT_EQ(
-            pil("import sys\nfrom PIL import Image\nim = Image.open(sys.argv[1])\nim.size == (48, 24) or sys.exit(1)\n"
-                "print(im.size, im.convert('RGB').getpixel((1, 1)) > (245, 245, 245))\n",
-                file),
-            "(48, 24) True\n")
+        // An icon or cursor holds it fitted into 48 x 48, 12 rows down.
+        const bool icon = type == OutputFormat::Ico || type == OutputFormat::Cur;
+        EXPECT_EQ(pil(std::string("import sys\nfrom PIL import Image\nim = Image.open(sys.argv[1])\n") +
+                          (icon ? "print(im.size, im.convert('RGB').getpixel((1, 13)) > (245, 245, 245))\n"
+                                : "print(im.size, im.convert('RGB').getpixel((1, 1)) > (245, 245, 245))\n"),
+                      file),
+                  icon ? "(48, 48) True\n" : "(48, 24) True\n")
             << std::string(".") + outputFormat(type).extension;
     }
 }

@@ -244,9 +244,13 @@ TEST(EditDialog, EveryEntryOfTheSaveDialogWritesItsFormat)
     // "Cur File": a cursor of the edited picture.
     save(desk, d, dir / "cursor.cur", 6);
     const auto cur = test::readBytes(dir / "cursor.cur");
-    ASSERT_GE(cur.size(), 8U);
+    // 40 x 24 turned is 49 x 40: the standard sides up to 48 (and the
+    // classic 32 x 32 image of its few colours), the last 48 x 48.
+    ASSERT_GE(cur.size(), 6U + 16 * 5);
     EXPECT_EQ((std::vector<std::uint8_t>(cur.begin(), cur.begin() + 8)),
-              (std::vector<std::uint8_t> {0, 0, 2, 0, 1, 0, 49, 40})); // 40 x 24 turned: 49 x 40
+              (std::vector<std::uint8_t> {0, 0, 2, 0, 5, 0, 16, 16}));
+    EXPECT_EQ(cur[6 + 16 * 4], 48);
+    EXPECT_EQ(cur[6 + 16 * 4 + 1], 48);
     // "Wmf File": a placeable metafile.
     save(desk, d, dir / "meta.wmf", 7);
     const auto wmf = test::readBytes(dir / "meta.wmf");
