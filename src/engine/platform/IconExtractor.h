@@ -22,13 +22,6 @@ enum class IconFileKind { None, Pe, Ne, Ico, Cur, Ani, Bmp, Png, Icns, Res };
 
 const char* iconFileKindName(IconFileKind kind);
 
-// What a source harvests besides its icons.
-struct IconSourceOptions {
-    // The cursor groups of programs, libraries and resource files, after
-    // their icon groups.
-    bool cursors = false;
-};
-
 // One image that an icon lists, as far as it could be read.
 struct IconImageEntry {
     std::optional<codecs::ImageInfo> info; // from the image's own header; nothing when unreadable
