@@ -108,6 +108,7 @@ int listIcons(const Options& o, std::ostream& out, std::ostream& err)
         if (source.kind() != platform::IconFileKind::None)
             out << " (" << platform::iconFileKindName(source.kind()) << ")";
         out << "\n";
+        for (const std::string& reason : source.skipped()) out << "  skipped " << reason << "\n";
         const std::string name = std::filesystem::path(path).filename().string();
         for (int i = 0; i < count; ++i) {
             out << "  " << i;

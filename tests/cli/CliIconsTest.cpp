@@ -33,7 +33,7 @@ TEST(CliIcons, ListsEachFileWithItsIconsAndImages)
                          "  3 #7: 32x32x24\n" +
                          ani +
                          ": 1 icon (ANI)\n"
-                         "  0: 32x32x32\n" +
+                         "  0 cursor: 32x32x32\n" +
                          garbage + ": 0 icons\n");
 }
 
@@ -68,7 +68,7 @@ TEST(CliIcons, UsageErrorsAndHelp)
     EXPECT_EQ(icons({"--frobnicate", "x"}).status, 2);
     const CliResult help = icons({"--help"});
     EXPECT_EQ(help.status, 0);
-    EXPECT_NE(help.out.find("Usage: vextral-cli icons [--extract DIR] FILE..."), std::string::npos);
+    EXPECT_NE(help.out.find("Usage: vextral-cli icons [--extract DIR] [--images DIR] [--cursors] FILE..."), std::string::npos);
 
     // The real program: exit statuses as scripts see them.
     EXPECT_EQ(runCliProgram({"icons", fixture("multi.ico").string()}).status, 0);
@@ -111,4 +111,46 @@ TEST(CliIcons, ExtractingWritesOverNoInputAndNoEarlierIcon)
                                 "; 3 were renamed because an earlier icon had the same name; 2 were renamed so as not "
                                 "to overwrite an input file\n";
     EXPECT_TRUE(r.out.ends_with(summary)) << r.out;
+}
+
+TEST(CliIcons, EachImageIsWrittenAsIcotoolExtractsIt)
+{
+    vextral::test::TempDir dir;
+    const std::string ours = (dir / "ours").string();
+    const std::string ico = fixture("multi.ico").string(), dll = fixture("icons32.dll").string();
+    const CliResult r = icons({"--images", ours, ico, dll});
+    ASSERT_EQ(r.status, 0) << r.err;
+    // The library's first group is multi.ico's six images; the other three hold one each.
+    EXPECT_NE(r.out.find("Wrote 15 images to " + ours + "\n"), std::string::npos) << r.out;
+
+    // icotool's pictures of the icon file, pixel for pixel (alpha included)
+    // those of both the file and the group built from it.
+    const std::string ref = (dir / "ref").string();
+    std::filesystem::create_directories(ref);
+    ASSERT_EQ(vextral::test::runCommand("icotool -x -o " + vextral::test::shellQuote(ref) + " " +
+                                        vextral::test::shellQuote(ico)),
+              0);
+    int compared = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(ref)) {
+        const std::string name = entry.path().filename().string(); // multi_3_32x32x32.png
+        const std::string size = name.substr(name.rfind('_') + 1);
+        for (const std::string& mine : {"multi.ico_0_" + size, "icons32.dll_0_" + size}) {
+            std::string differing;
+            ASSERT_EQ(vextral::test::runCommand("compare -metric AE " + vextral::test::shellQuote(entry.path().string()) +
+                                                    " " + vextral::test::shellQuote(ours + "/" + mine) +
+                                                    " null: 2>&1",
+                                                &differing),
+                      0)
+                << mine << ": " << differing;
+            EXPECT_EQ(differing, "0") << mine;
+            ++compared;
+        }
+    }
+    EXPECT_EQ(compared, 12);
+    // Every picture is 8-bit RGBA.
+    std::string types;
+    ASSERT_EQ(vextral::test::runCommand("identify -format '%[channels] ' " + vextral::test::shellQuote(ours) + "/*.png",
+                                        &types),
+              0);
+    EXPECT_EQ(types.find("srgb "), std::string::npos) << types;
 }

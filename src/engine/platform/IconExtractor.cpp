@@ -181,6 +181,7 @@ void IconSource::detect()
     }
     if (const IcoOfFile other = icoOfPngOrIcns(source_, limits_); other.kind != IconFileKind::None) {
         kind_ = other.kind;
+        skipped_ = other.skipped;
         IconEntry entry;
         if (other.ico) readIconDirectory(other.ico, entry);
         icons_.push_back(std::move(entry));

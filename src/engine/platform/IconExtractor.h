@@ -76,6 +76,9 @@ public:
     bool readable() const { return error_.empty(); }
     const std::string& error() const { return error_; }
     IconFileKind kind() const { return kind_; }
+    // The images of the file left out, each with the reason ("ic08: JPEG 2000
+    // images are not read"); for Apple icon files.
+    const std::vector<std::string>& skipped() const { return skipped_; }
 
     // The number of icons: what ExtractIcon(path, -1) reports (and the cursor
     // groups when asked for).
@@ -133,6 +136,7 @@ private:
     std::shared_ptr<const ByteSource> source_;
     std::string error_;
     IconFileKind kind_ = IconFileKind::None;
+    std::vector<std::string> skipped_;
     std::vector<IconEntry> icons_;
 
     // Images decoded so far (or found broken), by stream and range: icons of

@@ -42,10 +42,12 @@ constexpr int kConnectionHighest = 100;
 struct TypeBox {
     FileType type;
     const char* name;
-    int mnemonic; // the letter of its caption that Alt takes
+    int mnemonic;                 // the letter of its caption that Alt takes
+    const char* caption = nullptr; // when not the settings key
 };
 
-// The "Look for" check boxes, top to bottom; each shows its type's settings key.
+// The "Look for" check boxes, top to bottom; each shows its type's settings
+// key, but for Apple icon files, whose key's letters the others all took.
 constexpr std::array<TypeBox, kFileTypeCount> kTypeBoxes = {{
     {FileType::Exe, "chbExe", 0},
     {FileType::Dll, "chbDll", 0},
@@ -57,7 +59,7 @@ constexpr std::array<TypeBox, kFileTypeCount> kTypeBoxes = {{
     {FileType::Ico, "chbIco", 0},
     {FileType::Bmp, "chbBmp", 0},
     {FileType::Res, "chbRes", 0},
-    {FileType::Icns, "chbIcns", 1},
+    {FileType::Icns, "chbIcns", 8, "Icns Image File"},
 }};
 
 QString fromStd(const std::string& text) { return QString::fromStdString(text); }
@@ -215,7 +217,7 @@ QWidget* OptionsDialog::buildSearchPage()
     for (const TypeBox& t : kTypeBoxes) {
         const auto i = static_cast<std::size_t>(t.type);
         // The key's own words, with the letter that Alt takes.
-        QString caption = QLatin1String(kFileTypes[i].settingsKey);
+        QString caption = QLatin1String(t.caption ? t.caption : kFileTypes[i].settingsKey);
         caption.insert(t.mnemonic, QLatin1Char('&'));
         auto* box = named(new QCheckBox(caption, lookFor), t.name);
         box->setChecked(true);

@@ -127,6 +127,8 @@ SaveAllDialog::SaveAllDialog(const IconCatalogue& catalogue, int jpegQuality, Pr
     auto* range =
         rangeGroup(QStringLiteral("Save range"), QStringLiteral("&All icons"), "radioAllIcons", nullptr, range_, this);
     layout->addWidget(range, 3, 1);
+    // "Each image" takes Alt+E here, the only letter of its caption no other control has.
+    range_.selected->setText(QStringLiteral("Selecte&d icons"));
 
     SizeEdits size;
     layout->addWidget(sizeGroup(QStringLiteral("Image Size"), QStringLiteral("32"), kMaxSide, true, size, this), 4, 1);

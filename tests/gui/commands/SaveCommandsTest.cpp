@@ -421,7 +421,7 @@ TEST(SaveAllDialog, SelectedAndShownIconsSaveThoseIcons)
     one.setIconPositions({[&] { return selected; }, [&] { return shown; }});
     EXPECT_TRUE(test::control<QRadioButton>(&one, "radioAllIcons")->isChecked());
     EXPECT_EQ(test::control<QRadioButton>(&one, "radioAllIcons")->text(), "&All icons");
-    EXPECT_EQ(test::control<QRadioButton>(&one, "radioSelected")->text(), "S&elected icons");
+    EXPECT_EQ(test::control<QRadioButton>(&one, "radioSelected")->text(), "Selecte&d icons");
     EXPECT_EQ(test::control<QRadioButton>(&one, "radioShown")->text(), "Show&n icons");
 
     selected = {1, 4};

@@ -42,14 +42,17 @@ TEST(UniqueIcons, TheOptionsMenuSwitchHidesDuplicatesFromTheNextHarvest)
     EXPECT_EQ(unique->text(), "Hide &duplicates");
     EXPECT_TRUE(unique->isCheckable());
     EXPECT_FALSE(unique->isChecked());
-    // In the Options menu after the view modes, before the separator of "Options...".
+    // In the Options menu after the view modes, followed by the other two
+    // switches of what is harvested and saved, then a separator.
     auto* list = control<QAction>(&w, QStringLiteral("menuList"));
     ASSERT_FALSE(list->associatedObjects().isEmpty());
     const QList<QAction*> items = qobject_cast<QMenu*>(list->associatedObjects().first())->actions();
     const auto at = items.indexOf(unique);
     ASSERT_GT(at, items.indexOf(list));
-    ASSERT_LT(at + 1, items.size());
-    EXPECT_TRUE(items[at + 1]->isSeparator());
+    ASSERT_LT(at + 3, items.size());
+    EXPECT_EQ(items[at + 1]->objectName(), "menuTransparent");
+    EXPECT_EQ(items[at + 2]->objectName(), "menuCursors");
+    EXPECT_TRUE(items[at + 3]->isSeparator());
 
     w.addDroppedNames({QString::fromStdString(folder)});
     control<QToolButton>(&w, QStringLiteral("tbtFile"))->click(); // folders only

@@ -85,7 +85,7 @@ TEST(OptionsDialog, ShowsEveryControlWithItsCaptionAndStartValue)
         {"chbExe", "&Exe File"}, {"chbDll", "&Dll File"}, {"chbCpl", "C&pl File"},
         {"chbSrc", "&Scr File"}, {"chbIcl", "Ic&l File"}, {"chbOcx", "Oc&x File"},
         {"chbNil", "&Nil File"}, {"chbIco", "&Ico File"}, {"chbBmp", "&Bmp File"},
-        {"chbRes", "&Res File"}, {"chbIcns", "I&cns File"}};
+        {"chbRes", "&Res File"}, {"chbIcns", "Icns Ima&ge File"}};
     int above = -1;
     for (const auto& [name, caption] : types) {
         auto* box = control<QCheckBox>(d, name);
