@@ -3,6 +3,7 @@
 #include "gui/commands/DesktopCommands.h"
 #include "core/ProductInfo.h"
 #include "gui/app/MainWindow.h"
+#include "platform/IconExtractor.h"
 
 #include "TestSupport.h"
 #include "gui/support/DesktopOpener.h"
@@ -16,6 +17,7 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QListView>
+#include <QMimeData>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -66,6 +68,12 @@ std::string gsettingsGet(const char* key)
 }
 
 QImage rgb(const QImage& image) { return image.convertToFormat(QImage::Format_RGB32); }
+
+std::string optionIni(const Window& w)
+{
+    const std::vector<std::uint8_t> bytes = test::readBytes(w.folder / "Option.ini");
+    return {bytes.begin(), bytes.end()};
+}
 
 } // namespace
 
@@ -274,4 +282,68 @@ TEST(DesktopCommands, UserGuidePlaces)
               "/opt/vextral/share/vextral/help/index.html");
     for (const QString& place : installed)
         EXPECT_FALSE(place.contains(QStringLiteral("/share/doc/"))) << place.toStdString();
+}
+
+TEST(DesktopCommands, TransparentBackgroundPutsAPngWithAlphaBesideTheBitmap)
+{
+    Window w;
+    auto* transparent = w.window->findChild<QAction*>(QStringLiteral("menuTransparent"));
+    ASSERT_NE(transparent, nullptr);
+    EXPECT_EQ(transparent->text(), "Transparent bac&kground");
+    EXPECT_FALSE(transparent->isChecked());
+    w.trigger("menuTransparent");
+    EXPECT_TRUE(transparent->isChecked());
+    EXPECT_NE(optionIni(w).find("Transparent=1"), std::string::npos);
+
+    w.select(0);
+    w.trigger("menuClipboard");
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    ASSERT_NE(data, nullptr);
+    ASSERT_TRUE(data->hasFormat(QStringLiteral("image/png")));
+    const QImage png = QImage::fromData(data->data(QStringLiteral("image/png")), "PNG");
+    ASSERT_EQ(png.size(), QSize(32, 32));
+    EXPECT_TRUE(png.hasAlphaChannel());
+    EXPECT_EQ(png.pixelColor(0, 0).alpha(), 0); // clear, not white
+    EXPECT_EQ(png.pixelColor(16, 16).alpha(), 255);
+    // A program that takes only a bitmap gets it over the background.
+    EXPECT_EQ(QGuiApplication::clipboard()->image().pixelColor(0, 0), QColor(255, 255, 255));
+}
+
+TEST(DesktopCommands, SaveEachImageWritesTheSelectedIconsImagesToTheFolderChosen)
+{
+    Window w;
+    TempDir out;
+    w.trigger("popupEachImage");
+    EXPECT_EQ(w.prompts.informations, QStringList {"Please select an icon to save."});
+    w.select(0);
+    w.prompts.folderAnswers << qtPath(out.path());
+    w.trigger("popupEachImage");
+    ASSERT_EQ(w.prompts.informations.size(), 2);
+    EXPECT_EQ(w.prompts.informations.last(), QStringLiteral("Wrote 6 images to %1.").arg(qtPath(out.path())));
+    EXPECT_TRUE(fs::exists(out / "icons64.dll_0_256x256x32.png"));
+    EXPECT_TRUE(fs::exists(out / "icons64.dll_0_16x16x4.png"));
+    EXPECT_TRUE(w.prompts.errors.isEmpty());
+}
+
+TEST(DesktopCommands, IncludeCursorsHarvestsAndMarksThemFromTheNextHarvestOn)
+{
+    Window w;
+    const int before = w.window->findChild<QListView*>(QStringLiteral("ListIcon"))->model()->rowCount();
+    w.trigger("menuCursors");
+    EXPECT_NE(optionIni(w).find("Cursors=1"), std::string::npos);
+    auto* list = w.window->findChild<QListView*>(QStringLiteral("ListIcon"));
+    EXPECT_EQ(list->model()->rowCount(), before); // the list already harvested stays
+    w.window->addDroppedNames({qtPath(fixture("cursors32.dll"))});
+    w.window->findChild<QToolButton*>(QStringLiteral("tbtSearch"))->click();
+    const platform::IconSource source =
+        platform::IconSource::open(fixture("cursors32.dll").string(), {}, {.cursors = true});
+    int cursors = 0;
+    for (int i = 0; i < source.count(); ++i) cursors += source.isCursor(i) ? 1 : 0;
+    ASSERT_GT(cursors, 0);
+    int marked = 0;
+    for (int row = 0; row < list->model()->rowCount(); ++row) {
+        const QString said = list->model()->index(row, 0).data(Qt::AccessibleTextRole).toString();
+        if (said.contains(QStringLiteral(", cursor "))) ++marked;
+    }
+    EXPECT_EQ(marked, cursors);
 }
