@@ -135,8 +135,8 @@ int listIcons(const Options& o, std::ostream& out, std::ostream& err)
                 continue;
             }
             const char* extension = source.isCursor(i) ? ".cur" : ".ico";
-            const OutputNames::Choice target =
-                names.claim((std::filesystem::path(*extractDir) / (name + "_" + std::to_string(i) + extension)).string());
+            const OutputNames::Choice target = names.claim(
+                (std::filesystem::path(*extractDir) / (name + "_" + std::to_string(i) + extension)).string());
             try {
                 writeFileAtomically(target.path, bytes);
             } catch (const Error& e) {

@@ -68,7 +68,8 @@ TEST(CliIcons, UsageErrorsAndHelp)
     EXPECT_EQ(icons({"--frobnicate", "x"}).status, 2);
     const CliResult help = icons({"--help"});
     EXPECT_EQ(help.status, 0);
-    EXPECT_NE(help.out.find("Usage: vextral-cli icons [--extract DIR] [--images DIR] [--cursors] FILE..."), std::string::npos);
+    EXPECT_NE(help.out.find("Usage: vextral-cli icons [--extract DIR] [--images DIR] [--cursors] FILE..."),
+              std::string::npos);
 
     // The real program: exit statuses as scripts see them.
     EXPECT_EQ(runCliProgram({"icons", fixture("multi.ico").string()}).status, 0);
@@ -136,9 +137,9 @@ TEST(CliIcons, EachImageIsWrittenAsIcotoolExtractsIt)
         const std::string size = name.substr(name.rfind('_') + 1);
         for (const std::string& mine : {"multi.ico_0_" + size, "icons32.dll_0_" + size}) {
             std::string differing;
-            ASSERT_EQ(vextral::test::runCommand("compare -metric AE " + vextral::test::shellQuote(entry.path().string()) +
-                                                    " " + vextral::test::shellQuote(ours + "/" + mine) +
-                                                    " null: 2>&1",
+            ASSERT_EQ(vextral::test::runCommand("compare -metric AE " +
+                                                    vextral::test::shellQuote(entry.path().string()) + " " +
+                                                    vextral::test::shellQuote(ours + "/" + mine) + " null: 2>&1",
                                                 &differing),
                       0)
                 << mine << ": " << differing;

@@ -260,12 +260,11 @@ std::vector<std::uint8_t> pictureAsIconFile(const Picture& picture, bool cursor)
     std::vector<IconEntry> entries;
     std::vector<std::uint8_t> classic;
     if (!palette.empty()) classic = classicImage(picture, palette);
-    bool classicDone = classic.empty();
     for (const int side : kIconSides) {
         if (side > longest && side != kIconSides.front()) break;
-        if (side == kClassicSide && !classicDone) {
+        if (side == kClassicSide && !classic.empty()) {
             entries.push_back({side, 4, kClassicColours, std::move(classic)});
-            classicDone = true;
+            classic.clear(); // taken
         }
         const std::vector<std::uint32_t> argb = fittedImage(picture, base, side);
         if (side == kMaxIconSide) {
@@ -277,7 +276,7 @@ std::vector<std::uint8_t> pictureAsIconFile(const Picture& picture, bool cursor)
         }
     }
     // A picture smaller than 32 has its classic image last, enlarged.
-    if (!classicDone) entries.push_back({kClassicSide, 4, kClassicColours, std::move(classic)});
+    if (!classic.empty()) entries.push_back({kClassicSide, 4, kClassicColours, std::move(classic)});
     std::vector<std::uint8_t> out;
     putLe16(out, 0);
     putLe16(out, cursor ? 2 : 1);

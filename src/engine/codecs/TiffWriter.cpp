@@ -171,7 +171,7 @@ void writeTiff(ImageBuffer& buffer, Sink& sink)
     dir.addText(285, params.tiffPageName);
     dir.addRational(286, tenThousandths(params.tiffLeft), 10000);
     dir.addRational(287, tenThousandths(params.tiffTop), 10000);
-    dir.addShort(296, 2); // inches
+    dir.addShort(296, 2);            // inches
     if (alpha) dir.addShort(338, 2); // the fourth sample is unassociated alpha
     const std::uint32_t offset = dir.write();
 

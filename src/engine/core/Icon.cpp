@@ -37,7 +37,8 @@ std::uint32_t transparentIconPixel(std::uint32_t c, bool mask, bool hasAlpha, st
 std::vector<std::uint32_t> Icon::transparent(std::uint32_t background) const
 {
     std::vector<std::uint32_t> out(kPixels);
-    for (std::size_t i = 0; i < out.size(); ++i) out[i] = transparentIconPixel(colour[i], mask[i] != 0, hasAlpha, background);
+    for (std::size_t i = 0; i < out.size(); ++i)
+        out[i] = transparentIconPixel(colour[i], mask[i] != 0, hasAlpha, background);
     return out;
 }
 

@@ -67,8 +67,8 @@ void writeCatalogueEachImage(const IconCatalogue& catalogue, int i, const std::s
         if (counts.written + counts.unreadable > before) return;
     }
     const codecs::ImageInfo info {Icon::kSize, Icon::kSize, shown.hasAlpha ? 32 : 24};
-    writeArgbPng(codecs::pictureOfIcon(shown), inFolder(folder, eachImageName(record.sourceFile, record.iconIndex, info)),
-                 names, counts);
+    writeArgbPng(codecs::pictureOfIcon(shown),
+                 inFolder(folder, eachImageName(record.sourceFile, record.iconIndex, info)), names, counts);
 }
 
 } // namespace vextral::exporting

@@ -58,7 +58,8 @@ void writeSaveChoice(codecs::ImageBuffer& picture, const OriginalIcon* original,
     if (*format != choice.format && *format == codecs::OutputFormat::Ico && original)
         format = codecs::OutputFormat::OriginalIcon;
     // A harvested cursor saved as a cursor file is the cursor itself.
-    if (*format == codecs::OutputFormat::Cur && original && original->cursor) format = codecs::OutputFormat::OriginalIcon;
+    if (*format == codecs::OutputFormat::Cur && original && original->cursor)
+        format = codecs::OutputFormat::OriginalIcon;
     const codecs::OutputFormatRow& row = codecs::outputFormat(*format);
     if (row.writes == codecs::Writes::OriginalIcon && original) {
         writeIconFile(original->icon, original->sourceFile, original->iconIndex, fileName);

@@ -47,7 +47,8 @@ std::string saveAllName(const SaveAllNaming& naming, const IconRecord& record, i
 {
     // A cursor in its original form is a cursor file.
     const bool cursorFile = record.cursor && codecs::outputFormat(format).writes == codecs::Writes::OriginalIcon;
-    const std::string extension = cursorFile ? std::string(".cur") : std::string(".") + codecs::outputFormat(format).extension;
+    const std::string extension =
+        cursorFile ? std::string(".cur") : std::string(".") + codecs::outputFormat(format).extension;
     if (naming.byFilename) return fileNamePart(record.sourceFile) + "_" + std::to_string(record.iconIndex) + extension;
     const std::string prefix = naming.prefix.empty() ? "Icon" : naming.prefix;
     return prefix + std::to_string(k) + extension;

@@ -161,10 +161,7 @@ std::optional<Icon> extractIcon(const std::string& path, int index);
 // The file of a harvested icon opened again to save or draw that icon: its
 // cursor groups counted too, so that the index the harvest recorded names
 // the same icon or cursor whether or not cursors were harvested.
-inline IconSource reopenIconSource(const std::string& path)
-{
-    return IconSource::open(path, {}, {.cursors = true});
-}
+inline IconSource reopenIconSource(const std::string& path) { return IconSource::open(path, {}, {.cursors = true}); }
 
 // An .ico file holding the icon as one 32 x 32 image: 32-bit with its alpha,
 // or 24-bit with the AND mask.

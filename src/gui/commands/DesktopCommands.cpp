@@ -113,8 +113,8 @@ void DesktopCommands::copyToClipboard()
     data->setImageData(toQImage(picture.picture()));
     MemorySink png;
     codecs::writePng(picture, png);
-    data->setData(QStringLiteral("image/png"),
-                  QByteArray(reinterpret_cast<const char*>(png.bytes().data()), static_cast<qsizetype>(png.bytes().size())));
+    data->setData(QStringLiteral("image/png"), QByteArray(reinterpret_cast<const char*>(png.bytes().data()),
+                                                          static_cast<qsizetype>(png.bytes().size())));
     QGuiApplication::clipboard()->setMimeData(data);
 }
 

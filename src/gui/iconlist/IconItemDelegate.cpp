@@ -7,8 +7,8 @@
 #include <QListView>
 #include <QPainter>
 #include <QPen>
-#include <QPolygonF>
 #include <QPixmap>
+#include <QPolygonF>
 #include <QStyle>
 
 #include <algorithm>

@@ -42,7 +42,7 @@ constexpr int kConnectionHighest = 100;
 struct TypeBox {
     FileType type;
     const char* name;
-    int mnemonic;                 // the letter of its caption that Alt takes
+    int mnemonic;                  // the letter of its caption that Alt takes
     const char* caption = nullptr; // when not the settings key
 };
 

@@ -82,10 +82,9 @@ TEST(OutputFormats, SaveAllAndWebPageTypes)
         captions.push_back(row.caption);
         names.push_back(outputFormat(row.format).name);
     }
-    EXPECT_EQ(captions,
-              (std::vector<std::string> {"&Standard Icon", "&Bmp File", "&Jpg File", "&Gif File", "&Icon File",
-                                         "C&ur File", "&Pcx File", "W&mf File", "Png Fi&le", "&Tga File",
-                                         "&Each image (PNG)"}));
+    EXPECT_EQ(captions, (std::vector<std::string> {"&Standard Icon", "&Bmp File", "&Jpg File", "&Gif File",
+                                                   "&Icon File", "C&ur File", "&Pcx File", "W&mf File", "Png Fi&le",
+                                                   "&Tga File", "&Each image (PNG)"}));
     EXPECT_EQ(names, (std::vector<std::string> {"standard-icon", "bmp", "jpg", "gif", "ico", "cur", "pcx", "wmf", "png",
                                                 "tga", "each-image"}));
     std::vector<OutputFormat> web(webPageFormats().begin(), webPageFormats().end());

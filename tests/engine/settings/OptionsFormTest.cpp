@@ -168,7 +168,8 @@ TEST(OptionsForm, UpTo50WritesTheWholeFileInTheDialogsOrder)
               "[Other]\nKept=yes\n"
               "[Icon]\nBackground=$004080FF\nEdit=xdg-open\nJpeg=40\n"
               "[File]\nExe File=1\nDll File=1\nCpl File=1\nScr File=1\nIcl File=1\nOcx File=0\nIco File=1\nNil File=1\n"
-              "Bmp File=1\nRes File=0\nIcns File=0\nIcon=0\nIcon No=1\nIcon Number=50\nFile=1\nFile No=0\nSubFolder=1\nRecycle=1\n"
+              "Bmp File=1\nRes File=0\nIcns File=0\nIcon=0\nIcon No=1\nIcon Number=50\nFile=1\nFile "
+              "No=0\nSubFolder=1\nRecycle=1\n"
               // The Internet page was never shown: the stored values, as they read.
               "[Internet]\nSmtpIp=mail.example\nReplyto=\nConnection=abc\nProxy=0\nProxyIP=proxy.example\n"
               "ProxyPort=3128\nSmtpPort=25\nSmtpSecurity=None\nSmtpUser=\n");
@@ -191,7 +192,8 @@ TEST(OptionsForm, UpTo50WritesTheWholeFileInTheDialogsOrder)
               "[Other]\nKept=yes\n"
               "[Icon]\nBackground=$004080FF\nEdit=xdg-open\nJpeg=40\n"
               "[File]\nExe File=1\nDll File=1\nCpl File=1\nScr File=1\nIcl File=1\nOcx File=0\nIco File=1\nNil File=1\n"
-              "Bmp File=1\nRes File=0\nIcns File=0\nIcon=1\nIcon No=0\nFile=0\nFile No=1\nFile Number=16\nSubFolder=1\nRecycle=1\n"
+              "Bmp File=1\nRes File=0\nIcns File=0\nIcon=1\nIcon No=0\nFile=0\nFile No=1\nFile "
+              "Number=16\nSubFolder=1\nRecycle=1\n"
               "[Internet]\nSmtpIp=smtp.example\nReplyto=me@example.org\nConnection=30\nProxy=1\nProxyIP=10.0.0.1\n"
               "ProxyPort=\nSmtpPort=25\nSmtpSecurity=None\nSmtpUser=\n");
     const InternetOptions back = InternetOptions::load(ini);

@@ -82,10 +82,9 @@ TEST(OptionsDialog, ShowsEveryControlWithItsCaptionAndStartValue)
     // Search: the types top to bottom, the nine classic ones checked, .res and .icns not.
     showPage(d, 1);
     const std::pair<const char*, const char*> types[] = {
-        {"chbExe", "&Exe File"}, {"chbDll", "&Dll File"}, {"chbCpl", "C&pl File"},
-        {"chbSrc", "&Scr File"}, {"chbIcl", "Ic&l File"}, {"chbOcx", "Oc&x File"},
-        {"chbNil", "&Nil File"}, {"chbIco", "&Ico File"}, {"chbBmp", "&Bmp File"},
-        {"chbRes", "&Res File"}, {"chbIcns", "Icns Ima&ge File"}};
+        {"chbExe", "&Exe File"}, {"chbDll", "&Dll File"}, {"chbCpl", "C&pl File"},        {"chbSrc", "&Scr File"},
+        {"chbIcl", "Ic&l File"}, {"chbOcx", "Oc&x File"}, {"chbNil", "&Nil File"},        {"chbIco", "&Ico File"},
+        {"chbBmp", "&Bmp File"}, {"chbRes", "&Res File"}, {"chbIcns", "Icns Ima&ge File"}};
     int above = -1;
     for (const auto& [name, caption] : types) {
         auto* box = control<QCheckBox>(d, name);
