@@ -39,6 +39,17 @@ std::string eachImageName(const std::string& sourceFile, int iconIndex, const co
 void writeEachImage(const platform::IconSource& source, const std::string& sourceFile, int index,
                     const std::string& folder, OutputNames& names, EachImageCounts& counts)
 {
+    // A bitmap file's one image is the picture the harvest makes of it.
+    if (source.kind() == platform::IconFileKind::Bmp) {
+        if (const auto icon = source.icon(index)) {
+            const codecs::ImageInfo info {Icon::kSize, Icon::kSize, 24};
+            writeArgbPng(codecs::pictureOfIcon(*icon), inFolder(folder, eachImageName(sourceFile, index, info)), names,
+                         counts);
+        } else {
+            ++counts.unreadable;
+        }
+        return;
+    }
     const std::vector<platform::IconImageEntry> entries = source.images(index);
     // Entries naming one image give one file, as the icon file rebuilt from
     // a group holds each image once.

@@ -23,7 +23,8 @@ struct EachImageCounts {
 std::string eachImageName(const std::string& sourceFile, int iconIndex, const codecs::ImageInfo& image);
 
 // Writes the images of icon index of source, which was read from sourceFile,
-// into folder (which must exist), each path claimed through names. Raises the
+// into folder (which must exist), each path claimed through names; a bitmap
+// file's as the 32 x 32 picture it gives ("..._32x32x24.png"). Raises the
 // writer's error when a file cannot be made, after counting what was written.
 void writeEachImage(const platform::IconSource& source, const std::string& sourceFile, int index,
                     const std::string& folder, OutputNames& names, EachImageCounts& counts);

@@ -60,7 +60,9 @@ TEST(HarvestedCursors, SaveAsTheCursorFilesTheirProgramHolds)
         const fs::path file =
             out / ("cursors32.dll_" + std::to_string(record.iconIndex) + (record.cursor ? ".cur" : ".ico"));
         ASSERT_TRUE(fs::exists(file)) << file;
-        if (record.cursor) EXPECT_EQ(readBytes(file), source.originalIco(record.iconIndex)) << file;
+        if (record.cursor) {
+            EXPECT_EQ(readBytes(file), source.originalIco(record.iconIndex)) << file;
+        }
     }
 
     // Saving one under a .cur name keeps it a cursor; under .ico it becomes an icon.
@@ -106,4 +108,11 @@ TEST(SaveAllEachImage, WritesEveryImageOfEveryIconNamedBySizeAndDepth)
     EXPECT_EQ(counts.written, 2);
     EXPECT_EQ(counts.renamed, 1);
     EXPECT_TRUE(fs::exists(out / "icons32.dll_3_32x32x24 (2).png"));
+
+    // A bitmap has one picture, the one its icon is made of: no unreadable image.
+    const platform::IconSource bitmap = platform::IconSource::open(fixture("picture.bmp").string());
+    writeEachImage(bitmap, fixture("picture.bmp").string(), 0, out.path().string(), names, counts);
+    EXPECT_EQ(counts.written, 3);
+    EXPECT_EQ(counts.unreadable, 0);
+    EXPECT_TRUE(fs::exists(out / "picture.bmp_0_32x32x24.png"));
 }
