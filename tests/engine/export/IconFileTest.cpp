@@ -81,7 +81,8 @@ bool looksLike(OutputFormat format, const std::vector<std::uint8_t>& bytes)
     case OutputFormat::Jpeg: return starts({0xFF, 0xD8, 0xFF});
     case OutputFormat::Gif: return starts({'G', 'I', 'F', '8'});
     case OutputFormat::Pcx: return starts({0x0A, 5});
-    case OutputFormat::Png: return starts({0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A});
+    case OutputFormat::Png:
+    case OutputFormat::EachImage: return starts({0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A});
     case OutputFormat::Tiff: return starts({'I', 'I', 42, 0});
     case OutputFormat::OriginalIcon:
     case OutputFormat::Ico: return starts({0, 0, 1, 0});
