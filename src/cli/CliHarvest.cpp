@@ -245,7 +245,7 @@ bool saveIcons(const IconCatalogue& catalogue, const std::string& dir, Options& 
     job.heightText = [height = std::to_string(o.size.height)] { return height; };
     job.jpegQuality = jpegQuality;
     job.bestImage = !o.classic;
-    job.progress = [&](int) { view.saving(job.written, catalogue.itemCount()); };
+    job.progress = [&](int) { view.saving(job.iconsSaved, job.total); };
     std::optional<std::string> failure;
     try {
         exporting::saveAll(catalogue, dir, job);

@@ -64,7 +64,7 @@ void checkSaveAllPrefix(const std::string& prefix)
 int saveAll(const IconCatalogue& catalogue, const std::string& folder, SaveAllJob& job)
 {
     if (folder.empty()) throw Error("Please select a folder to save icons.");
-    job.total = job.written = job.renamed = job.renamedForInputs = job.unreadableImages = 0;
+    job.total = job.written = job.iconsSaved = job.renamed = job.renamedForInputs = job.unreadableImages = 0;
     job.stopped = false;
     codecs::ImageBuffer buffer;
     buffer.setBackground(settings::kWhite);
@@ -114,6 +114,7 @@ int saveAll(const IconCatalogue& catalogue, const std::string& folder, SaveAllJo
             writeCatalogueIcon(catalogue, i, buffer, {job.format}, choice.path);
             ++job.written;
         }
+        ++job.iconsSaved;
         if (job.progress) job.progress(percent(done, total));
         if (job.pump) job.pump();
         // Nothing of the catalogue is touched once the user has cancelled:

@@ -45,8 +45,9 @@ struct SaveAllJob {
 
     // What the run did, kept up to date as it goes, so that a run stopped by
     // an error still tells how many files it wrote.
-    int total = 0;   // the icons it set out to save
-    int written = 0; // files: each image is a file of its own for EachImage
+    int total = 0;      // the icons it set out to save
+    int written = 0;    // files: each image is a file of its own for EachImage
+    int iconsSaved = 0; // icons done, which is written but for EachImage
     // Icons whose name an earlier icon of the same run already took, saved
     // under the name with " (2)", " (3)", ... before the extension.
     int renamed = 0;

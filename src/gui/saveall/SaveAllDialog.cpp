@@ -251,7 +251,7 @@ void SaveAllDialog::accept()
         return;
     }
     if (job.stopped) {
-        QString text = stoppedText(job.written, job.total);
+        QString text = stoppedText(job.iconsSaved, job.total);
         if (job.renamed > 0 || job.renamedForInputs > 0)
             text += QLatin1Char('\n') + renamedText(job.renamed, job.renamedForInputs);
         if (isVisible()) prompts_.information(this, text);

@@ -94,6 +94,9 @@ TEST(SaveAllEachImage, WritesEveryImageOfEveryIconNamedBySizeAndDepth)
     job.positions = {0, 3};
     EXPECT_EQ(saveAll(catalogue, out.path().string(), job), 7);
     EXPECT_EQ(job.written, 7);
+    // What a window says of a run stopped partway counts icons, not files.
+    EXPECT_EQ(job.iconsSaved, 2);
+    EXPECT_EQ(job.total, 2);
     EXPECT_EQ(filesIn(out.path()), (std::set<std::string> {"icons32.dll_0_16x16x4.png", "icons32.dll_0_32x32x4.png",
                                                            "icons32.dll_0_32x32x8.png", "icons32.dll_0_32x32x32.png",
                                                            "icons32.dll_0_48x48x32.png", "icons32.dll_0_256x256x32.png",
