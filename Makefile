@@ -1,4 +1,9 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Front door. `make run` and `make test` set everything up on a fresh Debian 12.
+# Each target installs only the Debian packages it needs (the groups of
+# tools/debian-packages.txt): `make` the build group, `make run` also the run
+# group, `make test` also the test group, `make deps` all three. Nothing is
+# installed when the packages are there, so a user without root can build.
 BUILD      ?= build
 BUILD_ASAN ?= build-check
 BUILD_FUZZ ?= build-fuzz
@@ -14,18 +19,24 @@ CMAKE_GEN  := -G Ninja
 all: build
 
 deps:
-	@tools/install-deps.sh build test
+	@tools/install-deps.sh build run test
 
 $(BUILD)/build.ninja: CMakeLists.txt
 	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-build: deps $(BUILD)/build.ninja
+build:
+	@tools/install-deps.sh build
+	@$(MAKE) --no-print-directory $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)
 
 run: build
+	@tools/install-deps.sh run
 	$(BUILD)/bin/vextral $(wildcard $(CURDIR)/samples/*)
 
-test: build
+# The test group comes first, so that a first build finds what tests use.
+test:
+	@tools/install-deps.sh build run test
+	@$(MAKE) --no-print-directory build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 # The programs, the user guide, the desktop entry, icons, thumbnailer,
@@ -38,7 +49,8 @@ package: build
 	cd $(BUILD) && cpack -G DEB
 
 # The tests under the sanitizers, with every compiler warning an error.
-check: deps
+check:
+	@tools/install-deps.sh build run test
 	cmake -S . -B $(BUILD_ASAN) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DVEXTRAL_SANITIZE=ON -DVEXTRAL_WERROR=ON
 	cmake --build $(BUILD_ASAN) -j $(JOBS)
 	cd $(BUILD_ASAN) && ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tools/lsan.supp UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
@@ -63,8 +75,8 @@ format-check:
 # Runs each libFuzzer target for FUZZ_SECONDS, one after the other, then merges
 # what it learnt into the committed corpus (kept small) and keeps any crash
 # under tests/fuzz/crashes.
-fuzz: deps
-	@tools/install-deps.sh fuzz
+fuzz:
+	@tools/install-deps.sh build fuzz
 	CC=clang CXX=clang++ cmake -S . -B $(BUILD_FUZZ) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DVEXTRAL_FUZZ=ON -DVEXTRAL_GUI=OFF -DVEXTRAL_TESTS=OFF
 	cmake --build $(BUILD_FUZZ) -j $(JOBS) $(foreach t,$(FUZZ_TARGETS),--target fuzz_$(t))
@@ -73,7 +85,7 @@ fuzz: deps
 	done; exit $$status
 
 bench: build
-	@tools/install-deps.sh bench
+	@tools/install-deps.sh run bench
 	cmake --build $(BUILD) -j $(JOBS) --target benchmarks
 	bench/compare_wrestool.sh $(BUILD)
 	$(BUILD)/bin/bench_gui_harvest

@@ -1,0 +1,116 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Reads NEWS, the one list of releases, and makes from it what the package
+# and the desktop need: the Debian changelog (changelog.Debian) and the
+# <releases> element of the AppStream data. The newest release must be the
+# version of this build, so the three can never disagree.
+#
+# vextral_read_news(NEWS_FILE) sets, in the caller's scope:
+#   VEXTRAL_NEWS_VERSIONS   the releases' versions, newest first
+#   VEXTRAL_NEWS_DATE_<v>   release v's date, YYYY-MM-DD
+#   VEXTRAL_NEWS_ITEMS_<v>  its changes, one list element each, in one line
+function(vextral_read_news news_file)
+  # A semicolon would split a CMake list: NEWS does without them.
+  file(READ ${news_file} content)
+  string(FIND "${content}" ";" semicolon)
+  if(NOT semicolon EQUAL -1)
+    message(FATAL_ERROR "${news_file} holds a semicolon: please write without")
+  endif()
+  file(STRINGS ${news_file} lines ENCODING UTF-8)
+  set(versions)
+  set(version)
+  set(item)
+  foreach(line IN LISTS lines)
+    if(line MATCHES "^Vextral ([0-9][0-9.]*) \\(([0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9])\\)$")
+      set(version ${CMAKE_MATCH_1})
+      list(APPEND versions ${version})
+      set(date_${version} ${CMAKE_MATCH_2})
+      set(items_${version})
+    elseif(version AND line MATCHES "^- (.*)$")
+      list(APPEND items_${version} "${CMAKE_MATCH_1}")
+    elseif(version AND line MATCHES "^  (.*)$")
+      list(POP_BACK items_${version} item)
+      list(APPEND items_${version} "${item} ${CMAKE_MATCH_1}")
+    elseif(version AND line MATCHES "[^-]" AND NOT line STREQUAL "")
+      message(FATAL_ERROR "${news_file}: not an item, a continuation or a heading: ${line}")
+    endif()
+  endforeach()
+  if(NOT versions)
+    message(FATAL_ERROR "${news_file} names no release")
+  endif()
+  set(VEXTRAL_NEWS_VERSIONS ${versions} PARENT_SCOPE)
+  foreach(v IN LISTS versions)
+    if(NOT items_${v})
+      message(FATAL_ERROR "${news_file}: release ${v} lists no change")
+    endif()
+    set(VEXTRAL_NEWS_DATE_${v} ${date_${v}} PARENT_SCOPE)
+    set(VEXTRAL_NEWS_ITEMS_${v} "${items_${v}}" PARENT_SCOPE)
+  endforeach()
+endfunction()
+
+# Breaks text into lines of at most width columns; the first line starts
+# with first, the others with rest. Sets out to the lines, joined by \n.
+function(vextral_wrap text width first rest out)
+  string(REGEX REPLACE "[ ]+" ";" words "${text}")
+  set(result)
+  set(line "${first}")
+  set(empty TRUE)
+  foreach(word IN LISTS words)
+    string(LENGTH "${line} ${word}" length)
+    if(NOT empty AND length GREATER width)
+      string(APPEND result "${line}\n")
+      set(line "${rest}${word}")
+    elseif(empty)
+      set(line "${line}${word}")
+    else()
+      set(line "${line} ${word}")
+    endif()
+    set(empty FALSE)
+  endforeach()
+  set(${out} "${result}${line}" PARENT_SCOPE)
+endfunction()
+
+function(vextral_xml_escape text out)
+  string(REPLACE "&" "&amp;" text "${text}")
+  string(REPLACE "<" "&lt;" text "${text}")
+  string(REPLACE ">" "&gt;" text "${text}")
+  set(${out} "${text}" PARENT_SCOPE)
+endfunction()
+
+# The Debian changelog of package (revision debian_revision of each
+# release), signed by maintainer, written to out_file.
+function(vextral_write_debian_changelog package debian_revision maintainer out_file)
+  set(text)
+  foreach(v IN LISTS VEXTRAL_NEWS_VERSIONS)
+    # Debian wants an RFC 5322 date; a release is dated at noon UTC.
+    set(date ${VEXTRAL_NEWS_DATE_${v}})
+    execute_process(COMMAND date -u -R -d "${date} 12:00:00 UTC"
+      OUTPUT_VARIABLE rfc_date OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE status)
+    if(NOT status EQUAL 0)
+      message(FATAL_ERROR "date cannot read the release date ${date}")
+    endif()
+    string(APPEND text "${package} (${v}-${debian_revision}) unstable; urgency=medium\n\n")
+    foreach(item IN LISTS VEXTRAL_NEWS_ITEMS_${v})
+      vextral_wrap("${item}" 79 "  * " "    " wrapped)
+      string(APPEND text "${wrapped}\n")
+    endforeach()
+    string(APPEND text "\n -- ${maintainer}  ${rfc_date}\n\n")
+  endforeach()
+  string(REGEX REPLACE "\n\n$" "\n" text "${text}")
+  file(WRITE ${out_file} "${text}")
+endfunction()
+
+# The AppStream <releases> element, indented for the metainfo file.
+function(vextral_appstream_releases out)
+  set(xml "<releases>\n")
+  foreach(v IN LISTS VEXTRAL_NEWS_VERSIONS)
+    string(APPEND xml "    <release version=\"${v}\" date=\"${VEXTRAL_NEWS_DATE_${v}}\">\n")
+    string(APPEND xml "      <description>\n        <ul>\n")
+    foreach(item IN LISTS VEXTRAL_NEWS_ITEMS_${v})
+      vextral_xml_escape("${item}" escaped)
+      string(APPEND xml "          <li>${escaped}</li>\n")
+    endforeach()
+    string(APPEND xml "        </ul>\n      </description>\n    </release>\n")
+  endforeach()
+  string(APPEND xml "  </releases>")
+  set(${out} "${xml}" PARENT_SCOPE)
+endfunction()
