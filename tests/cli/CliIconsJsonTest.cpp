@@ -98,9 +98,12 @@ TEST(CliIconsJson, PythonReadsEveryLineAndFindsTheTextListingInIt)
     fs::copy_file(fixture("only48.ico"), awkward);
     const std::string broken = (dir / "broken.ico").string();
     writeText(broken, brokenIcon());
-    const std::vector<std::string> files = {fixture("icons64.dll").string(), fixture("cursors32.dll").string(),
-                                            fixture("spin.ani").string(),    fixture("garbage.bin").string(),
-                                            awkward,                         broken,
+    const std::vector<std::string> files = {fixture("icons64.dll").string(),
+                                            fixture("cursors32.dll").string(),
+                                            fixture("spin.ani").string(),
+                                            fixture("garbage.bin").string(),
+                                            awkward,
+                                            broken,
                                             (dir / "missing\n.dll").string()};
     std::vector<std::string> args = {"--cursors"};
     args.insert(args.end(), files.begin(), files.end());
@@ -119,11 +122,10 @@ TEST(CliIconsJson, PythonReadsEveryLineAndFindsTheTextListingInIt)
     writeText(dir / "text", text.out);
     writeText(dir / "check.py", kCheck);
     std::string said;
-    const int status = vextral::test::runCommand("python3 -X utf8 " + shellQuote((dir / "check.py").string()) + " " +
-                                                     shellQuote((dir / "names").string()) + " " +
-                                                     shellQuote((dir / "json").string()) + " " +
-                                                     shellQuote((dir / "text").string()) + " 2>&1",
-                                                 &said);
+    const int status = vextral::test::runCommand(
+        "python3 -X utf8 " + shellQuote((dir / "check.py").string()) + " " + shellQuote((dir / "names").string()) +
+            " " + shellQuote((dir / "json").string()) + " " + shellQuote((dir / "text").string()) + " 2>&1",
+        &said);
     EXPECT_EQ(status, 0) << said << "\n" << json.out;
     EXPECT_EQ(said, "same\n");
 }

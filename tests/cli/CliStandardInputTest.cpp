@@ -107,8 +107,8 @@ TEST(CliStandardInput, HarvestTakesStandardInputAsOneFileAndRemovesItsCopy)
     for (int i = 0; i < 4; ++i) EXPECT_TRUE(fs::exists(dir / ("icons/stdin_" + std::to_string(i) + ".ico"))) << i;
     EXPECT_EQ(entries(tmp.path()), 0u) << "the copy of standard input is left behind";
 
-    const CliResult web = fed(fixture("multi.ico"), dir.path(), tmp,
-                              {"web", "--settings", settingsIn(dir), "--out", "gallery", "-"});
+    const CliResult web =
+        fed(fixture("multi.ico"), dir.path(), tmp, {"web", "--settings", settingsIn(dir), "--out", "gallery", "-"});
     EXPECT_EQ(web.status, 0) << web.err;
     EXPECT_TRUE(fs::exists(dir / "gallery/1.gif"));
     EXPECT_EQ(entries(tmp.path()), 0u);

@@ -53,19 +53,20 @@ Words bashOffers(const std::vector<std::string>& words)
 {
     std::string array;
     for (const std::string& w : words) array += " " + shellQuote(w);
-    const std::string script = "source " + shellQuote((kCompletions / "vextral-cli.bash").string()) +
-                               "; COMP_WORDS=(" + array + "); COMP_CWORD=" + std::to_string(words.size() - 1) +
+    const std::string script = "source " + shellQuote((kCompletions / "vextral-cli.bash").string()) + "; COMP_WORDS=(" +
+                               array + "); COMP_CWORD=" + std::to_string(words.size() - 1) +
                                "; _vextral_cli; printf '%s\\n' \"${COMPREPLY[@]}\"";
     std::string out;
-    EXPECT_EQ(vextral::test::runCommand(inEmptyFolder("bash --norc --noprofile -c " + shellQuote(script)), &out), 0) << script;
+    EXPECT_EQ(vextral::test::runCommand(inEmptyFolder("bash --norc --noprofile -c " + shellQuote(script)), &out), 0)
+        << script;
     return splitWords(out);
 }
 
 // What fish offers for a command line (the candidates without their descriptions).
 Words fishOffers(const std::string& line)
 {
-    const std::string script = "source " + shellQuote((kCompletions / "vextral-cli.fish").string()) +
-                               "; complete -C " + shellQuote(line) + " | string replace -r '\\t.*' ''";
+    const std::string script = "source " + shellQuote((kCompletions / "vextral-cli.fish").string()) + "; complete -C " +
+                               shellQuote(line) + " | string replace -r '\\t.*' ''";
     std::string out;
     EXPECT_EQ(vextral::test::runCommand(inEmptyFolder("fish --no-config -c " + shellQuote(script)), &out), 0) << script;
     return splitWords(out);
@@ -155,9 +156,12 @@ std::vector<ValueList> valueLists()
     for (const auto format : vextral::codecs::webPageFormats())
         webTypes.insert(vextral::codecs::outputFormat(format).extension);
     return {
-        {"harvest", "--type", "harvest_types", harvestTypes}, {"harvest", "--types", "file_types", fileTypes},
-        {"convert", "--to", "convert_to", convertTo},         {"convert", "--from", "convert_from", convertFrom},
-        {"web", "--type", "web_types", webTypes},             {"harvest", "--naming", "naming", {"filename", "number"}},
+        {"harvest", "--type", "harvest_types", harvestTypes},
+        {"harvest", "--types", "file_types", fileTypes},
+        {"convert", "--to", "convert_to", convertTo},
+        {"convert", "--from", "convert_from", convertFrom},
+        {"web", "--type", "web_types", webTypes},
+        {"harvest", "--naming", "naming", {"filename", "number"}},
     };
 }
 
@@ -188,10 +192,12 @@ TEST(CompletionLists, ValuesAreThoseTheProgramAccepts)
     for (const ValueList& list : valueLists()) {
         const std::string what = std::string(list.command) + " " + list.option;
         EXPECT_GE(list.program.size(), 2u) << what;
-        for (const std::string& value : list.program) EXPECT_TRUE(accepts(list.command, list.option, value)) << what << " " << value;
+        for (const std::string& value : list.program)
+            EXPECT_TRUE(accepts(list.command, list.option, value)) << what << " " << value;
         EXPECT_FALSE(accepts(list.command, list.option, "no-such-value")) << what;
         EXPECT_EQ(bashOffers({"vextral-cli", list.command, list.option, ""}), list.program) << what;
-        EXPECT_EQ(fishOffers(std::string("vextral-cli ") + list.command + " " + list.option + " "), list.program) << what;
+        EXPECT_EQ(fishOffers(std::string("vextral-cli ") + list.command + " " + list.option + " "), list.program)
+            << what;
         EXPECT_EQ(zshArray(list.zshName), list.program) << what;
     }
 }

@@ -22,13 +22,13 @@ TEST(Json, EscapesQuotesBackslashesAndControlCharacters)
 TEST(Json, WritesBytesThatAreNoUtf8AsSurrogateEscapes)
 {
     EXPECT_EQ(jsonString("a\xff"), "\"a\\udcff\"");
-    EXPECT_EQ(jsonString("\x80"), "\"\\udc80\"");           // a lone continuation byte
+    EXPECT_EQ(jsonString("\x80"), "\"\\udc80\"");            // a lone continuation byte
     EXPECT_EQ(jsonString("\xc0\x80"), "\"\\udcc0\\udc80\""); // an overlong NUL
     EXPECT_EQ(jsonString("\xe0\x80\xaf"), "\"\\udce0\\udc80\\udcaf\"");
-    EXPECT_EQ(jsonString("\xed\xa0\x80"), "\"\\udced\\udca0\\udc80\"");                 // a surrogate
-    EXPECT_EQ(jsonString("\xf4\x90\x80\x80"), "\"\\udcf4\\udc90\\udc80\\udc80\"");       // past U+10FFFF
-    EXPECT_EQ(jsonString("\xe2\x82z"), "\"\\udce2\\udc82z\"");                          // cut short
-    EXPECT_EQ(jsonString("\xf0\x9f\x98"), "\"\\udcf0\\udc9f\\udc98\"");                 // cut at the end
+    EXPECT_EQ(jsonString("\xed\xa0\x80"), "\"\\udced\\udca0\\udc80\"");            // a surrogate
+    EXPECT_EQ(jsonString("\xf4\x90\x80\x80"), "\"\\udcf4\\udc90\\udc80\\udc80\""); // past U+10FFFF
+    EXPECT_EQ(jsonString("\xe2\x82z"), "\"\\udce2\\udc82z\"");                     // cut short
+    EXPECT_EQ(jsonString("\xf0\x9f\x98"), "\"\\udcf0\\udc9f\\udc98\"");            // cut at the end
 }
 
 // Python's JSON parser and its surrogateescape encoder give back every string's bytes.
@@ -37,9 +37,9 @@ TEST(Json, PythonGivesBackTheBytesOfEveryString)
     std::string samples;
     std::string lines;
     for (int b = 0; b < 256; ++b) {
-        for (const std::string& s : {std::string(1, static_cast<char>(b)), "x" + std::string(1, static_cast<char>(b)) +
-                                                                               "\xe2\x82\xac" +
-                                                                               std::string(1, static_cast<char>(b))}) {
+        for (const std::string& s :
+             {std::string(1, static_cast<char>(b)),
+              "x" + std::string(1, static_cast<char>(b)) + "\xe2\x82\xac" + std::string(1, static_cast<char>(b))}) {
             samples += s + '\0';
             lines += jsonString(s) + "\n";
         }
@@ -52,13 +52,12 @@ TEST(Json, PythonGivesBackTheBytesOfEveryString)
     const vextral::test::TempDir dir;
     std::ofstream(dir / "samples", std::ios::binary) << samples;
     std::ofstream(dir / "lines", std::ios::binary) << lines;
-    const std::string script =
-        "import json,sys\n"
-        "want = open(sys.argv[1],'rb').read().split(b'\\0')[:-1]\n"
-        "got = [json.loads(l).encode('utf-8','surrogateescape') for l in "
-        "open(sys.argv[2],'rb').read().decode('utf-8').split('\\n')[:-1]]\n"
-        "assert got == want, [(g, w) for g, w in zip(got, want) if g != w][:5]\n"
-        "print(len(got))\n";
+    const std::string script = "import json,sys\n"
+                               "want = open(sys.argv[1],'rb').read().split(b'\\0')[:-1]\n"
+                               "got = [json.loads(l).encode('utf-8','surrogateescape') for l in "
+                               "open(sys.argv[2],'rb').read().decode('utf-8').split('\\n')[:-1]]\n"
+                               "assert got == want, [(g, w) for g, w in zip(got, want) if g != w][:5]\n"
+                               "print(len(got))\n";
     std::ofstream(dir / "check.py") << script;
     std::string said;
     const int status = vextral::test::runCommand("python3 " + vextral::test::shellQuote((dir / "check.py").string()) +
