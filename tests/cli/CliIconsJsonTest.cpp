@@ -139,7 +139,7 @@ TEST(CliIconsJson, SummariesGoToStandardErrorAndTheTextListingEscapesNames)
     const CliResult text = icons({awkward});
     EXPECT_EQ(text.status, 0) << text.err;
     const std::string shown = (dir.path().string() + "/a\\nb\"c\\\\d\\te") + '\xff' + "\\x01.ico";
-    EXPECT_EQ(text.out, shown + ": 1 icon (ICO)\n  0: 48x48x32\n");
+    EXPECT_EQ(text.out, shown + ": 1 icon (ICO)\n  0: 48x48x8\n");
     const CliResult missing = icons({awkward + "x"});
     EXPECT_EQ(missing.err, "vextral-cli icons: cannot open " + shown + "x: No such file or directory\n");
 
