@@ -5,6 +5,7 @@
 #include "cli/FrontDoor.h"
 #include "cli/PathHarvest.h"
 #include "cli/ProgressLine.h"
+#include "cli/ShownText.h"
 #include "cli/StandardInput.h"
 #include "codecs/OutputFormats.h"
 #include "core/Error.h"
@@ -262,7 +263,7 @@ bool saveIcons(const IconCatalogue& catalogue, const std::string& dir, Options& 
         << renamedText(job.renamedForInputs, "so as not to overwrite a harvested file");
     if (job.unreadableImages > 0) out << "; " << counted(job.unreadableImages, "image") << " could not be read";
     out << "\n";
-    if (failure) err << kCommand << ": " << *failure << "\n";
+    if (failure) err << kCommand << ": " << shownText(*failure) << "\n";
     return !failure;
 }
 

@@ -5,6 +5,7 @@
 #include "cli/FrontDoor.h"
 #include "cli/PathHarvest.h"
 #include "cli/ProgressLine.h"
+#include "cli/ShownText.h"
 #include "cli/StandardInput.h"
 #include "codecs/OutputFormats.h"
 #include "core/Error.h"
@@ -149,7 +150,7 @@ int writeGallery(Options& o, settings::Settings& settings, const CommandIo& io)
     } catch (const std::exception& e) {
         view.clear();
         if (job.written > 0) out << "Wrote " << counted(job.written, "picture") << "; no page\n";
-        io.err << kCommand << ": " << e.what() << "\n";
+        io.err << kCommand << ": " << shownText(e.what()) << "\n";
         status = 1;
     }
     return status;
