@@ -12,7 +12,7 @@ _vextral_cli_opts_web="--out --title --border --columns --type --size --classic 
 _vextral_cli_harvest_types="standard-icon bmp jpg gif ico cur pcx wmf png tga each-image"
 _vextral_cli_file_types="exe dll cpl scr icl ocx ico nil bmp res icns cur ani all"
 _vextral_cli_convert_to="bmp jpg jpeg gif pcx tga png tif tiff ico cur wmf"
-_vextral_cli_convert_from="png cut pcd pbm pgm ppm pdd psd bw rgb rgba sgi rla rpf scr pcc pcx fax tif tiff icb tga vda vst win bmp dib rle jpeg jpg jpe jfif eps gif ico wmf"
+_vextral_cli_convert_from="png cut pcd pbm pgm ppm pdd psd bw rgb rgba sgi rla rpf scr pcc pcx fax tif tiff icb tga vda vst win bmp dib rle jpeg jpg jpe jfif eps gif ico emf wmf"
 _vextral_cli_web_types="gif bmp jpg"
 _vextral_cli_naming="filename number"
 

@@ -6,7 +6,7 @@ set -l __vextral_commands icons harvest convert web help
 set -l __vextral_harvest_types standard-icon bmp jpg gif ico cur pcx wmf png tga each-image
 set -l __vextral_file_types exe dll cpl scr icl ocx ico nil bmp res icns cur ani all
 set -l __vextral_convert_to bmp jpg jpeg gif pcx tga png tif tiff ico cur wmf
-set -l __vextral_convert_from png cut pcd pbm pgm ppm pdd psd bw rgb rgba sgi rla rpf scr pcc pcx fax tif tiff icb tga vda vst win bmp dib rle jpeg jpg jpe jfif eps gif ico wmf
+set -l __vextral_convert_from png cut pcd pbm pgm ppm pdd psd bw rgb rgba sgi rla rpf scr pcc pcx fax tif tiff icb tga vda vst win bmp dib rle jpeg jpg jpe jfif eps gif ico emf wmf
 set -l __vextral_web_types gif bmp jpg
 
 # The comma-separated list of --types with its last item completed.
@@ -14,7 +14,7 @@ function __vextral_cli_types
     set -l token (commandline -ct | string replace -r -- '^--types=' '')
     set -l done (string match -r -- '^.*,' $token)
     for t in $argv
-        echo $done$t
+        echo "$done$t"
     end
 end
 

@@ -65,10 +65,11 @@ Words bashOffers(const std::vector<std::string>& words)
 // What fish offers for a command line (the candidates without their descriptions).
 Words fishOffers(const std::string& line)
 {
-    const std::string script = "source " + shellQuote((kCompletions / "vextral-cli.fish").string()) + "; complete -C " +
-                               shellQuote(line) + " | string replace -r '\\t.*' ''";
+    const std::string script =
+        "source " + shellQuote((kCompletions / "vextral-cli.fish").string()) + "; and complete -C " + shellQuote(line);
     std::string out;
-    EXPECT_EQ(vextral::test::runCommand(inEmptyFolder("fish --no-config -c " + shellQuote(script)), &out), 0) << script;
+    const std::string command = "fish --no-config -c " + shellQuote(script) + " | cut -f1";
+    EXPECT_EQ(vextral::test::runCommand(inEmptyFolder(command), &out), 0) << script;
     return splitWords(out);
 }
 
@@ -146,8 +147,9 @@ std::vector<ValueList> valueLists()
             if (!e.empty() && vextral::codecs::pictureFormatForExtension(e)) convertTo.insert(e);
         }
     }
-    // The inputs the converter reads: those of its "All Images" list that
-    // something reads, and the further extensions its --help names.
+    // The inputs the converter takes: those of its "All Images" list that
+    // have a reader (emf is ImageMagick's to read or refuse), and the
+    // further extensions its --help names.
     for (const char* e : vextral::codecs::allImagesExtensions()) {
         const auto input = vextral::codecs::pictureInputFor(std::string("x.") + e);
         if (input && input->kind != vextral::codecs::PictureReaderKind::Unavailable) convertFrom.insert(e);
