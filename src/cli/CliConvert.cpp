@@ -3,6 +3,8 @@
 #include "cli/Arguments.h"
 #include "cli/CliSupport.h"
 #include "cli/FrontDoor.h"
+#include "cli/ShownText.h"
+#include "cli/StandardInput.h"
 #include "codecs/ImageBuffer.h"
 #include "codecs/OutputFormats.h"
 #include "codecs/Writers.h"
@@ -10,6 +12,7 @@
 #include "core/OutputNames.h"
 #include "platform/PictureFile.h"
 
+#include <cstring>
 #include <exception>
 #include <filesystem>
 #include <optional>
@@ -28,6 +31,11 @@ const char* const kConvertUsage = "Usage: vextral-cli convert --to FORMAT|OUT [o
                                   "keeps its colour depth: a 16-colour GIF becomes a 4-bit PCX, for example.\n"
                                   "Options that take a value may also be written --option=VALUE.\n"
                                   "\n"
+                                  "A FILE of \"-\" is standard input (once; up to 1 GiB; \"./-\" is the file\n"
+                                  "\"-\"), listed as \"-\". Its format is told by its first bytes (png, jpg,\n"
+                                  "gif, bmp, tif, ico, psd, sgi, pbm, pgm, ppm) or named with --from; with\n"
+                                  "--to FORMAT it is written as stdin.<format>.\n"
+                                  "\n"
                                   "  --to OUT        write the one FILE as OUT, in the format of OUT's extension:\n"
                                   "                  bmp, jpg, jpeg, gif, pcx, tga, png, tif, tiff, ico, cur, wmf\n"
                                   "  --to FORMAT     write every FILE in FORMAT (one of those extensions, written\n"
@@ -36,6 +44,8 @@ const char* const kConvertUsage = "Usage: vextral-cli convert --to FORMAT|OUT [o
                                   "  --out DIR       with --to FORMAT: write into DIR (created if missing)\n"
                                   "                  instead of the current folder\n"
                                   "  --quality N     JPEG quality from 0 to 100 (default 86)\n"
+                                  "  --from EXT      read standard input (\"-\") as a file of extension EXT,\n"
+                                  "                  any of those above (tga, pcx, ...)\n"
                                   "  --version       show the version\n"
                                   "  --help          show this help\n"
                                   "\n"
@@ -84,6 +94,7 @@ struct Options final : CommandOptions {
     std::optional<std::string> to;
     std::optional<std::string> outDir;
     int quality = kDefaultQuality;
+    std::optional<codecs::PictureInput> from;
     Target target;
 
     bool option(Arguments& a) override
@@ -95,6 +106,11 @@ struct Options final : CommandOptions {
             outDir = a.folderValue();
         } else if (name == "--quality") {
             quality = a.intValue(0, 100);
+        } else if (name == "--from") {
+            const std::string extension = a.value();
+            from = codecs::pictureInputFor("stdin." + extension);
+            if (extension.find_first_of("./") != std::string::npos || !from)
+                throw UsageError("unknown picture format '" + extension + "' for --from");
         } else {
             return false;
         }
@@ -104,6 +120,7 @@ struct Options final : CommandOptions {
     {
         if (!to) throw UsageError("say what to convert to with --to FORMAT or --to OUT");
         if (operands.empty()) throw UsageError("name at least one file to convert");
+        checkStandardInputOnce(operands);
         target = targetOf(*to, operands.size(), outDir.has_value());
     }
 };
@@ -111,6 +128,7 @@ struct Options final : CommandOptions {
 // The name part of path without its last extension: "dir/photo.png" -> "photo".
 std::string baseName(const std::string& path)
 {
+    if (namesStandardInput(path)) return kStandardInputName;
     const std::string name = fileNamePart(path);
     const std::size_t dot = name.rfind('.');
     return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
@@ -123,6 +141,54 @@ std::string outputName(const std::string& path, const std::string& dir, const ch
     return dir.empty() ? name : (std::filesystem::path(dir) / name).string();
 }
 
+// The input format of a picture's first bytes, for the formats that say
+// theirs; nothing for the others.
+std::optional<codecs::PictureInput> sniffedInput(std::span<const std::uint8_t> bytes)
+{
+    const auto starts = [&](const char* magic, std::size_t length) {
+        return bytes.size() >= length && std::memcmp(bytes.data(), magic, length) == 0;
+    };
+    const char* extension = nullptr;
+    if (starts("\x89PNG\r\n\x1a\n", 8)) {
+        extension = "png";
+    } else if (starts("\xff\xd8\xff", 3)) {
+        extension = "jpg";
+    } else if (starts("GIF87a", 6) || starts("GIF89a", 6)) {
+        extension = "gif";
+    } else if (starts("BM", 2)) {
+        extension = "bmp";
+    } else if (starts("II*\0", 4) || starts("MM\0*", 4)) {
+        extension = "tif";
+    } else if (starts("\0\0\1\0", 4)) {
+        extension = "ico";
+    } else if (starts("8BPS", 4)) {
+        extension = "psd";
+    } else if (starts("\x01\xda", 2)) {
+        extension = "sgi";
+    } else if (starts("P1", 2) || starts("P4", 2)) {
+        extension = "pbm";
+    } else if (starts("P2", 2) || starts("P5", 2)) {
+        extension = "pgm";
+    } else if (starts("P3", 2) || starts("P6", 2)) {
+        extension = "ppm";
+    }
+    if (!extension) return std::nullopt;
+    return codecs::pictureInputFor(std::string("stdin.") + extension);
+}
+
+// Loads the picture of in, a file or standard input ("-", read as from says
+// or as its first bytes tell).
+ReadStatus loadInput(codecs::ImageBuffer& buffer, const std::string& in,
+                     const std::optional<codecs::PictureInput>& from)
+{
+    if (!namesStandardInput(in)) return platform::loadPicture(buffer, in);
+    const auto bytes = readStandardInput();
+    if (!bytes) return readFailure(bytes.reason());
+    const auto input = from ? from : sniffedInput(*bytes);
+    if (!input) return readFailure("cannot tell the picture format of standard input; name it with --from EXT");
+    return platform::loadPicture(buffer, *bytes, *input);
+}
+
 // What the run did, for its last line.
 struct Tally {
     int converted = 0, renamed = 0, renamedForInputs = 0;
@@ -131,23 +197,23 @@ struct Tally {
 // Reads one file and writes it under the name names gives for wanted; a
 // message on err when either fails. The name is claimed once the picture is
 // read, so a file that cannot be read takes none.
-bool convert(const std::string& in, const std::string& wanted, codecs::OutputFormat format, int jpegQuality,
-             OutputNames& names, Tally& tally, std::ostream& output, std::ostream& err)
+bool convert(const std::string& in, const std::string& wanted, const Options& o, OutputNames& names, Tally& tally,
+             std::ostream& output, std::ostream& err)
 {
     // A buffer of its own for every file: what a GIF leaves in the
     // parameters applies to its own output only.
     codecs::ImageBuffer buffer;
-    buffer.params().jpegQuality = jpegQuality;
+    buffer.params().jpegQuality = o.quality;
     OutputNames::Choice out;
     try {
-        platform::loadPicture(buffer, in).raiseIfFailed();
+        loadInput(buffer, in, o.from).raiseIfFailed();
         out = names.claim(wanted);
-        codecs::writeToFile(codecs::outputFormat(format).writer, buffer, out.path);
+        codecs::writeToFile(codecs::outputFormat(o.target.format).writer, buffer, out.path);
     } catch (const std::exception& e) {
-        err << kCommand << ": " << in << ": " << e.what() << "\n";
+        err << kCommand << ": " << shownText(in) << ": " << shownText(e.what()) << "\n";
         return false;
     }
-    output << in << " -> " << out.path << "\n";
+    output << shownText(in) << " -> " << shownText(out.path) << "\n";
     ++tally.converted;
     if (out.clash == OutputNames::Clash::Output) ++tally.renamed;
     if (out.clash == OutputNames::Clash::Input) ++tally.renamedForInputs;
@@ -160,7 +226,9 @@ int convertFiles(const Options& o, std::ostream& out, std::ostream& err)
     // Every input is known before anything is written: a later one is kept as
     // safe as the first.
     OutputNames names;
-    for (const std::string& in : o.operands) names.addInput(in);
+    for (const std::string& in : o.operands) {
+        if (!namesStandardInput(in)) names.addInput(in);
+    }
     const Target& t = o.target;
     if (o.outDir && !prepareOutputFolder(*o.outDir, err, kCommand)) return 1;
     const char* extension = codecs::outputFormat(t.format).extension;
@@ -168,7 +236,7 @@ int convertFiles(const Options& o, std::ostream& out, std::ostream& err)
     int status = 0;
     for (const std::string& in : o.operands) {
         const std::string wanted = t.file ? *t.file : outputName(in, o.outDir.value_or(""), extension);
-        if (!convert(in, wanted, t.format, o.quality, names, tally, out, err)) status = 1;
+        if (!convert(in, wanted, o, names, tally, out, err)) status = 1;
     }
     // Said only when names were changed.
     if (tally.renamed + tally.renamedForInputs > 0) {

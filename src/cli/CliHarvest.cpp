@@ -5,6 +5,8 @@
 #include "cli/FrontDoor.h"
 #include "cli/PathHarvest.h"
 #include "cli/ProgressLine.h"
+#include "cli/ShownText.h"
+#include "cli/StandardInput.h"
 #include "codecs/OutputFormats.h"
 #include "core/Error.h"
 #include "core/FileTypes.h"
@@ -27,6 +29,8 @@ const char* const kHarvestUsage = "Usage: vextral-cli harvest [options] PATH...\
                                   "a link to a folder is searched, links below it are not followed). Settings\n"
                                   "come from Option.ini as in the desktop program; the options below override\n"
                                   "them. Options that take a value may also be written --option=VALUE.\n"
+                                  "A PATH of \"-\" harvests standard input as one file (once; up to 1 GiB;\n"
+                                  "\"./-\" is the file \"-\"), named \"stdin\" in what is saved.\n"
                                   "\n"
                                   "  --settings FILE        read this settings file instead of Option.ini\n"
                                   "  --types LIST           file types to search for, comma-separated from\n"
@@ -208,6 +212,7 @@ struct Options final : CommandOptions {
     void check() override
     {
         if (operands.empty()) throw UsageError("name at least one file or folder");
+        checkStandardInputOnce(operands);
     }
 };
 
@@ -258,7 +263,7 @@ bool saveIcons(const IconCatalogue& catalogue, const std::string& dir, Options& 
         << renamedText(job.renamedForInputs, "so as not to overwrite a harvested file");
     if (job.unreadableImages > 0) out << "; " << counted(job.unreadableImages, "image") << " could not be read";
     out << "\n";
-    if (failure) err << kCommand << ": " << *failure << "\n";
+    if (failure) err << kCommand << ": " << shownText(*failure) << "\n";
     return !failure;
 }
 

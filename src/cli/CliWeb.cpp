@@ -5,6 +5,8 @@
 #include "cli/FrontDoor.h"
 #include "cli/PathHarvest.h"
 #include "cli/ProgressLine.h"
+#include "cli/ShownText.h"
+#include "cli/StandardInput.h"
 #include "codecs/OutputFormats.h"
 #include "core/Error.h"
 #include "core/Text.h"
@@ -24,6 +26,7 @@ const char* const kWebUsage = "Usage: vextral-cli web [options] --out DIR PATH..
                               "searched for the file types of the settings, recursively) and writes a web\n"
                               "gallery into DIR: the pictures 1.gif, 2.gif, ... and the page index.htm that\n"
                               "shows them in a table. Files of the same names are replaced.\n"
+                              "A PATH of \"-\" harvests standard input as one file (once; up to 1 GiB).\n"
                               "\n"
                               "  --out DIR          the gallery's folder (created if missing)\n"
                               "  --title TEXT       the page's title (empty when not given)\n"
@@ -101,6 +104,7 @@ struct Options final : CommandOptions {
     void check() override
     {
         if (operands.empty()) throw UsageError("name at least one file or folder");
+        checkStandardInputOnce(operands);
         if (!outDir) throw UsageError("--out DIR is needed");
         if (from.has_value() != to.has_value()) throw UsageError("--from and --to go together");
     }
@@ -146,7 +150,7 @@ int writeGallery(Options& o, settings::Settings& settings, const CommandIo& io)
     } catch (const std::exception& e) {
         view.clear();
         if (job.written > 0) out << "Wrote " << counted(job.written, "picture") << "; no page\n";
-        io.err << kCommand << ": " << e.what() << "\n";
+        io.err << kCommand << ": " << shownText(e.what()) << "\n";
         status = 1;
     }
     return status;

@@ -1,6 +1,8 @@
 #include "cli/PathHarvest.h"
 
 #include "cli/CliSupport.h"
+#include "cli/ShownText.h"
+#include "core/Error.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -30,11 +32,6 @@ std::optional<std::string> fullPath(const std::string& path, std::error_code& ec
     return full.lexically_normal().string();
 }
 
-std::string problemMessage(const HarvestProblem& p)
-{
-    return p.kind == HarvestProblem::Kind::File ? "cannot open " + p.path + ": " + p.reason : p.path + ": " + p.reason;
-}
-
 std::string limitTextOf(const HarvestRun& run)
 {
     const settings::Settings& s = run.settings();
@@ -54,20 +51,51 @@ PathHarvest::PathHarvest(const CommandIo& io, std::string command)
       command_(std::move(command))
 {}
 
+std::string PathHarvest::problemMessage(const HarvestProblem& p) const
+{
+    const std::string path = standardInput_ && p.path == standardInput_->path() ? "-" : shownText(p.path);
+    const std::string reason = shownText(p.reason);
+    return p.kind == HarvestProblem::Kind::File ? "cannot open " + path + ": " + reason : path + ": " + reason;
+}
+
+std::optional<std::string> PathHarvest::standardInputFile()
+{
+    auto bytes = readStandardInput();
+    if (!bytes) {
+        err_ << command_ << ": " << bytes.reason() << "\n";
+        return std::nullopt;
+    }
+    try {
+        standardInput_ = std::make_unique<StandardInputCopy>(*bytes);
+    } catch (const Error& e) {
+        err_ << command_ << ": standard input: " << shownText(e.what()) << "\n";
+        return std::nullopt;
+    }
+    return standardInput_->path();
+}
+
 void PathHarvest::run(const std::vector<std::string>& paths, const settings::Settings& settings)
 {
     Paths fileList, folderList;
     for (const std::string& p : paths) {
+        if (namesStandardInput(p)) {
+            if (const auto file = standardInputFile()) {
+                fileList.paths.push_back(*file);
+            } else {
+                ++unreadable;
+            }
+            continue;
+        }
         struct stat st {};
         if (::stat(p.c_str(), &st) != 0) {
-            err_ << command_ << ": " << p << ": " << std::strerror(errno) << "\n";
+            err_ << command_ << ": " << shownText(p) << ": " << std::strerror(errno) << "\n";
             ++unreadable;
             continue;
         }
         std::error_code ec;
         const auto full = fullPath(p, ec);
         if (!full) {
-            err_ << command_ << ": " << p << ": cannot tell the current folder: " << ec.message() << "\n";
+            err_ << command_ << ": " << shownText(p) << ": cannot tell the current folder: " << ec.message() << "\n";
             ++unreadable;
             continue;
         }

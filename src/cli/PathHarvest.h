@@ -2,10 +2,13 @@
 
 #include "cli/FrontDoor.h"
 #include "cli/ProgressLine.h"
+#include "cli/StandardInput.h"
 #include "harvest/HarvestRun.h"
 #include "harvest/IconCatalogue.h"
 #include "settings/Settings.h"
 
+#include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -17,7 +20,9 @@ namespace vextral::cli {
 // folders or files met in the run that cannot be read are said on err with
 // the system's reason and counted. The progress line is drawn on the
 // command's err when that is a terminal; the command draws its saving there
-// too.
+// too. A path "-" harvests the bytes of standard input as one file, through
+// a copy in the temporary folder that lives as long as this object (the
+// catalogue reads its pictures from it again); its messages name it "-".
 class PathHarvest {
 public:
     PathHarvest(const CommandIo& io, std::string command);
@@ -38,6 +43,13 @@ public:
     ProgressLine view;
 
 private:
+    // The message of a problem met in the run, the copy of standard input named "-".
+    std::string problemMessage(const HarvestProblem& p) const;
+    // The file that stands for standard input, or nothing when it cannot be
+    // read (said on err and counted).
+    std::optional<std::string> standardInputFile();
+
+    std::unique_ptr<StandardInputCopy> standardInput_;
     std::ostream& err_;
     std::string command_;
 };

@@ -68,7 +68,7 @@ TEST(CliIcons, UsageErrorsAndHelp)
     EXPECT_EQ(icons({"--frobnicate", "x"}).status, 2);
     const CliResult help = icons({"--help"});
     EXPECT_EQ(help.status, 0);
-    EXPECT_NE(help.out.find("Usage: vextral-cli icons [--extract DIR] [--images DIR] [--cursors] FILE..."),
+    EXPECT_NE(help.out.find("Usage: vextral-cli icons [--extract DIR] [--images DIR] [--cursors] [--json] FILE..."),
               std::string::npos);
 
     // The real program: exit statuses as scripts see them.
