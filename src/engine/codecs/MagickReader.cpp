@@ -66,7 +66,8 @@ bool writableFolder(const char* path)
 std::string cacheFolder()
 {
     const char* tmp = std::getenv("TMPDIR");
-    return writableFolder(tmp) ? std::string(tmp) : std::string("/tmp");
+    if (tmp != nullptr && writableFolder(tmp)) return tmp;
+    return "/tmp";
 }
 
 std::string policyText(const std::string& temporaryFolder)
