@@ -99,6 +99,7 @@ bench: build
 	bench/compare_convert.sh $(BUILD)
 	bench/compare_harvest.sh $(BUILD)
 	bench/compare_thumbnailer.sh $(BUILD)
+	bench/compare_startup.sh $(BUILD)
 
 fixtures:
 	@tools/install-deps.sh fixtures

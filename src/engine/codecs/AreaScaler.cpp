@@ -55,6 +55,4 @@ void AreaScaler::addRow(int y, const double* row)
     }
 }
 
-std::vector<double> AreaScaler::result() const { return acc_; }
-
 } // namespace vextral::codecs

@@ -43,8 +43,9 @@ public:
 
     // Adds source row y (0 = top); row holds srcWidth * channels values.
     void addRow(int y, const double* row);
-    // Per destination pixel (row-major), the channel averages.
-    std::vector<double> result() const;
+    // Per destination pixel (row-major), the channel averages (the scaler's
+    // own, valid while it lives).
+    const std::vector<double>& result() const { return acc_; }
 
 private:
     struct Contribution {

@@ -71,7 +71,7 @@ public:
     {
         Icon icon;
         icon.hasAlpha = mode_ == Mode::Alpha;
-        const std::vector<double> px = scaler_.result();
+        const std::vector<double>& px = scaler_.result();
         const int ch = channels(mode_);
         for (int i = 0; i < Icon::kPixels; ++i) {
             const double* v = &px[static_cast<std::size_t>(i) * static_cast<std::size_t>(ch)];

@@ -128,7 +128,7 @@ IconPicture scaleIconPicture(const IconPicture& picture, int width, int height)
         }
         area.addRow(y, row.data());
     }
-    const std::vector<double> mid = area.result();
+    const std::vector<double>& mid = area.result();
 
     // ... then enlarge what is smaller, row by row; taps of a direction that
     // was not enlarged land on whole pixels.

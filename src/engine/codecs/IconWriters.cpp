@@ -84,7 +84,7 @@ IconPicture iconBase(const Picture& picture)
         for (int x = 0; x < picture.width; ++x) splitAlphaPixel(rows.argb(x, y), &row[static_cast<std::size_t>(x) * 4]);
         scaler.addRow(y, row.data());
     }
-    const std::vector<double> values = scaler.result();
+    const std::vector<double>& values = scaler.result();
     IconPicture base = IconPicture::make(sides.width, sides.height, true);
     const auto round = [](double v) { return static_cast<std::uint32_t>(std::lround(std::clamp(v, 0.0, 255.0))); };
     for (std::size_t i = 0; i < base.colour.size(); ++i) {

@@ -1,10 +1,9 @@
+#include "codecs/MagickPlugin.h"
 #include "codecs/Readers.h"
 
 #include "core/Error.h"
 #include "core/FileDescriptor.h"
 #include "core/Text.h"
-
-#include <Magick++.h>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -25,36 +24,32 @@
 #include <string>
 #include <vector>
 
-// The formats that ImageMagick reads for us. It is always told the format and
-// given the file's bytes (never the name, whose characters it would
-// interpret), so it neither guesses from the content nor runs a delegate
-// program.
+// The formats that ImageMagick reads for us, through the plugin
+// libvextral-magick.so (src/plugins/magick/), which alone links ImageMagick:
+// it is loaded the first time a picture needs it, and a program that reads
+// no such picture never loads ImageMagick at all. Without the plugin, or
+// without the ImageMagick library behind it, those formats are unavailable
+// and every other reader works as ever.
 //
-// Its resources are the process's, bounded by the reader's limits before
-// each read. The system's policy (/etc/ImageMagick-6/policy.xml) caps them:
-// SetMagickResourceLimit never raises a limit past the policy's value, and
-// Debian's policy allows 256 MiB of memory, 512 MiB mapped, 1 GiB on disk,
-// 128 megapixels and 16000 pixels a side, so a 6000 x 6000 picture (288 MB
-// of cache) would not fit in memory and a 16384-pixel side not at all.
-// ImageMagick reads its policy once, when it starts, from every policy.xml
-// on its configure path, and of the files that name a resource the first
-// decides it. So it starts with a policy of the program's own named first on
-// MAGICK_CONFIGURE_PATH: its resources have no cap but what the reader sets
-// (the reader checks every picture's size itself), its cache files go to a
-// temporary folder that can be written, and the system's other rules (the
-// coders and paths it forbids) still hold, since every policy file is read.
+// ImageMagick's resources are the process's, bounded by the reader's limits
+// before each read. The system's policy (/etc/ImageMagick-6/policy.xml) caps
+// them: SetMagickResourceLimit never raises a limit past the policy's value,
+// and Debian's policy allows 256 MiB of memory, 512 MiB mapped, 1 GiB on
+// disk, 128 megapixels and 16000 pixels a side, so a 6000 x 6000 picture
+// (288 MB of cache) would not fit in memory and a 16384-pixel side not at
+// all. ImageMagick reads its policy once, when it starts, from every
+// policy.xml on its configure path, and of the files that name a resource the
+// first decides it. So it starts with a policy of the program's own named
+// first on MAGICK_CONFIGURE_PATH: its resources have no cap but what the
+// reader sets (the reader checks every picture's size itself), its cache
+// files go to a temporary folder that can be written, and the system's other
+// rules (the coders and paths it forbids) still hold, since every policy file
+// is read.
 
 namespace vextral::codecs {
 
 namespace {
 
-static_assert(sizeof(MagickCore::PixelPacket) + sizeof(MagickCore::IndexPacket) <= kMagickPixelBytes,
-              "ReaderLimits::magickDiskBytes counts kMagickPixelBytes a pixel");
-
-// Rows exported at a time for pictures with alpha.
-constexpr std::size_t kStripRows = 64;
-// Metafiles are drawn at the size they have on a screen of 96 dots per inch.
-constexpr double kScreenDpi = 96;
 // The policy's value for every resource the reader sets: no cap of its own.
 constexpr std::uint64_t kNoCap = std::uint64_t {1} << 60;
 
@@ -71,7 +66,8 @@ bool writableFolder(const char* path)
 std::string cacheFolder()
 {
     const char* tmp = std::getenv("TMPDIR");
-    return writableFolder(tmp) ? std::string(tmp) : std::string("/tmp");
+    if (tmp != nullptr && writableFolder(tmp)) return tmp;
+    return "/tmp";
 }
 
 std::string policyText(const std::string& temporaryFolder)
@@ -89,14 +85,16 @@ std::string policyText(const std::string& temporaryFolder)
 // Starts ImageMagick with the program's policy first on its configure path;
 // the environment is the caller's again once it has started. Should the
 // policy not be written, ImageMagick starts with the system's alone.
-void startWithOwnPolicy()
+bool startWithOwnPolicy(const MagickPlugin& plugin, std::string& problem)
 {
+    char message[512] = {};
     const std::string temporary = cacheFolder();
     // A colon would split the configure path.
     std::string folder = (temporary.find(':') == std::string::npos ? temporary : "/tmp") + "/vextral-magick-XXXXXX";
     if (::mkdtemp(folder.data()) == nullptr) {
-        Magick::InitializeMagick(nullptr);
-        return;
+        const bool started = plugin.start(message, sizeof message);
+        problem = message;
+        return started;
     }
     const std::string policy = folder + "/policy.xml";
     bool written = false;
@@ -111,7 +109,7 @@ void startWithOwnPolicy()
         const std::string path = old && !old->empty() ? folder + ":" + *old : folder;
         ::setenv("MAGICK_CONFIGURE_PATH", path.c_str(), 1);
     }
-    Magick::InitializeMagick(nullptr);
+    const bool started = plugin.start(message, sizeof message);
     if (written) {
         if (old) {
             ::setenv("MAGICK_CONFIGURE_PATH", old->c_str(), 1);
@@ -121,160 +119,37 @@ void startWithOwnPolicy()
     }
     std::remove(policy.c_str());
     ::rmdir(folder.c_str());
+    problem = message;
+    return started;
 }
 
-void startMagick()
-{
-    static const bool started = [] {
-        startWithOwnPolicy();
-        return true;
-    }();
-    (void)started;
-}
-
-// ImageMagick's resource limits are the process's: they are set from the
-// reader's limits before each step (a test may lower them, and the next read
-// with the defaults puts them back). While the header is read (a ping, which
-// decodes no pixel) the sides are not bounded, so that the reader's own size
-// check gives its text; the pixels are read with sides of pictureSide at
-// most.
-void applyLimits(const ReaderLimits& limits, bool ping)
-{
-    using Limits = Magick::ResourceLimits;
-    const auto side = static_cast<MagickCore::MagickSizeType>(limits.pictureSide);
-    Limits::width(ping ? kNoCap : side);
-    Limits::height(ping ? kNoCap : side);
-    Limits::area(side * side);
-    Limits::memory(limits.magickMemoryBytes);
-    Limits::map(limits.magickDiskBytes);
-    Limits::disk(limits.magickDiskBytes);
-    Limits::listLength(limits.magickImages);
-}
-
-// ImageMagick's reason without the program name before it and the file name
-// and source position after it: "improper image header".
-std::string reasonOf(const Magick::Exception& e)
-{
-    std::string text = e.what();
-    if (const std::size_t colon = text.find(": "); colon != std::string::npos) text.erase(0, colon + 2);
-    for (const char* tail : {" `", " @ "}) {
-        if (const std::size_t at = text.find(tail); at != std::string::npos) text.erase(at);
-    }
-    return text;
-}
-
-// What a refused step tells the user: size, when known, is " of W x H
-// pixels".
-struct Refusal {
-    const ReaderLimits& limits;
-    std::string size;
-
-    // An error of ImageMagick's resource limits: a side or the count of
-    // images past the reader's limits is a picture too large; anything
-    // else is the cache that did not fit.
-    [[noreturn]] void resourceError(const std::string& reason) const
-    {
-        if (reason.find("width or height exceeds limit") != std::string::npos) {
-            throw Error("The picture is too large: each side can be at most " + std::to_string(limits.pictureSide) +
-                        " pixels");
-        }
-        if (reason.find("list length exceeds limit") != std::string::npos) {
-            throw Error("The picture file is too large: it holds more than " + std::to_string(limits.magickImages) +
-                        " images");
-        }
-        throw Error("Not enough memory to read the picture" + size + " (" + reason + ")");
-    }
+// The plugin, loaded and started once for the process (the first caller
+// does it; the others wait for it).
+struct Magick {
+    const MagickPlugin* plugin = nullptr;
+    MagickAvailability availability;
 };
 
-// Runs one ImageMagick step. A warning leaves the step done (a file with an
-// odd tag is still a picture), unless it says that the data is corrupt or
-// cut short; every error is a damaged file, but for the resource limits.
-template <typename Step>
-void step(Step&& run, const Refusal& refusal)
+const Magick& loadedMagick()
 {
-    try {
-        run();
-    } catch (const Magick::WarningCorruptImage& e) {
-        throw DamagedPicture(reasonOf(e));
-    } catch (const Magick::Warning&) {
-    } catch (const Magick::ErrorResourceLimit& e) {
-        refusal.resourceError(reasonOf(e));
-    } catch (const Magick::ErrorCache& e) {
-        refusal.resourceError(reasonOf(e));
-    } catch (const Magick::Exception& e) {
-        const std::string reason = reasonOf(e);
-        if (reason.find("exceeds limit") != std::string::npos) refusal.resourceError(reason);
-        throw DamagedPicture(reason);
-    }
-}
-
-bool keepsColourValues(MagickCore::ColorspaceType space)
-{
-    return space == MagickCore::sRGBColorspace || space == MagickCore::GRAYColorspace;
-}
-
-// Reads the picture in this process: run only in the child that
-// readMagickPicture starts.
-Picture readHere(FileBytes bytes, const char* magick, bool firstFrameOnly, const ReaderLimits& limits, bool sizeChecked)
-{
-    startMagick();
-    applyLimits(limits, !sizeChecked);
-    Refusal refusal {limits, ""};
-    Magick::Blob blob;
-    const std::size_t length = bytes.size;
-    blob.updateNoCopy(bytes.data.release(), length, Magick::Blob::MallocAllocator);
-
-    Magick::Image image;
-    step(
-        [&] {
-            image.quiet(false);
-            image.magick(magick);
-            if (std::strcmp(magick, "WMF") == 0 || std::strcmp(magick, "EMF") == 0) {
-                image.density(Magick::Geometry(kScreenDpi, kScreenDpi));
-            }
-            if (firstFrameOnly) {
-                image.subImage(0);
-                image.subRange(1);
-            }
-        },
-        refusal);
-    // The size is checked before any pixel is decoded.
-    if (!sizeChecked) {
-        step([&] { image.ping(blob); }, refusal);
-        const auto columns = static_cast<long long>(image.columns()), rows = static_cast<long long>(image.rows());
-        checkPictureSize(columns, rows, limits.pictureSide);
-        refusal.size = " of " + std::to_string(columns) + " x " + std::to_string(rows) + " pixels";
-        applyLimits(limits, false);
-    }
-    step(
-        [&] {
-            image.magick(magick);
-            image.read(blob);
-        },
-        refusal);
-    blob = Magick::Blob();
-    const auto width = static_cast<std::size_t>(image.columns());
-    const auto height = static_cast<std::size_t>(image.rows());
-    if (width == 0 || height == 0) throw DamagedPicture("no picture in the file");
-    checkPictureSize(static_cast<long long>(width), static_cast<long long>(height), limits.pictureSide);
-
-    // CMYK, Photo CD's YCC, Lab, linear RGB and the like become sRGB values.
-    if (!keepsColourValues(image.colorSpace())) step([&] { image.colorSpace(MagickCore::sRGBColorspace); }, refusal);
-    Picture picture = Picture::make(static_cast<int>(width), static_cast<int>(height));
-    if (!image.matte()) {
-        step([&] { image.write(0, 0, width, height, "BGR", Magick::CharPixel, picture.pixels.data()); }, refusal);
-        return picture;
-    }
-    std::vector<std::uint8_t> strip(width * 4 * std::min(kStripRows, height));
-    for (std::size_t top = 0; top < height; top += kStripRows) {
-        const std::size_t rows = std::min(kStripRows, height - top);
-        step([&] { image.write(0, static_cast<ssize_t>(top), width, rows, "BGRA", Magick::CharPixel, strip.data()); },
-             refusal);
-        for (std::size_t y = 0; y < rows; ++y) {
-            drawRowOverWhite(strip.data() + width * 4 * y, width, picture.row(static_cast<int>(top + y)));
+    static const Magick loaded = [] {
+        Magick m;
+        Plugin<MagickPlugin> found =
+            loadPluginTable<MagickPlugin>(kMagickPluginFile, kMagickPluginEntry, kMagickPluginVersion);
+        if (!found.table) {
+            m.availability.problem = std::move(found.problem);
+            return m;
         }
-    }
-    return picture;
+        std::string problem;
+        if (!startWithOwnPolicy(*found.table, problem)) {
+            m.availability.problem = "ImageMagick did not start" + (problem.empty() ? "" : ": " + problem);
+            return m;
+        }
+        m.plugin = found.table;
+        m.availability.available = true;
+        return m;
+    }();
+    return loaded;
 }
 
 // ---- the read in a child process
@@ -296,9 +171,6 @@ struct ChildReport {
     std::uint32_t height = 0;
     std::uint64_t length = 0; // bytes after the report
 };
-
-// The write end of the child's pipe, for ImageMagick's fatal error handler.
-int childReportFd = -1;
 
 bool writeAll(int fd, const void* data, std::size_t size)
 {
@@ -322,18 +194,64 @@ bool writeAll(int fd, const void* data, std::size_t size)
     ::_exit(sent ? 0 : 1);
 }
 
-// ImageMagick ends the process after a fatal error (its time limit is one):
-// the child reports it and ends.
-void fatalInChild(MagickCore::ExceptionType, const char* reason, const char* description)
+// The child's side of the plugin's read: where the pixels go and where a
+// fatal error is reported.
+struct ChildRead {
+    int fd = -1;
+    Picture picture;
+
+    static std::uint8_t* pixels(void* context, std::uint32_t width, std::uint32_t height)
+    {
+        auto* self = static_cast<ChildRead*>(context);
+        try {
+            self->picture = Picture::make(static_cast<int>(width), static_cast<int>(height));
+            return self->picture.pixels.data();
+        } catch (...) {
+            return nullptr;
+        }
+    }
+
+    // ImageMagick ends the process after a fatal error (its time limit is
+    // one): the child reports it and ends.
+    [[noreturn]] static void fatal(void* context, bool timeLimit, const char* reason)
+    {
+        reportAndExit(static_cast<ChildRead*>(context)->fd, timeLimit ? ChildReport::TimeLimit : ChildReport::Damaged,
+                      reason ? reason : "");
+    }
+};
+
+// Sends what a read that failed tells the user, and ends the child.
+[[noreturn]] void reportOutcome(int fd, const MagickRead& read, const ReaderLimits& limits)
 {
-    const std::string text = std::string(reason ? reason : "") + (description ? std::string(" ") + description : "");
-    reportAndExit(childReportFd,
-                  text.find("time limit") != std::string::npos ? ChildReport::TimeLimit : ChildReport::Damaged,
-                  reason ? reason : "");
+    const std::string reason = read.reason;
+    switch (read.outcome) {
+    case MagickOutcome::Done:
+    case MagickOutcome::Damaged: break;
+    case MagickOutcome::TooLarge:
+        reportAndExit(fd, ChildReport::Refused,
+                      pictureSizeError(static_cast<long long>(read.width), static_cast<long long>(read.height),
+                                       limits.pictureSide));
+    case MagickOutcome::SideLimit:
+        reportAndExit(fd, ChildReport::Refused,
+                      "The picture is too large: each side can be at most " + std::to_string(limits.pictureSide) +
+                          " pixels");
+    case MagickOutcome::ImageLimit:
+        reportAndExit(fd, ChildReport::Refused,
+                      "The picture file is too large: it holds more than " + std::to_string(limits.magickImages) +
+                          " images");
+    case MagickOutcome::CacheLimit: {
+        // The size, once the header told it: " of W x H pixels".
+        const std::string size =
+            read.sizeKnown ? " of " + std::to_string(read.width) + " x " + std::to_string(read.height) + " pixels" : "";
+        reportAndExit(fd, ChildReport::Refused, "Not enough memory to read the picture" + size + " (" + reason + ")");
+    }
+    case MagickOutcome::NoMemory: reportAndExit(fd, ChildReport::NoMemory, "");
+    }
+    reportAndExit(fd, ChildReport::Damaged, reason);
 }
 
-[[noreturn]] void runChild(int fd, FileBytes bytes, const char* magick, bool firstFrameOnly, const ReaderLimits& limits,
-                           bool sizeChecked, const std::string& cacheFiles)
+[[noreturn]] void runChild(const MagickPlugin& plugin, int fd, FileBytes bytes, const char* magick, bool firstFrameOnly,
+                           const ReaderLimits& limits, bool sizeChecked, const std::string& cacheFiles)
 {
     for (const int sig : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) std::signal(sig, SIG_DFL);
     const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
@@ -342,37 +260,35 @@ void fatalInChild(MagickCore::ExceptionType, const char* reason, const char* des
         ::dup2(null, STDOUT_FILENO);
         ::dup2(null, STDERR_FILENO);
     }
-    childReportFd = fd;
-    MagickCore::SetFatalErrorHandler(fatalInChild);
-    // One thread: the parent's OpenMP threads are not in this process.
-    MagickCore::SetMagickResourceLimit(MagickCore::ThreadResource, 1);
-    MagickCore::SetMagickResourceLimit(MagickCore::TimeResource,
-                                       static_cast<MagickCore::MagickSizeType>(limits.magickSeconds));
+    ChildRead child;
+    child.fd = fd;
+    MagickRead read;
+    read.size = bytes.size;
+    read.bytes = bytes.data.release();
+    read.magick = magick;
+    read.firstFrameOnly = firstFrameOnly;
+    read.sizeChecked = sizeChecked;
+    read.pictureSide = static_cast<std::uint64_t>(limits.pictureSide);
+    read.memoryBytes = limits.magickMemoryBytes;
+    read.diskBytes = limits.magickDiskBytes;
+    read.images = limits.magickImages;
+    read.seconds = static_cast<std::uint64_t>(limits.magickSeconds);
     // Cache files in a folder of this read alone, which the parent empties
     // whatever becomes of the child.
-    if (!cacheFiles.empty()) {
-        MagickCore::ExceptionInfo* exception = MagickCore::AcquireExceptionInfo();
-        MagickCore::SetImageRegistry(MagickCore::StringRegistryType, "temporary-path", cacheFiles.c_str(), exception);
-        MagickCore::DestroyExceptionInfo(exception);
-    }
-    try {
-        const Picture picture = readHere(std::move(bytes), magick, firstFrameOnly, limits, sizeChecked);
-        ChildReport report;
-        report.width = static_cast<std::uint32_t>(picture.width);
-        report.height = static_cast<std::uint32_t>(picture.height);
-        report.length = picture.pixels.size();
-        const bool sent =
-            writeAll(fd, &report, sizeof report) && writeAll(fd, picture.pixels.data(), picture.pixels.size());
-        ::_exit(sent ? 0 : 1);
-    } catch (const DamagedPicture& e) {
-        reportAndExit(fd, ChildReport::Damaged, e.what());
-    } catch (const Error& e) {
-        reportAndExit(fd, ChildReport::Refused, e.what());
-    } catch (const std::bad_alloc&) {
-        reportAndExit(fd, ChildReport::NoMemory, "");
-    } catch (const std::exception& e) {
-        reportAndExit(fd, ChildReport::Damaged, e.what());
-    }
+    read.cacheFolder = cacheFiles.c_str();
+    read.context = &child;
+    read.pixels = &ChildRead::pixels;
+    read.fatal = &ChildRead::fatal;
+    plugin.read(&read);
+    if (read.outcome != MagickOutcome::Done) reportOutcome(fd, read, limits);
+    const Picture& picture = child.picture;
+    ChildReport report;
+    report.width = static_cast<std::uint32_t>(picture.width);
+    report.height = static_cast<std::uint32_t>(picture.height);
+    report.length = picture.pixels.size();
+    const bool sent =
+        writeAll(fd, &report, sizeof report) && writeAll(fd, picture.pixels.data(), picture.pixels.size());
+    ::_exit(sent ? 0 : 1);
 }
 
 // Reads exactly size bytes from fd by the deadline; false when the pipe
@@ -411,20 +327,21 @@ void removeFolder(const std::string& folder)
 
 } // namespace
 
-bool magickReads(const char* magick)
+const MagickAvailability& magickAvailability() { return loadedMagick().availability; }
+
+bool magickReads(const char* format)
 {
-    startMagick();
-    try {
-        return Magick::CoderInfo(magick).isReadable();
-    } catch (const Magick::Exception&) {
-        return false;
-    }
+    const Magick& m = loadedMagick();
+    return m.plugin && m.plugin->reads(format);
 }
 
 Picture readMagickPicture(FileBytes bytes, const char* magick, bool firstFrameOnly, const ReaderLimits& limits,
                           bool sizeChecked)
 {
-    startMagick();
+    const Magick& m = loadedMagick();
+    if (!m.plugin)
+        throw Error("ImageMagick is not available" +
+                    (m.availability.problem.empty() ? "" : ": " + m.availability.problem));
     const std::string tooLong =
         "The picture takes too long to read: more than " + std::to_string(limits.magickSeconds) + " seconds";
     std::string cacheFiles = cacheFolder() + "/vextral-read-XXXXXX";
@@ -438,7 +355,7 @@ Picture readMagickPicture(FileBytes bytes, const char* magick, bool firstFrameOn
     const pid_t child = ::fork();
     if (child == 0) {
         in.release();
-        runChild(out.get(), std::move(bytes), magick, firstFrameOnly, limits, sizeChecked, cacheFiles);
+        runChild(*m.plugin, out.get(), std::move(bytes), magick, firstFrameOnly, limits, sizeChecked, cacheFiles);
     }
     out.reset();
     bytes.data.reset();

@@ -1,5 +1,6 @@
 #include "codecs/PictureReader.h"
 
+#include "codecs/MagickPlugin.h" // kMagickPackage
 #include "codecs/Readers.h"
 #include "core/Bytes.h"
 #include "core/Error.h"
@@ -93,6 +94,29 @@ struct Unavailable {
     throw Unavailable {std::string(input.family) + " pictures (." + input.extension + ") cannot be read: " + why};
 }
 
+// Raises the reason when ImageMagick, which reads the input's format, is
+// not there: its plugin, or the ImageMagick library the plugin needs, is not
+// installed (the package recommends ImageMagick, it does not require it).
+void requireMagick(const PictureInput& input)
+{
+    const MagickAvailability& magick = magickAvailability();
+    if (magick.available) return;
+    std::string text = std::string(input.family) + " pictures need ImageMagick (package " + kMagickPackage + ")";
+    if (!magick.problem.empty()) text += ": " + magick.problem;
+    throw Unavailable {text};
+}
+
+// Whether the input's format cannot be read here at all, whatever the file.
+bool unreadableFormat(const PictureInput& input)
+{
+    switch (input.kind) {
+    case K::Unavailable: return true;
+    case K::Eps: return !magickAvailability().available;
+    case K::Magick: return !magickReads(input.magick);
+    default: return false;
+    }
+}
+
 ReadFailure cannotOpen(const std::string& fileName, const std::string& reason)
 {
     return readFailure("Cannot open file " + fileName + ": " + reason);
@@ -121,6 +145,7 @@ ReadResult<FileDescriptor> openPictureFile(const std::string& fileName, std::uin
 Picture readEpsPreview(const FileBytes& file, const PictureInput& input, const ReaderLimits& limits)
 {
     const std::span<const std::uint8_t> bytes = file.span();
+    requireMagick(input);
     constexpr char kNoPreview[] = "only those with a TIFF or metafile preview are, as PostScript is not interpreted";
     if (bytes.size() < 30 || le32(bytes.data()) != 0xC6D3D0C5u) unavailable(input, kNoPreview);
     const auto slice = [&bytes](std::size_t at) -> std::span<const std::uint8_t> {
@@ -240,6 +265,7 @@ namespace {
 
 Picture readMagickInput(FileBytes bytes, const PictureInput& input, const ReaderLimits& limits)
 {
+    requireMagick(input);
     if (!magickReads(input.magick)) unavailable(input, "ImageMagick on this system has no reader for them");
     // A .bmp, .dib or .rle file without the "BM" file header is a bare DIB.
     const char* magick = input.magick;
@@ -294,7 +320,7 @@ ReadResult<Picture> readPicture(FileBytes bytes, const PictureInput& input, cons
 ReadResult<Picture> readPictureFile(const std::string& fileName, const PictureInput& input, const ReaderLimits& limits)
 {
     // Formats nothing here reads say so whether or not the file is there.
-    if (input.kind == K::Unavailable || (input.kind == K::Magick && !magickReads(input.magick))) {
+    if (unreadableFormat(input)) {
         return readPicture(FileBytes {}, input, limits);
     }
     ReadResult<FileBytes> bytes = readPictureBytes(fileName, limits);

@@ -72,9 +72,10 @@ ReadResult<FileBytes> readPictureBytes(const std::string& fileName, const Reader
 // drawn over white. The reasons it fails with: the picture size error of
 // checkPictureSize (limits.pictureSide), the input's invalid text for a
 // damaged file (with the library's reason where the text is ours), "Not
-// enough memory to read the picture ...", or "<family> pictures (.ext)
-// cannot be read: ..." when nothing here reads the format. bytes is taken
-// over.
+// enough memory to read the picture ...", "<family> pictures (.ext)
+// cannot be read: ..." when nothing here reads the format, or "<family>
+// pictures need ImageMagick (package ...)" when ImageMagick, which reads it,
+// is not installed. bytes is taken over.
 ReadResult<Picture> readPicture(FileBytes bytes, const PictureInput& input, const ReaderLimits& limits = {});
 // The same for a file, which may also fail with "Cannot open file %s: <reason>".
 ReadResult<Picture> readPictureFile(const std::string& fileName, const PictureInput& input,

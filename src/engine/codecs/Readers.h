@@ -46,13 +46,25 @@ Picture readRlaPicture(std::span<const std::uint8_t> bytes, const ReaderLimits& 
 // first image of files that hold several (the merged image of a Photoshop
 // file, the first page of a TIFF file). The picture's size is checked from
 // its header before it is decoded, unless sizeChecked says the caller did.
-// bytes is taken over.
+// bytes is taken over. ImageMagick must be available (magickAvailability):
+// else this raises vextral::Error.
 Picture readMagickPicture(FileBytes bytes, const char* magick, bool firstFrameOnly, const ReaderLimits& limits,
                           bool sizeChecked = false);
 // The width and height in a portable map's header (P1 to P7); nothing when
 // the header cannot be read.
 std::optional<std::pair<long long, long long>> portableMapSize(std::span<const std::uint8_t> bytes);
-// Whether ImageMagick on this system has a reader for the format.
+// Whether ImageMagick is there to read for us: it comes from the program's
+// plugin (codecs/MagickPlugin.h), loaded and started the first time this or
+// any other ImageMagick function below is called.
+struct MagickAvailability {
+    bool available = false;
+    // When it is not: empty when the plugin or ImageMagick is not installed,
+    // else what is wrong ("the plugin ... cannot be used: ...").
+    std::string problem;
+};
+const MagickAvailability& magickAvailability();
+// Whether ImageMagick on this system has a reader for the format (false
+// when ImageMagick is not available).
 bool magickReads(const char* magick);
 
 } // namespace vextral::codecs

@@ -7,7 +7,8 @@ namespace vextral {
 
 // The most bytes a pixel takes in ImageMagick's pixel cache (16-bit red,
 // green, blue and alpha, and the black of CMYK pictures in the index
-// channel); MagickReader.cpp checks it against the library it is built with.
+// channel); the ImageMagick plugin (src/plugins/magick/) checks it against
+// the library it is built with.
 inline constexpr std::uint64_t kMagickPixelBytes = 10;
 // The layers one Photoshop document may have (Photoshop's own bound).
 inline constexpr std::uint64_t kPhotoshopLayers = 8000;

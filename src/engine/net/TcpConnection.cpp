@@ -1,6 +1,7 @@
 #include "net/TcpConnection.h"
 
 #include "core/FileDescriptor.h"
+#include "net/TlsPlugin.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -10,9 +11,6 @@
 #include <mutex>
 #include <netdb.h>
 #include <netinet/in.h>
-#include <openssl/err.h>
-#include <openssl/ssl.h>
-#include <openssl/x509v3.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <thread>
@@ -57,19 +55,36 @@ bool isIpLiteral(const std::string& host)
     return inet_pton(AF_INET, host.c_str(), buffer) == 1 || inet_pton(AF_INET6, host.c_str(), buffer) == 1;
 }
 
-std::string opensslErrors()
+// TLS comes from the program's plugin (net/TlsPlugin.h), which alone links
+// OpenSSL: loaded the first time a connection starts TLS, once for the
+// process (the first caller loads it, the others wait).
+struct Tls {
+    const TlsPlugin* plugin = nullptr;
+    std::string problem; // when there is none: why, the text a connection fails with
+};
+
+const Tls& tls()
 {
-    std::string text;
-    while (unsigned long code = ERR_get_error()) {
-        char buffer[256];
-        ERR_error_string_n(code, buffer, sizeof buffer);
-        if (!text.empty()) text += "; ";
-        text += buffer;
-    }
-    return text;
+    static const Tls loaded = [] {
+        Tls t;
+        Plugin<TlsPlugin> found = loadPluginTable<TlsPlugin>(kTlsPluginFile, kTlsPluginEntry, kTlsPluginVersion);
+        t.plugin = found.table;
+        if (!t.plugin) {
+            t.problem = std::string("secure connections need OpenSSL (package ") + kTlsPackage + ")";
+            if (!found.problem.empty()) t.problem += ": " + found.problem;
+        }
+        return t;
+    }();
+    return loaded;
 }
 
-// OpenSSL writes to the socket with write(), which raises SIGPIPE when the
+// What the plugin writes its error texts into.
+struct ErrorText {
+    char text[1024] = {};
+    std::string str() const { return text; }
+};
+
+// TLS writes to the socket with write(), which raises SIGPIPE when the
 // peer has gone; a closed connection must be a status, not the end of the
 // program. A handler someone else installed is left alone.
 void ignoreSigpipe()
@@ -83,21 +98,18 @@ void ignoreSigpipe()
 struct TcpConnection::State {
     Pump pump;
     FileDescriptor socket;
-    SSL_CTX* ctx = nullptr;
-    SSL* ssl = nullptr;
+    // The plugin and the session while the connection is TLS.
+    const TlsPlugin* tls = nullptr;
+    TlsSession* ssl = nullptr;
     bool cancelled = false;
     std::string tlsError;
 
-    ~State()
-    {
-        closeSocket();
-        if (ctx) SSL_CTX_free(ctx);
-    }
+    ~State() { closeSocket(); }
 
     void closeSocket()
     {
         if (ssl) {
-            SSL_free(ssl);
+            tls->close(ssl);
             ssl = nullptr;
         }
         socket.reset();
@@ -134,10 +146,10 @@ struct TcpConnection::State {
         }
     }
 
-    // Waits after an OpenSSL call asked for more (want read / want write).
-    Status waitForSsl(int sslError, Clock::time_point deadline)
+    // Waits after a TLS step asked for more (want read / want write).
+    Status waitForTls(TlsStep step, Clock::time_point deadline)
     {
-        return waitFor(sslError == SSL_ERROR_WANT_WRITE ? POLLOUT : POLLIN, deadline);
+        return waitFor(step == TlsStep::WantWrite ? POLLOUT : POLLIN, deadline);
     }
 };
 
@@ -215,19 +227,20 @@ TcpConnection::Status TcpConnection::send(std::string_view bytes, std::chrono::m
     const auto deadline = Clock::now() + limit;
     while (!bytes.empty()) {
         if (s.ssl) {
-            ERR_clear_error();
             std::size_t written = 0;
-            if (SSL_write_ex(s.ssl, bytes.data(), bytes.size(), &written) == 1) {
+            ErrorText error;
+            const TlsStep step =
+                s.tls->write(s.ssl, bytes.data(), bytes.size(), &written, error.text, sizeof error.text);
+            if (step == TlsStep::Done) {
                 bytes.remove_prefix(written);
                 continue;
             }
-            const int error = SSL_get_error(s.ssl, 0);
-            if (error == SSL_ERROR_WANT_READ || error == SSL_ERROR_WANT_WRITE) {
-                if (const Status w = s.waitForSsl(error, deadline); w != Status::Ok) return w;
+            if (step == TlsStep::WantRead || step == TlsStep::WantWrite) {
+                if (const Status w = s.waitForTls(step, deadline); w != Status::Ok) return w;
                 continue;
             }
-            s.tlsError = opensslErrors();
-            return error == SSL_ERROR_ZERO_RETURN || error == SSL_ERROR_SYSCALL ? Status::Closed : Status::Failed;
+            s.tlsError = error.str();
+            return step == TlsStep::Closed ? Status::Closed : Status::Failed;
         }
         const ssize_t n = ::send(s.socket.get(), bytes.data(), bytes.size(), MSG_NOSIGNAL);
         if (n > 0) {
@@ -258,16 +271,16 @@ TcpConnection::Status TcpConnection::receive(std::string& out, std::size_t max, 
     };
     for (;;) {
         if (s.ssl) {
-            ERR_clear_error();
             std::size_t got = 0;
-            if (SSL_read_ex(s.ssl, out.data() + start, max, &got) == 1) return finish(got, Status::Ok);
-            const int error = SSL_get_error(s.ssl, 0);
-            if (error == SSL_ERROR_WANT_READ || error == SSL_ERROR_WANT_WRITE) {
-                if (const Status w = s.waitForSsl(error, deadline); w != Status::Ok) return finish(0, w);
+            ErrorText error;
+            const TlsStep step = s.tls->read(s.ssl, out.data() + start, max, &got, error.text, sizeof error.text);
+            if (step == TlsStep::Done) return finish(got, Status::Ok);
+            if (step == TlsStep::WantRead || step == TlsStep::WantWrite) {
+                if (const Status w = s.waitForTls(step, deadline); w != Status::Ok) return finish(0, w);
                 continue;
             }
-            if (error == SSL_ERROR_ZERO_RETURN || error == SSL_ERROR_SYSCALL) return finish(0, Status::Closed);
-            s.tlsError = opensslErrors();
+            if (step == TlsStep::Closed) return finish(0, Status::Closed);
+            s.tlsError = error.str();
             return finish(0, Status::Failed);
         }
         const ssize_t n = ::recv(s.socket.get(), out.data() + start, max, 0);
@@ -288,60 +301,33 @@ TcpConnection::Status TcpConnection::startTls(const std::string& serverName, std
     s.tlsError.clear();
     if (!s.socket) return Status::Closed;
     if (s.ssl) return Status::Ok;
-    ERR_clear_error();
-    if (!s.ctx) {
-        ignoreSigpipe();
-        s.ctx = SSL_CTX_new(TLS_client_method());
-        if (!s.ctx) {
-            s.tlsError = opensslErrors();
-            return Status::TlsFailed;
-        }
-        SSL_CTX_set_min_proto_version(s.ctx, TLS1_2_VERSION);
-        // Honours SSL_CERT_FILE and SSL_CERT_DIR, else the system's store.
-        SSL_CTX_set_default_verify_paths(s.ctx);
-        SSL_CTX_set_verify(s.ctx, SSL_VERIFY_PEER, nullptr);
-        // A peer that closes without close_notify is a closed connection,
-        // not an error, as it is for plain TCP.
-        SSL_CTX_set_options(s.ctx, SSL_OP_IGNORE_UNEXPECTED_EOF);
-    }
-    s.ssl = SSL_new(s.ctx);
-    if (!s.ssl || SSL_set_fd(s.ssl, s.socket.get()) != 1) {
-        s.tlsError = opensslErrors();
+    const Tls& loaded = tls();
+    if (!loaded.plugin) {
+        s.tlsError = loaded.problem;
         s.closeSocket();
         return Status::TlsFailed;
     }
-    bool named = false;
-    if (isIpLiteral(serverName)) {
-        named = X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(s.ssl), serverName.c_str()) == 1;
-    } else {
-        named =
-            SSL_set_tlsext_host_name(s.ssl, serverName.c_str()) == 1 && SSL_set1_host(s.ssl, serverName.c_str()) == 1;
-    }
-    if (!named) {
-        s.tlsError = "invalid server name: " + serverName;
+    ignoreSigpipe();
+    s.tls = loaded.plugin;
+    ErrorText error;
+    s.ssl = s.tls->open(s.socket.get(), serverName.c_str(), isIpLiteral(serverName), error.text, sizeof error.text);
+    if (!s.ssl) {
+        s.tlsError = error.str();
         s.closeSocket();
         return Status::TlsFailed;
     }
     const auto deadline = Clock::now() + limit;
     for (;;) {
-        ERR_clear_error();
-        const int result = SSL_connect(s.ssl);
-        if (result == 1) return Status::Ok;
-        const int error = SSL_get_error(s.ssl, result);
-        if (error == SSL_ERROR_WANT_READ || error == SSL_ERROR_WANT_WRITE) {
-            if (const Status w = s.waitForSsl(error, deadline); w != Status::Ok) {
+        const TlsStep step = s.tls->handshake(s.ssl, error.text, sizeof error.text);
+        if (step == TlsStep::Done) return Status::Ok;
+        if (step == TlsStep::WantRead || step == TlsStep::WantWrite) {
+            if (const Status w = s.waitForTls(step, deadline); w != Status::Ok) {
                 s.closeSocket();
                 return w;
             }
             continue;
         }
-        const long verify = SSL_get_verify_result(s.ssl);
-        if (verify != X509_V_OK)
-            s.tlsError = std::string("certificate verify failed: ") + X509_verify_cert_error_string(verify);
-        else if (std::string errors = opensslErrors(); !errors.empty())
-            s.tlsError = errors;
-        else
-            s.tlsError = "the server closed the connection during the TLS handshake";
+        s.tlsError = error.str();
         s.closeSocket();
         return Status::TlsFailed;
     }
@@ -358,7 +344,7 @@ void TcpConnection::close()
     State& s = *state_;
     if (s.ssl) {
         // A courtesy close_notify; the socket is non-blocking, so this never waits.
-        SSL_shutdown(s.ssl);
+        s.tls->shutdown(s.ssl);
     }
     s.closeSocket();
     s.cancelled = false;

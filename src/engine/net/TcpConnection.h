@@ -45,9 +45,13 @@ public:
     Status receive(std::string& out, std::size_t max, std::chrono::milliseconds limit);
     // Upgrades the open connection to TLS and verifies the server's
     // certificate and its host name (serverName) against the system's trust
-    // store (OpenSSL's default paths, so SSL_CERT_FILE is honoured).
+    // store (OpenSSL's default paths, so SSL_CERT_FILE is honoured). OpenSSL
+    // comes from the plugin libvextral-tls.so, loaded on the first call;
+    // without it this is TlsFailed with "secure connections need OpenSSL
+    // (package libssl3)" and the connection is closed.
     Status startTls(const std::string& serverName, std::chrono::milliseconds limit);
-    // Why the last TLS operation failed, in OpenSSL's words; empty otherwise.
+    // Why the last TLS operation failed, in OpenSSL's words (or why there is
+    // no TLS); empty otherwise.
     const std::string& tlsError() const;
 
     bool isOpen() const;
