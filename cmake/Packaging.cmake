@@ -11,9 +11,10 @@ set(CPACK_PACKAGE_CONTACT "${VEXTRAL_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "harvest the icons of Windows programs and icon files")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
   "Vextral finds every icon that Windows programs, libraries, icon libraries
-and icon files carry (PE and NE files, .icl, .nil, .res, .ico, .cur, .ani,
-.icns, .bmp), shows them in one list and saves them in many picture formats.
-It comes with a command-line tool and a thumbnailer for file managers.")
+and icon files carry (PE and NE files, icon libraries, resource files,
+icons, cursors, animated cursors, Apple icons and bitmaps), shows them in
+one list and saves them in many picture formats. It comes with a
+command-line tool and a thumbnailer for file managers.")
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "http://www.vextral.example/index.htm")
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
