@@ -108,7 +108,15 @@ if grep -q '^VEXTRAL_SANITIZE:BOOL=ON' "$build/CMakeCache.txt"; then
   echo "sanitizer build: hardening not checked"
 elif command -v hardening-check > /dev/null; then
   for elf in "$root"/bin/vextral "$root"/bin/vextral-cli "$root"/bin/vextral-thumbnailer "$root"/lib/vextral/*.so; do
-    hardening-check "$elf" > "$scratch/hardening.log" 2>&1 || { cat "$scratch/hardening.log"; fail "hardening-check $elf"; }
+    # The plugins are built with _FORTIFY_SOURCE too, but their few string
+    # calls take sizes known only at run time, which fortification leaves
+    # as they are; hardening-check takes that for no fortification at all.
+    nofortify=()
+    [[ $elf == *.so ]] && nofortify=(--nofortify)
+    # Control-flow integrity is not asked for: Debian 12's C start files
+    # (crt1.o) carry no IBT/SHSTK property, so the linker gives it to no
+    # program there (hardening-check says "no" of /usr/bin/ls too).
+    hardening-check --nocfprotection "${nofortify[@]}" "$elf" > "$scratch/hardening.log" 2>&1 || { cat "$scratch/hardening.log"; fail "hardening-check $elf"; }
   done
   echo "hardening-check: passed"
 else
@@ -152,7 +160,8 @@ for o in objects:
     for icon in o["icons"]:
         images = ", ".join("%dx%dx%d%s" % (i["width"], i["height"], i["bits"], " png" if i["png"] else "")
                            for i in icon["images"])
-        lines.append("  %d %s: %s" % (icon["index"], icon["name"], images))
+        name = "" if icon["name"] is None else " " + icon["name"]
+        lines.append("  %d%s: %s" % (icon["index"], name, images))
 if lines != text:
     print("json gives:", *lines, "text gives:", *text, sep="\n")
     sys.exit(1)
