@@ -55,7 +55,10 @@ LoadedPlugin loadPlugin(const std::string& folder, const char* fileName, const c
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0 && (errno == ENOENT || errno == ENOTDIR)) return loaded;
     ::dlerror();
-    void* library = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    // Once opened, a library stays mapped even when it is refused: its
+    // constructors, and those of the libraries it brought in, may have left
+    // exit handlers and thread destructors that point into its code.
+    void* library = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
     if (!library) {
         const char* text = ::dlerror();
         std::string error = text ? text : "it cannot be loaded";

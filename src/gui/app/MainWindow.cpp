@@ -363,6 +363,9 @@ void MainWindow::setStopMenuEnabled(bool enabled) { menuStop_->setEnabled(enable
 
 void MainWindow::beginIconListUpdate()
 {
+    // A harvest the user started before the start-up timer fired makes the
+    // timer's own start needless: it would only harvest the lists again.
+    timVextral_->stop();
     iconListUpdating_ = true;
     statusPanels_->clearIcon(); // the selection is gone with the list
     model_->beginUpdate();

@@ -186,6 +186,20 @@ TEST(MainWindow, StartUpTimerHarvestsArgumentsOnceAndOnlyOnce)
         QCoreApplication::processEvents();
         EXPECT_EQ(w.catalogue().itemCount(), 1);
     }
+    {
+        // A harvest the user starts before the timer fires is the only one:
+        // the icon selected after it stays selected.
+        MainWindow w(prompts, home.path().string());
+        w.addDroppedNames({fixturePath("library.nil"), fixturePath("library.icl")});
+        control<QToolButton>(&w, "tbtSearch")->click();
+        EXPECT_FALSE(control<QTimer>(&w, "TimVextral")->isActive());
+        auto* view = control<QListView>(&w, "ListIcon");
+        ASSERT_EQ(view->model()->rowCount(), 5);
+        view->selectionModel()->select(view->model()->index(1, 0), QItemSelectionModel::ClearAndSelect);
+        QTest::qWait(300);
+        EXPECT_TRUE(view->selectionModel()->isSelected(view->model()->index(1, 0)));
+        EXPECT_EQ(panel(w, 3), "No:2");
+    }
     MainWindow empty(prompts, home.path().string());
     auto* timer = control<QTimer>(&empty, "TimVextral");
     ASSERT_TRUE(waitUntil([timer] { return !timer->isActive(); })); // it has fired
