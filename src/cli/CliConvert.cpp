@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <optional>
 #include <ostream>
+#include <string_view>
 
 namespace vextral::cli {
 
@@ -145,31 +146,33 @@ std::string outputName(const std::string& path, const std::string& dir, const ch
 // theirs; nothing for the others.
 std::optional<codecs::PictureInput> sniffedInput(std::span<const std::uint8_t> bytes)
 {
-    const auto starts = [&](const char* magic, std::size_t length) {
-        return bytes.size() >= length && std::memcmp(bytes.data(), magic, length) == 0;
+    // string_view literals, so that the NUL bytes of a magic count.
+    using namespace std::string_view_literals;
+    const auto starts = [&](std::string_view magic) {
+        return bytes.size() >= magic.size() && std::memcmp(bytes.data(), magic.data(), magic.size()) == 0;
     };
     const char* extension = nullptr;
-    if (starts("\x89PNG\r\n\x1a\n", 8)) {
+    if (starts("\x89PNG\r\n\x1a\n"sv)) {
         extension = "png";
-    } else if (starts("\xff\xd8\xff", 3)) {
+    } else if (starts("\xff\xd8\xff"sv)) {
         extension = "jpg";
-    } else if (starts("GIF87a", 6) || starts("GIF89a", 6)) {
+    } else if (starts("GIF87a"sv) || starts("GIF89a"sv)) {
         extension = "gif";
-    } else if (starts("BM", 2)) {
+    } else if (starts("BM"sv)) {
         extension = "bmp";
-    } else if (starts("II*\0", 4) || starts("MM\0*", 4)) {
+    } else if (starts("II*\0"sv) || starts("MM\0*"sv)) {
         extension = "tif";
-    } else if (starts("\0\0\1\0", 4)) {
+    } else if (starts("\0\0\1\0"sv)) {
         extension = "ico";
-    } else if (starts("8BPS", 4)) {
+    } else if (starts("8BPS"sv)) {
         extension = "psd";
-    } else if (starts("\x01\xda", 2)) {
+    } else if (starts("\x01\xda"sv)) {
         extension = "sgi";
-    } else if (starts("P1", 2) || starts("P4", 2)) {
+    } else if (starts("P1"sv) || starts("P4"sv)) {
         extension = "pbm";
-    } else if (starts("P2", 2) || starts("P5", 2)) {
+    } else if (starts("P2"sv) || starts("P5"sv)) {
         extension = "pgm";
-    } else if (starts("P3", 2) || starts("P6", 2)) {
+    } else if (starts("P3"sv) || starts("P6"sv)) {
         extension = "ppm";
     }
     if (!extension) return std::nullopt;

@@ -124,6 +124,11 @@ TEST(CliStandardInput, ConvertReadsStandardInputByItsBytesOrByFrom)
     const auto gif = readBytes(dir / "stdin.gif");
     ASSERT_GE(gif.size(), 6u);
     EXPECT_EQ(std::string(gif.begin(), gif.begin() + 3), "GIF");
+    // A TIFF's magic holds a NUL byte.
+    const CliResult tif = fed(convert / "colour.tif", dir.path(), tmp, {"convert", "--to", "png", "-"});
+    EXPECT_EQ(tif.status, 0) << tif.err;
+    EXPECT_EQ(tif.out, "- -> stdin.png\n");
+    EXPECT_TRUE(fs::is_regular_file(dir / "stdin.png"));
 
     // Targa says nothing of itself in its first bytes: --from names it.
     const CliResult unknown = fed(convert / "colour.tga", dir.path(), tmp, {"convert", "--to", "out.bmp", "-"});
